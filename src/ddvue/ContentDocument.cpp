@@ -1,0 +1,293 @@
+#include "ddvue/ContentDocument.h"
+
+#include "ddvue/dxf/Entities.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace ddvue {
+
+using namespace dxf;
+
+void appendEscaped(std::string& out, std::string_view utf8)
+{
+    std::size_t i = 0;
+    char ref[16];
+    while (i < utf8.size()) {
+        auto b = static_cast<unsigned char>(utf8[i]);
+        if (b >= 0x20 && b < 0x7F) {
+            ++i;
+            switch (b) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&apos;"; break;
+            case '=': out += "&#61;"; break;
+            default: out.push_back(static_cast<char>(b)); break;
+            }
+            continue;
+        }
+        char32_t cp = nextUtf8(utf8, i);
+        // Control characters other than tab and line breaks cannot stand in
+        // XML at all; they travel as their control pictures (U+2400 + c),
+        // which writing a value back turns into the characters again.
+        if (cp < 0x20 && cp != '\t' && cp != '\n' && cp != '\r') cp += 0x2400;
+        if (cp == 0xFFFE || cp == 0xFFFF) cp = 0xFFFD;
+        if (cp >= 0xA0 && cp <= 0xFF) {
+            out.push_back(static_cast<char>(cp));
+            continue;
+        }
+        auto [p, ec] = std::to_chars(ref, ref + sizeof ref, static_cast<std::uint32_t>(cp));
+        out += "&#";
+        out.append(ref, p);
+        out.push_back(';');
+    }
+}
+
+std::string formatNumber(double v)
+{
+    if (!std::isfinite(v)) return "0";
+    if (v == 0) return "0";  // also -0
+    char buf[32];
+    auto [p, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, p);
+}
+
+namespace {
+
+// The ATTRIBs of an INSERT that the content lists.
+std::vector<std::uint32_t> listedAttributes(const Document& doc, std::uint32_t insert)
+{
+    std::vector<std::uint32_t> out;
+    for (std::uint32_t c : doc.children(insert))
+        if (doc.record(c).kind == Kind::Attrib && !doc.isDeleted(c)) out.push_back(c);
+    return out;
+}
+
+bool isExternalReference(const Document& doc, const BlockDef& b)
+{
+    return doc.view(b.begin).integerOf(70, 0) & 4;
+}
+
+class Writer {
+public:
+    explicit Writer(const Document& doc) : doc_(doc) { out_.reserve(1 << 20); }
+
+    void line(std::string_view s)
+    {
+        out_ += s;
+        out_ += "\r\n";
+    }
+    void element(std::string_view name, std::string_view utf8)
+    {
+        out_ += '<';
+        out_ += name;
+        out_ += '>';
+        appendEscaped(out_, utf8);
+        out_ += "</";
+        out_ += name;
+        out_ += ">\r\n";
+    }
+    void named(std::string_view name, std::string_view utf8)
+    {
+        out_ += '<';
+        out_ += name;
+        out_ += " name=\"";
+        appendEscaped(out_, utf8);
+        out_ += "\">\r\n";
+    }
+    void number(std::string_view name, double v) { element(name, formatNumber(v)); }
+
+    std::string& out() { return out_; }
+
+    void point(const RecordView& v)
+    {
+        number("X", v.realOf(10));
+        number("Y", v.realOf(20));
+        number("Z", v.realOf(30));
+    }
+
+    void layers()
+    {
+        line("<Layers>");
+        for (std::uint32_t i = 0; i < doc_.layers().size(); ++i) {
+            if (doc_.isDeleted(doc_.layers()[i].record)) continue;
+            LayerState s = layerState(doc_, i);
+            line("<Layer>");
+            element("Name", doc_.layers()[i].name);
+            element("Display", s.on ? "On" : "Off");
+            element("Color", std::to_string(s.color));
+            line("</Layer>");
+        }
+        line("</Layers>");
+    }
+
+    // Lists the spaces' entities that `pick` accepts, each space as a Block
+    // and LayoutName pair; spaces without any are left out.
+    template <typename Pick, typename Emit>
+    void bySpace(Pick pick, Emit emit)
+    {
+        for (const Space& space : doc_.spaces()) {
+            bool opened = false;
+            for (std::uint32_t rec : space.entities) {
+                if (doc_.isDeleted(rec) || !pick(rec)) continue;
+                if (!opened) {
+                    named("Block", space.blockName);
+                    named("LayoutName", space.layoutName);
+                    opened = true;
+                }
+                emit(rec);
+            }
+            if (opened) {
+                line("</LayoutName>");
+                line("</Block>");
+            }
+        }
+    }
+
+    void attributes()
+    {
+        line("<Attributes>");
+        bySpace(
+            [&](std::uint32_t rec) {
+                return doc_.record(rec).kind == Kind::Insert && !listedAttributes(doc_, rec).empty();
+            },
+            [&](std::uint32_t rec) { insert(rec); });
+        line("</Attributes>");
+    }
+
+    void insert(std::uint32_t rec)
+    {
+        RecordView v = doc_.view(rec);
+        std::string blockName = v.textOf(2);
+        std::vector<std::uint32_t> attribs = listedAttributes(doc_, rec);
+        line("<Insert>");
+        element("Name", blockName);
+        handle(rec);
+        element("LayerName", v.textOf(8, "0"));
+        line("<InsertionPoint>");
+        point(v);
+        line("</InsertionPoint>");
+        element("NumberAttributes", std::to_string(attribs.size()));
+        element("NumberConstantAttributes", std::to_string(constantAttributes(blockName)));
+        element("Rows", std::to_string(std::max<std::int64_t>(1, v.integerOf(71, 1))));
+        element("Columns", std::to_string(std::max<std::int64_t>(1, v.integerOf(70, 1))));
+        for (std::uint32_t a : attribs) {
+            line("<Attribute>");
+            handle(a);
+            element("AttributeTag", attributeTag(doc_, a));
+            element("AttributeValue", entityText(doc_, a));
+            line("</Attribute>");
+        }
+        line("</Insert>");
+    }
+
+    void handle(std::uint32_t rec)
+    {
+        std::uint64_t h = doc_.record(rec).handle;
+        element("Handle", Document::formatHandle(h));
+        element("ElementId", std::to_string(h));
+    }
+
+    int constantAttributes(const std::string& blockName)
+    {
+        auto cached = constants_.find(blockName);
+        if (cached != constants_.end()) return cached->second;
+        int n = 0;
+        if (auto b = doc_.findBlock(blockName)) {
+            for (std::uint32_t e : doc_.blocks()[*b].entities) {
+                if (doc_.record(e).kind != Kind::Attdef || doc_.isDeleted(e)) continue;
+                if (doc_.view(e).integerOf(70, 0) & 2) ++n;
+            }
+        }
+        constants_.emplace(blockName, n);
+        return n;
+    }
+
+    void texts()
+    {
+        line("<TextLiterals>");
+        bySpace(
+            [&](std::uint32_t rec) {
+                Kind k = doc_.record(rec).kind;
+                return k == Kind::Text || k == Kind::MText;
+            },
+            [&](std::uint32_t rec) {
+                bool m = doc_.record(rec).kind == Kind::MText;
+                RecordView v = doc_.view(rec);
+                line(m ? "<MText>" : "<Text>");
+                element("Value", entityText(doc_, rec));
+                element("Handle", Document::formatHandle(doc_.record(rec).handle));
+                element("LayerName", v.textOf(8, "0"));
+                point(v);
+                line(m ? "</MText>" : "</Text>");
+            });
+        line("</TextLiterals>");
+    }
+
+    void externalReferences()
+    {
+        line("<ExternalReferences>");
+        for (const BlockDef& b : doc_.blocks()) {
+            if (!isExternalReference(doc_, b)) continue;
+            RecordView v = doc_.view(b.begin);
+            int flags = static_cast<int>(v.integerOf(70, 0));
+            line("<ExternalReference>");
+            element("Name", b.name);
+            element("Path", v.textOf(1));
+            element("Overlay", (flags & 8) ? "Yes" : "No");
+            line("</ExternalReference>");
+        }
+        line("</ExternalReferences>");
+    }
+
+private:
+    const Document& doc_;
+    std::string out_;
+    std::unordered_map<std::string, int> constants_;
+};
+
+}  // namespace
+
+ContentCounts countContent(const Document& doc)
+{
+    ContentCounts n;
+    for (const LayerEntry& l : doc.layers())
+        if (!doc.isDeleted(l.record)) ++n.layers;
+    for (const Space& space : doc.spaces()) {
+        for (std::uint32_t rec : space.entities) {
+            if (doc.isDeleted(rec)) continue;
+            switch (doc.record(rec).kind) {
+            case Kind::Insert: n.attributes += listedAttributes(doc, rec).size(); break;
+            case Kind::Text: ++n.texts; break;
+            case Kind::MText: ++n.multilineTexts; break;
+            default: break;
+            }
+        }
+    }
+    for (const BlockDef& b : doc.blocks())
+        if (isExternalReference(doc, b)) ++n.externalReferences;
+    return n;
+}
+
+std::string writeContentDocument(const Document& doc, std::string_view fileName, const ContentSelection& what)
+{
+    Writer w(doc);
+    w.line("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>");
+    w.line("<DrawingContent>");
+    w.line("<DrawingInformation>");
+    w.element("FileName", fileName);
+    w.element("Version", doc.acadVersion());
+    w.element("Format", doc.format() == Format::Binary ? "Binary DXF" : "DXF");
+    w.element("Encoding", doc.codec().name());
+    w.line("</DrawingInformation>");
+    if (what.layers) w.layers();
+    if (what.attributes) w.attributes();
+    if (what.text) w.texts();
+    if (what.externalReferences) w.externalReferences();
+    w.line("</DrawingContent>");
+    return std::move(w.out());
+}
+
+}  // namespace ddvue

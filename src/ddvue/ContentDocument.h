@@ -1,0 +1,38 @@
+#pragma once
+// The content document: a drawing's layers, block attributes, texts and
+// external references as XML, one element per line, CR LF line ends, in
+// ISO-8859-1 with every character that could be mistaken for markup, and every
+// character above U+00FF, written as a reference.
+
+#include "ddvue/dxf/Document.h"
+
+#include <string>
+#include <string_view>
+
+namespace ddvue {
+
+struct ContentSelection {
+    bool attributes = false;
+    bool externalReferences = false;
+    bool layers = false;
+    bool text = false;
+};
+
+std::string writeContentDocument(const dxf::Document& doc, std::string_view fileName, const ContentSelection& what);
+
+// How many rows each category of the content document holds.
+struct ContentCounts {
+    std::size_t layers = 0;
+    std::size_t attributes = 0;
+    std::size_t texts = 0;
+    std::size_t multilineTexts = 0;
+    std::size_t externalReferences = 0;
+};
+ContentCounts countContent(const dxf::Document& doc);
+
+// Escapes UTF-8 text for the content document (its bytes are ISO-8859-1).
+void appendEscaped(std::string& out, std::string_view utf8);
+// A number in the shortest form that reads back to the same double.
+std::string formatNumber(double v);
+
+}  // namespace ddvue

@@ -1,0 +1,180 @@
+#include "ddvue/DDVueEngine.h"
+
+#include "ddvue/ContentDocument.h"
+#include "ddvue/dwg/DwgImport.h"
+#include "ddvue/dxf/Entities.h"
+
+#include <QFile>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace ddvue {
+
+DDVueEngine::DDVueEngine() = default;
+DDVueEngine::~DDVueEngine() = default;
+
+bool DDVueEngine::fail(const QString& why)
+{
+    lastError_ = why;
+    return false;
+}
+
+bool DDVueEngine::OpenDrawing(QString& path, const QString& password)
+{
+    Q_UNUSED(password);  // DXF drawings carry no password
+    CloseDrawing();
+    needsPassword_ = false;
+    lastError_.clear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
+    if (file.size() > static_cast<qint64>(0xFFFFFFF0ll)) return fail(QStringLiteral("The file is larger than 4 GB."));
+    QByteArray head = file.peek(8);
+    auto doc = std::make_unique<dxf::Document>();
+    if (dwg::looksLikeDwg(head.toStdString())) {
+        file.close();
+        dwg::ImportResult r = dwg::importDwg(path.toStdString());
+        if (!r.ok) {
+            needsPassword_ = r.encrypted;
+            return fail(QString::fromStdString(r.error));
+        }
+        if (!doc->load(std::move(r.dxf)))
+            return fail(QStringLiteral("The DWG drawing could not be brought into memory: ") +
+                        QString::fromStdString(doc->error()));
+        fromDwg_ = true;
+        skippedEntities_ = r.skippedEntities;
+    } else {
+        QByteArray data = file.readAll();
+        if (data.size() != file.size())
+            return fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
+        std::string bytes(data.constData(), static_cast<std::size_t>(data.size()));
+        data.clear();
+        if (!doc->load(std::move(bytes))) return fail(QString::fromStdString(doc->error()));
+    }
+    doc_ = std::move(doc);
+    path_ = path;
+    return true;
+}
+
+void DDVueEngine::CloseDrawing()
+{
+    doc_.reset();
+    path_.clear();
+    fromDwg_ = false;
+    skippedEntities_ = 0;
+}
+
+std::string DDVueEngine::contentDocument(bool attributes, bool externalReferences, bool layers, bool text) const
+{
+    if (!doc_) return {};
+    ContentSelection what{attributes, externalReferences, layers, text};
+    return writeContentDocument(*doc_, QFileInfo(path_).fileName().toStdString(), what);
+}
+
+bool DDVueEngine::ExportDrawingContent(QString& outputPath, long f1, long, long f3, long f4, long, long, long, long f8)
+{
+    if (!doc_) return fail(QStringLiteral("No drawing is open."));
+    std::string content = contentDocument(f1 != 0, f3 != 0, f4 != 0, f8 != 0);
+    QSaveFile out(outputPath);
+    if (!out.open(QIODevice::WriteOnly))
+        return fail(QStringLiteral("Cannot write \"%1\": %2").arg(outputPath, out.errorString()));
+    if (out.write(content.data(), static_cast<qint64>(content.size())) != static_cast<qint64>(content.size()) ||
+        !out.commit())
+        return fail(QStringLiteral("Cannot write \"%1\": %2").arg(outputPath, out.errorString()));
+    return true;
+}
+
+std::optional<std::uint32_t> DDVueEngine::entityByHandle(const QString& handle) const
+{
+    if (!doc_) return std::nullopt;
+    return doc_->findHandle(handle.toStdString());
+}
+
+bool DDVueEngine::SetAttributeValue(QString& value, const QString& attributeHandle)
+{
+    auto rec = entityByHandle(attributeHandle);
+    if (!rec) return fail(QStringLiteral("No attribute with handle %1.").arg(attributeHandle));
+    if (!dxf::setAttributeValue(*doc_, *rec, value.toStdString()))
+        return fail(QStringLiteral("%1 is not an attribute.").arg(attributeHandle));
+    return true;
+}
+
+bool DDVueEngine::SetTextValue(const QString& handle, QString& value)
+{
+    auto rec = entityByHandle(handle);
+    if (!rec) return fail(QStringLiteral("No text with handle %1.").arg(handle));
+    if (!dxf::setTextValue(*doc_, *rec, value.toStdString()))
+        return fail(QStringLiteral("%1 is not a single-line or multi-line text.").arg(handle));
+    return true;
+}
+
+bool DDVueEngine::SetEntityColor(const QString& handle, long color)
+{
+    auto rec = entityByHandle(handle);
+    if (!rec) return fail(QStringLiteral("No object with handle %1.").arg(handle));
+    if (!dxf::setEntityColor(*doc_, *rec, static_cast<int>(color)))
+        return fail(QStringLiteral("Color %1 cannot be given to %2.").arg(color).arg(handle));
+    return true;
+}
+
+bool DDVueEngine::SetLayerDisplay(const QString& layerName, QString& state)
+{
+    if (!doc_) return fail(QStringLiteral("No drawing is open."));
+    auto layer = doc_->findLayer(layerName.toStdString());
+    if (!layer) return fail(QStringLiteral("No layer named %1.").arg(layerName));
+    bool on = state.compare(QLatin1String("On"), Qt::CaseInsensitive) == 0;
+    bool off = state.compare(QLatin1String("Off"), Qt::CaseInsensitive) == 0;
+    if (!on && !off) return fail(QStringLiteral("A layer is either On or Off, not %1.").arg(state));
+    return dxf::setLayerDisplay(*doc_, *layer, on);
+}
+
+bool DDVueEngine::SetLayerColor(const QString& layerName, long color)
+{
+    if (!doc_) return fail(QStringLiteral("No drawing is open."));
+    auto layer = doc_->findLayer(layerName.toStdString());
+    if (!layer) return fail(QStringLiteral("No layer named %1.").arg(layerName));
+    if (!dxf::setLayerColor(*doc_, *layer, static_cast<int>(color)))
+        return fail(QStringLiteral("A layer color is a number from 1 to 255, not %1.").arg(color));
+    return true;
+}
+
+bool DDVueEngine::DeleteEntity(const QString& handle)
+{
+    auto rec = entityByHandle(handle);
+    if (!rec) return fail(QStringLiteral("No object with handle %1.").arg(handle));
+    if (!dxf::deleteEntity(*doc_, *rec)) return fail(QStringLiteral("%1 cannot be deleted.").arg(handle));
+    return true;
+}
+
+bool DDVueEngine::SaveDrawing(QString& path)
+{
+    if (!doc_) return fail(QStringLiteral("No drawing is open."));
+    QString target = path;
+    if (fromDwg_ || dwg::looksLikeDwgPath(target.toStdString())) {
+        // A DWG is never written: the drawing goes to a DXF of the same name.
+        QFileInfo info(target);
+        target = info.dir().filePath(info.completeBaseName() + QStringLiteral(".dxf"));
+    }
+    std::string bytes = doc_->serialize();
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly))
+        return fail(QStringLiteral("Cannot save \"%1\": %2").arg(target, out.errorString()));
+    qint64 written = out.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    if (written != static_cast<qint64>(bytes.size())) {
+        QString why = out.errorString();
+        out.cancelWriting();
+        return fail(QStringLiteral("Cannot save \"%1\": %2").arg(target, why));
+    }
+    if (!out.commit()) return fail(QStringLiteral("Cannot save \"%1\": %2").arg(target, out.errorString()));
+    path = target;
+    return true;
+}
+
+void DDVueEngine::SetSearchPaths(const QString& paths) { searchPaths_ = paths; }
+
+long DDVueEngine::GetDrawingVersion(QString& path) { return dxf::Document::versionOfFile(path.toStdString()); }
+
+void DDVueEngine::QueryPasswordProtection(QString&, long& flag) { flag = needsPassword_ ? 1 : 0; }
+
+}  // namespace ddvue

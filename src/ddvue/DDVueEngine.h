@@ -1,0 +1,72 @@
+#pragma once
+// The drawing component's operations, without a window. The DDVue widget
+// wraps one of these; the command line uses one directly. The operations keep
+// the names and argument order that the rest of the program calls them by.
+
+#include "ddvue/dxf/Document.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace ddvue {
+
+class DDVueEngine {
+public:
+    DDVueEngine();
+    ~DDVueEngine();
+    DDVueEngine(const DDVueEngine&) = delete;
+    DDVueEngine& operator=(const DDVueEngine&) = delete;
+
+    // Opens a DXF or DWG drawing. False when it cannot be opened; lastError()
+    // says why.
+    bool OpenDrawing(QString& path, const QString& password = QString());
+    void CloseDrawing();
+    // Writes the content document of the open drawing to `outputPath`. Flags
+    // (1 include, 0 omit): f1 block attributes, f3 external references,
+    // f4 layers, f8 single- and multi-line text; f2, f5, f6 and f7 are unused.
+    bool ExportDrawingContent(QString& outputPath, long f1, long f2, long f3, long f4, long f5, long f6, long f7,
+                              long f8);
+    bool SetAttributeValue(QString& value, const QString& attributeHandle);
+    // Writes the drawing to `path`: a DXF over the file it was read from, or,
+    // for a drawing read from a DWG, a DXF of the same name beside it, whose
+    // path then comes back through `path`. False when the file could not be
+    // written; the old file is then left as it was.
+    bool SaveDrawing(QString& path);
+    bool SetTextValue(const QString& handle, QString& value);
+    bool SetEntityColor(const QString& handle, long color);
+    bool SetLayerDisplay(const QString& layerName, QString& state);
+    void SetSearchPaths(const QString& paths);
+    long GetDrawingVersion(QString& path);
+    bool SetLayerColor(const QString& layerName, long color);
+    bool DeleteEntity(const QString& handle);
+    void QueryPasswordProtection(QString& unused, long& flag);
+
+    // Beyond the operations: what the windows and the command line need.
+    bool isOpen() const { return doc_ != nullptr; }
+    const QString& lastError() const { return lastError_; }
+    const QString& path() const { return path_; }
+    const QString& searchPaths() const { return searchPaths_; }
+    bool isDwg() const { return fromDwg_; }
+    // Entity types of a DWG that could not be brought across; 0 for a DXF.
+    int skippedEntities() const { return skippedEntities_; }
+    const dxf::Document* document() const { return doc_.get(); }
+    dxf::Document* document() { return doc_.get(); }
+
+    // The content document as text, the way ExportDrawingContent writes it.
+    std::string contentDocument(bool attributes, bool externalReferences, bool layers, bool text) const;
+
+private:
+    bool fail(const QString& why);
+    std::optional<std::uint32_t> entityByHandle(const QString& handle) const;
+
+    std::unique_ptr<dxf::Document> doc_;
+    QString path_;
+    QString lastError_;
+    QString searchPaths_;
+    bool fromDwg_ = false;
+    bool needsPassword_ = false;
+    int skippedEntities_ = 0;
+};
+
+}  // namespace ddvue

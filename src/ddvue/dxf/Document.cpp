@@ -1,0 +1,1037 @@
+#include "ddvue/dxf/Document.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <fstream>
+
+namespace ddvue::dxf {
+
+namespace {
+
+constexpr std::string_view kBinarySentinel{"AutoCAD Binary DXF\r\n\x1a\0", 22};
+constexpr std::uint64_t kMaxFileSize = 0xFFFFFFF0ull;
+
+std::string_view trim(std::string_view s)
+{
+    std::size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+    return s.substr(b, e - b);
+}
+
+std::string upper(std::string_view s)
+{
+    std::string r(s);
+    for (auto& c : r)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return r;
+}
+
+// The upper-case form of a UTF-8 name, for the case-insensitive name lookups
+// of layers and blocks. ASCII letters only: that is what CAD programs fold.
+std::string nameKey(std::string_view utf8) { return upper(utf8); }
+
+bool parseCode(std::string_view text, int& code)
+{
+    text = trim(text);
+    if (text.empty() || text.size() > 9) return false;
+    std::size_t i = 0;
+    bool negative = false;
+    if (text[0] == '-' || text[0] == '+') {
+        negative = text[0] == '-';
+        i = 1;
+        if (text.size() == 1) return false;
+    }
+    int v = 0;
+    for (; i < text.size(); ++i) {
+        char c = text[i];
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    code = negative ? -v : v;
+    return true;
+}
+
+std::string shortQuote(std::string_view s)
+{
+    std::string q;
+    for (char c : s.substr(0, 24)) q.push_back(static_cast<unsigned char>(c) < 0x20 ? '?' : c);
+    if (s.size() > 24) q += "...";
+    return "\"" + q + "\"";
+}
+
+template <typename T>
+T readLe(const char* p)
+{
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+std::int64_t binaryInteger(ValueType type, const char* p, std::uint32_t len)
+{
+    switch (type) {
+    case ValueType::Int16: return len >= 2 ? readLe<std::int16_t>(p) : 0;
+    case ValueType::Int32: return len >= 4 ? readLe<std::int32_t>(p) : 0;
+    case ValueType::Int64: return len >= 8 ? readLe<std::int64_t>(p) : 0;
+    case ValueType::Bool: return len >= 1 ? static_cast<unsigned char>(*p) : 0;
+    case ValueType::Double: return len >= 8 ? static_cast<std::int64_t>(readLe<double>(p)) : 0;
+    default: return 0;
+    }
+}
+
+std::int64_t asciiInteger(std::string_view text)
+{
+    text = trim(text);
+    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+    std::int64_t v = 0;
+    auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec == std::errc() && p == text.data() + text.size()) return v;
+    double d = 0;
+    auto [p2, ec2] = std::from_chars(text.data(), text.data() + text.size(), d);
+    if (ec2 == std::errc()) return static_cast<std::int64_t>(d);
+    return v;
+}
+
+double asciiReal(std::string_view text)
+{
+    text = trim(text);
+    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+    double d = 0;
+    std::from_chars(text.data(), text.data() + text.size(), d);
+    return d;
+}
+
+bool isBracketOpen(std::string_view v) { return !v.empty() && v.front() == '{'; }
+
+}  // namespace
+
+// ---------------------------------------------------------------- RecordView
+
+std::string_view RecordView::rawGroup(std::uint32_t i) const
+{
+    std::uint32_t end = i + 1 < count_ ? groups_[i + 1].raw : end_;
+    return {base_ + groups_[i].raw, end - groups_[i].raw};
+}
+
+std::string RecordView::text(std::uint32_t i) const { return doc_->codec_->decode(raw(i)); }
+
+double RecordView::real(std::uint32_t i) const
+{
+    if (doc_->format_ == Format::Ascii) return asciiReal(raw(i));
+    ValueType t = valueTypeOf(groups_[i].code);
+    if (t == ValueType::Double) return groups_[i].len >= 8 ? readLe<double>(base_ + groups_[i].val) : 0.0;
+    if (t == ValueType::String) return asciiReal(raw(i));
+    return static_cast<double>(binaryInteger(t, base_ + groups_[i].val, groups_[i].len));
+}
+
+std::int64_t RecordView::integer(std::uint32_t i) const
+{
+    if (doc_->format_ == Format::Ascii) return asciiInteger(raw(i));
+    ValueType t = valueTypeOf(groups_[i].code);
+    if (t == ValueType::String) return asciiInteger(raw(i));
+    return binaryInteger(t, base_ + groups_[i].val, groups_[i].len);
+}
+
+int RecordView::find(int code, std::uint32_t from) const
+{
+    for (std::uint32_t i = from; i < count_; ++i) {
+        int c = groups_[i].code;
+        if (c == 1001) return -1;
+        if (c == code) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int RecordView::findMain(int code) const
+{
+    bool inBracket = false;
+    for (std::uint32_t i = 1; i < count_; ++i) {
+        int c = groups_[i].code;
+        if (c == 102) {
+            inBracket = isBracketOpen(raw(i));
+            continue;
+        }
+        if (inBracket) continue;
+        if (c == 1001 || c == 101) return -1;
+        if (c == code) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::string RecordView::textOf(int code, std::string_view fallback) const
+{
+    int i = findMain(code);
+    return i < 0 ? std::string(fallback) : text(static_cast<std::uint32_t>(i));
+}
+
+double RecordView::realOf(int code, double fallback) const
+{
+    int i = findMain(code);
+    return i < 0 ? fallback : real(static_cast<std::uint32_t>(i));
+}
+
+std::int64_t RecordView::integerOf(int code, std::int64_t fallback) const
+{
+    int i = findMain(code);
+    return i < 0 ? fallback : integer(static_cast<std::uint32_t>(i));
+}
+
+// ------------------------------------------------------------------ Document
+
+Document::Document() : codec_(TextCodec::utf8()) {}
+Document::~Document() = default;
+
+bool Document::load(std::string bytes)
+{
+    bytes_ = std::move(bytes);
+    error_.clear();
+    groups_.clear();
+    records_.clear();
+    replaced_.clear();
+    if (bytes_.size() > kMaxFileSize) {
+        error_ = "The file is larger than 4 GB.";
+        return false;
+    }
+    if (bytes_.empty()) {
+        error_ = "The file is empty.";
+        return false;
+    }
+    return tokenize() && buildRecords() && buildStructure();
+}
+
+bool Document::tokenize()
+{
+    if (bytes_.size() >= kBinarySentinel.size() &&
+        std::string_view(bytes_).substr(0, kBinarySentinel.size()) == kBinarySentinel) {
+        format_ = Format::Binary;
+        return tokenizeBinary();
+    }
+    format_ = Format::Ascii;
+    return tokenizeAscii();
+}
+
+bool Document::tokenizeAscii()
+{
+    const char* data = bytes_.data();
+    const std::size_t size = bytes_.size();
+
+    // Line ends: LF or CR LF (a CR before the LF is not part of the line), or
+    // old Macintosh CR alone when the file has no LF before its first CR.
+    const void* firstLf = std::memchr(data, '\n', size);
+    const void* firstCr = std::memchr(data, '\r', size);
+    bool crOnly = firstCr && (!firstLf || (firstCr < firstLf && static_cast<const char*>(firstCr) + 1 !=
+                                                                  static_cast<const char*>(firstLf)));
+    if (firstLf && !crOnly) {
+        auto lf = static_cast<const char*>(firstLf);
+        eol_ = (lf > data && lf[-1] == '\r') ? "\r\n" : "\n";
+    } else if (crOnly) {
+        eol_ = "\r";
+    }
+    const char terminator = crOnly ? '\r' : '\n';
+
+    // Returns the end of the line's content and sets `next` to the next line.
+    auto lineAt = [&](std::size_t pos, std::size_t& next) -> std::size_t {
+        auto p = static_cast<const char*>(std::memchr(data + pos, terminator, size - pos));
+        if (!p) {
+            next = size;
+            return size;
+        }
+        std::size_t end = static_cast<std::size_t>(p - data);
+        next = end + 1;
+        if (!crOnly && end > pos && data[end - 1] == '\r') --end;
+        return end;
+    };
+
+    std::size_t pos = 0;
+    std::size_t line = 1;
+    tailBegin_ = static_cast<std::uint32_t>(size);
+    groups_.reserve(size / 12);
+    bool first = true;
+    while (pos < size) {
+        std::size_t next = 0;
+        std::size_t codeEnd = lineAt(pos, next);
+        std::string_view codeText(data + pos, codeEnd - pos);
+        if (first && codeText.substr(0, 3) == "\xEF\xBB\xBF") codeText.remove_prefix(3);
+        int code = 0;
+        if (!parseCode(codeText, code)) {
+            if (trim(codeText).empty() && !groups_.empty()) {
+                // Blank lines where a group should start: tolerated only as
+                // trailing padding at the very end of the file.
+                std::size_t p = pos;
+                while (p < size && (data[p] == ' ' || data[p] == '\t' || data[p] == '\r' || data[p] == '\n' ||
+                                    data[p] == '\x1a' || data[p] == '\0'))
+                    ++p;
+                if (p == size) {
+                    tailBegin_ = static_cast<std::uint32_t>(pos);
+                    break;
+                }
+            }
+            if (first && std::string_view(data, std::min<std::size_t>(size, 6)).substr(0, 2) == "AC")
+                error_ = "This is a DWG drawing, not a DXF file.";
+            else
+                error_ = "Line " + std::to_string(line) + ": the group code " + shortQuote(codeText) +
+                         " is not a number; this is not a DXF file or it is damaged.";
+            return false;
+        }
+        if (valueTypeOf(code) == ValueType::Invalid) {
+            error_ = "Line " + std::to_string(line) + ": unknown group code " + std::to_string(code) + ".";
+            return false;
+        }
+        if (next >= size) {
+            error_ = "Line " + std::to_string(line) + ": group code " + std::to_string(code) +
+                     " has no value; the file is truncated.";
+            return false;
+        }
+        std::size_t valStart = next;
+        std::size_t valEnd = lineAt(valStart, next);
+        groups_.push_back(Group{code, static_cast<std::uint32_t>(pos), static_cast<std::uint32_t>(valStart),
+                                static_cast<std::uint32_t>(valEnd - valStart)});
+        if (first) {
+            // The file's code line style: right-aligned ("  0") or not ("0").
+            std::string_view t = codeText;
+            codeWidth_ = (!t.empty() && t[0] == ' ') ? static_cast<int>(t.size()) : 0;
+        }
+        first = false;
+        pos = next;
+        line += 2;
+        if (code == 0 && trim(std::string_view(data + valStart, valEnd - valStart)) == "EOF") {
+            tailBegin_ = static_cast<std::uint32_t>(pos);
+            break;
+        }
+    }
+    if (groups_.empty()) {
+        error_ = "The file holds no DXF groups.";
+        return false;
+    }
+    return true;
+}
+
+bool Document::tokenizeBinary()
+{
+    const char* data = bytes_.data();
+    const std::size_t size = bytes_.size();
+    std::size_t pos = kBinarySentinel.size();
+    prefixEnd_ = static_cast<std::uint32_t>(pos);
+    tailBegin_ = static_cast<std::uint32_t>(size);
+    eol_.clear();
+    // Release 12 binary files have one-byte group codes; later ones two.
+    // The first group is "0 SECTION", which tells the two apart.
+    binaryCodeBytes_ = (pos + 2 < size && data[pos] == 0 && data[pos + 1] == 'S') ? 1 : 2;
+
+    auto fail = [&](std::size_t at, const std::string& what) {
+        error_ = "Byte " + std::to_string(at) + ": " + what;
+        return false;
+    };
+    while (pos < size) {
+        std::size_t start = pos;
+        int code = 0;
+        if (binaryCodeBytes_ == 1) {
+            code = static_cast<unsigned char>(data[pos]);
+            ++pos;
+            if (code == 255) {
+                if (pos + 2 > size) return fail(start, "the file is truncated.");
+                code = readLe<std::uint16_t>(data + pos);
+                pos += 2;
+            }
+        } else {
+            if (pos + 2 > size) return fail(start, "the file is truncated.");
+            code = readLe<std::int16_t>(data + pos);
+            pos += 2;
+        }
+        ValueType type = valueTypeOf(code);
+        std::size_t valStart = pos;
+        std::size_t valLen = 0;
+        switch (type) {
+        case ValueType::Invalid: return fail(start, "unknown group code " + std::to_string(code) + ".");
+        case ValueType::String: {
+            auto nul = static_cast<const char*>(std::memchr(data + pos, '\0', size - pos));
+            if (!nul) return fail(start, "the file is truncated inside a text value.");
+            valLen = static_cast<std::size_t>(nul - (data + pos));
+            pos += valLen + 1;
+            break;
+        }
+        case ValueType::Binary: {
+            if (pos >= size) return fail(start, "the file is truncated.");
+            std::size_t n = static_cast<unsigned char>(data[pos]);
+            valStart = pos + 1;
+            valLen = n;
+            pos += 1 + n;
+            break;
+        }
+        case ValueType::Double:
+        case ValueType::Int64: valLen = 8; pos += 8; break;
+        case ValueType::Int32: valLen = 4; pos += 4; break;
+        case ValueType::Int16: valLen = 2; pos += 2; break;
+        case ValueType::Bool: valLen = 1; pos += 1; break;
+        }
+        if (pos > size) return fail(start, "the file is truncated.");
+        groups_.push_back(Group{code, static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(valStart),
+                                static_cast<std::uint32_t>(valLen)});
+        if (code == 0 && std::string_view(data + valStart, valLen) == "EOF") {
+            tailBegin_ = static_cast<std::uint32_t>(pos);
+            break;
+        }
+    }
+    if (groups_.empty()) return fail(pos, "the file holds no DXF groups.");
+    return true;
+}
+
+bool Document::buildRecords()
+{
+    std::uint32_t n = static_cast<std::uint32_t>(groups_.size());
+    std::uint32_t i = 0;
+    // Only comments may stand before the first record.
+    while (i < n && groups_[i].code == 999) ++i;
+    if (i == n || groups_[i].code != 0) {
+        error_ = "The file does not start with a DXF section.";
+        return false;
+    }
+    prefixEnd_ = groups_[i].raw;
+    records_.reserve(n / 8);
+    while (i < n) {
+        std::uint32_t first = i++;
+        while (i < n && groups_[i].code != 0) ++i;
+        Record r;
+        r.first = first;
+        r.count = i - first;
+        records_.push_back(r);
+    }
+    return true;
+}
+
+RecordView Document::view(std::uint32_t i) const
+{
+    if (const Replacement* rep = replacement(i))
+        return RecordView(*this, rep->bytes.data(), rep->groups.data(), static_cast<std::uint32_t>(rep->groups.size()),
+                          static_cast<std::uint32_t>(rep->bytes.size()));
+    const Record& r = records_[i];
+    std::uint32_t end = i + 1 < records_.size() ? groups_[records_[i + 1].first].raw : tailBegin_;
+    return RecordView(*this, bytes_.data(), groups_.data() + r.first, r.count, end);
+}
+
+const Document::Replacement* Document::replacement(std::uint32_t i) const
+{
+    if (replaced_.empty()) return nullptr;
+    auto it = replaced_.find(i);
+    return it == replaced_.end() ? nullptr : &it->second;
+}
+
+bool Document::isDeleted(std::uint32_t i) const
+{
+    const Replacement* rep = replacement(i);
+    return rep && rep->deleted;
+}
+
+RecordView Document::headerView() const
+{
+    if (headerRecord_ == UINT32_MAX) return RecordView(*this, bytes_.data(), groups_.data(), 0, 0);
+    return view(headerRecord_);
+}
+
+std::optional<std::uint32_t> Document::headerValue(std::string_view name) const
+{
+    auto it = headerVars_.find(upper(name));
+    if (it == headerVars_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<std::uint64_t> Document::parseHandle(std::string_view hex)
+{
+    hex = trim(hex);
+    if (hex.empty() || hex.size() > 16) return std::nullopt;
+    std::uint64_t v = 0;
+    for (char c : hex) {
+        int d;
+        if (c >= '0' && c <= '9') d = c - '0';
+        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        else return std::nullopt;
+        v = v * 16 + static_cast<std::uint64_t>(d);
+    }
+    if (v == 0) return std::nullopt;
+    return v;
+}
+
+std::string Document::formatHandle(std::uint64_t handle)
+{
+    char buf[20];
+    auto [p, ec] = std::to_chars(buf, buf + sizeof buf, handle, 16);
+    std::string s(buf, p);
+    for (auto& c : s)
+        if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+std::optional<std::uint32_t> Document::findHandle(std::uint64_t handle) const
+{
+    auto it = byHandle_.find(handle);
+    if (it == byHandle_.end() || isDeleted(it->second)) return std::nullopt;
+    return it->second;
+}
+
+std::optional<std::uint32_t> Document::findHandle(std::string_view hex) const
+{
+    auto h = parseHandle(hex);
+    if (!h) return std::nullopt;
+    return findHandle(*h);
+}
+
+std::optional<std::uint32_t> Document::findLayer(std::string_view name) const
+{
+    auto it = layerIndex_.find(nameKey(name));
+    if (it == layerIndex_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<std::uint32_t> Document::findBlock(std::string_view name) const
+{
+    auto it = blockIndex_.find(nameKey(name));
+    if (it == blockIndex_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::vector<std::uint32_t> Document::children(std::uint32_t record) const
+{
+    std::vector<std::uint32_t> out;
+    for (std::uint32_t j = record + 1; j < records_.size() && records_[j].parent == static_cast<std::int32_t>(record);
+         ++j)
+        out.push_back(j);
+    return out;
+}
+
+bool Document::buildStructure()
+{
+    const std::uint32_t n = recordCount();
+    Section section = Section::None;
+    bool sawHeader = false, sawTables = false;
+    std::string sectionName;
+    std::string tableName;
+    std::int32_t currentBlock = -1;
+    std::int32_t owner = -1;  // the INSERT or POLYLINE whose ATTRIBs or VERTEXes may follow
+    std::unordered_map<std::uint64_t, std::string> blockRecordNames;
+    std::vector<std::pair<std::string, std::uint64_t>> layouts;  // layout name, block record handle
+
+    auto sectionOf = [](std::string_view name) {
+        if (name == "HEADER") return Section::Header;
+        if (name == "CLASSES") return Section::Classes;
+        if (name == "TABLES") return Section::Tables;
+        if (name == "BLOCKS") return Section::Blocks;
+        if (name == "ENTITIES") return Section::Entities;
+        if (name == "OBJECTS") return Section::Objects;
+        return Section::Other;
+    };
+
+    // The header first: the code page decides how every name is read.
+    for (std::uint32_t i = 0; i < n; ++i) {
+        RecordView v = view(i);
+        if (trim(v.type()) != "SECTION") continue;
+        int nameAt = v.find(2);
+        if (nameAt < 0 || trim(v.str(static_cast<std::uint32_t>(nameAt))) != "HEADER") continue;
+        headerRecord_ = i;
+        for (std::uint32_t g = 0; g + 1 < v.size(); ++g) {
+            if (v.code(g) != 9) continue;
+            if (v.code(g + 1) == 9 || v.code(g + 1) == 0) continue;
+            headerVars_.emplace(upper(trim(v.str(g))), records_[i].first + g + 1);
+        }
+        break;
+    }
+    auto headerText = [&](std::string_view name) -> std::string {
+        auto at = headerValue(name);
+        if (!at) return {};
+        const Group& g = groups_[*at];
+        return std::string(trim(std::string_view(bytes_.data() + g.val, g.len)));
+    };
+    acadver_ = headerText("$ACADVER");
+    codec_ = TextCodec::forDrawing(acadver_.empty() ? std::string("AC1009") : acadver_, headerText("$DWGCODEPAGE"));
+
+    // Integer style for groups the editor adds: AutoCAD right-aligns them in six columns.
+    if (format_ == Format::Ascii && headerRecord_ != UINT32_MAX) {
+        RecordView h = view(headerRecord_);
+        for (std::uint32_t g = 0; g < h.size(); ++g) {
+            if (valueTypeOf(h.code(g)) == ValueType::Int16) {
+                std::string_view v = h.raw(g);
+                intWidth_ = (!v.empty() && v[0] == ' ') ? static_cast<int>(v.size()) : 0;
+                break;
+            }
+        }
+    }
+
+    std::uint64_t maxHandle = 0;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        Record& r = records_[i];
+        RecordView v = view(i);
+        std::string_view type = trim(v.type());
+        if (type == "SECTION") {
+            if (section != Section::None) {
+                error_ = "The " + sectionName + " section is not closed before the next section starts.";
+                return false;
+            }
+            int nameAt = v.find(2);
+            sectionName = nameAt < 0 ? std::string() : std::string(trim(v.str(static_cast<std::uint32_t>(nameAt))));
+            section = sectionOf(sectionName);
+            if (section == Section::Header) sawHeader = true;
+            if (section == Section::Tables) sawTables = true;
+            r.kind = Kind::SectionStart;
+            r.section = section;
+            owner = -1;
+            continue;
+        }
+        if (type == "ENDSEC") {
+            if (section == Section::None) {
+                error_ = "ENDSEC without a section.";
+                return false;
+            }
+            r.kind = Kind::SectionEnd;
+            r.section = section;
+            section = Section::None;
+            currentBlock = -1;
+            continue;
+        }
+        if (type == "EOF") {
+            r.kind = Kind::Eof;
+            continue;
+        }
+        if (section == Section::None) {
+            error_ = "A " + std::string(type.substr(0, 32)) + " record stands outside any section.";
+            return false;
+        }
+        r.section = section;
+
+        // The record's handle: 5 for most, 105 for dimension styles.
+        if (section != Section::Header && section != Section::Classes) {
+            int handleCode = type == "DIMSTYLE" ? 105 : 5;
+            int at = v.findMain(handleCode);
+            if (at >= 0) {
+                if (auto h = parseHandle(v.str(static_cast<std::uint32_t>(at)))) {
+                    r.handle = *h;
+                    maxHandle = std::max(maxHandle, *h);
+                }
+            }
+        }
+
+        switch (section) {
+        case Section::Tables:
+            if (type == "TABLE") {
+                r.kind = Kind::TableStart;
+                int at = v.find(2);
+                tableName = at < 0 ? std::string() : std::string(trim(v.str(static_cast<std::uint32_t>(at))));
+            } else if (type == "ENDTAB") {
+                r.kind = Kind::TableEnd;
+            } else if (type == "LAYER") {
+                r.kind = Kind::Layer;
+                std::string name = v.textOf(2);
+                layerIndex_.emplace(nameKey(name), static_cast<std::uint32_t>(layers_.size()));
+                layers_.push_back(LayerEntry{std::move(name), i});
+            } else if (type == "BLOCK_RECORD") {
+                r.kind = Kind::BlockRecord;
+                if (r.handle) blockRecordNames[r.handle] = v.textOf(2);
+            }
+            break;
+        case Section::Objects:
+            if (type == "LAYOUT") {
+                r.kind = Kind::Layout;
+                // The layout's name (1) and, in its AcDbLayout part, the
+                // block record of its space (330).
+                std::string name;
+                std::uint64_t blockRecord = 0;
+                bool inLayout = false;
+                for (std::uint32_t g = 1; g < v.size(); ++g) {
+                    if (v.code(g) == 100) inLayout = trim(v.str(g)) == "AcDbLayout";
+                    else if (inLayout && v.code(g) == 1 && name.empty()) name = v.text(g);
+                    else if (inLayout && v.code(g) == 330) {
+                        if (auto h = parseHandle(v.str(g))) blockRecord = *h;
+                    }
+                }
+                layouts.emplace_back(std::move(name), blockRecord);
+            }
+            break;
+        case Section::Blocks:
+        case Section::Entities: {
+            if (section == Section::Blocks && type == "BLOCK") {
+                r.kind = Kind::BlockStart;
+                currentBlock = static_cast<std::int32_t>(blocks_.size());
+                BlockDef b;
+                b.name = v.textOf(2);
+                b.begin = b.end = i;
+                blockIndex_.emplace(nameKey(b.name), static_cast<std::uint32_t>(blocks_.size()));
+                blocks_.push_back(std::move(b));
+                owner = -1;
+                break;
+            }
+            if (section == Section::Blocks && type == "ENDBLK") {
+                r.kind = Kind::BlockEnd;
+                if (currentBlock >= 0) blocks_[static_cast<std::size_t>(currentBlock)].end = i;
+                r.block = currentBlock;
+                currentBlock = -1;
+                owner = -1;
+                break;
+            }
+            r.block = section == Section::Blocks ? currentBlock : -1;
+            int ps = v.findMain(67);
+            r.paperSpace = ps >= 0 && v.integer(static_cast<std::uint32_t>(ps)) == 1;
+            if (type == "INSERT") r.kind = Kind::Insert;
+            else if (type == "ATTRIB") r.kind = Kind::Attrib;
+            else if (type == "ATTDEF") r.kind = Kind::Attdef;
+            else if (type == "TEXT") r.kind = Kind::Text;
+            else if (type == "MTEXT") r.kind = Kind::MText;
+            else if (type == "POLYLINE") r.kind = Kind::Polyline;
+            else if (type == "VERTEX") r.kind = Kind::Vertex;
+            else if (type == "SEQEND") r.kind = Kind::SeqEnd;
+
+            bool child = false;
+            if (owner >= 0) {
+                Kind ok = records_[static_cast<std::size_t>(owner)].kind;
+                if ((r.kind == Kind::Attrib && ok == Kind::Insert) || (r.kind == Kind::Vertex && ok == Kind::Polyline) ||
+                    r.kind == Kind::SeqEnd)
+                    child = true;
+            }
+            if (child) {
+                r.parent = owner;
+                if (r.kind == Kind::SeqEnd) owner = -1;
+                break;
+            }
+            owner = (r.kind == Kind::Insert || r.kind == Kind::Polyline) ? static_cast<std::int32_t>(i) : -1;
+            if (r.kind == Kind::SeqEnd) break;  // a stray SEQEND belongs to nothing
+            if (section == Section::Blocks) {
+                if (currentBlock >= 0) blocks_[static_cast<std::size_t>(currentBlock)].entities.push_back(i);
+            }
+            break;
+        }
+        default: break;
+        }
+    }
+    if (section != Section::None) {
+        error_ = "The drawing ends inside its " + sectionName + " section; the file is truncated.";
+        return false;
+    }
+    if (!sawHeader) {
+        error_ = "The drawing has no HEADER section.";
+        return false;
+    }
+    if (!sawTables) {
+        error_ = "The drawing has no TABLES section.";
+        return false;
+    }
+
+    // Handles: index them; give records without one a handle in memory.
+    hasHandles_ = maxHandle != 0;
+    if (auto seed = headerValue("$HANDSEED")) {
+        const Group& g = groups_[*seed];
+        if (auto h = parseHandle(std::string_view(bytes_.data() + g.val, g.len))) maxHandle = std::max(maxHandle, *h);
+    }
+    byHandle_.reserve(n);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        Record& r = records_[i];
+        if (r.handle) {
+            byHandle_.emplace(r.handle, i);
+        } else if (r.section == Section::Entities || r.section == Section::Blocks ||
+                   (r.section == Section::Tables && r.kind != Kind::TableStart && r.kind != Kind::TableEnd) ||
+                   r.section == Section::Objects) {
+            if (r.kind == Kind::SectionStart || r.kind == Kind::SectionEnd) continue;
+            r.handle = ++maxHandle;
+            r.syntheticHandle = true;
+            byHandle_.emplace(r.handle, i);
+        }
+    }
+
+    // Spaces: model space, the paper layouts, then the block definitions.
+    std::unordered_map<std::string, std::string> layoutOfBlock;  // upper block name -> layout name
+    for (auto& [name, brHandle] : layouts) {
+        auto it = blockRecordNames.find(brHandle);
+        if (it != blockRecordNames.end()) layoutOfBlock[nameKey(it->second)] = name;
+    }
+    auto layoutName = [&](const std::string& block, const char* fallback) {
+        auto it = layoutOfBlock.find(nameKey(block));
+        return it != layoutOfBlock.end() ? it->second : std::string(fallback);
+    };
+    Space model{"*Model_Space", layoutName("*Model_Space", "Model"), {}, true};
+    Space paper{"*Paper_Space", layoutName("*Paper_Space", "Layout1"), {}, true};
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const Record& r = records_[i];
+        if (r.section != Section::Entities || r.parent >= 0) continue;
+        if (r.kind == Kind::SectionStart || r.kind == Kind::SectionEnd || r.kind == Kind::SeqEnd) continue;
+        (r.paperSpace ? paper.entities : model.entities).push_back(i);
+    }
+    std::vector<Space> layoutsOut, blocksOut;
+    for (const BlockDef& b : blocks_) {
+        std::string key = nameKey(b.name);
+        if (key == "*MODEL_SPACE" || key == "$MODEL_SPACE") {
+            model.entities.insert(model.entities.end(), b.entities.begin(), b.entities.end());
+        } else if (key == "*PAPER_SPACE" || key == "$PAPER_SPACE") {
+            paper.entities.insert(paper.entities.end(), b.entities.begin(), b.entities.end());
+        } else if (key.rfind("*PAPER_SPACE", 0) == 0) {
+            layoutsOut.push_back(Space{b.name, layoutName(b.name, ""), b.entities, true});
+        } else {
+            blocksOut.push_back(Space{b.name, std::string(), b.entities, false});
+        }
+    }
+    spaces_.clear();
+    spaces_.push_back(std::move(model));
+    spaces_.push_back(std::move(paper));
+    for (auto& s : layoutsOut) spaces_.push_back(std::move(s));
+    for (auto& s : blocksOut) spaces_.push_back(std::move(s));
+    return true;
+}
+
+void Document::notify(Change::What what, std::uint32_t record) const
+{
+    if (observer_) observer_(Change{what, record});
+}
+
+void Document::remove(std::uint32_t record)
+{
+    Replacement& rep = replaced_[record];
+    rep.bytes.clear();
+    rep.groups.clear();
+    rep.deleted = true;
+    notify(Change::What::EntityDeleted, record);
+}
+
+Document::Edit Document::edit(std::uint32_t record) { return Edit(*this, record); }
+
+std::string Document::serialize() const
+{
+    if (replaced_.empty()) return bytes_;
+    std::vector<std::uint32_t> edited;
+    edited.reserve(replaced_.size());
+    for (auto& [i, rep] : replaced_) edited.push_back(i);
+    std::sort(edited.begin(), edited.end());
+
+    auto startOf = [&](std::uint32_t i) -> std::uint32_t {
+        return i < records_.size() ? groups_[records_[i].first].raw : tailBegin_;
+    };
+    std::string out;
+    out.reserve(bytes_.size() + 4096);
+    std::uint32_t runStart = 0;
+    for (std::uint32_t i : edited) {
+        std::uint32_t begin = startOf(i);
+        out.append(bytes_, runStart, begin - runStart);
+        const Replacement& rep = replaced_.at(i);
+        if (!rep.deleted) out += rep.bytes;
+        runStart = startOf(i + 1);
+    }
+    out.append(bytes_, runStart, std::string::npos);
+    return out;
+}
+
+int Document::versionCode(std::string_view v)
+{
+    v = trim(v);
+    static const std::pair<std::string_view, int> table[] = {
+        {"MC0.0", 0},   {"AC1.2", 1},   {"AC1.40", 2},  {"AC1.50", 3},  {"AC2.10", 4},  {"AC2.21", 4},
+        {"AC2.22", 4},  {"AC1001", 4},  {"AC1002", 5},  {"AC1003", 6},  {"AC1004", 7},  {"AC1006", 8},
+        {"AC1009", 10}, {"AC1012", 11}, {"AC1014", 12}, {"AC1015", 13}, {"AC1018", 16}, {"AC1021", 18},
+        {"AC1024", 19}, {"AC1027", 20}, {"AC1032", 21},
+    };
+    for (auto& [name, code] : table)
+        if (v == name) return code;
+    return -1;
+}
+
+int Document::versionOfFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return -1;
+    std::string head(256 * 1024, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    if (head.size() >= 6 && (head.compare(0, 2, "AC") == 0 || head.compare(0, 2, "MC") == 0)) {
+        // A DWG begins with its version string.
+        std::size_t n = head.compare(0, 6, "AC1.40") == 0 || head.compare(0, 6, "AC1.50") == 0 ||
+                                head.compare(0, 6, "AC2.10") == 0
+                            ? 6
+                            : (head.compare(0, 5, "AC1.2") == 0 || head.compare(0, 5, "MC0.0") == 0 ? 5 : 6);
+        return versionCode(std::string_view(head).substr(0, n));
+    }
+    std::size_t at = head.find("$ACADVER");
+    bool binary = head.size() >= kBinarySentinel.size() && head.compare(0, kBinarySentinel.size(), kBinarySentinel) == 0;
+    if (at == std::string::npos) {
+        // A DXF without $ACADVER is read as Release 12, as CAD programs do.
+        return head.find("SECTION") != std::string::npos ? 10 : -1;
+    }
+    if (binary) {
+        std::size_t p = at + 9;  // past "$ACADVER\0"
+        while (p < head.size() && head[p] != 'A' && head[p] != 'M') ++p;
+        std::size_t e = head.find('\0', p);
+        if (e == std::string::npos) return -1;
+        return versionCode(std::string_view(head).substr(p, e - p));
+    }
+    // ASCII: "$ACADVER", then the code line, then the value line.
+    std::size_t p = head.find('\n', at);
+    if (p == std::string::npos) return -1;
+    p = head.find('\n', p + 1);
+    if (p == std::string::npos) return -1;
+    std::size_t e = head.find_first_of("\r\n", p + 1);
+    return versionCode(std::string_view(head).substr(p + 1, (e == std::string::npos ? head.size() : e) - p - 1));
+}
+
+// ---------------------------------------------------------------------- Edit
+
+Document::Edit::Edit(Document& doc, std::uint32_t record) : doc_(doc), record_(record)
+{
+    RecordView v = doc.view(record);
+    items_.reserve(v.size() + 4);
+    for (std::uint32_t i = 0; i < v.size(); ++i) {
+        const Group& g = v.group(i);
+        std::string_view all = v.rawGroup(i);
+        std::string_view codePart = all.substr(0, g.val - g.raw);
+        if (doc.format_ == Format::Ascii) {
+            while (!codePart.empty() && (codePart.back() == '\n' || codePart.back() == '\r')) codePart.remove_suffix(1);
+        } else if (valueTypeOf(g.code) == ValueType::Binary && !codePart.empty()) {
+            codePart.remove_suffix(1);  // the length byte is part of the value
+        }
+        items_.push_back(Item{g.code, std::string(codePart), std::string(v.raw(i)), true, std::string(all), g.val - g.raw});
+    }
+}
+
+int Document::Edit::find(int code, std::uint32_t from) const
+{
+    for (std::uint32_t i = from; i < items_.size(); ++i) {
+        if (items_[i].code == 1001) return -1;
+        if (items_[i].code == code) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int Document::Edit::findMain(int code, std::uint32_t from) const
+{
+    bool inBracket = false;
+    for (std::uint32_t i = 1; i < items_.size(); ++i) {
+        int c = items_[i].code;
+        if (c == 102) {
+            inBracket = isBracketOpen(items_[i].value);
+            continue;
+        }
+        if (inBracket) continue;
+        if (c == 1001 || c == 101) return -1;
+        if (i >= from && c == code) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::string_view Document::Edit::rawValue(std::uint32_t i) const { return items_[i].value; }
+
+std::int64_t Document::Edit::integer(std::uint32_t i) const
+{
+    const Item& it = items_[i];
+    if (doc_.format_ == Format::Ascii) return asciiInteger(it.value);
+    ValueType t = valueTypeOf(it.code);
+    if (t == ValueType::String) return asciiInteger(it.value);
+    return binaryInteger(t, it.value.data(), static_cast<std::uint32_t>(it.value.size()));
+}
+
+std::string Document::Edit::formatInteger(int code, std::int64_t v, std::string_view like) const
+{
+    if (doc_.format_ == Format::Binary) {
+        std::string out;
+        switch (valueTypeOf(code)) {
+        case ValueType::Int16: {
+            auto x = static_cast<std::int16_t>(v);
+            out.assign(reinterpret_cast<const char*>(&x), 2);
+            break;
+        }
+        case ValueType::Int32: {
+            auto x = static_cast<std::int32_t>(v);
+            out.assign(reinterpret_cast<const char*>(&x), 4);
+            break;
+        }
+        case ValueType::Int64: out.assign(reinterpret_cast<const char*>(&v), 8); break;
+        case ValueType::Bool: out.assign(1, static_cast<char>(v != 0)); break;
+        default: out = std::to_string(v); break;
+        }
+        return out;
+    }
+    std::string s = std::to_string(v);
+    std::size_t width = 0;
+    if (!like.empty()) width = (like[0] == ' ') ? like.size() : 0;
+    else width = static_cast<std::size_t>(doc_.intWidth_);
+    if (s.size() < width) s.insert(0, width - s.size(), ' ');
+    return s;
+}
+
+Document::Edit::Item Document::Edit::make(int code, std::string value) const
+{
+    std::string codeText;
+    if (doc_.format_ == Format::Ascii) {
+        codeText = std::to_string(code);
+        if (codeText.size() < static_cast<std::size_t>(doc_.codeWidth_))
+            codeText.insert(0, static_cast<std::size_t>(doc_.codeWidth_) - codeText.size(), ' ');
+    } else if (doc_.binaryCodeBytes_ == 1) {
+        if (code < 255) {
+            codeText.assign(1, static_cast<char>(code));
+        } else {
+            codeText.assign(1, static_cast<char>(255));
+            auto c = static_cast<std::uint16_t>(code);
+            codeText.append(reinterpret_cast<const char*>(&c), 2);
+        }
+    } else {
+        auto c = static_cast<std::int16_t>(code);
+        codeText.assign(reinterpret_cast<const char*>(&c), 2);
+    }
+    return Item{code, std::move(codeText), std::move(value), false, {}, 0};
+}
+
+void Document::Edit::setText(std::uint32_t i, std::string_view utf8)
+{
+    Item& it = items_[i];
+    it.value = doc_.encodeText(utf8);
+    it.kept = false;
+}
+
+void Document::Edit::setInteger(std::uint32_t i, std::int64_t v)
+{
+    Item& it = items_[i];
+    it.value = formatInteger(it.code, v, doc_.format_ == Format::Ascii ? std::string_view(it.value) : std::string_view());
+    it.kept = false;
+}
+
+void Document::Edit::remove(std::uint32_t i) { items_.erase(items_.begin() + i); }
+
+void Document::Edit::insertText(std::uint32_t at, int code, std::string_view utf8)
+{
+    items_.insert(items_.begin() + at, make(code, doc_.encodeText(utf8)));
+}
+
+void Document::Edit::insertInteger(std::uint32_t at, int code, std::int64_t v)
+{
+    items_.insert(items_.begin() + at, make(code, formatInteger(code, v, {})));
+}
+
+void Document::Edit::commit(Change::What what)
+{
+    Replacement rep;
+    const bool ascii = doc_.format_ == Format::Ascii;
+    for (const Item& it : items_) {
+        Group g{it.code, static_cast<std::uint32_t>(rep.bytes.size()), 0, 0};
+        if (it.kept) {
+            // The group as it was: same bytes, same value position.
+            g.val = g.raw + it.valueOffset;
+            g.len = static_cast<std::uint32_t>(it.value.size());
+            rep.bytes += it.original;
+        } else if (ascii) {
+            rep.bytes += it.codeText;
+            rep.bytes += doc_.eol_;
+            g.val = static_cast<std::uint32_t>(rep.bytes.size());
+            g.len = static_cast<std::uint32_t>(it.value.size());
+            rep.bytes += it.value;
+            rep.bytes += doc_.eol_;
+        } else {
+            rep.bytes += it.codeText;
+            ValueType t = valueTypeOf(it.code);
+            if (t == ValueType::Binary) rep.bytes.push_back(static_cast<char>(std::min<std::size_t>(it.value.size(), 255)));
+            g.val = static_cast<std::uint32_t>(rep.bytes.size());
+            std::string_view value = it.value;
+            if (t == ValueType::Binary) value = value.substr(0, 255);
+            g.len = static_cast<std::uint32_t>(value.size());
+            rep.bytes += value;
+            if (t == ValueType::String) rep.bytes.push_back('\0');
+        }
+        rep.groups.push_back(g);
+    }
+    doc_.replaced_[record_] = std::move(rep);
+    doc_.notify(what, record_);
+}
+
+}  // namespace ddvue::dxf

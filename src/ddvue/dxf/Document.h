@@ -1,0 +1,292 @@
+#pragma once
+// The lossless DXF document. The file's bytes are kept as read; the model is
+// an index into them: every group knows where its code and value stand, every
+// record (the groups from one 0 group to the next) knows its groups. An edit
+// replaces the groups of one record; saving writes every untouched record as
+// the bytes it was read from, so an unchanged drawing saves byte for byte.
+
+#include "ddvue/dxf/GroupCodes.h"
+#include "ddvue/dxf/TextCodec.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace ddvue::dxf {
+
+enum class Format : std::uint8_t { Ascii, Binary };
+
+// One group: where its code starts, where its value stands. Offsets are into
+// the buffer the group was read from (the file, or an edited record's bytes).
+struct Group {
+    std::int32_t code;
+    std::uint32_t raw;  // first byte of the group (its code line or code bytes)
+    std::uint32_t val;  // first byte of the value
+    std::uint32_t len;  // value length: without the line end (ASCII), without the NUL (binary strings)
+};
+
+enum class Section : std::uint8_t { None, Header, Classes, Tables, Blocks, Entities, Objects, Other };
+
+// The record types the engine treats specially; everything else is Other and
+// keeps its type name.
+enum class Kind : std::uint8_t {
+    Other,
+    SectionStart,
+    SectionEnd,
+    TableStart,
+    TableEnd,
+    BlockStart,
+    BlockEnd,
+    Eof,
+    Layer,
+    BlockRecord,
+    Insert,
+    Attrib,
+    Attdef,
+    Text,
+    MText,
+    Polyline,
+    Vertex,
+    SeqEnd,
+    Layout,
+    Comment,  // a 999 group standing where a record could start
+};
+
+struct Record {
+    std::uint32_t first = 0;   // first group in the document's group array
+    std::uint32_t count = 0;   // number of groups
+    std::uint64_t handle = 0;  // 0 when the record has none
+    std::int32_t parent = -1;  // ATTRIB, VERTEX, SEQEND: the INSERT or POLYLINE they belong to
+    std::int32_t block = -1;   // entities inside a block definition: the block's index
+    Section section = Section::None;
+    Kind kind = Kind::Other;
+    bool paperSpace = false;   // 67 = 1
+    bool syntheticHandle = false;  // the handle was given in memory, the file has none
+};
+
+struct LayerEntry {
+    std::string name;  // UTF-8
+    std::uint32_t record = 0;
+};
+
+struct BlockDef {
+    std::string name;            // UTF-8
+    std::uint32_t begin = 0;     // the BLOCK record
+    std::uint32_t end = 0;       // the ENDBLK record (== begin when missing)
+    std::vector<std::uint32_t> entities;  // top-level entity records, in file order
+};
+
+// A space whose entities are listed together: model space, a paper layout,
+// or a block definition.
+struct Space {
+    std::string blockName;   // *Model_Space, *Paper_Space, *Paper_Space0, or a block's name
+    std::string layoutName;  // Model, the layout's name, or "" for a block definition
+    std::vector<std::uint32_t> entities;
+    bool isLayout = false;
+};
+
+// Read-only view of one record's groups.
+class RecordView {
+public:
+    RecordView(const class Document& doc, const char* base, const Group* groups, std::uint32_t count,
+               std::uint32_t endOffset)
+        : doc_(&doc), base_(base), groups_(groups), count_(count), end_(endOffset)
+    {
+    }
+
+    std::uint32_t size() const { return count_; }
+    int code(std::uint32_t i) const { return groups_[i].code; }
+    const Group& group(std::uint32_t i) const { return groups_[i]; }
+
+    // The value's bytes: text as stored (ASCII, or a binary string's bytes),
+    // the number's text (ASCII) or its little-endian bytes (binary).
+    std::string_view raw(std::uint32_t i) const { return {base_ + groups_[i].val, groups_[i].len}; }
+    // The whole group as stored, code and value with their line ends.
+    std::string_view rawGroup(std::uint32_t i) const;
+
+    std::string_view str(std::uint32_t i) const { return raw(i); }  // a string value's stored bytes
+    std::string text(std::uint32_t i) const;                       // a string value decoded to UTF-8
+    double real(std::uint32_t i) const;
+    std::int64_t integer(std::uint32_t i) const;
+
+    // The first group with this code, searching from `from`; -1 when none.
+    // Stops at extended data (1001) and, unless told, at 102 application groups' content.
+    int find(int code, std::uint32_t from = 0) const;
+    // The same, but only among the groups before an embedded object (101)
+    // or extended data, outside 102 {...} brackets.
+    int findMain(int code) const;
+    std::string textOf(int code, std::string_view fallback = {}) const;
+    double realOf(int code, double fallback = 0) const;
+    std::int64_t integerOf(int code, std::int64_t fallback = 0) const;
+
+    std::string_view type() const { return count_ ? raw(0) : std::string_view(); }
+
+private:
+    const Document* doc_;
+    const char* base_;
+    const Group* groups_;
+    std::uint32_t count_;
+    std::uint32_t end_;
+};
+
+// What an edit changed, for observers such as the renderer.
+struct Change {
+    enum class What { Entity, EntityDeleted, Layer } what;
+    std::uint32_t record;
+};
+
+class Document {
+public:
+    Document();
+    ~Document();
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    // Reads a drawing from its bytes. False with error() set when the bytes
+    // are not a DXF drawing this engine can keep whole.
+    bool load(std::string bytes);
+    const std::string& error() const { return error_; }
+
+    Format format() const { return format_; }
+    const std::string& acadVersion() const { return acadver_; }
+    const TextCodec& codec() const { return *codec_; }
+    bool hasHandles() const { return hasHandles_; }
+
+    // Records and their groups.
+    std::uint32_t recordCount() const { return static_cast<std::uint32_t>(records_.size()); }
+    const Record& record(std::uint32_t i) const { return records_[i]; }
+    RecordView view(std::uint32_t i) const;
+    bool isDeleted(std::uint32_t i) const;
+    std::string_view typeName(std::uint32_t i) const { return view(i).type(); }
+
+    // Header variables: the first value group after "9 $NAME" in the header.
+    // The view holds all groups of the header record; the index is the value's.
+    std::optional<std::uint32_t> headerValue(std::string_view name) const;
+    RecordView headerView() const;
+
+    // Handles.
+    std::optional<std::uint32_t> findHandle(std::uint64_t handle) const;
+    std::optional<std::uint32_t> findHandle(std::string_view hex) const;
+    static std::optional<std::uint64_t> parseHandle(std::string_view hex);
+    static std::string formatHandle(std::uint64_t handle);
+
+    // Structure.
+    const std::vector<LayerEntry>& layers() const { return layers_; }
+    std::optional<std::uint32_t> findLayer(std::string_view name) const;  // index into layers()
+    const std::vector<BlockDef>& blocks() const { return blocks_; }
+    std::optional<std::uint32_t> findBlock(std::string_view name) const;  // index into blocks()
+    const std::vector<Space>& spaces() const { return spaces_; }
+    // The ATTRIBs (or VERTEXes) of an INSERT (or POLYLINE), and its SEQEND.
+    std::vector<std::uint32_t> children(std::uint32_t record) const;
+
+    // Editing. Each edit replaces the groups of one record.
+    class Edit;
+    Edit edit(std::uint32_t record);
+    void remove(std::uint32_t record);
+    bool modified() const { return !replaced_.empty(); }
+    void setObserver(std::function<void(const Change&)> observer) { observer_ = std::move(observer); }
+
+    // The drawing's bytes with every edit applied.
+    std::string serialize() const;
+    // The file as read.
+    const std::string& original() const { return bytes_; }
+
+    // Formats a value for this file: encodes text with the file's code page.
+    std::string encodeText(std::string_view utf8) const { return codec_->encode(utf8); }
+
+    // Version code of a drawing's $ACADVER or DWG signature, -1 when unknown.
+    static int versionCode(std::string_view acadver);
+    // Reads just enough of the file at `path` to tell its version code.
+    static int versionOfFile(const std::string& path);
+
+private:
+    friend class RecordView;
+    struct Replacement {
+        std::string bytes;
+        std::vector<Group> groups;
+        bool deleted = false;
+    };
+
+    bool tokenize();
+    bool tokenizeAscii();
+    bool tokenizeBinary();
+    bool buildRecords();
+    bool buildStructure();
+    void assignHandles();
+    void notify(Change::What what, std::uint32_t record) const;
+    const Replacement* replacement(std::uint32_t i) const;
+
+    std::string bytes_;
+    std::string error_;
+    Format format_ = Format::Ascii;
+    int binaryCodeBytes_ = 2;
+    std::string eol_ = "\r\n";
+    int codeWidth_ = 0;  // right-aligned width of code lines, 0 when not padded
+    int intWidth_ = 0;   // right-aligned width of integer values, 0 when not padded
+    std::uint32_t prefixEnd_ = 0;  // bytes before the first record (binary sentinel)
+    std::uint32_t tailBegin_ = 0;  // bytes after the last record
+
+    std::vector<Group> groups_;
+    std::vector<Record> records_;
+    std::unordered_map<std::uint32_t, Replacement> replaced_;
+
+    std::string acadver_;
+    std::shared_ptr<const TextCodec> codec_;
+    bool hasHandles_ = false;
+    std::uint32_t headerRecord_ = UINT32_MAX;
+    std::unordered_map<std::string, std::uint32_t> headerVars_;  // upper-case name -> group index
+    std::unordered_map<std::uint64_t, std::uint32_t> byHandle_;
+    std::vector<LayerEntry> layers_;
+    std::unordered_map<std::string, std::uint32_t> layerIndex_;  // upper-case name
+    std::vector<BlockDef> blocks_;
+    std::unordered_map<std::string, std::uint32_t> blockIndex_;  // upper-case name
+    std::vector<Space> spaces_;
+    std::function<void(const Change&)> observer_;
+
+public:
+    // Rewrites the groups of one record. The groups start as the record's
+    // current ones; commit() stores the result in the file's own formatting.
+    class Edit {
+    public:
+        Edit(Document& doc, std::uint32_t record);
+        std::uint32_t size() const { return static_cast<std::uint32_t>(items_.size()); }
+        int code(std::uint32_t i) const { return items_[i].code; }
+        int find(int code, std::uint32_t from = 0) const;
+        // The index of the first group at or after `from` with this code
+        // before an embedded object, extended data or a 102 bracket.
+        int findMain(int code, std::uint32_t from = 0) const;
+        std::string_view rawValue(std::uint32_t i) const;
+        std::int64_t integer(std::uint32_t i) const;
+
+        void setText(std::uint32_t i, std::string_view utf8);  // encoded with the file's code page
+        void setInteger(std::uint32_t i, std::int64_t v);
+        void remove(std::uint32_t i);
+        void insertText(std::uint32_t at, int code, std::string_view utf8);
+        void insertInteger(std::uint32_t at, int code, std::int64_t v);
+        // Stores the result; `what` tells observers what changed.
+        void commit(Change::What what = Change::What::Entity);
+
+    private:
+        struct Item {
+            int code;
+            std::string codeText;  // the stored code (ASCII line without its end, or binary bytes)
+            std::string value;     // the stored value bytes (ASCII text, or binary payload)
+            bool kept;             // unchanged from the original group
+            std::string original;  // the original group bytes when kept
+            std::uint32_t valueOffset;  // where the value starts in `original`
+        };
+        Item make(int code, std::string value) const;
+        std::string formatInteger(int code, std::int64_t v, std::string_view like) const;
+
+        Document& doc_;
+        std::uint32_t record_;
+        std::vector<Item> items_;
+    };
+};
+
+}  // namespace ddvue::dxf
