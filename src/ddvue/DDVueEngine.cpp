@@ -1,5 +1,6 @@
 #include "ddvue/DDVueEngine.h"
 
+#include "ddvue/AtomicFile.h"
 #include "ddvue/ContentDocument.h"
 #include "ddvue/dwg/DwgImport.h"
 #include "ddvue/dxf/Entities.h"
@@ -7,7 +8,6 @@
 #include <QFile>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace ddvue {
 
@@ -76,12 +76,9 @@ bool DDVueEngine::ExportDrawingContent(QString& outputPath, long f1, long, long 
 {
     if (!doc_) return fail(QStringLiteral("No drawing is open."));
     std::string content = contentDocument(f1 != 0, f3 != 0, f4 != 0, f8 != 0);
-    QSaveFile out(outputPath);
-    if (!out.open(QIODevice::WriteOnly))
-        return fail(QStringLiteral("Cannot write \"%1\": %2").arg(outputPath, out.errorString()));
-    if (out.write(content.data(), static_cast<qint64>(content.size())) != static_cast<qint64>(content.size()) ||
-        !out.commit())
-        return fail(QStringLiteral("Cannot write \"%1\": %2").arg(outputPath, out.errorString()));
+    std::string why;
+    if (!writeFileAtomically(outputPath.toStdString(), content, why))
+        return fail(QStringLiteral("Cannot write \"%1\": %2").arg(outputPath, QString::fromStdString(why)));
     return true;
 }
 
@@ -157,16 +154,9 @@ bool DDVueEngine::SaveDrawing(QString& path)
         target = info.dir().filePath(info.completeBaseName() + QStringLiteral(".dxf"));
     }
     std::string bytes = doc_->serialize();
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
-        return fail(QStringLiteral("Cannot save \"%1\": %2").arg(target, out.errorString()));
-    qint64 written = out.write(bytes.data(), static_cast<qint64>(bytes.size()));
-    if (written != static_cast<qint64>(bytes.size())) {
-        QString why = out.errorString();
-        out.cancelWriting();
-        return fail(QStringLiteral("Cannot save \"%1\": %2").arg(target, why));
-    }
-    if (!out.commit()) return fail(QStringLiteral("Cannot save \"%1\": %2").arg(target, out.errorString()));
+    std::string why;
+    if (!writeFileAtomically(target.toStdString(), bytes, why))
+        return fail(QStringLiteral("Cannot save \"%1\": %2").arg(target, QString::fromStdString(why)));
     path = target;
     return true;
 }

@@ -1,0 +1,231 @@
+// Reading drawings: the forms real files take, and the bad input that must be
+// refused with a reason instead of a crash or a hang.
+
+#include "DxfText.h"
+#include "TestPaths.h"
+#include "ddvue/DDVueEngine.h"
+#include "ddvue/dxf/Document.h"
+#include "ddvue/dxf/Entities.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace ddvue::dxf;
+
+namespace {
+
+std::string withEol(std::string text, const std::string& eol)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') out += eol;
+        else out.push_back(c);
+    }
+    return out;
+}
+
+std::string valueOf(const Document& doc, const std::string& handle)
+{
+    auto rec = doc.findHandle(handle);
+    return rec ? entityText(doc, *rec) : std::string("<missing>");
+}
+
+}  // namespace
+
+TEST(Reader, LineEndsCodePaddingCommentsAndEmptyValuesAllReadAndSurviveSaving)
+{
+    std::string base = dxftext::write(dxftext::titleBlockDrawing(), {"\n", false});
+    struct Variant {
+        const char* name;
+        std::string text;
+    } variants[] = {
+        {"LF", base},
+        {"CR LF", withEol(base, "\r\n")},
+        {"CR", withEol(base, "\r")},
+        {"padded codes", dxftext::write(dxftext::titleBlockDrawing(), {"\r\n", true})},
+        {"comments", "999\nwritten by hand\n" + base},
+        {"trailing spaces after codes", [&] {
+             std::string t;
+             bool codeLine = true;
+             std::size_t start = 0;
+             for (std::size_t i = 0; i < base.size(); ++i) {
+                 if (base[i] != '\n') continue;
+                 t += base.substr(start, i - start) + (codeLine ? "  " : "") + "\n";
+                 codeLine = !codeLine;
+                 start = i + 1;
+             }
+             return t;
+         }()},
+        {"no final line end", base.substr(0, base.size() - 1)},
+        {"padding after EOF", base + "\n\n\x1a"},
+    };
+    for (const Variant& v : variants) {
+        SCOPED_TRACE(v.name);
+        Document doc;
+        ASSERT_TRUE(doc.load(v.text)) << doc.error();
+        EXPECT_EQ(valueOf(doc, "30"), "Hello");
+        EXPECT_EQ(valueOf(doc, "32"), "A-101");
+        EXPECT_EQ(valueOf(doc, "35"), "First\\PSecond");
+        EXPECT_EQ(doc.layers().size(), 2u);
+        EXPECT_EQ(doc.serialize(), v.text);
+    }
+}
+
+TEST(Reader, EmptyValuesAndCommentsInsideRecordsAreKept)
+{
+    auto groups = dxftext::titleBlockDrawing();
+    // An empty attribute value and a comment between two entities.
+    for (auto& [code, value] : groups)
+        if (code == 1 && value == "Rev B") value = "";
+    for (std::size_t i = 0; i < groups.size(); ++i)
+        if (groups[i] == std::pair<int, std::string>{0, "MTEXT"}) {
+            groups.insert(groups.begin() + static_cast<long>(i), {999, "a note between entities"});
+            break;
+        }
+    std::string text = dxftext::write(groups);
+    Document doc;
+    ASSERT_TRUE(doc.load(text)) << doc.error();
+    EXPECT_EQ(valueOf(doc, "33"), "");
+    EXPECT_EQ(valueOf(doc, "35"), "First\\PSecond");
+    EXPECT_EQ(doc.serialize(), text);
+}
+
+TEST(Reader, EscapedNamesAndCodePagesDecode)
+{
+    auto groups = dxftext::join({
+        dxftext::header("AC1015", "ANSI_1252"),
+        dxftext::layerTable({{0, "LAYER"}, {5, "10"}, {2, "Stra\\U+00DFe \\U+4E2D"}, {70, "0"}, {62, "1"}}),
+        dxftext::section("ENTITIES", {{0, "TEXT"}, {5, "30"}, {8, "Stra\\U+00DFe \\U+4E2D"}, {10, "0"}, {20, "0"},
+                                      {40, "1"}, {1, "caf\xE9 \\U+03A9"}}),
+        {{0, "EOF"}},
+    });
+    Document doc;
+    ASSERT_TRUE(doc.load(dxftext::write(groups))) << doc.error();
+    ASSERT_EQ(doc.layers().size(), 1u);
+    EXPECT_EQ(doc.layers()[0].name, "Stra\xC3\x9F" "e \xE4\xB8\xAD");
+    EXPECT_TRUE(doc.findLayer("STRA\xC3\x9F" "E \xE4\xB8\xAD"));  // names match without regard to case
+    EXPECT_EQ(valueOf(doc, "30"), "caf\xC3\xA9 \xCE\xA9");
+    EXPECT_EQ(entityLayer(doc, *doc.findHandle("30")), doc.layers()[0].name);
+}
+
+TEST(Reader, BinaryDrawingsOfBothCodeWidthsRead)
+{
+    for (const char* name : {"sample_R12_binary.dxf", "sample_2018_binary.dxf"}) {
+        SCOPED_TRACE(name);
+        QFile f(testpaths::corpus(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        QByteArray bytes = f.readAll();
+        Document doc;
+        ASSERT_TRUE(doc.load(bytes.toStdString())) << doc.error();
+        EXPECT_EQ(doc.format(), Format::Binary);
+        EXPECT_GT(doc.layers().size(), 10u);
+        // The binary file lists what its ASCII twin lists.
+        QFile twin(testpaths::corpus(QString::fromLatin1(name).replace("binary", "ascii")));
+        ASSERT_TRUE(twin.open(QIODevice::ReadOnly));
+        Document ascii;
+        ASSERT_TRUE(ascii.load(twin.readAll().toStdString()));
+        ASSERT_EQ(doc.layers().size(), ascii.layers().size());
+        for (std::size_t i = 0; i < doc.layers().size(); ++i) EXPECT_EQ(doc.layers()[i].name, ascii.layers()[i].name);
+    }
+}
+
+TEST(Reader, DrawingsWithoutHandlesGetThemInMemoryOnly)
+{
+    auto groups = dxftext::join({
+        {{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, "AC1009"}, {9, "$HANDLING"}, {70, "0"}, {0, "ENDSEC"}},
+        dxftext::layerTable({{0, "LAYER"}, {2, "0"}, {70, "0"}, {62, "7"}}),
+        dxftext::section("ENTITIES", {{0, "TEXT"}, {8, "0"}, {10, "0"}, {20, "0"}, {40, "1"}, {1, "one"},
+                                      {0, "TEXT"}, {8, "0"}, {10, "0"}, {20, "0"}, {40, "1"}, {1, "two"}}),
+        {{0, "EOF"}},
+    });
+    std::string text = dxftext::write(groups);
+    Document doc;
+    ASSERT_TRUE(doc.load(text)) << doc.error();
+    EXPECT_FALSE(doc.hasHandles());
+    const Space& model = doc.spaces()[0];
+    ASSERT_EQ(model.entities.size(), 2u);
+    std::uint64_t h1 = doc.record(model.entities[0]).handle, h2 = doc.record(model.entities[1]).handle;
+    EXPECT_NE(h1, 0u);
+    EXPECT_NE(h1, h2);
+    ASSERT_TRUE(setTextValue(doc, *doc.findHandle(h2), "deux"));
+    std::string saved = doc.serialize();
+    EXPECT_EQ(saved.find("\n  5\n"), std::string::npos) << "a handle was written into a drawing that had none";
+    EXPECT_NE(saved.find("deux"), std::string::npos);
+}
+
+TEST(Reader, BadInputIsRefusedWithAReason)
+{
+    std::string good = dxftext::write(dxftext::titleBlockDrawing());
+    std::string hugeLine(100u * 1024 * 1024, 'x');
+    std::string noHeader = dxftext::write(dxftext::join({dxftext::layerTable({}), {{0, "EOF"}}}));
+    std::string noTables = dxftext::write(dxftext::join({dxftext::header(), {{0, "EOF"}}}));
+    std::string blob;
+    for (int i = 0; i < 5000; ++i) blob.push_back(static_cast<char>((i * 7919) % 251));
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* reason;  // a word the reason must contain
+    } cases[] = {
+        {"empty", "", "empty"},
+        {"truncated in an entity", good.substr(0, good.size() * 2 / 3), "truncated"},
+        {"odd number of lines", good.substr(0, good.find("Hello")) , "truncated"},
+        {"binary blob", blob, "not"},
+        {"unknown group code", dxftext::write(dxftext::join({dxftext::header(), {{5000, "x"}}, {{0, "EOF"}}})),
+         "unknown group code 5000"},
+        {"code not a number", "  0\r\nSECTION\r\nABC\r\nHEADER\r\n", "not a number"},
+        {"100 MB line", hugeLine, "not a number"},
+        {"no header", noHeader, "HEADER"},
+        {"no tables", noTables, "TABLES"},
+        {"binary cut short", std::string("AutoCAD Binary DXF\r\n\x1a\0", 22) + std::string("\0\0SECTI", 7), "truncated"},
+        {"a DWG where a DXF was expected", "AC1015" + std::string(200, '\0'), "DWG"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Document doc;
+        EXPECT_FALSE(doc.load(c.bytes));
+        EXPECT_NE(doc.error().find(c.reason), std::string::npos) << "reason: " << doc.error();
+    }
+}
+
+TEST(Reader, OpenDrawingReportsWhyItFailed)
+{
+    QTemporaryDir tmp;
+    QString path = tmp.filePath("broken.dxf");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("  0\nSECTION\n  2\nHEADER\n");
+    f.close();
+    ddvue::DDVueEngine engine;
+    EXPECT_FALSE(engine.OpenDrawing(path));
+    EXPECT_TRUE(engine.lastError().contains("truncated")) << engine.lastError().toStdString();
+    EXPECT_FALSE(engine.isOpen());
+    QString missing = tmp.filePath("missing.dxf");
+    EXPECT_FALSE(engine.OpenDrawing(missing));
+    EXPECT_FALSE(engine.lastError().isEmpty());
+    long flag = -1;
+    QString unused;
+    engine.QueryPasswordProtection(unused, flag);
+    EXPECT_EQ(flag, 0);
+}
+
+TEST(Reader, VersionCodesOfEveryRelease)
+{
+    struct {
+        const char* file;
+        long code;
+    } expected[] = {
+        {"sample_R12_ascii.dxf", 10}, {"sample_R12_binary.dxf", 10}, {"sample_2000_ascii.dxf", 13},
+        {"sample_2004_binary.dxf", 16}, {"sample_2007_ascii.dxf", 18}, {"sample_2010_ascii.dxf", 19},
+        {"sample_2013_binary.dxf", 20}, {"sample_2018_ascii.dxf", 21}, {"sample_R14.dwg", 12},
+        {"sample_2018.dwg", 21},        {"more/mozman__ezdxf__integration_tests_data_AC1003_LINE_Example.dxf", 6},
+    };
+    ddvue::DDVueEngine engine;
+    for (auto& e : expected) {
+        QString path = testpaths::corpus(e.file);
+        EXPECT_EQ(engine.GetDrawingVersion(path), e.code) << e.file;
+    }
+    QString missing = testpaths::corpus("no-such-file.dxf");
+    EXPECT_EQ(engine.GetDrawingVersion(missing), -1);
+}
