@@ -1,0 +1,161 @@
+#include "app/FileBrowser.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QStorageInfo>
+#include <QStyle>
+
+#include <algorithm>
+
+namespace app {
+
+bool patternRelists(const QString& pattern)
+{
+    QString tail = pattern.right(4).toLower();
+    return tail == QLatin1String(".dwg") || tail == QLatin1String(".dxf");
+}
+
+QString patternAfterPeriod(const QString& pattern)
+{
+    return pattern.contains(QLatin1Char('.')) ? pattern : pattern + QStringLiteral(".dwg");
+}
+
+QString fileCountText(int count)
+{
+    if (count <= 0) return QString();
+    if (count == 1) return QStringLiteral("1 file.");
+    return QStringLiteral("%1 files.").arg(count);
+}
+
+QStringList listDrawingFiles(const QString& folder, const QString& pattern)
+{
+    if (pattern.isEmpty()) return {};
+    QDir dir(folder);
+    // QDir matches name filters without regard to letter case unless told to.
+    QStringList names = dir.entryList(QStringList{pattern}, QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    return names;
+}
+
+int horizontalExtent(const QStringList& names, const QFontMetrics& metrics)
+{
+    int widest = 0;
+    for (const QString& n : names) widest = std::max(widest, metrics.horizontalAdvance(n));
+    return widest + 25;
+}
+
+QString withSlash(const QString& folder)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+// ------------------------------------------------------------------ DriveList
+
+DriveList::DriveList(QWidget* parent) : QComboBox(parent)
+{
+    refresh();
+    connect(this, &QComboBox::activated, this, [this](int) { emit driveChanged(drive()); });
+}
+
+void DriveList::refresh()
+{
+    QString current = drive();
+    blockSignals(true);
+    clear();
+    QStringList roots;
+    for (const QStorageInfo& v : QStorageInfo::mountedVolumes())
+        if (v.isValid() && v.isReady()) roots << v.rootPath();
+    if (!roots.contains(QStringLiteral("/"))) roots << QStringLiteral("/");
+    std::sort(roots.begin(), roots.end());
+    roots.removeDuplicates();
+    for (const QString& r : roots) addItem(style()->standardIcon(QStyle::SP_DriveHDIcon), r, r);
+    int at = findData(current);
+    setCurrentIndex(at >= 0 ? at : findData(QStringLiteral("/")));
+    blockSignals(false);
+}
+
+QString DriveList::drive() const { return currentData().toString(); }
+
+bool DriveList::setDrive(const QString& path)
+{
+    QStorageInfo volume(path);
+    if (!volume.isValid() || !volume.isReady()) return false;
+    int at = findData(volume.rootPath());
+    if (at < 0) {
+        refresh();
+        at = findData(volume.rootPath());
+        if (at < 0) return false;
+    }
+    bool changed = at != currentIndex();
+    setCurrentIndex(at);
+    if (changed) emit driveChanged(drive());
+    return true;
+}
+
+// ----------------------------------------------------------------- FolderList
+
+FolderList::FolderList(QWidget* parent) : QListWidget(parent)
+{
+    connect(this, &QListWidget::itemDoubleClicked, this, &FolderList::openItem);
+}
+
+bool FolderList::setPath(const QString& path)
+{
+    QFileInfo info(path);
+    if (path.isEmpty() || !info.exists() || !info.isDir()) return false;
+    QString clean = QDir::cleanPath(info.absoluteFilePath());
+    bool changed = clean != path_;
+    path_ = clean;
+    fill();
+    if (changed) emit pathChanged(path_);
+    return true;
+}
+
+void FolderList::fill()
+{
+    clear();
+    QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    QIcon closed = style()->standardIcon(QStyle::SP_DirIcon);
+    // The way down from the root, each folder one step further in.
+    QStringList parts = path_.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString at = QStringLiteral("/");
+    int depth = 0;
+    auto add = [&](const QString& label, const QString& full, const QIcon& icon) {
+        auto* item = new QListWidgetItem(icon, QString(depth * 2, QLatin1Char(' ')) + label, this);
+        item->setData(Qt::UserRole, full);
+        return item;
+    };
+    QListWidgetItem* current = add(QStringLiteral("/"), at, open);
+    for (const QString& p : parts) {
+        ++depth;
+        at = withSlash(at) + p;
+        current = add(p, at, open);
+    }
+    ++depth;
+    QDir dir(path_);
+    QStringList subfolders = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    for (const QString& s : subfolders) add(s, withSlash(path_) + s, closed);
+    setCurrentItem(current);
+}
+
+void FolderList::openItem(QListWidgetItem* item)
+{
+    if (item) setPath(item->data(Qt::UserRole).toString());
+}
+
+void FolderList::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        openItem(currentItem());
+        return;
+    }
+    QListWidget::keyPressEvent(event);
+}
+
+}  // namespace app

@@ -1,0 +1,67 @@
+#pragma once
+// The drawing file browser: its rules (which pattern edits relist, what the
+// period key does, the count text, the list's scroll width) and its two
+// folder controls, the drive list and the folder list.
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QStringList>
+
+class QFontMetrics;
+
+namespace app {
+
+// True when editing the pattern to `pattern` relists the files: its last four
+// characters, in lower case, are ".dwg" or ".dxf".
+bool patternRelists(const QString& pattern);
+// The pattern after the period key: unchanged when it already has a period,
+// else the text followed by ".dwg".
+QString patternAfterPeriod(const QString& pattern);
+// "" for none, "1 file." for one, "12 files." for twelve.
+QString fileCountText(int count);
+// The names of the normal files in `folder` matching the wildcard `pattern`
+// without regard to letter case, sorted alphabetically without regard to case.
+QStringList listDrawingFiles(const QString& folder, const QString& pattern);
+// The width the list must scroll to: its widest entry plus 25 pixels.
+int horizontalExtent(const QStringList& names, const QFontMetrics& metrics);
+// `folder` with a trailing "/".
+QString withSlash(const QString& folder);
+
+// The drive list: the mounted volumes. Its drive is the root of the chosen
+// volume.
+class DriveList : public QComboBox {
+    Q_OBJECT
+public:
+    explicit DriveList(QWidget* parent = nullptr);
+    QString drive() const;
+    // Chooses the volume holding `path`; false when there is none ready.
+    bool setDrive(const QString& path);
+    void refresh();
+
+signals:
+    void driveChanged(const QString& drive);
+};
+
+// The folder list: the folders from the root down to the current one, then
+// the current folder's subfolders. A double-click (or Enter) opens a folder.
+class FolderList : public QListWidget {
+    Q_OBJECT
+public:
+    explicit FolderList(QWidget* parent = nullptr);
+    QString path() const { return path_; }
+    // Changes the folder; false, changing nothing, when it does not exist.
+    bool setPath(const QString& path);
+
+signals:
+    void pathChanged(const QString& path);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void fill();
+    void openItem(QListWidgetItem* item);
+    QString path_;
+};
+
+}  // namespace app

@@ -1,0 +1,46 @@
+#pragma once
+// Proportional layout of a form: each control's design position, size and
+// font size are recorded once, and every resize places the controls at the
+// same proportions of the form's current size. The form keeps between a
+// smallest size (its design size) and a largest (the screen).
+
+#include <QPointer>
+#include <QWidget>
+
+#include <vector>
+
+namespace app {
+
+constexpr int kTwipsPerPixel = 15;
+// Twips to pixels (15 twips to the pixel).
+inline int px(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
+
+struct ControlLayoutRecord {
+    QPointer<QWidget> control;
+    float left = 0, top = 0, width = 0, height = 0;  // design geometry in its container, pixels
+    float fontSize = 0;                               // design font size, points
+};
+
+class FormLayout {
+public:
+    // Marks a widget as one of the form's controls, whose geometry the layout
+    // scales. Controls are recorded in the order they were marked.
+    static void markControl(QWidget* control);
+
+    void RecordControlLayout(QWidget* form);
+    void ScaleControlLayout(QWidget* form);
+
+    const std::vector<ControlLayoutRecord>& records() const { return records_; }
+    float designWidth() const { return designWidth_; }
+    float designHeight() const { return designHeight_; }
+
+private:
+    float designWidth_ = 0;
+    float designHeight_ = 0;
+    std::vector<ControlLayoutRecord> records_;
+};
+
+// Keeps the form's size between the given limits, in twips.
+void InstallSizeLimits(QWidget* form, int minWidth, int minHeight, int maxWidth, int maxHeight);
+
+}  // namespace app
