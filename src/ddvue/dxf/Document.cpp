@@ -671,6 +671,16 @@ bool Document::buildStructure()
             r.block = section == Section::Blocks ? currentBlock : -1;
             int ps = v.findMain(67);
             r.paperSpace = ps >= 0 && v.integer(static_cast<std::uint32_t>(ps)) == 1;
+            if (!r.paperSpace && section == Section::Entities && !blockRecordNames.empty()) {
+                // Some writers leave out the paper space flag and name only
+                // the owner: the paper space block record.
+                int ownerAt = v.findMain(330);
+                if (ownerAt >= 0) {
+                    auto h = parseHandle(v.str(static_cast<std::uint32_t>(ownerAt)));
+                    auto it = h ? blockRecordNames.find(*h) : blockRecordNames.end();
+                    r.paperSpace = it != blockRecordNames.end() && nameKey(it->second).rfind("*PAPER_SPACE", 0) == 0;
+                }
+            }
             if (type == "INSERT") r.kind = Kind::Insert;
             else if (type == "ATTRIB") r.kind = Kind::Attrib;
             else if (type == "ATTDEF") r.kind = Kind::Attdef;
