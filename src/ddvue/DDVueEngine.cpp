@@ -50,7 +50,7 @@ bool DDVueEngine::OpenDrawing(QString& path, const QString& password)
             return fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
         std::string bytes(data.constData(), static_cast<std::size_t>(data.size()));
         data.clear();
-        if (!doc->load(std::move(bytes))) return fail(QString::fromStdString(doc->error()));
+        if (!doc->load(std::move(bytes), progress_)) return fail(QString::fromStdString(doc->error()));
     }
     doc_ = std::move(doc);
     path_ = path;

@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace ddvue {
@@ -53,6 +54,9 @@ public:
     const dxf::Document* document() const { return doc_.get(); }
     dxf::Document* document() { return doc_.get(); }
 
+    // Told how far opening a drawing has come, in percent, for long opens.
+    void setProgressHandler(std::function<void(int percent)> handler) { progress_ = std::move(handler); }
+
     // The content document as text, the way ExportDrawingContent writes it.
     std::string contentDocument(bool attributes, bool externalReferences, bool layers, bool text) const;
 
@@ -67,6 +71,7 @@ private:
     bool fromDwg_ = false;
     bool needsPassword_ = false;
     int skippedEntities_ = 0;
+    std::function<void(int)> progress_;
 };
 
 }  // namespace ddvue

@@ -183,7 +183,7 @@ std::int64_t RecordView::integerOf(int code, std::int64_t fallback) const
 Document::Document() : codec_(TextCodec::utf8()) {}
 Document::~Document() = default;
 
-bool Document::load(std::string bytes)
+bool Document::load(std::string bytes, const Progress& progress)
 {
     bytes_ = std::move(bytes);
     error_.clear();
@@ -198,7 +198,10 @@ bool Document::load(std::string bytes)
         error_ = "The file is empty.";
         return false;
     }
-    return tokenize() && buildRecords() && buildStructure();
+    progress_ = progress;
+    bool ok = tokenize() && buildRecords() && buildStructure();
+    progress_ = nullptr;
+    return ok;
 }
 
 bool Document::tokenize()
@@ -249,7 +252,12 @@ bool Document::tokenizeAscii()
     tailBegin_ = static_cast<std::uint32_t>(size);
     groups_.reserve(size / 12);
     bool first = true;
+    std::size_t reportAt = 0;
     while (pos < size) {
+        if (progress_ && pos >= reportAt) {
+            progress_(static_cast<int>(70 * pos / size));
+            reportAt = pos + (4u << 20);
+        }
         std::size_t next = 0;
         std::size_t codeEnd = lineAt(pos, next);
         std::string_view codeText(data + pos, codeEnd - pos);
@@ -324,7 +332,12 @@ bool Document::tokenizeBinary()
         error_ = "Byte " + std::to_string(at) + ": " + what;
         return false;
     };
+    std::size_t reportAt = 0;
     while (pos < size) {
+        if (progress_ && pos >= reportAt) {
+            progress_(static_cast<int>(70 * pos / size));
+            reportAt = pos + (4u << 20);
+        }
         std::size_t start = pos;
         int code = 0;
         if (binaryCodeBytes_ == 1) {
@@ -560,6 +573,7 @@ bool Document::buildStructure()
 
     std::uint64_t maxHandle = 0;
     for (std::uint32_t i = 0; i < n; ++i) {
+        if (progress_ && (i & 0xFFFF) == 0) progress_(70 + static_cast<int>(30ull * i / n));
         Record& r = records_[i];
         RecordView v = view(i);
         std::string_view type = trim(v.type());

@@ -147,9 +147,12 @@ public:
     Document(const Document&) = delete;
     Document& operator=(const Document&) = delete;
 
+    // Told how far a long piece of work has come, in percent.
+    using Progress = std::function<void(int percent)>;
+
     // Reads a drawing from its bytes. False with error() set when the bytes
     // are not a DXF drawing this engine can keep whole.
-    bool load(std::string bytes);
+    bool load(std::string bytes, const Progress& progress = {});
     const std::string& error() const { return error_; }
 
     Format format() const { return format_; }
@@ -247,6 +250,7 @@ private:
     std::unordered_map<std::string, std::uint32_t> blockIndex_;  // upper-case name
     std::vector<Space> spaces_;
     std::function<void(const Change&)> observer_;
+    Progress progress_;
 
 public:
     // Rewrites the groups of one record. The groups start as the record's
