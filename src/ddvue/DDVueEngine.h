@@ -67,6 +67,7 @@ private:
     bool fromDwg_ = false;
     bool needsPassword_ = false;
     int skippedEntities_ = 0;
+    std::string dwgVersion_;  // the DWG's own version string, for a drawing read from one
 };
 
 }  // namespace ddvue
