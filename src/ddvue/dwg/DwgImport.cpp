@@ -150,8 +150,13 @@ bool isPasswordProtected(const std::string& head)
 {
     // From 2004 on the file header says at 0x18 whether the drawing's data
     // (bit 1) or its properties (bit 2) are encrypted with a password.
-    if (!looksLikeDwg(head) || head.compare(0, 6, "AC1018") < 0 || head.size() < 0x1C) return false;
+    if (!looksLikeDwg(head) || head.compare(0, 6, "AC1018") < 0 || head.size() < 0x2C) return false;
     auto byte = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(head[i])); };
+    // Only a header of that layout counts: five zero bytes after the
+    // version, and 0x80 at 0x28.
+    for (std::size_t i = 6; i < 11; ++i)
+        if (byte(i) != 0) return false;
+    if (byte(0x28) != 0x80 || byte(0x29) != 0 || byte(0x2A) != 0 || byte(0x2B) != 0) return false;
     std::uint32_t security = byte(0x18) | byte(0x19) << 8 | byte(0x1A) << 16 | byte(0x1B) << 24;
     return (security & 0x3) != 0;
 }
