@@ -200,6 +200,7 @@ function completeText(e, tio) {
 function completeInsert(e, handle) {
   for (const a of e.attribs || []) {
     completeText(a, entityTio(a.handle));
+    completeLinetype(a, a.handle);
     if (a.text && typeof a.text === 'object') {
       const base = a.text;
       delete a.text;
@@ -211,12 +212,49 @@ function completeInsert(e, handle) {
   if (seqend) e.seqend = seqend.handle;
 }
 
+// Vertices as the drawing holds them, each with its handle (the converted
+// form can miss the last vertex of older drawings and carries no handles).
 function completePolyline(e, handle) {
   const children = ownedBy.get(handle) || [];
   const vertices = children.filter((c) => c.type !== T.DWG_TYPE_SEQEND);
-  if (vertices.length === e.vertices.length) e.vertices.forEach((v, i) => (v.handle = vertices[i].handle));
+  if (vertices.length) {
+    e.vertices = vertices.map((c) => {
+      const tio = entityTio(c.handle);
+      const p = field(tio, 'point') || { x: 0, y: 0, z: 0 };
+      return {
+        handle: c.handle, x: p.x, y: p.y, z: p.z ?? 0, flag: field(tio, 'flag') ?? 0,
+        startWidth: field(tio, 'start_width') ?? 0, endWidth: field(tio, 'end_width') ?? 0,
+        bulge: field(tio, 'bulge') ?? 0, tangentDirection: field(tio, 'tangent_dir') ?? 0,
+      };
+    });
+  }
   const seqend = children.find((c) => c.type === T.DWG_TYPE_SEQEND);
   if (seqend) e.seqend = seqend.handle;
+}
+
+// Line types by the handle the entity holds (the converted form looks them
+// up by a relative handle and so misses explicit ones).
+const linetypeNames = new Map(db.tables.LTYPE.entries.map((l) => [l.handle, l.name]));
+function completeLinetype(e, handle) {
+  const o = objects.get(handle);
+  if (!o) return;
+  const tio = lib.dwg_object_to_entity_tio(o.obj);
+  let flags;
+  try {
+    flags = lib.dwg_dynapi_common_value(tio, 'ltype_flags').data;
+  } catch {
+    flags = undefined;
+  }
+  if (flags === 0) return void (e.lineType = '');
+  if (flags === 1) return void (e.lineType = 'ByBlock');
+  if (flags === 2) return void (e.lineType = 'Continuous');
+  try {
+    const ref = lib.dwg_object_entity_get_ltype_object_ref(lib.dwg_object_to_entity(o.obj));
+    const name = ref && ref.absolute_ref ? linetypeNames.get(hex(ref.absolute_ref)) : undefined;
+    if (name !== undefined) e.lineType = /^bylayer$/i.test(name) ? '' : name;
+  } catch {
+    // keep what the converter found
+  }
 }
 
 const dimensionKinds = {
@@ -273,6 +311,7 @@ function convertOwn(handle, type) {
 
 function prepare(e, handle, type) {
   const tio = entityTio(handle);
+  completeLinetype(e, handle);
   switch (e.type) {
     case 'TEXT':
     case 'ATTDEF':
@@ -297,6 +336,9 @@ function prepare(e, handle, type) {
     case 'POLYLINE3D':
       completePolyline(e, handle);
       break;
+    case 'SOLID':
+      if (tio) e.elevation = field(tio, 'elevation') ?? 0;
+      break;
     case 'SPLINE':
       if (tio) e.flag = field(tio, 'flag') ?? e.flag;
       break;
@@ -304,6 +346,14 @@ function prepare(e, handle, type) {
       e.kind = dimensionKinds[type] || 'linear';
       if (tio) {
         if (e.kind === 'linear') e.rotationAngle = field(tio, 'dim_rotation') ?? e.rotationAngle;
+        if (e.kind === 'angular2') {
+          // The two extension lines, start and end of each, and the point on
+          // the dimension arc.
+          e.subDefinitionPoint1 = field(tio, 'xline1start_pt') ?? e.subDefinitionPoint1;
+          e.subDefinitionPoint2 = field(tio, 'xline1end_pt') ?? e.subDefinitionPoint2;
+          e.centerPoint = field(tio, 'xline2start_pt') ?? e.centerPoint;
+          e.arcPoint = field(tio, 'def_pt') ?? e.arcPoint;
+        }
         const elevation = field(tio, 'elevation');
         if (typeof elevation === 'number') e.elevation = elevation;
       }
