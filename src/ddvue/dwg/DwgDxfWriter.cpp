@@ -1176,8 +1176,7 @@ private:
         o.point(210, isUnitZ(ext) ? Point{0, 0, 1} : ext);
         bool solid = intOf(e, "solidFill") == 1;
         QString pattern = str(e, "patternName");
-        if (solid) pattern = QStringLiteral("SOLID");
-        if (pattern.isEmpty()) pattern = QStringLiteral("ANSI31");
+        if (pattern.isEmpty()) pattern = solid ? QStringLiteral("SOLID") : QStringLiteral("ANSI31");
         o.text(2, pattern);
         o.integer(70, solid ? 1 : 0);
         o.integer(71, 0);  // the boundary objects do not come along

@@ -346,6 +346,12 @@ function prepare(e, handle, type) {
       e.kind = dimensionKinds[type] || 'linear';
       if (tio) {
         if (e.kind === 'linear') e.rotationAngle = field(tio, 'dim_rotation') ?? e.rotationAngle;
+        if (e.kind === 'ordinate') {
+          // An X-type ordinate is bit 64; 128 is text the user placed
+          // (bit 1 of flag1 clear).
+          const flag1 = field(tio, 'flag1') ?? 1;
+          e.dimensionType = (e.dimensionType & ~(64 | 128)) | (field(tio, 'flag2') ? 64 : 0) | (flag1 & 1 ? 0 : 128);
+        }
         if (e.kind === 'angular2') {
           // The two extension lines, start and end of each, and the point on
           // the dimension arc.
