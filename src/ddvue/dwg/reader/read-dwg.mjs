@@ -403,18 +403,24 @@ for (const b of db.tables.BLOCK_RECORD.entries) {
   for (const h of ownedEntities(b.handle, b.entities)) {
     const o = objects.get(h);
     const type = o ? o.type : -1;
-    let e = converted.get(h);
-    if (!e && o) e = convertOwn(h, type);
-    if (!e) {
-      if (type !== T.DWG_TYPE_ATTRIB && type !== T.DWG_TYPE_SEQEND && !subEntityTypes.has(type))
-        skip(typeNames[type] || 'UNKNOWN');
-      continue;
+    // A damaged entity costs that entity, not the drawing.
+    try {
+      let e = converted.get(h);
+      if (!e && o) e = convertOwn(h, type);
+      if (!e) {
+        if (type !== T.DWG_TYPE_ATTRIB && type !== T.DWG_TYPE_SEQEND && !subEntityTypes.has(type))
+          skip(typeNames[type] || 'UNKNOWN');
+        continue;
+      }
+      if (!written.has(e.type)) {
+        skip(e.type === 'ACAD_TABLE' ? 'TABLE' : e.type);
+        continue;
+      }
+      entities.push(prepare(e, h, type));
+    } catch (error) {
+      process.stderr.write(`entity ${h}: ${error && error.message}\n`);
+      skip(typeNames[type] || 'UNKNOWN');
     }
-    if (!written.has(e.type)) {
-      skip(e.type === 'ACAD_TABLE' ? 'TABLE' : e.type);
-      continue;
-    }
-    entities.push(prepare(e, h, type));
   }
   blocks.push({
     handle: b.handle,
