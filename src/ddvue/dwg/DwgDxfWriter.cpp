@@ -191,7 +191,6 @@ public:
         if (codePage_.isEmpty()) codePage_ = QStringLiteral("ANSI_1252");
         codec_ = dxf::TextCodec::forDrawing(version_, codePage_.toStdString());
         next_ = handleOf(d.value(QLatin1String("maxHandle"))) + 1;
-        utf8_ = version_ >= "AC1021";
     }
 
     DxfFromDwg build()
@@ -1523,7 +1522,6 @@ private:
     std::string dwgVersion_, version_;
     QString codePage_;
     std::shared_ptr<const dxf::TextCodec> codec_;
-    bool utf8_ = false;
     Writer* w_ = nullptr;
     std::uint64_t next_ = 1;
     std::unordered_set<std::uint64_t> reserved_, used_;
