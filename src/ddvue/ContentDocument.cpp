@@ -271,14 +271,15 @@ ContentCounts countContent(const Document& doc)
     return n;
 }
 
-std::string writeContentDocument(const Document& doc, std::string_view fileName, const ContentSelection& what)
+std::string writeContentDocument(const Document& doc, std::string_view fileName, const ContentSelection& what,
+                                 std::string_view version)
 {
     Writer w(doc);
     w.line("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>");
     w.line("<DrawingContent>");
     w.line("<DrawingInformation>");
     w.element("FileName", fileName);
-    w.element("Version", doc.acadVersion());
+    w.element("Version", version.empty() ? std::string_view(doc.acadVersion()) : version);
     w.element("Format", doc.format() == Format::Binary ? "Binary DXF" : "DXF");
     w.element("Encoding", doc.codec().name());
     w.line("</DrawingInformation>");

@@ -18,7 +18,10 @@ struct ContentSelection {
     bool text = false;
 };
 
-std::string writeContentDocument(const dxf::Document& doc, std::string_view fileName, const ContentSelection& what);
+// `version` is the drawing's version as read; empty for the document's own
+// $ACADVER (a DWG is held as a DXF that may be of a later version).
+std::string writeContentDocument(const dxf::Document& doc, std::string_view fileName, const ContentSelection& what,
+                                 std::string_view version = {});
 
 // How many rows each category of the content document holds.
 struct ContentCounts {

@@ -44,6 +44,7 @@ bool DDVueEngine::OpenDrawing(QString& path, const QString& password)
                         QString::fromStdString(doc->error()));
         fromDwg_ = true;
         skippedEntities_ = r.skippedEntities;
+        dwgVersion_ = r.version;
     } else {
         QByteArray data = file.readAll();
         if (data.size() != file.size())
@@ -63,13 +64,15 @@ void DDVueEngine::CloseDrawing()
     path_.clear();
     fromDwg_ = false;
     skippedEntities_ = 0;
+    dwgVersion_.clear();
 }
 
 std::string DDVueEngine::contentDocument(bool attributes, bool externalReferences, bool layers, bool text) const
 {
     if (!doc_) return {};
     ContentSelection what{attributes, externalReferences, layers, text};
-    return writeContentDocument(*doc_, QFileInfo(path_).fileName().toStdString(), what);
+    return writeContentDocument(*doc_, QFileInfo(path_).fileName().toStdString(), what,
+                                fromDwg_ ? dwgVersion_ : std::string());
 }
 
 bool DDVueEngine::ExportDrawingContent(QString& outputPath, long f1, long, long f3, long f4, long, long, long, long f8)

@@ -72,6 +72,7 @@ private:
     bool needsPassword_ = false;
     int skippedEntities_ = 0;
     std::function<void(int)> progress_;
+    std::string dwgVersion_;  // the DWG's own version string, for a drawing read from one
 };
 
 }  // namespace ddvue

@@ -1,9 +1,136 @@
 #include "ddvue/dwg/DwgImport.h"
 
+#include "ddvue/dwg/DwgDxfWriter.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMutex>
+#include <QProcess>
+#include <QStandardPaths>
+
 #include <algorithm>
 #include <cctype>
+#include <map>
+
+#ifndef TESSILUX_DWG_READER_DIR
+#define TESSILUX_DWG_READER_DIR ""
+#endif
 
 namespace ddvue::dwg {
+
+namespace {
+
+constexpr int kMinimumNodeMajor = 20;
+constexpr double kDefaultTimeLimitSeconds = 120;
+
+std::string local(const QString& s) { return s.toStdString(); }
+
+// The last lines a process wrote on its standard error, for a reason.
+QString lastLines(const QByteArray& err, int maxLines = 3)
+{
+    QList<QByteArray> lines = err.trimmed().split('\n');
+    QStringList kept;
+    for (auto it = lines.rbegin(); it != lines.rend() && kept.size() < maxLines; ++it) {
+        QByteArray l = it->trimmed();
+        if (l.isEmpty() || l.startsWith("at ") || l.startsWith("Node.js v")) continue;
+        kept.prepend(QString::fromUtf8(l).left(300));
+    }
+    return kept.join(QLatin1Char(' '));
+}
+
+QString nodeProgram(QString& error)
+{
+    QString fromEnv = qEnvironmentVariable("TESSILUX_NODE");
+    if (!fromEnv.isEmpty()) {
+        QFileInfo info(fromEnv);
+        if (info.isFile() && info.isExecutable()) return info.absoluteFilePath();
+        error = QStringLiteral("Reading DWG drawings needs Node.js, and TESSILUX_NODE names no program: %1").arg(fromEnv);
+        return {};
+    }
+    for (const char* name : {"node", "nodejs"}) {
+        QString found = QStandardPaths::findExecutable(QLatin1String(name));
+        if (!found.isEmpty()) return found;
+    }
+    error = QStringLiteral("Reading DWG drawings needs Node.js %1 or later, and no node program was found. "
+                           "Install it (the setup script does) and try again.")
+                .arg(kMinimumNodeMajor);
+    return {};
+}
+
+// Asks a Node program for its version, once per program file.
+bool nodeIsRecentEnough(const QString& node, QString& error)
+{
+    static QMutex mutex;
+    static std::map<QString, std::pair<QString, bool>> known;  // program + stamp -> error, ok
+    QFileInfo info(node);
+    QString key = info.canonicalFilePath() + QLatin1Char('|') + QString::number(info.size()) + QLatin1Char('|') +
+                  QString::number(info.lastModified().toMSecsSinceEpoch());
+    {
+        QMutexLocker lock(&mutex);
+        auto it = known.find(key);
+        if (it != known.end()) {
+            error = it->second.first;
+            return it->second.second;
+        }
+    }
+    QProcess p;
+    p.start(node, {QStringLiteral("--version")});
+    bool finished = p.waitForStarted(10000) && p.waitForFinished(15000);
+    if (!finished) {
+        p.kill();
+        p.waitForFinished(5000);
+        error = QStringLiteral("Reading DWG drawings needs Node.js, and %1 does not answer.").arg(node);
+        return false;  // not remembered: it may answer next time
+    }
+    QString out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    bool ok = false;
+    int major = 0;
+    if (out.startsWith(QLatin1Char('v'))) major = out.mid(1).section(QLatin1Char('.'), 0, 0).toInt(&ok);
+    QString why;
+    if (!ok)
+        why = QStringLiteral("Reading DWG drawings needs Node.js, and %1 does not say which version it is.").arg(node);
+    else if (major < kMinimumNodeMajor)
+        why = QStringLiteral("Reading DWG drawings needs Node.js %1 or later; %2 is version %3.")
+                  .arg(kMinimumNodeMajor)
+                  .arg(node, out.mid(1));
+    QMutexLocker lock(&mutex);
+    known[key] = {why, why.isEmpty()};
+    error = why;
+    return why.isEmpty();
+}
+
+QString readerScript(QString& error)
+{
+    QString script = qEnvironmentVariable("TESSILUX_DWG_READER");
+    if (script.isEmpty()) script = QStringLiteral(TESSILUX_DWG_READER_DIR "/read-dwg.mjs");
+    QFileInfo info(script);
+    if (!info.isFile()) {
+        error = QStringLiteral("The DWG reader script is missing: %1").arg(script);
+        return {};
+    }
+    if (!QFileInfo(info.dir().filePath(QStringLiteral("node_modules/@mlightcad/libredwg-web/package.json"))).isFile()) {
+        error = QStringLiteral("The DWG reader's library is not installed in %1; run scripts/setup.")
+                    .arg(info.absolutePath());
+        return {};
+    }
+    return info.absoluteFilePath();
+}
+
+int timeLimitMs()
+{
+    bool ok = false;
+    double seconds = qEnvironmentVariable("TESSILUX_DWG_TIMEOUT").toDouble(&ok);
+    if (!ok || seconds <= 0) seconds = kDefaultTimeLimitSeconds;
+    return static_cast<int>(std::min(seconds * 1000.0, 24.0 * 3600 * 1000));
+}
+
+}  // namespace
 
 bool looksLikeDwg(const std::string& head)
 {
@@ -19,10 +146,118 @@ bool looksLikeDwgPath(const std::string& path)
     return ext == ".dwg";
 }
 
-ImportResult importDwg(const std::string&)
+bool isPasswordProtected(const std::string& head)
+{
+    // From 2004 on the file header says at 0x18 whether the drawing's data
+    // (bit 1) or its properties (bit 2) are encrypted with a password.
+    if (!looksLikeDwg(head) || head.compare(0, 6, "AC1018") < 0 || head.size() < 0x2C) return false;
+    auto byte = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(head[i])); };
+    // Only a header of that layout counts: five zero bytes after the
+    // version, and 0x80 at 0x28.
+    for (std::size_t i = 6; i < 11; ++i)
+        if (byte(i) != 0) return false;
+    if (byte(0x28) != 0x80 || byte(0x29) != 0 || byte(0x2A) != 0 || byte(0x2B) != 0) return false;
+    std::uint32_t security = byte(0x18) | byte(0x19) << 8 | byte(0x1A) << 16 | byte(0x1B) << 24;
+    return (security & 0x3) != 0;
+}
+
+ImportResult importDwg(const std::string& path)
 {
     ImportResult r;
-    r.error = "Reading DWG drawings is not available in this build.";
+    QString file = QString::fromStdString(path);
+    {
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly)) {
+            r.error = local(QStringLiteral("Cannot read \"%1\": %2").arg(file, f.errorString()));
+            return r;
+        }
+        std::string head = f.read(64).toStdString();
+        if (isPasswordProtected(head)) {
+            r.encrypted = true;
+            r.error = "The DWG drawing is protected by a password; encrypted drawings cannot be read.";
+            return r;
+        }
+    }
+
+    QString why;
+    QString node = nodeProgram(why);
+    if (node.isEmpty() || !nodeIsRecentEnough(node, why)) {
+        r.error = local(why);
+        return r;
+    }
+    QString script = readerScript(why);
+    if (script.isEmpty()) {
+        r.error = local(why);
+        return r;
+    }
+
+    // One reader process per drawing: a fault in the DWG library ends that
+    // process, not the program. Liftoff compiles the library's WebAssembly
+    // at once instead of optimising it, which is many times faster and
+    // smaller for a single drawing.
+    QProcess p;
+    p.setProcessChannelMode(QProcess::SeparateChannels);
+    p.start(node, {QStringLiteral("--liftoff-only"), script, QFileInfo(file).absoluteFilePath()});
+    if (!p.waitForStarted(15000)) {
+        r.error = local(QStringLiteral("The DWG reader could not be started: %1").arg(p.errorString()));
+        return r;
+    }
+    p.closeWriteChannel();
+    const int limit = timeLimitMs();
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray out, err;
+    while (p.state() != QProcess::NotRunning) {
+        qint64 left = limit - clock.elapsed();
+        if (left <= 0) break;
+        p.waitForFinished(static_cast<int>(std::min<qint64>(left, 1000)));
+        out += p.readAllStandardOutput();
+        QByteArray more = p.readAllStandardError();
+        if (err.size() < (1 << 16)) err += more;
+    }
+    if (p.state() != QProcess::NotRunning) {
+        p.kill();
+        p.waitForFinished(10000);
+        r.error = local(QStringLiteral("Reading the DWG drawing took longer than %1 seconds and was stopped.")
+                            .arg(limit / 1000.0));
+        return r;
+    }
+    out += p.readAllStandardOutput();
+    err += p.readAllStandardError();
+
+    QString detail = lastLines(err);
+    if (p.exitStatus() == QProcess::CrashExit) {
+        r.error = local(QStringLiteral("The DWG reader stopped unexpectedly%1").arg(detail.isEmpty() ? QStringLiteral(".")
+                                                                                                   : QStringLiteral(": ") + detail));
+        return r;
+    }
+    switch (p.exitCode()) {
+    case 0: break;
+    case 3:
+        r.error = local(detail.isEmpty() ? QStringLiteral("The DWG library cannot read this drawing.") : detail);
+        return r;
+    case 4:
+        r.error = local(detail.isEmpty() ? QStringLiteral("The installed Node.js is too old to read DWG drawings.") : detail);
+        return r;
+    default:
+        r.error = local(QStringLiteral("The DWG reader failed (exit status %1)%2")
+                            .arg(p.exitCode())
+                            .arg(detail.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + detail));
+        return r;
+    }
+
+    QJsonParseError parseError{};
+    QJsonDocument json = QJsonDocument::fromJson(out, &parseError);
+    out.clear();
+    if (parseError.error != QJsonParseError::NoError || !json.isObject()) {
+        r.error = local(QStringLiteral("The DWG reader's answer is not readable: %1").arg(parseError.errorString()));
+        return r;
+    }
+    DxfFromDwg dxf = writeDxfFromDwg(json.object());
+    r.dxf = std::move(dxf.dxf);
+    r.skippedEntities = dxf.skippedEntities;
+    r.version = dxf.version;
+    r.ok = true;
     return r;
 }
 

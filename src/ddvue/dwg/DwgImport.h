@@ -13,6 +13,7 @@ struct ImportResult {
     bool encrypted = false; // the drawing is password-protected
     std::string dxf;        // the drawing as DXF bytes
     int skippedEntities = 0;  // entities of types that could not be brought across
+    std::string version;      // the DWG's version string, e.g. AC1032
 };
 
 // True when the file's first bytes are a DWG version signature.
@@ -20,6 +21,14 @@ bool looksLikeDwg(const std::string& head);
 // True when the path names a .dwg file.
 bool looksLikeDwgPath(const std::string& path);
 
+// True when the file's first bytes say the drawing is encrypted with a
+// password (possible from DWG 2004 on).
+bool isPasswordProtected(const std::string& head);
+
+// Reads a DWG drawing with the reader process (Node.js and the script in
+// reader/): the program TESSILUX_NODE names, else node on PATH; the script
+// TESSILUX_DWG_READER names, else the one in the source tree. The process
+// may run TESSILUX_DWG_TIMEOUT seconds (120 when unset).
 ImportResult importDwg(const std::string& path);
 
 }  // namespace ddvue::dwg

@@ -120,6 +120,11 @@ void removeTrueColor(Document::Edit& e)
 
 std::vector<std::string> splitChunks(const Document& doc, const std::string& utf8, std::size_t limit)
 {
+    return splitChunks(doc.codec(), utf8, limit);
+}
+
+std::vector<std::string> splitChunks(const TextCodec& codec, const std::string& utf8, std::size_t limit)
+{
     std::vector<std::string> chunks;
     std::string chunk, encoded;
     std::size_t i = 0;
@@ -127,7 +132,7 @@ std::vector<std::string> splitChunks(const Document& doc, const std::string& utf
         std::size_t start = i;
         nextUtf8(utf8, i);
         std::string_view ch(utf8.data() + start, i - start);
-        encoded = ch.size() == 1 ? std::string(ch) : doc.encodeText(ch);
+        encoded = ch.size() == 1 ? std::string(ch) : codec.encode(ch);
         if (chunk.size() + encoded.size() > limit && !chunk.empty()) {
             chunks.push_back(std::move(chunk));
             chunk.clear();

@@ -40,5 +40,7 @@ bool deleteEntity(Document& doc, std::uint32_t record);
 // Splits encoded text into pieces of at most `limit` bytes without cutting a
 // character or a \U+XXXX escape; used for MTEXT's 250-byte chunks.
 std::vector<std::string> splitChunks(const Document& doc, const std::string& utf8, std::size_t limit = 250);
+// The same for text written with `codec`.
+std::vector<std::string> splitChunks(const TextCodec& codec, const std::string& utf8, std::size_t limit = 250);
 
 }  // namespace ddvue::dxf
