@@ -123,8 +123,8 @@ TEST(Edit, LongMultilineTextIsWrittenInChunksOf250Bytes)
 {
     Loaded d;
     // 248 letters, then 中 (written as the 7-byte escape \U+4E2D, which must
-    // not be cut), then 300 letters with an ä among them.
-    std::string value = std::string(248, 'a') + "\xE4\xB8\xAD" + std::string(150, 'b') + "\xC3\xA4" +
+    // not be cut), then 300 letters with a € (one byte in Windows-1252) among them.
+    std::string value = std::string(248, 'a') + "\xE4\xB8\xAD" + std::string(150, 'b') + "\xE2\x82\xAC" +
                         std::string(149, 'b');
     ASSERT_TRUE(setTextValue(d.doc, d.rec("35"), value));
     RecordView v = d.doc.view(d.rec("35"));
@@ -134,6 +134,8 @@ TEST(Edit, LongMultilineTextIsWrittenInChunksOf250Bytes)
     using C = std::pair<int, std::size_t>;
     EXPECT_EQ(chunks, (std::vector<C>{C{3, 248}, C{3, 250}, C{1, 57}}));
     EXPECT_EQ(entityText(d.doc, d.rec("35")), value);
+    int second = v.find(3, static_cast<std::uint32_t>(v.find(3)) + 1);
+    EXPECT_NE(v.str(static_cast<std::uint32_t>(second)).find('\x80'), std::string_view::npos) << "the euro sign as its code page byte";
     // The style group stays after the text.
     EXPECT_EQ(v.code(v.size() - 1), 7);
 }

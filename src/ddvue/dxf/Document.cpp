@@ -1018,6 +1018,11 @@ void Document::Edit::insertText(std::uint32_t at, int code, std::string_view utf
     items_.insert(items_.begin() + at, make(code, doc_.encodeText(utf8)));
 }
 
+void Document::Edit::insertEncoded(std::uint32_t at, int code, std::string bytes)
+{
+    items_.insert(items_.begin() + at, make(code, std::move(bytes)));
+}
+
 void Document::Edit::insertInteger(std::uint32_t at, int code, std::int64_t v)
 {
     items_.insert(items_.begin() + at, make(code, formatInteger(code, v, {})));

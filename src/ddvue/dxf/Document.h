@@ -271,6 +271,8 @@ public:
         void setInteger(std::uint32_t i, std::int64_t v);
         void remove(std::uint32_t i);
         void insertText(std::uint32_t at, int code, std::string_view utf8);
+        // Inserts a text value already in the file's encoding.
+        void insertEncoded(std::uint32_t at, int code, std::string bytes);
         void insertInteger(std::uint32_t at, int code, std::int64_t v);
         // Stores the result; `what` tells observers what changed.
         void commit(Change::What what = Change::What::Entity);

@@ -58,9 +58,9 @@ std::string sanitize(const std::string& utf8, bool multiline)
 // full chunk, the last as group 1.
 void insertChunks(Document& doc, Document::Edit& e, std::uint32_t at, const std::string& utf8)
 {
-    std::vector<std::string> chunks = splitChunks(doc, utf8);
+    std::vector<std::string> chunks = splitChunks(doc, utf8);  // already in the file's encoding
     for (std::size_t k = 0; k < chunks.size(); ++k)
-        e.insertText(at + static_cast<std::uint32_t>(k), k + 1 == chunks.size() ? 1 : 3, chunks[k]);
+        e.insertEncoded(at + static_cast<std::uint32_t>(k), k + 1 == chunks.size() ? 1 : 3, std::move(chunks[k]));
 }
 
 // Removes the 1 and 3 groups in [from, to) and returns where the first stood
