@@ -206,9 +206,20 @@ public:
         if (isAscii(raw) || isValidUtf8(raw)) return std::string(raw);
         // Not UTF-8 after all (some writers put single-byte text into newer
         // drawings): read each stray byte as Windows-1252 would.
+        static constexpr char32_t cp1252High[32] = {
+            0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+            0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+            0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+        };
         std::string out;
         std::size_t i = 0;
-        while (i < raw.size()) appendUtf8(out, nextUtf8(raw, i));
+        while (i < raw.size()) {
+            std::size_t before = i;
+            char32_t cp = nextUtf8(raw, i);
+            bool stray = i == before + 1 && cp >= 0x80;
+            if (stray && cp < 0xA0) cp = cp1252High[cp - 0x80];
+            appendUtf8(out, cp);
+        }
         return out;
     }
     std::string encode(std::string_view utf8) const override { return std::string(utf8); }
