@@ -260,7 +260,7 @@ def title_sheet(doc, layout, project: Project, values: dict[str, str], notes: st
                             view_height=view[2], dxfattribs={"layer": "G-VPRT"})
     insert = layout.add_blockref("TITLE_BLOCK_A3", (0, 0), dxfattribs={"layer": "G-TTLB"})
     add_attribs(insert, values)
-    if project.multiline_title:
+    if project.multiline_title and "\n" in values["TITLE"]:
         title = next(a for a in insert.attribs if a.dxf.tag == "TITLE")
         lines = MText.new(dxfattribs={"insert": title.dxf.insert, "char_height": 3.5, "width": 85, "layer": "G-TTLB"})
         lines_text = values["TITLE"].replace("\n", "\\P")
