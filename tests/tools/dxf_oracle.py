@@ -5,6 +5,8 @@
     dxf_oracle.py --full DRAWING     the same, plus every entity's DXF values
                                      and every layer's table entry
     dxf_oracle.py --audit DRAWING    ezdxf's audit: errors and fixes
+    dxf_oracle.py --full --audit DRAWING
+                                     the full dump with the audit as "audit"
 
 The tests compare this with what tessilux exports and with what its edits
 leave behind. Text is given as stored: MTEXT as its raw text with formatting
@@ -24,7 +26,7 @@ import re
 import sys
 
 import ezdxf
-from ezdxf.lldxf.const import DXFError
+from ezdxf.lldxf.const import DXFError, DXFStructureError
 
 ESCAPE = re.compile(r"\\[Uu]\+([0-9A-Fa-f]{4})")
 SURROGATE_PAIR = re.compile(r"([\ud800-\udbff])([\udc00-\udfff])")
@@ -42,30 +44,69 @@ def read(path: str):
 
     if is_binary_dxf_file(path):
         with open(path, "rb") as fp:
-            tags = list(tag_compiler(binary_tags_loader(fp.read(), errors="surrogateescape")))
+            raw = list(binary_tags_loader(fp.read(), errors="surrogateescape"))
     else:
         if not is_dxf_file(path):
             raise IOError(f"{path} is not a DXF file")
         info = dxf_file_info(path)
         with open(path, mode="rt", encoding=info.encoding, errors="surrogateescape") as fp:
-            tags = list(tag_compiler(ascii_tags_loader(fp)))
+            raw = list(ascii_tags_loader(fp))
     layers = set()
     in_layer = False
-    for tag in tags:
+    for tag in raw:
         if tag.code == 0:
-            in_layer = tag.value == "LAYER"
+            in_layer = str(tag.value).strip() == "LAYER"
         elif tag.code == 2 and in_layer:
             layers.add(tag.value)
             in_layer = False
-    doc = Drawing.from_tags(tags)
+    mtexts = stored_mtext(raw)
+    try:
+        doc = Drawing.from_tags(tag_compiler(iter(raw)))
+    except DXFStructureError:
+        # Old or damaged structure that ezdxf's strict loader refuses; its
+        # recovering loader reads such files the way CAD programs do.
+        from ezdxf import recover
+
+        doc, _ = recover.readfile(path)
     doc.filename = path
-    return doc, layers
+    return doc, layers, mtexts
+
+
+def stored_mtext(tags) -> dict:
+    """Each MTEXT's text as the file stores it, by handle: its 3 groups and
+    its 1 group joined, before any embedded object or extended data. ezdxf's
+    own text turns line breaks (which binary DXF can hold) into \\P."""
+    texts = {}
+    handle, parts, last, inside, bracket, ended = None, [], "", False, False, False
+    for tag in tags:
+        if tag.code == 0:
+            if inside and handle is not None:
+                texts[handle] = "".join(parts) + last
+            inside = str(tag.value).strip() == "MTEXT"
+            handle, parts, last, bracket, ended = None, [], "", False, False
+            continue
+        if not inside or ended:
+            continue
+        if tag.code == 102:
+            bracket = str(tag.value).startswith("{")
+        elif bracket:
+            continue
+        elif tag.code == 5:
+            handle = tag.value
+        elif tag.code in (101, 1001):
+            ended = True
+        elif tag.code == 3:
+            parts.append(tag.value)
+        elif tag.code == 1:
+            last = tag.value
+    return texts
 
 
 class Reader:
-    def __init__(self, doc, file_layers=None):
+    def __init__(self, doc, file_layers=None, mtexts=None):
         self.doc = doc
         self.file_layers = file_layers
+        self.mtexts = mtexts or {}
         self.decode_escapes = (doc.loaded_dxfversion or doc.dxfversion) < RELEASE_2007
 
     def text(self, value) -> str:
@@ -113,7 +154,11 @@ class Reader:
             if layer.dxf.hasattr("true_color"):
                 entry["true_color"] = layer.dxf.true_color & 0xFFFFFF
             if full:
-                entry["dxf"] = self.values(layer.dxfattribs(drop={"handle", "owner"}))
+                # Material and plot style links: ezdxf makes up the objects
+                # (and their handles) when a file has none.
+                entry["dxf"] = self.values(
+                    layer.dxfattribs(drop={"handle", "owner", "material_handle", "plotstyle_handle"})
+                )
             out.append(entry)
         return out
 
@@ -133,6 +178,9 @@ class Reader:
         if hasattr(v, "__iter__"):
             return [self.value(x) for x in v]
         return repr(v)
+
+    def mtext(self, e) -> str:
+        return self.mtexts.get(e.dxf.get("handle", ""), e.text)
 
     def point(self, entity, name: str = "insert"):
         p = entity.dxf.get(name, (0, 0, 0))
@@ -166,7 +214,7 @@ class Reader:
                         {
                             "handle": handle,
                             "type": kind,
-                            "value": self.text(e.text if kind == "MTEXT" else e.dxf.get("text", "")),
+                            "value": self.text(self.mtext(e) if kind == "MTEXT" else e.dxf.get("text", "")),
                             "layer": self.text(e.dxf.get("layer", "0")),
                             "position": self.point(e),
                             "block": block_name,
@@ -198,7 +246,7 @@ class Reader:
             "dxf": self.values(e.dxfattribs(drop={"handle", "owner"})),
         }
         if e.dxftype() == "MTEXT":
-            entry["text"] = self.text(e.text)
+            entry["text"] = self.text(self.mtext(e))
         if e.dxftype() in ("ATTRIB", "ATTDEF") and e.has_embedded_mtext_entity:
             entry["embedded_text"] = self.text(e.virtual_mtext_entity().text)
         into[key] = entry
@@ -219,24 +267,26 @@ def audit(doc) -> dict:
 
 
 def main(argv: list[str]) -> int:
-    mode = "content"
-    args = []
-    for a in argv:
-        if a in ("--full", "--audit"):
-            mode = a[2:]
-        else:
-            args.append(a)
+    full = "--full" in argv
+    with_audit = "--audit" in argv
+    args = [a for a in argv if a not in ("--full", "--audit")]
     if len(args) != 1:
         print(__doc__, file=sys.stderr)
         return 2
     try:
-        doc, file_layers = read(args[0])
+        doc, file_layers, mtexts = read(args[0])
     except (IOError, DXFError, UnicodeError, ValueError) as exc:
         why = f"{type(exc).__name__}: {exc}"
         print(json.dumps({"error": why}))
         print(f"dxf_oracle: {args[0]}: {why}", file=sys.stderr)
         return 1
-    result = audit(doc) if mode == "audit" else Reader(doc, file_layers).content(mode == "full")
+    if with_audit and not full:
+        result = audit(doc)
+    else:
+        # The dump first: the audit may repair the document it looks at.
+        result = Reader(doc, file_layers, mtexts).content(full)
+        if with_audit:
+            result["audit"] = audit(doc)
     json.dump(result, sys.stdout, ensure_ascii=True, indent=1)
     sys.stdout.write("\n")
     return 0
