@@ -8,13 +8,15 @@
     dxf_oracle.py --full --audit DRAWING
                                      the full dump with the audit as "audit"
 
+With several drawings the output is one object keyed by their paths.
+
 The tests compare this with what tessilux exports and with what its edits
 leave behind. Text is given as stored: MTEXT as its raw text with formatting
 codes, chunks joined. Drawings before 2007 keep characters outside their code
 page as \\U+XXXX escapes; those are decoded here, since ezdxf leaves them as
 they stand.
 
-Exit status: 0 done, 1 ezdxf could not read the drawing (the reason in the
+Exit status: 0 done, 1 ezdxf could not read a drawing (the reason in its
 JSON's "error" and on standard error), 2 wrong usage.
 """
 
@@ -74,14 +76,15 @@ def read(path: str):
 
 def stored_mtext(tags) -> dict:
     """Each MTEXT's text as the file stores it, by handle: its 3 groups and
-    its 1 group joined, before any embedded object or extended data. ezdxf's
-    own text turns line breaks (which binary DXF can hold) into \\P."""
+    its 1 group joined, before any embedded object or extended data (ezdxf's
+    own text turns line breaks, which binary DXF can hold, into \\P); and
+    the length of the longest of those groups."""
     texts = {}
     handle, parts, last, inside, bracket, ended = None, [], "", False, False, False
     for tag in tags:
         if tag.code == 0:
             if inside and handle is not None:
-                texts[handle] = "".join(parts) + last
+                texts[handle] = ("".join(parts) + last, max(len(p) for p in parts + [last]))
             inside = str(tag.value).strip() == "MTEXT"
             handle, parts, last, bracket, ended = None, [], "", False, False
             continue
@@ -180,7 +183,8 @@ class Reader:
         return repr(v)
 
     def mtext(self, e) -> str:
-        return self.mtexts.get(e.dxf.get("handle", ""), e.text)
+        stored = self.mtexts.get(e.dxf.get("handle", ""))
+        return stored[0] if stored else e.text
 
     def point(self, entity, name: str = "insert"):
         p = entity.dxf.get(name, (0, 0, 0))
@@ -247,6 +251,9 @@ class Reader:
         }
         if e.dxftype() == "MTEXT":
             entry["text"] = self.text(self.mtext(e))
+            # DXF keeps MTEXT in pieces of at most 250 characters.
+            stored = self.mtexts.get(e.dxf.get("handle", ""))
+            entry["chunks_fit"] = stored is None or stored[1] <= 250
         if e.dxftype() in ("ATTRIB", "ATTDEF") and e.has_embedded_mtext_entity:
             entry["embedded_text"] = self.text(e.virtual_mtext_entity().text)
         into[key] = entry
@@ -266,30 +273,36 @@ def audit(doc) -> dict:
     }
 
 
+def examine(path: str, full: bool, with_audit: bool) -> dict:
+    try:
+        doc, file_layers, mtexts = read(path)
+    except (IOError, DXFError, UnicodeError, ValueError) as exc:
+        return {"error": f"{type(exc).__name__}: {exc}"}
+    if with_audit and not full:
+        return audit(doc)
+    # The dump first: the audit may repair the document it looks at.
+    result = Reader(doc, file_layers, mtexts).content(full)
+    if with_audit:
+        result["audit"] = audit(doc)
+    return result
+
+
 def main(argv: list[str]) -> int:
     full = "--full" in argv
     with_audit = "--audit" in argv
-    args = [a for a in argv if a not in ("--full", "--audit")]
-    if len(args) != 1:
+    paths = [a for a in argv if a not in ("--full", "--audit")]
+    if not paths:
         print(__doc__, file=sys.stderr)
         return 2
-    try:
-        doc, file_layers, mtexts = read(args[0])
-    except (IOError, DXFError, UnicodeError, ValueError) as exc:
-        why = f"{type(exc).__name__}: {exc}"
-        print(json.dumps({"error": why}))
-        print(f"dxf_oracle: {args[0]}: {why}", file=sys.stderr)
-        return 1
-    if with_audit and not full:
-        result = audit(doc)
-    else:
-        # The dump first: the audit may repair the document it looks at.
-        result = Reader(doc, file_layers, mtexts).content(full)
-        if with_audit:
-            result["audit"] = audit(doc)
-    json.dump(result, sys.stdout, ensure_ascii=True, indent=1)
+    results = {path: examine(path, full, with_audit) for path in paths}
+    failed = [path for path, r in results.items() if "error" in r]
+    for path in failed:
+        print(f"dxf_oracle: {path}: {results[path]['error']}", file=sys.stderr)
+    # One drawing: its result; several (which spares starting Python for
+    # each): an object keyed by path.
+    json.dump(results[paths[0]] if len(paths) == 1 else results, sys.stdout, ensure_ascii=True, indent=1)
     sys.stdout.write("\n")
-    return 0
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":

@@ -47,6 +47,39 @@ TEST(ContentAgreementEzdxf, EveryVersionAsciiAndBinary)
     }
 }
 
+// The comparison itself notices a changed value, a missing attribute, a
+// wrong layer state and a moved text: agreement above is not an artefact of
+// a comparison that sees nothing.
+TEST(ContentAgreementHarness, NoticesEachKindOfDifference)
+{
+    QString drawing = absolute(QStringLiteral("samples/studio-floor-plan-2018.dxf"));
+    Outcome run = tessilux({QStringLiteral("export"), drawing});
+    ASSERT_EQ(run.exitCode, 0) << run.describe().toStdString();
+    Dump dump = readWithOracle(drawing);
+    ASSERT_TRUE(dump.ok()) << dump.error.toStdString();
+    Content content = parseContent(run.out);
+    ASSERT_TRUE(compareContent(content, dump.json).isEmpty());
+
+    auto changed = [&](const char* list, int index, const char* field, const QJsonValue& value) {
+        QJsonObject copy = dump.json;
+        QJsonArray items = copy.value(QLatin1String(list)).toArray();
+        QJsonObject item = items[index].toObject();
+        if (value.isUndefined()) items.removeAt(index);
+        else {
+            item.insert(QLatin1String(field), value);
+            items[index] = item;
+        }
+        copy.insert(QLatin1String(list), items);
+        return compareContent(content, copy);
+    };
+    EXPECT_EQ(changed("attributes", 3, "value", QStringLiteral("other")).size(), 1);
+    EXPECT_EQ(changed("attributes", 0, "block", QStringLiteral("ELSEWHERE")).size(), 1);
+    EXPECT_GE(changed("attributes", 2, nullptr, QJsonValue::Undefined).size(), 1);
+    EXPECT_EQ(changed("layers", 1, "on", false).size(), 2);  // one line gone, one line new
+    EXPECT_EQ(changed("texts", 0, "position", QJsonArray{1, 2, 3}).size(), 1);
+    EXPECT_EQ(changed("texts", 0, "value", QStringLiteral("CORRIDOR ")).size(), 1);
+}
+
 // The drawings the checks run over are there: a missing folder must not
 // pass as "nothing differs".
 TEST(ContentAgreementMaterial, FoldersHoldTheirDrawings)

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QRegularExpression>
 
 #include <functional>
 
@@ -78,8 +79,11 @@ void setText(QJsonObject& dump, const QString& handle, const QString& value)
         if (str(t, "handle") == handle) t.insert(QStringLiteral("value"), value);
         return true;
     });
-    if (str(entity(dump, handle), "type") == QLatin1String("MTEXT"))
+    if (str(entity(dump, handle), "type") == QLatin1String("MTEXT")) {
         setPath(dump, {QStringLiteral("entities"), handle, QStringLiteral("text")}, value);
+        // However long the value, it is stored in pieces that DXF allows.
+        setPath(dump, {QStringLiteral("entities"), handle, QStringLiteral("chunks_fit")}, true);
+    }
     else
         setPath(dump, {QStringLiteral("entities"), handle, QStringLiteral("dxf"), QStringLiteral("text")}, value);
 }
@@ -231,15 +235,22 @@ std::vector<Operation> operationsFor(const QJsonObject& dump)
     }
 
     // An INSERT with several attributes: delete it whole, and delete its
-    // second attribute alone.
+    // second attribute alone. An INSERT with a single attribute: delete that
+    // attribute, which leaves an INSERT without any.
+    bool several = false, single = false;
     for (auto it = entities.begin(); it != entities.end(); ++it) {
-        QJsonObject e = it.value().toObject();
-        QJsonArray attribs = e.value(QLatin1String("attribs")).toArray();
-        if (attribs.size() < 2) continue;
-        QString insert = it.key(), second = attribs[1].toString();
-        ops.push_back({"delete-INSERT", {QStringLiteral("--delete"), insert}, [=](QJsonObject& d) { deleteEntity(d, insert); }});
-        ops.push_back({"delete-ATTRIB", {QStringLiteral("--delete"), second}, [=](QJsonObject& d) { deleteEntity(d, second); }});
-        break;
+        QJsonArray attribs = it.value().toObject().value(QLatin1String("attribs")).toArray();
+        QString insert = it.key();
+        if (attribs.size() >= 2 && !several) {
+            several = true;
+            QString second = attribs[1].toString();
+            ops.push_back({"delete-INSERT", {QStringLiteral("--delete"), insert}, [=](QJsonObject& d) { deleteEntity(d, insert); }});
+            ops.push_back({"delete-ATTRIB", {QStringLiteral("--delete"), second}, [=](QJsonObject& d) { deleteEntity(d, second); }});
+        } else if (attribs.size() == 1 && !single) {
+            single = true;
+            QString only = attribs[0].toString();
+            ops.push_back({"delete-only-ATTRIB", {QStringLiteral("--delete"), only}, [=](QJsonObject& d) { deleteEntity(d, only); }});
+        }
     }
 
     // Layers: one that is on goes off, one that is off comes on; a color for
@@ -287,7 +298,8 @@ const std::vector<KnownFault>& knownFaults()
          "chunks to Document::Edit::insertText(), which encodes them again. Characters stored as more than one byte "
          "(Chinese in ANSI_936) and the Windows-1252 characters 0x80-0x9F (the euro sign, dashes, curly quotes) come "
          "back as other characters: \"Ω1 尺寸 — €\" in ANSI_936 reads back as \"¦¸1 ³ߴç ...\", \"12 € — “net”\" in "
-         "ANSI_1252 as U+0080, U+0097, U+0093, U+0094."},
+         "ANSI_1252 as U+0080, U+0097, U+0093, U+0094. The second encoding also lengthens the chunks: \\U+XXXX "
+         "escapes made of their bytes push them past 250 characters."},
     };
     return faults;
 }
@@ -299,9 +311,21 @@ const KnownFault* knownFault(const std::string& operation, const QJsonObject& du
     return nullptr;
 }
 
-// Runs every operation on `drawing`, each on its own copy, and checks the
-// result against the oracle.
-void checkEdits(const QString& drawing, const std::string& name, const std::vector<std::string>& only = {})
+// True when every difference is in a text value or its chunks: the known
+// faults are about text; anything else fails as usual.
+bool onlyTextDiffers(const QStringList& diffs)
+{
+    static const QRegularExpression textValue(QStringLiteral("^\\$\\.(entities\\.[0-9A-F]+\\.(text|chunks_fit)|texts\\[\\d+\\]\\.value): "));
+    for (const QString& d : diffs)
+        if (!textValue.match(d).hasMatch()) return false;
+    return true;
+}
+
+// Runs every operation on `drawing` (or those named in `only`), each on its
+// own copy, and checks the result against the oracle. Operations that meet a
+// known fault are left to KnownEngineFaults unless `knownFaultsToo`.
+void checkEdits(const QString& drawing, const std::string& name, const std::vector<std::string>& only = {},
+                bool knownFaultsToo = false)
 {
     std::vector<std::string> knownFailures;
     Dump before = readWithOracle(drawing, true, true);
@@ -310,25 +334,39 @@ void checkEdits(const QString& drawing, const std::string& name, const std::vect
     QJsonObject base = before.json;
     base.remove(QStringLiteral("audit"));
 
-    std::vector<Operation> ops = operationsFor(base);
+    std::vector<Operation> ops;
+    for (Operation& op : operationsFor(base))
+        if (only.empty() || std::find(only.begin(), only.end(), op.label) != only.end()) ops.push_back(std::move(op));
     ASSERT_GE(ops.size(), only.empty() ? 6u : 1u) << "too little in the drawing to try the operations on";
+    if (!knownFaultsToo)
+        std::erase_if(ops, [&](const Operation& op) { return knownFault(op.label, base) != nullptr; });
+
+    // Each operation on its own copy; then the oracle reads all the copies
+    // in one run.
+    QStringList outputs;
     for (const Operation& op : ops) {
-        if (!only.empty() && std::find(only.begin(), only.end(), op.label) == only.end()) continue;
         SCOPED_TRACE(op.label + " " + op.args.join(QLatin1Char(' ')).left(120).toStdString());
         QString out = scratch(QString::fromStdString(name + "-" + op.label + ".dxf"));
         QFile::remove(out);
         Outcome run = tessilux(QStringList{QStringLiteral("edit"), drawing, QStringLiteral("-o"), out} + op.args);
         ASSERT_EQ(run.exitCode, 0) << run.describe().toStdString();
         ASSERT_FALSE(run.crashed);
+        outputs << out;
+    }
+    std::vector<Dump> results = readWithOracle(outputs, true, true);
 
-        Dump after = readWithOracle(out, true, true);
+    for (std::size_t k = 0; k < ops.size(); ++k) {
+        const Operation& op = ops[k];
+        const QString& out = outputs[static_cast<qsizetype>(k)];
+        SCOPED_TRACE(op.label + " " + op.args.join(QLatin1Char(' ')).left(120).toStdString());
+        const Dump& after = results[k];
         ASSERT_TRUE(after.ok()) << "the oracle cannot read the saved drawing: " << after.error.toStdString();
         QJsonObject expected = base;
         op.expect(expected);
         QJsonObject actual = after.json;
         QJsonObject afterAudit = actual.take(QLatin1String("audit")).toObject();
         QStringList diffs = diffJson(expected, actual);
-        if (const KnownFault* fault = knownFault(op.label, base); fault && !diffs.isEmpty()) {
+        if (const KnownFault* fault = knownFault(op.label, base); fault && !diffs.isEmpty() && onlyTextDiffers(diffs)) {
             knownFailures.push_back(op.label + ": " + fault->reason + "\nFound:\n" + summary(diffs, 4));
             continue;
         }
@@ -345,7 +383,7 @@ void checkEdits(const QString& drawing, const std::string& name, const std::vect
     if (!knownFailures.empty()) {
         std::string all;
         for (const std::string& f : knownFailures) all += f + "\n";
-        GTEST_SKIP() << "every other operation passed; known engine fault(s):\n" << all;
+        GTEST_SKIP() << "known engine fault(s):\n" << all;
     }
 }
 
@@ -371,6 +409,16 @@ INSTANTIATE_TEST_SUITE_P(Odd, Edits,
                                            QStringLiteral("tests/data/odd/binary-2010.dxf")),
                          nameOf);
 
+// Drawings that CAD programs wrote: AutoCAD binary 2000 and ASCII R12 and
+// 2018, an AutoCAD drawing made in China, netDxf.
+INSTANTIATE_TEST_SUITE_P(Corpus, Edits,
+                         ::testing::Values(QStringLiteral("tests/corpus/sample_2000_binary.dxf"),
+                                           QStringLiteral("tests/corpus/sample_R12_ascii.dxf"),
+                                           QStringLiteral("tests/corpus/sample_2018_ascii.dxf"),
+                                           QStringLiteral("tests/corpus/more/egghunters__dxf-viewer-examples__public_models_dxf_dxf_1.dxf"),
+                                           QStringLiteral("tests/corpus/more/haplokuon__netDxf__TestDxfDocument_sample.dxf")),
+                         nameOf);
+
 // Binary drawings as ezdxf writes them, with release 12's one-byte codes.
 TEST(EditsEzdxf, BinaryRelease12And2000)
 {
@@ -381,6 +429,20 @@ TEST(EditsEzdxf, BinaryRelease12And2000)
         if (!file.endsWith(QLatin1String("R12-binary.dxf")) && !file.endsWith(QLatin1String("R2000-binary.dxf"))) continue;
         SCOPED_TRACE(file.toStdString());
         checkEdits(file, testName(file));
+    }
+}
+
+// The operations that meet a known engine fault, on the drawings where they
+// do. Skipped with the fault's description while it is there; passes once
+// the engine is mended.
+TEST(KnownEngineFaults, LongMTextEditInCodePageDrawings)
+{
+    for (const char* drawing : {"samples/office-floor-plan-2000.dxf", "samples/clinic-floor-plan-2004.dxf",
+                                "tests/data/odd/chinese-ANSI_936-2000.dxf", "tests/corpus/sample_2000_binary.dxf"}) {
+        SCOPED_TRACE(drawing);
+        checkEdits(absolute(QString::fromLatin1(drawing)), testName(QString::fromLatin1(drawing)) + "-known",
+                   {"set-text-MTEXT"}, true);
+        if (IsSkipped() || HasFatalFailure()) return;
     }
 }
 

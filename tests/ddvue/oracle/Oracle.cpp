@@ -55,24 +55,36 @@ Outcome runProcess(const QString& program, const QStringList& args, int timeoutM
 
 Outcome tessilux(const QStringList& args, int timeoutMs) { return runProcess(testpaths::program(), args, timeoutMs); }
 
-Dump readWithOracle(const QString& drawing, bool full, bool audit)
+std::vector<Dump> readWithOracle(const QStringList& drawings, bool full, bool audit)
 {
     QStringList args{oracleScript()};
     if (full) args << QStringLiteral("--full");
     if (audit) args << QStringLiteral("--audit");
-    args << drawing;
-    Outcome run = runProcess(python(), args, 300000);
-    Dump dump;
+    args << drawings;
+    Outcome run = runProcess(python(), args, 600000);
     QJsonParseError parseError;
     QJsonDocument doc = QJsonDocument::fromJson(run.out, &parseError);
-    if (run.exitCode != 0 || run.crashed || run.timedOut || !doc.isObject()) {
-        dump.error = doc.isObject() && doc.object().contains(QLatin1String("error"))
-                         ? doc.object().value(QLatin1String("error")).toString()
-                         : QStringLiteral("the oracle failed: ") + run.describe();
-        return dump;
+    std::vector<Dump> dumps(static_cast<std::size_t>(drawings.size()));
+    // Exit status 1 only says that some drawing could not be read; each
+    // result says which.
+    if ((run.exitCode != 0 && run.exitCode != 1) || run.crashed || run.timedOut || !doc.isObject()) {
+        for (Dump& d : dumps) d.error = QStringLiteral("the oracle failed: ") + run.describe();
+        return dumps;
     }
-    dump.json = doc.object();
-    return dump;
+    QJsonObject all = doc.object();
+    for (qsizetype i = 0; i < drawings.size(); ++i) {
+        QJsonObject one = drawings.size() == 1 ? all : all.value(drawings[i]).toObject();
+        Dump& d = dumps[static_cast<std::size_t>(i)];
+        if (one.isEmpty()) d.error = QStringLiteral("the oracle said nothing about ") + drawings[i];
+        else if (one.contains(QLatin1String("error"))) d.error = one.value(QLatin1String("error")).toString();
+        else d.json = one;
+    }
+    return dumps;
+}
+
+Dump readWithOracle(const QString& drawing, bool full, bool audit)
+{
+    return readWithOracle(QStringList{drawing}, full, audit).front();
 }
 
 Content parseContent(const QByteArray& xml)

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <ostream>
+#include <vector>
 
 // Test parameters that are paths print as text.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString(); }
@@ -36,6 +37,9 @@ struct Dump {
     bool ok() const { return error.isEmpty(); }
 };
 Dump readWithOracle(const QString& drawing, bool full = false, bool audit = false);
+// Several drawings in one run of the oracle (Python and ezdxf start once),
+// in the order given.
+std::vector<Dump> readWithOracle(const QStringList& drawings, bool full = false, bool audit = false);
 
 // The content document of `tessilux export`, in the oracle's terms: layers
 // {name, on, color}, attributes {handle, tag, value, insert, insert_name,
