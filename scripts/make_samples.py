@@ -449,7 +449,7 @@ PROJECTS = [
         north=[Room("G03", "Staff office", 5000, 2), Room("G04", "Returns & sorting", 5000), Room("G05", "Plant", 4000)],
         notes=[
             "All dimensions in millimetres.",
-            "Shelving by others <see spec 12 30 00> & fixed to slab.",
+            "Shelving by others <see section 12 30 00> & fixed to slab.",
             "Café counter — Łódź supplier; naïve façade detail.",
         ],
         true_colors=True,
