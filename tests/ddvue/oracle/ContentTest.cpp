@@ -1,0 +1,93 @@
+// `tessilux export --format content` lists the layers, block attributes and
+// texts that an independent reader finds in the same drawing, value for value.
+
+#include "Drawings.h"
+#include "Oracle.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace oracle;
+
+// Exports one drawing and compares it with the oracle's dump; `drawing` is
+// an absolute path.
+void expectSameContent(const QString& drawing)
+{
+    Outcome run = tessilux({QStringLiteral("export"), drawing, QStringLiteral("--format"), QStringLiteral("content")});
+    ASSERT_EQ(run.exitCode, 0) << run.describe().toStdString();
+    ASSERT_FALSE(run.crashed);
+    Dump dump = readWithOracle(drawing);
+    if (!dump.ok()) GTEST_SKIP() << "ezdxf cannot read this drawing, nothing to compare: " << dump.error.toStdString();
+    Content content = parseContent(run.out);
+    QStringList diffs = compareContent(content, dump.json);
+    EXPECT_TRUE(diffs.isEmpty()) << summary(diffs);
+    // An empty comparison would prove nothing.
+    EXPECT_FALSE(content.layers.isEmpty());
+}
+
+class ContentAgreement : public ::testing::TestWithParam<QString> {};
+
+TEST_P(ContentAgreement, ExportListsWhatTheOracleSees) { expectSameContent(absolute(GetParam())); }
+
+auto nameOf = [](const ::testing::TestParamInfo<QString>& info) { return testName(info.param); };
+
+INSTANTIATE_TEST_SUITE_P(Samples, ContentAgreement, ::testing::ValuesIn(samples()), nameOf);
+INSTANTIATE_TEST_SUITE_P(Odd, ContentAgreement, ::testing::ValuesIn(oddDrawings()), nameOf);
+INSTANTIATE_TEST_SUITE_P(Corpus, ContentAgreement, ::testing::ValuesIn(corpusDrawings()), nameOf);
+
+TEST(ContentAgreementEzdxf, EveryVersionAsciiAndBinary)
+{
+    QString error;
+    const QStringList& files = ezdxfDrawings(&error);
+    ASSERT_EQ(files.size(), 14) << error.toStdString();
+    for (const QString& file : files) {
+        SCOPED_TRACE(file.toStdString());
+        expectSameContent(file);
+    }
+}
+
+// The comparison itself notices a changed value, a missing attribute, a
+// wrong layer state and a moved text: agreement above is not an artefact of
+// a comparison that sees nothing.
+TEST(ContentAgreementHarness, NoticesEachKindOfDifference)
+{
+    QString drawing = absolute(QStringLiteral("samples/studio-floor-plan-2018.dxf"));
+    Outcome run = tessilux({QStringLiteral("export"), drawing});
+    ASSERT_EQ(run.exitCode, 0) << run.describe().toStdString();
+    Dump dump = readWithOracle(drawing);
+    ASSERT_TRUE(dump.ok()) << dump.error.toStdString();
+    Content content = parseContent(run.out);
+    ASSERT_TRUE(compareContent(content, dump.json).isEmpty());
+
+    auto changed = [&](const char* list, int index, const char* field, const QJsonValue& value) {
+        QJsonObject copy = dump.json;
+        QJsonArray items = copy.value(QLatin1String(list)).toArray();
+        QJsonObject item = items[index].toObject();
+        if (value.isUndefined()) items.removeAt(index);
+        else {
+            item.insert(QLatin1String(field), value);
+            items[index] = item;
+        }
+        copy.insert(QLatin1String(list), items);
+        return compareContent(content, copy);
+    };
+    EXPECT_EQ(changed("attributes", 3, "value", QStringLiteral("other")).size(), 1);
+    EXPECT_EQ(changed("attributes", 0, "block", QStringLiteral("ELSEWHERE")).size(), 1);
+    EXPECT_GE(changed("attributes", 2, nullptr, QJsonValue::Undefined).size(), 1);
+    EXPECT_EQ(changed("layers", 1, "on", false).size(), 2);  // one line gone, one line new
+    EXPECT_EQ(changed("texts", 0, "position", QJsonArray{1, 2, 3}).size(), 1);
+    EXPECT_EQ(changed("texts", 0, "value", QStringLiteral("CORRIDOR ")).size(), 1);
+}
+
+// The drawings the checks run over are there: a missing folder must not
+// pass as "nothing differs".
+TEST(ContentAgreementMaterial, FoldersHoldTheirDrawings)
+{
+    EXPECT_GE(samples().size(), 7);
+    EXPECT_GE(oddDrawings().size(), 12);
+    EXPECT_GE(corpusDrawings().size(), 20);
+    EXPECT_GE(badInputs().size(), 10);
+}
+
+}  // namespace

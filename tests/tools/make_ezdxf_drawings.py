@@ -1,0 +1,72 @@
+#!/usr/bin/python3
+"""Writes drawings with ezdxf into a folder, one ASCII and one binary DXF
+for every version from R12 to 2018, as ezdxf itself saves them (LF line
+ends, its own handles and header). The tests open and save them unchanged
+and compare the bytes, and compare their content with the outside reader.
+
+    make_ezdxf_drawings.py FOLDER
+"""
+
+from __future__ import annotations
+
+import pathlib
+import sys
+
+import ezdxf
+
+VERSIONS = ["R12", "R2000", "R2004", "R2007", "R2010", "R2013", "R2018"]
+
+NOTE = (
+    "{\\fArial|b1|i0|c0|p34;Note}\\P"
+    + "\\P".join(f"{k}. Prüfung Ω-{k} <{k}> & \"{k}\" = ok — 检查 {k}" for k in range(1, 9))
+)
+
+
+def make(version: str):
+    doc = ezdxf.new(version)
+    modern = version != "R12"
+    doc.layers.add("WALLS", color=7)
+    doc.layers.add("NOTES", color=2)
+    doc.layers.add("HIDDEN", color=8).off()
+    doc.layers.add("FROZEN", color=1).freeze()
+    furniture = doc.layers.add("MÖBEL", color=30)
+    if version >= "R2004":
+        furniture.rgb = (120, 80, 40)
+
+    block = doc.blocks.new("TAG")
+    block.add_circle((0, 0), 5)
+    block.add_attdef("NUMBER", (0, 0), dxfattribs={"height": 2})
+    block.add_attdef("NAME", (0, -3), dxfattribs={"height": 2})
+
+    msp = doc.modelspace()
+    msp.add_line((0, 0), (100, 0), dxfattribs={"layer": "WALLS"})
+    msp.add_line((100, 0), (100, 50), dxfattribs={"layer": "WALLS", "color": 3})
+    msp.add_text("Plan — Ω", dxfattribs={"layer": "NOTES", "insert": (10, 10), "height": 2.5})
+    msp.add_text("  leading <a> & \"b\" = 'c'", dxfattribs={"layer": "NOTES", "insert": (10, 20)})
+    for k, name in enumerate(["Büro", "Küche", "会议室"]):
+        ref = msp.add_blockref("TAG", (20 + 30 * k, 30), dxfattribs={"layer": "MÖBEL"})
+        ref.add_auto_attribs({"NUMBER": f"{k + 1:03d}", "NAME": name})
+    if modern:
+        msp.add_mtext(NOTE, dxfattribs={"layer": "NOTES", "insert": (0, -20), "char_height": 2})
+    paper = doc.layout()
+    ref = paper.add_blockref("TAG", (10, 10))
+    ref.add_auto_attribs({"NUMBER": "P-1", "NAME": "Blatt 1"})
+    paper.add_text("Sheet 1", dxfattribs={"insert": (5, 5)})
+    return doc
+
+
+def main(argv: list[str]) -> int:
+    if len(argv) != 1:
+        print(__doc__, file=sys.stderr)
+        return 2
+    folder = pathlib.Path(argv[0])
+    folder.mkdir(parents=True, exist_ok=True)
+    for version in VERSIONS:
+        doc = make(version)
+        doc.saveas(folder / f"ezdxf-{version}-ascii.dxf")
+        doc.saveas(folder / f"ezdxf-{version}-binary.dxf", fmt="bin")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
