@@ -27,6 +27,7 @@ TEST(TextCodec, DoubleByteCodePagesAndTheirEscapes)
     EXPECT_EQ(chinese->encode("\xE4\xB8\xAD\xE6\x96\x87"), "\xD6\xD0\xCE\xC4");
     EXPECT_EQ(chinese->decode("\\M+5D6D0"), "\xE4\xB8\xAD");                     // 中 as a double-byte escape
     EXPECT_EQ(chinese->encode("\xCE\xA9\xC5\x91"), "\xA6\xB8\\U+0151");          // Ω in GBK, ő not
+    EXPECT_EQ(chinese->encode("\xE2\x82\xAC"), "\\U+20AC");  // not 0x80, which not every reader knows
     auto japanese = TextCodec::forDrawing("AC1015", "ANSI_932");
     // In Shift-JIS the second byte of 表 is a backslash; it starts no escape.
     EXPECT_EQ(japanese->decode("\x95\x5CU+0041"), "\xE8\xA1\xA8U+0041");

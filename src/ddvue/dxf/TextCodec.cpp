@@ -293,8 +293,16 @@ public:
                     out.push_back(static_cast<char>(it->second));
                     continue;
                 }
-            } else if (iconv_.fromUtf8(utf8.substr(start, i - start), out)) {
-                continue;
+            } else {
+                // In a double-byte code page, a single high byte (the euro
+                // sign at 0x80 in code page 936) is read differently by
+                // different programs; the escape is read the same by all.
+                std::string bytes;
+                if (iconv_.fromUtf8(utf8.substr(start, i - start), bytes) &&
+                    !(bytes.size() == 1 && static_cast<unsigned char>(bytes[0]) >= 0x80)) {
+                    out += bytes;
+                    continue;
+                }
             }
             appendEscape(out, cp);
         }

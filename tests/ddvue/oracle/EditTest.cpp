@@ -278,56 +278,10 @@ std::vector<Operation> operationsFor(const QJsonObject& dump)
     return ops;
 }
 
-// Faults of the engine that these checks found and that are not mended yet:
-// the operation, which drawings, and what goes wrong. A check that meets one
-// of them still runs; if it fails, the test is marked skipped with the
-// reason instead of failed, and once the engine is mended it simply passes.
-struct KnownFault {
-    std::string operation;
-    std::function<bool(const QJsonObject& dump)> applies;
-    std::string reason;
-};
-
-const std::vector<KnownFault>& knownFaults()
-{
-    static const std::vector<KnownFault> faults = {
-        {"set-text-MTEXT",
-         [](const QJsonObject& dump) { return str(dump, "version") < QLatin1String("AC1021"); },
-         "engine fault: setTextValue on an MTEXT of a drawing before 2007 encodes the text twice. splitChunks() "
-         "(src/ddvue/dxf/Entities.cpp) encodes each chunk with the drawing's code page, and insertChunks() hands the "
-         "chunks to Document::Edit::insertText(), which encodes them again. Characters stored as more than one byte "
-         "(Chinese in ANSI_936) and the Windows-1252 characters 0x80-0x9F (the euro sign, dashes, curly quotes) come "
-         "back as other characters: \"Ω1 尺寸 — €\" in ANSI_936 reads back as \"¦¸1 ³ߴç ...\", \"12 € — “net”\" in "
-         "ANSI_1252 as U+0080, U+0097, U+0093, U+0094. The second encoding also lengthens the chunks: \\U+XXXX "
-         "escapes made of their bytes push them past 250 characters."},
-    };
-    return faults;
-}
-
-const KnownFault* knownFault(const std::string& operation, const QJsonObject& dump)
-{
-    for (const KnownFault& f : knownFaults())
-        if (f.operation == operation && f.applies(dump)) return &f;
-    return nullptr;
-}
-
-// True when every difference is in a text value or its chunks: the known
-// faults are about text; anything else fails as usual.
-bool onlyTextDiffers(const QStringList& diffs)
-{
-    static const QRegularExpression textValue(QStringLiteral("^\\$\\.(entities\\.[0-9A-F]+\\.(text|chunks_fit)|texts\\[\\d+\\]\\.value): "));
-    for (const QString& d : diffs)
-        if (!textValue.match(d).hasMatch()) return false;
-    return true;
-}
-
 // Runs every operation on `drawing` (or those named in `only`), each on its
-// own copy, and checks the result against the oracle. Operations that meet a
-// known fault are left to KnownEngineFaults unless `knownFaultsToo`.
-void checkEdits(const QString& drawing, const std::string& name, const std::vector<std::string>& only = {},
-                bool knownFaultsToo = false)
+// own copy, and checks the result against the oracle.
+void checkEdits(const QString& drawing, const std::string& name, const std::vector<std::string>& only = {})
 {
-    std::vector<std::string> knownFailures;
     Dump before = readWithOracle(drawing, true, true);
     ASSERT_TRUE(before.ok()) << before.error.toStdString();
     QJsonObject beforeAudit = before.json.value(QLatin1String("audit")).toObject();
@@ -338,8 +292,6 @@ void checkEdits(const QString& drawing, const std::string& name, const std::vect
     for (Operation& op : operationsFor(base))
         if (only.empty() || std::find(only.begin(), only.end(), op.label) != only.end()) ops.push_back(std::move(op));
     ASSERT_GE(ops.size(), only.empty() ? 6u : 1u) << "too little in the drawing to try the operations on";
-    if (!knownFaultsToo)
-        std::erase_if(ops, [&](const Operation& op) { return knownFault(op.label, base) != nullptr; });
 
     // Each operation on its own copy; then the oracle reads all the copies
     // in one run.
@@ -366,10 +318,6 @@ void checkEdits(const QString& drawing, const std::string& name, const std::vect
         QJsonObject actual = after.json;
         QJsonObject afterAudit = actual.take(QLatin1String("audit")).toObject();
         QStringList diffs = diffJson(expected, actual);
-        if (const KnownFault* fault = knownFault(op.label, base); fault && !diffs.isEmpty() && onlyTextDiffers(diffs)) {
-            knownFailures.push_back(op.label + ": " + fault->reason + "\nFound:\n" + summary(diffs, 4));
-            continue;
-        }
         EXPECT_TRUE(diffs.isEmpty()) << summary(diffs);
         QStringList fresh = newAuditErrors(beforeAudit, afterAudit);
         EXPECT_TRUE(fresh.isEmpty()) << "new audit errors:\n" << summary(fresh);
@@ -379,11 +327,6 @@ void checkEdits(const QString& drawing, const std::string& name, const std::vect
         ASSERT_EQ(exported.exitCode, 0) << exported.describe().toStdString();
         QStringList again = compareContent(parseContent(exported.out), actual);
         EXPECT_TRUE(again.isEmpty()) << summary(again);
-    }
-    if (!knownFailures.empty()) {
-        std::string all;
-        for (const std::string& f : knownFailures) all += f + "\n";
-        GTEST_SKIP() << "known engine fault(s):\n" << all;
     }
 }
 
@@ -432,17 +375,17 @@ TEST(EditsEzdxf, BinaryRelease12And2000)
     }
 }
 
-// The operations that meet a known engine fault, on the drawings where they
-// do. Skipped with the fault's description while it is there; passes once
-// the engine is mended.
-TEST(KnownEngineFaults, LongMTextEditInCodePageDrawings)
+// Long multi-line text with characters that older drawings store in their
+// code page (the euro sign, dashes, curly quotes, Chinese): written once, in
+// chunks, and read back as typed.
+TEST(EditsMText, LongTextInCodePageDrawings)
 {
     for (const char* drawing : {"samples/office-floor-plan-2000.dxf", "samples/clinic-floor-plan-2004.dxf",
                                 "tests/data/odd/chinese-ANSI_936-2000.dxf", "tests/corpus/sample_2000_binary.dxf"}) {
         SCOPED_TRACE(drawing);
-        checkEdits(absolute(QString::fromLatin1(drawing)), testName(QString::fromLatin1(drawing)) + "-known",
-                   {"set-text-MTEXT"}, true);
-        if (IsSkipped() || HasFatalFailure()) return;
+        checkEdits(absolute(QString::fromLatin1(drawing)), testName(QString::fromLatin1(drawing)) + "-mtext",
+                   {"set-text-MTEXT"});
+        if (HasFatalFailure()) return;
     }
 }
 
