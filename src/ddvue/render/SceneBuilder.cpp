@@ -19,7 +19,7 @@ constexpr double kDeg = kPi / 180;
 constexpr int kMaxDepth = 24;
 // Block references expanded for one drawing at most; arrays of references
 // beyond this are drawn in part.
-constexpr std::size_t kMaxExpansions = 4'000'000;
+constexpr std::size_t kMaxExpansions = 1'000'000;
 
 std::string upper(std::string s)
 {

@@ -111,6 +111,13 @@ private:
         return 0xFF000000u | (c & 0xFFFFFFu);
     }
 
+    QPen pen(QRgb c) const
+    {
+        QPen p(QColor::fromRgb(c), options_.lineWidth);
+        if (options_.lineWidth > 0) p.setCapStyle(Qt::RoundCap);
+        return p;
+    }
+
     void setColor(QRgb c)
     {
         if (c == color_ && haveColor_) return;
@@ -122,7 +129,7 @@ private:
     void flush()
     {
         if (o_.lines_.empty() && o_.dots_.empty()) return;
-        p_.setPen(QPen(QColor::fromRgb(color_), 0));
+        p_.setPen(pen(color_));
         if (!o_.lines_.empty()) p_.drawLines(o_.lines_.data(), static_cast<int>(o_.lines_.size()));
         if (!o_.dots_.empty()) p_.drawPoints(o_.dots_.data(), static_cast<int>(o_.dots_.size()));
         o_.lines_.clear();
@@ -223,7 +230,7 @@ void ScenePainter::Pass::fill(const Primitive& prim, QRgb c)
     if (path.isEmpty()) return;
     QColor fillColor = QColor::fromRgb(c);
     if (prim.flags & Primitive::Light) fillColor.setAlpha(56);
-    if (prim.flags & Primitive::Outlined) p_.setPen(QPen(QColor::fromRgb(c), 0));
+    if (prim.flags & Primitive::Outlined) p_.setPen(pen(c));
     else p_.setPen(Qt::NoPen);
     p_.setBrush(fillColor);
     p_.drawPath(path);

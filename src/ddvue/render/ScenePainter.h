@@ -19,8 +19,13 @@ namespace ddvue::render {
 struct PaintOptions {
     QRgb background = 0xFF000000;  // black, as CAD programs show drawings
     QRgb foreground = 0xFFFFFFFF;  // what color index 7 becomes
-    // Paper: white background, index 7 black.
-    static PaintOptions paper() { return PaintOptions{0xFFFFFFFF, 0xFF000000}; }
+    double lineWidth = 0;          // in device pixels; 0 for the thinnest line the device draws
+    // Paper: white background, index 7 black, lines of about a quarter
+    // millimetre at `dpi`.
+    static PaintOptions paper(double dpi)
+    {
+        return PaintOptions{0xFFFFFFFF, 0xFF000000, dpi > 150 ? dpi * 0.25 / 25.4 : 0};
+    }
 };
 
 class ScenePainter {
