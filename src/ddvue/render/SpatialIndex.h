@@ -60,9 +60,9 @@ void SpatialIndex::query(double x0, double y0, double x1, double y1, Visit&& vis
             if (v >= n - 1) return n - 1;
             return static_cast<int>(v);
         };
-        int i0 = clampCell((x0 - ox_) / cell - 1.5);
+        int i0 = clampCell((x0 - ox_) / cell - 0.5);
         int i1 = clampCell((x1 - ox_) / cell + 0.5);
-        int j0 = clampCell((y0 - oy_) / cell - 1.5);
+        int j0 = clampCell((y0 - oy_) / cell - 0.5);
         int j1 = clampCell((y1 - oy_) / cell + 0.5);
         const std::uint32_t base = levelStart_[static_cast<std::size_t>(l)];
         for (int j = j0; j <= j1; ++j) {

@@ -21,7 +21,7 @@ QChar specialCharacter(QChar code)
     switch (code.toLower().unicode()) {
     case 'd': return QChar(0x00B0);  // degree
     case 'p': return QChar(0x00B1);  // plus-minus
-    case 'c': return QChar(0x2300);  // diameter
+    case 'c': return QChar(0x00D8);  // diameter, drawn as CAD fonts draw it
     case '%': return QChar('%');
     default: return QChar();
     }
@@ -238,8 +238,12 @@ std::vector<TextParagraph> parseMText(const QString& raw, const TextFormat& base
                 if (i + 5 < n && raw[i] == QLatin1Char('+')) i += 6;
                 break;
             default:
-                // An unknown code: the letter goes; a code with an argument
-                // would have a ';' that the text keeps, which is harmless.
+                // An unknown letter code goes; a backslash before anything
+                // else is just a backslash.
+                if (!((k >= QLatin1Char('a') && k <= QLatin1Char('z')) || (k >= QLatin1Char('A') && k <= QLatin1Char('Z')))) {
+                    buf += QLatin1Char('\\');
+                    --i;
+                }
                 break;
             }
             continue;
@@ -389,15 +393,31 @@ TextShaper::Face& TextShaper::face(const TextFormat& f)
     return ref;
 }
 
-double TextShaper::advance(const QString& text, const TextFormat& f)
+namespace {
+
+// The cache key of a text in a face.
+QString shapeKey(const QString& text, const TextFormat& f)
 {
-    return face(f).metrics.horizontalAdvance(text);
+    QString key = text;
+    key += QChar(0);
+    key += QChar(u'0' + (f.bold ? 1 : 0) + (f.italic ? 2 : 0));
+    key += QString::number(f.tracking);
+    return key;
 }
+
+constexpr int kShapedKept = 100000;
+
+}  // namespace
+
+double TextShaper::advance(const QString& text, const TextFormat& f) { return shape(text, f).advance; }
 
 TextShaper::Shaped TextShaper::shape(const QString& text, const TextFormat& f)
 {
     Shaped out;
     if (text.isEmpty()) return out;
+    QString key = shapeKey(text, f);
+    auto it = shaped_.constFind(key);
+    if (it != shaped_.cend()) return *it;
     Face& fc = face(f);
     QTextLayout layout(text, fc.font);
     QTextOption option;
@@ -409,10 +429,12 @@ TextShaper::Shaped TextShaper::shape(const QString& text, const TextFormat& f)
     if (line.isValid()) {
         line.setLineWidth(1e9);
         line.setPosition(QPointF(0, -line.ascent()));
+        out.advance = line.horizontalAdvance();
     }
     layout.endLayout();
     out.glyphs = layout.glyphRuns();
-    out.advance = fc.metrics.horizontalAdvance(text);
+    if (shaped_.size() >= kShapedKept) shaped_.clear();
+    shaped_.insert(key, out);
     return out;
 }
 

@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGlyphRun>
+#include <QHash>
 #include <QLineF>
 #include <QList>
 #include <QString>
@@ -97,6 +98,9 @@ private:
 
     QString family_;
     std::map<std::tuple<bool, bool, int>, std::unique_ptr<Face>> faces_;
+    // Texts shaped before: drawings repeat their texts (labels, attribute
+    // values, the same note in every block), and shaped glyphs are shared.
+    QHash<QString, Shaped> shaped_;
     double capHeight_ = 73, ascent_ = 93, descent_ = 24;
 };
 

@@ -126,11 +126,14 @@ TEST(Geometry, SplineThroughItsClampedEnds)
 
 TEST(SpatialIndex, OffersEveryPrimitiveThatMeetsTheRectangleOnce)
 {
+    // Sizes spread evenly over the scales, so that many primitives are
+    // nearly as large as the cells they go in, the case the index must get
+    // right.
     std::mt19937 rng(7);
-    std::uniform_real_distribution<double> pos(0, 1000), size(0, 1), big(0, 300);
+    std::uniform_real_distribution<double> pos(0, 1000), scale(0, 10), big(0, 300);
     std::vector<Primitive> prims;
     for (int i = 0; i < 20000; ++i) {
-        double x = pos(rng), y = pos(rng), w = i % 50 == 0 ? big(rng) : size(rng), h = i % 70 == 0 ? big(rng) : size(rng);
+        double x = pos(rng), y = pos(rng), w = 1000 / std::pow(2, scale(rng)), h = i % 3 ? w : 0;
         Primitive p{};
         p.x0 = float(x), p.y0 = float(y), p.x1 = float(x + w), p.y1 = float(y + h);
         prims.push_back(p);
@@ -151,7 +154,7 @@ TEST(SpatialIndex, OffersEveryPrimitiveThatMeetsTheRectangleOnce)
             EXPECT_LE(seen[i], 1);
             offered += seen[i];
         }
-        EXPECT_LT(offered, prims.size() / 4);  // a small view looks at a small part
+        EXPECT_LT(offered, prims.size() / 3);  // a small view looks at a small part
     }
 }
 

@@ -34,10 +34,11 @@ TEST(MTextCodes, WhatAReaderSeesAndNothingOfTheCodes)
         {"\\pxi-3,l4,t4,qc;centred", "centred"},
         {"\\A1;\\W0.8;\\Q15;\\T1.1;\\LU\\l\\OO\\o\\KK\\k", "UOK"},
         {"1\\S1/2; and \\S+0.1^ -0.2;", "11/2 and +0.1^-0.2"},
-        {"%%c50 %%d %%p1 100%%%", "\u230050 \u00B0 \u00B11 100%"},
+        {"%%c50 %%d %%p1 100%%%", "\u00D850 \u00B0 \u00B11 100%"},
         {"tab^Ihere^Jnext ^ caret", "tab    here\nnext ^caret"},
         {"\\U+00E9t\\U+00E9", "\u00E9t\u00E9"},
         {"unknown \\Zcode", "unknown code"},
+        {"path C:\\:x", "path C:\\:x"},  // a backslash before no letter stays
         {"unbalanced }} braces {{", "unbalanced  braces "},
         {"\\H", ""},  // a code cut off at the end
         {"trailing backslash\\", "trailing backslash\\"},  // a lone backslash is only a character
