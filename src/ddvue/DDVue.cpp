@@ -124,6 +124,14 @@ void DDVue::Move(int left, int top, int width, int height)
 
 void DDVue::paintEvent(QPaintEvent*)
 {
+    // A drawing opened or closed through engine() directly: the scene
+    // follows it here.
+    if (scene_.document() != engine_.document()) {
+        scene_.forget();
+        if (engine_.document()) scene_.attach(*engine_.document(), engine_.path(), engine_.searchPaths());
+        userMoved_ = false;
+        zoomToExtents();
+    }
     QPainter p(this);
     view_.setViewport(width(), height());
     painter_.paint(p, scene_.scene(), view_, render::PaintOptions());

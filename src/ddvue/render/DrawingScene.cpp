@@ -24,6 +24,11 @@ void DrawingScene::attach(dxf::Document& doc, const QString& drawingPath, const 
 void DrawingScene::detach()
 {
     if (doc_) doc_->setObserver(nullptr);
+    forget();
+}
+
+void DrawingScene::forget()
+{
     doc_ = nullptr;
     scene_.clear();
     xrefs_.clear();

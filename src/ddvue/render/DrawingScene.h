@@ -33,7 +33,10 @@ public:
     void attach(dxf::Document& doc, const QString& drawingPath, const QString& searchPaths);
     // Stops following the document (which must still exist) and empties the scene.
     void detach();
+    // The same for a document that no longer exists.
+    void forget();
     bool attached() const { return doc_ != nullptr; }
+    const dxf::Document* document() const { return doc_; }
     // New search paths: external references are looked for again.
     void setSearchPaths(const QString& searchPaths);
 

@@ -88,8 +88,7 @@ public:
           w_(view.width()), h_(view.height()), layers_(scene.layers()), visible_(scene.visibleLayers()),
           hidden_(scene.hiddenChains())
     {
-        o_.lines_.clear();
-        o_.dots_.clear();
+        for (Batch& b : o_.batches_) b.lines.clear(), b.dots.clear();
         o_.pixels_.assign((static_cast<std::size_t>(w_) * static_cast<std::size_t>(h_) + 63) / 64, 0);
         o_.stats_ = Stats{};
     }
@@ -118,22 +117,42 @@ private:
         return p;
     }
 
+    // Lines and dots wait in one batch per color, so that a drawing whose
+    // colors alternate still goes to the painter in few calls. Batches are
+    // painted before any fill or text, which keeps those in the drawing's
+    // order.
     void setColor(QRgb c)
     {
-        if (c == color_ && haveColor_) return;
-        flush();
-        color_ = c;
-        haveColor_ = true;
+        if (current_ >= 0 && o_.batches_[static_cast<std::size_t>(current_)].color == c) return;
+        for (int b = 0; b < active_; ++b) {
+            if (o_.batches_[static_cast<std::size_t>(b)].color == c) {
+                current_ = b;
+                return;
+            }
+        }
+        if (active_ == kMaxBatches) flush();
+        if (static_cast<std::size_t>(active_) == o_.batches_.size()) o_.batches_.emplace_back();
+        o_.batches_[static_cast<std::size_t>(active_)].color = c;
+        current_ = active_++;
+    }
+
+    Batch& batch() { return o_.batches_[static_cast<std::size_t>(current_)]; }
+
+    void paintBatch(Batch& b)
+    {
+        if (b.lines.empty() && b.dots.empty()) return;
+        p_.setPen(pen(b.color));
+        if (!b.lines.empty()) p_.drawLines(b.lines.data(), static_cast<int>(b.lines.size()));
+        if (!b.dots.empty()) p_.drawPoints(b.dots.data(), static_cast<int>(b.dots.size()));
+        b.lines.clear();
+        b.dots.clear();
     }
 
     void flush()
     {
-        if (o_.lines_.empty() && o_.dots_.empty()) return;
-        p_.setPen(pen(color_));
-        if (!o_.lines_.empty()) p_.drawLines(o_.lines_.data(), static_cast<int>(o_.lines_.size()));
-        if (!o_.dots_.empty()) p_.drawPoints(o_.dots_.data(), static_cast<int>(o_.dots_.size()));
-        o_.lines_.clear();
-        o_.dots_.clear();
+        for (int b = 0; b < active_; ++b) paintBatch(o_.batches_[static_cast<std::size_t>(b)]);
+        active_ = 0;
+        current_ = -1;
     }
 
     void dot(double x, double y)
@@ -146,8 +165,8 @@ private:
         ++o_.stats_.dots;
         if (word & mask) return;
         word |= mask;
-        o_.dots_.emplace_back(static_cast<int>(px), static_cast<int>(py));
-        if (o_.dots_.size() >= 8192) flush();
+        batch().dots.emplace_back(static_cast<int>(px), static_cast<int>(py));
+        if (batch().dots.size() >= 8192) paintBatch(batch());
     }
 
     void segment(double x0, double y0, double x1, double y1)
@@ -156,8 +175,8 @@ private:
         if (x0 < l || x0 > r || y0 < t || y0 > b || x1 < l || x1 > r || y1 < t || y1 > b) {
             if (!clipSegment(x0, y0, x1, y1, l, t, r, b)) return;
         }
-        o_.lines_.emplace_back(x0, y0, x1, y1);
-        if (o_.lines_.size() >= 8192) flush();
+        batch().lines.emplace_back(x0, y0, x1, y1);
+        if (batch().lines.size() >= 8192) paintBatch(batch());
     }
 
     // A run of screen points as connected segments, skipping points that
@@ -191,8 +210,9 @@ private:
     const std::vector<SceneLayer>& layers_;
     const std::vector<char>& visible_;
     const std::vector<char>& hidden_;
-    QRgb color_ = 0;
-    bool haveColor_ = false;
+    static constexpr int kMaxBatches = 64;
+    int active_ = 0;    // batches in use
+    int current_ = -1;  // the batch of the current color
     double qx0_ = 0, qy0_ = 0, qx1_ = 0, qy1_ = 0;
 };
 

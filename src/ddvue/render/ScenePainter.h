@@ -43,10 +43,14 @@ public:
 
 private:
     class Pass;
+    struct Batch {
+        QRgb color = 0;
+        std::vector<QLineF> lines;
+        std::vector<QPoint> dots;
+    };
     std::vector<std::uint64_t> marks_;
     std::vector<std::uint64_t> pixels_;
-    std::vector<QLineF> lines_;
-    std::vector<QPoint> dots_;
+    std::vector<Batch> batches_;
     std::vector<QPointF> scratch_;
     Stats stats_;
 };
