@@ -30,11 +30,19 @@ DDVue::DDVue(QWidget* parent) : QWidget(parent)
     view_.setViewport(width(), height());
 }
 
-DDVue::~DDVue() { scene_.detach(); }
+DDVue::~DDVue() { releaseScene(); }
+
+void DDVue::releaseScene()
+{
+    // The scene stops following the engine's drawing; a drawing the engine
+    // no longer holds is gone already and is not touched.
+    if (scene_.document() && scene_.document() == engine_.document()) scene_.detach();
+    else scene_.forget();
+}
 
 bool DDVue::OpenDrawing(QString& path, const QString& password)
 {
-    scene_.detach();
+    releaseScene();
     bool ok = engine_.OpenDrawing(path, password);
     if (ok) scene_.attach(*engine_.document(), engine_.path(), engine_.searchPaths());
     userMoved_ = false;
@@ -45,7 +53,7 @@ bool DDVue::OpenDrawing(QString& path, const QString& password)
 
 void DDVue::CloseDrawing()
 {
-    scene_.detach();
+    releaseScene();
     engine_.CloseDrawing();
     userMoved_ = false;
     zoomToExtents();

@@ -96,6 +96,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    void releaseScene();
     // The edit operations' common ending: the view shows the edit at the
     // next paint.
     bool edited(bool ok);
