@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace ddvue::render {
 
@@ -167,6 +168,96 @@ std::vector<QPointF> curveThrough(const std::vector<QPointF>& fit, bool closed)
         }
     }
     return out;
+}
+
+bool hatchPattern(const std::vector<std::vector<QPointF>>& rings, const std::vector<PatternLine>& lines,
+                  std::size_t limit, std::vector<QPointF>& out, double& spacing)
+{
+    const std::size_t start = out.size();
+    auto give_up = [&] {
+        out.resize(start);
+        return false;
+    };
+    std::vector<std::pair<QPointF, QPointF>> edges;
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool any = false;
+    for (const auto& ring : rings) {
+        for (std::size_t i = 0; i < ring.size(); ++i) {
+            const QPointF& p = ring[i];
+            edges.emplace_back(p, ring[(i + 1) % ring.size()]);
+            if (!any) x0 = x1 = p.x(), y0 = y1 = p.y(), any = true;
+            x0 = std::min(x0, p.x()), x1 = std::max(x1, p.x());
+            y0 = std::min(y0, p.y()), y1 = std::max(y1, p.y());
+        }
+    }
+    if (!any) return false;
+    const double size = std::max(x1 - x0, y1 - y0);
+    auto cross = [](QPointF a, QPointF b) { return a.x() * b.y() - a.y() * b.x(); };
+    spacing = std::numeric_limits<double>::infinity();
+    std::vector<double> ts;
+    for (const PatternLine& line : lines) {
+        const QPointF d(std::cos(line.angle), std::sin(line.angle));
+        const QPointF n(-d.y(), d.x());
+        const double step = n.x() * line.offset.x() + n.y() * line.offset.y();
+        if (!(std::abs(step) > size * 1e-9) || !std::isfinite(step)) continue;
+        spacing = std::min(spacing, std::abs(step));
+        // The multiples of the offset whose lines cross the boundary's box.
+        double kmin = std::numeric_limits<double>::infinity(), kmax = -kmin;
+        for (QPointF c : {QPointF(x0, y0), QPointF(x1, y0), QPointF(x0, y1), QPointF(x1, y1)}) {
+            double k = (n.x() * (c.x() - line.base.x()) + n.y() * (c.y() - line.base.y())) / step;
+            kmin = std::min(kmin, k), kmax = std::max(kmax, k);
+        }
+        const double count = std::floor(kmax) - std::ceil(kmin) + 1;
+        if (count * static_cast<double>(edges.size()) > 2e7 || count > static_cast<double>(limit)) return give_up();
+        double period = 0;
+        for (double dash : line.dashes) period += std::abs(dash);
+        const bool dashed = !line.dashes.empty() && period > size * 1e-9;
+        for (double k = std::ceil(kmin); k <= kmax; ++k) {
+            const QPointF q = line.base + line.offset * k;
+            // Where the line crosses the boundary: an edge counts when its
+            // ends lie on different sides (one strictly to the left).
+            ts.clear();
+            for (const auto& [a, b] : edges) {
+                double sa = cross(d, a - q), sb = cross(d, b - q);
+                if ((sa > 0) == (sb > 0)) continue;
+                QPointF e = b - a;
+                double denom = cross(d, e);
+                if (denom == 0) continue;
+                ts.push_back(cross(a - q, e) / denom);
+            }
+            std::sort(ts.begin(), ts.end());
+            for (std::size_t i = 0; i + 1 < ts.size(); i += 2) {
+                const double ta = ts[i], tb = ts[i + 1];
+                if (!dashed) {
+                    out.push_back(q + d * ta);
+                    out.push_back(q + d * tb);
+                } else {
+                    // The dashes repeat from the line's own origin.
+                    double pos = std::floor(ta / period) * period;
+                    while (pos <= tb) {
+                        for (double dash : line.dashes) {
+                            double end = pos + std::abs(dash);
+                            if (dash > 0) {
+                                double s0 = std::max(pos, ta), s1 = std::min(end, tb);
+                                if (s0 < s1) {
+                                    out.push_back(q + d * s0);
+                                    out.push_back(q + d * s1);
+                                }
+                            } else if (dash == 0 && pos >= ta && pos <= tb) {
+                                out.push_back(q + d * pos);
+                                out.push_back(q + d * pos);
+                            }
+                            pos = end;
+                            if (pos > tb) break;
+                        }
+                        if (out.size() - start > 2 * limit) return give_up();
+                    }
+                }
+                if (out.size() - start > 2 * limit) return give_up();
+            }
+        }
+    }
+    return std::isfinite(spacing);
 }
 
 }  // namespace ddvue::render

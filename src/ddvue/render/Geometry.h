@@ -48,4 +48,20 @@ std::vector<QPointF> curveThrough(const std::vector<QPointF>& fit, bool closed);
 // of them to look round at the ellipse's size.
 void appendEllipse(std::vector<QPointF>& out, const QTransform& map, double t0, double t1);
 
+// One line family of a hatch pattern: lines at `angle` (radians) through
+// `base`, repeated at every multiple of `offset`, drawn with `dashes`
+// (positive a dash, negative a gap, zero a dot; none: continuous).
+struct PatternLine {
+    double angle = 0;
+    QPointF base, offset;
+    std::vector<double> dashes;
+};
+
+// The pieces of a hatch pattern's lines inside `rings` (even-odd), appended
+// to `out` as pairs of points (a dot as a pair of equal points); `spacing`
+// becomes the smallest distance between two lines of a family. False, with
+// `out` as it was, when the pattern would need more than `limit` pieces.
+bool hatchPattern(const std::vector<std::vector<QPointF>>& rings, const std::vector<PatternLine>& lines,
+                  std::size_t limit, std::vector<QPointF>& out, double& spacing);
+
 }  // namespace ddvue::render

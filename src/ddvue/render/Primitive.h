@@ -44,7 +44,10 @@ inline std::uint32_t fixed(QRgb rgb) { return kFixed | (rgb & 0xFFFFFFu); }
 inline std::uint32_t ofLayer(std::uint32_t layer) { return kLayer | layer; }
 }  // namespace color
 
-enum class PrimitiveType : std::uint8_t { Line, Polyline, Fill, Dot, Arc, Text };
+// Pattern: a hatch pattern's lines within its boundary. Its points are a
+// header (the spacing of the pattern's lines, the number of boundary points),
+// the boundary rings as a Fill holds them, then the lines' ends in pairs.
+enum class PrimitiveType : std::uint8_t { Line, Polyline, Fill, Dot, Arc, Text, Pattern };
 
 struct Primitive {
     float x0, y0, x1, y1;  // world bounds, rounded outward

@@ -135,6 +135,27 @@ void Scene::addFill(const std::vector<std::vector<QPointF>>& rings, const Style&
     push(PrimitiveType::Fill, bb, first, count, s, flags);
 }
 
+void Scene::addPattern(const std::vector<std::vector<QPointF>>& rings, const std::vector<QPointF>& segments,
+                       double spacing, const Style& s)
+{
+    Bounds bb;
+    for (const auto& ring : rings)
+        if (ring.size() >= 3)
+            for (const QPointF& p : ring) bb.add(p.x(), p.y());
+    if (!usable(bb) || !(spacing > 0) || !std::isfinite(spacing)) return;
+    auto first = static_cast<std::uint32_t>(points_.size());
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    points_.emplace_back(spacing, 0);
+    for (const auto& ring : rings) {
+        if (ring.size() < 3) continue;
+        if (points_.size() > first + 1) points_.emplace_back(nan, nan);
+        points_.insert(points_.end(), ring.begin(), ring.end());
+    }
+    points_[first].setY(static_cast<double>(points_.size() - first - 1));
+    points_.insert(points_.end(), segments.begin(), segments.end());
+    push(PrimitiveType::Pattern, bb, first, static_cast<std::uint32_t>(points_.size() - first), s, Primitive::Light);
+}
+
 void Scene::addDot(QPointF p, const Style& s)
 {
     Bounds bb;

@@ -64,6 +64,12 @@ public:
     void addPolyline(const std::vector<QPointF>& points, bool closed, const Style& s);
     // One vector per ring; rings are filled even-odd, so holes stay open.
     void addFill(const std::vector<std::vector<QPointF>>& rings, const Style& s, bool light, bool outlined);
+    // A hatch pattern: its boundary (shown as a light fill where the
+    // pattern's lines stand closer than a few pixels) and its lines, as pairs
+    // of points (a pair of equal points is a dot); `spacing` is the smallest
+    // distance between two of its lines.
+    void addPattern(const std::vector<std::vector<QPointF>>& rings, const std::vector<QPointF>& segments,
+                    double spacing, const Style& s);
     void addDot(QPointF p, const Style& s);
     void addArc(const QTransform& toWorld, double t0, double t1, const Style& s);
     void addText(TextData text, float ascent, float descent, const Style& s);

@@ -20,6 +20,8 @@ constexpr int kMaxDepth = 24;
 // Block references expanded for one drawing at most; arrays of references
 // beyond this are drawn in part.
 constexpr std::size_t kMaxExpansions = 1'000'000;
+// Pieces of pattern line one hatch may have; a denser pattern shows as a tint.
+constexpr std::size_t kMaxPatternPieces = 200'000;
 
 std::string upper(std::string s)
 {
@@ -859,12 +861,13 @@ void SceneBuilder::hatch(const Context& ctx, const dxf::RecordView& v)
     };
     auto real = [&]() { return i < n ? v.real(i++) : 0.0; };
     auto integer = [&]() { return i < n ? v.integer(i++) : 0; };
-    auto pointHere = [&](int code) {
+    auto pointHereOf = [&](int xCode, int yCode) {
         QPointF p;
-        if (at(code)) p.setX(real());
-        if (at(code + 10)) p.setY(real());
+        if (at(xCode)) p.setX(real());
+        if (at(yCode)) p.setY(real());
         return p;
     };
+    auto pointHere = [&](int code) { return pointHereOf(code, code + 10); };
 
     Vec3 elevation = vec3Of(v, 10);
     bool solid = v.integerOf(70, 0) == 1;
@@ -945,6 +948,31 @@ void SceneBuilder::hatch(const Context& ctx, const dxf::RecordView& v)
     }
     if (rings.empty()) return;
     QTransform m = ocsToWorld(extrusionOf(v), elevation.z) * ctx.m;
+
+    // A pattern's lines, as the drawing stores them (already turned and
+    // scaled): angle, base point, offset, dashes.
+    std::vector<PatternLine> lines;
+    if (!solid && seek(78, {})) {
+        long count = integer();
+        for (long k = 0; k < count && i < n; ++k) {
+            if (!seek(53, {98, 450, 1001})) break;
+            PatternLine line;
+            line.angle = real() * kDeg;
+            line.base = pointHereOf(43, 44);
+            line.offset = pointHereOf(45, 46);
+            long dashes = at(79) ? integer() : 0;
+            for (long dsh = 0; dsh < dashes && at(49); ++dsh) line.dashes.push_back(real());
+            lines.push_back(std::move(line));
+        }
+    }
+    std::vector<QPointF> segments;
+    double spacing = 0;
+    if (!lines.empty() && hatchPattern(rings, lines, kMaxPatternPieces, segments, spacing)) {
+        double scale = std::sqrt(std::abs(m.determinant()));
+        for (auto& r : rings) r = mapped(r, m);
+        scene_.addPattern(rings, mapped(segments, m), spacing * scale, s);
+        return;
+    }
     for (auto& r : rings) r = mapped(r, m);
     scene_.addFill(rings, s, !solid, false);
 }

@@ -20,6 +20,9 @@ constexpr double kSafe = 16384;
 constexpr double kGreekBelow = 2.5;
 constexpr double kTooLarge = 1e5;
 
+// Hatch pattern lines closer together than this (pixels) are shown as a tint.
+constexpr double kPatternSpacing = 3;
+
 // Clips a segment to a rectangle (Liang-Barsky); false when nothing is left.
 bool clipSegment(double& x0, double& y0, double& x1, double& y1, double l, double t, double r, double b)
 {
@@ -162,7 +165,6 @@ private:
         std::size_t bit = py * static_cast<std::size_t>(w_) + px;
         std::uint64_t& word = o_.pixels_[bit >> 6];
         std::uint64_t mask = std::uint64_t(1) << (bit & 63);
-        ++o_.stats_.dots;
         if (word & mask) return;
         word |= mask;
         batch().dots.emplace_back(static_cast<int>(px), static_cast<int>(py));
@@ -196,6 +198,8 @@ private:
 
     void line(const Primitive& prim);
     void fill(const Primitive& prim, QRgb c);
+    void fillRings(const Primitive& prim, QRgb c, std::uint32_t first, std::uint32_t count);
+    void pattern(const Primitive& prim, QRgb c);
     void arc(const Primitive& prim);
     void text(const Primitive& prim, QRgb c);
     void draw(const Primitive& prim);
@@ -222,10 +226,12 @@ void ScenePainter::Pass::line(const Primitive& prim)
     segment(sx(pts[0].x()), sy(pts[0].y()), sx(pts[1].x()), sy(pts[1].y()));
 }
 
-void ScenePainter::Pass::fill(const Primitive& prim, QRgb c)
+void ScenePainter::Pass::fill(const Primitive& prim, QRgb c) { fillRings(prim, c, prim.data, prim.count); }
+
+void ScenePainter::Pass::fillRings(const Primitive& prim, QRgb c, std::uint32_t first, std::uint32_t count)
 {
     flush();
-    const QPointF* pts = scene_.points().data() + prim.data;
+    const QPointF* pts = scene_.points().data() + first;
     bool huge = (double(prim.x1) - prim.x0) * s_ > kSafe || (double(prim.y1) - prim.y0) * s_ > kSafe;
     QPainterPath path;
     path.setFillRule(Qt::OddEvenFill);
@@ -239,7 +245,7 @@ void ScenePainter::Pass::fill(const Primitive& prim, QRgb c)
         }
         ring.clear();
     };
-    for (std::uint32_t i = 0; i < prim.count; ++i) {
+    for (std::uint32_t i = 0; i < count; ++i) {
         if (std::isnan(pts[i].x())) {
             close();
             continue;
@@ -255,6 +261,29 @@ void ScenePainter::Pass::fill(const Primitive& prim, QRgb c)
     p_.setBrush(fillColor);
     p_.drawPath(path);
     p_.setBrush(Qt::NoBrush);
+}
+
+void ScenePainter::Pass::pattern(const Primitive& prim, QRgb c)
+{
+    const QPointF* pts = scene_.points().data() + prim.data;
+    const double spacing = pts[0].x();
+    const auto ringPoints = static_cast<std::uint32_t>(pts[0].y());
+    const std::uint32_t lines = prim.count - 1 - ringPoints;
+    // Lines closer than this many pixels make no pattern a reader could
+    // tell apart: a tint shows the area instead.
+    if (spacing * s_ < kPatternSpacing || lines == 0) {
+        fillRings(prim, c, prim.data + 1, ringPoints);
+        return;
+    }
+    const QPointF* seg = pts + 1 + ringPoints;
+    for (std::uint32_t i = 0; i + 1 < lines; i += 2) {
+        double x0 = sx(seg[i].x()), y0 = sy(seg[i].y()), x1 = sx(seg[i + 1].x()), y1 = sy(seg[i + 1].y());
+        if (std::abs(x1 - x0) < 0.5 && std::abs(y1 - y0) < 0.5) {
+            dot(x0, y0);
+        } else {
+            segment(x0, y0, x1, y1);
+        }
+    }
 }
 
 void ScenePainter::Pass::arc(const Primitive& prim)
@@ -316,6 +345,7 @@ void ScenePainter::Pass::draw(const Primitive& prim)
     // Smaller than a pixel: one dot.
     double bw = (double(prim.x1) - prim.x0) * s_, bh = (double(prim.y1) - prim.y0) * s_;
     if (bw < 1 && bh < 1) {
+        ++o_.stats_.dots;
         dot(sx((double(prim.x0) + prim.x1) / 2), sy((double(prim.y0) + prim.y1) / 2));
         return;
     }
@@ -333,6 +363,7 @@ void ScenePainter::Pass::draw(const Primitive& prim)
     }
     case PrimitiveType::Arc: arc(prim); break;
     case PrimitiveType::Text: text(prim, c); break;
+    case PrimitiveType::Pattern: pattern(prim, c); break;
     }
 }
 

@@ -124,6 +124,44 @@ TEST(Geometry, SplineThroughItsClampedEnds)
     EXPECT_EQ(evaluateSpline(3, {5, 1}, ctrl, {}, false).front(), QPointF(0, 0));
 }
 
+TEST(Geometry, HatchPatternLinesStayInsideTheBoundary)
+{
+    // A 10 x 10 square with a 4 x 4 hole; horizontal lines one unit apart.
+    std::vector<std::vector<QPointF>> rings{{{0, 0}, {10, 0}, {10, 10}, {0, 10}}, {{3, 3}, {7, 3}, {7, 7}, {3, 7}}};
+    PatternLine across;
+    across.base = QPointF(0, 0.5);
+    across.offset = QPointF(0.25, 1);  // the next line one unit up (and shifted along, which changes nothing)
+    std::vector<QPointF> out;
+    double spacing = 0;
+    ASSERT_TRUE(hatchPattern(rings, {across}, 1000, out, spacing));
+    EXPECT_DOUBLE_EQ(spacing, 1);
+    double length = 0;
+    for (std::size_t i = 0; i + 1 < out.size(); i += 2) {
+        QPointF a = out[i], b = out[i + 1];
+        EXPECT_EQ(a.y(), b.y());
+        bool inHole = a.y() > 3 && a.y() < 7 && std::max(a.x(), b.x()) > 3.001 && std::min(a.x(), b.x()) < 6.999;
+        EXPECT_FALSE(inHole) << a.x() << "," << a.y() << " - " << b.x();
+        length += std::abs(b.x() - a.x());
+    }
+    EXPECT_NEAR(length, 10 * 10 - 4 * 4, 1e-9);  // ten lines of 10, four of them across the hole
+
+    // Dashes of one and gaps of one cover half; a dot is a pair of equal points.
+    PatternLine dashed = across;
+    dashed.dashes = {1, -1};
+    out.clear();
+    ASSERT_TRUE(hatchPattern({rings[0]}, {dashed}, 1000, out, spacing));
+    double dashedLength = 0;
+    for (std::size_t i = 0; i + 1 < out.size(); i += 2) dashedLength += std::abs(out[i + 1].x() - out[i].x());
+    EXPECT_NEAR(dashedLength, 50, 1.0 + 1e-9);
+
+    // Too dense for the limit: nothing, and the caller shows a tint.
+    PatternLine dense = across;
+    dense.offset = QPointF(0, 0.001);
+    out.clear();
+    EXPECT_FALSE(hatchPattern(rings, {dense}, 1000, out, spacing));
+    EXPECT_TRUE(out.empty());
+}
+
 TEST(SpatialIndex, OffersEveryPrimitiveThatMeetsTheRectangleOnce)
 {
     // Sizes spread evenly over the scales, so that many primitives are
