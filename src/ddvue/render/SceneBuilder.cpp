@@ -432,9 +432,12 @@ void SceneBuilder::blockReference(const Context& ctx, std::uint32_t record, cons
     }
 
     // The reference's attributes stand where they are, in the coordinates
-    // of the space that holds the reference.
+    // of the space that holds the reference; like the block's entities they
+    // take the reference's color when colored by block, and its layer when
+    // on layer 0.
     Context attribs = ctx;
     attribs.color = s.color;
+    attribs.layer = s.layer;
     attribs.chain = chain;
     for (std::uint32_t child : doc.children(record)) {
         if (doc.isDeleted(child) || doc.record(child).kind != dxf::Kind::Attrib) continue;

@@ -228,11 +228,16 @@ TEST(SceneBuilder, ColorsResolveThroughReferencesToLayersOrFixedColors)
     // In the block: one line by block, one by layer on layer 0, one on RED by layer, one green.
     d.block("B", {line(0, 0, 1, 0, "0", 0), line(0, 1, 1, 1, "0", 256), line(0, 2, 1, 2, "RED", 256),
                   line(0, 3, 1, 3, "0", 3)});
-    d.add(insert("B", 0, 0, 1, 1, 0, "BLUE", 6));  // magenta reference on BLUE
-    d.add(line(5, 5, 6, 6, "0", 0));               // by block at the top: the foreground color
+    Groups ref = insert("B", 0, 0, 1, 1, 0, "BLUE", 6);  // magenta reference on BLUE
+    ref.push_back({66, "1"});
+    d.add(ref);
+    d.add(attrib("TAG", "V", 0, 10, 1));  // on layer 0, by layer
+    d.add(seqend());
+    d.add(line(5, 5, 6, 6, "0", 0));  // by block at the top: the foreground color
     Built b(d);
     auto prims = live(b.s());
-    ASSERT_EQ(prims.size(), 5u);
+    ASSERT_EQ(prims.size(), 6u);
+    std::swap(prims[4], prims[5]);  // the line to the fifth place, the attribute last
     const auto& layers = b.s().layers();
     auto layerName = [&](const Primitive& p) { return layers[p.layer].name; };
     EXPECT_EQ(prims[0].color, color::fixed(aciColor(6)));  // by block: the reference's color
@@ -242,6 +247,8 @@ TEST(SceneBuilder, ColorsResolveThroughReferencesToLayersOrFixedColors)
     EXPECT_EQ(layerName(prims[2]), "RED");
     EXPECT_EQ(prims[3].color, color::fixed(aciColor(3)));
     EXPECT_EQ(prims[4].color, color::kForeground);
+    EXPECT_EQ(prims[5].type, PrimitiveType::Text);
+    EXPECT_EQ(layerName(prims[5]), "BLUE");  // an attribute on layer 0 takes the reference's layer
 }
 
 TEST(SceneBuilder, LayersOffOrFrozenAndTheirReferences)
