@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 
 using namespace ddvue;
 using namespace ddvue::render;
@@ -219,6 +220,44 @@ TEST(SceneBuilder, BlockReferencesNestedScaledRotatedMirroredAndArrayed)
     Built ab(a);
     EXPECT_EQ(live(ab.s()).size(), 6u);
     expectBounds(ab.s().extents(), -1, -1, 21, 6);
+}
+
+TEST(SceneBuilder, ArraysRepeatTheirAttributes)
+{
+    Drawing d;
+    d.block("CELL", {circle(0, 0, 1)});
+    Groups arr = insert("CELL", 0, 0);
+    arr.insert(arr.end(), {{66, "1"}, {70, "2"}, {71, "3"}, {44, "10"}, {45, "5"}});
+    d.add(arr);
+    d.add(attrib("N", "7", 0.5, 0, 1));
+    d.add(seqend());
+    Built b(d);
+    std::set<std::pair<int, int>> texts;
+    for (const Primitive& p : live(b.s()))
+        if (p.type == PrimitiveType::Text) texts.emplace(int(std::floor(p.x0)), int(std::floor(p.y0)));
+    EXPECT_EQ(texts.size(), 6u);  // one beside every copy
+    EXPECT_TRUE(texts.count({10, 9}) || texts.count({10, 10}));
+}
+
+TEST(SceneBuilder, DimensionsLeadersImagesAndViewports)
+{
+    Drawing d;
+    d.block("*D1", {line(0, 0, 10, 0), point(50, 50)});
+    d.add({{0, "DIMENSION"}, {8, "0"}, {2, "*D1"}, {10, "0"}, {20, "0"}, {30, "0"}, {70, "0"}});
+    d.add({{0, "LEADER"}, {8, "0"}, {71, "1"}, {76, "2"}, {10, "0"}, {20, "-10"}, {30, "0"}, {10, "10"}, {20, "-10"},
+           {30, "0"}});
+    d.add({{0, "IMAGE"}, {8, "0"}, {10, "20"}, {20, "0"}, {30, "0"}, {11, "0.1"}, {21, "0"}, {31, "0"}, {12, "0"},
+           {22, "0.1"}, {32, "0"}, {13, "100"}, {23, "50"}});
+    d.add({{0, "VIEWPORT"}, {8, "0"}, {10, "500"}, {20, "500"}, {30, "0"}, {40, "10"}, {41, "10"}, {69, "2"}});
+    Built b(d);
+    auto prims = live(b.s());
+    ASSERT_EQ(prims.size(), 4u);  // the dimension's line, the leader and its arrowhead, the image's frame
+    EXPECT_EQ(prims[0].type, PrimitiveType::Line);
+    EXPECT_EQ(prims[1].type, PrimitiveType::Polyline);
+    EXPECT_EQ(prims[2].type, PrimitiveType::Fill);
+    EXPECT_EQ(prims[3].type, PrimitiveType::Polyline);
+    EXPECT_TRUE(prims[3].flags & Primitive::Closed);
+    expectBounds(b.s().extents(), 0, -10, 30, 5, 0.05);  // no definition point, no viewport; the arrowhead is 0.06 wide
 }
 
 TEST(SceneBuilder, ColorsResolveThroughReferencesToLayersOrFixedColors)
