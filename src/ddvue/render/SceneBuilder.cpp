@@ -42,8 +42,6 @@ Vec3 vec3Of(const dxf::RecordView& v, int code, Vec3 fallback = {})
 
 Vec3 extrusionOf(const dxf::RecordView& v) { return vec3Of(v, 210, Vec3{0, 0, 1}); }
 
-// The main groups of a record: after its type, outside 102 brackets,
-// before an embedded object or extended data.
 // Joins the edges of a boundary into one outline. Drawings do not always
 // list edges head to tail or all in one direction: the outline grows at
 // either end by the edge with an end nearest to it, turned round when need
@@ -98,6 +96,8 @@ std::vector<QPointF> chainEdges(std::vector<std::vector<QPointF>>& parts)
     return std::vector<QPointF>(ring.begin(), ring.end());
 }
 
+// The main groups of a record: after its type, outside 102 brackets,
+// before an embedded object or extended data.
 template <typename F>
 void forMainGroups(const dxf::RecordView& v, F&& f)
 {
@@ -622,7 +622,7 @@ void SceneBuilder::mtext(const Context& ctx, const dxf::RecordView& v, const QSt
 
 // ---------------------------------------------------------------- polylines
 
-void SceneBuilder::polyline2d(const Context& ctx, const std::vector<Vertex>& vs, bool closed, const QTransform& m)
+void SceneBuilder::polyline2d(const std::vector<Vertex>& vs, bool closed, const QTransform& m)
 {
     if (vs.empty()) return;
     const Scene::Style s = style_;
@@ -706,7 +706,6 @@ void SceneBuilder::polyline2d(const Context& ctx, const std::vector<Vertex>& vs,
         lastWidth = a.endWidth;
         haveLast = true;
     }
-    (void)ctx;
 }
 
 void SceneBuilder::lwpolyline(const Context& ctx, const dxf::RecordView& v)
@@ -735,7 +734,7 @@ void SceneBuilder::lwpolyline(const Context& ctx, const dxf::RecordView& v)
     });
     bool closed = v.integerOf(70, 0) & 1;
     QTransform m = ocsToWorld(extrusionOf(v), v.realOf(38, 0)) * ctx.m;
-    polyline2d(ctx, vs, closed, m);
+    polyline2d(vs, closed, m);
 }
 
 void SceneBuilder::polyline(const Context& ctx, std::uint32_t record, const dxf::RecordView& v)
@@ -812,7 +811,7 @@ void SceneBuilder::polyline(const Context& ctx, std::uint32_t record, const dxf:
         vs.push_back(Vertex{pointOf(vx, 10), vx.realOf(42, 0), vx.realOf(40, startWidth), vx.realOf(41, endWidth)});
     }
     QTransform m = ocsToWorld(extrusionOf(v), v.realOf(30, 0)) * M;
-    polyline2d(ctx, vs, closed, m);
+    polyline2d(vs, closed, m);
 }
 
 // ------------------------------------------------------------------- curves

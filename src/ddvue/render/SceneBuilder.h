@@ -57,7 +57,7 @@ private:
         double bulge = 0, startWidth = 0, endWidth = 0;
     };
     // A 2D polyline in its object coordinates `m`: thin, or filled where it has width.
-    void polyline2d(const Context& ctx, const std::vector<Vertex>& vertices, bool closed, const QTransform& m);
+    void polyline2d(const std::vector<Vertex>& vertices, bool closed, const QTransform& m);
     void emitText(const Context& ctx, const TextBlock& block, const QTransform& frame);
 
     std::uint32_t layerFor(const Context& ctx, const dxf::RecordView& v);
