@@ -1,6 +1,7 @@
 #include "ddvue/DDVue.h"
 
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -18,6 +19,8 @@ namespace {
 // How far the view may zoom out and in, relative to the whole drawing.
 constexpr double kFarthest = 1e-3;
 constexpr double kNearest = 1e7;
+// A paint slower than this (milliseconds) is not repeated while dragging.
+constexpr qint64 kSlowPaintMs = 40;
 
 }  // namespace
 
@@ -140,9 +143,35 @@ void DDVue::paintEvent(QPaintEvent*)
         userMoved_ = false;
         zoomToExtents();
     }
-    QPainter p(this);
     view_.setViewport(width(), height());
-    painter_.paint(p, scene_.scene(), view_, render::PaintOptions());
+    QPainter p(this);
+    // While the user drags a drawing that takes long to paint, the last
+    // picture follows the pointer; the drawing is painted afresh when the
+    // button is let go.
+    if (dragging_ && lastPaintMs_ > kSlowPaintMs && !frame_.isNull() && frameView_.scale() == view_.scale() &&
+        frameView_.width() == view_.width() && frameView_.height() == view_.height()) {
+        QPointF shift = view_.toScreen(frameView_.center()) - frameView_.toScreen(frameView_.center());
+        p.fillRect(rect(), Qt::black);
+        p.drawImage(shift, frame_);
+        return;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const qreal ratio = devicePixelRatioF();
+    QSize pixels(qRound(width() * ratio), qRound(height() * ratio));
+    if (frame_.size() != pixels) frame_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    frame_.setDevicePixelRatio(ratio);
+    if (frame_.isNull()) {
+        painter_.paint(p, scene_.scene(), view_, render::PaintOptions());
+    } else {
+        {
+            QPainter f(&frame_);
+            painter_.paint(f, scene_.scene(), view_, render::PaintOptions());
+        }
+        p.drawImage(QPointF(0, 0), frame_);
+        frameView_ = view_;
+    }
+    lastPaintMs_ = timer.elapsed();
 }
 
 void DDVue::resizeEvent(QResizeEvent*)
@@ -196,6 +225,7 @@ void DDVue::mouseReleaseEvent(QMouseEvent* event)
     if (dragging_ && !(event->buttons() & (Qt::LeftButton | Qt::MiddleButton))) {
         dragging_ = false;
         unsetCursor();
+        update();
     }
     QWidget::mouseReleaseEvent(event);
 }

@@ -111,6 +111,9 @@ private:
     bool userMoved_ = false;  // the user zoomed or panned since the drawing opened
     bool dragging_ = false;
     QPoint dragFrom_;
+    QImage frame_;                  // the last picture painted
+    render::ViewTransform frameView_;  // the view it shows
+    qint64 lastPaintMs_ = 0;
     std::function<bool(QPrinter&, QWidget*)> printDialog_;
 };
 
