@@ -1,7 +1,10 @@
 // Any bytes that the drawing engine accepts as a drawing turn into a scene
 // and a picture without a crash, a hang or unbounded memory.
 //
-//   build-fuzz/fuzz/render_fuzz -max_len=65536 tests/corpus/more
+//   ASAN_OPTIONS=detect_leaks=0 build-fuzz/fuzz/render_fuzz -max_len=65536 CORPUS tests/corpus/more
+//
+// (Leak detection off: the font library keeps its caches to the end of the
+// process, which the leak checker reports.)
 
 #include "ddvue/dxf/Document.h"
 #include "ddvue/render/DrawingScene.h"
