@@ -22,6 +22,8 @@ constexpr double kTooLarge = 1e5;
 
 // Hatch pattern lines closer together than this (pixels) are shown as a tint.
 constexpr double kPatternSpacing = 3;
+// The opacity of a tint that stands for a pattern.
+constexpr int kLightAlpha = 64;
 
 // Clips a segment to a rectangle (Liang-Barsky); false when nothing is left.
 bool clipSegment(double& x0, double& y0, double& x1, double& y1, double l, double t, double r, double b)
@@ -198,7 +200,7 @@ private:
 
     void line(const Primitive& prim);
     void fill(const Primitive& prim, QRgb c);
-    void fillRings(const Primitive& prim, QRgb c, std::uint32_t first, std::uint32_t count);
+    void fillRings(const Primitive& prim, QRgb c, std::uint32_t first, std::uint32_t count, int alpha);
     void pattern(const Primitive& prim, QRgb c);
     void arc(const Primitive& prim);
     void text(const Primitive& prim, QRgb c);
@@ -226,9 +228,12 @@ void ScenePainter::Pass::line(const Primitive& prim)
     segment(sx(pts[0].x()), sy(pts[0].y()), sx(pts[1].x()), sy(pts[1].y()));
 }
 
-void ScenePainter::Pass::fill(const Primitive& prim, QRgb c) { fillRings(prim, c, prim.data, prim.count); }
+void ScenePainter::Pass::fill(const Primitive& prim, QRgb c)
+{
+    fillRings(prim, c, prim.data, prim.count, (prim.flags & Primitive::Light) ? kLightAlpha : 255);
+}
 
-void ScenePainter::Pass::fillRings(const Primitive& prim, QRgb c, std::uint32_t first, std::uint32_t count)
+void ScenePainter::Pass::fillRings(const Primitive& prim, QRgb c, std::uint32_t first, std::uint32_t count, int alpha)
 {
     flush();
     const QPointF* pts = scene_.points().data() + first;
@@ -255,7 +260,7 @@ void ScenePainter::Pass::fillRings(const Primitive& prim, QRgb c, std::uint32_t 
     close();
     if (path.isEmpty()) return;
     QColor fillColor = QColor::fromRgb(c);
-    if (prim.flags & Primitive::Light) fillColor.setAlpha(56);
+    fillColor.setAlpha(alpha);
     if (prim.flags & Primitive::Outlined) p_.setPen(pen(c));
     else p_.setPen(Qt::NoPen);
     p_.setBrush(fillColor);
@@ -272,7 +277,10 @@ void ScenePainter::Pass::pattern(const Primitive& prim, QRgb c)
     // Lines closer than this many pixels make no pattern a reader could
     // tell apart: a tint shows the area instead.
     if (spacing * s_ < kPatternSpacing || lines == 0) {
-        fillRings(prim, c, prim.data + 1, ringPoints);
+        // As dense as the lines would cover the area: one-pixel lines n
+        // pixels apart cover about 1/n of it.
+        int alpha = lines == 0 ? kLightAlpha : static_cast<int>(255 / std::max(1.0, spacing * s_));
+        fillRings(prim, c, prim.data + 1, ringPoints, std::max(alpha, kLightAlpha));
         return;
     }
     const QPointF* seg = pts + 1 + ringPoints;
