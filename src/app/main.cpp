@@ -2,14 +2,26 @@
 // main window.
 
 #include "app/CommandLine.h"
+#include "app/RenderCommand.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <iostream>
 
 int main(int argc, char* argv[])
 {
+    app::registerRenderCommand();
     if (argc > 1 && app::isCommand(QString::fromLocal8Bit(argv[1]))) {
+        // Rendering paints with the GUI library; without a display it works
+        // on the offscreen platform.
+        if (QString::fromLocal8Bit(argv[1]) == QLatin1String("render")) {
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+                qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+            QGuiApplication application(argc, argv);
+            return app::runCommand(QCoreApplication::arguments().mid(1), std::cout, std::cerr);
+        }
         QCoreApplication application(argc, argv);
         QStringList args = QCoreApplication::arguments().mid(1);
         return app::runCommand(args, std::cout, std::cerr);

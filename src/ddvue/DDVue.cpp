@@ -1,28 +1,65 @@
 #include "ddvue/DDVue.h"
 
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QWheelEvent>
+
+#include <cmath>
 
 namespace ddvue {
+
+namespace {
+
+// How far the view may zoom out and in, relative to the whole drawing.
+constexpr double kFarthest = 1e-3;
+constexpr double kNearest = 1e7;
+// A paint slower than this (milliseconds) is not repeated while dragging.
+constexpr qint64 kSlowPaintMs = 40;
+
+}  // namespace
 
 DDVue::DDVue(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("DDVue1"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    view_.setViewport(width(), height());
 }
 
-DDVue::~DDVue() = default;
+DDVue::~DDVue() { releaseScene(); }
+
+void DDVue::releaseScene()
+{
+    // The scene stops following the engine's drawing; a drawing the engine
+    // no longer holds is gone already and is not touched.
+    if (scene_.document() && scene_.document() == engine_.document()) scene_.detach();
+    else scene_.forget();
+}
 
 bool DDVue::OpenDrawing(QString& path, const QString& password)
 {
+    releaseScene();
     bool ok = engine_.OpenDrawing(path, password);
+    if (ok) scene_.attach(*engine_.document(), engine_.path(), engine_.searchPaths());
+    userMoved_ = false;
+    zoomToExtents();
     update();
     return ok;
 }
 
 void DDVue::CloseDrawing()
 {
+    releaseScene();
     engine_.CloseDrawing();
+    userMoved_ = false;
+    zoomToExtents();
     update();
 }
 
@@ -32,72 +69,241 @@ bool DDVue::ExportDrawingContent(QString& outputPath, long f1, long f2, long f3,
     return engine_.ExportDrawingContent(outputPath, f1, f2, f3, f4, f5, f6, f7, f8);
 }
 
-bool DDVue::SetAttributeValue(QString& value, const QString& attributeHandle)
+bool DDVue::edited(bool ok)
 {
-    bool ok = engine_.SetAttributeValue(value, attributeHandle);
     update();
     return ok;
+}
+
+bool DDVue::SetAttributeValue(QString& value, const QString& attributeHandle)
+{
+    return edited(engine_.SetAttributeValue(value, attributeHandle));
 }
 
 bool DDVue::SaveDrawing(QString& path) { return engine_.SaveDrawing(path); }
 
-bool DDVue::SetTextValue(const QString& handle, QString& value)
-{
-    bool ok = engine_.SetTextValue(handle, value);
-    update();
-    return ok;
-}
+bool DDVue::SetTextValue(const QString& handle, QString& value) { return edited(engine_.SetTextValue(handle, value)); }
 
-bool DDVue::SetEntityColor(const QString& handle, long color)
-{
-    bool ok = engine_.SetEntityColor(handle, color);
-    update();
-    return ok;
-}
+bool DDVue::SetEntityColor(const QString& handle, long color) { return edited(engine_.SetEntityColor(handle, color)); }
 
 bool DDVue::SetLayerDisplay(const QString& layerName, QString& state)
 {
-    bool ok = engine_.SetLayerDisplay(layerName, state);
-    update();
-    return ok;
+    return edited(engine_.SetLayerDisplay(layerName, state));
 }
 
-void DDVue::SetSearchPaths(const QString& paths) { engine_.SetSearchPaths(paths); }
+void DDVue::SetSearchPaths(const QString& paths)
+{
+    engine_.SetSearchPaths(paths);
+    scene_.setSearchPaths(paths);
+    update();
+}
 
 long DDVue::GetDrawingVersion(QString& path) { return engine_.GetDrawingVersion(path); }
 
-bool DDVue::SetLayerColor(const QString& layerName, long color)
-{
-    bool ok = engine_.SetLayerColor(layerName, color);
-    update();
-    return ok;
-}
+bool DDVue::SetLayerColor(const QString& layerName, long color) { return edited(engine_.SetLayerColor(layerName, color)); }
 
-bool DDVue::DeleteEntity(const QString& handle)
-{
-    bool ok = engine_.DeleteEntity(handle);
-    update();
-    return ok;
-}
+bool DDVue::DeleteEntity(const QString& handle) { return edited(engine_.DeleteEntity(handle)); }
 
 void DDVue::QueryPasswordProtection(QString& unused, long& flag) { engine_.QueryPasswordProtection(unused, flag); }
 
-void DDVue::SaveAsBitmap(QString&) {}
+// ---------------------------------------------------------------- the view
+
+void DDVue::zoomToExtents()
+{
+    view_.setViewport(width(), height());
+    view_.zoomToExtents(scene_.scene().extents());
+}
+
+double DDVue::fitScale()
+{
+    render::ViewTransform fit = view_;
+    fit.zoomToExtents(scene_.scene().extents());
+    return fit.scale();
+}
 
 void DDVue::ScreenToDrawing(double x, double y, double& drawingX, double& drawingY) const
 {
-    drawingX = x;
-    drawingY = y;
+    QPointF p = view_.pixelToWorld(x, y);
+    drawingX = p.x();
+    drawingY = p.y();
 }
 
-void DDVue::PrintDrawing() {}
-void DDVue::PrintDrawing(bool) {}
-void DDVue::CopyToClipboard() {}
+void DDVue::Move(int left, int top, int width, int height)
+{
+    setGeometry(left, top, std::max(0, width), std::max(0, height));
+}
 
 void DDVue::paintEvent(QPaintEvent*)
 {
+    // A drawing opened or closed through engine() directly: the scene
+    // follows it here.
+    if (scene_.document() != engine_.document()) {
+        scene_.forget();
+        if (engine_.document()) scene_.attach(*engine_.document(), engine_.path(), engine_.searchPaths());
+        userMoved_ = false;
+        zoomToExtents();
+    }
+    view_.setViewport(width(), height());
     QPainter p(this);
-    p.fillRect(rect(), Qt::black);
+    // While the user drags a drawing that takes long to paint, the last
+    // picture follows the pointer; the drawing is painted afresh when the
+    // button is let go.
+    if (dragging_ && lastPaintMs_ > kSlowPaintMs && !frame_.isNull() && frameView_.scale() == view_.scale() &&
+        frameView_.width() == view_.width() && frameView_.height() == view_.height()) {
+        QPointF shift = view_.toScreen(frameView_.center()) - frameView_.toScreen(frameView_.center());
+        p.fillRect(rect(), Qt::black);
+        p.drawImage(shift, frame_);
+        return;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const qreal ratio = devicePixelRatioF();
+    QSize pixels(qRound(width() * ratio), qRound(height() * ratio));
+    if (frame_.size() != pixels) frame_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    frame_.setDevicePixelRatio(ratio);
+    if (frame_.isNull()) {
+        painter_.paint(p, scene_.scene(), view_, render::PaintOptions());
+    } else {
+        {
+            QPainter f(&frame_);
+            painter_.paint(f, scene_.scene(), view_, render::PaintOptions());
+        }
+        p.drawImage(QPointF(0, 0), frame_);
+        frameView_ = view_;
+    }
+    lastPaintMs_ = timer.elapsed();
+}
+
+void DDVue::resizeEvent(QResizeEvent*)
+{
+    if (userMoved_) view_.setViewport(width(), height());
+    else zoomToExtents();
+}
+
+void DDVue::wheelEvent(QWheelEvent* event)
+{
+    double steps = event->angleDelta().y() / 120.0;
+    if (steps == 0) steps = event->pixelDelta().y() / 50.0;
+    if (steps == 0) return;
+    double factor = std::pow(1.2, steps);
+    double fit = fitScale();
+    double target = view_.scale() * factor;
+    target = std::clamp(target, fit * kFarthest, fit * kNearest);
+    view_.zoomAt(event->position() + QPointF(0.5, 0.5), target / view_.scale());
+    userMoved_ = true;
+    update();
+    event->accept();
+}
+
+void DDVue::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton || event->button() == Qt::MiddleButton) {
+        dragging_ = true;
+        dragFrom_ = event->position().toPoint();
+        setCursor(Qt::ClosedHandCursor);
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void DDVue::mouseMoveEvent(QMouseEvent* event)
+{
+    QPoint at(static_cast<int>(std::floor(event->position().x())), static_cast<int>(std::floor(event->position().y())));
+    if (dragging_ && (event->buttons() & (Qt::LeftButton | Qt::MiddleButton))) {
+        QPoint delta = event->position().toPoint() - dragFrom_;
+        if (!delta.isNull()) {
+            view_.panBy(delta.x(), delta.y());
+            dragFrom_ = event->position().toPoint();
+            userMoved_ = true;
+            update();
+        }
+    }
+    emit PointerMoved(at.x(), at.y());
+}
+
+void DDVue::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (dragging_ && !(event->buttons() & (Qt::LeftButton | Qt::MiddleButton))) {
+        dragging_ = false;
+        unsetCursor();
+        update();
+    }
+    QWidget::mouseReleaseEvent(event);
+}
+
+void DDVue::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) emit DrawingWindowRequest();
+    QWidget::mouseDoubleClickEvent(event);
+}
+
+// ------------------------------------------------------ pictures and paper
+
+QImage DDVue::viewImage()
+{
+    render::ViewTransform v = view_;
+    QSize size(width(), height());
+    if (size.isEmpty()) {
+        size = QSize(800, 600);
+        v.setViewport(size.width(), size.height());
+        v.zoomToExtents(scene_.scene().extents());
+    } else {
+        v.setViewport(size.width(), size.height());
+    }
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull()) return image;
+    QPainter p(&image);
+    painter_.paint(p, scene_.scene(), v, render::PaintOptions());
+    return image;
+}
+
+bool DDVue::SaveAsBitmap(QString& path)
+{
+    if (path.isEmpty()) return false;
+    QImage image = viewImage();
+    return !image.isNull() && image.save(path, "BMP");
+}
+
+void DDVue::CopyToClipboard()
+{
+    QImage image = viewImage();
+    if (!image.isNull()) QGuiApplication::clipboard()->setImage(image);
+}
+
+bool DDVue::PrintDrawing() { return PrintDrawing(false); }
+
+bool DDVue::PrintDrawing(bool showDialog)
+{
+    // Without a printer there is nothing to print to (and no dialog that
+    // could wait for a choice that does not exist).
+    QPrinterInfo target = QPrinterInfo::defaultPrinter();
+    if (target.isNull()) {
+        const QList<QPrinterInfo> printers = QPrinterInfo::availablePrinters();
+        if (printers.isEmpty()) return false;
+        target = printers.first();
+    }
+    QPrinter printer(target, QPrinter::HighResolution);
+    return printTo(printer, showDialog);
+}
+
+bool DDVue::printTo(QPrinter& printer, bool showDialog)
+{
+    if (showDialog) {
+        if (printDialog_) {
+            if (!printDialog_(printer, this)) return false;
+        } else {
+            QPrintDialog dialog(&printer, this);
+            if (dialog.exec() != QDialog::Accepted) return false;
+        }
+    }
+    QPainter p;
+    if (!p.begin(&printer)) return false;
+    // The drawing fitted to the printable area, on white paper.
+    QRect area = p.viewport();
+    render::ViewTransform v;
+    v.setViewport(area.width(), area.height());
+    v.zoomToExtents(scene_.scene().extents(), 0.01);
+    painter_.paint(p, scene_.scene(), v, render::PaintOptions::paper(printer.resolution()));
+    return p.end();
 }
 
 }  // namespace ddvue

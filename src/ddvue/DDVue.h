@@ -2,10 +2,25 @@
 // The drawing component as a widget: shows the open drawing and offers every
 // drawing operation. The operations themselves live in DDVueEngine, which
 // this widget owns and forwards to; the visual ones live here.
+//
+// The view: zoomed to the drawing's extents when it opens (and when the
+// widget is resized, until the user zooms or pans); the wheel zooms about the
+// pointer; dragging with the left or middle button pans; a double-click asks
+// for the drawing window. Edits made through the operations show at the next
+// paint.
 
 #include "ddvue/DDVueEngine.h"
+#include "ddvue/render/DrawingScene.h"
+#include "ddvue/render/ScenePainter.h"
+#include "ddvue/render/ViewTransform.h"
 
+#include <QImage>
+#include <QPoint>
 #include <QWidget>
+
+#include <functional>
+
+class QPrinter;
 
 namespace ddvue {
 
@@ -32,17 +47,40 @@ public:
     void QueryPasswordProtection(QString& unused, long& flag);
 
     // Visual operations.
-    void SaveAsBitmap(QString& path);
+    // Writes the current view as a BMP picture. False when it could not be written.
+    bool SaveAsBitmap(QString& path);
+    // The drawing point that the view shows at pixel (x, y) of the widget.
     void ScreenToDrawing(double x, double y, double& drawingX, double& drawingY) const;
-    void PrintDrawing();                 // to the default printer, no dialog
-    void PrintDrawing(bool showDialog);  // with the print dialog when true
+    // Prints the drawing fitted to the page: without an argument to the
+    // default printer without a dialog, with true through the print dialog.
+    // False when nothing was printed (no printer, the dialog cancelled, or
+    // the printer failed).
+    bool PrintDrawing();
+    bool PrintDrawing(bool showDialog);
+    // Puts the current view on the clipboard as a picture.
     void CopyToClipboard();
     void SetFocus() { setFocus(); }
-    void Move(int left, int top, int width, int height) { setGeometry(left, top, width, height); }
+    // Places the view; a height below zero is taken as zero.
+    void Move(int left, int top, int width, int height);
     int Height() const { return height(); }
 
     DDVueEngine& engine() { return engine_; }
     const DDVueEngine& engine() const { return engine_; }
+
+    // Beyond the operations: what the windows, the tests and the printing
+    // need.
+    // The current view as a picture of the widget's size (800 x 600, zoomed to
+    // the extents, while the widget has no size).
+    QImage viewImage();
+    const render::ViewTransform& view() const { return view_; }
+    // Shows the whole drawing.
+    void zoomToExtents();
+    // Prints to `printer` (a real printer or a file); with `showDialog`, asks
+    // through the print dialog first. False when cancelled or failed.
+    bool printTo(QPrinter& printer, bool showDialog);
+    // Replaces the print dialog (tests, or a program's own dialog): returns
+    // true to print.
+    void setPrintDialog(std::function<bool(QPrinter&, QWidget*)> dialog) { printDialog_ = std::move(dialog); }
 
 signals:
     void PointerMoved(int x, int y);
@@ -50,9 +88,33 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    void releaseScene();
+    // The edit operations' common ending: the view shows the edit at the
+    // next paint.
+    bool edited(bool ok);
+    // The scale of the whole drawing in the view: zooming stays within a
+    // range around it.
+    double fitScale();
+
     DDVueEngine engine_;
+    render::DrawingScene scene_;
+    render::ViewTransform view_;
+    render::ScenePainter painter_;
+    bool userMoved_ = false;  // the user zoomed or panned since the drawing opened
+    bool dragging_ = false;
+    QPoint dragFrom_;
+    QImage frame_;                  // the last picture painted
+    render::ViewTransform frameView_;  // the view it shows
+    qint64 lastPaintMs_ = 0;
+    std::function<bool(QPrinter&, QWidget*)> printDialog_;
 };
 
 }  // namespace ddvue

@@ -1,0 +1,91 @@
+#include "app/RenderCommand.h"
+
+#include "app/CommandLine.h"
+#include "ddvue/DDVueEngine.h"
+#include "ddvue/render/DrawingScene.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <QRegularExpression>
+
+#include <ostream>
+
+namespace app {
+
+namespace {
+
+constexpr int kDefaultWidth = 1600;
+constexpr int kDefaultHeight = 1200;
+constexpr int kMaxSide = 16384;
+
+int usage(std::ostream& err, const QString& why)
+{
+    err << "tessilux: " << why.toStdString() << "\nTry 'tessilux --help'.\n";
+    return ExitUsage;
+}
+
+int failed(std::ostream& err, const QString& why)
+{
+    err << "tessilux: " << why.toStdString() << "\n";
+    return ExitFailed;
+}
+
+int render(const QStringList& args, std::ostream&, std::ostream& err)
+{
+    QString drawing, outPath, sizeText;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("-o")) {
+            if (i + 1 >= args.size()) return usage(err, QStringLiteral("-o needs a file"));
+            outPath = args[++i];
+        } else if (a == QLatin1String("--size")) {
+            if (i + 1 >= args.size()) return usage(err, QStringLiteral("--size needs WIDTHxHEIGHT"));
+            sizeText = args[++i];
+        } else if (a.startsWith(QLatin1Char('-'))) {
+            return usage(err, QStringLiteral("unknown option %1").arg(a));
+        } else if (drawing.isEmpty()) {
+            drawing = a;
+        } else {
+            return usage(err, QStringLiteral("render takes one drawing"));
+        }
+    }
+    if (drawing.isEmpty()) return usage(err, QStringLiteral("render needs a drawing"));
+    if (outPath.isEmpty()) return usage(err, QStringLiteral("render needs -o OUT.png or -o OUT.bmp"));
+    QString suffix = QFileInfo(outPath).suffix().toLower();
+    if (suffix != QLatin1String("png") && suffix != QLatin1String("bmp"))
+        return usage(err, QStringLiteral("the picture must be a .png or .bmp file, not %1").arg(outPath));
+
+    QSize size(kDefaultWidth, kDefaultHeight);
+    if (!sizeText.isEmpty()) {
+        static const QRegularExpression pattern(QStringLiteral("^(\\d{1,6})[xX](\\d{1,6})$"));
+        QRegularExpressionMatch m = pattern.match(sizeText.trimmed());
+        if (!m.hasMatch()) return usage(err, QStringLiteral("--size needs WIDTHxHEIGHT, not %1").arg(sizeText));
+        size = QSize(m.captured(1).toInt(), m.captured(2).toInt());
+        if (size.width() < 1 || size.height() < 1 || size.width() > kMaxSide || size.height() > kMaxSide)
+            return usage(err, QStringLiteral("--size must be between 1x1 and %1x%1").arg(kMaxSide));
+    }
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return failed(err, QStringLiteral("rendering needs the GUI library, which this run did not start"));
+
+    if (!QFileInfo::exists(drawing)) return failed(err, QStringLiteral("%1: no such file").arg(drawing));
+    ddvue::DDVueEngine engine;
+    QString path = drawing;
+    if (!engine.OpenDrawing(path)) return failed(err, QStringLiteral("%1: %2").arg(drawing, engine.lastError()));
+
+    ddvue::render::DrawingScene scene;
+    scene.attach(*engine.document(), engine.path(), engine.searchPaths());
+    QImage image = ddvue::render::renderScene(scene.scene(), size);
+    scene.detach();
+    if (image.isNull()) return failed(err, QStringLiteral("not enough memory for a %1x%2 picture").arg(size.width()).arg(size.height()));
+
+    QImageWriter writer(outPath, suffix.toLatin1());
+    if (!writer.write(image)) return failed(err, QStringLiteral("cannot write %1: %2").arg(outPath, writer.errorString()));
+    return ExitDone;
+}
+
+}  // namespace
+
+void registerRenderCommand() { registerCommand(QStringLiteral("render"), render); }
+
+}  // namespace app

@@ -1,0 +1,167 @@
+#include "ddvue/render/DrawingScene.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+namespace ddvue::render {
+
+DrawingScene::DrawingScene() : builder_(scene_, shaper_, xrefs_) {}
+
+DrawingScene::~DrawingScene() { detach(); }
+
+void DrawingScene::attach(dxf::Document& doc, const QString& drawingPath, const QString& searchPaths)
+{
+    detach();
+    doc_ = &doc;
+    path_ = drawingPath;
+    searchPaths_ = searchPaths;
+    xrefs_.reset(path_, searchPaths_);
+    doc.setObserver([this](const dxf::Change& c) { changed(c); });
+    rebuild();
+}
+
+void DrawingScene::detach()
+{
+    if (doc_) doc_->setObserver(nullptr);
+    forget();
+}
+
+void DrawingScene::forget()
+{
+    doc_ = nullptr;
+    scene_.clear();
+    xrefs_.clear();
+    topLevel_.clear();
+    users_.clear();
+    pendingEntities_.clear();
+    pendingLayers_.clear();
+    pendingAll_ = false;
+    space_ = 0;
+}
+
+void DrawingScene::setSearchPaths(const QString& searchPaths)
+{
+    searchPaths_ = searchPaths;
+    if (!doc_) return;
+    xrefs_.reset(path_, searchPaths_);
+    for (const dxf::BlockDef& b : doc_->blocks()) {
+        if (doc_->view(b.begin).integerOf(70, 0) & 4) {
+            pendingAll_ = true;
+            break;
+        }
+    }
+}
+
+void DrawingScene::changed(const dxf::Change& change)
+{
+    if (change.what == dxf::Change::What::Layer) {
+        const auto& layers = doc_->layers();
+        for (std::uint32_t i = 0; i < layers.size(); ++i)
+            if (layers[i].record == change.record) pendingLayers_.push_back(i);
+        return;
+    }
+    pendingEntities_.push_back(change.record);
+}
+
+void DrawingScene::rebuild()
+{
+    pendingAll_ = false;
+    pendingEntities_.clear();
+    pendingLayers_.clear();
+    space_ = 0;
+    buildSpace(0);
+    // Paper space, when model space has nothing to show.
+    const auto& spaces = doc_->spaces();
+    if (scene_.liveCount() == 0 && spaces.size() > 1 && !spaces[1].entities.empty()) {
+        space_ = 1;
+        buildSpace(1);
+    }
+}
+
+void DrawingScene::buildSpace(std::size_t space)
+{
+    scene_.clear();
+    users_.clear();
+    topLevel_.assign(doc_->recordCount(), 0);
+    builder_.addLayers(*doc_);
+    if (space >= doc_->spaces().size()) return;
+    for (std::uint32_t e : doc_->spaces()[space].entities) {
+        topLevel_[e] = 1;
+        build(e);
+    }
+}
+
+void DrawingScene::build(std::uint32_t record)
+{
+    std::vector<std::uint32_t> used;
+    scene_.beginEntity(record);
+    builder_.buildEntity(*doc_, record, used, space_ != 0);
+    scene_.endEntity();
+    std::sort(used.begin(), used.end());
+    used.erase(std::unique(used.begin(), used.end()), used.end());
+    for (std::uint32_t b : used) {
+        auto& users = users_[b];
+        if (users.empty() || users.back() != record) users.push_back(record);
+    }
+}
+
+// The top-level records an edit of `record` changes the look of.
+void DrawingScene::affected(std::uint32_t record, std::vector<std::uint32_t>& out, int depth) const
+{
+    if (record >= doc_->recordCount() || depth > 8) return;
+    if (record < topLevel_.size() && topLevel_[record]) {
+        out.push_back(record);
+        return;
+    }
+    const dxf::Record& r = doc_->record(record);
+    if (r.parent >= 0) {
+        affected(static_cast<std::uint32_t>(r.parent), out, depth + 1);
+        return;
+    }
+    if (r.block >= 0) {
+        auto it = users_.find(static_cast<std::uint32_t>(r.block));
+        if (it != users_.end()) out.insert(out.end(), it->second.begin(), it->second.end());
+    }
+}
+
+bool DrawingScene::refresh()
+{
+    if (!doc_) return false;
+    if (pendingAll_) {
+        rebuild();
+        return true;
+    }
+    if (pendingLayers_.empty() && pendingEntities_.empty()) return false;
+    for (std::uint32_t l : pendingLayers_) scene_.setLayer(l, SceneBuilder::layerOf(*doc_, l));
+    pendingLayers_.clear();
+
+    std::vector<std::uint32_t> targets;
+    for (std::uint32_t r : pendingEntities_) affected(r, targets, 0);
+    pendingEntities_.clear();
+    std::sort(targets.begin(), targets.end());
+    targets.erase(std::unique(targets.begin(), targets.end()), targets.end());
+    for (std::uint32_t t : targets) {
+        scene_.removeEntity(t);
+        if (!doc_->isDeleted(t)) build(t);
+    }
+    // Much of the scene replaced: build it afresh rather than carry the
+    // removed primitives along.
+    if (scene_.deadCount() > 4096 && scene_.deadCount() > scene_.liveCount()) rebuild();
+    else if (scene_.liveCount() == 0 && space_ == 0) rebuild();
+    return true;
+}
+
+QImage renderScene(const Scene& scene, QSize size, const PaintOptions& options)
+{
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull()) return image;
+    ViewTransform view;
+    view.setViewport(size.width(), size.height());
+    view.zoomToExtents(scene.extents());
+    QPainter painter(&image);
+    ScenePainter().paint(painter, scene, view, options);
+    return image;
+}
+
+}  // namespace ddvue::render

@@ -1,0 +1,79 @@
+#pragma once
+// The scene of an open drawing, kept up to date with its edits. Built once
+// when the drawing is attached; afterwards the document tells of every edit
+// and only what the edit touched is rebuilt: the entity itself, the
+// reference that holds an edited attribute or vertex, every reference that
+// draws an edited block definition. A layer's edit changes only the layer
+// table, which primitives consult when painted.
+
+#include "ddvue/dxf/Document.h"
+#include "ddvue/render/Scene.h"
+#include "ddvue/render/SceneBuilder.h"
+#include "ddvue/render/ScenePainter.h"
+#include "ddvue/render/TextLayout.h"
+#include "ddvue/render/Xrefs.h"
+
+#include <QImage>
+#include <QSize>
+
+#include <unordered_map>
+#include <vector>
+
+namespace ddvue::render {
+
+class DrawingScene {
+public:
+    DrawingScene();
+    ~DrawingScene();
+    DrawingScene(const DrawingScene&) = delete;
+    DrawingScene& operator=(const DrawingScene&) = delete;
+
+    // Builds the scene of `doc` and follows its edits until detach(). The
+    // path and search paths say where external references are looked for.
+    void attach(dxf::Document& doc, const QString& drawingPath, const QString& searchPaths);
+    // Stops following the document (which must still exist) and empties the scene.
+    void detach();
+    // The same for a document that no longer exists.
+    void forget();
+    bool attached() const { return doc_ != nullptr; }
+    const dxf::Document* document() const { return doc_; }
+    // New search paths: external references are looked for again.
+    void setSearchPaths(const QString& searchPaths);
+
+    // Applies the edits made since the last call. True when the scene changed.
+    bool refresh();
+    // The scene, brought up to date.
+    const Scene& scene()
+    {
+        refresh();
+        return scene_;
+    }
+    // True when the drawing's model space has nothing to show and the scene
+    // shows its paper space.
+    bool showsPaperSpace() const { return space_ == 1; }
+
+private:
+    void rebuild();
+    void buildSpace(std::size_t space);
+    void build(std::uint32_t record);
+    void affected(std::uint32_t record, std::vector<std::uint32_t>& out, int depth) const;
+    void changed(const dxf::Change& change);
+
+    dxf::Document* doc_ = nullptr;
+    QString path_, searchPaths_;
+    Scene scene_;
+    TextShaper shaper_;
+    Xrefs xrefs_;
+    SceneBuilder builder_;
+    std::size_t space_ = 0;
+    std::vector<char> topLevel_;  // the records the shown space lists
+    std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> users_;  // block -> top-level records drawing it
+    std::vector<std::uint32_t> pendingEntities_;
+    std::vector<std::uint32_t> pendingLayers_;
+    bool pendingAll_ = false;
+};
+
+// Paints a scene, zoomed to its extents, into a new picture of `size`.
+QImage renderScene(const Scene& scene, QSize size, const PaintOptions& options = PaintOptions());
+
+}  // namespace ddvue::render

@@ -1,0 +1,80 @@
+#pragma once
+// Turns a drawing's entities into scene primitives in world coordinates:
+// block references expanded (nested, scaled, mirrored, rotated, arrays),
+// their attributes, dimensions through their blocks, external references
+// through the drawings they name; colors resolved through block references
+// down to a fixed color or a layer.
+
+#include "ddvue/dxf/Document.h"
+#include "ddvue/render/Scene.h"
+#include "ddvue/render/TextLayout.h"
+#include "ddvue/render/Xrefs.h"
+
+#include <QTransform>
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace ddvue::render {
+
+class SceneBuilder {
+public:
+    SceneBuilder(Scene& scene, TextShaper& shaper, Xrefs& xrefs);
+
+    // Fills the scene's layer table from the drawing's layers: scene layer i
+    // is the drawing's layer i.
+    void addLayers(const dxf::Document& doc);
+    // The scene layer of drawing layer `index`, read afresh.
+    static SceneLayer layerOf(const dxf::Document& doc, std::uint32_t index);
+
+    // Builds one top-level entity of `doc` into the scene (the caller brackets
+    // it with beginEntity/endEntity). `usedBlocks` receives the indexes of the
+    // drawing's block definitions the entity draws, nested ones included.
+    void buildEntity(const dxf::Document& doc, std::uint32_t record, std::vector<std::uint32_t>& usedBlocks,
+                     bool paperSpace);
+
+private:
+    struct Context;
+    void entity(const Context& ctx, std::uint32_t record);
+    void blockReference(const Context& ctx, std::uint32_t record, const dxf::RecordView& v);
+    void blockContents(const Context& ctx, const dxf::Document& doc, std::uint32_t block, const QTransform& m,
+                       std::uint32_t layer, std::uint32_t color, std::uint32_t chain, const std::string& xrefName);
+    void dimension(const Context& ctx, std::uint32_t record, const dxf::RecordView& v);
+    void text(const Context& ctx, std::uint32_t record, const dxf::RecordView& v, const QString& value, bool attribute);
+    void mtext(const Context& ctx, const dxf::RecordView& v, const QString& value, int from);
+    void lwpolyline(const Context& ctx, const dxf::RecordView& v);
+    void polyline(const Context& ctx, std::uint32_t record, const dxf::RecordView& v);
+    void spline(const Context& ctx, const dxf::RecordView& v);
+    void hatch(const Context& ctx, const dxf::RecordView& v);
+    void leader(const Context& ctx, const dxf::RecordView& v);
+    void imageFrame(const Context& ctx, const dxf::RecordView& v);
+    void mline(const Context& ctx, const dxf::RecordView& v);
+    void mesh(const Context& ctx, const dxf::RecordView& v);
+
+    struct Vertex {
+        QPointF p;
+        double bulge = 0, startWidth = 0, endWidth = 0;
+    };
+    // A 2D polyline in its object coordinates `m`: thin, or filled where it has width.
+    void polyline2d(const std::vector<Vertex>& vertices, bool closed, const QTransform& m);
+    void emitText(const Context& ctx, const TextBlock& block, const QTransform& frame);
+
+    std::uint32_t layerFor(const Context& ctx, const dxf::RecordView& v);
+    std::uint32_t colorFor(const Context& ctx, const dxf::RecordView& v, std::uint32_t layer) const;
+    Scene::Style style(const Context& ctx, const dxf::RecordView& v);
+
+    Scene& scene_;
+    TextShaper& shaper_;
+    Xrefs& xrefs_;
+    const dxf::Document* host_ = nullptr;
+    std::vector<std::uint32_t>* used_ = nullptr;
+    std::size_t expansions_ = 0;
+    Scene::Style style_;  // of the entity being built
+    // Scene layers of drawings other than the host (external references),
+    // and of layer names no table defines.
+    std::unordered_map<const dxf::Document*, std::unordered_map<std::uint32_t, std::uint32_t>> foreignLayers_;
+    std::unordered_map<std::string, std::uint32_t> namedLayers_;
+};
+
+}  // namespace ddvue::render

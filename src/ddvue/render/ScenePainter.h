@@ -1,0 +1,58 @@
+#pragma once
+// Paints a scene through a view: asks the spatial index for what lies in
+// the view, keeps the drawing's order, batches lines of one color into one
+// call, and draws what is smaller than a pixel as a single dot.
+
+#include "ddvue/render/Scene.h"
+#include "ddvue/render/ViewTransform.h"
+
+#include <QColor>
+#include <QLineF>
+#include <QPoint>
+
+#include <vector>
+
+class QPainter;
+
+namespace ddvue::render {
+
+struct PaintOptions {
+    QRgb background = 0xFF000000;  // black, as CAD programs show drawings
+    QRgb foreground = 0xFFFFFFFF;  // what color index 7 becomes
+    double lineWidth = 0;          // in device pixels; 0 for the thinnest line the device draws
+    // Paper: white background, index 7 black, lines of about a quarter
+    // millimetre at `dpi`.
+    static PaintOptions paper(double dpi)
+    {
+        return PaintOptions{0xFFFFFFFF, 0xFF000000, dpi > 150 ? dpi * 0.25 / 25.4 : 0};
+    }
+};
+
+class ScenePainter {
+public:
+    // Fills the view's rectangle (0, 0, width, height) with the background
+    // and paints what the view shows of the scene.
+    void paint(QPainter& painter, const Scene& scene, const ViewTransform& view, const PaintOptions& options);
+
+    struct Stats {
+        std::size_t considered = 0;  // primitives the index offered
+        std::size_t drawn = 0;       // primitives painted in full
+        std::size_t dots = 0;        // primitives painted as a dot
+    };
+    const Stats& lastStats() const { return stats_; }
+
+private:
+    class Pass;
+    struct Batch {
+        QRgb color = 0;
+        std::vector<QLineF> lines;
+        std::vector<QPoint> dots;
+    };
+    std::vector<std::uint64_t> marks_;
+    std::vector<std::uint64_t> pixels_;
+    std::vector<Batch> batches_;
+    std::vector<QPointF> scratch_;
+    Stats stats_;
+};
+
+}  // namespace ddvue::render

@@ -1,0 +1,642 @@
+#include "ddvue/render/TextLayout.h"
+
+#include "ddvue/render/Palette.h"
+#include "ddvue/render/Primitive.h"
+
+#include <QTextLayout>
+#include <QTextOption>
+
+#include <algorithm>
+#include <cmath>
+
+namespace ddvue::render {
+
+namespace {
+
+const QString kTab = QStringLiteral("    ");
+
+// The character a %% code stands for, or a null QChar.
+QChar specialCharacter(QChar code)
+{
+    switch (code.toLower().unicode()) {
+    case 'd': return QChar(0x00B0);  // degree
+    case 'p': return QChar(0x00B1);  // plus-minus
+    case 'c': return QChar(0x00D8);  // diameter, drawn as CAD fonts draw it
+    case '%': return QChar('%');
+    default: return QChar();
+    }
+}
+
+// Reads "%%nnn" at i (just after the %%): up to three digits, a character
+// number. Returns the number of digits read, 0 when none.
+int characterNumber(const QString& s, int i, char32_t& cp)
+{
+    int n = 0;
+    cp = 0;
+    while (n < 3 && i + n < s.size() && s[i + n].isDigit()) {
+        cp = cp * 10 + static_cast<char32_t>(s[i + n].digitValue());
+        ++n;
+    }
+    return n;
+}
+
+// A caret pair ("^J") names a control character; "^ " is the caret itself.
+// Returns the character meant, with a null QChar for ones that show nothing.
+QChar caretCharacter(QChar next)
+{
+    if (next == QChar(' ')) return QChar('^');
+    int c = next.unicode() - 0x40;
+    if (c < 0 || c > 0x7F) return QChar();
+    return QChar(c);
+}
+
+bool parseNumber(QString arg, double& value, bool& relative)
+{
+    arg = arg.trimmed();
+    relative = arg.endsWith(QLatin1Char('x'), Qt::CaseInsensitive);
+    if (relative) arg.chop(1);
+    bool ok = false;
+    double v = arg.toDouble(&ok);
+    if (!ok || !std::isfinite(v)) return false;
+    value = v;
+    return true;
+}
+
+std::uint32_t aciTextColor(int index)
+{
+    if (index == 0) return TextFormat::kByBlock;
+    if (index == 7) return color::kForeground;
+    if (index < 1 || index > 255) return TextFormat::kByLayer;
+    return color::fixed(aciColor(index));
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ parsing
+
+std::vector<TextParagraph> parseMText(const QString& raw, const TextFormat& base)
+{
+    std::vector<TextParagraph> out(1);
+    TextFormat cur = base;
+    int align = -1;
+    std::vector<std::pair<TextFormat, int>> saved;
+    QString buf;
+    const int n = static_cast<int>(raw.size());
+    int i = 0;
+
+    auto flushPiece = [&] {
+        if (buf.isEmpty()) return;
+        out.back().pieces.push_back(TextPiece{buf, cur, {}, 0});
+        buf.clear();
+    };
+    auto newParagraph = [&] {
+        flushPiece();
+        out.back().endFormat = cur;
+        out.emplace_back();
+        out.back().align = align;
+    };
+    // The argument of a code: up to its ';' (or the end).
+    auto argument = [&] {
+        int semi = static_cast<int>(raw.indexOf(QLatin1Char(';'), i));
+        QString a = semi < 0 ? raw.mid(i) : raw.mid(i, semi - i);
+        i = semi < 0 ? n : semi + 1;
+        return a;
+    };
+    auto number = [&](double& target, bool positive) {
+        double v = 0;
+        bool rel = false;
+        if (!parseNumber(argument(), v, rel)) return;
+        double value = rel ? target * v : v;
+        if (positive && !(value > 0)) return;
+        flushPiece();
+        target = value;
+    };
+
+    while (i < n) {
+        QChar c = raw[i];
+        if (c == QLatin1Char('\\') && i + 1 < n) {
+            QChar k = raw[i + 1];
+            i += 2;
+            switch (k.unicode()) {
+            case 'P':
+            case 'N':
+            case 'X': newParagraph(); break;
+            case '~': buf += QChar(0x00A0); break;
+            case '\\':
+            case '{':
+            case '}': buf += k; break;
+            case 'L':
+            case 'l':
+                flushPiece();
+                cur.underline = k == QLatin1Char('L');
+                break;
+            case 'O':
+            case 'o':
+                flushPiece();
+                cur.overline = k == QLatin1Char('O');
+                break;
+            case 'K':
+            case 'k':
+                flushPiece();
+                cur.strike = k == QLatin1Char('K');
+                break;
+            case 'H': number(cur.height, true); break;
+            case 'W': number(cur.widthFactor, true); break;
+            case 'T': number(cur.tracking, true); break;
+            case 'Q': {
+                double v = cur.oblique;
+                number(v, false);
+                if (std::abs(v) <= 85) cur.oblique = v;
+                break;
+            }
+            case 'A': argument(); break;
+            case 'C': {
+                bool ok = false;
+                int index = argument().trimmed().toInt(&ok);
+                if (!ok) break;
+                flushPiece();
+                cur.color = aciTextColor(index);
+                break;
+            }
+            case 'c': {
+                bool ok = false;
+                qint64 v = argument().trimmed().toLongLong(&ok);
+                if (!ok) break;
+                flushPiece();
+                // Stored with red in the lowest byte.
+                cur.color = color::fixed(qRgb(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF)));
+                break;
+            }
+            case 'f':
+            case 'F': {
+                QString a = argument();
+                flushPiece();
+                cur.bold = cur.italic = false;
+                for (const QString& part : a.split(QLatin1Char('|'))) {
+                    if (part.size() < 2) continue;
+                    if (part[0] == QLatin1Char('b')) cur.bold = part[1] == QLatin1Char('1');
+                    if (part[0] == QLatin1Char('i')) cur.italic = part[1] == QLatin1Char('1');
+                }
+                break;
+            }
+            case 'p': {
+                QString a = argument();
+                for (const QString& part : a.split(QLatin1Char(','))) {
+                    int q = static_cast<int>(part.indexOf(QLatin1Char('q')));
+                    if (q < 0 || q + 1 >= part.size()) continue;
+                    switch (part[q + 1].unicode()) {
+                    case 'l':
+                    case 'j':
+                    case 'd': align = 0; break;
+                    case 'c': align = 1; break;
+                    case 'r': align = 2; break;
+                    case '*': align = -1; break;
+                    }
+                }
+                out.back().align = align;
+                break;
+            }
+            case 'S': {
+                QString a = argument();
+                // The first unescaped '^', '/' or '#' divides the two parts.
+                QString top, bottom;
+                char kind = 0;
+                for (int j = 0; j < a.size(); ++j) {
+                    QChar ch = a[j];
+                    if (ch == QLatin1Char('\\') && j + 1 < a.size()) {
+                        (kind ? bottom : top) += a[++j];
+                        continue;
+                    }
+                    if (!kind && (ch == QLatin1Char('^') || ch == QLatin1Char('/') || ch == QLatin1Char('#'))) {
+                        kind = static_cast<char>(ch.unicode());
+                        continue;
+                    }
+                    (kind ? bottom : top) += ch;
+                }
+                flushPiece();
+                if (!kind) {
+                    out.back().pieces.push_back(TextPiece{top, cur, {}, 0});
+                } else {
+                    out.back().pieces.push_back(TextPiece{top.trimmed(), cur, bottom.trimmed(), kind});
+                }
+                break;
+            }
+            case 'U': {
+                // \U+XXXX, when the drawing's reader left one.
+                bool ok = false;
+                uint cp = 0;
+                if (i + 4 < n && raw[i] == QLatin1Char('+')) cp = raw.mid(i + 1, 4).toUInt(&ok, 16);
+                if (ok) {
+                    buf += QChar(static_cast<char16_t>(cp));
+                    i += 5;
+                }
+                break;
+            }
+            case 'M':
+                // \M+NXXXX: a double-byte character the reader could not
+                // convert; it has no Unicode form here.
+                if (i + 5 < n && raw[i] == QLatin1Char('+')) i += 6;
+                break;
+            default:
+                // An unknown letter code goes; a backslash before anything
+                // else is just a backslash.
+                if (!((k >= QLatin1Char('a') && k <= QLatin1Char('z')) || (k >= QLatin1Char('A') && k <= QLatin1Char('Z')))) {
+                    buf += QLatin1Char('\\');
+                    --i;
+                }
+                break;
+            }
+            continue;
+        }
+        if (c == QLatin1Char('{')) {
+            flushPiece();
+            saved.emplace_back(cur, align);
+            ++i;
+            continue;
+        }
+        if (c == QLatin1Char('}')) {
+            flushPiece();
+            if (!saved.empty()) {
+                cur = saved.back().first;
+                align = saved.back().second;
+                saved.pop_back();
+            }
+            ++i;
+            continue;
+        }
+        if (c == QLatin1Char('%') && i + 2 < n && raw[i + 1] == QLatin1Char('%')) {
+            QChar special = specialCharacter(raw[i + 2]);
+            char32_t cp = 0;
+            int digits = characterNumber(raw, i + 2, cp);
+            if (!special.isNull()) {
+                buf += special;
+                i += 3;
+                continue;
+            }
+            if (digits > 0) {
+                buf += QChar(static_cast<char16_t>(cp));
+                i += 2 + digits;
+                continue;
+            }
+        }
+        if (c == QLatin1Char('^') && i + 1 < n) {
+            QChar meant = caretCharacter(raw[i + 1]);
+            i += 2;
+            if (meant == QChar('\n')) newParagraph();
+            else if (meant == QChar('\t')) buf += kTab;
+            else if (!meant.isNull() && meant.unicode() >= 0x20) buf += meant;
+            continue;
+        }
+        ++i;
+        if (c == QLatin1Char('\n')) newParagraph();
+        else if (c == QLatin1Char('\t')) buf += kTab;
+        else if (c.unicode() >= 0x20) buf += c;
+    }
+    flushPiece();
+    out.back().endFormat = cur;
+    return out;
+}
+
+std::vector<TextPiece> parseText(const QString& raw, const TextFormat& base)
+{
+    std::vector<TextPiece> out;
+    TextFormat cur = base;
+    QString buf;
+    auto flushPiece = [&] {
+        if (buf.isEmpty()) return;
+        out.push_back(TextPiece{buf, cur, {}, 0});
+        buf.clear();
+    };
+    const int n = static_cast<int>(raw.size());
+    for (int i = 0; i < n;) {
+        QChar c = raw[i];
+        if (c == QLatin1Char('%') && i + 2 < n && raw[i + 1] == QLatin1Char('%')) {
+            QChar k = raw[i + 2].toLower();
+            if (k == QLatin1Char('u') || k == QLatin1Char('o') || k == QLatin1Char('k')) {
+                flushPiece();
+                if (k == QLatin1Char('u')) cur.underline = !cur.underline;
+                if (k == QLatin1Char('o')) cur.overline = !cur.overline;
+                if (k == QLatin1Char('k')) cur.strike = !cur.strike;
+                i += 3;
+                continue;
+            }
+            QChar special = specialCharacter(k);
+            if (!special.isNull()) {
+                buf += special;
+                i += 3;
+                continue;
+            }
+            char32_t cp = 0;
+            int digits = characterNumber(raw, i + 2, cp);
+            if (digits > 0) {
+                buf += QChar(static_cast<char16_t>(cp));
+                i += 2 + digits;
+                continue;
+            }
+        }
+        if (c == QLatin1Char('^') && i + 1 < n) {
+            QChar meant = caretCharacter(raw[i + 1]);
+            i += 2;
+            if (meant == QChar('\t')) buf += kTab;
+            else if (meant == QChar('\n') || meant == QChar('\r')) buf += QLatin1Char(' ');
+            else if (!meant.isNull() && meant.unicode() >= 0x20) buf += meant;
+            continue;
+        }
+        ++i;
+        if (c == QLatin1Char('\t')) buf += kTab;
+        else if (c.unicode() >= 0x20) buf += c;
+        else if (c == QLatin1Char('\n')) buf += QLatin1Char(' ');
+    }
+    flushPiece();
+    return out;
+}
+
+QString plainText(const std::vector<TextParagraph>& paragraphs)
+{
+    QString out;
+    for (std::size_t p = 0; p < paragraphs.size(); ++p) {
+        if (p) out += QLatin1Char('\n');
+        for (const TextPiece& piece : paragraphs[p].pieces) {
+            out += piece.text;
+            if (piece.stack) out += QLatin1Char(piece.stack) + piece.lower;
+        }
+    }
+    return out;
+}
+
+// ------------------------------------------------------------------ shaping
+
+TextShaper::TextShaper(const QString& family) : family_(family)
+{
+    TextFormat plain;
+    Face& f = face(plain);
+    capHeight_ = f.metrics.capHeight() > 0 ? f.metrics.capHeight() : kUnits * 0.72;
+    ascent_ = f.metrics.ascent();
+    descent_ = f.metrics.descent();
+}
+
+TextShaper::Face& TextShaper::face(const TextFormat& f)
+{
+    int tracking = static_cast<int>(std::lround(std::clamp(f.tracking, 0.1, 10.0) * 100));
+    auto key = std::make_tuple(f.bold, f.italic, tracking);
+    auto it = faces_.find(key);
+    if (it != faces_.end()) return *it->second;
+    QFont font(family_);
+    font.setPixelSize(kUnits);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    font.setBold(f.bold);
+    font.setItalic(f.italic);
+    if (tracking != 100) font.setLetterSpacing(QFont::PercentageSpacing, tracking);
+    auto made = std::make_unique<Face>(Face{font, QFontMetricsF(font)});
+    Face& ref = *made;
+    faces_.emplace(key, std::move(made));
+    return ref;
+}
+
+namespace {
+
+// The cache key of a text in a face.
+QString shapeKey(const QString& text, const TextFormat& f)
+{
+    QString key = text;
+    key += QChar(0);
+    key += QChar(u'0' + (f.bold ? 1 : 0) + (f.italic ? 2 : 0));
+    key += QString::number(f.tracking);
+    return key;
+}
+
+constexpr int kShapedKept = 100000;
+
+}  // namespace
+
+double TextShaper::advance(const QString& text, const TextFormat& f) { return shape(text, f).advance; }
+
+TextShaper::Shaped TextShaper::shape(const QString& text, const TextFormat& f)
+{
+    Shaped out;
+    if (text.isEmpty()) return out;
+    QString key = shapeKey(text, f);
+    auto it = shaped_.constFind(key);
+    if (it != shaped_.cend()) return *it;
+    Face& fc = face(f);
+    QTextLayout layout(text, fc.font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid()) {
+        line.setLineWidth(1e9);
+        line.setPosition(QPointF(0, -line.ascent()));
+        out.advance = line.horizontalAdvance();
+    }
+    layout.endLayout();
+    out.glyphs = layout.glyphRuns();
+    if (shaped_.size() >= kShapedKept) shaped_.clear();
+    shaped_.insert(key, out);
+    return out;
+}
+
+// ------------------------------------------------------------------- layout
+
+namespace {
+
+// Where the rules of a format stand, relative to the baseline, in units of
+// the capital height.
+constexpr double kUnderline = -0.2;
+constexpr double kOverline = 1.25;
+constexpr double kStrike = 0.5;
+
+// The size of the two parts of a stacked piece, and where their baselines sit.
+constexpr double kStackSize = 0.7;
+constexpr double kStackTop = 0.55;
+constexpr double kStackBottom = -0.35;
+
+struct Token {
+    const TextPiece* piece;
+    QString text;  // for a stacked piece, unused
+    double width;
+    bool space;
+};
+
+double pieceWidth(const TextPiece& piece, TextShaper& shaper)
+{
+    if (!piece.stack) return shaper.width(piece.text, piece.format);
+    TextFormat small = piece.format;
+    small.height *= kStackSize;
+    if (piece.stack == '#') return shaper.width(piece.text + QLatin1Char('/') + piece.lower, small);
+    return std::max(shaper.width(piece.text, small), shaper.width(piece.lower, small));
+}
+
+void addRules(TextBlock& block, const TextFormat& f, double x0, double x1, double y)
+{
+    auto rule = [&](double at) {
+        block.rules.emplace_back(x0, y + at * f.height, x1, y + at * f.height);
+        block.ruleColors.push_back(f.color);
+    };
+    if (f.underline) rule(kUnderline);
+    if (f.overline) rule(kOverline);
+    if (f.strike) rule(kStrike);
+}
+
+// Places tokens along the baseline y from x; merges neighbours of one look
+// into a single run.
+double placeTokens(TextBlock& block, const std::vector<Token>& tokens, double x, double y, TextShaper& shaper)
+{
+    PlacedRun run;
+    bool open = false;
+    double runStart = x;
+    auto close = [&] {
+        if (!open) return;
+        addRules(block, run.format, runStart, x, y);
+        block.runs.push_back(run);
+        open = false;
+    };
+    for (const Token& t : tokens) {
+        const TextPiece& p = *t.piece;
+        if (p.stack) {
+            close();
+            TextFormat small = p.format;
+            small.height *= kStackSize;
+            small.underline = small.overline = small.strike = false;
+            if (p.stack == '#') {
+                block.runs.push_back(PlacedRun{p.text + QLatin1Char('/') + p.lower, small, x, y});
+            } else {
+                // Each part centred over the other.
+                double top = (t.width - shaper.width(p.text, small)) / 2;
+                double bottom = (t.width - shaper.width(p.lower, small)) / 2;
+                block.runs.push_back(PlacedRun{p.text, small, x + top, y + kStackTop * p.format.height});
+                block.runs.push_back(PlacedRun{p.lower, small, x + bottom, y + kStackBottom * p.format.height});
+                if (p.stack == '/') {
+                    double barY = y + (kStackTop + kStackBottom + kStackSize) / 2 * p.format.height;
+                    block.rules.emplace_back(x, barY, x + t.width, barY);
+                    block.ruleColors.push_back(p.format.color);
+                }
+            }
+            addRules(block, p.format, x, x + t.width, y);
+            x += t.width;
+            continue;
+        }
+        if (open && !run.format.sameLook(p.format)) close();
+        if (!open) {
+            run = PlacedRun{QString(), p.format, x, y};
+            runStart = x;
+            open = true;
+        }
+        run.text += t.text;
+        x += t.width;
+    }
+    close();
+    return x;
+}
+
+}  // namespace
+
+TextBlock layoutLine(const std::vector<TextPiece>& pieces, TextShaper& shaper)
+{
+    TextBlock block;
+    std::vector<Token> tokens;
+    for (const TextPiece& p : pieces) tokens.push_back(Token{&p, p.text, pieceWidth(p, shaper), false});
+    block.width = placeTokens(block, tokens, 0, 0, shaper);
+    block.height = pieces.empty() ? 0 : pieces.front().format.height;
+    for (const TextPiece& p : pieces) block.height = std::max(block.height, p.format.height);
+    return block;
+}
+
+TextBlock layoutMText(const std::vector<TextParagraph>& paragraphs, const MTextFrame& frame, TextShaper& shaper)
+{
+    struct Line {
+        std::vector<Token> tokens;
+        double width = 0;
+        double height = 0;
+        int align = 0;
+    };
+    std::vector<Line> lines;
+    const int column = (std::clamp(frame.attachment, 1, 9) - 1) % 3;
+    const int row = (std::clamp(frame.attachment, 1, 9) - 1) / 3;
+
+    for (const TextParagraph& para : paragraphs) {
+        // Words and the spaces between them, each a token.
+        std::vector<Token> tokens;
+        for (const TextPiece& p : para.pieces) {
+            if (p.stack) {
+                tokens.push_back(Token{&p, QString(), pieceWidth(p, shaper), false});
+                continue;
+            }
+            int start = 0;
+            const int n = static_cast<int>(p.text.size());
+            while (start < n) {
+                bool space = p.text[start] == QLatin1Char(' ');
+                int end = start;
+                while (end < n && (p.text[end] == QLatin1Char(' ')) == space) ++end;
+                QString word = p.text.mid(start, end - start);
+                tokens.push_back(Token{&p, word, shaper.width(word, p.format), space});
+                start = end;
+            }
+        }
+        const int align = para.align >= 0 ? para.align : column;
+        Line line;
+        line.align = align;
+        bool content = false;     // the line holds a word
+        bool wrapped = false;     // the line began where the one before was wrapped
+        auto finish = [&] {
+            while (!line.tokens.empty() && line.tokens.back().space) {
+                line.width -= line.tokens.back().width;
+                line.tokens.pop_back();
+            }
+            for (const Token& t : line.tokens) line.height = std::max(line.height, t.piece->format.height);
+            if (line.height <= 0) line.height = para.endFormat.height;
+            lines.push_back(std::move(line));
+            line = Line();
+            line.align = align;
+            content = false;
+        };
+        for (const Token& t : tokens) {
+            if (t.space && wrapped && !content) continue;  // no blanks at the start of a wrapped line
+            if (!t.space && frame.width > 0 && content && line.width + t.width > frame.width * 1.0001) {
+                finish();
+                wrapped = true;
+            }
+            line.tokens.push_back(t);
+            line.width += t.width;
+            content = content || !t.space;
+        }
+        finish();
+    }
+
+    TextBlock block;
+    double maxWidth = 0;
+    for (const Line& l : lines) maxWidth = std::max(maxWidth, l.width);
+    const double boxWidth = frame.width > 0 ? frame.width : maxWidth;
+    const double boxLeft = column == 0 ? 0 : column == 1 ? -boxWidth / 2 : -boxWidth;
+
+    // Baselines: the first a capital height below the top; between lines of
+    // one height 5/3 of it, between lines of different heights more of the
+    // line above than of the line below, never so little that capitals
+    // reach into the descenders above.
+    std::vector<double> baselines;
+    double y = 0;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        if (k == 0) {
+            y = -lines[k].height;
+        } else {
+            double above = lines[k - 1].height, below = lines[k].height;
+            double pitch = std::max(1.2 * above + (5.0 / 3.0 - 1.2) * below, below + 0.45 * above);
+            y -= frame.lineSpacing * pitch;
+        }
+        baselines.push_back(y);
+    }
+    const double total = baselines.empty() ? 0 : -baselines.back();
+    const double shift = row == 0 ? 0 : row == 1 ? total / 2 : total;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        const Line& l = lines[k];
+        double x = boxLeft + (l.align == 0 ? 0 : l.align == 1 ? (boxWidth - l.width) / 2 : boxWidth - l.width);
+        placeTokens(block, l.tokens, x, baselines[k] + shift, shaper);
+    }
+    block.width = maxWidth;
+    block.height = total;
+    return block;
+}
+
+}  // namespace ddvue::render
