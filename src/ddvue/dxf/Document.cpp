@@ -76,7 +76,11 @@ std::int64_t binaryInteger(ValueType type, const char* p, std::uint32_t len)
     case ValueType::Int32: return len >= 4 ? readLe<std::int32_t>(p) : 0;
     case ValueType::Int64: return len >= 8 ? readLe<std::int64_t>(p) : 0;
     case ValueType::Bool: return len >= 1 ? static_cast<unsigned char>(*p) : 0;
-    case ValueType::Double: return len >= 8 ? static_cast<std::int64_t>(readLe<double>(p)) : 0;
+    case ValueType::Double: {
+        double d = len >= 8 ? readLe<double>(p) : 0.0;
+        if (d != d) return 0;
+        return d >= 9.2e18 ? INT64_MAX : d <= -9.2e18 ? INT64_MIN : static_cast<std::int64_t>(d);
+    }
     default: return 0;
     }
 }
@@ -90,8 +94,11 @@ std::int64_t asciiInteger(std::string_view text)
     if (ec == std::errc() && p == text.data() + text.size()) return v;
     double d = 0;
     auto [p2, ec2] = std::from_chars(text.data(), text.data() + text.size(), d);
-    if (ec2 == std::errc()) return static_cast<std::int64_t>(d);
-    return v;
+    if (ec2 != std::errc() || d != d) return v;
+    // A real where an integer belongs: its whole part, kept in range.
+    if (d >= 9.2e18) return INT64_MAX;
+    if (d <= -9.2e18) return INT64_MIN;
+    return static_cast<std::int64_t>(d);
 }
 
 double asciiReal(std::string_view text)
