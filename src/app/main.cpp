@@ -2,6 +2,7 @@
 // main window.
 
 #include "app/CommandLine.h"
+#include "app/ExportCommands.h"
 
 #include <QCoreApplication>
 
@@ -9,6 +10,7 @@
 
 int main(int argc, char* argv[])
 {
+    app::registerExportCommands();
     if (argc > 1 && app::isCommand(QString::fromLocal8Bit(argv[1]))) {
         QCoreApplication application(argc, argv);
         QStringList args = QCoreApplication::arguments().mid(1);
