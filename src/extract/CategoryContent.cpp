@@ -53,6 +53,23 @@ CategoryLoad loadCategory(const ddvue::DDVueEngine& engine, Category category, d
 
 bool hasData(const data::Recordset& recordset) { return recordset.isOpen() && recordset.fieldCount() >= 1; }
 
+bool showCategory(data::DataGrid& grid, data::Recordset& recordset, Category category)
+{
+    grid.setRecordset(&recordset);
+    if (!hasData(recordset)) {
+        grid.showNoData();
+        return false;
+    }
+    const ColumnArrangement& arrangement = columnArrangement(category);
+    for (int column : arrangement.removals) grid.removeColumn(column);
+    for (std::size_t c = 0; c < arrangement.widths.size(); ++c)
+        grid.setColumnWidthTwips(static_cast<int>(c), arrangement.widths[c]);
+    for (int column : arrangement.locked) grid.setColumnLocked(column, true);
+    for (int column : arrangement.starred)
+        grid.setColumnCaption(column, QLatin1Char('*') + grid.columnCaption(column));
+    return true;
+}
+
 namespace {
 
 class CsvWriter {

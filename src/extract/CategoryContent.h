@@ -6,6 +6,7 @@
 
 #include "extract/Categories.h"
 
+#include "data/DataGrid.h"
 #include "data/Recordset.h"
 
 #include <QString>
@@ -40,6 +41,12 @@ CategoryLoad loadCategory(const ddvue::DDVueEngine& engine, Category category, d
 // True when the recordset has something the grid can show: it is open and
 // has a field. Otherwise the grid shows "No data".
 bool hasData(const data::Recordset& recordset);
+
+// Binds the grid to the recordset and arranges its columns for the
+// category: the removals, then the widths, the locks and the "*" before each
+// value column's caption. With nothing to show (hasData false) the grid shows
+// "No data" instead, and the answer is false.
+bool showCategory(data::DataGrid& grid, data::Recordset& recordset, Category category);
 
 // The category's view as CSV (RFC 4180, UTF-8, CR LF line ends, a header
 // row): the key field first, then the grid's columns as the category
