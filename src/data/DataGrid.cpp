@@ -108,12 +108,18 @@ DataGrid::~DataGrid() = default;
 void DataGrid::setRecordset(Recordset* recordset)
 {
     disconnect(followConnection_);
+    for (auto& c : removeConnections_) disconnect(c);
     recordset_ = recordset;
     model_->setRecordset(recordset);
     currentColumn_ = columnCount() > 0 ? 0 : -1;
     selStart_ = selLength_ = 0;
-    if (recordset)
+    if (recordset) {
         followConnection_ = connect(recordset, &Recordset::currentChanged, this, &DataGrid::followRecordset);
+        // While a row goes, the view moves its current cell by itself; the
+        // recordset decides where it goes.
+        removeConnections_[0] = connect(recordset, &Recordset::rowAboutToBeRemoved, this, [this] { following_ = true; });
+        removeConnections_[1] = connect(recordset, &Recordset::rowRemoved, this, [this] { following_ = false; });
+    }
     following_ = true;
     int row = currentRow();
     setCurrentIndex(row >= 0 && currentColumn_ >= 0 ? model_->index(row, currentColumn_) : QModelIndex());

@@ -78,6 +78,9 @@ public:
     int selectionStart() const { return selStart_; }
     int selectionLength() const { return selLength_; }
 
+    // True while a cell is being edited.
+    bool isEditing() const { return state() == QAbstractItemView::EditingState; }
+
     void setAllowDelete(bool allow) { allowDelete_ = allow; }
     bool allowDelete() const { return allowDelete_; }
     // Deletes the current row as the Delete key does: asks BeforeDelete,
@@ -115,6 +118,7 @@ private:
     RecordsetModel* model_;
     QPointer<Recordset> recordset_;
     QMetaObject::Connection followConnection_;
+    QMetaObject::Connection removeConnections_[2];
     int currentColumn_ = -1;
     QVariant lastBookmark_;
     bool following_ = false;

@@ -47,34 +47,22 @@ bool readNumber(QStringView text, double& value)
 
 QDateTime parseFilterDate(QStringView text)
 {
-    static const QRegularExpression iso(
-        QStringLiteral(R"(^(\d{4})-(\d{1,2})-(\d{1,2})(?:[ T](\d{1,2}):(\d{2})(?::(\d{2}))?)?$)"));
-    static const QRegularExpression us(QStringLiteral(
-        R"(^(\d{1,2})/(\d{1,2})/(\d{4})(?: +(\d{1,2}):(\d{2})(?::(\d{2}))?(?: *([AaPp][Mm]))?)?$)"));
-    QString t = text.trimmed().toString();
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    if (auto m = iso.match(t); m.hasMatch()) {
-        y = m.capturedView(1).toInt();
-        mo = m.capturedView(2).toInt();
-        d = m.capturedView(3).toInt();
-        h = m.capturedView(4).toInt();
-        mi = m.capturedView(5).toInt();
-        s = m.capturedView(6).toInt();
-    } else if (auto u = us.match(t); u.hasMatch()) {
-        mo = u.capturedView(1).toInt();
-        d = u.capturedView(2).toInt();
-        y = u.capturedView(3).toInt();
-        h = u.capturedView(4).toInt();
-        mi = u.capturedView(5).toInt();
-        s = u.capturedView(6).toInt();
-        QStringView half = u.capturedView(7);
-        if (!half.isEmpty()) {
-            if (h < 1 || h > 12) return {};
-            bool pm = half.front().toLower() == u'p';
-            h = (h % 12) + (pm ? 12 : 0);
-        }
-    } else {
-        return {};
+    // The date (yyyy-mm-dd or m/d/yyyy), then an optional time (h:mm or
+    // h:mm:ss, with an optional AM or PM).
+    static const QRegularExpression form(QStringLiteral(
+        R"(^(?:(\d{4})-(\d{1,2})-(\d{1,2})|(\d{1,2})/(\d{1,2})/(\d{4}))(?:[ T]+(\d{1,2}):(\d{2})(?::(\d{2}))?(?: *([AaPp][Mm]))?)?$)"));
+    const QRegularExpressionMatch m = form.match(text.trimmed());
+    if (!m.hasMatch()) return {};
+    const bool iso = m.hasCaptured(1);
+    const int y = m.capturedView(iso ? 1 : 6).toInt();
+    const int mo = m.capturedView(iso ? 2 : 4).toInt();
+    const int d = m.capturedView(iso ? 3 : 5).toInt();
+    int h = m.capturedView(7).toInt();
+    const int mi = m.capturedView(8).toInt();
+    const int s = m.capturedView(9).toInt();
+    if (QStringView half = m.capturedView(10); !half.isEmpty()) {
+        if (h < 1 || h > 12) return {};
+        h = (h % 12) + (half.front().toLower() == u'p' ? 12 : 0);
     }
     QDate date(y, mo, d);
     QTime time(h, mi, s);

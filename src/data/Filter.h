@@ -70,8 +70,8 @@ private:
 };
 
 // Reads a date or date and time as the filter writes them: yyyy-mm-dd or
-// m/d/yyyy, optionally followed by h:mm or h:mm:ss (with AM or PM for the
-// second form). Invalid QDateTime when the text is not one.
+// m/d/yyyy, optionally followed by h:mm or h:mm:ss and AM or PM. Invalid
+// QDateTime when the text is not one.
 QDateTime parseFilterDate(QStringView text);
 
 }  // namespace data

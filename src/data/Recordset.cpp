@@ -138,8 +138,9 @@ void Recordset::Delete()
     deleted_[static_cast<std::size_t>(record)] = true;
     view_.erase(view_.begin() + row);
     emit rowRemoved(row);
-    // The following record takes the deleted one's place.
-    qsizetype next = current_;
+    // The following record takes the deleted one's place (whatever a view
+    // did with the current record while the row went).
+    qsizetype next = row;
     if (next >= static_cast<qsizetype>(view_.size()) && !view_.empty()) next = static_cast<qsizetype>(view_.size()) - 1;
     current_ = next;
     emit currentChanged(currentRow());
