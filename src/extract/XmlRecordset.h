@@ -12,9 +12,9 @@ namespace extract {
 // of its own is added). Returns the number of rows (0 or more) when it is
 // open, or -2 when the document cannot be read: a missing file, a document
 // that is not well-formed XML, or one with no root element (a flat document
-// that holds only the declaration). The reason then goes to `error`.
-// Unlike the provider it stands in for, it has no alternatives to try, so
-// it never answers -1.
+// that holds only the declaration). The reason then goes to `error`. The
+// answer -1 (no means of opening the document at all) does not occur: the
+// reader is part of the program.
 long OpenXmlRecordset(const QString& flatPath, data::Recordset& recordset, QString* error = nullptr);
 
 }  // namespace extract

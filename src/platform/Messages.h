@@ -16,8 +16,7 @@ namespace platform {
 
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore };
 enum class MsgIcon { None, Information, Exclamation, Question, Critical };
-// The answers, numbered as the message box functions of the program's
-// first platform numbered them.
+// The answers, with the classic message box numbers (OK 1 ... No 7).
 enum class MsgResult { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
 
 struct Message {

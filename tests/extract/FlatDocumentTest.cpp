@@ -294,8 +294,8 @@ TEST(WriteFlatXml, GroupEdgesAndWorkingFiles)
     EXPECT_EQ(in.readAll().toStdString(), normalizeExportXml(attributeContent));  // normalised in place
 }
 
-// The one-pass and the piecewise forms give the described routines' text on
-// real drawings, for every category.
+// The one-pass and the piecewise forms give the text of normalising and
+// flattening in two steps, on real drawings, for every category.
 TEST(FlatDocument, OnePassAndPiecesGiveTheSameText)
 {
     QStringList drawings = QDir(testpaths::corpus(QStringLiteral("more"))).entryList({"*.dxf", "*.DXF"}, QDir::Files);
