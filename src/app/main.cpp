@@ -3,6 +3,7 @@
 
 #include "app/CommandLine.h"
 #include "app/RenderCommand.h"
+#include "app/ExportCommands.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -12,6 +13,7 @@
 int main(int argc, char* argv[])
 {
     app::registerRenderCommand();
+    app::registerExportCommands();
     if (argc > 1 && app::isCommand(QString::fromLocal8Bit(argv[1]))) {
         // Rendering paints with the GUI library; without a display it works
         // on the offscreen platform.

@@ -1,0 +1,161 @@
+#include "app/ExportCommands.h"
+
+#include "app/CommandLine.h"
+#include "extract/CategoryContent.h"
+
+#include "data/Filter.h"
+#include "ddvue/DDVueEngine.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <ostream>
+
+namespace app {
+
+namespace {
+
+struct ExportOptions {
+    QString drawing;
+    extract::Category category = extract::Category::Attributes;
+    QString filter;
+    bool filtered = false;
+    QString outPath;
+};
+
+int usage(std::ostream& err, const QString& why)
+{
+    err << "tessilux: " << why.toStdString() << "\n"
+        << "Try 'tessilux --help'.\n";
+    return ExitUsage;
+}
+
+int failed(std::ostream& err, const QString& why)
+{
+    err << "tessilux: " << why.toStdString() << "\n";
+    return ExitFailed;
+}
+
+constexpr int Parsed = -1;
+
+// Reads the export command's arguments (the drawing and its options; the
+// format has already chosen this command). Parsed, or the exit status of a
+// usage error.
+int parse(const QStringList& args, ExportOptions& o, std::ostream& err)
+{
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        auto value = [&](QString& target) {
+            if (i + 1 >= args.size()) return false;
+            target = args[++i];
+            return true;
+        };
+        QString v;
+        if (a == QLatin1String("--category")) {
+            if (!value(v)) return usage(err, QStringLiteral("--category needs a value"));
+            auto c = extract::categoryFromName(v);
+            if (!c) return usage(err, QStringLiteral("unknown category %1").arg(v));
+            o.category = *c;
+        } else if (a == QLatin1String("--format")) {
+            if (!value(v)) return usage(err, QStringLiteral("--format needs a value"));
+        } else if (a == QLatin1String("--filter")) {
+            if (!value(o.filter)) return usage(err, QStringLiteral("--filter needs a value"));
+            o.filtered = true;
+        } else if (a == QLatin1String("-o")) {
+            if (!value(o.outPath)) return usage(err, QStringLiteral("-o needs a file"));
+        } else if (a.startsWith(QLatin1Char('-'))) {
+            return usage(err, QStringLiteral("unknown option %1").arg(a));
+        } else if (o.drawing.isEmpty()) {
+            o.drawing = a;
+        } else {
+            return usage(err, QStringLiteral("export takes one drawing"));
+        }
+    }
+    if (o.drawing.isEmpty()) return usage(err, QStringLiteral("export needs a drawing"));
+    return Parsed;
+}
+
+int writeOut(const std::string& bytes, const QString& outPath, std::ostream& out, std::ostream& err)
+{
+    if (outPath.isEmpty()) {
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.flush();
+        return out ? ExitDone : ExitFailed;
+    }
+    QFile f(outPath);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        f.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) || !f.flush())
+        return failed(err, QStringLiteral("cannot write %1: %2").arg(outPath, f.errorString()));
+    return ExitDone;
+}
+
+bool openDrawing(ddvue::DDVueEngine& engine, const QString& path, std::ostream& err)
+{
+    if (!QFileInfo::exists(path)) {
+        err << "tessilux: " << path.toStdString() << ": no such file\n";
+        return false;
+    }
+    QString p = path;
+    if (!engine.OpenDrawing(p)) {
+        err << "tessilux: " << path.toStdString() << ": " << engine.lastError().toStdString() << "\n";
+        return false;
+    }
+    return true;
+}
+
+// Opens the drawing and runs the pipeline up to the recordset; with `flat`,
+// the flat document is kept there.
+int load(const ExportOptions& o, data::Recordset& recordset, extract::CategoryLoad& result, std::ostream& err,
+         std::string* flat = nullptr)
+{
+    ddvue::DDVueEngine engine;
+    if (!openDrawing(engine, o.drawing, err)) return ExitFailed;
+    result = extract::loadCategory(engine, o.category, recordset, flat);
+    if (!result.exported) return failed(err, QStringLiteral("cannot export the content: %1").arg(result.error));
+    return ExitDone;
+}
+
+int exportFlat(const QStringList& args, std::ostream& out, std::ostream& err)
+{
+    ExportOptions o;
+    if (int exit = parse(args, o, err); exit != Parsed) return exit;
+    if (o.filtered) return usage(err, QStringLiteral("--filter applies to --format csv"));
+    data::Recordset recordset;
+    extract::CategoryLoad result;
+    std::string flat;
+    if (int code = load(o, recordset, result, err, &flat); code != ExitDone) return code;
+    return writeOut(flat, o.outPath, out, err);
+}
+
+int exportCsv(const QStringList& args, std::ostream& out, std::ostream& err)
+{
+    ExportOptions o;
+    if (int exit = parse(args, o, err); exit != Parsed) return exit;
+    data::Recordset recordset;
+    extract::CategoryLoad result;
+    if (int code = load(o, recordset, result, err); code != ExitDone) return code;
+    if (o.filtered) {
+        try {
+            if (extract::hasData(recordset)) {
+                recordset.setFilter(o.filter);
+            } else if (!o.filter.trimmed().isEmpty()) {
+                // No records, so no fields to check the names against: the
+                // form of the filter is still checked.
+                data::RowFilter::parse(o.filter.trimmed());
+            }
+        } catch (const data::RecordsetError& e) {
+            return failed(err, e.message());
+        }
+    }
+    return writeOut(extract::categoryCsv(recordset, o.category), o.outPath, out, err);
+}
+
+}  // namespace
+
+void registerExportCommands()
+{
+    registerCommand(QStringLiteral("export:flat"), exportFlat);
+    registerCommand(QStringLiteral("export:csv"), exportCsv);
+}
+
+}  // namespace app

@@ -1,0 +1,356 @@
+#include "data/DataGrid.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTextLayout>
+
+#include <cmath>
+
+namespace data {
+
+// Asks the grid before an editor opens, tells it when an edit is committed,
+// and paints the text selection inside the current cell.
+class DataGridDelegate : public QStyledItemDelegate {
+public:
+    explicit DataGridDelegate(DataGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        if (!grid_->beginEdit(index.column())) return nullptr;
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (editor) grid_->editorCreated(editor);
+        return editor;
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::setModelData(editor, model, index);
+        grid_->editCommitted(index.column());
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        if (grid_->selLength_ <= 0 || index != grid_->currentIndex() || grid_->editorOfCurrentCell()) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        // The cell itself unselected, the selected characters highlighted.
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        const QString text = opt.text;
+        opt.text.clear();
+        opt.state &= ~QStyle::State_Selected;
+        const QWidget* widget = option.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        // The view has already painted the cell's row as selected.
+        painter->fillRect(opt.rect, opt.palette.brush(QPalette::Base));
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+        QRect rect = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        rect.adjust(margin, 0, -margin, 0);
+
+        QTextLayout layout(text, opt.font);
+        QTextCharFormat selected;
+        selected.setBackground(opt.palette.brush(QPalette::Active, QPalette::Highlight));
+        selected.setForeground(opt.palette.brush(QPalette::Active, QPalette::HighlightedText));
+        layout.setFormats({QTextLayout::FormatRange{grid_->selStart_, grid_->selLength_, selected}});
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        if (line.isValid()) line.setLineWidth(1e6);
+        layout.endLayout();
+        painter->save();
+        painter->setClipRect(rect);
+        painter->setPen(opt.palette.color(QPalette::Text));
+        const qreal y = rect.top() + (rect.height() - (line.isValid() ? line.height() : 0)) / 2;
+        layout.draw(painter, QPointF(rect.left(), y));
+        painter->restore();
+    }
+
+private:
+    DataGrid* grid_;
+};
+
+namespace {
+
+int shiftState(Qt::KeyboardModifiers m)
+{
+    int shift = 0;
+    if (m & Qt::ShiftModifier) shift |= 1;
+    if (m & Qt::ControlModifier) shift |= 2;
+    if (m & Qt::AltModifier) shift |= 4;
+    return shift;
+}
+
+}  // namespace
+
+DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordsetModel(this))
+{
+    setModel(model_);
+    setItemDelegate(new DataGridDelegate(this));
+    // Typing or a double click begins an edit; F2 does not (it belongs to
+    // whoever handles KeyDown).
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::AnyKeyPressed);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setTabKeyNavigation(true);
+    setWordWrap(false);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    verticalHeader()->setMinimumWidth(14);
+}
+
+DataGrid::~DataGrid() = default;
+
+void DataGrid::setRecordset(Recordset* recordset)
+{
+    disconnect(followConnection_);
+    for (auto& c : removeConnections_) disconnect(c);
+    recordset_ = recordset;
+    model_->setRecordset(recordset);
+    currentColumn_ = columnCount() > 0 ? 0 : -1;
+    selStart_ = selLength_ = 0;
+    if (recordset) {
+        followConnection_ = connect(recordset, &Recordset::currentChanged, this, &DataGrid::followRecordset);
+        // While a row goes, the view moves its current cell by itself; the
+        // recordset decides where it goes.
+        removeConnections_[0] = connect(recordset, &Recordset::rowAboutToBeRemoved, this, [this] { following_ = true; });
+        removeConnections_[1] = connect(recordset, &Recordset::rowRemoved, this, [this] { following_ = false; });
+    }
+    following_ = true;
+    int row = currentRow();
+    setCurrentIndex(row >= 0 && currentColumn_ >= 0 ? model_->index(row, currentColumn_) : QModelIndex());
+    following_ = false;
+    lastBookmark_ = currentBookmark();
+}
+
+void DataGrid::showNoData(const QString& text)
+{
+    model_->setPlaceholder(text);
+    currentColumn_ = 0;
+    following_ = true;
+    setCurrentIndex(model_->index(0, 0));
+    following_ = false;
+    lastBookmark_ = QVariant();
+}
+
+void DataGrid::removeColumn(int column)
+{
+    if (column < 0 || column >= columnCount()) return;
+    model_->removeGridColumn(column);
+    if (currentColumn_ > column || currentColumn_ >= columnCount()) --currentColumn_;
+    if (currentColumn_ < 0 && columnCount() > 0) currentColumn_ = 0;
+    int row = currentRow();
+    if (row >= 0 && currentColumn_ >= 0) {
+        following_ = true;
+        setCurrentIndex(model_->index(row, currentColumn_));
+        following_ = false;
+    }
+}
+
+void DataGrid::setColumnWidthTwips(int column, int twips)
+{
+    if (column < 0 || column >= columnCount()) return;
+    setColumnWidth(column, static_cast<int>(std::lround(twips / static_cast<double>(TwipsPerPixel))));
+}
+
+int DataGrid::columnWidthTwips(int column) const { return columnWidth(column) * TwipsPerPixel; }
+
+void DataGrid::setColumnLocked(int column, bool locked) { model_->setLocked(column, locked); }
+
+void DataGrid::setColumnCaption(int column, const QString& caption) { model_->setCaption(column, caption); }
+
+int DataGrid::currentRow() const
+{
+    if (model_->hasPlaceholder()) return 0;
+    return recordset_ ? recordset_->currentRow() : -1;
+}
+
+void DataGrid::setCurrentColumn(int column)
+{
+    if (column < 0 || column >= columnCount() || column == currentColumn_) return;
+    int row = currentRow();
+    if (row >= 0) {
+        setCurrentIndex(model_->index(row, column));  // reports the move
+    } else {
+        int last = currentColumn_;
+        currentColumn_ = column;
+        moved(lastBookmark_, last);
+    }
+}
+
+QWidget* DataGrid::editorOfCurrentCell() const
+{
+    return editor_ && state() == QAbstractItemView::EditingState ? editor_.data() : nullptr;
+}
+
+QString DataGrid::text() const
+{
+    if (auto* line = qobject_cast<QLineEdit*>(editorOfCurrentCell())) return line->text();
+    int row = currentRow();
+    if (row < 0 || currentColumn_ < 0) return QString();
+    return model_->data(model_->index(row, currentColumn_), Qt::DisplayRole).toString();
+}
+
+void DataGrid::setText(const QString& text)
+{
+    if (auto* line = qobject_cast<QLineEdit*>(editorOfCurrentCell())) {
+        line->setText(text);
+        return;
+    }
+    int row = currentRow();
+    if (row < 0 || currentColumn_ < 0) return;
+    model_->setData(model_->index(row, currentColumn_), text, Qt::EditRole);
+}
+
+void DataGrid::setTextSelection(int start, int length)
+{
+    selStart_ = std::max(0, start);
+    selLength_ = std::max(0, length);
+    if (auto* line = qobject_cast<QLineEdit*>(editorOfCurrentCell())) line->setSelection(selStart_, selLength_);
+    viewport()->update();
+}
+
+bool DataGrid::deleteCurrentRow()
+{
+    if (!allowDelete_ || !recordset_ || model_->hasPlaceholder() || currentRow() < 0) return false;
+    int cancel = 0;
+    emit BeforeDelete(&cancel);
+    if (cancel || !recordset_ || recordset_->currentRow() < 0) return false;
+    try {
+        recordset_->Delete();
+    } catch (const RecordsetError&) {
+        return false;
+    }
+    return true;
+}
+
+bool DataGrid::raiseKeyDown(QKeyEvent* event)
+{
+    int key = event->key();
+    int shift = shiftState(event->modifiers());
+    emit KeyDown(&key, &shift);
+    return key != 0;
+}
+
+void DataGrid::keyPressEvent(QKeyEvent* event)
+{
+    // A key the editor leaves to the grid arrives here as the same event,
+    // already raised.
+    const bool raised = event == editorKey_;
+    editorKey_ = nullptr;
+    if ((!raised && !raiseKeyDown(event)) || event->key() == Qt::Key_F2) {
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier && state() != EditingState) {
+        // A row chosen by its record selector is deleted; a single cell is not.
+        int row = currentRow();
+        if (row >= 0 && selectionModel()->isRowSelected(row, QModelIndex())) {
+            deleteCurrentRow();
+            event->accept();
+            return;
+        }
+    }
+    QTableView::keyPressEvent(event);
+}
+
+bool DataGrid::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == editor_ && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        editorKey_ = key;
+        if (!raiseKeyDown(key) || key->key() == Qt::Key_F2) {
+            editorKey_ = nullptr;
+            return true;
+        }
+    }
+    return QTableView::eventFilter(watched, event);
+}
+
+bool DataGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+{
+    pendingKeyAscii_ = 0;
+    if (event && event->type() == QEvent::KeyPress) {
+        QString typed = static_cast<QKeyEvent*>(event)->text();
+        if (!typed.isEmpty()) pendingKeyAscii_ = typed.front().unicode();
+    }
+    return QTableView::edit(index, trigger, event);
+}
+
+bool DataGrid::beginEdit(int column)
+{
+    int cancel = 0;
+    emit BeforeColEdit(column, pendingKeyAscii_, &cancel);
+    pendingKeyAscii_ = 0;
+    return cancel == 0;
+}
+
+void DataGrid::editorCreated(QWidget* editor)
+{
+    editor_ = editor;
+    editor->installEventFilter(this);
+}
+
+void DataGrid::editCommitted(int column) { emit AfterColEdit(column); }
+
+void DataGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    editorKey_ = nullptr;
+    QTableView::closeEditor(editor, hint);
+}
+
+QVariant DataGrid::currentBookmark() const
+{
+    if (!recordset_ || model_->hasPlaceholder()) return {};
+    int row = recordset_->currentRow();
+    return row >= 0 ? QVariant(recordset_->bookmarkOfRow(row)) : QVariant();
+}
+
+void DataGrid::followRecordset(int row)
+{
+    if (following_) return;
+    following_ = true;
+    if (row >= 0 && currentColumn_ >= 0 && currentColumn_ < columnCount()) {
+        QModelIndex index = model_->index(row, currentColumn_);
+        setCurrentIndex(index);
+        scrollTo(index);
+    } else {
+        setCurrentIndex(QModelIndex());
+    }
+    following_ = false;
+}
+
+void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QTableView::currentChanged(current, previous);
+    const int lastColumn = currentColumn_;
+    if (current.isValid()) {
+        currentColumn_ = current.column();
+        if (!following_ && recordset_ && !model_->hasPlaceholder() && current.row() != recordset_->currentRow()) {
+            following_ = true;
+            try {
+                recordset_->setCurrentRow(current.row());
+            } catch (const RecordsetError&) {
+            }
+            following_ = false;
+        }
+    }
+    QVariant lastRow = lastBookmark_;
+    if (currentBookmark() == lastRow && currentColumn_ == lastColumn && current.isValid() == previous.isValid())
+        return;
+    moved(lastRow, lastColumn);
+}
+
+void DataGrid::moved(const QVariant& lastRow, int lastColumn)
+{
+    selStart_ = selLength_ = 0;
+    lastBookmark_ = currentBookmark();
+    QVariant last = lastRow;
+    emit RowColChange(&last, lastColumn);
+}
+
+}  // namespace data

@@ -1,0 +1,160 @@
+#include "extract/CategoryContent.h"
+
+#include "extract/FlatDocument.h"
+
+#include "data/XmlRecords.h"
+
+#include "ddvue/DDVueEngine.h"
+
+#include <QStringEncoder>
+
+namespace extract {
+
+CategoryLoad loadCategory(const ddvue::DDVueEngine& engine, Category category, data::Recordset& recordset,
+                          std::string* flat)
+{
+    CategoryLoad load;
+    const CategorySettings* settings = categorySettings(category);
+    if (!settings || !engine.isOpen()) {
+        recordset.Close();
+        load.error = settings ? QStringLiteral("No drawing is open.") : QStringLiteral("This category has no content.");
+        return load;
+    }
+    // ExportDrawingContent's flags: 1 block attributes, 3 external
+    // references, 4 layers, 8 text.
+    const auto& f = settings->exportFlags;
+    std::string content = engine.contentDocument(f[0] != 0, f[2] != 0, f[3] != 0, f[7] != 0);
+    load.exported = true;
+    if (flat) {
+        *flat = flatDocumentOfContent(content, settings->flatCode);
+        if (recordset.openXml(QByteArrayView(flat->data(), static_cast<qsizetype>(flat->size())), &load.error))
+            load.opened = recordset.RecordCount();
+        return load;
+    }
+    data::RecordTable table;
+    data::XmlRecordReader reader(table);
+    // Values take fewer characters than the content document has bytes,
+    // even with each attribute's insert repeated: room for twice as many is
+    // set aside (untouched, it costs nothing).
+    reader.expectText(content.size() * 2);
+    bool ok = true;
+    streamFlatDocument(content, settings->flatCode, [&](std::string_view piece, bool last) {
+        if (ok) ok = reader.feed(QByteArrayView(piece.data(), static_cast<qsizetype>(piece.size())), last);
+    });
+    if (!ok) {
+        load.error = reader.error();
+        recordset.Close();
+        return load;
+    }
+    recordset.open(std::move(table));
+    load.opened = recordset.RecordCount();
+    return load;
+}
+
+bool hasData(const data::Recordset& recordset) { return recordset.isOpen() && recordset.fieldCount() >= 1; }
+
+bool showCategory(data::DataGrid& grid, data::Recordset& recordset, Category category)
+{
+    grid.setRecordset(&recordset);
+    if (!hasData(recordset)) {
+        grid.showNoData();
+        return false;
+    }
+    const ColumnArrangement& arrangement = columnArrangement(category);
+    for (int column : arrangement.removals) grid.removeColumn(column);
+    for (std::size_t c = 0; c < arrangement.widths.size(); ++c)
+        grid.setColumnWidthTwips(static_cast<int>(c), arrangement.widths[c]);
+    for (int column : arrangement.locked) grid.setColumnLocked(column, true);
+    for (int column : arrangement.starred)
+        grid.setColumnCaption(column, QLatin1Char('*') + grid.columnCaption(column));
+    return true;
+}
+
+namespace {
+
+class CsvWriter {
+public:
+    explicit CsvWriter(std::string& out) : out_(out) {}
+
+    void field(QStringView text, bool first)
+    {
+        if (!first) out_.push_back(',');
+        bool quote = !text.isEmpty() && (text.front() == u' ' || text.back() == u' ' || text.front() == u'\t' ||
+                                         text.back() == u'\t');
+        for (QChar c : text) {
+            if (c == u',' || c == u'"' || c == u'\r' || c == u'\n') {
+                quote = true;
+                break;
+            }
+        }
+        if (!quote) {
+            append(text);
+            return;
+        }
+        out_.push_back('"');
+        qsizetype from = 0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i] == u'"') {
+                append(text.mid(from, i + 1 - from));
+                out_.push_back('"');
+                from = i + 1;
+            }
+        }
+        append(text.mid(from));
+        out_.push_back('"');
+    }
+
+    void endRow() { out_.append("\r\n"); }
+
+private:
+    void append(QStringView text)
+    {
+        if (text.isEmpty()) return;
+        std::size_t at = out_.size();
+        out_.resize(at + static_cast<std::size_t>(encoder_.requiredSpace(text.size())));
+        char* end = encoder_.appendToBuffer(out_.data() + at, text);
+        out_.resize(static_cast<std::size_t>(end - out_.data()));
+    }
+
+    std::string& out_;
+    QStringEncoder encoder_{QStringEncoder::Utf8};
+};
+
+}  // namespace
+
+std::string categoryCsv(const data::Recordset& recordset, Category category)
+{
+    std::string out;
+    CsvWriter csv(out);
+    const CategorySettings* settings = categorySettings(category);
+    QString key = settings ? settings->keyField : QString();
+    if (!hasData(recordset)) {
+        QStringList header = recordFields(category);
+        std::vector<int> kept = arrangedFields(static_cast<int>(header.size()), category);
+        bool first = true;
+        if (!key.isEmpty()) {
+            csv.field(key, true);
+            first = false;
+        }
+        for (int f : kept) {
+            csv.field(header[f], first);
+            first = false;
+        }
+        csv.endRow();
+        return out;
+    }
+    std::vector<int> columns;
+    int keyField = key.isEmpty() ? -1 : recordset.fieldIndex(key);
+    if (keyField >= 0) columns.push_back(keyField);
+    for (int f : arrangedFields(recordset.fieldCount(), category)) columns.push_back(f);
+    out.reserve(static_cast<std::size_t>(recordset.rowCount()) * columns.size() * 12);
+    for (std::size_t i = 0; i < columns.size(); ++i) csv.field(recordset.fieldNames()[columns[i]], i == 0);
+    csv.endRow();
+    for (int row = 0; row < recordset.rowCount(); ++row) {
+        for (std::size_t i = 0; i < columns.size(); ++i) csv.field(recordset.cell(row, columns[i]), i == 0);
+        csv.endRow();
+    }
+    return out;
+}
+
+}  // namespace extract

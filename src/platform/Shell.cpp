@@ -1,0 +1,45 @@
+#include "platform/Shell.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace platform {
+
+namespace {
+ShellOpener* installed = nullptr;
+}
+
+bool DesktopShellOpener::openUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
+
+ShellOpener& shellOpener()
+{
+    static DesktopShellOpener own;
+    return installed ? *installed : own;
+}
+
+ShellOpener* install(ShellOpener* opener)
+{
+    ShellOpener* before = installed;
+    installed = opener;
+    return before;
+}
+
+long shellOpen(const QString& fileOrAddress)
+{
+    QString target = fileOrAddress.trimmed();
+    if (target.isEmpty()) return ShellFileNotFound;
+    // An address has a scheme of two or more letters; "C:" or a path does not.
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    QUrl url;
+    if (scheme.match(target).hasMatch() && !QFileInfo::exists(target)) {
+        url = QUrl(target, QUrl::StrictMode);
+        if (!url.isValid()) return ShellNoAssociation;
+    } else {
+        if (!QFileInfo::exists(target)) return ShellFileNotFound;
+        url = QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath());
+    }
+    return shellOpener().openUrl(url) ? ShellOpened : ShellNoAssociation;
+}
+
+}  // namespace platform

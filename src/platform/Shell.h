@@ -1,0 +1,51 @@
+#pragma once
+// Opening a file or an address with the program the desktop associates with
+// it (a PDF with the PDF viewer, a web address with the browser).
+
+#include <QString>
+#include <QUrl>
+
+#include <vector>
+
+namespace platform {
+
+class ShellOpener {
+public:
+    virtual ~ShellOpener() = default;
+    virtual bool openUrl(const QUrl& url) = 0;
+};
+
+// The desktop's opener (QDesktopServices).
+class DesktopShellOpener : public ShellOpener {
+public:
+    bool openUrl(const QUrl& url) override;
+};
+
+// Records what it is asked to open and answers `result`; for tests.
+class RecordingShellOpener : public ShellOpener {
+public:
+    bool openUrl(const QUrl& url) override
+    {
+        opened.push_back(url);
+        return result;
+    }
+    std::vector<QUrl> opened;
+    bool result = true;
+};
+
+ShellOpener& shellOpener();
+ShellOpener* install(ShellOpener* opener);
+
+// Result codes of shellOpen: greater than 32 when the file or address was
+// handed to its program, 32 or less when not.
+enum ShellResult : long {
+    ShellFileNotFound = 2,  // no such file
+    ShellNoAssociation = 31,  // nothing opens it, or the desktop refused
+    ShellOpened = 42,
+};
+
+// Opens a file (a path) or an address (with a scheme, such as https: or
+// mailto:). A file that does not exist is not handed on.
+long shellOpen(const QString& fileOrAddress);
+
+}  // namespace platform
