@@ -29,7 +29,7 @@ measure() {
     t=$( { /usr/bin/time -f "%e %U %S" "$program" export "$drawing" "$@" -o "$out" >/dev/null; } 2>&1 | tail -1)
     read -r wall user sys <<<"$t"
     walls+=("$wall")
-    cpus+=("$(echo "$user + $sys" | bc)")
+    cpus+=("$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')")
   done
   local sw sc
   sw=$(printf '%s\n' "${walls[@]}" | sort -n)
