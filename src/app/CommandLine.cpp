@@ -22,46 +22,10 @@ std::map<QString, CommandHandler>& extraCommands()
 
 std::string local(const QString& s) { return s.toStdString(); }
 
-int usage(std::ostream& err, const QString& why)
-{
-    err << "tessilux: " << local(why) << "\n" << "Try 'tessilux --help'.\n";
-    return ExitUsage;
-}
-
-int failed(std::ostream& err, const QString& why)
-{
-    err << "tessilux: " << local(why) << "\n";
-    return ExitFailed;
-}
-
-bool openDrawing(ddvue::DDVueEngine& engine, const QString& path, std::ostream& err)
-{
-    QString p = path;
-    if (!QFileInfo::exists(p)) {
-        err << "tessilux: " << local(p) << ": no such file\n";
-        return false;
-    }
-    if (!engine.OpenDrawing(p)) {
-        err << "tessilux: " << local(p) << ": " << local(engine.lastError()) << "\n";
-        return false;
-    }
-    return true;
-}
-
-// Writes bytes to the file named by -o, or to the output stream.
-int writeOut(const std::string& bytes, const QString& outPath, std::ostream& out, std::ostream& err)
-{
-    if (outPath.isEmpty()) {
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        return out ? ExitDone : ExitFailed;
-    }
-    QFile f(outPath);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        f.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()))
-        return failed(err, QStringLiteral("cannot write %1: %2").arg(outPath, f.errorString()));
-    return ExitDone;
-}
+using cli::failed;
+using cli::openDrawing;
+using cli::usage;
+using cli::writeOut;
 
 int info(const QStringList& args, std::ostream& out, std::ostream& err)
 {
@@ -198,6 +162,50 @@ int edit(const QStringList& args, std::ostream& err)
 }
 
 }  // namespace
+
+namespace cli {
+
+int usage(std::ostream& err, const QString& why)
+{
+    err << "tessilux: " << local(why) << "\n" << "Try 'tessilux --help'.\n";
+    return ExitUsage;
+}
+
+int failed(std::ostream& err, const QString& why)
+{
+    err << "tessilux: " << local(why) << "\n";
+    return ExitFailed;
+}
+
+bool openDrawing(ddvue::DDVueEngine& engine, const QString& path, std::ostream& err)
+{
+    QString p = path;
+    if (!QFileInfo::exists(p)) {
+        err << "tessilux: " << local(p) << ": no such file\n";
+        return false;
+    }
+    if (!engine.OpenDrawing(p)) {
+        err << "tessilux: " << local(p) << ": " << local(engine.lastError()) << "\n";
+        return false;
+    }
+    return true;
+}
+
+int writeOut(const std::string& bytes, const QString& outPath, std::ostream& out, std::ostream& err)
+{
+    if (outPath.isEmpty()) {
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.flush();
+        return out ? ExitDone : ExitFailed;
+    }
+    QFile f(outPath);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        f.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) || !f.flush())
+        return failed(err, QStringLiteral("cannot write %1: %2").arg(outPath, f.errorString()));
+    return ExitDone;
+}
+
+}  // namespace cli
 
 QString usageText()
 {

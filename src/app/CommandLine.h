@@ -5,9 +5,15 @@
 
 #include <QStringList>
 
+#include <string>
+
 #include <functional>
 #include <iosfwd>
 #include <map>
+
+namespace ddvue {
+class DDVueEngine;
+}
 
 namespace app {
 
@@ -26,5 +32,17 @@ using CommandHandler = std::function<int(const QStringList& args, std::ostream& 
 void registerCommand(const QString& name, CommandHandler handler);
 
 QString usageText();
+
+// What every command does the same way.
+namespace cli {
+// "tessilux: WHY" and a pointer to --help on `err`; the usage exit status.
+int usage(std::ostream& err, const QString& why);
+// "tessilux: WHY" on `err`; the failure exit status.
+int failed(std::ostream& err, const QString& why);
+// Opens a drawing, or says on `err` why it cannot be opened.
+bool openDrawing(ddvue::DDVueEngine& engine, const QString& path, std::ostream& err);
+// Writes bytes to the file named by -o, or to `out` when there is none.
+int writeOut(const std::string& bytes, const QString& outPath, std::ostream& out, std::ostream& err);
+}  // namespace cli
 
 }  // namespace app

@@ -15,6 +15,11 @@ namespace app {
 
 namespace {
 
+using cli::failed;
+using cli::openDrawing;
+using cli::usage;
+using cli::writeOut;
+
 struct ExportOptions {
     QString drawing;
     extract::Category category = extract::Category::Attributes;
@@ -23,18 +28,7 @@ struct ExportOptions {
     QString outPath;
 };
 
-int usage(std::ostream& err, const QString& why)
-{
-    err << "tessilux: " << why.toStdString() << "\n"
-        << "Try 'tessilux --help'.\n";
-    return ExitUsage;
-}
 
-int failed(std::ostream& err, const QString& why)
-{
-    err << "tessilux: " << why.toStdString() << "\n";
-    return ExitFailed;
-}
 
 constexpr int Parsed = -1;
 
@@ -75,33 +69,7 @@ int parse(const QStringList& args, ExportOptions& o, std::ostream& err)
     return Parsed;
 }
 
-int writeOut(const std::string& bytes, const QString& outPath, std::ostream& out, std::ostream& err)
-{
-    if (outPath.isEmpty()) {
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        return out ? ExitDone : ExitFailed;
-    }
-    QFile f(outPath);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        f.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) || !f.flush())
-        return failed(err, QStringLiteral("cannot write %1: %2").arg(outPath, f.errorString()));
-    return ExitDone;
-}
 
-bool openDrawing(ddvue::DDVueEngine& engine, const QString& path, std::ostream& err)
-{
-    if (!QFileInfo::exists(path)) {
-        err << "tessilux: " << path.toStdString() << ": no such file\n";
-        return false;
-    }
-    QString p = path;
-    if (!engine.OpenDrawing(p)) {
-        err << "tessilux: " << path.toStdString() << ": " << engine.lastError().toStdString() << "\n";
-        return false;
-    }
-    return true;
-}
 
 // Opens the drawing and runs the pipeline up to the recordset; with `flat`,
 // the flat document is kept there.

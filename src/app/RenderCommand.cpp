@@ -15,21 +15,14 @@ namespace app {
 
 namespace {
 
+using cli::failed;
+using cli::usage;
+
 constexpr int kDefaultWidth = 1600;
 constexpr int kDefaultHeight = 1200;
 constexpr int kMaxSide = 16384;
 
-int usage(std::ostream& err, const QString& why)
-{
-    err << "tessilux: " << why.toStdString() << "\nTry 'tessilux --help'.\n";
-    return ExitUsage;
-}
 
-int failed(std::ostream& err, const QString& why)
-{
-    err << "tessilux: " << why.toStdString() << "\n";
-    return ExitFailed;
-}
 
 int render(const QStringList& args, std::ostream&, std::ostream& err)
 {
@@ -68,10 +61,8 @@ int render(const QStringList& args, std::ostream&, std::ostream& err)
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return failed(err, QStringLiteral("rendering needs the GUI library, which this run did not start"));
 
-    if (!QFileInfo::exists(drawing)) return failed(err, QStringLiteral("%1: no such file").arg(drawing));
     ddvue::DDVueEngine engine;
-    QString path = drawing;
-    if (!engine.OpenDrawing(path)) return failed(err, QStringLiteral("%1: %2").arg(drawing, engine.lastError()));
+    if (!cli::openDrawing(engine, drawing, err)) return ExitFailed;
 
     ddvue::render::DrawingScene scene;
     scene.attach(*engine.document(), engine.path(), engine.searchPaths());
