@@ -5,7 +5,11 @@
 #include "app/RenderCommand.h"
 #include "app/ExportCommands.h"
 
+#include "app/frmMain.h"
+
+#include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 
 #include <iostream>
@@ -28,8 +32,26 @@ int main(int argc, char* argv[])
         QStringList args = QCoreApplication::arguments().mid(1);
         return app::runCommand(args, std::cout, std::cerr);
     }
-    // The main window comes with the window issue; until then the program
-    // shows what it knows of a drawing on the command line.
-    std::cerr << app::usageText().toStdString();
-    return app::ExitUsage;
+    // The main window: at a folder, or with a drawing open.
+    QApplication application(argc, argv);
+    app::frmMain::Start start;
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.size() > 1) {
+        std::cerr << app::usageText().toStdString();
+        return app::ExitUsage;
+    }
+    if (args.size() == 1) {
+        QFileInfo target(args[0]);
+        if (target.isDir()) {
+            start.folder = target.absoluteFilePath();
+        } else if (target.isFile()) {
+            start.drawing = target.absoluteFilePath();
+        } else {
+            std::cerr << "tessilux: " << args[0].toStdString() << ": no such file or folder\n";
+            return app::ExitUsage;
+        }
+    }
+    app::frmMain window(start);
+    window.show();
+    return application.exec();
 }

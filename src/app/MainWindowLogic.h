@@ -1,0 +1,66 @@
+#pragma once
+// What the main window decides, apart from its controls: the settings it
+// starts from and leaves behind, the category a setting names, the file
+// information line, and how long work reports its progress.
+
+#include "platform/Settings.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLocale>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace app {
+
+// The category option buttons, numbered as the "Data" setting numbers them.
+enum class CategoryOption { Attributes = 1, SingleText = 2, MultiText = 3, Layers = 4 };
+
+// The option a "Data" setting selects: 1 to 4; none for any other number, or
+// for a text that is not a whole number from 0 to 255.
+std::optional<CategoryOption> categoryFromDataSetting(const QString& text);
+
+// What start-up restores from the settings.
+struct StartupSettings {
+    QString drive;
+    QString dir;
+    QString bitmapFolder;
+    QString data;
+    QString paths;
+    bool firstRun = false;  // no folder was stored yet
+};
+// `appFolder` ends in "/"; `samplesFolder` is where the first run starts.
+StartupSettings readStartupSettings(const platform::SettingsStore& store, const QString& appFolder,
+                                    const QString& defaultDrive, const QString& samplesFolder);
+// What shutdown stores ("Paths" is stored only by the options screen).
+void writeShutdownSettings(platform::SettingsStore& store, const QString& drive, const QString& dir,
+                           const QString& bitmapFolder, CategoryOption category);
+
+// The version name, two spaces, the last-modified date (short form) and time
+// (long form), two spaces, and the size in bytes with digit grouping and no
+// decimals: "R14  07/12/2026 10:15:02  1,234,567". "" when the file is gone.
+QString fileInformationLine(const QString& versionName, const QFileInfo& file,
+                            const QLocale& locale = QLocale::system());
+
+// Reports how far long work has come, once it has taken half a second: the
+// text goes to `show`, and `repaint` lets the window draw while it waits.
+class ProgressReport {
+public:
+    ProgressReport(std::function<void(const QString&)> show, std::function<void()> repaint, int delayMs = 500);
+    // The stage ("Opening plan.dxf") and how far it has come, in percent.
+    void report(const QString& stage, int percent);
+    // True once anything was shown.
+    bool shown() const { return shown_; }
+
+private:
+    std::function<void(const QString&)> show_;
+    std::function<void()> repaint_;
+    int delayMs_;
+    QElapsedTimer started_;
+    qint64 lastShown_ = -1;
+    bool shown_ = false;
+};
+
+}  // namespace app

@@ -1,0 +1,642 @@
+#include "app/frmMain.h"
+
+#include "app/FileBrowser.h"
+#include "app/FileRoutines.h"
+#include "app/frmPassword.h"
+
+#include "extract/CategoryContent.h"
+#include "extract/FlatDocument.h"
+#include "extract/VersionNames.h"
+#include "extract/XmlRecordset.h"
+#include "platform/Messages.h"
+#include "platform/Settings.h"
+#include "platform/Shell.h"
+#include "platform/WaitCursor.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStorageInfo>
+#include <QStyle>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+namespace app {
+
+namespace {
+
+// The design inner size of the window, in twips.
+constexpr int kDesignWidth = 9135;
+constexpr int kDesignHeight = 8025;
+
+// Places a control at its design position (twips, in its container) and
+// gives it its name.
+template <typename W>
+W* place(W* w, const char* name, int left, int top, int width, int height)
+{
+    w->setObjectName(QLatin1String(name));
+    w->setGeometry(px(left), px(top), px(width), px(height));
+    FormLayout::markControl(w);
+    return w;
+}
+
+QToolButton* pictureButton(QWidget* parent, const QIcon& icon, const QString& tip)
+{
+    auto* b = new QToolButton(parent);
+    b->setIcon(icon);
+    b->setIconSize(QSize(16, 16));
+    b->setToolTip(tip);
+    b->setAutoRaise(false);
+    return b;
+}
+
+// A printer, drawn: the standard icon set has none.
+QIcon printerIcon()
+{
+    QPixmap pm(32, 32);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 60, 60), 2));
+    p.setBrush(Qt::white);
+    p.drawRect(9, 3, 14, 10);  // paper in
+    p.setBrush(QColor(170, 170, 170));
+    p.drawRoundedRect(3, 12, 26, 12, 3, 3);  // body
+    p.setBrush(Qt::white);
+    p.drawRect(9, 20, 14, 9);  // paper out
+    p.setPen(QPen(QColor(60, 60, 60), 1));
+    p.drawLine(12, 24, 20, 24);
+    p.drawLine(12, 26, 18, 26);
+    return QIcon(pm);
+}
+
+QString samplesFolder(const QString& appFolder)
+{
+    QString beside = appFolder + QStringLiteral("samples");
+    if (QFileInfo(beside).isDir()) return beside;
+    return QStringLiteral(TESSILUX_SAMPLES_DIR);
+}
+
+}  // namespace
+
+frmMain::frmMain(const Start& start, QWidget* parent) : QWidget(parent)
+{
+    screenWidth = [this] {
+        QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+        return s ? s->geometry().width() : 1024;
+    };
+    buildControls();
+    Form_Load(start);
+}
+
+frmMain::~frmMain()
+{
+    // The grid and navigator go before the recordset they show.
+    dtgDrawing->setRecordset(nullptr);
+    Adodc1->setRecordset(nullptr);
+}
+
+void frmMain::buildControls()
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(platform::programTitle());
+    // A sans serif as narrow as the design's, so that captions fit their
+    // controls as designed.
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPointSizeF(8.25);
+    setFont(font);
+    resize(px(kDesignWidth), px(kDesignHeight));
+
+    frmFile = place(new QGroupBox(QStringLiteral("Select Drawing File"), this), "frmFile", 120, 120, 4455, 5055);
+    Drive1 = place(new DriveList(frmFile), "Drive1", 120, 360, 4215, 315);
+    Drive1->setToolTip(QStringLiteral(" Select drive "));
+    Dir1 = place(new FolderList(frmFile), "Dir1", 120, 720, 4215, 1440);
+    Dir1->setToolTip(QStringLiteral(" Select directory "));
+    Combo2 = place(new QComboBox(frmFile), "Combo2", 120, 2280, 2175, 315);
+    Combo2->setEditable(true);
+    Combo2->setInsertPolicy(QComboBox::NoInsert);
+    Combo2->setEditText(QStringLiteral("*.dwg"));
+    Combo2->setToolTip(QStringLiteral(" Specify or select file pattern "));
+    Command3 = place(new QPushButton(QStringLiteral("All"), frmFile), "Command3", 2280, 2280, 375, 255);
+    Command3->setToolTip(QStringLiteral(" Select all drawing files "));
+    Label2 = place(new QLabel(frmFile), "Label2", 2880, 2280, 1215, 255);
+    List3 = place(new QListWidget(frmFile), "List3", 120, 2640, 4215, 2010);
+    Label1 = place(new QLabel(frmFile), "Label1", 120, 4680, 3495, 255);
+    cmdPrint = place(pictureButton(frmFile, printerIcon(), QStringLiteral("Print Drawing")), "cmdPrint", 3960, 4640,
+                     375, 375);
+    cmdOpen = place(pictureButton(this, style()->standardIcon(QStyle::SP_DialogOpenButton), QStringLiteral("Open Drawing")),
+                    "cmdOpen", 3720, 4760, 375, 375);
+
+    frmInfo = place(new QGroupBox(QStringLiteral("Drawing Information"), this), "frmInfo", 4680, 120, 4335, 975);
+    optAttribute = place(new QRadioButton(QStringLiteral("Block Attributes"), frmInfo), "optAttribute", 240, 240, 1575, 255);
+    optMultipleText =
+        place(new QRadioButton(QStringLiteral("Multiple Line Text"), frmInfo), "optMultipleText", 2280, 240, 1695, 255);
+    optSingleText =
+        place(new QRadioButton(QStringLiteral("Single Line Text"), frmInfo), "optSingleText", 240, 600, 1455, 255);
+    optLayer = place(new QRadioButton(QStringLiteral("Layers"), frmInfo), "optLayer", 2280, 600, 975, 255);
+    optExtRef = place(new QRadioButton(QStringLiteral("External References"), frmInfo), "optExtRef", 240, 600, 1695, 255);
+    optImage = place(new QRadioButton(QStringLiteral("Images"), frmInfo), "optImage", 2280, 600, 975, 255);
+    optExtRef->hide();
+    optImage->hide();
+    optAttribute->setChecked(true);
+
+    DDVue1 = place(new ddvue::DDVue(this), "DDVue1", 4680, 1320, 4335, 3615);
+    lblDrawing = place(new QLineEdit(this), "lblDrawing", 4680, 1120, 4335, 285);
+    lblDrawing->setReadOnly(true);
+    lblDrawing->setFocusPolicy(Qt::NoFocus);
+    lblStatus = place(new QLabel(this), "lblStatus", 4680, 4960, 4335, 255);
+
+    dtgDrawing = place(new data::DataGrid(this), "dtgDrawing", 120, 5280, 8895, 1935);
+    Adodc1 = place(new data::RecordNavigator(this), "Adodc1", 6480, 7200, 2535, 330);
+
+    cmdSave = place(pictureButton(this, style()->standardIcon(QStyle::SP_DialogSaveButton), QString()), "cmdSave", 120,
+                    7320, 615, 615);
+    cmdSave->setText(QStringLiteral("&Save"));
+    cmdSave->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    lblWelcome = place(new QLabel(QStringLiteral("Welcome to Tessilux. Press the F1 key for help."), this), "lblWelcome",
+                       120, 7320, 6255, 255);
+    QFont bold = lblWelcome->font();
+    bold.setBold(true);
+    lblWelcome->setFont(bold);
+    Label4 = place(new QLabel(QStringLiteral("Find What"), this), "Label4", 960, 7320, 855, 255);
+    txtFindWhat = place(new QLineEdit(this), "txtFindWhat", 1800, 7320, 1575, 285);
+    Label3 = place(new QLabel(QStringLiteral("Replace With"), this), "Label3", 3480, 7320, 1095, 255);
+    txtReplaceWith = place(new QLineEdit(this), "txtReplaceWith", 4560, 7320, 1575, 285);
+    Command1 = place(new QPushButton(QStringLiteral("Find &First"), this), "Command1", 960, 7680, 855, 255);
+    cmdFind = place(new QPushButton(QStringLiteral("Find &Next"), this), "cmdFind", 1800, 7680, 975, 255);
+    cmdReplace = place(new QPushButton(QStringLiteral("&Replace"), this), "cmdReplace", 2760, 7680, 855, 255);
+    cmdReplaceAll = place(new QPushButton(QStringLiteral("Replace &All"), this), "cmdReplaceAll", 3600, 7680, 1095, 255);
+    cmdDeleteAll = place(new QPushButton(QStringLiteral("&Delete All"), this), "cmdDeleteAll", 4680, 7680, 1095, 255);
+    chkMatchCase = place(new QCheckBox(QStringLiteral("Match Case"), this), "chkMatchCase", 6480, 7560, 1215, 255);
+    chkWholeWord =
+        place(new QCheckBox(QStringLiteral("Find Whole Word Only"), this), "chkWholeWord", 6480, 7800, 1935, 195);
+    cmdHelp = place(pictureButton(this, style()->standardIcon(QStyle::SP_MessageBoxInformation),
+                                  QStringLiteral("About Screen")),
+                    "cmdHelp", 8640, 7560, 375, 375);
+
+    // Hidden until a drawing's content is shown, or while nothing is unsaved.
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdOpen, cmdPrint, cmdSave, Label4, txtFindWhat, Label3,
+                                                      txtReplaceWith, Command1, cmdFind, cmdReplace, cmdReplaceAll,
+                                                      cmdDeleteAll, chkMatchCase, chkWholeWord})
+        w->hide();
+
+    connect(Drive1, &DriveList::driveChanged, this, [this] { Drive1_Change(); });
+    connect(Dir1, &FolderList::pathChanged, this, [this] { Dir1_Change(); });
+    connect(Combo2->lineEdit(), &QLineEdit::textEdited, this, [this] { Combo2_Change(); });
+    connect(Combo2, &QComboBox::activated, this, [this] { Combo2_Click(); });
+    Combo2->lineEdit()->installEventFilter(this);
+    connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+    connect(List3, &QListWidget::itemClicked, this, [this] { List3_Click(); });
+    List3->installEventFilter(this);
+    connect(cmdOpen, &QToolButton::clicked, this, [this] { cmdOpen_Click(); });
+    connect(cmdPrint, &QToolButton::clicked, this, [this] { DDVue1->PrintDrawing(true); });
+    for (QRadioButton* option : {optAttribute, optSingleText, optMultipleText, optLayer, optExtRef, optImage})
+        connect(option, &QRadioButton::clicked, this, [this, option] { optionClicked(option); });
+}
+
+// ------------------------------------------------------------ start and end
+
+void frmMain::Form_Load(const Start& start)
+{
+    // The data-access components are part of the program, so there is
+    // nothing to look for before starting.
+    appFolder_ = withSlash(QCoreApplication::applicationDirPath());
+    findPosition_ = 1;
+
+    // The browser starts at the current folder, then the settings move it.
+    Dir1->setPath(QDir::currentPath());
+    Drive1->setDrive(QDir::currentPath());
+    QString defaultDrive = QStorageInfo(appFolder_).rootPath();
+    StartupSettings s = readStartupSettings(platform::settings(), appFolder_, defaultDrive, samplesFolder(appFolder_));
+    if (Drive1->setDrive(s.drive)) Drive1_Change();
+    Dir1->setPath(s.dir);  // a folder that no longer exists leaves the list where it was
+    bitmapFolder_ = s.bitmapFolder;
+    if (auto option = categoryFromDataSetting(s.data)) {
+        QRadioButton* buttons[] = {optAttribute, optSingleText, optMultipleText, optLayer};
+        QRadioButton* chosen = buttons[static_cast<int>(*option) - 1];
+        chosen->setChecked(true);
+        optionClicked(chosen);
+    }
+    DDVue1->SetSearchPaths(s.paths);
+    Dir1_Change();
+
+    layout_.RecordControlLayout(this);
+    QRect screenArea = screen() ? screen()->availableGeometry() : QRect(0, 0, 1920, 1080);
+    // Qt's limits are on the inner size; the design's inner size is what its
+    // outer size of 9255 by 8430 twips holds inside the window frame.
+    InstallSizeLimits(this, kDesignWidth, kDesignHeight, screenArea.width() * kTwipsPerPixel,
+                      screenArea.height() * kTwipsPerPixel);
+
+    if (!start.drawing.isEmpty()) {
+        openChosenDrawing(start.drawing);
+    } else if (!start.folder.isEmpty()) {
+        Drive1->setDrive(start.folder);
+        Dir1->setPath(start.folder);
+    } else if (s.firstRun) {
+        // The first run shows a drawing at once: the first bundled sample.
+        QStringList samples = listDrawingFiles(s.dir, QStringLiteral("*.dxf"));
+        if (!samples.isEmpty()) openChosenDrawing(QDir(s.dir).filePath(samples.first()));
+    }
+}
+
+void frmMain::Form_Unload()
+{
+    // The save-changes prompt comes first (see closeEvent); from here on
+    // nothing stops the window from closing.
+    DDVue1->CloseDrawing();
+    CategoryOption option = optAttribute->isChecked()     ? CategoryOption::Attributes
+                            : optSingleText->isChecked()  ? CategoryOption::SingleText
+                            : optMultipleText->isChecked() ? CategoryOption::MultiText
+                                                           : CategoryOption::Layers;
+    writeShutdownSettings(platform::settings(), Drive1->drive(), Dir1->path(), bitmapFolder_, option);
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    if (!offerToSave()) {
+        // Saving failed: closing now would lose the changes, so ask first.
+        auto answer = platform::msgBox(QStringLiteral("The changes could not be saved. Close %1 anyway and lose them?")
+                                           .arg(platform::programTitle()),
+                                       platform::MsgButtons::YesNo, platform::MsgIcon::Question,
+                                       platform::programTitle(), 1, this);
+        if (answer != platform::MsgResult::Yes) {
+            event->ignore();
+            return;
+        }
+    }
+    Form_Unload();
+    event->accept();
+}
+
+void frmMain::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    layout_.ScaleControlLayout(this);
+}
+
+void frmMain::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!activatedOnce_) {
+        activatedOnce_ = true;
+        Form_Activate();
+    }
+}
+
+void frmMain::Form_Activate()
+{
+    int width = screenWidth ? screenWidth() : 1024;
+    if (width == 800) {
+        move(x(), 0);
+    } else if (width < 800) {
+        platform::msgBox(platform::programTitle() +
+                             QStringLiteral(" works best with display settings of 800 by 600 pixels and greater."),
+                         platform::MsgButtons::Ok, platform::MsgIcon::Information, platform::programTitle(), 0, this);
+    }
+}
+
+// ------------------------------------------------------------- the browser
+
+void frmMain::Drive1_Change()
+{
+    if (!Dir1->setPath(Drive1->drive())) {
+        // A volume that cannot be read: back to the root volume.
+        Drive1->setDrive(QStringLiteral("/"));
+        Dir1->setPath(QStringLiteral("/"));
+    }
+}
+
+void frmMain::Dir1_Change() { RefreshFileList(true, true); }
+
+void frmMain::Combo2_Change()
+{
+    if (patternRelists(Combo2->currentText())) RefreshFileList(true, true);
+}
+
+void frmMain::Combo2_Click() { RefreshFileList(false, false); }
+
+void frmMain::Combo2_LostFocus()
+{
+    QString text = Combo2->currentText();
+    if (text.isEmpty()) return;
+    platform::WaitCursor wait;
+    for (int i = 0; i < Combo2->count(); ++i)
+        if (Combo2->itemText(i).compare(text, Qt::CaseInsensitive) == 0) return;
+    Combo2->addItem(text);
+    Combo2->setEditText(text);
+}
+
+void frmMain::Command3_Click()
+{
+    if (Combo2->currentText() == QLatin1String("*.dwg")) return;
+    Combo2->setEditText(QStringLiteral("*.dwg"));
+    Combo2_Change();
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == List3 && event->type() == QEvent::KeyPress) {
+        int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            List3_Click();
+            return true;
+        }
+    }
+    if (watched == Combo2->lineEdit()) {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->text() == QLatin1String(".")) {
+            // The period is never typed into the pattern: it completes a
+            // bare name to a DWG pattern.
+            QString text = Combo2->currentText();
+            QString after = patternAfterPeriod(text);
+            if (after != text) {
+                Combo2->setEditText(after);
+                Combo2_Change();
+            }
+            return true;
+        }
+        if (event->type() == QEvent::FocusOut && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
+            Combo2_LostFocus();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::RefreshFileList(bool hideButtons, bool setExtent)
+{
+    platform::WaitCursor wait;
+    if (hideButtons) {
+        cmdPrint->hide();
+        cmdOpen->hide();
+    }
+    QString folder = withSlash(Dir1->path());
+    Label1->clear();
+    List3->clear();
+    QStringList names = listDrawingFiles(folder, Combo2->currentText());
+    List3->addItems(names);
+    if (setExtent) List3->setProperty("horizontalExtent", horizontalExtent(names, QFontMetrics(font())));
+    Label2->setText(fileCountText(static_cast<int>(names.size())));
+}
+
+// --------------------------------------------------------- opening drawings
+
+void frmMain::openChosenDrawing(const QString& path)
+{
+    QFileInfo file(path);
+    Drive1->setDrive(file.absolutePath());
+    Dir1->setPath(file.absolutePath());
+    // List the drawing with the pattern of its own kind, so that it can be
+    // chosen in the list.
+    QStringList listed = listDrawingFiles(Dir1->path(), Combo2->currentText());
+    if (!listed.contains(file.fileName())) {
+        QString suffix = file.suffix().toLower();
+        Combo2->setEditText(suffix == QLatin1String("dwg") || suffix == QLatin1String("dxf")
+                                ? QStringLiteral("*.") + suffix
+                                : QStringLiteral("*.*"));
+        RefreshFileList(true, true);
+    }
+    QList<QListWidgetItem*> items = List3->findItems(file.fileName(), Qt::MatchExactly);
+    if (items.isEmpty()) return;
+    List3->setCurrentItem(items.first());
+    List3_Click();
+}
+
+bool frmMain::DrawingChanged() const { return cmdSave->isVisibleTo(const_cast<frmMain*>(this)); }
+
+bool frmMain::offerToSave()
+{
+    if (!DrawingChanged()) return true;
+    auto answer = platform::msgBox(QStringLiteral("Do you want to save your changes?"), platform::MsgButtons::YesNo,
+                                   platform::MsgIcon::Question, platform::programTitle(), 0, this);
+    if (answer != platform::MsgResult::Yes) return true;
+    platform::WaitCursor wait;
+    return saveDrawing();
+}
+
+bool frmMain::saveDrawing()
+{
+    QString path = currentDrawingPath_;
+    if (!DDVue1->SaveDrawing(path)) {
+        platform::msgBox(QStringLiteral("The drawing could not be saved.\n\n%1").arg(DDVue1->engine().lastError()),
+                         platform::MsgButtons::Ok, platform::MsgIcon::Exclamation, platform::programTitle(), 0, this);
+        return false;
+    }
+    cmdSave->hide();
+    if (path != currentDrawingPath_) {
+        // A DWG is never written: its changes went to a DXF beside it.
+        QString dwg = currentDrawingPath_;
+        currentDrawingPath_ = path;
+        currentDrawingName_ = QFileInfo(path).fileName();
+        lblDrawing->setText(path);
+        if (!dwgSaveTold_) {
+            dwgSaveTold_ = true;
+            platform::msgBox(QStringLiteral("The changes were saved as the DXF file %1.\n\nThe DWG drawing %2 was left "
+                                            "unchanged.")
+                                 .arg(path, dwg),
+                             platform::MsgButtons::Ok, platform::MsgIcon::Information, platform::programTitle(), 0,
+                             this);
+        }
+    }
+    return true;
+}
+
+void frmMain::showStatus(const QString& text) { lblStatus->setText(text); }
+
+void frmMain::List3_Click()
+{
+    QListWidgetItem* item = List3->currentItem();
+    if (!item) return;
+    lblWelcome->hide();
+    if (!offerToSave()) return;  // the changes could not be saved: keep the drawing they belong to
+
+    ProgressReport progress([this](const QString& text) { showStatus(text); },
+                            [this] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+    progress_ = &progress;
+    std::optional<platform::WaitCursor> wait(std::in_place);
+    currentDrawingName_ = item->text();
+    currentDrawingPath_ = withSlash(Dir1->path()) + currentDrawingName_;
+    lblDrawing->setText(currentDrawingPath_);
+    Label1->setText(fileInformationLine(DrawingVersionName(currentDrawingPath_), QFileInfo(currentDrawingPath_)));
+    lblStatus->clear();
+    dwgSaveTold_ = false;
+    drawingPassword_.clear();
+    DDVue1->CloseDrawing();
+    QString opening = QStringLiteral("Opening %1").arg(currentDrawingName_);
+    DDVue1->engine().setProgressHandler([&](int percent) { progress.report(opening, percent * 6 / 10); });
+    QString path = currentDrawingPath_;
+    bool ok = DDVue1->OpenDrawing(path);
+    DDVue1->engine().setProgressHandler(nullptr);
+    wait.reset();
+    if (!ok) {
+        long flag = 0;
+        QString unused;
+        DDVue1->QueryPasswordProtection(unused, flag);
+        if (flag == 0) {
+            showOpenFailure(DDVue1->engine().lastError());
+            progress_ = nullptr;
+            return;
+        }
+        drawingPassword_ = frmPassword::ask(this);
+        Form_Activate();
+        if (drawingPassword_.isEmpty()) {
+            clearGrid();
+            progress_ = nullptr;
+            return;
+        }
+        path = currentDrawingPath_;
+        ok = DDVue1->OpenDrawing(path, drawingPassword_);
+        if (!ok) {
+            showOpenFailure(DDVue1->engine().lastError());
+            progress_ = nullptr;
+            return;
+        }
+    }
+    FillGrid();
+    progress_ = nullptr;
+    int skipped = DDVue1->engine().skippedEntities();
+    if (skipped > 0)
+        showStatus(QStringLiteral("%1 object(s) of kinds that cannot be read from DWG drawings were left out.")
+                       .arg(skipped));
+    else
+        lblStatus->clear();
+}
+
+void frmMain::showOpenFailure(const QString& reason)
+{
+    // Nothing is open now; the grid must not go on listing the drawing that
+    // was open before as if it were this one.
+    clearGrid();
+    QString text = QStringLiteral("Unable to open drawing.");
+    if (!reason.isEmpty()) text += QStringLiteral("\n\n") + reason;
+    platform::msgBox(text, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation, platform::programTitle(), 0,
+                     this);
+}
+
+void frmMain::clearGrid()
+{
+    dtgDrawing->setRecordset(nullptr);
+    Adodc1->setRecordset(nullptr);
+    recordset_.reset();
+    dtgDrawing->showNoData();
+    Adodc1->setCaption(QString());
+    ShowGridControls(false);
+    cmdSave->hide();
+    cmdOpen->hide();
+    cmdPrint->hide();
+    lblStatus->clear();
+}
+
+void frmMain::cmdOpen_Click()
+{
+    if (platform::shellOpen(currentDrawingPath_) <= 32)
+        platform::msgBox(QStringLiteral("Unable to open file."), platform::MsgButtons::Ok, platform::MsgIcon::Exclamation,
+                         platform::programTitle(), 0, this);
+}
+
+QString frmMain::DrawingVersionName(const QString& path)
+{
+    QString p = path;
+    return extract::DrawingVersionNameForCode(DDVue1->GetDrawingVersion(p));
+}
+
+// ---------------------------------------------------------------- the grid
+
+std::optional<extract::Category> frmMain::selectedCategory() const
+{
+    if (optAttribute->isChecked()) return extract::Category::Attributes;
+    if (optSingleText->isChecked()) return extract::Category::SingleText;
+    if (optMultipleText->isChecked()) return extract::Category::MultiText;
+    if (optLayer->isChecked()) return extract::Category::Layers;
+    if (optExtRef->isChecked()) return extract::Category::ExternalReferences;
+    return std::nullopt;
+}
+
+void frmMain::optionClicked(QRadioButton* option)
+{
+    if (List3->selectedItems().isEmpty()) return;
+    if (option == optLayer) cmdDeleteAll->hide();
+    FillGrid();
+}
+
+QString frmMain::workingFolder() const
+{
+    if (!workingDir_) const_cast<frmMain*>(this)->workingDir_ = std::make_unique<QTemporaryDir>();
+    return workingDir_->path();
+}
+
+void frmMain::FillGrid()
+{
+    platform::WaitCursor wait;
+    auto step = [this](const QString& stage, int percent) {
+        if (progress_) progress_->report(stage, percent);
+    };
+    findPosition_ = 1;
+    foundRow_ = -1;
+    lastFoundText_.clear();
+    cellValueBeforeEdit_.clear();
+    currentFilter_.clear();
+    cmdSave->hide();
+    cmdPrint->show();
+    cmdOpen->show();
+
+    QString folder = withSlash(workingFolder());
+    QString content = folder + QStringLiteral("_temp.xml");
+    if (FileExists(content)) QFile::remove(content);
+    std::optional<extract::Category> category = selectedCategory();
+    const extract::CategorySettings* settings = category ? extract::categorySettings(*category) : nullptr;
+    step(QStringLiteral("Listing the drawing's content"), 60);
+    if (settings) {
+        if (settings->valueColumn) valueColumn_ = *settings->valueColumn;
+        dtgDrawing->setAllowDelete(settings->rowDeletion);
+        const auto& f = settings->exportFlags;
+        DDVue1->ExportDrawingContent(content, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7]);
+    }
+    QString flat = folder + QStringLiteral("_flat.xml");
+    if (FileExists(flat)) QFile::remove(flat);
+    step(QStringLiteral("Listing the drawing's content"), 70);
+    if (settings) extract::WriteFlatXml(content, flat, settings->flatCode);
+
+    step(QStringLiteral("Reading the rows"), 80);
+    auto recordset = std::make_unique<data::Recordset>();
+    extract::OpenXmlRecordset(flat, *recordset);
+    step(QStringLiteral("Filling the grid"), 95);
+    // The grid lets go of the old recordset before it goes.
+    dtgDrawing->setRecordset(nullptr);
+    Adodc1->setRecordset(nullptr);
+    recordset_ = std::move(recordset);
+    Adodc1->setRecordset(recordset_.get());
+    if (!category || !extract::showCategory(*dtgDrawing, *recordset_, *category)) {
+        // Nothing to show: "No data"; the working files stay for a look.
+        dtgDrawing->showNoData();
+        ShowGridControls(false);
+        return;
+    }
+    Adodc1->setCaption(QStringLiteral("1 of %1").arg(recordset_->RecordCount()));
+    QFile::remove(content);
+    QFile::remove(flat);
+    ShowGridControls(true);
+}
+
+void frmMain::ShowGridControls(bool show)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{Label4, txtFindWhat, Label3, txtReplaceWith, Command1, cmdFind,
+                                                      cmdReplace, cmdReplaceAll})
+        w->setVisible(show);
+    cmdDeleteAll->setVisible(show && !optLayer->isChecked());
+    chkMatchCase->setVisible(show);
+    chkWholeWord->setVisible(show);
+    dtgDrawing->setEnabled(show);
+    Adodc1->setEnabled(show);
+}
+
+}  // namespace app

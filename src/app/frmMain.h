@@ -1,0 +1,165 @@
+#pragma once
+// The main window: the drawing file browser, the viewer pane, the category
+// options and the grid of the open drawing's content, with the controls for
+// finding, replacing, deleting and saving. Its controls keep the positions of
+// the window's design, scaled with the window.
+
+#include "app/FormLayout.h"
+#include "app/MainWindowLogic.h"
+
+#include "data/DataGrid.h"
+#include "data/RecordNavigator.h"
+#include "data/Recordset.h"
+#include "ddvue/DDVue.h"
+#include "extract/Categories.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+class QRadioButton;
+class QTemporaryDir;
+class QToolButton;
+
+namespace app {
+
+class DriveList;
+class FolderList;
+
+class frmMain : public QWidget {
+    Q_OBJECT
+public:
+    // What the command line asked to start with: a folder, or a drawing.
+    struct Start {
+        QString folder;
+        QString drawing;
+    };
+
+    explicit frmMain(const Start& start = {}, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Reloads the grid with the selected category of the open drawing.
+    void FillGrid();
+    void ShowGridControls(bool show);
+    QString DrawingVersionName(const QString& path);
+
+    // The shared state of the window.
+    const QString& AppFolder() const { return appFolder_; }
+    const QString& CurrentDrawingPath() const { return currentDrawingPath_; }
+    const QString& CurrentDrawingName() const { return currentDrawingName_; }
+    const QString& DrawingPassword() const { return drawingPassword_; }
+    const QString& BitmapFolder() const { return bitmapFolder_; }
+    const QString& CurrentFilter() const { return currentFilter_; }
+    short ValueColumn() const { return valueColumn_; }
+    // Unsaved changes: exactly while the Save button is shown.
+    bool DrawingChanged() const;
+    // The category the option buttons select (none for the Images option).
+    std::optional<extract::Category> selectedCategory() const;
+    data::Recordset* recordset() const { return recordset_.get(); }
+    // Where the working files of the grid fill are kept.
+    QString workingFolder() const;
+
+    // The screen width in pixels that the screen-size check reads; a test
+    // may put another in place.
+    std::function<int()> screenWidth;
+
+    // Controls, by their names.
+    QGroupBox* frmFile;
+    DriveList* Drive1;
+    FolderList* Dir1;
+    QComboBox* Combo2;
+    QPushButton* Command3;
+    QLabel* Label2;
+    QListWidget* List3;
+    QLabel* Label1;
+    QToolButton* cmdPrint;
+    QToolButton* cmdOpen;
+    QGroupBox* frmInfo;
+    QRadioButton* optAttribute;
+    QRadioButton* optSingleText;
+    QRadioButton* optMultipleText;
+    QRadioButton* optLayer;
+    QRadioButton* optExtRef;
+    QRadioButton* optImage;
+    QLineEdit* lblDrawing;
+    ddvue::DDVue* DDVue1;
+    QLabel* lblStatus;
+    data::DataGrid* dtgDrawing;
+    data::RecordNavigator* Adodc1;
+    QToolButton* cmdSave;
+    QLabel* lblWelcome;
+    QLabel* Label4;
+    QLineEdit* txtFindWhat;
+    QLabel* Label3;
+    QLineEdit* txtReplaceWith;
+    QPushButton* Command1;
+    QPushButton* cmdFind;
+    QPushButton* cmdReplace;
+    QPushButton* cmdReplaceAll;
+    QPushButton* cmdDeleteAll;
+    QCheckBox* chkMatchCase;
+    QCheckBox* chkWholeWord;
+    QToolButton* cmdHelp;
+
+    // Event handlers, callable as the events call them.
+    void Drive1_Change();
+    void Dir1_Change();
+    void Combo2_Change();
+    void Combo2_Click();
+    void Combo2_LostFocus();
+    void Command3_Click();
+    void List3_Click();
+    void cmdOpen_Click();
+    void Form_Activate();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void Form_Load(const Start& start);
+    void Form_Unload();
+    void RefreshFileList(bool hideButtons, bool setExtent);
+    void optionClicked(QRadioButton* option);
+    void openChosenDrawing(const QString& path);
+    // Offers to save unsaved changes; false when the person wanted them
+    // saved and saving failed (the drawing then stays as it is).
+    bool offerToSave();
+    bool saveDrawing();
+    void showOpenFailure(const QString& reason);
+    void clearGrid();
+    void showStatus(const QString& text);
+
+    FormLayout layout_;
+    QString appFolder_;
+    QString currentDrawingPath_;
+    QString currentDrawingName_;
+    QString drawingPassword_;
+    QString bitmapFolder_;
+    QString currentFilter_;
+    short valueColumn_ = 7;
+    // The grid search's state, reset by every fill.
+    int findPosition_ = 1;
+    qint64 foundRow_ = -1;
+    QString lastFoundText_;
+    QString cellValueBeforeEdit_;
+    bool dwgSaveTold_ = false;
+    bool activatedOnce_ = false;
+    std::unique_ptr<data::Recordset> recordset_;
+    std::unique_ptr<QTemporaryDir> workingDir_;
+    ProgressReport* progress_ = nullptr;
+};
+
+}  // namespace app

@@ -1,0 +1,525 @@
+// The main window driven as a person would, without a display: start-up and
+// shutdown with their settings, the file browser, opening drawings (with the
+// prompts and failures on the way) and the grid's categories.
+
+#include "TestPaths.h"
+#include "app/FileBrowser.h"
+#include "app/MainWindowLogic.h"
+#include "app/frmMain.h"
+#include "app/frmPassword.h"
+
+#include "platform/Seams.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace app;
+using platform::MsgResult;
+
+namespace {
+
+// A folder of drawings the tests may change: copies of bundled samples,
+// a broken drawing, and a drawing whose name is in capitals.
+struct Folder {
+    QTemporaryDir dir;
+    Folder()
+    {
+        for (const char* name : {"office-floor-plan-2000.dxf", "studio-floor-plan-2018.dxf", "workshop-plan-R12.dxf"})
+            QFile::copy(testpaths::samples(name), dir.filePath(name));
+        QFile::copy(testpaths::samples("apartment-floor-plan-2007.dxf"), dir.filePath("PLAN.DXF"));
+        QFile broken(dir.filePath("broken.dxf"));
+        broken.open(QIODevice::WriteOnly);
+        broken.write("  0\nSECTION\n  2\nHEADER\n");
+    }
+    QString path(const QString& name = QString()) const { return name.isEmpty() ? dir.path() : dir.filePath(name); }
+};
+
+// The seams every window test answers through.
+struct Seams {
+    platform::MemorySettingsStore settings;
+    platform::ScriptedMessageBoxes boxes;
+    platform::ScriptedScreenRunner screens;
+    platform::RecordingShellOpener shell;
+    platform::Installed<platform::SettingsStore> s{settings};
+    platform::Installed<platform::MessageBoxes> b{boxes};
+    platform::Installed<platform::ScreenRunner> r{screens};
+    platform::Installed<platform::ShellOpener> o{shell};
+};
+
+void click(QListWidget* list, const QString& name)
+{
+    auto items = list->findItems(name, Qt::MatchExactly);
+    ASSERT_FALSE(items.isEmpty()) << name.toStdString();
+    list->scrollToItem(items.first());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items.first()).center());
+}
+
+QStringList listed(const QListWidget* list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
+    return out;
+}
+
+QStringList captions(const data::DataGrid* grid)
+{
+    QStringList out;
+    for (int c = 0; c < grid->columnCount(); ++c) out << grid->columnCaption(c);
+    return out;
+}
+
+std::unique_ptr<frmMain> startIn(Seams& seams, const QString& folder, const QString& data = QStringLiteral("1"))
+{
+    seams.settings.values[QStringLiteral("Dir")] = folder;
+    seams.settings.values[QStringLiteral("Drive")] = QStringLiteral("/");
+    seams.settings.values[QStringLiteral("Data")] = data;
+    auto w = std::make_unique<frmMain>();
+    w->screenWidth = [] { return 1280; };
+    w->Combo2->setEditText(QStringLiteral("*.dxf"));
+    w->Combo2_Change();
+    w->show();
+    return w;
+}
+
+}  // namespace
+
+TEST(MainWindowLogic, SettingsCategoryInformationLineAndProgress)
+{
+    EXPECT_EQ(categoryFromDataSetting("4"), CategoryOption::Layers);
+    EXPECT_EQ(categoryFromDataSetting(" 2 "), CategoryOption::SingleText);
+    EXPECT_FALSE(categoryFromDataSetting("7"));
+    EXPECT_FALSE(categoryFromDataSetting("abc"));
+    EXPECT_FALSE(categoryFromDataSetting("256"));
+
+    platform::MemorySettingsStore store;
+    StartupSettings first = readStartupSettings(store, "/opt/tessilux/", "/", "/opt/tessilux/samples");
+    EXPECT_TRUE(first.firstRun);
+    EXPECT_EQ(first.dir, "/opt/tessilux/samples");
+    EXPECT_EQ(first.bitmapFolder, "/opt/tessilux/");
+    EXPECT_EQ(first.data, "1");
+    EXPECT_EQ(first.paths, "");
+    writeShutdownSettings(store, "/", "/home/x", "/home/x/bmp", CategoryOption::MultiText);
+    StartupSettings again = readStartupSettings(store, "/opt/tessilux/", "/", "/opt/tessilux/samples");
+    EXPECT_FALSE(again.firstRun);
+    EXPECT_EQ(again.dir, "/home/x");
+    EXPECT_EQ(store.values["Data"], "3");
+
+    QTemporaryDir dir;
+    QFile f(dir.filePath("a.dxf"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(1234567, 'x'));
+    f.close();
+    QString line = fileInformationLine("R14", QFileInfo(f.fileName()), QLocale(QLocale::English));
+    EXPECT_TRUE(line.startsWith("R14  ")) << line.toStdString();
+    EXPECT_TRUE(line.endsWith("  1,234,567")) << line.toStdString();
+    EXPECT_EQ(fileInformationLine("R14", QFileInfo(dir.filePath("gone.dxf"))), "");
+
+    QStringList shown;
+    int repaints = 0;
+    ProgressReport quiet([&](const QString& t) { shown << t; }, [&] { ++repaints; }, 60000);
+    quiet.report("Opening", 10);
+    EXPECT_TRUE(shown.isEmpty()) << "short work shows nothing";
+    ProgressReport slow([&](const QString& t) { shown << t; }, [&] { ++repaints; }, 0);
+    slow.report("Opening plan.dxf", 45);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0], "Opening plan.dxf... 45%");
+    EXPECT_EQ(repaints, 1);
+}
+
+TEST(MainWindowLogic, BrowserRules)
+{
+    EXPECT_TRUE(patternRelists("*.DWG"));
+    EXPECT_TRUE(patternRelists("plan*.dxf"));
+    EXPECT_FALSE(patternRelists("*.dw"));
+    EXPECT_FALSE(patternRelists("*.*"));
+    EXPECT_EQ(patternAfterPeriod("A1"), "A1.dwg");
+    EXPECT_EQ(patternAfterPeriod("*.dwg"), "*.dwg");
+    EXPECT_EQ(fileCountText(0), "");
+    EXPECT_EQ(fileCountText(1), "1 file.");
+    EXPECT_EQ(fileCountText(12), "12 files.");
+    Folder folder;
+    EXPECT_EQ(listDrawingFiles(folder.path(), "*.dxf"),
+              (QStringList{"broken.dxf", "office-floor-plan-2000.dxf", "PLAN.DXF", "studio-floor-plan-2018.dxf",
+                           "workshop-plan-R12.dxf"}));
+    EXPECT_EQ(listDrawingFiles(folder.path(), "*.dwg"), QStringList());
+}
+
+TEST(MainWindow, ControlsStandWhereTheDesignPutsThem)
+{
+    Seams seams;
+    Folder folder;
+    auto w = startIn(seams, folder.path());
+    EXPECT_EQ(w->windowTitle(), "Tessilux");
+    EXPECT_EQ(w->objectName(), "frmMain");
+    struct Expected {
+        const char* name;
+        int l, t, wd, h;
+        bool visible;
+    } expected[] = {
+        {"frmFile", 120, 120, 4455, 5055, true},   {"Drive1", 120, 360, 4215, 315, true},
+        {"Dir1", 120, 720, 4215, 1440, true},      {"Combo2", 120, 2280, 2175, 315, true},
+        {"Command3", 2280, 2280, 375, 255, true},  {"List3", 120, 2640, 4215, 2010, true},
+        {"cmdPrint", 3960, 4640, 375, 375, false}, {"cmdOpen", 3720, 4760, 375, 375, false},
+        {"frmInfo", 4680, 120, 4335, 975, true},   {"optLayer", 2280, 600, 975, 255, true},
+        {"DDVue1", 4680, 1320, 4335, 3615, true},  {"dtgDrawing", 120, 5280, 8895, 1935, true},
+        {"Adodc1", 6480, 7200, 2535, 330, true},   {"cmdSave", 120, 7320, 615, 615, false},
+        {"lblWelcome", 120, 7320, 6255, 255, true}, {"cmdDeleteAll", 4680, 7680, 1095, 255, false},
+        {"chkWholeWord", 6480, 7800, 1935, 195, false}, {"cmdHelp", 8640, 7560, 375, 375, true},
+        {"optImage", 2280, 600, 975, 255, false},  {"optExtRef", 240, 600, 1695, 255, false},
+    };
+    for (const auto& e : expected) {
+        QWidget* c = w->findChild<QWidget*>(e.name);
+        ASSERT_TRUE(c) << e.name;
+        EXPECT_EQ(c->geometry(), QRect(px(e.l), px(e.t), px(e.wd), px(e.h))) << e.name;
+        EXPECT_EQ(c->isVisibleTo(w.get()), e.visible) << e.name;
+    }
+    EXPECT_EQ(w->Combo2->toolTip(), " Specify or select file pattern ");
+    EXPECT_EQ(w->cmdOpen->toolTip(), "Open Drawing");
+    EXPECT_EQ(w->Command3->text(), "All");
+    EXPECT_EQ(w->lblWelcome->text(), "Welcome to Tessilux. Press the F1 key for help.");
+    EXPECT_TRUE(w->optAttribute->isChecked());
+    EXPECT_EQ(w->frmInfo->title(), "Drawing Information");
+
+    // Proportional scaling from the design, and the size limits.
+    QRect list = w->List3->geometry();
+    float listFont = static_cast<float>(w->List3->font().pointSizeF());
+    EXPECT_EQ(w->minimumSize(), QSize(px(9135), px(8025)));
+    EXPECT_LE(w->maximumWidth(), 4000) << "no larger than the screen";
+    w->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    w->resize(px(9135) * 2, px(8025) * 2);
+    EXPECT_NEAR(w->List3->geometry().width(), list.width() * 2, 1);
+    EXPECT_NEAR(w->List3->geometry().y(), list.y() * 2, 1);
+    EXPECT_NEAR(w->List3->font().pointSizeF(), listFont * 2, 0.01);
+    w->resize(px(9135) * 2, px(8025));
+    EXPECT_NEAR(w->List3->geometry().width(), list.width() * 2, 1);
+    EXPECT_NEAR(w->List3->geometry().height(), list.height(), 1);
+    EXPECT_NEAR(w->List3->font().pointSizeF(), listFont, 0.01) << "the smaller ratio keeps the fonts";
+}
+
+TEST(MainWindow, StartUpRestoresSettingsAndShutdownStoresThem)
+{
+    Seams seams;
+    Folder folder;
+    seams.settings.values["BMPDir"] = "/tmp/pictures/";
+    seams.settings.values["Paths"] = "/srv/fonts;/srv/xrefs";
+    {
+        auto w = startIn(seams, folder.path(), "4");
+        EXPECT_EQ(QDir(w->Dir1->path()), QDir(folder.path()));
+        EXPECT_TRUE(w->optLayer->isChecked());
+        EXPECT_EQ(w->BitmapFolder(), "/tmp/pictures/");
+        EXPECT_EQ(w->DDVue1->engine().searchPaths(), "/srv/fonts;/srv/xrefs");
+        EXPECT_TRUE(w->AppFolder().endsWith('/'));
+        EXPECT_EQ(w->CurrentDrawingPath(), "");
+        w->optMultipleText->setChecked(true);
+        w->close();
+    }
+    EXPECT_EQ(seams.settings.values["Data"], "3");
+    EXPECT_EQ(QDir(seams.settings.values["Dir"]), QDir(folder.path()));
+    EXPECT_EQ(seams.settings.values["BMPDir"], "/tmp/pictures/");
+    EXPECT_EQ(seams.settings.values["Paths"], "/srv/fonts;/srv/xrefs") << "only the options screen stores the paths";
+    EXPECT_EQ(seams.boxes.shown.size(), 0u);
+
+    // A setting that names no category leaves Block Attributes; a folder that
+    // is gone leaves the list where it was.
+    seams.settings.values["Data"] = "abc";
+    seams.settings.values["Dir"] = folder.path("gone");
+    frmMain w2;
+    EXPECT_TRUE(w2.optAttribute->isChecked());
+    EXPECT_NE(QDir(w2.Dir1->path()), QDir(folder.path("gone")));
+}
+
+TEST(MainWindow, TheFirstRunShowsTheBundledSamplesWithADrawingOpen)
+{
+    Seams seams;  // no settings at all
+    frmMain w;
+    EXPECT_EQ(QDir(w.Dir1->path()).dirName(), "samples");
+    EXPECT_GT(w.List3->count(), 3);
+    EXPECT_FALSE(w.CurrentDrawingPath().isEmpty());
+    EXPECT_TRUE(w.DDVue1->engine().isOpen());
+    EXPECT_TRUE(w.Adodc1->caption().startsWith("1 of "));
+    EXPECT_EQ(seams.boxes.shown.size(), 0u);
+}
+
+TEST(MainWindow, TheBrowserListsByPattern)
+{
+    Seams seams;
+    Folder folder;
+    auto w = startIn(seams, folder.path());
+    EXPECT_EQ(listed(w->List3).size(), 5);
+    EXPECT_TRUE(listed(w->List3).contains("PLAN.DXF")) << "names match without regard to case";
+    EXPECT_EQ(w->Label2->text(), "5 files.");
+
+    // Editing the pattern (a period cannot be typed, so pasted here)
+    // relists only when it ends in .dwg or .dxf.
+    QLineEdit* pattern = w->Combo2->lineEdit();
+    pattern->selectAll();
+    pattern->insert("office*.dx");
+    EXPECT_EQ(listed(w->List3).size(), 5) << "*.dx relists nothing yet";
+    QTest::keyClicks(pattern, "F");
+    EXPECT_EQ(listed(w->List3), QStringList{"office-floor-plan-2000.dxf"});
+    EXPECT_EQ(w->Label2->text(), "1 file.");
+
+    // The period completes a bare name to a DWG pattern and is never typed.
+    pattern->selectAll();
+    QTest::keyClicks(pattern, "office");
+    QTest::keyClick(pattern, '.');
+    EXPECT_EQ(w->Combo2->currentText(), "office.dwg");
+    EXPECT_TRUE(w->List3->count() == 0);
+    EXPECT_EQ(w->Label2->text(), "");
+    QTest::keyClick(pattern, '.');
+    EXPECT_EQ(w->Combo2->currentText(), "office.dwg");
+
+    // Leaving the box keeps the pattern in its list, once.
+    w->Combo2_LostFocus();
+    w->Combo2->setEditText("OFFICE.DWG");
+    w->Combo2_LostFocus();
+    EXPECT_EQ(w->Combo2->count(), 1);
+
+    // "All" goes back to *.dwg; picking from the list relists whatever it is.
+    w->Command3_Click();
+    EXPECT_EQ(w->Combo2->currentText(), "*.dwg");
+    w->Combo2->addItem("*.*");
+    w->Combo2->setCurrentIndex(w->Combo2->count() - 1);
+    w->Combo2_Click();
+    EXPECT_EQ(listed(w->List3).size(), 5);
+}
+
+TEST(MainWindow, ClickingADrawingShowsItAndListsItsContentInEveryCategory)
+{
+    Seams seams;
+    Folder folder;
+    auto w = startIn(seams, folder.path());
+    click(w->List3, "office-floor-plan-2000.dxf");
+    EXPECT_FALSE(w->lblWelcome->isVisible());
+    EXPECT_EQ(w->CurrentDrawingName(), "office-floor-plan-2000.dxf");
+    EXPECT_EQ(w->CurrentDrawingPath(), folder.path("office-floor-plan-2000.dxf"));
+    EXPECT_EQ(w->lblDrawing->text(), w->CurrentDrawingPath());
+    EXPECT_TRUE(w->Label1->text().startsWith("v2000  ")) << w->Label1->text().toStdString();
+    EXPECT_TRUE(w->cmdOpen->isVisible());
+    EXPECT_TRUE(w->cmdPrint->isVisible());
+    EXPECT_FALSE(w->cmdSave->isVisible());
+    EXPECT_TRUE(w->txtFindWhat->isVisible());
+    EXPECT_TRUE(w->cmdDeleteAll->isVisible());
+    EXPECT_TRUE(w->dtgDrawing->isEnabled());
+    EXPECT_EQ(captions(w->dtgDrawing), (QStringList{"Block", "Layout", "Name", "LayerName", "X", "Y", "AttributeTag",
+                                                    "*AttributeValue"}));
+    EXPECT_EQ(w->ValueColumn(), 7);
+    EXPECT_EQ(w->Adodc1->caption(), QStringLiteral("1 of %1").arg(w->recordset()->RecordCount()));
+    EXPECT_GT(w->recordset()->RecordCount(), 10);
+
+    QTest::mouseClick(w->optSingleText, Qt::LeftButton);
+    EXPECT_EQ(captions(w->dtgDrawing), (QStringList{"Block", "Layout", "*Value", "X", "Y"}));
+    EXPECT_EQ(w->ValueColumn(), 2);
+    EXPECT_TRUE(w->dtgDrawing->isColumnLocked(0));
+    EXPECT_FALSE(w->dtgDrawing->isColumnLocked(2));
+
+    QTest::mouseClick(w->optMultipleText, Qt::LeftButton);
+    EXPECT_EQ(captions(w->dtgDrawing), (QStringList{"Block", "Layout", "*Value", "X", "Y"}));
+
+    QTest::mouseClick(w->optLayer, Qt::LeftButton);
+    EXPECT_EQ(captions(w->dtgDrawing), (QStringList{"Name", "*Display", "*Color"}));
+    EXPECT_EQ(w->ValueColumn(), 1);
+    EXPECT_FALSE(w->cmdDeleteAll->isVisible()) << "layers are not deleted";
+    EXPECT_FALSE(w->dtgDrawing->allowDelete());
+
+    // External references keep the value column of the category before.
+    w->optExtRef->setChecked(true);
+    w->FillGrid();
+    EXPECT_EQ(w->ValueColumn(), 1);
+    // Images have no content: "No data", the controls go.
+    w->optImage->setChecked(true);
+    w->FillGrid();
+    EXPECT_TRUE(w->dtgDrawing->showsNoData());
+    EXPECT_FALSE(w->dtgDrawing->isEnabled());
+    EXPECT_FALSE(w->txtFindWhat->isVisible());
+
+    EXPECT_EQ(seams.boxes.shown.size(), 0u);
+    // The working files go after a fill that showed rows.
+    QTest::mouseClick(w->optAttribute, Qt::LeftButton);
+    EXPECT_FALSE(QFile::exists(w->workingFolder() + "/_temp.xml"));
+    EXPECT_FALSE(QFile::exists(w->workingFolder() + "/_flat.xml"));
+}
+
+TEST(MainWindow, CategoriesChangeNothingBeforeADrawingIsChosen)
+{
+    Seams seams;
+    Folder folder;
+    auto w = startIn(seams, folder.path());
+    QTest::mouseClick(w->optLayer, Qt::LeftButton);
+    EXPECT_EQ(w->dtgDrawing->columnCount(), 0);
+    EXPECT_FALSE(w->DDVue1->engine().isOpen());
+}
+
+TEST(MainWindow, UnsavedChangesAreOfferedForSavingBeforeAnotherDrawingOpens)
+{
+    Seams seams;
+    Folder folder;
+    auto w = startIn(seams, folder.path());
+    QString plan = folder.path("office-floor-plan-2000.dxf");
+    auto contents = [](const QString& path) {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    };
+    QByteArray before = contents(plan);
+
+    // No: the changes are dropped.
+    click(w->List3, "office-floor-plan-2000.dxf");
+    QString layer = QStringLiteral("0"), off = QStringLiteral("Off");
+    ASSERT_TRUE(w->DDVue1->SetLayerDisplay(layer, off));
+    w->cmdSave->show();
+    seams.boxes.answers = {MsgResult::No};
+    click(w->List3, "workshop-plan-R12.dxf");
+    ASSERT_EQ(seams.boxes.shown.size(), 1u);
+    EXPECT_EQ(seams.boxes.shown[0].text, "Do you want to save your changes?");
+    EXPECT_EQ(seams.boxes.shown[0].buttons, platform::MsgButtons::YesNo);
+    EXPECT_EQ(seams.boxes.shown[0].icon, platform::MsgIcon::Question);
+    EXPECT_EQ(contents(plan), before);
+    EXPECT_EQ(w->CurrentDrawingName(), "workshop-plan-R12.dxf");
+
+    // Yes: the first drawing is saved to its own file before the next opens.
+    click(w->List3, "office-floor-plan-2000.dxf");
+    ASSERT_TRUE(w->DDVue1->SetLayerDisplay(layer, off));
+    w->cmdSave->show();
+    seams.boxes.answers = {MsgResult::Yes};
+    click(w->List3, "studio-floor-plan-2018.dxf");
+    EXPECT_NE(contents(plan), before);
+    EXPECT_FALSE(w->DrawingChanged());
+    EXPECT_EQ(w->CurrentDrawingName(), "studio-floor-plan-2018.dxf");
+
+    // And again at shutdown.
+    ASSERT_TRUE(w->DDVue1->SetLayerDisplay(layer, off));
+    w->cmdSave->show();
+    QByteArray studio = contents(folder.path("studio-floor-plan-2018.dxf"));
+    seams.boxes.answers = {MsgResult::Yes};
+    w->close();
+    EXPECT_NE(contents(folder.path("studio-floor-plan-2018.dxf")), studio);
+    EXPECT_EQ(seams.boxes.unexpected, 0);
+}
+
+TEST(MainWindow, ADrawingThatCannotBeOpenedSaysWhyAndClearsTheGrid)
+{
+    Seams seams;
+    Folder folder;
+    auto w = startIn(seams, folder.path());
+    click(w->List3, "office-floor-plan-2000.dxf");
+    ASSERT_GT(w->recordset()->RecordCount(), 0);
+    click(w->List3, "broken.dxf");
+    ASSERT_EQ(seams.boxes.shown.size(), 1u);
+    EXPECT_TRUE(seams.boxes.shown[0].text.startsWith("Unable to open drawing."));
+    EXPECT_TRUE(seams.boxes.shown[0].text.contains("truncated")) << seams.boxes.shown[0].text.toStdString();
+    EXPECT_EQ(seams.boxes.shown[0].icon, platform::MsgIcon::Exclamation);
+    EXPECT_TRUE(w->dtgDrawing->showsNoData()) << "the previous drawing's rows are gone";
+    EXPECT_FALSE(w->txtFindWhat->isVisible());
+    EXPECT_FALSE(w->cmdOpen->isVisible());
+    EXPECT_EQ(w->lblDrawing->text(), folder.path("broken.dxf"));
+}
+
+TEST(MainWindow, AProtectedDrawingAsksForItsPassword)
+{
+    Seams seams;
+    Folder folder;
+    QFile in(testpaths::corpus("sample_2018.dwg"));
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    QByteArray bytes = in.readAll();
+    bytes[0x18] = 1;  // the header's security flags: encrypted
+    QFile out(folder.path("locked.dwg"));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(bytes);
+    out.close();
+    auto w = startIn(seams, folder.path());
+    w->Command3_Click();
+    ASSERT_EQ(listed(w->List3), QStringList{"locked.dwg"});
+
+    // Cancel: nothing is said, nothing is listed.
+    seams.screens.handlers.push_back([](QDialog& d) { static_cast<frmPassword&>(d).cmdCancel->click(); });
+    click(w->List3, "locked.dwg");
+    EXPECT_EQ(seams.screens.shown, std::vector<QString>{"frmPassword"});
+    EXPECT_EQ(seams.boxes.shown.size(), 0u);
+    EXPECT_EQ(w->DrawingPassword(), "");
+
+    // A password that does not open it: "Unable to open drawing."
+    seams.screens.handlers.push_back([](QDialog& d) {
+        auto& p = static_cast<frmPassword&>(d);
+        QTest::keyClicks(p.txtPassword, "secret");
+        p.cmdOK->click();
+    });
+    click(w->List3, "locked.dwg");
+    EXPECT_EQ(w->DrawingPassword(), "secret");
+    ASSERT_EQ(seams.boxes.shown.size(), 1u);
+    EXPECT_TRUE(seams.boxes.shown[0].text.startsWith("Unable to open drawing."));
+    EXPECT_TRUE(w->dtgDrawing->showsNoData());
+}
+
+TEST(MainWindow, OpenHandsTheDrawingToTheDesktop)
+{
+    Seams seams;
+    Folder folder;
+    auto w = startIn(seams, folder.path());
+    click(w->List3, "workshop-plan-R12.dxf");
+    QTest::mouseClick(w->cmdOpen, Qt::LeftButton);
+    ASSERT_EQ(seams.shell.opened.size(), 1u);
+    EXPECT_EQ(seams.shell.opened[0].toLocalFile(), folder.path("workshop-plan-R12.dxf"));
+    seams.shell.result = false;
+    QTest::mouseClick(w->cmdOpen, Qt::LeftButton);
+    ASSERT_EQ(seams.boxes.shown.size(), 1u);
+    EXPECT_EQ(seams.boxes.shown[0].text, "Unable to open file.");
+}
+
+TEST(MainWindow, TheScreenSizeCheck)
+{
+    Seams seams;
+    Folder folder;
+    auto w = startIn(seams, folder.path());
+    w->move(40, 50);
+    w->screenWidth = [] { return 1024; };
+    w->Form_Activate();
+    EXPECT_EQ(seams.boxes.shown.size(), 0u);
+    w->screenWidth = [] { return 800; };
+    w->Form_Activate();
+    EXPECT_EQ(seams.boxes.shown.size(), 0u);
+    EXPECT_EQ(w->y(), 0);
+    w->screenWidth = [] { return 799; };
+    w->Form_Activate();
+    w->Form_Activate();
+    ASSERT_EQ(seams.boxes.shown.size(), 2u) << "at every activation";
+    EXPECT_EQ(seams.boxes.shown[0].text, "Tessilux works best with display settings of 800 by 600 pixels and greater.");
+    EXPECT_EQ(seams.boxes.shown[0].icon, platform::MsgIcon::Information);
+}
+
+TEST(MainWindow, ADwgIsSavedAsADxfBesideItAndThePersonIsToldOnce)
+{
+    Seams seams;
+    Folder folder;
+    QFile::copy(testpaths::corpus("sample_2018.dwg"), folder.path("site.dwg"));
+    auto w = startIn(seams, folder.path());
+    w->Command3_Click();
+    click(w->List3, "site.dwg");
+    ASSERT_TRUE(w->DDVue1->engine().isOpen()) << w->DDVue1->engine().lastError().toStdString();
+    EXPECT_TRUE(w->Label1->text().startsWith("v2018  "));
+    EXPECT_TRUE(w->lblStatus->text().contains("left out")) << w->lblStatus->text().toStdString();
+    QString layer = QStringLiteral("0"), off = QStringLiteral("Off");
+    ASSERT_TRUE(w->DDVue1->SetLayerDisplay(layer, off));
+    w->cmdSave->show();
+    seams.boxes.answers = {MsgResult::Yes};
+    w->close();
+    ASSERT_EQ(seams.boxes.shown.size(), 2u);
+    EXPECT_TRUE(seams.boxes.shown[1].text.contains("site.dxf"));
+    EXPECT_TRUE(seams.boxes.shown[1].text.contains("left unchanged"));
+    EXPECT_TRUE(QFile::exists(folder.path("site.dxf")));
+    EXPECT_EQ(w->CurrentDrawingPath(), folder.path("site.dxf"));
+    EXPECT_EQ(w->lblDrawing->text(), folder.path("site.dxf"));
+}
