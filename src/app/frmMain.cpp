@@ -5,9 +5,7 @@
 #include "app/frmPassword.h"
 
 #include "extract/CategoryContent.h"
-#include "extract/FlatDocument.h"
 #include "extract/VersionNames.h"
-#include "extract/XmlRecordset.h"
 #include "platform/Messages.h"
 #include "platform/Settings.h"
 #include "platform/Shell.h"
@@ -30,7 +28,6 @@
 #include <QScreen>
 #include <QStorageInfo>
 #include <QStyle>
-#include <QTemporaryDir>
 #include <QToolButton>
 
 namespace app {
@@ -568,12 +565,6 @@ void frmMain::optionClicked(QRadioButton* option)
     FillGrid();
 }
 
-QString frmMain::workingFolder() const
-{
-    if (!workingDir_) const_cast<frmMain*>(this)->workingDir_ = std::make_unique<QTemporaryDir>();
-    return workingDir_->path();
-}
-
 void frmMain::FillGrid()
 {
     platform::WaitCursor wait;
@@ -589,26 +580,18 @@ void frmMain::FillGrid()
     cmdPrint->show();
     cmdOpen->show();
 
-    QString folder = withSlash(workingFolder());
-    QString content = folder + QStringLiteral("_temp.xml");
-    if (FileExists(content)) QFile::remove(content);
+    // The content document and the flat document pass from step to step in
+    // memory, byte for byte what the working files would hold: writing and
+    // reading them back would cost more than the rest of the fill.
     std::optional<extract::Category> category = selectedCategory();
     const extract::CategorySettings* settings = category ? extract::categorySettings(*category) : nullptr;
-    step(QStringLiteral("Listing the drawing's content"), 60);
     if (settings) {
         if (settings->valueColumn) valueColumn_ = *settings->valueColumn;
         dtgDrawing->setAllowDelete(settings->rowDeletion);
-        const auto& f = settings->exportFlags;
-        DDVue1->ExportDrawingContent(content, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7]);
     }
-    QString flat = folder + QStringLiteral("_flat.xml");
-    if (FileExists(flat)) QFile::remove(flat);
-    step(QStringLiteral("Listing the drawing's content"), 70);
-    if (settings) extract::WriteFlatXml(content, flat, settings->flatCode);
-
-    step(QStringLiteral("Reading the rows"), 80);
+    step(QStringLiteral("Listing the drawing's content"), 65);
     auto recordset = std::make_unique<data::Recordset>();
-    extract::OpenXmlRecordset(flat, *recordset);
+    if (category && DDVue1->engine().isOpen()) extract::loadCategory(DDVue1->engine(), *category, *recordset);
     step(QStringLiteral("Filling the grid"), 95);
     // The grid lets go of the old recordset before it goes.
     dtgDrawing->setRecordset(nullptr);
@@ -616,14 +599,11 @@ void frmMain::FillGrid()
     recordset_ = std::move(recordset);
     Adodc1->setRecordset(recordset_.get());
     if (!category || !extract::showCategory(*dtgDrawing, *recordset_, *category)) {
-        // Nothing to show: "No data"; the working files stay for a look.
         dtgDrawing->showNoData();
         ShowGridControls(false);
         return;
     }
     Adodc1->setCaption(QStringLiteral("1 of %1").arg(recordset_->RecordCount()));
-    QFile::remove(content);
-    QFile::remove(flat);
     ShowGridControls(true);
 }
 

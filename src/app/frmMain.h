@@ -27,7 +27,6 @@ class QListWidget;
 class QListWidgetItem;
 class QPushButton;
 class QRadioButton;
-class QTemporaryDir;
 class QToolButton;
 
 namespace app {
@@ -65,8 +64,6 @@ public:
     // The category the option buttons select (none for the Images option).
     std::optional<extract::Category> selectedCategory() const;
     data::Recordset* recordset() const { return recordset_.get(); }
-    // Where the working files of the grid fill are kept.
-    QString workingFolder() const;
 
     // The screen width in pixels that the screen-size check reads; a test
     // may put another in place.
@@ -158,7 +155,6 @@ private:
     bool dwgSaveTold_ = false;
     bool activatedOnce_ = false;
     std::unique_ptr<data::Recordset> recordset_;
-    std::unique_ptr<QTemporaryDir> workingDir_;
     ProgressReport* progress_ = nullptr;
 };
 

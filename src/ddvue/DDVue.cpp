@@ -33,10 +33,28 @@ DDVue::DDVue(QWidget* parent) : QWidget(parent)
     view_.setViewport(width(), height());
 }
 
-DDVue::~DDVue() { releaseScene(); }
+DDVue::~DDVue()
+{
+    ready();
+    releaseScene();
+}
+
+void DDVue::ready()
+{
+    if (!building_.valid()) return;
+    building_.get();
+    built();
+}
+
+void DDVue::built()
+{
+    if (!userMoved_) zoomToExtents();
+    update();
+}
 
 void DDVue::releaseScene()
 {
+    ready();
     // The scene stops following the engine's drawing; a drawing the engine
     // no longer holds is gone already and is not touched.
     if (scene_.document() && scene_.document() == engine_.document()) scene_.detach();
@@ -47,9 +65,17 @@ bool DDVue::OpenDrawing(QString& path, const QString& password)
 {
     releaseScene();
     bool ok = engine_.OpenDrawing(path, password);
-    if (ok) scene_.attach(*engine_.document(), engine_.path(), engine_.searchPaths());
     userMoved_ = false;
-    zoomToExtents();
+    if (ok) {
+        dxf::Document* doc = engine_.document();
+        QString drawing = engine_.path(), search = engine_.searchPaths();
+        building_ = std::async(std::launch::async, [this, doc, drawing, search] {
+            scene_.attach(*doc, drawing, search);
+            QMetaObject::invokeMethod(this, [this] { ready(); }, Qt::QueuedConnection);
+        });
+    } else {
+        zoomToExtents();
+    }
     update();
     return ok;
 }
@@ -71,28 +97,40 @@ bool DDVue::ExportDrawingContent(QString& outputPath, long f1, long f2, long f3,
 
 bool DDVue::edited(bool ok)
 {
+    ready();
     update();
     return ok;
 }
 
 bool DDVue::SetAttributeValue(QString& value, const QString& attributeHandle)
 {
+    ready();
     return edited(engine_.SetAttributeValue(value, attributeHandle));
 }
 
 bool DDVue::SaveDrawing(QString& path) { return engine_.SaveDrawing(path); }
 
-bool DDVue::SetTextValue(const QString& handle, QString& value) { return edited(engine_.SetTextValue(handle, value)); }
+bool DDVue::SetTextValue(const QString& handle, QString& value)
+{
+    ready();
+    return edited(engine_.SetTextValue(handle, value));
+}
 
-bool DDVue::SetEntityColor(const QString& handle, long color) { return edited(engine_.SetEntityColor(handle, color)); }
+bool DDVue::SetEntityColor(const QString& handle, long color)
+{
+    ready();
+    return edited(engine_.SetEntityColor(handle, color));
+}
 
 bool DDVue::SetLayerDisplay(const QString& layerName, QString& state)
 {
+    ready();
     return edited(engine_.SetLayerDisplay(layerName, state));
 }
 
 void DDVue::SetSearchPaths(const QString& paths)
 {
+    ready();
     engine_.SetSearchPaths(paths);
     scene_.setSearchPaths(paths);
     update();
@@ -100,9 +138,17 @@ void DDVue::SetSearchPaths(const QString& paths)
 
 long DDVue::GetDrawingVersion(QString& path) { return engine_.GetDrawingVersion(path); }
 
-bool DDVue::SetLayerColor(const QString& layerName, long color) { return edited(engine_.SetLayerColor(layerName, color)); }
+bool DDVue::SetLayerColor(const QString& layerName, long color)
+{
+    ready();
+    return edited(engine_.SetLayerColor(layerName, color));
+}
 
-bool DDVue::DeleteEntity(const QString& handle) { return edited(engine_.DeleteEntity(handle)); }
+bool DDVue::DeleteEntity(const QString& handle)
+{
+    ready();
+    return edited(engine_.DeleteEntity(handle));
+}
 
 void DDVue::QueryPasswordProtection(QString& unused, long& flag) { engine_.QueryPasswordProtection(unused, flag); }
 
@@ -110,12 +156,14 @@ void DDVue::QueryPasswordProtection(QString& unused, long& flag) { engine_.Query
 
 void DDVue::zoomToExtents()
 {
+    if (building()) return;  // the view zooms to the drawing once it is built
     view_.setViewport(width(), height());
     view_.zoomToExtents(scene_.scene().extents());
 }
 
 double DDVue::fitScale()
 {
+    ready();
     render::ViewTransform fit = view_;
     fit.zoomToExtents(scene_.scene().extents());
     return fit.scale();
@@ -123,6 +171,7 @@ double DDVue::fitScale()
 
 void DDVue::ScreenToDrawing(double x, double y, double& drawingX, double& drawingY) const
 {
+    const_cast<DDVue*>(this)->ready();
     QPointF p = view_.pixelToWorld(x, y);
     drawingX = p.x();
     drawingY = p.y();
@@ -135,6 +184,12 @@ void DDVue::Move(int left, int top, int width, int height)
 
 void DDVue::paintEvent(QPaintEvent*)
 {
+    if (building()) {
+        // The drawing shows as soon as its scene is built.
+        QPainter p(this);
+        p.fillRect(rect(), Qt::black);
+        return;
+    }
     // A drawing opened or closed through engine() directly: the scene
     // follows it here.
     if (scene_.document() != engine_.document()) {
@@ -197,6 +252,7 @@ void DDVue::wheelEvent(QWheelEvent* event)
 
 void DDVue::mousePressEvent(QMouseEvent* event)
 {
+    ready();
     if (event->button() == Qt::LeftButton || event->button() == Qt::MiddleButton) {
         dragging_ = true;
         dragFrom_ = event->position().toPoint();
@@ -207,6 +263,7 @@ void DDVue::mousePressEvent(QMouseEvent* event)
 
 void DDVue::mouseMoveEvent(QMouseEvent* event)
 {
+    if (dragging_) ready();
     QPoint at(static_cast<int>(std::floor(event->position().x())), static_cast<int>(std::floor(event->position().y())));
     if (dragging_ && (event->buttons() & (Qt::LeftButton | Qt::MiddleButton))) {
         QPoint delta = event->position().toPoint() - dragFrom_;
@@ -240,6 +297,7 @@ void DDVue::mouseDoubleClickEvent(QMouseEvent* event)
 
 QImage DDVue::viewImage()
 {
+    ready();
     render::ViewTransform v = view_;
     QSize size(width(), height());
     if (size.isEmpty()) {
@@ -287,6 +345,7 @@ bool DDVue::PrintDrawing(bool showDialog)
 
 bool DDVue::printTo(QPrinter& printer, bool showDialog)
 {
+    ready();
     if (showDialog) {
         if (printDialog_) {
             if (!printDialog_(printer, this)) return false;

@@ -18,6 +18,8 @@
 #include <QPoint>
 #include <QWidget>
 
+#include <future>
+
 #include <functional>
 
 class QPrinter;
@@ -72,7 +74,11 @@ public:
     // The current view as a picture of the widget's size (800 x 600, zoomed to
     // the extents, while the widget has no size).
     QImage viewImage();
-    const render::ViewTransform& view() const { return view_; }
+    const render::ViewTransform& view()
+    {
+        ready();
+        return view_;
+    }
     // Shows the whole drawing.
     void zoomToExtents();
     // Prints to `printer` (a real printer or a file); with `showDialog`, asks
@@ -81,6 +87,9 @@ public:
     // Replaces the print dialog (tests, or a program's own dialog): returns
     // true to print.
     void setPrintDialog(std::function<bool(QPrinter&, QWidget*)> dialog) { printDialog_ = std::move(dialog); }
+    // Waits until the scene of a drawing being opened is built; everything
+    // that reads or changes the scene (or changes the drawing) waits first.
+    void ready();
 
 signals:
     void PointerMoved(int x, int y);
@@ -97,6 +106,8 @@ protected:
 
 private:
     void releaseScene();
+    bool building() const { return building_.valid(); }
+    void built();
     // The edit operations' common ending: the view shows the edit at the
     // next paint.
     bool edited(bool ok);
@@ -115,6 +126,9 @@ private:
     render::ViewTransform frameView_;  // the view it shows
     qint64 lastPaintMs_ = 0;
     std::function<bool(QPrinter&, QWidget*)> printDialog_;
+    // The scene of a newly opened drawing is built beside the program's own
+    // work (the grid fill reads the same drawing meanwhile); it only reads.
+    mutable std::future<void> building_;
 };
 
 }  // namespace ddvue

@@ -347,10 +347,6 @@ TEST(MainWindow, ClickingADrawingShowsItAndListsItsContentInEveryCategory)
     EXPECT_FALSE(w->txtFindWhat->isVisible());
 
     EXPECT_EQ(seams.boxes.shown.size(), 0u);
-    // The working files go after a fill that showed rows.
-    QTest::mouseClick(w->optAttribute, Qt::LeftButton);
-    EXPECT_FALSE(QFile::exists(w->workingFolder() + "/_temp.xml"));
-    EXPECT_FALSE(QFile::exists(w->workingFolder() + "/_flat.xml"));
 }
 
 TEST(MainWindow, CategoriesChangeNothingBeforeADrawingIsChosen)
