@@ -57,9 +57,11 @@ void ProgressReport::report(const QString& stage, int percent)
 {
     qint64 now = started_.elapsed();
     if (now < delayMs_) return;
-    // A few times a second is enough to see the work move.
-    if (lastShown_ >= 0 && now - lastShown_ < 100) return;
+    // A new stage shows at once; within a stage, a few times a second is
+    // enough to see the work move.
+    if (stage == lastStage_ && lastShown_ >= 0 && now - lastShown_ < 100) return;
     lastShown_ = now;
+    lastStage_ = stage;
     shown_ = true;
     show_(QStringLiteral("%1... %2%").arg(stage).arg(qBound(0, percent, 100)));
     if (repaint_) repaint_();

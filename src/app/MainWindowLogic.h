@@ -60,6 +60,7 @@ private:
     int delayMs_;
     QElapsedTimer started_;
     qint64 lastShown_ = -1;
+    QString lastStage_;
     bool shown_ = false;
 };
 

@@ -447,7 +447,11 @@ bool frmMain::saveDrawing()
     return true;
 }
 
-void frmMain::showStatus(const QString& text) { lblStatus->setText(text); }
+void frmMain::showStatus(const QString& text)
+{
+    lblStatus->setText(text);
+    if (statusShown) statusShown(text);
+}
 
 void frmMain::List3_Click()
 {
@@ -457,7 +461,8 @@ void frmMain::List3_Click()
     if (!offerToSave()) return;  // the changes could not be saved: keep the drawing they belong to
 
     ProgressReport progress([this](const QString& text) { showStatus(text); },
-                            [this] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+                            [this] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); },
+                            progressDelayMs);
     progress_ = &progress;
     std::optional<platform::WaitCursor> wait(std::in_place);
     currentDrawingName_ = item->text();
@@ -502,8 +507,7 @@ void frmMain::List3_Click()
     progress_ = nullptr;
     int skipped = DDVue1->engine().skippedEntities();
     if (skipped > 0)
-        showStatus(QStringLiteral("%1 object(s) of kinds that cannot be read from DWG drawings were left out.")
-                       .arg(skipped));
+        showStatus(QStringLiteral("%1 object(s) of the DWG could not be read and are left out.").arg(skipped));
     else
         lblStatus->clear();
 }

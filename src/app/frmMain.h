@@ -68,6 +68,10 @@ public:
     // The screen width in pixels that the screen-size check reads; a test
     // may put another in place.
     std::function<int()> screenWidth;
+    // How long opening and filling run before the status line tells how far
+    // they have come, and who else is told (a test).
+    int progressDelayMs = 500;
+    std::function<void(const QString&)> statusShown;
 
     // Controls, by their names.
     QGroupBox* frmFile;

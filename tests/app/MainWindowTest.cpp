@@ -349,6 +349,21 @@ TEST(MainWindow, ClickingADrawingShowsItAndListsItsContentInEveryCategory)
     EXPECT_EQ(seams.boxes.shown.size(), 0u);
 }
 
+TEST(MainWindow, LongWorkShowsHowFarItHasCome)
+{
+    Seams seams;
+    Folder folder;
+    auto w = startIn(seams, folder.path());
+    QStringList shown;
+    w->statusShown = [&](const QString& t) { shown << t; };
+    w->progressDelayMs = 0;  // as if the drawing took long
+    click(w->List3, "studio-floor-plan-2018.dxf");
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_TRUE(shown.first().startsWith("Opening studio-floor-plan-2018.dxf... ")) << shown.first().toStdString();
+    EXPECT_TRUE(shown.join('\n').contains("Filling the grid... 95%")) << shown.join('\n').toStdString();
+    EXPECT_EQ(w->lblStatus->text(), "") << "the line is cleared when the work is done";
+}
+
 TEST(MainWindow, CategoriesChangeNothingBeforeADrawingIsChosen)
 {
     Seams seams;
