@@ -6,6 +6,7 @@
 // attributes that make_pipeline_drawing.py (beside this file) writes into the
 // system's temporary folder on the first run.
 
+#include "BenchDrawing.h"
 #include "app/CommandLine.h"
 #include "app/ExportCommands.h"
 #include "data/Recordset.h"
@@ -27,27 +28,12 @@
 
 namespace {
 
-QString drawingPath()
-{
-    static const QString path = [] {
-        QString p = qEnvironmentVariable("TESSILUX_BENCH_DRAWING");
-        if (!p.isEmpty()) return p;
-        p = QDir::temp().filePath(QStringLiteral("tessilux-bench-100000.dxf"));
-        if (!QFileInfo::exists(p)) {
-            QString script = QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("make_pipeline_drawing.py"));
-            std::fprintf(stderr, "writing %s ...\n", qPrintable(p));
-            QProcess::execute(QStringLiteral("/usr/bin/python3"), {script, p, QStringLiteral("100000")});
-        }
-        return p;
-    }();
-    return path;
-}
 
 ddvue::DDVueEngine& engine()
 {
     static std::unique_ptr<ddvue::DDVueEngine> e = [] {
         auto engine = std::make_unique<ddvue::DDVueEngine>();
-        QString p = drawingPath();
+        QString p = bench::drawingPath();
         if (!engine->OpenDrawing(p)) std::fprintf(stderr, "cannot open %s\n", qPrintable(p));
         return engine;
     }();
@@ -81,13 +67,13 @@ void runCommand(benchmark::State& state, const QStringList& args)
 
 void CommandExportContent(benchmark::State& state)
 {
-    runCommand(state, {QStringLiteral("export"), drawingPath()});
+    runCommand(state, {QStringLiteral("export"), bench::drawingPath()});
 }
 BENCHMARK(CommandExportContent)->Unit(benchmark::kMillisecond)->MinTime(3);
 
 void CommandExportCsv(benchmark::State& state)
 {
-    runCommand(state, {QStringLiteral("export"), drawingPath(), QStringLiteral("--format"), QStringLiteral("csv")});
+    runCommand(state, {QStringLiteral("export"), bench::drawingPath(), QStringLiteral("--format"), QStringLiteral("csv")});
 }
 BENCHMARK(CommandExportCsv)->Unit(benchmark::kMillisecond)->MinTime(3);
 
@@ -96,7 +82,7 @@ void OpenDrawing(benchmark::State& state)
 {
     for (auto _ : state) {
         ddvue::DDVueEngine e;
-        QString p = drawingPath();
+        QString p = bench::drawingPath();
         benchmark::DoNotOptimize(e.OpenDrawing(p));
     }
 }

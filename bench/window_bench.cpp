@@ -6,6 +6,7 @@
 // make_pipeline_drawing.py (beside this file) writes into the system's
 // temporary folder on the first run.
 
+#include "BenchDrawing.h"
 #include "app/CommandLine.h"
 #include "app/ExportCommands.h"
 #include "app/frmMain.h"
@@ -24,29 +25,13 @@
 
 namespace {
 
-QString drawingPath()
-{
-    static const QString path = [] {
-        QString p = qEnvironmentVariable("TESSILUX_BENCH_DRAWING");
-        if (!p.isEmpty()) return p;
-        p = QDir::temp().filePath(QStringLiteral("tessilux-bench-100000.dxf"));
-        if (!QFileInfo::exists(p)) {
-            QString script =
-                QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("make_pipeline_drawing.py"));
-            QProcess::execute(QStringLiteral("/usr/bin/python3"), {script, p, QStringLiteral("100000")});
-        }
-        return p;
-    }();
-    return path;
-}
-
 void ClickToFilledGrid(benchmark::State& state)
 {
     platform::MemorySettingsStore settings;
     platform::ScriptedMessageBoxes boxes;
     platform::Installed<platform::SettingsStore> s(settings);
     platform::Installed<platform::MessageBoxes> b(boxes);
-    QFileInfo drawing(drawingPath());
+    QFileInfo drawing(bench::drawingPath());
     settings.values[QStringLiteral("Dir")] = drawing.absolutePath();
     app::frmMain window;
     window.Combo2->setEditText(QStringLiteral("*.") + drawing.suffix());
@@ -77,7 +62,7 @@ void ExportCsv(benchmark::State& state)
     QString out = QDir::temp().filePath(QStringLiteral("tessilux-bench-out.csv"));
     for (auto _ : state) {
         std::ostringstream o, e;
-        if (app::runCommand({QStringLiteral("export"), drawingPath(), QStringLiteral("--format"), QStringLiteral("csv"),
+        if (app::runCommand({QStringLiteral("export"), bench::drawingPath(), QStringLiteral("--format"), QStringLiteral("csv"),
                              QStringLiteral("-o"), out},
                             o, e) != 0)
             state.SkipWithError(e.str().c_str());

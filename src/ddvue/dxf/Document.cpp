@@ -153,18 +153,13 @@ int RecordView::find(int code, std::uint32_t from) const
 
 int RecordView::findMain(int code) const
 {
-    bool inBracket = false;
-    for (std::uint32_t i = 1; i < count_; ++i) {
-        int c = groups_[i].code;
-        if (c == 102) {
-            inBracket = isBracketOpen(raw(i));
-            continue;
-        }
-        if (inBracket) continue;
-        if (c == 1001 || c == 101) return -1;
-        if (c == code) return static_cast<int>(i);
-    }
-    return -1;
+    int found = -1;
+    forEachMain([&](std::uint32_t i, int c) {
+        if (c != code) return true;
+        found = static_cast<int>(i);
+        return false;
+    });
+    return found;
 }
 
 std::string RecordView::textOf(int code, std::string_view fallback) const

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -125,6 +126,30 @@ public:
     std::int64_t integerOf(int code, std::int64_t fallback = 0) const;
 
     std::string_view type() const { return count_ ? raw(0) : std::string_view(); }
+
+    // Calls f(index, code) for each group of the main part: after the type,
+    // outside 102 {...} brackets, before an embedded object (101) or extended
+    // data (1001). f may return false to stop.
+    template <typename F>
+    void forEachMain(F&& f) const
+    {
+        bool inBracket = false;
+        for (std::uint32_t i = 1; i < count_; ++i) {
+            int c = groups_[i].code;
+            if (c == 102) {
+                std::string_view v = raw(i);
+                inBracket = !v.empty() && v.front() == '{';
+                continue;
+            }
+            if (inBracket) continue;
+            if (c == 1001 || c == 101) return;
+            if constexpr (std::is_same_v<decltype(f(i, c)), bool>) {
+                if (!f(i, c)) return;
+            } else {
+                f(i, c);
+            }
+        }
+    }
 
 private:
     const Document* doc_;

@@ -148,17 +148,9 @@ std::string entityText(const Document& doc, std::uint32_t record)
     RecordView v = doc.view(record);
     if (doc.record(record).kind != Kind::MText) return v.textOf(1);
     std::string raw;
-    bool inBracket = false;
-    for (std::uint32_t i = 1; i < v.size(); ++i) {
-        int c = v.code(i);
-        if (c == 102) {
-            inBracket = !v.str(i).empty() && v.str(i).front() == '{';
-            continue;
-        }
-        if (inBracket) continue;
-        if (c == 101 || c == 1001) break;
+    v.forEachMain([&](std::uint32_t i, int c) {
         if (c == 1 || c == 3) raw += v.str(i);
-    }
+    });
     return doc.codec().decode(raw);
 }
 

@@ -96,24 +96,6 @@ std::vector<QPointF> chainEdges(std::vector<std::vector<QPointF>>& parts)
     return std::vector<QPointF>(ring.begin(), ring.end());
 }
 
-// The main groups of a record: after its type, outside 102 brackets,
-// before an embedded object or extended data.
-template <typename F>
-void forMainGroups(const dxf::RecordView& v, F&& f)
-{
-    bool bracket = false;
-    for (std::uint32_t i = 1; i < v.size(); ++i) {
-        int c = v.code(i);
-        if (c == 102) {
-            bracket = !v.str(i).empty() && v.str(i).front() == '{';
-            continue;
-        }
-        if (bracket) continue;
-        if (c == 101 || c == 1001) break;
-        f(i, c);
-    }
-}
-
 std::vector<QPointF> mapped(const std::vector<QPointF>& pts, const QTransform& m)
 {
     std::vector<QPointF> out;
@@ -712,7 +694,7 @@ void SceneBuilder::lwpolyline(const Context& ctx, const dxf::RecordView& v)
 {
     std::vector<Vertex> vs;
     double constant = v.realOf(43, 0);
-    forMainGroups(v, [&](std::uint32_t i, int c) {
+    v.forEachMain([&](std::uint32_t i, int c) {
         switch (c) {
         case 10:
             vs.push_back(Vertex{QPointF(v.real(i), 0), 0, constant, constant});
@@ -820,7 +802,7 @@ void SceneBuilder::spline(const Context& ctx, const dxf::RecordView& v)
 {
     std::vector<double> knots, weights;
     std::vector<QPointF> controls, fit;
-    forMainGroups(v, [&](std::uint32_t i, int c) {
+    v.forEachMain([&](std::uint32_t i, int c) {
         switch (c) {
         case 40: knots.push_back(v.real(i)); break;
         case 41: weights.push_back(v.real(i)); break;
@@ -983,7 +965,7 @@ void SceneBuilder::leader(const Context& ctx, const dxf::RecordView& v)
 {
     const Scene::Style s = style_;
     std::vector<QPointF> pts;
-    forMainGroups(v, [&](std::uint32_t i, int c) {
+    v.forEachMain([&](std::uint32_t i, int c) {
         if (c == 10) pts.emplace_back(v.real(i), 0);
         else if (c == 20 && !pts.empty()) pts.back().setY(v.real(i));
     });
@@ -1013,7 +995,7 @@ void SceneBuilder::imageFrame(const Context& ctx, const dxf::RecordView& v)
     QPointF origin = pointOf(v, 10), u = pointOf(v, 11), w = pointOf(v, 12);
     double width = v.realOf(13, 1), height = v.realOf(23, 1);
     std::vector<QPointF> boundary;
-    forMainGroups(v, [&](std::uint32_t i, int c) {
+    v.forEachMain([&](std::uint32_t i, int c) {
         if (c == 14) boundary.emplace_back(v.real(i), 0);
         else if (c == 24 && !boundary.empty()) boundary.back().setY(v.real(i));
     });
@@ -1044,7 +1026,7 @@ void SceneBuilder::mline(const Context& ctx, const dxf::RecordView& v)
     std::vector<MVertex> vs;
     int expect = 0;  // 41 values left for the current element
     bool first = true;
-    forMainGroups(v, [&](std::uint32_t i, int c) {
+    v.forEachMain([&](std::uint32_t i, int c) {
         switch (c) {
         case 11: vs.push_back(MVertex{QPointF(v.real(i), 0), QPointF(), {}}); break;
         case 21:
@@ -1088,7 +1070,7 @@ void SceneBuilder::mesh(const Context& ctx, const dxf::RecordView& v)
     std::vector<QPointF> points;
     std::vector<long> faces;
     int section = 0;
-    forMainGroups(v, [&](std::uint32_t i, int c) {
+    v.forEachMain([&](std::uint32_t i, int c) {
         if (c == 92) section = 1;
         else if (c == 93) section = 2;
         else if (c == 94 || c == 95) section = 3;
