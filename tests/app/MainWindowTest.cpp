@@ -253,6 +253,26 @@ TEST(MainWindow, TheFirstRunShowsTheBundledSamplesWithADrawingOpen)
     EXPECT_EQ(seams.boxes.shown.size(), 0u);
 }
 
+TEST(MainWindow, TheCommandLineNamesAFolderOrADrawing)
+{
+    Seams seams;
+    Folder folder;
+    seams.settings.values["Dir"] = "/";
+    {
+        frmMain w(frmMain::Start{folder.path(), QString()});
+        EXPECT_EQ(QDir(w.Dir1->path()), QDir(folder.path()));
+        EXPECT_FALSE(w.DDVue1->engine().isOpen());
+    }
+    frmMain w(frmMain::Start{QString(), folder.path("PLAN.DXF")});
+    EXPECT_EQ(QDir(w.Dir1->path()), QDir(folder.path()));
+    ASSERT_TRUE(w.List3->currentItem());
+    EXPECT_EQ(w.List3->currentItem()->text(), "PLAN.DXF");
+    EXPECT_EQ(w.Combo2->currentText(), "*.dxf") << "the drawing's own kind is listed";
+    EXPECT_EQ(w.CurrentDrawingPath(), folder.path("PLAN.DXF"));
+    EXPECT_TRUE(w.DDVue1->engine().isOpen());
+    EXPECT_GT(w.recordset()->RecordCount(), 0);
+}
+
 TEST(MainWindow, TheBrowserListsByPattern)
 {
     Seams seams;
