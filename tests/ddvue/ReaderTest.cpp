@@ -131,6 +131,18 @@ TEST(Reader, BinaryDrawingsOfBothCodeWidthsRead)
     }
 }
 
+TEST(Reader, AWholeFileWithoutItsLastEndsecStillReads)
+{
+    std::string text = dxftext::write(dxftext::titleBlockDrawing());
+    std::string endsec = "  0\r\nENDSEC\r\n  0\r\nEOF\r\n";
+    ASSERT_EQ(text.substr(text.size() - endsec.size()), endsec);
+    text.erase(text.size() - endsec.size(), std::string("  0\r\nENDSEC\r\n").size());  // keep "  0 EOF"
+    Document doc;
+    ASSERT_TRUE(doc.load(text)) << doc.error();
+    EXPECT_EQ(entityText(doc, *doc.findHandle("35")), "First\\PSecond");
+    EXPECT_EQ(doc.serialize(), text);
+}
+
 TEST(Reader, DrawingsWithoutHandlesGetThemInMemoryOnly)
 {
     auto groups = dxftext::join({

@@ -606,7 +606,10 @@ bool Document::buildStructure()
             continue;
         }
         if (type == "EOF") {
+            // The end of the file closes a section whose ENDSEC a writer
+            // left out: the file itself is whole.
             r.kind = Kind::Eof;
+            section = Section::None;
             continue;
         }
         if (section == Section::None) {
