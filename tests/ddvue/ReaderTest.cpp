@@ -60,6 +60,7 @@ TEST(Reader, LineEndsCodePaddingCommentsAndEmptyValuesAllReadAndSurviveSaving)
          }()},
         {"no final line end", base.substr(0, base.size() - 1)},
         {"padding after EOF", base + "\n\n\x1a"},
+        {"a stray CR before every line end", withEol(base, "\r\r\n")},
     };
     for (const Variant& v : variants) {
         SCOPED_TRACE(v.name);

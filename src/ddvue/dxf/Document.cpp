@@ -12,11 +12,14 @@ namespace {
 constexpr std::string_view kBinarySentinel{"AutoCAD Binary DXF\r\n\x1a\0", 22};
 constexpr std::uint64_t kMaxFileSize = 0xFFFFFFF0ull;
 
+// Blanks around codes, type names and numbers; a stray CR too, which some
+// writers leave before the line end.
 std::string_view trim(std::string_view s)
 {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
     std::size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+    while (b < e && blank(s[b])) ++b;
+    while (e > b && blank(s[e - 1])) --e;
     return s.substr(b, e - b);
 }
 
@@ -223,11 +226,10 @@ bool Document::tokenizeAscii()
     const std::size_t size = bytes_.size();
 
     // Line ends: LF or CR LF (a CR before the LF is not part of the line), or
-    // old Macintosh CR alone when the file has no LF before its first CR.
+    // old Macintosh CR alone when the file has no LF at all.
     const void* firstLf = std::memchr(data, '\n', size);
     const void* firstCr = std::memchr(data, '\r', size);
-    bool crOnly = firstCr && (!firstLf || (firstCr < firstLf && static_cast<const char*>(firstCr) + 1 !=
-                                                                  static_cast<const char*>(firstLf)));
+    bool crOnly = firstCr && !firstLf;
     if (firstLf && !crOnly) {
         auto lf = static_cast<const char*>(firstLf);
         eol_ = (lf > data && lf[-1] == '\r') ? "\r\n" : "\n";
