@@ -247,7 +247,8 @@ bool Document::tokenizeAscii()
         }
         std::size_t end = static_cast<std::size_t>(p - data);
         next = end + 1;
-        if (!crOnly && end > pos && data[end - 1] == '\r') --end;
+        // A CR cannot be part of a value: every one before the LF goes.
+        while (!crOnly && end > pos && data[end - 1] == '\r') --end;
         return end;
     };
 
