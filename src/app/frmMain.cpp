@@ -461,7 +461,7 @@ void frmMain::List3_Click()
     if (!offerToSave()) return;  // the changes could not be saved: keep the drawing they belong to
 
     ProgressReport progress([this](const QString& text) { showStatus(text); },
-                            [this] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); },
+                            [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); },
                             progressDelayMs);
     progress_ = &progress;
     std::optional<platform::WaitCursor> wait(std::in_place);
