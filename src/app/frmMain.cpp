@@ -1,7 +1,6 @@
 #include "app/frmMain.h"
 
 #include "app/FileBrowser.h"
-#include "app/FileRoutines.h"
 #include "app/frmPassword.h"
 
 #include "extract/CategoryContent.h"
@@ -16,7 +15,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -408,7 +406,7 @@ void frmMain::openChosenDrawing(const QString& path)
     List3_Click();
 }
 
-bool frmMain::DrawingChanged() const { return cmdSave->isVisibleTo(const_cast<frmMain*>(this)); }
+bool frmMain::DrawingChanged() const { return cmdSave->isVisibleTo(this); }
 
 bool frmMain::offerToSave()
 {

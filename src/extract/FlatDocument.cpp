@@ -762,24 +762,28 @@ std::string normalizeExportXml(std::string_view content)
     return text.GetString();
 }
 
-std::string flatDocument(std::string_view normalized, int code, bool* truncated)
+// The whole flat document, read with `Reader` (normalised lines, or a
+// content document normalised on the way).
+template <typename Reader>
+std::string wholeFlatDocument(std::string_view text, int code, bool* truncated)
 {
     // Block attributes come out about twice as long as they go in: each
     // carries its insert's properties.
-    WholeOutput out(normalized.size() * (code == FlatAttributes ? 5 : 3) / 2 + 4096);
-    Flattener<Lines, WholeOutput> flattener(normalized, code, out);
+    WholeOutput out(text.size() * (code == FlatAttributes ? 5 : 3) / 2 + 4096);
+    Flattener<Reader, WholeOutput> flattener(text, code, out);
     std::string flat = flattener.run();
     if (truncated) *truncated = flattener.truncated();
     return flat;
 }
 
+std::string flatDocument(std::string_view normalized, int code, bool* truncated)
+{
+    return wholeFlatDocument<Lines>(normalized, code, truncated);
+}
+
 std::string flatDocumentOfContent(std::string_view content, int code, bool* truncated)
 {
-    WholeOutput out(content.size() * (code == FlatAttributes ? 5 : 3) / 2 + 4096);
-    Flattener<NormalizingLines, WholeOutput> flattener(content, code, out);
-    std::string flat = flattener.run();
-    if (truncated) *truncated = flattener.truncated();
-    return flat;
+    return wholeFlatDocument<NormalizingLines>(content, code, truncated);
 }
 
 void streamFlatDocument(std::string_view content, int code, const FlatSink& sink, bool* truncated)

@@ -40,6 +40,24 @@ int characterNumber(const QString& s, int i, char32_t& cp)
     return n;
 }
 
+// The character a "%%" code at i stands for (%%d, %%p, %%c, %%%, %%nnn),
+// appended to `buf`. Returns how many characters the code takes, 0 when
+// there is none at i.
+int percentCharacter(const QString& s, int i, QString& buf)
+{
+    if (i + 2 >= s.size() || s[i] != QLatin1Char('%') || s[i + 1] != QLatin1Char('%')) return 0;
+    QChar special = specialCharacter(s[i + 2]);
+    if (!special.isNull()) {
+        buf += special;
+        return 3;
+    }
+    char32_t cp = 0;
+    int digits = characterNumber(s, i + 2, cp);
+    if (digits == 0) return 0;
+    buf += QChar(static_cast<char16_t>(cp));
+    return 2 + digits;
+}
+
 // A caret pair ("^J") names a control character; "^ " is the caret itself.
 // Returns the character meant, with a null QChar for ones that show nothing.
 QChar caretCharacter(QChar next)
@@ -264,20 +282,9 @@ std::vector<TextParagraph> parseMText(const QString& raw, const TextFormat& base
             ++i;
             continue;
         }
-        if (c == QLatin1Char('%') && i + 2 < n && raw[i + 1] == QLatin1Char('%')) {
-            QChar special = specialCharacter(raw[i + 2]);
-            char32_t cp = 0;
-            int digits = characterNumber(raw, i + 2, cp);
-            if (!special.isNull()) {
-                buf += special;
-                i += 3;
-                continue;
-            }
-            if (digits > 0) {
-                buf += QChar(static_cast<char16_t>(cp));
-                i += 2 + digits;
-                continue;
-            }
+        if (int taken = percentCharacter(raw, i, buf)) {
+            i += taken;
+            continue;
         }
         if (c == QLatin1Char('^') && i + 1 < n) {
             QChar meant = caretCharacter(raw[i + 1]);
@@ -320,19 +327,10 @@ std::vector<TextPiece> parseText(const QString& raw, const TextFormat& base)
                 i += 3;
                 continue;
             }
-            QChar special = specialCharacter(k);
-            if (!special.isNull()) {
-                buf += special;
-                i += 3;
-                continue;
-            }
-            char32_t cp = 0;
-            int digits = characterNumber(raw, i + 2, cp);
-            if (digits > 0) {
-                buf += QChar(static_cast<char16_t>(cp));
-                i += 2 + digits;
-                continue;
-            }
+        }
+        if (int taken = percentCharacter(raw, i, buf)) {
+            i += taken;
+            continue;
         }
         if (c == QLatin1Char('^') && i + 1 < n) {
             QChar meant = caretCharacter(raw[i + 1]);
