@@ -472,7 +472,10 @@ void frmMain::List3_Click()
     drawingPassword_.clear();
     DDVue1->CloseDrawing();
     QString opening = QStringLiteral("Opening %1").arg(currentDrawingName_);
-    DDVue1->engine().setProgressHandler([&](int percent) { progress.report(opening, percent * 6 / 10); });
+    DDVue1->engine().setProgressHandler([&](int percent) {
+        progress.report(opening, percent * 6 / 10);
+        return true;
+    });
     QString path = currentDrawingPath_;
     bool ok = DDVue1->OpenDrawing(path);
     DDVue1->engine().setProgressHandler(nullptr);

@@ -22,10 +22,19 @@ bool DDVueEngine::fail(const QString& why)
 
 bool DDVueEngine::OpenDrawing(QString& path, const QString& password)
 {
-    Q_UNUSED(password);  // DXF drawings carry no password
+    Q_UNUSED(password);  // DXF drawings carry no password, and the DWG reader cannot decrypt
     CloseDrawing();
-    needsPassword_ = false;
-    lastError_.clear();
+    return adopt(read(path, progress_), path);
+}
+
+ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)>& progress)
+{
+    ReadDrawing r;
+    auto fail = [&r](const QString& why) {
+        r.error = why;
+        return std::move(r);
+    };
+    auto goOn = [&progress] { return !progress || progress(0); };
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
@@ -34,26 +43,45 @@ bool DDVueEngine::OpenDrawing(QString& path, const QString& password)
     auto doc = std::make_unique<dxf::Document>();
     if (dwg::looksLikeDwg(head.toStdString())) {
         file.close();
-        dwg::ImportResult r = dwg::importDwg(path.toStdString());
-        if (!r.ok) {
-            needsPassword_ = r.encrypted;
-            return fail(QString::fromStdString(r.error));
+        dwg::ImportResult imported = dwg::importDwg(path.toStdString(), goOn);
+        if (!imported.ok) {
+            r.needsPassword = imported.encrypted;
+            r.stopped = imported.stopped;
+            return fail(QString::fromStdString(imported.error));
         }
-        if (!doc->load(std::move(r.dxf)))
+        if (!doc->load(std::move(imported.dxf), progress)) {
+            r.stopped = doc->stopped();
             return fail(QStringLiteral("The DWG drawing could not be brought into memory: ") +
                         QString::fromStdString(doc->error()));
-        fromDwg_ = true;
-        skippedEntities_ = r.skippedEntities;
-        dwgVersion_ = r.version;
+        }
+        r.fromDwg = true;
+        r.skippedEntities = imported.skippedEntities;
+        r.dwgVersion = imported.version;
     } else {
         QByteArray data = file.readAll();
         if (data.size() != file.size())
             return fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
         std::string bytes(data.constData(), static_cast<std::size_t>(data.size()));
         data.clear();
-        if (!doc->load(std::move(bytes), progress_)) return fail(QString::fromStdString(doc->error()));
+        if (!doc->load(std::move(bytes), progress)) {
+            r.stopped = doc->stopped();
+            return fail(QString::fromStdString(doc->error()));
+        }
     }
-    doc_ = std::move(doc);
+    r.document = std::move(doc);
+    return r;
+}
+
+bool DDVueEngine::adopt(ReadDrawing drawing, const QString& path)
+{
+    CloseDrawing();
+    needsPassword_ = drawing.needsPassword;
+    lastError_.clear();
+    if (!drawing.ok()) return fail(drawing.error);
+    doc_ = std::move(drawing.document);
+    fromDwg_ = drawing.fromDwg;
+    skippedEntities_ = drawing.skippedEntities;
+    dwgVersion_ = std::move(drawing.dwgVersion);
     path_ = path;
     return true;
 }

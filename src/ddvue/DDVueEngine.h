@@ -9,8 +9,23 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace ddvue {
+
+// A drawing read from its file, not yet open in an engine. Reading touches
+// nothing but its own data, so it may run on any thread; `adopt` then opens
+// it in an engine.
+struct ReadDrawing {
+    std::unique_ptr<dxf::Document> document;
+    QString error;              // why it could not be read; empty when it was
+    bool needsPassword = false; // the drawing is protected by a password
+    bool stopped = false;       // the reader was asked to stop before it finished
+    bool fromDwg = false;
+    int skippedEntities = 0;
+    std::string dwgVersion;
+    bool ok() const { return document != nullptr; }
+};
 
 class DDVueEngine {
 public:
@@ -22,6 +37,13 @@ public:
     // Opens a DXF or DWG drawing. False when it cannot be opened; lastError()
     // says why.
     bool OpenDrawing(QString& path, const QString& password = QString());
+    // Reads a drawing without opening it: what OpenDrawing does before the
+    // drawing becomes the engine's. `progress` is told how far reading has
+    // come, in percent, and stops it by answering false.
+    static ReadDrawing read(const QString& path, const std::function<bool(int percent)>& progress = {});
+    // Opens a drawing that read() brought in (closing the one open before).
+    // False, with lastError() set, when it was not read.
+    bool adopt(ReadDrawing drawing, const QString& path);
     void CloseDrawing();
     // Writes the content document of the open drawing to `outputPath`. Flags
     // (1 include, 0 omit): f1 block attributes, f3 external references,
@@ -54,8 +76,9 @@ public:
     const dxf::Document* document() const { return doc_.get(); }
     dxf::Document* document() { return doc_.get(); }
 
-    // Told how far opening a drawing has come, in percent, for long opens.
-    void setProgressHandler(std::function<void(int percent)> handler) { progress_ = std::move(handler); }
+    // Told how far opening a drawing has come, in percent, for long opens;
+    // answering false stops the opening.
+    void setProgressHandler(std::function<bool(int percent)> handler) { progress_ = std::move(handler); }
 
     // The content document as text, the way ExportDrawingContent writes it.
     std::string contentDocument(bool attributes, bool externalReferences, bool layers, bool text) const;
@@ -71,7 +94,7 @@ private:
     bool fromDwg_ = false;
     bool needsPassword_ = false;
     int skippedEntities_ = 0;
-    std::function<void(int)> progress_;
+    std::function<bool(int)> progress_;
     std::string dwgVersion_;  // the DWG's own version string, for a drawing read from one
 };
 

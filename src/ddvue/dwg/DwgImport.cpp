@@ -161,7 +161,7 @@ bool isPasswordProtected(const std::string& head)
     return (security & 0x3) != 0;
 }
 
-ImportResult importDwg(const std::string& path)
+ImportResult importDwg(const std::string& path, const std::function<bool()>& keepGoing)
 {
     ImportResult r;
     QString file = QString::fromStdString(path);
@@ -210,7 +210,14 @@ ImportResult importDwg(const std::string& path)
     while (p.state() != QProcess::NotRunning) {
         qint64 left = limit - clock.elapsed();
         if (left <= 0) break;
-        p.waitForFinished(static_cast<int>(std::min<qint64>(left, 1000)));
+        if (keepGoing && !keepGoing()) {
+            p.kill();
+            p.waitForFinished(10000);
+            r.stopped = true;
+            r.error = "Reading the drawing was stopped.";
+            return r;
+        }
+        p.waitForFinished(static_cast<int>(std::min<qint64>(left, 100)));
         out += p.readAllStandardOutput();
         QByteArray more = p.readAllStandardError();
         if (err.size() < (1 << 16)) err += more;

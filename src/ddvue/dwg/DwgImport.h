@@ -3,6 +3,7 @@
 // as the DXF drawing they describe, so that every operation works on them as
 // on a DXF.
 
+#include <functional>
 #include <string>
 
 namespace ddvue::dwg {
@@ -14,6 +15,7 @@ struct ImportResult {
     std::string dxf;        // the drawing as DXF bytes
     int skippedEntities = 0;  // entities of types that could not be brought across
     std::string version;      // the DWG's version string, e.g. AC1032
+    bool stopped = false;     // reading was stopped on request
 };
 
 // True when the file's first bytes are a DWG version signature.
@@ -28,7 +30,9 @@ bool isPasswordProtected(const std::string& head);
 // Reads a DWG drawing with the reader process (Node.js and the script in
 // reader/): the program TESSILUX_NODE names, else node on PATH; the script
 // TESSILUX_DWG_READER names, else the one in the source tree. The process
-// may run TESSILUX_DWG_TIMEOUT seconds (120 when unset).
-ImportResult importDwg(const std::string& path);
+// may run TESSILUX_DWG_TIMEOUT seconds (120 when unset). `keepGoing`, when
+// given, is asked every tenth of a second while the reader runs; answering
+// false ends the reader and the import.
+ImportResult importDwg(const std::string& path, const std::function<bool()>& keepGoing = {});
 
 }  // namespace ddvue::dwg

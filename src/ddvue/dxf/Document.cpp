@@ -203,10 +203,19 @@ bool Document::load(std::string bytes, const Progress& progress)
         error_ = "The file is empty.";
         return false;
     }
+    stopped_ = false;
     progress_ = progress;
     bool ok = tokenize() && buildRecords() && buildStructure();
     progress_ = nullptr;
     return ok;
+}
+
+bool Document::report(int percent)
+{
+    if (!progress_ || progress_(percent)) return true;
+    stopped_ = true;
+    error_ = "Reading the drawing was stopped.";
+    return false;
 }
 
 bool Document::tokenize()
@@ -260,7 +269,7 @@ bool Document::tokenizeAscii()
     std::size_t reportAt = 0;
     while (pos < size) {
         if (progress_ && pos >= reportAt) {
-            progress_(static_cast<int>(70 * pos / size));
+            if (!report(static_cast<int>(70 * pos / size))) return false;
             reportAt = pos + (4u << 20);
         }
         std::size_t next = 0;
@@ -340,7 +349,7 @@ bool Document::tokenizeBinary()
     std::size_t reportAt = 0;
     while (pos < size) {
         if (progress_ && pos >= reportAt) {
-            progress_(static_cast<int>(70 * pos / size));
+            if (!report(static_cast<int>(70 * pos / size))) return false;
             reportAt = pos + (4u << 20);
         }
         std::size_t start = pos;
@@ -578,7 +587,7 @@ bool Document::buildStructure()
 
     std::uint64_t maxHandle = 0;
     for (std::uint32_t i = 0; i < n; ++i) {
-        if (progress_ && (i & 0xFFFF) == 0) progress_(70 + static_cast<int>(30ull * i / n));
+        if (progress_ && (i & 0xFFFF) == 0 && !report(70 + static_cast<int>(30ull * i / n))) return false;
         Record& r = records_[i];
         RecordView v = view(i);
         std::string_view type = trim(v.type());

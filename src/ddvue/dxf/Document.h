@@ -172,13 +172,16 @@ public:
     Document(const Document&) = delete;
     Document& operator=(const Document&) = delete;
 
-    // Told how far a long piece of work has come, in percent.
-    using Progress = std::function<void(int percent)>;
+    // Told how far a long piece of work has come, in percent; answers
+    // false to stop it.
+    using Progress = std::function<bool(int percent)>;
 
     // Reads a drawing from its bytes. False with error() set when the bytes
-    // are not a DXF drawing this engine can keep whole.
+    // are not a DXF drawing this engine can keep whole, or when `progress`
+    // asked to stop (stopped() is then true).
     bool load(std::string bytes, const Progress& progress = {});
     const std::string& error() const { return error_; }
+    bool stopped() const { return stopped_; }
 
     Format format() const { return format_; }
     const std::string& acadVersion() const { return acadver_; }
@@ -276,6 +279,10 @@ private:
     std::vector<Space> spaces_;
     std::function<void(const Change&)> observer_;
     Progress progress_;
+    bool stopped_ = false;
+    // Tells progress_ how far reading has come; false (with the error set)
+    // when it asks to stop.
+    bool report(int percent);
 
 public:
     // Rewrites the groups of one record. The groups start as the record's
