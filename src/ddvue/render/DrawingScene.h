@@ -53,16 +53,17 @@ public:
     bool showsPaperSpace() const { return space_ == 1; }
 
 private:
-    void rebuild();
-    void buildSpace(std::size_t space);
-    void build(std::uint32_t record);
+    // Building measures text with Qt fonts, which belong to the thread that
+    // made them: each build makes its own on the thread it runs on.
+    void rebuild(TextMeasure& measure);
+    void buildSpace(std::size_t space, TextMeasure& measure);
+    void build(std::uint32_t record, TextMeasure& measure);
     void affected(std::uint32_t record, std::vector<std::uint32_t>& out, int depth) const;
     void changed(const dxf::Change& change);
 
     dxf::Document* doc_ = nullptr;
     QString path_, searchPaths_;
     Scene scene_;
-    TextShaper shaper_;
     Xrefs xrefs_;
     SceneBuilder builder_;
     std::size_t space_ = 0;
