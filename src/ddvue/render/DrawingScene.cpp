@@ -10,7 +10,8 @@ DrawingScene::DrawingScene() : builder_(scene_, xrefs_) {}
 
 DrawingScene::~DrawingScene() { detach(); }
 
-void DrawingScene::attach(dxf::Document& doc, const QString& drawingPath, const QString& searchPaths)
+void DrawingScene::attach(dxf::Document& doc, const QString& drawingPath, const QString& searchPaths,
+                          const std::atomic<bool>* stop)
 {
     detach();
     doc_ = &doc;
@@ -19,7 +20,9 @@ void DrawingScene::attach(dxf::Document& doc, const QString& drawingPath, const 
     xrefs_.reset(path_, searchPaths_);
     doc.setObserver([this](const dxf::Change& c) { changed(c); });
     TextMeasure measure;
+    stop_ = stop;
     rebuild(measure);
+    stop_ = nullptr;
 }
 
 void DrawingScene::detach()
@@ -88,6 +91,7 @@ void DrawingScene::buildSpace(std::size_t space, TextMeasure& measure)
     builder_.addLayers(*doc_);
     if (space >= doc_->spaces().size()) return;
     for (std::uint32_t e : doc_->spaces()[space].entities) {
+        if (stop_ && stop_->load(std::memory_order_relaxed)) return;
         topLevel_[e] = 1;
         build(e, measure);
     }

@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QSize>
 
+#include <atomic>
 #include <unordered_map>
 #include <vector>
 
@@ -30,7 +31,10 @@ public:
 
     // Builds the scene of `doc` and follows its edits until detach(). The
     // path and search paths say where external references are looked for.
-    void attach(dxf::Document& doc, const QString& drawingPath, const QString& searchPaths);
+    // When `stop` turns true the build ends early, leaving a partial scene
+    // for a drawing that is about to go.
+    void attach(dxf::Document& doc, const QString& drawingPath, const QString& searchPaths,
+                const std::atomic<bool>* stop = nullptr);
     // Stops following the document (which must still exist) and empties the scene.
     void detach();
     // The same for a document that no longer exists.
@@ -72,6 +76,7 @@ private:
     std::vector<std::uint32_t> pendingEntities_;
     std::vector<std::uint32_t> pendingLayers_;
     bool pendingAll_ = false;
+    const std::atomic<bool>* stop_ = nullptr;  // while attach() builds
 };
 
 // Paints a scene, zoomed to its extents, into a new picture of `size`.
