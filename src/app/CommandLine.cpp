@@ -198,7 +198,7 @@ int edit(const QStringList& args, std::ostream& err)
     // DWG is replaced only when --overwrite says so.
     options.replaceExisting = overwrite || outPath.endsWith(QLatin1String(".dxf"), Qt::CaseInsensitive);
     if (!engine.SaveDrawing(target, options)) {
-        QString reason = engine.lastError();
+        QString reason = engine.lastError() + QStringLiteral(" Nothing was saved.");
         if (engine.saveProblem() == ddvue::SaveProblem::FileExists)
             reason += QStringLiteral(" Give --overwrite to replace it.");
         return failed(err, reason);

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
-#include <mutex>
 #include <random>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -280,12 +279,10 @@ WriteOutcome writeInPlace(const std::string& target, const struct stat& old, std
 
 void ignoreFileSizeSignal()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        ::sigaction(SIGXFSZ, &ignore, nullptr);
-    });
+    // Every time, not once: whatever set the signal back since is undone.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGXFSZ, &ignore, nullptr);
 }
 
 std::optional<FileStamp> stampOf(const std::string& path)

@@ -245,13 +245,16 @@ bool DDVueEngine::SaveDrawing(QString& path, const SaveOptions& options)
         return refuseSave(SaveProblem::Failed, QStringLiteral("Cannot save \"%1\": %2").arg(target, QString::fromLocal8Bit(why)));
     const std::string canonical = canonicalPath(file);
     const std::optional<FileStamp> onDisk = stampOf(file);
+    auto exists = [&] {
+        return refuseSave(SaveProblem::FileExists,
+                          QStringLiteral("\"%1\" already exists and was not written from \"%2\" by this program.")
+                              .arg(target, path_));
+    };
     auto changed = [&](DiskState state) {
         return refuseSave(SaveProblem::ChangedOnDisk,
                           state == DiskState::Gone
-                              ? QStringLiteral("\"%1\" has been moved or deleted since it was read. Nothing was saved.").arg(target)
-                              : QStringLiteral("\"%1\" has been changed by another program since it was read. Nothing was "
-                                               "saved.")
-                                    .arg(target));
+                              ? QStringLiteral("\"%1\" has been moved or deleted since it was read.").arg(target)
+                              : QStringLiteral("\"%1\" has been changed by another program since it was read.").arg(target));
     };
 
     WriteOptions write;
@@ -260,11 +263,7 @@ bool DDVueEngine::SaveDrawing(QString& path, const SaveOptions& options)
         std::lock_guard<std::mutex> lock(writtenMutex());
         auto it = writtenFromDwg().find(canonical);
         bool mine = it != writtenFromDwg().end() && it->second.dwg == sourceFile_;
-        if (onDisk && !mine && !options.replaceExisting)
-            return refuseSave(SaveProblem::FileExists,
-                              QStringLiteral("\"%1\" already exists and was not written from \"%2\" by this program. "
-                                             "Nothing was saved.")
-                                  .arg(target, path_));
+        if (onDisk && !mine && !options.replaceExisting) return exists();
         if (onDisk && mine && !options.overwriteChanges) {
             DiskState state = compareWithDisk(file, it->second.identity);
             if (state != DiskState::Same) return changed(state);
@@ -286,12 +285,8 @@ bool DDVueEngine::SaveDrawing(QString& path, const SaveOptions& options)
     case WriteProblem::None: break;
     case WriteProblem::WriteProtected:
         return refuseSave(SaveProblem::WriteProtected,
-                          QStringLiteral("Cannot save \"%1\": the file is write-protected. Nothing was saved.").arg(target));
-    case WriteProblem::Exists:
-        return refuseSave(SaveProblem::FileExists,
-                          QStringLiteral("\"%1\" already exists and was not written from \"%2\" by this program. "
-                                         "Nothing was saved.")
-                              .arg(target, path_));
+                          QStringLiteral("Cannot save \"%1\": the file is write-protected.").arg(target));
+    case WriteProblem::Exists: return exists();
     case WriteProblem::Failed:
         return refuseSave(SaveProblem::Failed,
                           QStringLiteral("Cannot save \"%1\": %2").arg(target, QString::fromLocal8Bit(out.error)));
