@@ -619,7 +619,7 @@ TEST(MainWindow, SavingADwgAsksBeforeReplacingTheDxfBesideItAndCanSaveUnderAnoth
     auto w = startIn(seams, folder.path());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
     w->Command3_Click();
-    click(w->List3, "site.dwg");
+    open(*w, "site.dwg");
     ASSERT_TRUE(w->DDVue1->engine().isOpen()) << w->DDVue1->engine().lastError().toStdString();
     change(*w);
 
@@ -652,7 +652,7 @@ TEST(MainWindow, SavingADwgAsksBeforeReplacingTheDxfBesideItAndCanSaveUnderAnoth
     auto v = startIn(again, folder.path());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(v.get()));
     v->Command3_Click();
-    click(v->List3, "site.dwg");
+    open(*v, "site.dwg");
     change(*v);
     again.boxes.answers = {MsgResult::Yes, MsgResult::Yes, MsgResult::Ok};
     v->close();
@@ -668,14 +668,14 @@ TEST(MainWindow, ADrawingChangedOnDiskIsOverwrittenOnlyWhenThePersonSaysSo)
     QString plan = folder.path("office-floor-plan-2000.dxf");
     auto w = startIn(seams, folder.path());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    click(w->List3, "office-floor-plan-2000.dxf");
+    open(*w, "office-floor-plan-2000.dxf");
     change(*w);
     QByteArray theirs = contentsOf(testpaths::samples("clinic-floor-plan-2004.dxf"));
     writeFile(plan, theirs);
 
     // No: the file keeps the other program's content, the window keeps its changes.
     seams.boxes.answers = {MsgResult::Yes, MsgResult::No};
-    click(w->List3, "workshop-plan-R12.dxf");
+    open(*w, "workshop-plan-R12.dxf");
     ASSERT_EQ(seams.boxes.shown.size(), 2u);
     EXPECT_TRUE(seams.boxes.shown[1].text.contains("changed by another program")) << seams.boxes.shown[1].text.toStdString();
     EXPECT_EQ(seams.boxes.shown[1].buttons, platform::MsgButtons::YesNo);
@@ -685,7 +685,7 @@ TEST(MainWindow, ADrawingChangedOnDiskIsOverwrittenOnlyWhenThePersonSaysSo)
 
     // Yes: the changes go over it.
     seams.boxes.answers = {MsgResult::Yes, MsgResult::Yes};
-    click(w->List3, "workshop-plan-R12.dxf");
+    open(*w, "workshop-plan-R12.dxf");
     EXPECT_EQ(w->CurrentDrawingName(), "workshop-plan-R12.dxf");
     EXPECT_NE(contentsOf(plan), theirs);
     EXPECT_TRUE(layerZeroIsOff(plan));
@@ -701,10 +701,10 @@ TEST(MainWindow, AWriteProtectedDrawingIsNotOverwrittenAndItsChangesStay)
     QByteArray before = contentsOf(plan);
     auto w = startIn(seams, folder.path());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    click(w->List3, "office-floor-plan-2000.dxf");
+    open(*w, "office-floor-plan-2000.dxf");
     change(*w);
     seams.boxes.answers = {MsgResult::Yes, MsgResult::Ok};
-    click(w->List3, "workshop-plan-R12.dxf");
+    open(*w, "workshop-plan-R12.dxf");
     ASSERT_EQ(seams.boxes.shown.size(), 2u);
     EXPECT_TRUE(seams.boxes.shown[1].text.contains("write-protected")) << seams.boxes.shown[1].text.toStdString();
     EXPECT_TRUE(seams.boxes.shown[1].text.contains("kept")) << seams.boxes.shown[1].text.toStdString();
