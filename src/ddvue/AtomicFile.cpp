@@ -208,7 +208,9 @@ WriteOutcome writeBeside(const std::string& target, const struct stat* old, std:
         return failure(WriteProblem::Failed, reason(err));
     }
     out.written = identityOf(fd.get(), bytes);
-    if (int closeErr = fd.close(); closeErr != 0) return failure(WriteProblem::Failed, reason(closeErr));
+    // The bytes reached the disk before the rename (fsync); closing cannot
+    // take that back.
+    fd.close();
     syncFolder(folderOf(target));
     out.writtenPath = target;
     return out;
@@ -266,10 +268,7 @@ WriteOutcome writeInPlace(const std::string& target, const struct stat& old, std
     }
     WriteOutcome out;
     out.written = identityOf(fd.get(), bytes);
-    if (int closeErr = fd.close(); closeErr != 0) {
-        ::unlink(copy.c_str());
-        return failure(WriteProblem::Failed, reason(closeErr));
-    }
+    fd.close();
     ::unlink(copy.c_str());
     out.writtenPath = target;
     return out;
