@@ -56,6 +56,7 @@ ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)
         }
         r.fromDwg = true;
         r.skippedEntities = imported.skippedEntities;
+        r.readWarnings = QString::fromStdString(imported.readWarnings);
         r.dwgVersion = imported.version;
     } else {
         QByteArray data = file.readAll();
@@ -81,6 +82,7 @@ bool DDVueEngine::adopt(ReadDrawing drawing, const QString& path)
     doc_ = std::move(drawing.document);
     fromDwg_ = drawing.fromDwg;
     skippedEntities_ = drawing.skippedEntities;
+    readWarnings_ = std::move(drawing.readWarnings);
     dwgVersion_ = std::move(drawing.dwgVersion);
     path_ = path;
     return true;
@@ -92,6 +94,7 @@ void DDVueEngine::CloseDrawing()
     path_.clear();
     fromDwg_ = false;
     skippedEntities_ = 0;
+    readWarnings_.clear();
     dwgVersion_.clear();
 }
 

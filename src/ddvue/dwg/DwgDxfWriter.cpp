@@ -619,9 +619,12 @@ private:
             entryStart("LAYER", own(l.value(QLatin1String("handle"))), layer, "AcDbLayerTableRecord");
             o.text(2, str(l, "name"));
             o.integer(70, intOf(l, "standardFlag") & 0x7F & ~64);
-            int color = static_cast<int>(intOf(l, "colorIndex", 7));
+            // A true colour goes with the colour number the drawing keeps
+            // for it, else the nearest one.
+            int color = static_cast<int>(intOf(l, "colorIndex", 0));
             QJsonValue trueColor = l.value(QLatin1String("trueColor"));
-            if (trueColor.isDouble()) color = nearestColorIndex(static_cast<std::uint32_t>(integer(trueColor)));
+            if (trueColor.isDouble() && (color < 1 || color > 255))
+                color = nearestColorIndex(static_cast<std::uint32_t>(integer(trueColor)));
             if (color < 1 || color > 255) color = 7;
             o.integer(62, l.value(QLatin1String("off")).toBool() ? -color : color);
             if (trueColor.isDouble()) o.integer(420, integer(trueColor) & 0xFFFFFF);
@@ -780,7 +783,8 @@ private:
         QJsonValue trueColor = e.value(QLatin1String("color"));
         long long color = intOf(e, "colorIndex", 256);
         if (trueColor.isDouble()) {
-            o.integer(62, nearestColorIndex(static_cast<std::uint32_t>(integer(trueColor))));
+            o.integer(62, color >= 1 && color <= 255 ? color
+                                                    : nearestColorIndex(static_cast<std::uint32_t>(integer(trueColor))));
             o.integer(420, integer(trueColor) & 0xFFFFFF);
         } else if (color >= 0 && color < 256) {
             o.integer(62, color);
