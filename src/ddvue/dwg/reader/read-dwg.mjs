@@ -314,6 +314,21 @@ for (const handle of Object.values(controls)) {
     if (!objects.has(h)) missingEntries++;
   }
 }
+// The entities each block lists: all of them from 2004 on, the first and
+// the last before.
+for (const h of handlesOf(T.DWG_TYPE_BLOCK_HEADER)) {
+  const o = objects.get(h);
+  const tio = objectTio(o);
+  const count = get(o.type, tio, 'num_owned', 'BL') || 0;
+  const list = count ? get(o.type, tio, 'entities', 'PTR') : 0;
+  const refs = list ? refArray(list, count) : [get(o.type, tio, 'first_entity', 'PTR'), get(o.type, tio, 'last_entity', 'PTR')];
+  for (const ref of refs) {
+    const eh = refHandle(ref);
+    if (!eh) continue;
+    promised++;
+    if (!objects.has(eh)) missingEntries++;
+  }
+}
 const noControl = ['BLOCK_RECORD', 'LAYER'].filter((t) => !controls[t]);
 if (noControl.length) damaged(`its ${noControl.map((t) => (t === 'LAYER' ? 'layer' : 'block')).join(' and ')} table could not be read`);
 
@@ -960,23 +975,24 @@ const ownerOf = (o) => {
   }
 };
 
-// The root dictionary: owned by nothing, holding the layouts.
+// Every dictionary's items must be there; the root dictionary, owned by
+// nothing, holds the layouts.
 let root = null;
 for (const h of handlesOf(T.DWG_TYPE_DICTIONARY)) {
   const o = objects.get(h);
-  if (ownerOf(o) !== '0') continue;
   const tio = objectTio(o);
   const n = dyn(tio, 'numitems') || 0;
   const items = n ? refArray(dyn(tio, 'itemhandles'), n).map(refHandle) : [];
+  for (const h2 of items) {
+    promised++;
+    if (h2 && !objects.has(h2)) missingItems++;
+  }
+  if (ownerOf(o) !== '0') continue;
   const names = n ? w.dwg_object_dictionary_get_texts(o.obj).data || [] : [];
   const entries = {};
   names.forEach((name, i) => {
     if (items[i]) entries[name] = items[i];
   });
-  for (const h2 of items) {
-    promised++;
-    if (h2 && !objects.has(h2)) missingItems++;
-  }
   const candidate = { handle: h, entries };
   if (!root || (entries.ACAD_LAYOUT && !root.entries.ACAD_LAYOUT)) root = candidate;
 }
@@ -1026,14 +1042,17 @@ for (const [name, names] of [['CLAYER', layerByHandle], ['TEXTSTYLE', styleNames
 // ------------------------------------------------------------ completeness
 
 // A table entry the library could not read: the drawing came only in part.
-if (missingEntries > 0) damaged(`${missingEntries} of the ${promised} entries its tables list could not be read`);
+if (missingEntries > 0) damaged(`${missingEntries} of the ${promised} objects its tables and blocks list could not be read`);
 
 // What the library skipped or could not decode; the drawing opens, and the
 // user is told.
-const problems = namesOf(libraryError, 1, CRITICAL);
+// Values out of range the library notes on nearly every drawing, without
+// leaving anything out: that alone is not worth a word.
+const problems = namesOf(libraryError & ~64, 1, CRITICAL);
+if (problems.length && libraryError & 64) problems.push(namesOf(64, 1, CRITICAL)[0]);
 const notes = [];
 if (unsupported) notes.push(`${unsupported} object(s) of classes the DWG library does not support`);
-if (missingItems) notes.push(`${missingItems} dictionary item(s) that could not be read`);
+if (missingItems) notes.push(`${missingItems} object(s) that the drawing's dictionaries list could not be read`);
 
 const out = {
   version: versionName,
