@@ -130,11 +130,23 @@ class Writer {
 public:
     explicit Writer(std::shared_ptr<const dxf::TextCodec> codec) : codec_(std::move(codec)) { out_.reserve(1 << 20); }
 
+    // A group code right-aligned in three places, as CAD programs write it.
     void code(int c)
     {
         char buf[16];
-        int n = std::snprintf(buf, sizeof buf, "%3d\r\n", c);
-        out_.append(buf, static_cast<std::size_t>(n));
+        char* end = buf + sizeof buf;
+        char* p = end;
+        *--p = '\n';
+        *--p = '\r';
+        bool negative = c < 0;
+        unsigned v = negative ? 0u - static_cast<unsigned>(c) : static_cast<unsigned>(c);
+        do {
+            *--p = static_cast<char>('0' + v % 10);
+            v /= 10;
+        } while (v);
+        if (negative) *--p = '-';
+        while (end - p < 5) *--p = ' ';
+        out_.append(p, static_cast<std::size_t>(end - p));
     }
     void raw(int c, std::string_view value)
     {
@@ -284,20 +296,28 @@ private:
     {
         // Reserve every handle the drawing brings, so that new ones never
         // collide with them.
+        // Handles live in the tables, the blocks, their entities and the
+        // entities' attributes and vertices; points and the like hold none.
+        static const std::set<QString> holders = {
+            QStringLiteral("layers"), QStringLiteral("linetypes"), QStringLiteral("styles"),
+            QStringLiteral("dimstyles"), QStringLiteral("appids"), QStringLiteral("vports"),
+            QStringLiteral("blocks"), QStringLiteral("entities"), QStringLiteral("attribs"),
+            QStringLiteral("vertices"), QStringLiteral("layouts"), QStringLiteral("imageDefinitions")};
         std::function<void(const QJsonValue&)> reserve = [&](const QJsonValue& v) {
             if (v.isObject()) {
                 QJsonObject o = v.toObject();
                 for (auto it = o.begin(); it != o.end(); ++it) {
-                    const QString& k = it.key();
+                    const QString k = it.key();
                     if (k == QLatin1String("handle") || k == QLatin1String("seqend") || k == QLatin1String("begin") ||
                         k == QLatin1String("end")) {
                         if (std::uint64_t h = handleOf(it.value())) reserved_.insert(h);
-                    } else if (it.value().isArray() || it.value().isObject()) {
+                    } else if (it.value().isArray() && holders.count(k)) {
                         reserve(it.value());
                     }
                 }
             } else if (v.isArray()) {
-                for (const QJsonValue& e : v.toArray()) reserve(e);
+                for (const QJsonValue& e : v.toArray())
+                    if (e.isObject()) reserve(e);
             }
         };
         reserve(d_);
