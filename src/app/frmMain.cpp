@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStorageInfo>
 #include <QStyle>
 #include <QToolButton>
@@ -199,6 +200,15 @@ void frmMain::buildControls()
     connect(cmdPrint, &QToolButton::clicked, this, [this] { DDVue1->PrintDrawing(true); });
     for (QRadioButton* option : {optAttribute, optSingleText, optMultipleText, optLayer, optExtRef, optImage})
         connect(option, &QRadioButton::clicked, this, [this, option] { optionClicked(option); });
+
+    reader_ = new ddvue::DrawingReader(this);
+    connect(reader_, &ddvue::DrawingReader::finished, this, [this] { openingFinished(); });
+    connect(reader_, &ddvue::DrawingReader::progress, this, [this](int percent) {
+        if (openProgress_) openProgress_->report(QStringLiteral("Opening %1").arg(currentDrawingName_), percent * 6 / 10);
+    });
+    stopShortcut_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    stopShortcut_->setEnabled(false);
+    connect(stopShortcut_, &QShortcut::activated, this, [this] { stopOpening(); });
 }
 
 // ------------------------------------------------------------ start and end
@@ -458,54 +468,80 @@ void frmMain::List3_Click()
     lblWelcome->hide();
     if (!offerToSave()) return;  // the changes could not be saved: keep the drawing they belong to
 
-    ProgressReport progress([this](const QString& text) { showStatus(text); },
-                            [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); },
-                            progressDelayMs);
-    progress_ = &progress;
-    std::optional<platform::WaitCursor> wait(std::in_place);
     currentDrawingName_ = item->text();
     currentDrawingPath_ = withSlash(Dir1->path()) + currentDrawingName_;
     lblDrawing->setText(currentDrawingPath_);
     Label1->setText(fileInformationLine(DrawingVersionName(currentDrawingPath_), QFileInfo(currentDrawingPath_)));
-    lblStatus->clear();
     dwgSaveTold_ = false;
     drawingPassword_.clear();
+    startOpening();
+}
+
+bool frmMain::isOpening() const { return reader_->busy(); }
+
+void frmMain::startOpening()
+{
+    // What was open goes at once, and the grid with it: nothing may be
+    // edited in a drawing that is on its way out.
+    reader_->stop();
     DDVue1->CloseDrawing();
-    QString opening = QStringLiteral("Opening %1").arg(currentDrawingName_);
-    DDVue1->engine().setProgressHandler([&](int percent) {
-        progress.report(opening, percent * 6 / 10);
-        return true;
-    });
-    QString path = currentDrawingPath_;
-    bool ok = DDVue1->OpenDrawing(path);
-    DDVue1->engine().setProgressHandler(nullptr);
-    wait.reset();
-    if (!ok) {
-        long flag = 0;
-        QString unused;
-        DDVue1->QueryPasswordProtection(unused, flag);
-        if (flag == 0) {
-            showOpenFailure(DDVue1->engine().lastError());
-            progress_ = nullptr;
+    clearGrid(false);
+    openProgress_ = std::make_unique<ProgressReport>([this](const QString& text) { showStatus(text); },
+                                                     [this] { lblStatus->repaint(); }, progressDelayMs);
+    openProgress_->setHint(QStringLiteral("Esc stops"));
+    if (!busyCursor_) QApplication::setOverrideCursor(Qt::BusyCursor);
+    busyCursor_ = true;
+    stopShortcut_->setEnabled(true);
+    // The password, when one was given, would go with the drawing to a
+    // component that can open protected drawings; this one reads none.
+    reader_->start(currentDrawingPath_);
+}
+
+void frmMain::endOpening()
+{
+    stopShortcut_->setEnabled(false);
+    if (busyCursor_) QApplication::restoreOverrideCursor();
+    busyCursor_ = false;
+}
+
+void frmMain::stopOpening()
+{
+    if (!reader_->busy()) return;
+    reader_->stop();
+    endOpening();
+    openProgress_.reset();
+    clearGrid();
+    showStatus(QStringLiteral("Opening %1 was stopped.").arg(currentDrawingName_));
+}
+
+void frmMain::openingFinished()
+{
+    endOpening();
+    ddvue::ReadDrawing read = reader_->take();
+    if (!read.ok()) {
+        openProgress_.reset();
+        if (read.needsPassword && drawingPassword_.isEmpty()) {
+            drawingPassword_ = frmPassword::ask(this);
+            Form_Activate();
+            if (drawingPassword_.isEmpty()) {
+                clearGrid();
+                return;
+            }
+            startOpening();
             return;
         }
-        drawingPassword_ = frmPassword::ask(this);
-        Form_Activate();
-        if (drawingPassword_.isEmpty()) {
-            clearGrid();
-            progress_ = nullptr;
-            return;
-        }
-        path = currentDrawingPath_;
-        ok = DDVue1->OpenDrawing(path, drawingPassword_);
-        if (!ok) {
-            showOpenFailure(DDVue1->engine().lastError());
-            progress_ = nullptr;
-            return;
-        }
+        showOpenFailure(read.error);
+        return;
     }
-    FillGrid();
-    progress_ = nullptr;
+    {
+        platform::WaitCursor wait;
+        openProgress_->setHint(QString());  // what follows cannot be stopped
+        progress_ = openProgress_.get();
+        DDVue1->adopt(std::move(read), currentDrawingPath_);
+        FillGrid();
+        progress_ = nullptr;
+    }
+    openProgress_.reset();
     int skipped = DDVue1->engine().skippedEntities();
     const QString& warnings = DDVue1->engine().readWarnings();
     if (skipped > 0 || !warnings.isEmpty())
@@ -527,12 +563,12 @@ void frmMain::showOpenFailure(const QString& reason)
                      this);
 }
 
-void frmMain::clearGrid()
+void frmMain::clearGrid(bool noData)
 {
     dtgDrawing->setRecordset(nullptr);
     Adodc1->setRecordset(nullptr);
     recordset_.reset();
-    dtgDrawing->showNoData();
+    if (noData) dtgDrawing->showNoData();
     Adodc1->setCaption(QString());
     ShowGridControls(false);
     cmdSave->hide();
@@ -570,6 +606,7 @@ void frmMain::optionClicked(QRadioButton* option)
 {
     if (List3->selectedItems().isEmpty()) return;
     if (option == optLayer) cmdDeleteAll->hide();
+    if (isOpening()) return;  // the grid is filled with the chosen category once the drawing is read
     FillGrid();
 }
 

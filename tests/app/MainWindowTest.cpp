@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -65,6 +66,22 @@ void click(QListWidget* list, const QString& name)
     ASSERT_FALSE(items.isEmpty()) << name.toStdString();
     list->scrollToItem(items.first());
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items.first()).center());
+}
+
+// Waits until the drawing being read (if any) is open and listed.
+void settle(frmMain& w)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (w.isOpening() && clock.elapsed() < 60000) QTest::qWait(5);
+    ASSERT_FALSE(w.isOpening()) << "the drawing is still being read after a minute";
+}
+
+// Clicks a drawing in the file list and waits until it is open.
+void open(frmMain& w, const QString& name)
+{
+    click(w.List3, name);
+    settle(w);
 }
 
 QStringList listed(const QListWidget* list)
@@ -245,6 +262,7 @@ TEST(MainWindow, TheFirstRunShowsTheBundledSamplesWithADrawingOpen)
 {
     Seams seams;  // no settings at all
     frmMain w;
+    settle(w);
     EXPECT_EQ(QDir(w.Dir1->path()).dirName(), "samples");
     EXPECT_GT(w.List3->count(), 3);
     EXPECT_FALSE(w.CurrentDrawingPath().isEmpty());
@@ -264,6 +282,7 @@ TEST(MainWindow, TheCommandLineNamesAFolderOrADrawing)
         EXPECT_FALSE(w.DDVue1->engine().isOpen());
     }
     frmMain w(frmMain::Start{QString(), folder.path("PLAN.DXF")});
+    settle(w);
     EXPECT_EQ(QDir(w.Dir1->path()), QDir(folder.path()));
     ASSERT_TRUE(w.List3->currentItem());
     EXPECT_EQ(w.List3->currentItem()->text(), "PLAN.DXF");
@@ -322,7 +341,7 @@ TEST(MainWindow, ClickingADrawingShowsItAndListsItsContentInEveryCategory)
     Seams seams;
     Folder folder;
     auto w = startIn(seams, folder.path());
-    click(w->List3, "office-floor-plan-2000.dxf");
+    open(*w, "office-floor-plan-2000.dxf");
     EXPECT_FALSE(w->lblWelcome->isVisible());
     EXPECT_EQ(w->CurrentDrawingName(), "office-floor-plan-2000.dxf");
     EXPECT_EQ(w->CurrentDrawingPath(), folder.path("office-floor-plan-2000.dxf"));
@@ -377,7 +396,7 @@ TEST(MainWindow, LongWorkShowsHowFarItHasCome)
     QStringList shown;
     w->statusShown = [&](const QString& t) { shown << t; };
     w->progressDelayMs = 0;  // as if the drawing took long
-    click(w->List3, "studio-floor-plan-2018.dxf");
+    open(*w, "studio-floor-plan-2018.dxf");
     ASSERT_FALSE(shown.isEmpty());
     EXPECT_TRUE(shown.first().startsWith("Opening studio-floor-plan-2018.dxf... ")) << shown.first().toStdString();
     EXPECT_TRUE(shown.join('\n').contains("Filling the grid... 95%")) << shown.join('\n').toStdString();
@@ -408,12 +427,12 @@ TEST(MainWindow, UnsavedChangesAreOfferedForSavingBeforeAnotherDrawingOpens)
     QByteArray before = contents(plan);
 
     // No: the changes are dropped.
-    click(w->List3, "office-floor-plan-2000.dxf");
+    open(*w, "office-floor-plan-2000.dxf");
     QString layer = QStringLiteral("0"), off = QStringLiteral("Off");
     ASSERT_TRUE(w->DDVue1->SetLayerDisplay(layer, off));
     w->cmdSave->show();
     seams.boxes.answers = {MsgResult::No};
-    click(w->List3, "workshop-plan-R12.dxf");
+    open(*w, "workshop-plan-R12.dxf");
     ASSERT_EQ(seams.boxes.shown.size(), 1u);
     EXPECT_EQ(seams.boxes.shown[0].text, "Do you want to save your changes?");
     EXPECT_EQ(seams.boxes.shown[0].buttons, platform::MsgButtons::YesNo);
@@ -422,11 +441,11 @@ TEST(MainWindow, UnsavedChangesAreOfferedForSavingBeforeAnotherDrawingOpens)
     EXPECT_EQ(w->CurrentDrawingName(), "workshop-plan-R12.dxf");
 
     // Yes: the first drawing is saved to its own file before the next opens.
-    click(w->List3, "office-floor-plan-2000.dxf");
+    open(*w, "office-floor-plan-2000.dxf");
     ASSERT_TRUE(w->DDVue1->SetLayerDisplay(layer, off));
     w->cmdSave->show();
     seams.boxes.answers = {MsgResult::Yes};
-    click(w->List3, "studio-floor-plan-2018.dxf");
+    open(*w, "studio-floor-plan-2018.dxf");
     EXPECT_NE(contents(plan), before);
     EXPECT_FALSE(w->DrawingChanged());
     EXPECT_EQ(w->CurrentDrawingName(), "studio-floor-plan-2018.dxf");
@@ -446,9 +465,9 @@ TEST(MainWindow, ADrawingThatCannotBeOpenedSaysWhyAndClearsTheGrid)
     Seams seams;
     Folder folder;
     auto w = startIn(seams, folder.path());
-    click(w->List3, "office-floor-plan-2000.dxf");
+    open(*w, "office-floor-plan-2000.dxf");
     ASSERT_GT(w->recordset()->RecordCount(), 0);
-    click(w->List3, "broken.dxf");
+    open(*w, "broken.dxf");
     ASSERT_EQ(seams.boxes.shown.size(), 1u);
     EXPECT_TRUE(seams.boxes.shown[0].text.startsWith("Unable to open drawing."));
     EXPECT_TRUE(seams.boxes.shown[0].text.contains("truncated")) << seams.boxes.shown[0].text.toStdString();
@@ -477,7 +496,7 @@ TEST(MainWindow, AProtectedDrawingAsksForItsPassword)
 
     // Cancel: nothing is said, nothing is listed.
     seams.screens.handlers.push_back([](QDialog& d) { static_cast<frmPassword&>(d).cmdCancel->click(); });
-    click(w->List3, "locked.dwg");
+    open(*w, "locked.dwg");
     EXPECT_EQ(seams.screens.shown, std::vector<QString>{"frmPassword"});
     EXPECT_EQ(seams.boxes.shown.size(), 0u);
     EXPECT_EQ(w->DrawingPassword(), "");
@@ -488,7 +507,7 @@ TEST(MainWindow, AProtectedDrawingAsksForItsPassword)
         QTest::keyClicks(p.txtPassword, "secret");
         p.cmdOK->click();
     });
-    click(w->List3, "locked.dwg");
+    open(*w, "locked.dwg");
     EXPECT_EQ(w->DrawingPassword(), "secret");
     ASSERT_EQ(seams.boxes.shown.size(), 1u);
     EXPECT_TRUE(seams.boxes.shown[0].text.startsWith("Unable to open drawing."));
@@ -500,7 +519,7 @@ TEST(MainWindow, OpenHandsTheDrawingToTheDesktop)
     Seams seams;
     Folder folder;
     auto w = startIn(seams, folder.path());
-    click(w->List3, "workshop-plan-R12.dxf");
+    open(*w, "workshop-plan-R12.dxf");
     QTest::mouseClick(w->cmdOpen, Qt::LeftButton);
     ASSERT_EQ(seams.shell.opened.size(), 1u);
     EXPECT_EQ(seams.shell.opened[0].toLocalFile(), folder.path("workshop-plan-R12.dxf"));
@@ -538,7 +557,7 @@ TEST(MainWindow, ADwgIsSavedAsADxfBesideItAndThePersonIsToldOnce)
     QFile::copy(testpaths::corpus("sample_2018.dwg"), folder.path("site.dwg"));
     auto w = startIn(seams, folder.path());
     w->Command3_Click();
-    click(w->List3, "site.dwg");
+    open(*w, "site.dwg");
     ASSERT_TRUE(w->DDVue1->engine().isOpen()) << w->DDVue1->engine().lastError().toStdString();
     EXPECT_TRUE(w->Label1->text().startsWith("v2018  "));
     EXPECT_TRUE(w->lblStatus->text().contains("left out")) << w->lblStatus->text().toStdString();
