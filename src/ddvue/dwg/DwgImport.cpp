@@ -202,8 +202,10 @@ ImportResult importDwg(const std::string& path, const std::function<bool()>& kee
     // smaller for a single drawing.
     QProcess p;
     p.setProcessChannelMode(QProcess::SeparateChannels);
-    // The reader dies with this thread's process, even when that is killed
-    // outright: else a killed program would leave it reading on.
+    // The kernel kills the reader when the thread that starts it ends, and
+    // so when the program ends in any way, also killed outright: else the
+    // reader would go on reading for nobody. That thread waits here for the
+    // reader, so it does not end first.
     const pid_t parent = getpid();
     p.setChildProcessModifier([parent] {
         prctl(PR_SET_PDEATHSIG, SIGKILL);
