@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 
 #include "app/FileBrowser.h"
+#include "app/FileRoutines.h"
 #include "app/frmPassword.h"
 
 #include "extract/CategoryContent.h"
@@ -431,10 +432,55 @@ bool frmMain::offerToSave()
 bool frmMain::saveDrawing()
 {
     QString path = currentDrawingPath_;
-    if (!DDVue1->SaveDrawing(path)) {
-        platform::msgBox(QStringLiteral("The drawing could not be saved.\n\n%1").arg(DDVue1->engine().lastError()),
-                         platform::MsgButtons::Ok, platform::MsgIcon::Exclamation, platform::programTitle(), 0, this);
-        return false;
+    ddvue::DDVueEngine& engine = DDVue1->engine();
+    ddvue::SaveOptions options;
+    // A save that would replace what the person may not mean to replace asks
+    // first; whatever is not saved stays here, unsaved.
+    while (!engine.SaveDrawing(path, options)) {
+        const QString why = engine.lastError();
+        platform::MsgResult answer;
+        switch (engine.saveProblem()) {
+        case ddvue::SaveProblem::FileExists:
+            answer = platform::msgBox(why + QStringLiteral("\n\nDo you want to replace it? Choose No to save the "
+                                                           "drawing under another name."),
+                                      platform::MsgButtons::YesNoCancel, platform::MsgIcon::Question,
+                                      platform::programTitle(), 1, this);
+            if (answer == platform::MsgResult::Yes) {
+                options.replaceExisting = true;
+            } else if (answer == platform::MsgResult::No) {
+                QString filter = QStringLiteral("DXF Drawing (*.dxf)|*.dxf");
+                QFileInfo proposed(QFileInfo(path).dir().filePath(QFileInfo(path).completeBaseName() +
+                                                                  QStringLiteral(".dxf")));
+                QString other = ShowSaveFileDialog(this, filter, QStringLiteral("Save Drawing As"),
+                                                   proposed.absolutePath(), proposed.fileName());
+                if (other.isEmpty()) return false;
+                // The dialog asked before replacing the name chosen, not one
+                // with an ending added to it.
+                options.replaceExisting = other.endsWith(QLatin1String(".dxf"), Qt::CaseInsensitive);
+                if (!options.replaceExisting) other += QStringLiteral(".dxf");
+                path = other;
+            } else {
+                return false;
+            }
+            break;
+        case ddvue::SaveProblem::ChangedOnDisk:
+            answer = platform::msgBox(why + QStringLiteral("\n\nDo you want to save your changes over it? Choose No "
+                                                           "to keep your changes here without saving them."),
+                                      platform::MsgButtons::YesNo, platform::MsgIcon::Exclamation,
+                                      platform::programTitle(), 1, this);
+            if (answer != platform::MsgResult::Yes) return false;
+            options.overwriteChanges = true;
+            break;
+        case ddvue::SaveProblem::WriteProtected:
+            platform::msgBox(why + QStringLiteral("\n\nYour changes are kept here; they have not been saved."),
+                             platform::MsgButtons::Ok, platform::MsgIcon::Exclamation, platform::programTitle(), 0,
+                             this);
+            return false;
+        default:
+            platform::msgBox(QStringLiteral("The drawing could not be saved.\n\n%1").arg(why), platform::MsgButtons::Ok,
+                             platform::MsgIcon::Exclamation, platform::programTitle(), 0, this);
+            return false;
+        }
     }
     cmdSave->hide();
     if (path != currentDrawingPath_) {

@@ -1,5 +1,9 @@
 #include "ddvue/DDVue.h"
 
+#include "ddvue/AtomicFile.h"
+#include "ddvue/FileNames.h"
+
+#include <QBuffer>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -331,7 +335,14 @@ bool DDVue::SaveAsBitmap(QString& path)
 {
     if (path.isEmpty()) return false;
     QImage image = viewImage();
-    return !image.isNull() && image.save(path, "BMP");
+    if (image.isNull()) return false;
+    // Made in memory and written like every other file: a failed write
+    // leaves no half picture behind.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "BMP")) return false;
+    std::string why;
+    return writeFileAtomically(encodeFileName(path), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), why);
 }
 
 void DDVue::CopyToClipboard()

@@ -85,6 +85,12 @@ public:
     }
     // Shows the whole drawing.
     void zoomToExtents();
+    // What the view paints, once built (waits for a drawing being opened).
+    const render::Scene& scene()
+    {
+        ready();
+        return scene_.scene();
+    }
     // Prints to `printer` (a real printer or a file); with `showDialog`, asks
     // through the print dialog first. False when cancelled or failed.
     bool printTo(QPrinter& printer, bool showDialog);

@@ -8,6 +8,7 @@
 #include "app/frmMain.h"
 #include "app/frmPassword.h"
 
+#include "ddvue/dxf/Entities.h"
 #include "platform/Seams.h"
 
 #include <QCheckBox>
@@ -572,4 +573,147 @@ TEST(MainWindow, ADwgIsSavedAsADxfBesideItAndThePersonIsToldOnce)
     EXPECT_TRUE(QFile::exists(folder.path("site.dxf")));
     EXPECT_EQ(w->CurrentDrawingPath(), folder.path("site.dxf"));
     EXPECT_EQ(w->lblDrawing->text(), folder.path("site.dxf"));
+}
+
+namespace {
+
+QByteArray contentsOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+// Changes the open drawing as an edit in the grid would.
+void change(frmMain& w)
+{
+    QString layer = QStringLiteral("0"), off = QStringLiteral("Off");
+    ASSERT_TRUE(w.DDVue1->SetLayerDisplay(layer, off));
+    w.cmdSave->show();
+}
+
+bool layerZeroIsOff(const QString& path)
+{
+    ddvue::DDVueEngine e;
+    QString p = path;
+    if (!e.OpenDrawing(p)) return false;
+    return !ddvue::dxf::layerState(*e.document(), *e.document()->findLayer("0")).on;
+}
+
+}  // namespace
+
+TEST(MainWindow, SavingADwgAsksBeforeReplacingTheDxfBesideItAndCanSaveUnderAnotherName)
+{
+    Seams seams;
+    platform::ScriptedFileDialogs dialogs;
+    platform::Installed<platform::FileDialogs> d{dialogs};
+    Folder folder;
+    QFile::copy(testpaths::corpus("sample_2018.dwg"), folder.path("site.dwg"));
+    writeFile(folder.path("site.dxf"), "the user's own DXF");
+    auto w = startIn(seams, folder.path());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    w->Command3_Click();
+    open(*w, "site.dwg");
+    ASSERT_TRUE(w->DDVue1->engine().isOpen()) << w->DDVue1->engine().lastError().toStdString();
+    change(*w);
+
+    // Cancel at the question: nothing is written, the window and its changes stay.
+    seams.boxes.answers = {MsgResult::Yes, MsgResult::Cancel, MsgResult::No};
+    w->close();
+    ASSERT_EQ(seams.boxes.shown.size(), 3u);
+    EXPECT_TRUE(seams.boxes.shown[1].text.contains("already exists")) << seams.boxes.shown[1].text.toStdString();
+    EXPECT_EQ(seams.boxes.shown[1].buttons, platform::MsgButtons::YesNoCancel);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->DrawingChanged());
+    EXPECT_EQ(contentsOf(folder.path("site.dxf")), "the user's own DXF");
+
+    // No: another name, chosen in the save dialog.
+    seams.boxes.shown.clear();
+    seams.boxes.answers = {MsgResult::Yes, MsgResult::No, MsgResult::Ok};
+    dialogs.answers = {folder.path("site-edited.dxf")};
+    w->close();
+    ASSERT_EQ(dialogs.requests.size(), 1u);
+    EXPECT_TRUE(dialogs.requests[0].directory.endsWith("site.dxf")) << dialogs.requests[0].directory.toStdString();
+    EXPECT_TRUE(dialogs.requests[0].filter.contains("*.dxf"));
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(contentsOf(folder.path("site.dxf")), "the user's own DXF");
+    EXPECT_TRUE(layerZeroIsOff(folder.path("site-edited.dxf")));
+    EXPECT_EQ(w->CurrentDrawingPath(), folder.path("site-edited.dxf"));
+    EXPECT_EQ(seams.boxes.unexpected, 0);
+
+    // Yes: the DXF is replaced.
+    Seams again;
+    auto v = startIn(again, folder.path());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(v.get()));
+    v->Command3_Click();
+    open(*v, "site.dwg");
+    change(*v);
+    again.boxes.answers = {MsgResult::Yes, MsgResult::Yes, MsgResult::Ok};
+    v->close();
+    EXPECT_FALSE(v->isVisible());
+    EXPECT_TRUE(layerZeroIsOff(folder.path("site.dxf")));
+    EXPECT_EQ(again.boxes.unexpected, 0);
+}
+
+TEST(MainWindow, ADrawingChangedOnDiskIsOverwrittenOnlyWhenThePersonSaysSo)
+{
+    Seams seams;
+    Folder folder;
+    QString plan = folder.path("office-floor-plan-2000.dxf");
+    auto w = startIn(seams, folder.path());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    open(*w, "office-floor-plan-2000.dxf");
+    change(*w);
+    QByteArray theirs = contentsOf(testpaths::samples("clinic-floor-plan-2004.dxf"));
+    writeFile(plan, theirs);
+
+    // No: the file keeps the other program's content, the window keeps its changes.
+    seams.boxes.answers = {MsgResult::Yes, MsgResult::No};
+    open(*w, "workshop-plan-R12.dxf");
+    ASSERT_EQ(seams.boxes.shown.size(), 2u);
+    EXPECT_TRUE(seams.boxes.shown[1].text.contains("changed by another program")) << seams.boxes.shown[1].text.toStdString();
+    EXPECT_EQ(seams.boxes.shown[1].buttons, platform::MsgButtons::YesNo);
+    EXPECT_EQ(contentsOf(plan), theirs);
+    EXPECT_EQ(w->CurrentDrawingName(), "office-floor-plan-2000.dxf");
+    EXPECT_TRUE(w->DrawingChanged());
+
+    // Yes: the changes go over it.
+    seams.boxes.answers = {MsgResult::Yes, MsgResult::Yes};
+    open(*w, "workshop-plan-R12.dxf");
+    EXPECT_EQ(w->CurrentDrawingName(), "workshop-plan-R12.dxf");
+    EXPECT_NE(contentsOf(plan), theirs);
+    EXPECT_TRUE(layerZeroIsOff(plan));
+    EXPECT_EQ(seams.boxes.unexpected, 0);
+}
+
+TEST(MainWindow, AWriteProtectedDrawingIsNotOverwrittenAndItsChangesStay)
+{
+    Seams seams;
+    Folder folder;
+    QString plan = folder.path("office-floor-plan-2000.dxf");
+    QFile::setPermissions(plan, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    QByteArray before = contentsOf(plan);
+    auto w = startIn(seams, folder.path());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    open(*w, "office-floor-plan-2000.dxf");
+    change(*w);
+    seams.boxes.answers = {MsgResult::Yes, MsgResult::Ok};
+    open(*w, "workshop-plan-R12.dxf");
+    ASSERT_EQ(seams.boxes.shown.size(), 2u);
+    EXPECT_TRUE(seams.boxes.shown[1].text.contains("write-protected")) << seams.boxes.shown[1].text.toStdString();
+    EXPECT_TRUE(seams.boxes.shown[1].text.contains("kept")) << seams.boxes.shown[1].text.toStdString();
+    EXPECT_EQ(contentsOf(plan), before);
+    EXPECT_EQ(w->CurrentDrawingName(), "office-floor-plan-2000.dxf");
+    EXPECT_TRUE(w->DrawingChanged());
+    EXPECT_EQ(seams.boxes.unexpected, 0);
+    // Closing offers to save them again.
+    seams.boxes.answers = {MsgResult::No};
+    w->close();
+    EXPECT_FALSE(w->isVisible());
 }
