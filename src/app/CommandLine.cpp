@@ -53,7 +53,10 @@ int info(const QStringList& args, std::ostream& out, std::ostream& err)
         << "Single-line texts: " << n.texts << "\n"
         << "Multi-line texts: " << n.multilineTexts << "\n"
         << "External references: " << n.externalReferences << "\n";
-    if (engine.isDwg()) out << "Entities not brought across: " << engine.skippedEntities() << "\n";
+    if (engine.isDwg()) {
+        out << "Entities not brought across: " << engine.skippedEntities() << "\n";
+        if (!engine.readWarnings().isEmpty()) out << "Read with errors: " << local(engine.readWarnings()) << "\n";
+    }
     return ExitDone;
 }
 

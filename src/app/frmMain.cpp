@@ -589,8 +589,11 @@ void frmMain::openingFinished()
     }
     openProgress_.reset();
     int skipped = DDVue1->engine().skippedEntities();
-    if (skipped > 0)
-        showStatus(QStringLiteral("%1 object(s) of the DWG could not be read and are left out.").arg(skipped));
+    const QString& warnings = DDVue1->engine().readWarnings();
+    if (skipped > 0 || !warnings.isEmpty())
+        showStatus((skipped > 0 ? QStringLiteral("%1 object(s) of the DWG could not be read and are left out. ").arg(skipped)
+                                : QString()) +
+                   (warnings.isEmpty() ? QString() : QStringLiteral("Read with errors: %1.").arg(warnings)));
     else
         lblStatus->clear();
 }

@@ -96,6 +96,7 @@ ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)
         }
         r.fromDwg = true;
         r.skippedEntities = imported.skippedEntities;
+        r.readWarnings = QString::fromStdString(imported.readWarnings);
         r.dwgVersion = imported.version;
     } else {
         QByteArray data = file.readAll();
@@ -122,6 +123,7 @@ bool DDVueEngine::adopt(ReadDrawing drawing, const QString& path)
     doc_ = std::move(drawing.document);
     fromDwg_ = drawing.fromDwg;
     skippedEntities_ = drawing.skippedEntities;
+    readWarnings_ = std::move(drawing.readWarnings);
     dwgVersion_ = std::move(drawing.dwgVersion);
     known_ = drawing.identity;
     sourceFile_ = canonicalPath(encodeFileName(path));
@@ -135,6 +137,7 @@ void DDVueEngine::CloseDrawing()
     path_.clear();
     fromDwg_ = false;
     skippedEntities_ = 0;
+    readWarnings_.clear();
     dwgVersion_.clear();
     sourceFile_.clear();
     known_.reset();

@@ -24,6 +24,7 @@ struct ReadDrawing {
     bool stopped = false;       // the reader was asked to stop before it finished
     bool fromDwg = false;
     int skippedEntities = 0;
+    QString readWarnings;       // what the DWG library skipped reading; empty when nothing
     std::string dwgVersion;
     // The DXF file as it was read, so that a save can tell whether anything
     // else has written it since.
@@ -100,6 +101,9 @@ public:
     bool isDwg() const { return fromDwg_; }
     // Entity types of a DWG that could not be brought across; 0 for a DXF.
     int skippedEntities() const { return skippedEntities_; }
+    // What the DWG library skipped or could not decode while reading the
+    // drawing, for the user; empty when nothing (and for a DXF).
+    const QString& readWarnings() const { return readWarnings_; }
     const dxf::Document* document() const { return doc_.get(); }
     dxf::Document* document() { return doc_.get(); }
 
@@ -122,6 +126,7 @@ private:
     bool fromDwg_ = false;
     bool needsPassword_ = false;
     int skippedEntities_ = 0;
+    QString readWarnings_;
     std::function<bool(int)> progress_;
     std::string dwgVersion_;  // the DWG's own version string, for a drawing read from one
     std::string sourceFile_;  // the file read, as canonicalPath() spells it
