@@ -105,6 +105,10 @@ public:
     // drawing, for the user; empty when nothing (and for a DXF).
     const QString& readWarnings() const { return readWarnings_; }
     const dxf::Document* document() const { return doc_.get(); }
+    // Whether the object's value is multi-line text, whose paragraphs are
+    // stored as \P: an MTEXT, or an attribute that carries its text as
+    // multi-line text. False for other objects and unknown handles.
+    bool isMultilineText(const QString& handle) const;
     dxf::Document* document() { return doc_.get(); }
 
     // Told how far opening a drawing has come, in percent, for long opens;
