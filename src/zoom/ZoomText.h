@@ -1,0 +1,46 @@
+#pragma once
+// How a value looks in the zoom editor, and how the editor's text goes back
+// into the form the drawing stores.
+//
+// Paragraphs. Multi-line text (MTEXT, and attributes that carry their text as
+// multi-line text) stores its paragraph breaks as the code \P inside the one
+// value; the grid shows them so. The editor shows one paragraph a line, and
+// writes each line break back as \P. A value whose breaks are stored in DXF's
+// caret form ^J (a line feed, as some programs write MTEXT) gets ^J back, so
+// that an untouched paragraph is stored as it was. \\P is an escaped
+// backslash followed by a P, not a break, and stays as it is. Every other
+// formatting code stays in the text, as the grid shows it.
+//
+// Single-line text (TEXT, ordinary attributes) cannot hold a line break: the
+// drawing stores one, should a person type it, as ^J, and the editor shows
+// ^J as a line break again.
+
+#include <QString>
+
+#include <optional>
+
+namespace zoom {
+
+enum class ValueLines { Single, Paragraphs };
+
+// The editor's text for a stored value. Line breaks are "\n".
+QString toEditorText(const QString& stored, ValueLines lines);
+// The stored form of the editor's text; `stored` is the value the editor was
+// loaded with (its break form is kept). CR LF, CR and LF are line breaks.
+QString toStoredText(const QString& editor, ValueLines lines, const QString& stored);
+
+// Case conversion. Proper case puts every word's first letter in capitals
+// and its other letters in small letters; words are separated by space,
+// tab, line feed, vertical tab, form feed, carriage return and NUL.
+QString properCase(const QString& text);
+QString upperCase(const QString& text);
+QString lowerCase(const QString& text);
+
+// A number as a person types one: an optional sign, digits with an optional
+// fraction (or a fraction alone), an optional exponent, spaces around. The
+// value, or nothing for other text.
+std::optional<double> parseNumber(const QString& text);
+// The nearest whole number, halves to the even neighbour (2.5 is 2, 7.5 is 8).
+double roundHalfEven(double value);
+
+}  // namespace zoom
