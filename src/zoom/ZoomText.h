@@ -7,9 +7,11 @@
 // value; the grid shows them so. The editor shows one paragraph a line, and
 // writes each line break back as \P. A value whose breaks are stored in DXF's
 // caret form ^J (a line feed, as some programs write MTEXT) gets ^J back, so
-// that an untouched paragraph is stored as it was. \\P is an escaped
-// backslash followed by a P, not a break, and stays as it is. Every other
-// formatting code stays in the text, as the grid shows it.
+// that an untouched paragraph is stored as it was. A line feed stored as
+// such (binary DXF can hold one) is a line too; it goes back as \P, the form
+// the drawing component writes every break of multi-line text in. \\P is an
+// escaped backslash followed by a P, not a break, and stays as it is. Every
+// other formatting code stays in the text, as the grid shows it.
 //
 // Single-line text (TEXT, ordinary attributes) cannot hold a line break: the
 // drawing stores one, should a person type it, as ^J, and the editor shows
