@@ -218,6 +218,7 @@ void frmZoom::Form_Load()
 
     if (windowTitle().left(14) != QLatin1String("Field: Display")) cmdColor->show();
     if (host_.category != extract::Category::Layers) cmdSpellCheck->show();
+    txtValue->setFocus();
 }
 
 bool frmZoom::eventFilter(QObject* watched, QEvent* event)
