@@ -186,18 +186,25 @@ void frmZoom::buildControls()
     connect(cmdSpellCheck, &QToolButton::clicked, this, [this] { cmdSpellCheck_Click(); });
 }
 
+ZoomCell currentCell(const data::DataGrid& grid)
+{
+    ZoomCell cell;
+    data::Recordset* rs = grid.recordset();
+    cell.column = grid.currentColumn();
+    if (rs && cell.column >= 0) {
+        int field = grid.columnField(cell.column);
+        if (field >= 0) cell.field = rs->fieldName(field);
+        cell.position = rs->AbsolutePosition();
+    }
+    cell.text = grid.text();
+    return cell;
+}
+
 void frmZoom::Form_Load()
 {
-    data::DataGrid* grid = host_.grid;
     data::Recordset* rs = host_.recordset;
-    zoomColumn_ = grid ? static_cast<short>(grid->currentColumn()) : -1;
-    QString field;
-    if (grid && rs && zoomColumn_ >= 0) {
-        int f = grid->columnField(zoomColumn_);
-        if (f >= 0) field = rs->fieldName(f);
-    }
-    long position = rs ? rs->AbsolutePosition() : data::Recordset::PosUnknown;
-    setWindowTitle(QStringLiteral("Field: %1   Record: %2").arg(field).arg(position));
+    zoomColumn_ = static_cast<short>(host_.cell.column);
+    setWindowTitle(QStringLiteral("Field: %1   Record: %2").arg(host_.cell.field).arg(host_.cell.position));
 
     // Multi-line text shows its paragraphs as lines.
     ZoomView view = zoomView(host_.category, zoomColumn_);
@@ -210,7 +217,7 @@ void frmZoom::Form_Load()
         } catch (const data::RecordsetError&) {
         }
     }
-    value_ = ZoomValue(view, lines, grid ? grid->text() : QString());
+    value_ = ZoomValue(view, lines, host_.cell.text);
     txtValue->setPlainText(value_.initial());
     // Filling the box counts as a change, unless there was nothing to fill.
     valueChanged_ = !value_.initial().isEmpty();
@@ -276,12 +283,17 @@ void frmZoom::cmdOK_Click()
     } else if (d.writes()) {
         bool written;
         if (host_.writeBack) {
-            written = host_.writeBack(d, zoomColumn_);
+            written = host_.writeBack(d);
         } else {
             QString why;
             written = d.action == OkDecision::Action::CellOnly || writeToDrawing(d, &why);
             if (written) {
-                if (host_.grid) host_.grid->setText(d.value);
+                if (host_.recordset) {
+                    try {
+                        host_.recordset->setValue(host_.cell.field, d.value);
+                    } catch (const data::RecordsetError&) {
+                    }
+                }
             } else {
                 // The drawing did not take the value: saying so, and keeping
                 // the cell as the drawing has it, instead of showing a change

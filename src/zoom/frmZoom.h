@@ -29,21 +29,33 @@ class QToolButton;
 
 namespace zoom {
 
+// The cell the zoom editor opens on, as it was then.
+struct ZoomCell {
+    int column = -1;    // the grid column, from 0
+    QString field;      // the recordset field the column shows (not its caption)
+    long position = 0;  // the row's place among the rows shown, from 1
+    QString text;       // what the cell shows
+};
+
+// The current cell of a grid (column -1 when there is none).
+ZoomCell currentCell(const data::DataGrid& grid);
+
 // What the zoom editor works on, from the main window.
 struct ZoomHost {
-    data::DataGrid* grid = nullptr;       // the current cell: column, text, field
-    data::Recordset* recordset = nullptr; // the current row's fields and position
-    ddvue::DDVue* viewer = nullptr;       // the drawing
+    ZoomCell cell;
     std::optional<extract::Category> category;
+    data::Recordset* recordset = nullptr;  // its current row is the cell's
+    ddvue::DDVue* viewer = nullptr;        // the drawing
     // The main window's Save button: shown while the drawing has unsaved
     // changes; showing it marks them.
     std::function<bool()> drawingChanged;
     std::function<void()> markDrawingChanged;
-    // Writes OK's value into the drawing and the current cell, as the
-    // grid's own write-back does; false when the drawing refused it (the
-    // person has been told and the cell keeps its value). When empty, the
-    // editor calls the drawing operation and sets the cell itself.
-    std::function<bool(const OkDecision& decision, int column)> writeBack;
+    // Writes OK's value into the drawing and the cell, as the grid's own
+    // write-back does, marking the drawing changed when the drawing took it;
+    // false when the drawing refused it (the person has been told and the
+    // cell keeps its value). When empty, the editor calls the drawing
+    // operation and sets the cell itself.
+    std::function<bool(const OkDecision& decision)> writeBack;
 };
 
 class frmZoom : public QDialog {

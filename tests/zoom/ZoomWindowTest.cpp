@@ -93,7 +93,7 @@ struct Workspace {
     ZoomHost host()
     {
         ZoomHost h;
-        h.grid = grid;
+        h.cell = currentCell(*grid);
         h.recordset = &rs;
         h.viewer = viewer;
         h.category = category;
