@@ -114,6 +114,18 @@ public:
     // The content document as text, the way ExportDrawingContent writes it.
     std::string contentDocument(bool attributes, bool externalReferences, bool layers, bool text) const;
 
+    // What the content document lists now for one object or layer, as the
+    // grid shows it after reading that document: the value of an attribute
+    // or of a single- or multi-line text, and a layer's display ("On" or
+    // "Off") and color number. Empty when the drawing holds no such object
+    // (none by that handle or name, or deleted).
+    std::optional<QString> listedValue(const QString& handle) const;
+    struct ListedLayer {
+        QString display;
+        long color = 0;
+    };
+    std::optional<ListedLayer> listedLayer(const QString& name) const;
+
 private:
     bool fail(const QString& why);
     bool refuseSave(SaveProblem problem, const QString& why);
