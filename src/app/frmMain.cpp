@@ -727,7 +727,11 @@ void frmMain::withProgress(const std::function<void()>& work)
     ProgressReport report([this](const QString& text) { showStatus(text); }, [this] { lblStatus->repaint(); },
                           progressDelayMs);
     progress_ = &report;
+    // The drawing's view paints the changes once, when the work is done, not
+    // with every repaint of the status line.
+    DDVue1->setUpdatesEnabled(false);
     work();
+    DDVue1->setUpdatesEnabled(true);
     progress_ = nullptr;
     if (report.shown()) lblStatus->clear();
 }

@@ -410,7 +410,7 @@ long GridEditor::ReplaceAll(const SearchText& search)
         rs->beginUpdate();
         const long rows = rs->rowCount();
         for (int row = 0; row < rows; ++row) {
-            if (row % kReportEvery == kReportEvery - 1) report(QStringLiteral("Replacing"), row, rows);
+            if (row % kReportEvery == 0) report(QStringLiteral("Replacing"), row, rows);
             const QString before = rs->cell(row, t->field).toString();
             QString after;
             if (find.isEmpty()) after = with;  // every value becomes the replacement
@@ -460,7 +460,7 @@ void GridEditor::DeleteAll()
         const int key = rs->fieldIndex(extract::categorySettings(*category)->keyField);
         const long rows = rs->rowCount();
         for (int row = 0; row < rows; ++row) {
-            if (row % kReportEvery == kReportEvery - 1) report(QStringLiteral("Deleting"), row, rows);
+            if (row % kReportEvery == 0) report(QStringLiteral("Deleting"), row, rows);
             const QString handle = key >= 0 ? rs->cell(row, key).toString() : QString();
             if (drawing_.DeleteEntity(handle)) {
                 ++deleted;

@@ -995,3 +995,22 @@ TEST(MainWindowGrid, DeleteAllDeletesTheRowsShownAndSaveSaysWhenItFails)
     EXPECT_EQ(again.rowCount(), all - areas);
     EXPECT_EQ(seams.boxes.unexpected, 0);
 }
+
+TEST(MainWindowGrid, ReplaceAllShowsHowFarItHasCome)
+{
+    Seams seams;
+    Folder folder;
+    auto w = startIn(seams, folder.path());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    open(*w, "office-floor-plan-2000.dxf");
+    QStringList shown;
+    w->statusShown = [&](const QString& t) { shown << t; };
+    w->progressDelayMs = 0;  // as if the drawing were large
+    w->txtReplaceWith->setText(QStringLiteral("x"));
+    seams.boxes.answers = {MsgResult::Ok};
+    QTest::mouseClick(w->cmdReplaceAll, Qt::LeftButton);
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_EQ(shown.first(), "Replacing... 0%");
+    EXPECT_EQ(w->lblStatus->text(), "") << "the line is cleared when the work is done";
+    EXPECT_EQ(seams.boxes.shown.size(), 1u);
+}
