@@ -720,8 +720,10 @@ void frmMain::connectGrid()
     connect(dtgDrawing, &data::DataGrid::BeforeDelete, this, [this](int* cancel) {
         if (editor_->BeforeDelete()) *cancel = 1;
     });
-    connect(dtgDrawing, &data::DataGrid::RowColChange, this,
-            [this](QVariant*, int) { Adodc1->setCaption(editor_->positionCaption()); });
+    connect(dtgDrawing, &data::DataGrid::RowColChange, this, [this](QVariant*, int) {
+        // Beside "No data" there is no position to tell.
+        Adodc1->setCaption(dtgDrawing->showsNoData() ? QString() : editor_->positionCaption());
+    });
     connect(dtgDrawing, &data::DataGrid::KeyDown, this, [this](int* key, int* shift) {
         // F1 and F3 to F9 belong to the window's key handler; the grid's own
         // key is F2, on a cell that can be edited.
