@@ -636,7 +636,10 @@ void frmMain::FillGrid()
     };
     editor_->resetForFill();
     currentFilter_.clear();
-    cmdSave->hide();
+    // The Save button stays as it is: listing another category of the same
+    // drawing does not save its changes, and hiding the button would let
+    // them go unasked when the drawing is closed. A drawing being opened
+    // starts without it (clearGrid).
     // Open and Print act on the open drawing: with none (after a failed
     // open) they would hand on a file that is not open.
     bool open = DDVue1->engine().isOpen();

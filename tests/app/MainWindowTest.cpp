@@ -846,7 +846,7 @@ TEST(MainWindowGrid, EditsReplacementsAndDeletionsMadeInTheGridAreSaved)
 
     // A layer color, halved to even, shown as the drawing holds it.
     QTest::mouseClick(w->optLayer, Qt::LeftButton);
-    EXPECT_FALSE(w->DrawingChanged()) << "a new fill clears it, as before";
+    EXPECT_TRUE(w->DrawingChanged()) << "another category of the same drawing: the changes are still unsaved";
     const int door = rowOf(*w, QStringLiteral("Name"), QStringLiteral("A-DOOR"));
     editCell(*w, door, 2, QStringLiteral("12.5"));
     EXPECT_EQ(cellText(*w, door, 2), "12");
@@ -1014,4 +1014,25 @@ TEST(MainWindowGrid, ReplaceAllShowsHowFarItHasCome)
     EXPECT_EQ(shown.first(), "Replacing... 0%");
     EXPECT_EQ(w->lblStatus->text(), "") << "the line is cleared when the work is done";
     EXPECT_EQ(seams.boxes.shown.size(), 1u);
+}
+
+TEST(MainWindowGrid, ChangesSurviveAnotherCategoryAndAreOfferedAtClose)
+{
+    Seams seams;
+    Folder folder;
+    auto w = startIn(seams, folder.path());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    open(*w, "office-floor-plan-2000.dxf");
+    editCell(*w, 0, 7, QStringLiteral("A-1"));
+    const QString handle = w->recordset()->cell(0, w->recordset()->fieldIndex(QStringLiteral("AttributeHandle"))).toString();
+    QTest::mouseClick(w->optSingleText, Qt::LeftButton);
+    EXPECT_TRUE(w->DrawingChanged());
+    seams.boxes.answers = {MsgResult::Yes};
+    w->close();
+    ASSERT_EQ(seams.boxes.shown.size(), 1u);
+    EXPECT_EQ(seams.boxes.shown[0].text, "Do you want to save your changes?");
+    ddvue::DDVueEngine saved;
+    QString path = folder.path("office-floor-plan-2000.dxf");
+    ASSERT_TRUE(saved.OpenDrawing(path));
+    EXPECT_EQ(saved.listedValue(handle), "A-1");
 }
