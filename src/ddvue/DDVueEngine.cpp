@@ -224,7 +224,8 @@ bool DDVueEngine::SetLayerDisplay(const QString& layerName, QString& state)
     bool on = state.compare(QLatin1String("On"), Qt::CaseInsensitive) == 0;
     bool off = state.compare(QLatin1String("Off"), Qt::CaseInsensitive) == 0;
     if (!on && !off) return fail(QStringLiteral("A layer is either On or Off, not %1.").arg(state));
-    return dxf::setLayerDisplay(*doc_, *layer, on);
+    if (!dxf::setLayerDisplay(*doc_, *layer, on)) return fail(QStringLiteral("The layer %1 cannot be changed.").arg(layerName));
+    return true;
 }
 
 bool DDVueEngine::SetLayerColor(const QString& layerName, long color)
