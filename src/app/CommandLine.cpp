@@ -43,6 +43,7 @@ int info(const QStringList& args, std::ostream& out, std::ostream& err)
         << "Multi-line texts: " << n.multilineTexts << "\n"
         << "External references: " << n.externalReferences << "\n";
     if (engine.isDwg()) out << "Entities not brought across: " << engine.skippedEntities() << "\n";
+    for (const QString& repair : engine.repairs()) out << "Repaired on reading: " << local(repair) << "\n";
     return ExitDone;
 }
 
@@ -217,7 +218,8 @@ QString usageText()
         "\n"
         "  tessilux info DRAWING\n"
         "      Version name and code, and the number of layers, block attributes, single-line\n"
-        "      texts, multi-line texts and external references, one \"name: value\" a line.\n"
+        "      texts, multi-line texts and external references, one \"name: value\" a line;\n"
+        "      then what was repaired on reading a damaged file, if anything.\n"
         "\n"
         "  tessilux export DRAWING [--category attributes|single-text|multi-text|layers|xrefs]\n"
         "                          [--format content|flat|csv] [--filter EXPR] [-o OUT]\n"

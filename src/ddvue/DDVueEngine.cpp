@@ -86,6 +86,20 @@ bool DDVueEngine::adopt(ReadDrawing drawing, const QString& path)
     return true;
 }
 
+QStringList DDVueEngine::repairs() const
+{
+    QStringList out;
+    if (doc_)
+        for (const std::string& r : doc_->repairs()) out << QString::fromStdString(r);
+    return out;
+}
+
+QString DDVueEngine::repairSummary() const
+{
+    QStringList all = repairs();
+    return all.isEmpty() ? QString() : QStringLiteral("Repaired on reading: ") + all.join(QLatin1Char(' '));
+}
+
 void DDVueEngine::CloseDrawing()
 {
     doc_.reset();

@@ -6,6 +6,7 @@
 #include "ddvue/dxf/Document.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -73,6 +74,13 @@ public:
     bool isDwg() const { return fromDwg_; }
     // Entity types of a DWG that could not be brought across; 0 for a DXF.
     int skippedEntities() const { return skippedEntities_; }
+    // What reading mended to open the drawing, one sentence each; empty for
+    // a well-formed file. The mends are in memory only: an unchanged save
+    // gives back the file's bytes.
+    QStringList repairs() const;
+    // The repairs as one line for a status bar ("Repaired on reading: ..."),
+    // empty when there were none.
+    QString repairSummary() const;
     const dxf::Document* document() const { return doc_.get(); }
     dxf::Document* document() { return doc_.get(); }
 

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstring>
 #include <fstream>
+#include <new>
 
 namespace ddvue::dxf {
 
@@ -121,8 +122,8 @@ bool isBracketOpen(std::string_view v) { return !v.empty() && v.front() == '{'; 
 
 std::string_view RecordView::rawGroup(std::uint32_t i) const
 {
-    std::uint32_t end = i + 1 < count_ ? groups_[i + 1].raw : end_;
-    return {base_ + groups_[i].raw, end - groups_[i].raw};
+    std::uint32_t end = i + 1 < count_ ? groups_[i + 1].start() : end_;
+    return {base_ + groups_[i].start(), end - groups_[i].start()};
 }
 
 std::string RecordView::text(std::uint32_t i) const { return doc_->codec_->decode(raw(i)); }
@@ -192,9 +193,19 @@ bool Document::load(std::string bytes, const Progress& progress)
 {
     bytes_ = std::move(bytes);
     error_.clear();
+    repairs_.clear();
     groups_.clear();
     records_.clear();
     replaced_.clear();
+    headerVars_.clear();
+    byHandle_.clear();
+    layers_.clear();
+    layerIndex_.clear();
+    blocks_.clear();
+    blockIndex_.clear();
+    spaces_.clear();
+    headerRecord_ = UINT32_MAX;
+    recordStarts_ = 0;
     if (bytes_.size() > kMaxFileSize) {
         error_ = "The file is larger than 4 GB.";
         return false;
@@ -216,6 +227,19 @@ bool Document::report(int percent)
     stopped_ = true;
     error_ = "Reading the drawing was stopped.";
     return false;
+}
+
+void Document::reserveGroups(std::size_t fewestBytesPerGroup)
+{
+    // Room for as many groups as the file could hold. A large reservation
+    // that is never written costs address space, not memory, and it spares
+    // the copy (and the double peak) of a growing array; where the system
+    // will not give that much room, the array grows as it must.
+    try {
+        groups_.reserve(bytes_.size() / fewestBytesPerGroup + 16);
+    } catch (const std::bad_alloc&) {
+        groups_.reserve(bytes_.size() / 16 + 16);
+    }
 }
 
 bool Document::tokenize()
@@ -264,9 +288,11 @@ bool Document::tokenizeAscii()
     std::size_t pos = 0;
     std::size_t line = 1;
     tailBegin_ = static_cast<std::uint32_t>(size);
-    groups_.reserve(size / 12);
+    reserveGroups(3);  // "0", a line end, an empty value and its line end
     bool first = true;
     std::size_t reportAt = 0;
+    std::size_t unknownCodes = 0;
+    std::string firstUnknown;
     while (pos < size) {
         if (progress_ && pos >= reportAt) {
             if (!report(static_cast<int>(70 * pos / size))) return false;
@@ -297,19 +323,38 @@ bool Document::tokenizeAscii()
                          " is not a number; this is not a DXF file or it is damaged.";
             return false;
         }
-        if (valueTypeOf(code) == ValueType::Invalid) {
-            error_ = "Line " + std::to_string(line) + ": unknown group code " + std::to_string(code) + ".";
+        if (code < INT16_MIN || code > INT16_MAX) {
+            error_ = "Line " + std::to_string(line) + ": the group code " + std::to_string(code) +
+                     " is out of range; this is not a DXF file or it is damaged.";
             return false;
         }
+        if (valueTypeOf(code) == ValueType::Invalid) {
+            // Not a code of the format, but the value is a line like any
+            // other: kept as text, as CAD programs that recover files do.
+            if (unknownCodes++ == 0)
+                firstUnknown = std::to_string(code) + " (line " + std::to_string(line) + ")";
+        }
         if (next >= size) {
+            if (!groups_.empty()) {
+                // The last line is a group code without its value (most often
+                // the EOF whose name was lost): kept as trailing bytes.
+                tailBegin_ = static_cast<std::uint32_t>(pos);
+                repairs_.push_back("The last line, group code " + std::to_string(code) +
+                                   ", has no value; it is kept as it is.");
+                break;
+            }
             error_ = "Line " + std::to_string(line) + ": group code " + std::to_string(code) +
                      " has no value; the file is truncated.";
             return false;
         }
         std::size_t valStart = next;
         std::size_t valEnd = lineAt(valStart, next);
-        groups_.push_back(Group{code, static_cast<std::uint32_t>(pos), static_cast<std::uint32_t>(valStart),
-                                static_cast<std::uint32_t>(valEnd - valStart)});
+        if (valStart - pos > UINT16_MAX) {
+            error_ = "Line " + std::to_string(line) + ": a group code line of more than 64 KB; the file is damaged.";
+            return false;
+        }
+        groups_.push_back(Group{static_cast<std::uint32_t>(valStart), static_cast<std::uint32_t>(valEnd - valStart),
+                                static_cast<std::int16_t>(code), static_cast<std::uint16_t>(valStart - pos)});
         if (first) {
             // The file's code line style: right-aligned ("  0") or not ("0").
             std::string_view t = codeText;
@@ -318,15 +363,22 @@ bool Document::tokenizeAscii()
         first = false;
         pos = next;
         line += 2;
-        if (code == 0 && trim(std::string_view(data + valStart, valEnd - valStart)) == "EOF") {
-            tailBegin_ = static_cast<std::uint32_t>(pos);
-            break;
+        if (code == 0) {
+            ++recordStarts_;
+            if (trim(std::string_view(data + valStart, valEnd - valStart)) == "EOF") {
+                tailBegin_ = static_cast<std::uint32_t>(pos);
+                break;
+            }
         }
     }
     if (groups_.empty()) {
         error_ = "The file holds no DXF groups.";
         return false;
     }
+    if (unknownCodes)
+        repairs_.push_back(std::to_string(unknownCodes) + (unknownCodes == 1 ? " group has" : " groups have") +
+                           " a code that DXF does not define, the first " + firstUnknown +
+                           "; kept as text.");
     return true;
 }
 
@@ -341,6 +393,7 @@ bool Document::tokenizeBinary()
     // Release 12 binary files have one-byte group codes; later ones two.
     // The first group is "0 SECTION", which tells the two apart.
     binaryCodeBytes_ = (pos + 2 < size && data[pos] == 0 && data[pos + 1] == 'S') ? 1 : 2;
+    reserveGroups(3);  // a two-byte code and a one-byte value
 
     auto fail = [&](std::size_t at, const std::string& what) {
         error_ = "Byte " + std::to_string(at) + ": " + what;
@@ -359,7 +412,7 @@ bool Document::tokenizeBinary()
             ++pos;
             if (code == 255) {
                 if (pos + 2 > size) return fail(start, "the file is truncated.");
-                code = readLe<std::uint16_t>(data + pos);
+                code = readLe<std::int16_t>(data + pos);
                 pos += 2;
             }
         } else {
@@ -394,11 +447,14 @@ bool Document::tokenizeBinary()
         case ValueType::Bool: valLen = 1; pos += 1; break;
         }
         if (pos > size) return fail(start, "the file is truncated.");
-        groups_.push_back(Group{code, static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(valStart),
-                                static_cast<std::uint32_t>(valLen)});
-        if (code == 0 && std::string_view(data + valStart, valLen) == "EOF") {
-            tailBegin_ = static_cast<std::uint32_t>(pos);
-            break;
+        groups_.push_back(Group{static_cast<std::uint32_t>(valStart), static_cast<std::uint32_t>(valLen),
+                                static_cast<std::int16_t>(code), static_cast<std::uint16_t>(valStart - start)});
+        if (code == 0) {
+            ++recordStarts_;
+            if (std::string_view(data + valStart, valLen) == "EOF") {
+                tailBegin_ = static_cast<std::uint32_t>(pos);
+                break;
+            }
         }
     }
     if (groups_.empty()) return fail(pos, "the file holds no DXF groups.");
@@ -409,14 +465,16 @@ bool Document::buildRecords()
 {
     std::uint32_t n = static_cast<std::uint32_t>(groups_.size());
     std::uint32_t i = 0;
-    // Only comments may stand before the first record.
-    while (i < n && groups_[i].code == 999) ++i;
-    if (i == n || groups_[i].code != 0) {
-        error_ = "The file does not start with a DXF section.";
+    // Groups before the first record: comments, and in files of some
+    // writers header variables ahead of the HEADER section. They stay as
+    // they are; buildStructure reads the header variables among them.
+    while (i < n && groups_[i].code != 0) ++i;
+    if (i == n) {
+        error_ = "The file holds no DXF records (no group with code 0); it is not a DXF drawing.";
         return false;
     }
-    prefixEnd_ = groups_[i].raw;
-    records_.reserve(n / 8);
+    prefixEnd_ = groups_[i].start();
+    records_.reserve(recordStarts_);
     while (i < n) {
         std::uint32_t first = i++;
         while (i < n && groups_[i].code != 0) ++i;
@@ -434,7 +492,7 @@ RecordView Document::view(std::uint32_t i) const
         return RecordView(*this, rep->bytes.data(), rep->groups.data(), static_cast<std::uint32_t>(rep->groups.size()),
                           static_cast<std::uint32_t>(rep->bytes.size()));
     const Record& r = records_[i];
-    std::uint32_t end = i + 1 < records_.size() ? groups_[records_[i + 1].first].raw : tailBegin_;
+    std::uint32_t end = i + 1 < records_.size() ? groups_[records_[i + 1].first].start() : tailBegin_;
     return RecordView(*this, bytes_.data(), groups_.data() + r.first, r.count, end);
 }
 
@@ -453,8 +511,9 @@ bool Document::isDeleted(std::uint32_t i) const
 
 RecordView Document::headerView() const
 {
-    if (headerRecord_ == UINT32_MAX) return RecordView(*this, bytes_.data(), groups_.data(), 0, 0);
-    return view(headerRecord_);
+    // Header variables may stand anywhere in a repaired file: the view
+    // spans every group as read, and headerValue() indexes into it.
+    return RecordView(*this, bytes_.data(), groups_.data(), static_cast<std::uint32_t>(groups_.size()), tailBegin_);
 }
 
 std::optional<std::uint32_t> Document::headerValue(std::string_view name) const
@@ -493,8 +552,8 @@ std::string Document::formatHandle(std::uint64_t handle)
 
 std::optional<std::uint32_t> Document::findHandle(std::uint64_t handle) const
 {
-    auto it = byHandle_.find(handle);
-    if (it == byHandle_.end() || isDeleted(it->second)) return std::nullopt;
+    auto it = std::lower_bound(byHandle_.begin(), byHandle_.end(), std::make_pair(handle, std::uint32_t{0}));
+    if (it == byHandle_.end() || it->first != handle || isDeleted(it->second)) return std::nullopt;
     return it->second;
 }
 
@@ -531,15 +590,7 @@ std::vector<std::uint32_t> Document::children(std::uint32_t record) const
 bool Document::buildStructure()
 {
     const std::uint32_t n = recordCount();
-    Section section = Section::None;
-    bool sawHeader = false, sawTables = false;
-    std::string sectionName;
-    std::string tableName;
-    std::int32_t currentBlock = -1;
-    std::int32_t owner = -1;  // the INSERT or POLYLINE whose ATTRIBs or VERTEXes may follow
-    std::unordered_map<std::uint64_t, std::string> blockRecordNames;
-    std::vector<std::pair<std::string, std::uint64_t>> layouts;  // layout name, block record handle
-
+    auto groupText = [&](std::uint32_t g) { return std::string_view(bytes_.data() + groups_[g].val, groups_[g].len); };
     auto sectionOf = [](std::string_view name) {
         if (name == "HEADER") return Section::Header;
         if (name == "CLASSES") return Section::Classes;
@@ -550,25 +601,97 @@ bool Document::buildStructure()
         return Section::Other;
     };
 
-    // The header first: the code page decides how every name is read.
-    for (std::uint32_t i = 0; i < n; ++i) {
-        RecordView v = view(i);
-        if (trim(v.type()) != "SECTION") continue;
-        int nameAt = v.find(2);
-        if (nameAt < 0 || trim(v.str(static_cast<std::uint32_t>(nameAt))) != "HEADER") continue;
-        headerRecord_ = i;
-        for (std::uint32_t g = 0; g + 1 < v.size(); ++g) {
-            if (v.code(g) != 9) continue;
-            if (v.code(g + 1) == 9 || v.code(g + 1) == 0) continue;
-            headerVars_.emplace(upper(trim(v.str(g))), records_[i].first + g + 1);
+    // Header variables: "9 $NAME" and the value group after it. The first
+    // of a name counts.
+    std::size_t strayVariables = 0;
+    auto readVariables = [&](std::uint32_t from, std::uint32_t count, bool inHeader) {
+        for (std::uint32_t g = from; g + 1 < from + count; ++g) {
+            if (groups_[g].code != 9) continue;
+            int next = groups_[g + 1].code;
+            if (next == 9 || next == 0) continue;
+            if (headerVars_.emplace(upper(trim(groupText(g))), g + 1).second && !inHeader) ++strayVariables;
         }
-        break;
+    };
+
+    // First the sections: which record belongs to which, and the header
+    // variables, wherever they stand. Files that some programs write break
+    // the rules: a header cut by a stray ENDSEC with more variables after
+    // it, variables or records before the first section, a section without
+    // its ENDSEC. Such files are read as CAD programs read them; the bytes
+    // stay as they are.
+    Section section = Section::None;
+    std::string sectionName;
+    std::size_t strayEnds = 0, unclosed = 0, outsideRecords = 0;
+    std::string firstOutside;
+    readVariables(0, n ? records_[0].first : 0, false);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        Record& r = records_[i];
+        std::string_view type = trim(groupText(r.first));
+        if (type == "SECTION") {
+            if (section != Section::None) ++unclosed;
+            sectionName.clear();
+            for (std::uint32_t g = r.first + 1; g < r.first + r.count; ++g) {
+                if (groups_[g].code == 2) {
+                    sectionName = std::string(trim(groupText(g)));
+                    break;
+                }
+            }
+            section = sectionOf(sectionName);
+            r.kind = Kind::SectionStart;
+            r.section = section;
+            if (section == Section::Header) {
+                if (headerRecord_ == UINT32_MAX) headerRecord_ = i;
+                readVariables(r.first, r.count, true);
+            }
+            continue;
+        }
+        if (type == "ENDSEC") {
+            if (section == Section::None) ++strayEnds;
+            r.kind = Kind::SectionEnd;
+            r.section = section;
+            section = Section::None;
+            // Groups after an ENDSEC belong to no record; header variables
+            // among them still count.
+            readVariables(r.first, r.count, false);
+            continue;
+        }
+        if (type == "EOF") {
+            // The end of the file closes a section whose ENDSEC a writer
+            // left out: the file itself is whole.
+            r.kind = Kind::Eof;
+            section = Section::None;
+            continue;
+        }
+        r.section = section;
+        if (section == Section::Header) {
+            readVariables(r.first, r.count, true);
+        } else if (section == Section::None) {
+            if (outsideRecords++ == 0) firstOutside = std::string(type.substr(0, 32));
+            readVariables(r.first, r.count, false);
+        }
     }
+    if (section != Section::None) {
+        error_ = "The drawing ends inside its " + sectionName + " section; the file is truncated.";
+        return false;
+    }
+    if (strayEnds)
+        repairs_.push_back(std::to_string(strayEnds) + (strayEnds == 1 ? " ENDSEC stands" : " ENDSECs stand") +
+                           " outside any section; ignored.");
+    if (unclosed)
+        repairs_.push_back(std::to_string(unclosed) + (unclosed == 1 ? " section has" : " sections have") +
+                           " no ENDSEC; each ends where the next begins.");
+    if (strayVariables)
+        repairs_.push_back(std::to_string(strayVariables) +
+                           (strayVariables == 1 ? " header variable stands" : " header variables stand") +
+                           " outside the HEADER section; read as part of it.");
+    if (outsideRecords)
+        repairs_.push_back(std::to_string(outsideRecords) + (outsideRecords == 1 ? " record" : " records") +
+                           " (the first " + firstOutside + ") " + (outsideRecords == 1 ? "stands" : "stand") +
+                           " outside any section; kept in the file, not listed.");
+
     auto headerText = [&](std::string_view name) -> std::string {
         auto at = headerValue(name);
-        if (!at) return {};
-        const Group& g = groups_[*at];
-        return std::string(trim(std::string_view(bytes_.data() + g.val, g.len)));
+        return at ? std::string(trim(groupText(*at))) : std::string();
     };
     acadver_ = headerText("$ACADVER");
     codec_ = TextCodec::forDrawing(acadver_.empty() ? std::string("AC1009") : acadver_, headerText("$DWGCODEPAGE"));
@@ -585,60 +708,45 @@ bool Document::buildStructure()
         }
     }
 
+    std::string tableName;
+    std::int32_t currentBlock = -1;
+    std::int32_t owner = -1;  // the INSERT or POLYLINE whose ATTRIBs or VERTEXes may follow
+    std::unordered_map<std::uint64_t, std::string> blockRecordNames;
+    std::vector<std::pair<std::string, std::uint64_t>> layouts;  // layout name, block record handle
     std::uint64_t maxHandle = 0;
+    std::size_t unreadableHandles = 0;
     for (std::uint32_t i = 0; i < n; ++i) {
         if (progress_ && (i & 0xFFFF) == 0 && !report(70 + static_cast<int>(30ull * i / n))) return false;
         Record& r = records_[i];
+        if (r.kind == Kind::SectionStart || r.kind == Kind::SectionEnd || r.kind == Kind::Eof) {
+            owner = -1;
+            if (r.kind != Kind::SectionStart) currentBlock = -1;
+            continue;
+        }
+        const Section section = r.section;
+        if (section == Section::None || section == Section::Header || section == Section::Classes) continue;
         RecordView v = view(i);
         std::string_view type = trim(v.type());
-        if (type == "SECTION") {
-            if (section != Section::None) {
-                error_ = "The " + sectionName + " section is not closed before the next section starts.";
-                return false;
-            }
-            int nameAt = v.find(2);
-            sectionName = nameAt < 0 ? std::string() : std::string(trim(v.str(static_cast<std::uint32_t>(nameAt))));
-            section = sectionOf(sectionName);
-            if (section == Section::Header) sawHeader = true;
-            if (section == Section::Tables) sawTables = true;
-            r.kind = Kind::SectionStart;
-            r.section = section;
-            owner = -1;
-            continue;
-        }
-        if (type == "ENDSEC") {
-            if (section == Section::None) {
-                error_ = "ENDSEC without a section.";
-                return false;
-            }
-            r.kind = Kind::SectionEnd;
-            r.section = section;
-            section = Section::None;
-            currentBlock = -1;
-            continue;
-        }
-        if (type == "EOF") {
-            // The end of the file closes a section whose ENDSEC a writer
-            // left out: the file itself is whole.
-            r.kind = Kind::Eof;
-            section = Section::None;
-            continue;
-        }
-        if (section == Section::None) {
-            error_ = "A " + std::string(type.substr(0, 32)) + " record stands outside any section.";
-            return false;
-        }
-        r.section = section;
 
-        // The record's handle: 5 for most, 105 for dimension styles.
-        if (section != Section::Header && section != Section::Classes) {
-            int handleCode = type == "DIMSTYLE" ? 105 : 5;
-            int at = v.findMain(handleCode);
-            if (at >= 0) {
-                if (auto h = parseHandle(v.str(static_cast<std::uint32_t>(at)))) {
-                    r.handle = *h;
-                    maxHandle = std::max(maxHandle, *h);
-                }
+        // One pass over the main groups for the handle (5 for most, 105 for
+        // dimension styles), the paper space flag (67) and the owner (330).
+        const int handleCode = type == "DIMSTYLE" ? 105 : 5;
+        int handleAt = -1, paperAt = -1, ownerAt = -1;
+        v.forEachMain([&](std::uint32_t g, int c) {
+            if (c == handleCode) {
+                if (handleAt < 0) handleAt = static_cast<int>(g);
+            } else if (c == 67) {
+                if (paperAt < 0) paperAt = static_cast<int>(g);
+            } else if (c == 330) {
+                if (ownerAt < 0) ownerAt = static_cast<int>(g);
+            }
+        });
+        if (handleAt >= 0) {
+            if (auto h = parseHandle(v.str(static_cast<std::uint32_t>(handleAt)))) {
+                r.handle = *h;
+                maxHandle = std::max(maxHandle, *h);
+            } else {
+                ++unreadableHandles;
             }
         }
 
@@ -700,17 +808,13 @@ bool Document::buildStructure()
                 break;
             }
             r.block = section == Section::Blocks ? currentBlock : -1;
-            int ps = v.findMain(67);
-            r.paperSpace = ps >= 0 && v.integer(static_cast<std::uint32_t>(ps)) == 1;
-            if (!r.paperSpace && section == Section::Entities && !blockRecordNames.empty()) {
+            r.paperSpace = paperAt >= 0 && v.integer(static_cast<std::uint32_t>(paperAt)) == 1;
+            if (!r.paperSpace && section == Section::Entities && ownerAt >= 0 && !blockRecordNames.empty()) {
                 // Some writers leave out the paper space flag and name only
                 // the owner: the paper space block record.
-                int ownerAt = v.findMain(330);
-                if (ownerAt >= 0) {
-                    auto h = parseHandle(v.str(static_cast<std::uint32_t>(ownerAt)));
-                    auto it = h ? blockRecordNames.find(*h) : blockRecordNames.end();
-                    r.paperSpace = it != blockRecordNames.end() && nameKey(it->second).rfind("*PAPER_SPACE", 0) == 0;
-                }
+                auto h = parseHandle(v.str(static_cast<std::uint32_t>(ownerAt)));
+                auto it = h ? blockRecordNames.find(*h) : blockRecordNames.end();
+                r.paperSpace = it != blockRecordNames.end() && nameKey(it->second).rfind("*PAPER_SPACE", 0) == 0;
             }
             if (type == "INSERT") r.kind = Kind::Insert;
             else if (type == "ATTRIB") r.kind = Kind::Attrib;
@@ -743,39 +847,8 @@ bool Document::buildStructure()
         default: break;
         }
     }
-    if (section != Section::None) {
-        error_ = "The drawing ends inside its " + sectionName + " section; the file is truncated.";
-        return false;
-    }
-    if (!sawHeader) {
-        error_ = "The drawing has no HEADER section.";
-        return false;
-    }
-    if (!sawTables) {
-        error_ = "The drawing has no TABLES section.";
-        return false;
-    }
 
-    // Handles: index them; give records without one a handle in memory.
-    hasHandles_ = maxHandle != 0;
-    if (auto seed = headerValue("$HANDSEED")) {
-        const Group& g = groups_[*seed];
-        if (auto h = parseHandle(std::string_view(bytes_.data() + g.val, g.len))) maxHandle = std::max(maxHandle, *h);
-    }
-    byHandle_.reserve(n);
-    for (std::uint32_t i = 0; i < n; ++i) {
-        Record& r = records_[i];
-        if (r.handle) {
-            byHandle_.emplace(r.handle, i);
-        } else if (r.section == Section::Entities || r.section == Section::Blocks ||
-                   (r.section == Section::Tables && r.kind != Kind::TableStart && r.kind != Kind::TableEnd) ||
-                   r.section == Section::Objects) {
-            if (r.kind == Kind::SectionStart || r.kind == Kind::SectionEnd) continue;
-            r.handle = ++maxHandle;
-            r.syntheticHandle = true;
-            byHandle_.emplace(r.handle, i);
-        }
-    }
+    indexHandles(maxHandle, unreadableHandles);
 
     // Spaces: model space, the paper layouts, then the block definitions.
     std::unordered_map<std::string, std::string> layoutOfBlock;  // upper block name -> layout name
@@ -816,6 +889,56 @@ bool Document::buildStructure()
     return true;
 }
 
+void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
+{
+    const std::uint32_t n = recordCount();
+    hasHandles_ = maxHandle != 0;
+    if (auto seed = headerValue("$HANDSEED")) {
+        const Group& g = groups_[*seed];
+        if (auto h = parseHandle(std::string_view(bytes_.data() + g.val, g.len))) maxHandle = std::max(maxHandle, *h);
+    }
+    // The handles the file gives, sorted; where two records share one, the
+    // first in the file keeps it.
+    byHandle_.reserve(n);
+    for (std::uint32_t i = 0; i < n; ++i)
+        if (records_[i].handle) byHandle_.emplace_back(records_[i].handle, i);
+    std::sort(byHandle_.begin(), byHandle_.end());
+    std::size_t duplicates = 0;
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < byHandle_.size(); ++k) {
+        if (kept > 0 && byHandle_[kept - 1].first == byHandle_[k].first) {
+            records_[byHandle_[k].second].handle = 0;
+            ++duplicates;
+            continue;
+        }
+        byHandle_[kept++] = byHandle_[k];
+    }
+    byHandle_.resize(kept);
+    // Every object without a handle of its own gets one in memory, above
+    // every handle of the file, so that each can be named and edited; it is
+    // never written.
+    for (std::uint32_t i = 0; i < n; ++i) {
+        Record& r = records_[i];
+        if (r.handle) continue;
+        bool object = r.section == Section::Entities || r.section == Section::Blocks || r.section == Section::Objects ||
+                      (r.section == Section::Tables && r.kind != Kind::TableStart && r.kind != Kind::TableEnd);
+        if (!object || r.kind == Kind::SectionStart || r.kind == Kind::SectionEnd || r.kind == Kind::Eof) continue;
+        r.handle = ++maxHandle;
+        r.syntheticHandle = true;
+        byHandle_.emplace_back(r.handle, i);  // above all before: the order holds
+    }
+    if (unreadable)
+        repairs_.push_back(std::to_string(unreadable) +
+                           (unreadable == 1 ? " object has an empty or unreadable handle; it was"
+                                            : " objects have an empty or unreadable handle; they were") +
+                           " given one in memory.");
+    if (duplicates)
+        repairs_.push_back(std::to_string(duplicates) +
+                           (duplicates == 1 ? " object repeats the handle of an earlier one; it was"
+                                            : " objects repeat the handle of an earlier one; they were") +
+                           " given one of its own in memory.");
+}
+
 void Document::notify(Change::What what, std::uint32_t record) const
 {
     if (observer_) observer_(Change{what, record});
@@ -841,7 +964,7 @@ std::string Document::serialize() const
     std::sort(edited.begin(), edited.end());
 
     auto startOf = [&](std::uint32_t i) -> std::uint32_t {
-        return i < records_.size() ? groups_[records_[i].first].raw : tailBegin_;
+        return i < records_.size() ? groups_[records_[i].first].start() : tailBegin_;
     };
     std::string out;
     out.reserve(bytes_.size() + 4096);
@@ -917,13 +1040,13 @@ Document::Edit::Edit(Document& doc, std::uint32_t record) : doc_(doc), record_(r
     for (std::uint32_t i = 0; i < v.size(); ++i) {
         const Group& g = v.group(i);
         std::string_view all = v.rawGroup(i);
-        std::string_view codePart = all.substr(0, g.val - g.raw);
+        std::string_view codePart = all.substr(0, g.head);
         if (doc.format_ == Format::Ascii) {
             while (!codePart.empty() && (codePart.back() == '\n' || codePart.back() == '\r')) codePart.remove_suffix(1);
         } else if (valueTypeOf(g.code) == ValueType::Binary && !codePart.empty()) {
             codePart.remove_suffix(1);  // the length byte is part of the value
         }
-        items_.push_back(Item{g.code, std::string(codePart), std::string(v.raw(i)), true, std::string(all), g.val - g.raw});
+        items_.push_back(Item{g.code, std::string(codePart), std::string(v.raw(i)), true, std::string(all), g.head});
     }
 }
 
@@ -1050,10 +1173,11 @@ void Document::Edit::commit(Change::What what)
     Replacement rep;
     const bool ascii = doc_.format_ == Format::Ascii;
     for (const Item& it : items_) {
-        Group g{it.code, static_cast<std::uint32_t>(rep.bytes.size()), 0, 0};
+        const auto start = static_cast<std::uint32_t>(rep.bytes.size());
+        Group g{0, 0, static_cast<std::int16_t>(it.code), 0};
         if (it.kept) {
             // The group as it was: same bytes, same value position.
-            g.val = g.raw + it.valueOffset;
+            g.val = start + it.valueOffset;
             g.len = static_cast<std::uint32_t>(it.value.size());
             rep.bytes += it.original;
         } else if (ascii) {
@@ -1074,6 +1198,7 @@ void Document::Edit::commit(Change::What what)
             rep.bytes += value;
             if (t == ValueType::String) rep.bytes.push_back('\0');
         }
+        g.head = static_cast<std::uint16_t>(g.val - start);
         rep.groups.push_back(g);
     }
     doc_.replaced_[record_] = std::move(rep);

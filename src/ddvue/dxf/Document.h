@@ -16,19 +16,22 @@
 #include <string_view>
 #include <type_traits>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace ddvue::dxf {
 
 enum class Format : std::uint8_t { Ascii, Binary };
 
-// One group: where its code starts, where its value stands. Offsets are into
-// the buffer the group was read from (the file, or an edited record's bytes).
+// One group: where its value stands and how far before it the group starts.
+// Offsets are into the buffer the group was read from (the file, or an edited
+// record's bytes). Twelve bytes a group: a drawing holds millions of them.
 struct Group {
-    std::int32_t code;
-    std::uint32_t raw;  // first byte of the group (its code line or code bytes)
-    std::uint32_t val;  // first byte of the value
-    std::uint32_t len;  // value length: without the line end (ASCII), without the NUL (binary strings)
+    std::uint32_t val;   // first byte of the value
+    std::uint32_t len;   // value length: without the line end (ASCII), without the NUL (binary strings)
+    std::int16_t code;
+    std::uint16_t head;  // bytes from the group's first byte (its code line or code bytes) to its value
+    std::uint32_t start() const { return val - head; }
 };
 
 enum class Section : std::uint8_t { None, Header, Classes, Tables, Blocks, Entities, Objects, Other };
@@ -182,6 +185,11 @@ public:
     bool load(std::string bytes, const Progress& progress = {});
     const std::string& error() const { return error_; }
     bool stopped() const { return stopped_; }
+    // What reading had to mend to open the drawing, one sentence each
+    // ("2 objects repeat the handle of an earlier one; ..."); empty for a
+    // well-formed file. The repairs live in memory only: the file's bytes
+    // stay as they were.
+    const std::vector<std::string>& repairs() const { return repairs_; }
 
     Format format() const { return format_; }
     const std::string& acadVersion() const { return acadver_; }
@@ -195,8 +203,9 @@ public:
     bool isDeleted(std::uint32_t i) const;
     std::string_view typeName(std::uint32_t i) const { return view(i).type(); }
 
-    // Header variables: the first value group after "9 $NAME" in the header.
-    // The view holds all groups of the header record; the index is the value's.
+    // Header variables: the first value group after "9 $NAME", in the header
+    // or, in a repaired file, outside it. The view holds every group of the
+    // file as read; the index is the value's.
     std::optional<std::uint32_t> headerValue(std::string_view name) const;
     RecordView headerView() const;
 
@@ -248,12 +257,14 @@ private:
     bool tokenizeBinary();
     bool buildRecords();
     bool buildStructure();
-    void assignHandles();
+    void reserveGroups(std::size_t fewestBytesPerGroup);
+    void indexHandles(std::uint64_t maxHandle, std::size_t unreadable);
     void notify(Change::What what, std::uint32_t record) const;
     const Replacement* replacement(std::uint32_t i) const;
 
     std::string bytes_;
     std::string error_;
+    std::vector<std::string> repairs_;
     Format format_ = Format::Ascii;
     int binaryCodeBytes_ = 2;
     std::string eol_ = "\r\n";
@@ -264,6 +275,7 @@ private:
 
     std::vector<Group> groups_;
     std::vector<Record> records_;
+    std::uint32_t recordStarts_ = 0;  // groups with code 0, counted while reading
     std::unordered_map<std::uint32_t, Replacement> replaced_;
 
     std::string acadver_;
@@ -271,7 +283,7 @@ private:
     bool hasHandles_ = false;
     std::uint32_t headerRecord_ = UINT32_MAX;
     std::unordered_map<std::string, std::uint32_t> headerVars_;  // upper-case name -> group index
-    std::unordered_map<std::uint64_t, std::uint32_t> byHandle_;
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> byHandle_;  // handle -> record, sorted by handle
     std::vector<LayerEntry> layers_;
     std::unordered_map<std::string, std::uint32_t> layerIndex_;  // upper-case name
     std::vector<BlockDef> blocks_;
