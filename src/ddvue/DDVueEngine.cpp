@@ -58,11 +58,15 @@ ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)
         r.skippedEntities = imported.skippedEntities;
         r.dwgVersion = imported.version;
     } else {
-        QByteArray data = file.readAll();
-        if (data.size() != file.size())
-            return fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
-        std::string bytes(data.constData(), static_cast<std::size_t>(data.size()));
-        data.clear();
+        // Straight into the buffer the document keeps: one copy of the
+        // file in memory, not two.
+        std::string bytes = dxf::fileBuffer(static_cast<std::size_t>(file.size()));
+        qint64 got = 0;
+        while (got < file.size()) {
+            qint64 n = file.read(bytes.data() + got, file.size() - got);
+            if (n <= 0) return fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
+            got += n;
+        }
         if (!doc->load(std::move(bytes), progress)) {
             r.stopped = doc->stopped();
             return fail(QString::fromStdString(doc->error()));

@@ -23,6 +23,10 @@ namespace ddvue::dxf {
 
 enum class Format : std::uint8_t { Ascii, Binary };
 
+// A buffer of `size` bytes to read a drawing's file into, in large memory
+// pages where the system offers them.
+std::string fileBuffer(std::size_t size);
+
 // One group: where its value stands and how far before it the group starts.
 // Offsets are into the buffer the group was read from (the file, or an edited
 // record's bytes). Twelve bytes a group: a drawing holds millions of them.
