@@ -77,6 +77,15 @@ int exportCommand(const QStringList& args, std::ostream& out, std::ostream& err)
     if (format == QLatin1String("content")) {
         ddvue::DDVueEngine engine;
         if (!openDrawing(engine, drawing, err)) return ExitFailed;
+        if (outPath.isEmpty()) {
+            // Piece by piece: a large drawing's document is never whole in memory.
+            bool written = engine.contentDocument(true, true, true, true, [&out](std::string_view piece) {
+                out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+                return static_cast<bool>(out);
+            });
+            out.flush();
+            return written && out ? ExitDone : ExitFailed;
+        }
         return writeOut(engine.contentDocument(true, true, true, true), outPath, out, err);
     }
     auto it = extraCommands().find(QStringLiteral("export:") + format);

@@ -121,6 +121,15 @@ std::string DDVueEngine::contentDocument(bool attributes, bool externalReference
                                 fromDwg_ ? dwgVersion_ : std::string());
 }
 
+bool DDVueEngine::contentDocument(bool attributes, bool externalReferences, bool layers, bool text,
+                                  const std::function<bool(std::string_view)>& sink) const
+{
+    if (!doc_) return false;
+    ContentSelection what{attributes, externalReferences, layers, text};
+    return writeContentDocument(*doc_, QFileInfo(path_).fileName().toStdString(), what,
+                                fromDwg_ ? dwgVersion_ : std::string(), sink);
+}
+
 bool DDVueEngine::ExportDrawingContent(QString& outputPath, long f1, long, long f3, long f4, long, long, long, long f8)
 {
     if (!doc_) return fail(QStringLiteral("No drawing is open."));

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace ddvue {
 
@@ -90,6 +91,11 @@ public:
 
     // The content document as text, the way ExportDrawingContent writes it.
     std::string contentDocument(bool attributes, bool externalReferences, bool layers, bool text) const;
+    // The same, handed to `sink` piece by piece (for large drawings: the
+    // whole document is never in memory). False when there is no drawing or
+    // the sink said stop.
+    bool contentDocument(bool attributes, bool externalReferences, bool layers, bool text,
+                         const std::function<bool(std::string_view piece)>& sink) const;
 
 private:
     bool fail(const QString& why);

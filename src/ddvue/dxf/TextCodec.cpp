@@ -276,6 +276,14 @@ public:
     {
         // AutoCAD still writes \U+XXXX escapes into UTF-8 drawings (the
         // degree sign of dimension text, table names): they are characters.
+        bool plain = true;
+        for (char c : raw) {
+            if (static_cast<unsigned char>(c) >= 0x80 || c == '\\') {
+                plain = false;
+                break;
+            }
+        }
+        if (plain) return std::string(raw);
         if (isAscii(raw) || isValidUtf8(raw)) {
             if (raw.find('\\') == std::string_view::npos) return std::string(raw);
             return decodeEscapes(std::string(raw));
