@@ -242,3 +242,36 @@ TEST(Reader, VersionCodesOfEveryRelease)
     QString missing = testpaths::corpus("no-such-file.dxf");
     EXPECT_EQ(engine.GetDrawingVersion(missing), -1);
 }
+
+TEST(Reader, ValuesOfSixtyFourKilobytesAndMoreReadEditAndSave)
+{
+    // Group lengths are kept in 16 bits with longer ones aside: both sides of
+    // that line, read from the file and written by an edit, in both formats.
+    std::string longText(70000, 'x');
+    longText[0] = 'A';
+    longText.back() = 'Z';
+    std::string edge(65535, 'e');
+    dxftext::Groups g = dxftext::join({dxftext::header(),
+                                       dxftext::section("ENTITIES", {{0, "TEXT"}, {5, "40"}, {8, "0"}, {1, longText},
+                                                                     {0, "TEXT"}, {5, "41"}, {8, "0"}, {1, edge},
+                                                                     {0, "TEXT"}, {5, "42"}, {8, "0"}, {1, "short"}}),
+                                       {{0, "EOF"}}});
+    for (const char* eol : {"\r\n", "\r"}) {
+        SCOPED_TRACE(eol[1] ? "CR LF" : "CR");
+        std::string bytes = dxftext::write(g, {eol, true});
+        Document doc;
+        ASSERT_TRUE(doc.load(bytes)) << doc.error();
+        EXPECT_EQ(valueOf(doc, "40"), longText);
+        EXPECT_EQ(valueOf(doc, "41"), edge);
+        EXPECT_EQ(valueOf(doc, "42"), "short");
+        ASSERT_TRUE(setEntityColor(doc, *doc.findHandle("40"), 3));
+        ASSERT_TRUE(setTextValue(doc, *doc.findHandle("42"), longText + "!"));
+        EXPECT_EQ(valueOf(doc, "40"), longText);
+        EXPECT_EQ(valueOf(doc, "42"), longText + "!");
+        Document again;
+        ASSERT_TRUE(again.load(doc.serialize())) << again.error();
+        EXPECT_EQ(valueOf(again, "40"), longText);
+        EXPECT_EQ(valueOf(again, "41"), edge);
+        EXPECT_EQ(valueOf(again, "42"), longText + "!");
+    }
+}

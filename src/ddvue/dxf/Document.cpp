@@ -152,8 +152,14 @@ constexpr auto valueTypes = [] {
 
 std::string_view RecordView::rawGroup(std::uint32_t i) const
 {
-    std::uint32_t end = i + 1 < count_ ? groups_[i + 1].start() : end_;
-    return {base_ + groups_[i].start(), end - groups_[i].start()};
+    std::uint32_t from = start(i);
+    std::uint32_t end = i + 1 < count_ ? start(i + 1) : end_;
+    return {base_ + from, end - from};
+}
+
+std::uint32_t RecordView::start(std::uint32_t i) const
+{
+    return i == 0 ? begin_ : doc_->afterValue(base_, end_, groups_[i - 1], length(i - 1));
 }
 
 std::string RecordView::text(std::uint32_t i) const { return doc_->codec_->decode(raw(i)); }
@@ -162,9 +168,9 @@ double RecordView::real(std::uint32_t i) const
 {
     if (doc_->format_ == Format::Ascii) return asciiReal(raw(i));
     ValueType t = valueTypeOf(groups_[i].code);
-    if (t == ValueType::Double) return groups_[i].len >= 8 ? readLe<double>(base_ + groups_[i].val) : 0.0;
+    if (t == ValueType::Double) return length(i) >= 8 ? readLe<double>(base_ + groups_[i].val) : 0.0;
     if (t == ValueType::String) return asciiReal(raw(i));
-    return static_cast<double>(binaryInteger(t, base_ + groups_[i].val, groups_[i].len));
+    return static_cast<double>(binaryInteger(t, base_ + groups_[i].val, length(i)));
 }
 
 std::int64_t RecordView::integer(std::uint32_t i) const
@@ -172,7 +178,7 @@ std::int64_t RecordView::integer(std::uint32_t i) const
     if (doc_->format_ == Format::Ascii) return asciiInteger(raw(i));
     ValueType t = valueTypeOf(groups_[i].code);
     if (t == ValueType::String) return asciiInteger(raw(i));
-    return binaryInteger(t, base_ + groups_[i].val, groups_[i].len);
+    return binaryInteger(t, base_ + groups_[i].val, length(i));
 }
 
 int RecordView::find(int code, std::uint32_t from) const
@@ -225,6 +231,7 @@ bool Document::load(std::string bytes, const Progress& progress)
     error_.clear();
     repairs_.clear();
     groups_.clear();
+    longs_.clear();
     records_.clear();
     replaced_.clear();
     headerVars_.clear();
@@ -325,6 +332,9 @@ bool Document::tokenizeAscii()
         eol_ = "\r";
     }
     const char terminator = crOnly ? '\r' : '\n';
+    terminator_ = terminator;
+    crOnly_ = crOnly;
+    firstGroup_ = 0;
 
     // Returns the end of the line's content and sets `next` to the next line.
     auto lineAt = [&](std::size_t pos, std::size_t& next) -> std::size_t {
@@ -372,22 +382,17 @@ bool Document::tokenizeAscii()
                 const char* q = findByte(value, end, terminator);
                 const char* valueEnd = q;
                 while (!crOnly && valueEnd > value && valueEnd[-1] == '\r') --valueEnd;
-                const auto valStart = static_cast<std::size_t>(value - data);
-                if (valStart - pos <= UINT16_MAX) {
-                    groups_.push_back(Group{static_cast<std::uint32_t>(valStart),
-                                            static_cast<std::uint32_t>(valueEnd - value), static_cast<std::int16_t>(v),
-                                            static_cast<std::uint16_t>(valStart - pos)});
-                    pos = q < end ? static_cast<std::size_t>(q - data) + 1 : size;
-                    line += 2;
-                    if (v == 0) {
-                        ++recordStarts_;
-                        if (trim(std::string_view(value, static_cast<std::size_t>(valueEnd - value))) == "EOF") {
-                            tailBegin_ = static_cast<std::uint32_t>(pos);
-                            break;
-                        }
+                addGroup(static_cast<std::size_t>(value - data), static_cast<std::size_t>(valueEnd - value), v);
+                pos = q < end ? static_cast<std::size_t>(q - data) + 1 : size;
+                line += 2;
+                if (v == 0) {
+                    ++recordStarts_;
+                    if (trim(std::string_view(value, static_cast<std::size_t>(valueEnd - value))) == "EOF") {
+                        tailBegin_ = static_cast<std::uint32_t>(pos);
+                        break;
                     }
-                    continue;
                 }
+                continue;
             }
         }
         // Everything else: signs, padding, the first line, odd codes, the end.
@@ -440,12 +445,7 @@ bool Document::tokenizeAscii()
         }
         std::size_t valStart = next;
         std::size_t valEnd = lineAt(valStart, next);
-        if (valStart - pos > UINT16_MAX) {
-            error_ = "Line " + std::to_string(line) + ": a group code line of more than 64 KB; the file is damaged.";
-            return false;
-        }
-        groups_.push_back(Group{static_cast<std::uint32_t>(valStart), static_cast<std::uint32_t>(valEnd - valStart),
-                                static_cast<std::int16_t>(code), static_cast<std::uint16_t>(valStart - pos)});
+        addGroup(valStart, valEnd - valStart, code);
         if (first) {
             // The file's code line style: right-aligned ("  0") or not ("0").
             std::string_view t = codeText;
@@ -479,6 +479,7 @@ bool Document::tokenizeBinary()
     const std::size_t size = bytes_.size();
     std::size_t pos = kBinarySentinel.size();
     prefixEnd_ = static_cast<std::uint32_t>(pos);
+    firstGroup_ = static_cast<std::uint32_t>(pos);
     tailBegin_ = static_cast<std::uint32_t>(size);
     eol_.clear();
     // Release 12 binary files have one-byte group codes; later ones two.
@@ -538,8 +539,7 @@ bool Document::tokenizeBinary()
         case ValueType::Bool: valLen = 1; pos += 1; break;
         }
         if (pos > size) return fail(start, "the file is truncated.");
-        groups_.push_back(Group{static_cast<std::uint32_t>(valStart), static_cast<std::uint32_t>(valLen),
-                                static_cast<std::int16_t>(code), static_cast<std::uint16_t>(valStart - start)});
+        addGroup(valStart, valLen, code);
         if (code == 0) {
             ++recordStarts_;
             if (std::string_view(data + valStart, valLen) == "EOF") {
@@ -564,7 +564,12 @@ bool Document::buildRecords()
         error_ = "The file holds no DXF records (no group with code 0); it is not a DXF drawing.";
         return false;
     }
-    prefixEnd_ = groups_[i].start();
+    const char* data = bytes_.data();
+    const auto size = static_cast<std::uint32_t>(bytes_.size());
+    auto startOf = [&](std::uint32_t g) {
+        return g == 0 ? firstGroup_ : afterValue(data, size, groups_[g - 1], lengthOf(groups_[g - 1]));
+    };
+    prefixEnd_ = startOf(i);
     records_.reserve(recordStarts_);
     while (i < n) {
         std::uint32_t first = i++;
@@ -572,19 +577,40 @@ bool Document::buildRecords()
         Record r;
         r.first = first;
         r.count = i - first;
+        r.begin = startOf(first);
         records_.push_back(r);
     }
     return true;
+}
+
+void Document::addGroup(std::size_t val, std::size_t len, int code)
+{
+    std::uint16_t stored = static_cast<std::uint16_t>(len);
+    if (len >= kLongValue) {
+        longs_[static_cast<std::uint32_t>(val)] = static_cast<std::uint32_t>(len);
+        stored = kLongValue;
+    }
+    groups_.push_back(Group{static_cast<std::uint32_t>(val), stored, static_cast<std::int16_t>(code)});
+}
+
+std::uint32_t Document::afterValue(const char* base, std::uint32_t limit, const Group& g, std::uint32_t len) const
+{
+    std::uint32_t p = g.val + len;
+    if (format_ == Format::Binary) return p + (valueTypeOf(g.code) == ValueType::String ? 1 : 0);
+    if (!crOnly_)
+        while (p < limit && base[p] == '\r') ++p;
+    if (p < limit && base[p] == terminator_) ++p;
+    return p;
 }
 
 RecordView Document::view(std::uint32_t i) const
 {
     if (const Replacement* rep = replacement(i))
         return RecordView(*this, rep->bytes.data(), rep->groups.data(), static_cast<std::uint32_t>(rep->groups.size()),
-                          static_cast<std::uint32_t>(rep->bytes.size()));
+                          0, static_cast<std::uint32_t>(rep->bytes.size()), &rep->longs);
     const Record& r = records_[i];
-    std::uint32_t end = i + 1 < records_.size() ? groups_[records_[i + 1].first].start() : tailBegin_;
-    return RecordView(*this, bytes_.data(), groups_.data() + r.first, r.count, end);
+    std::uint32_t end = i + 1 < records_.size() ? records_[i + 1].begin : tailBegin_;
+    return RecordView(*this, bytes_.data(), groups_.data() + r.first, r.count, r.begin, end, &longs_);
 }
 
 const Document::Replacement* Document::replacement(std::uint32_t i) const
@@ -604,7 +630,8 @@ RecordView Document::headerView() const
 {
     // Header variables may stand anywhere in a repaired file: the view
     // spans every group as read, and headerValue() indexes into it.
-    return RecordView(*this, bytes_.data(), groups_.data(), static_cast<std::uint32_t>(groups_.size()), tailBegin_);
+    return RecordView(*this, bytes_.data(), groups_.data(), static_cast<std::uint32_t>(groups_.size()), firstGroup_,
+                      tailBegin_, &longs_);
 }
 
 std::optional<std::uint32_t> Document::headerValue(std::string_view name) const
@@ -681,7 +708,9 @@ std::vector<std::uint32_t> Document::children(std::uint32_t record) const
 bool Document::buildStructure()
 {
     const std::uint32_t n = recordCount();
-    auto groupText = [&](std::uint32_t g) { return std::string_view(bytes_.data() + groups_[g].val, groups_[g].len); };
+    auto groupText = [&](std::uint32_t g) {
+        return std::string_view(bytes_.data() + groups_[g].val, lengthOf(groups_[g]));
+    };
     auto sectionOf = [](std::string_view name) {
         if (name == "HEADER") return Section::Header;
         if (name == "CLASSES") return Section::Classes;
@@ -986,7 +1015,7 @@ void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
     hasHandles_ = maxHandle != 0;
     if (auto seed = headerValue("$HANDSEED")) {
         const Group& g = groups_[*seed];
-        if (auto h = parseHandle(std::string_view(bytes_.data() + g.val, g.len))) maxHandle = std::max(maxHandle, *h);
+        if (auto h = parseHandle(std::string_view(bytes_.data() + g.val, lengthOf(g)))) maxHandle = std::max(maxHandle, *h);
     }
     // The handles the file gives, sorted; where two records share one, the
     // first in the file keeps it.
@@ -1068,7 +1097,7 @@ std::string Document::serialize() const
     std::sort(edited.begin(), edited.end());
 
     auto startOf = [&](std::uint32_t i) -> std::uint32_t {
-        return i < records_.size() ? groups_[records_[i].first].start() : tailBegin_;
+        return i < records_.size() ? records_[i].begin : tailBegin_;
     };
     std::string out;
     out.reserve(bytes_.size() + 4096);
@@ -1144,13 +1173,14 @@ Document::Edit::Edit(Document& doc, std::uint32_t record) : doc_(doc), record_(r
     for (std::uint32_t i = 0; i < v.size(); ++i) {
         const Group& g = v.group(i);
         std::string_view all = v.rawGroup(i);
-        std::string_view codePart = all.substr(0, g.head);
+        const std::uint32_t head = g.val - v.start(i);
+        std::string_view codePart = all.substr(0, head);
         if (doc.format_ == Format::Ascii) {
             while (!codePart.empty() && (codePart.back() == '\n' || codePart.back() == '\r')) codePart.remove_suffix(1);
         } else if (valueTypeOf(g.code) == ValueType::Binary && !codePart.empty()) {
             codePart.remove_suffix(1);  // the length byte is part of the value
         }
-        items_.push_back(Item{g.code, std::string(codePart), std::string(v.raw(i)), true, std::string(all), g.head});
+        items_.push_back(Item{g.code, std::string(codePart), std::string(v.raw(i)), true, std::string(all), head});
     }
 }
 
@@ -1278,17 +1308,16 @@ void Document::Edit::commit(Change::What what)
     const bool ascii = doc_.format_ == Format::Ascii;
     for (const Item& it : items_) {
         const auto start = static_cast<std::uint32_t>(rep.bytes.size());
-        Group g{0, 0, static_cast<std::int16_t>(it.code), 0};
+        Group g{0, 0, static_cast<std::int16_t>(it.code)};
+        std::size_t len = it.value.size();
         if (it.kept) {
             // The group as it was: same bytes, same value position.
             g.val = start + it.valueOffset;
-            g.len = static_cast<std::uint32_t>(it.value.size());
             rep.bytes += it.original;
         } else if (ascii) {
             rep.bytes += it.codeText;
             rep.bytes += doc_.eol_;
             g.val = static_cast<std::uint32_t>(rep.bytes.size());
-            g.len = static_cast<std::uint32_t>(it.value.size());
             rep.bytes += it.value;
             rep.bytes += doc_.eol_;
         } else {
@@ -1298,11 +1327,15 @@ void Document::Edit::commit(Change::What what)
             g.val = static_cast<std::uint32_t>(rep.bytes.size());
             std::string_view value = it.value;
             if (t == ValueType::Binary) value = value.substr(0, 255);
-            g.len = static_cast<std::uint32_t>(value.size());
+            len = value.size();
             rep.bytes += value;
             if (t == ValueType::String) rep.bytes.push_back('\0');
         }
-        g.head = static_cast<std::uint16_t>(g.val - start);
+        g.len = static_cast<std::uint16_t>(len);
+        if (len >= kLongValue) {
+            rep.longs[g.val] = static_cast<std::uint32_t>(len);
+            g.len = kLongValue;
+        }
         rep.groups.push_back(g);
     }
     doc_.replaced_[record_] = std::move(rep);

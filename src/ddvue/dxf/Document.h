@@ -27,16 +27,19 @@ enum class Format : std::uint8_t { Ascii, Binary };
 // pages where the system offers them.
 std::string fileBuffer(std::size_t size);
 
-// One group: where its value stands and how far before it the group starts.
-// Offsets are into the buffer the group was read from (the file, or an edited
-// record's bytes). Twelve bytes a group: a drawing holds millions of them.
+// One group: its code and where its value stands, as an offset into the
+// buffer the group was read from (the file, or an edited record's bytes).
+// Eight bytes a group: a drawing holds millions of them. A group starts
+// where the one before it ends; a record knows where its first one starts.
 struct Group {
-    std::uint32_t val;   // first byte of the value
-    std::uint32_t len;   // value length: without the line end (ASCII), without the NUL (binary strings)
+    std::uint32_t val;  // first byte of the value
+    std::uint16_t len;  // value length: without the line end (ASCII), without the NUL (binary strings)
     std::int16_t code;
-    std::uint16_t head;  // bytes from the group's first byte (its code line or code bytes) to its value
-    std::uint32_t start() const { return val - head; }
 };
+// Group::len of a value of 65,535 bytes or more, whose length is then kept
+// aside, by the value's offset.
+constexpr std::uint16_t kLongValue = 0xFFFF;
+using LongLengths = std::unordered_map<std::uint32_t, std::uint32_t>;
 
 enum class Section : std::uint8_t { None, Header, Classes, Tables, Blocks, Entities, Objects, Other };
 
@@ -68,6 +71,7 @@ enum class Kind : std::uint8_t {
 struct Record {
     std::uint32_t first = 0;   // first group in the document's group array
     std::uint32_t count = 0;   // number of groups
+    std::uint32_t begin = 0;   // offset of the record's first byte in the file
     std::uint64_t handle = 0;  // 0 when the record has none
     std::int32_t parent = -1;  // ATTRIB, VERTEX, SEQEND: the INSERT or POLYLINE they belong to
     std::int32_t block = -1;   // entities inside a block definition: the block's index
@@ -101,9 +105,11 @@ struct Space {
 // Read-only view of one record's groups.
 class RecordView {
 public:
+    // `begin` and `end` are where the first group starts and the last one
+    // ends in `base`.
     RecordView(const class Document& doc, const char* base, const Group* groups, std::uint32_t count,
-               std::uint32_t endOffset)
-        : doc_(&doc), base_(base), groups_(groups), count_(count), end_(endOffset)
+               std::uint32_t begin, std::uint32_t end, const LongLengths* longs)
+        : doc_(&doc), base_(base), groups_(groups), count_(count), begin_(begin), end_(end), longs_(longs)
     {
     }
 
@@ -113,9 +119,15 @@ public:
 
     // The value's bytes: text as stored (ASCII, or a binary string's bytes),
     // the number's text (ASCII) or its little-endian bytes (binary).
-    std::string_view raw(std::uint32_t i) const { return {base_ + groups_[i].val, groups_[i].len}; }
+    std::string_view raw(std::uint32_t i) const { return {base_ + groups_[i].val, length(i)}; }
+    std::uint32_t length(std::uint32_t i) const
+    {
+        return groups_[i].len != kLongValue ? groups_[i].len : longs_->at(groups_[i].val);
+    }
     // The whole group as stored, code and value with their line ends.
     std::string_view rawGroup(std::uint32_t i) const;
+    // Where the group starts (its code line or code bytes) in the buffer.
+    std::uint32_t start(std::uint32_t i) const;
 
     std::string_view str(std::uint32_t i) const { return raw(i); }  // a string value's stored bytes
     std::string text(std::uint32_t i) const;                       // a string value decoded to UTF-8
@@ -163,7 +175,9 @@ private:
     const char* base_;
     const Group* groups_;
     std::uint32_t count_;
+    std::uint32_t begin_;
     std::uint32_t end_;
+    const LongLengths* longs_;
 };
 
 // What an edit changed, for observers such as the renderer.
@@ -253,8 +267,15 @@ private:
     struct Replacement {
         std::string bytes;
         std::vector<Group> groups;
+        LongLengths longs;
         bool deleted = false;
     };
+    // Where the line or bytes after a group's value end in `base`: where
+    // the next group starts.
+    std::uint32_t afterValue(const char* base, std::uint32_t limit, const Group& g, std::uint32_t len) const;
+    std::uint32_t lengthOf(const Group& g) const { return g.len != kLongValue ? g.len : longs_.at(g.val); }
+    // Appends a group read from the file.
+    void addGroup(std::size_t val, std::size_t len, int code);
 
     bool tokenize();
     bool tokenizeAscii();
@@ -278,6 +299,10 @@ private:
     std::uint32_t tailBegin_ = 0;  // bytes after the last record
 
     std::vector<Group> groups_;
+    LongLengths longs_;
+    std::uint32_t firstGroup_ = 0;  // where the first group starts: 0, or after the binary sentinel
+    char terminator_ = '\n';
+    bool crOnly_ = false;
     std::vector<Record> records_;
     std::uint32_t recordStarts_ = 0;  // groups with code 0, counted while reading
     std::unordered_map<std::uint32_t, Replacement> replaced_;
