@@ -194,6 +194,7 @@ bool openDrawing(ddvue::DDVueEngine& engine, const QString& path, std::ostream& 
         err << "tessilux: " << local(p) << ": no such file\n";
         return false;
     }
+    engine.setMapFiles(true);  // the command ends soon: no need to copy the file
     if (!engine.OpenDrawing(p)) {
         err << "tessilux: " << local(p) << ": " << local(engine.lastError()) << "\n";
         return false;

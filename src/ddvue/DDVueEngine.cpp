@@ -24,10 +24,10 @@ bool DDVueEngine::OpenDrawing(QString& path, const QString& password)
 {
     Q_UNUSED(password);  // DXF drawings carry no password, and the DWG reader cannot decrypt
     CloseDrawing();
-    return adopt(read(path, progress_), path);
+    return adopt(read(path, progress_, mapFiles_), path);
 }
 
-ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)>& progress)
+ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)>& progress, bool mapFile)
 {
     ReadDrawing r;
     auto fail = [&r](const QString& why) {
@@ -57,6 +57,12 @@ ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)
         r.fromDwg = true;
         r.skippedEntities = imported.skippedEntities;
         r.dwgVersion = imported.version;
+    } else if (mapFile) {
+        file.close();
+        if (!doc->loadFile(QFile::encodeName(path).toStdString(), progress)) {
+            r.stopped = doc->stopped();
+            return fail(QString::fromStdString(doc->error()));
+        }
     } else {
         // Straight into the buffer the document keeps: one copy of the
         // file in memory, not two.

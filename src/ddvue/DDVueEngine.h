@@ -42,7 +42,10 @@ public:
     // Reads a drawing without opening it: what OpenDrawing does before the
     // drawing becomes the engine's. `progress` is told how far reading has
     // come, in percent, and stops it by answering false.
-    static ReadDrawing read(const QString& path, const std::function<bool(int percent)>& progress = {});
+    // `mapFile` maps a DXF's pages instead of copying them (see
+    // dxf::Document::loadFile): for short-lived readers such as the command line.
+    static ReadDrawing read(const QString& path, const std::function<bool(int percent)>& progress = {},
+                            bool mapFile = false);
     // Opens a drawing that read() brought in (closing the one open before).
     // False, with lastError() set, when it was not read.
     bool adopt(ReadDrawing drawing, const QString& path);
@@ -88,6 +91,10 @@ public:
     // Told how far opening a drawing has come, in percent, for long opens;
     // answering false stops the opening.
     void setProgressHandler(std::function<bool(int percent)> handler) { progress_ = std::move(handler); }
+    // Whether OpenDrawing maps a DXF's file instead of copying it: faster,
+    // for a process that ends soon after (the command line); a window keeps
+    // its drawing long, while other programs may rewrite the file, and copies.
+    void setMapFiles(bool map) { mapFiles_ = map; }
 
     // The content document as text, the way ExportDrawingContent writes it.
     std::string contentDocument(bool attributes, bool externalReferences, bool layers, bool text) const;
@@ -109,6 +116,7 @@ private:
     bool needsPassword_ = false;
     int skippedEntities_ = 0;
     std::function<bool(int)> progress_;
+    bool mapFiles_ = false;
     std::string dwgVersion_;  // the DWG's own version string, for a drawing read from one
 };
 

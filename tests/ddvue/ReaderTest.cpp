@@ -275,3 +275,47 @@ TEST(Reader, ValuesOfSixtyFourKilobytesAndMoreReadEditAndSave)
         EXPECT_EQ(valueOf(again, "42"), longText + "!");
     }
 }
+
+TEST(Reader, AMappedFileReadsAsItsCopyDoesAndSavesOverItself)
+{
+    QTemporaryDir tmp;
+    QString path = tmp.filePath("plan.dxf");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray::fromStdString(dxftext::write(dxftext::titleBlockDrawing())));
+    }
+    Document mapped;
+    ASSERT_TRUE(mapped.loadFile(path.toStdString())) << mapped.error();
+    Document copied;
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(copied.load(f.readAll().toStdString()));
+    EXPECT_EQ(mapped.serialize(), copied.serialize());
+    EXPECT_EQ(valueOf(mapped, "32"), "A-101");
+
+    // The command line's way: mapped, edited, saved over the file it maps,
+    // then edited and saved again.
+    ddvue::DDVueEngine engine;
+    engine.setMapFiles(true);
+    ASSERT_TRUE(engine.OpenDrawing(path));
+    QString value = "B-202";
+    ASSERT_TRUE(engine.SetAttributeValue(value, "32"));
+    QString target = path;
+    ASSERT_TRUE(engine.SaveDrawing(target)) << engine.lastError().toStdString();
+    value = "C-303";
+    ASSERT_TRUE(engine.SetAttributeValue(value, "33"));
+    ASSERT_TRUE(engine.SaveDrawing(target)) << engine.lastError().toStdString();
+    Document saved;
+    ASSERT_TRUE(saved.loadFile(path.toStdString()));
+    EXPECT_EQ(valueOf(saved, "32"), "B-202");
+    EXPECT_EQ(valueOf(saved, "33"), "C-303");
+    EXPECT_EQ(valueOf(saved, "30"), "Hello");
+
+    Document missing;
+    EXPECT_FALSE(missing.loadFile(tmp.filePath("gone.dxf").toStdString()));
+    EXPECT_NE(missing.error().find("Cannot read"), std::string::npos);
+    QFile::resize(path, 0);
+    EXPECT_FALSE(missing.loadFile(path.toStdString()));
+    EXPECT_NE(missing.error().find("empty"), std::string::npos);
+}

@@ -7,9 +7,12 @@
 #include <fstream>
 #include <new>
 
-#ifdef __linux__
+#include <cerrno>
+
+#include <fcntl.h>
 #include <sys/mman.h>
-#endif
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ddvue::dxf {
 
@@ -228,6 +231,65 @@ Document::~Document() = default;
 bool Document::load(std::string bytes, const Progress& progress)
 {
     bytes_ = std::move(bytes);
+    mapping_.reset();
+    file_ = bytes_;
+    return read(progress);
+}
+
+bool Document::loadFile(const std::string& path, const Progress& progress)
+{
+    bytes_.clear();
+    mapping_.reset();
+    file_ = {};
+    error_.clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error_ = std::string("Cannot read the file: ") + std::strerror(errno);
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error_ = "Cannot read the file: not a regular file.";
+        ::close(fd);
+        return false;
+    }
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (size > 0 && size <= kMaxFileSize) {
+        // The file's pages as the system caches them, read-only: no copy,
+        // and no fresh memory to clear. The document never writes into them.
+        void* at = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (at != MAP_FAILED) {
+            ::close(fd);
+            mapping_ = std::shared_ptr<void>(at, [size](void* p) { ::munmap(p, size); });
+            file_ = std::string_view(static_cast<const char*>(at), size);
+            return read(progress);
+        }
+    }
+    // Empty, too large, or not to be mapped: read as bytes.
+    std::string bytes = size <= kMaxFileSize ? fileBuffer(size) : std::string();
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR) continue;
+            error_ = std::string("Cannot read the file: ") + (n < 0 ? std::strerror(errno) : "it ended early");
+            ::close(fd);
+            return false;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (size > kMaxFileSize) {
+        error_ = "The file is larger than 4 GB.";
+        return false;
+    }
+    bytes_ = std::move(bytes);
+    file_ = bytes_;
+    return read(progress);
+}
+
+bool Document::read(const Progress& progress)
+{
     error_.clear();
     repairs_.clear();
     groups_.clear();
@@ -243,11 +305,11 @@ bool Document::load(std::string bytes, const Progress& progress)
     spaces_.clear();
     headerRecord_ = UINT32_MAX;
     recordStarts_ = 0;
-    if (bytes_.size() > kMaxFileSize) {
+    if (file_.size() > kMaxFileSize) {
         error_ = "The file is larger than 4 GB.";
         return false;
     }
-    if (bytes_.empty()) {
+    if (file_.empty()) {
         error_ = "The file is empty.";
         return false;
     }
@@ -297,17 +359,16 @@ void Document::reserveGroups(std::size_t fewestBytesPerGroup)
     // the copy (and the double peak) of a growing array; where the system
     // will not give that much room, the array grows as it must.
     try {
-        groups_.reserve(bytes_.size() / fewestBytesPerGroup + 16);
+        groups_.reserve(file_.size() / fewestBytesPerGroup + 16);
     } catch (const std::bad_alloc&) {
-        groups_.reserve(bytes_.size() / 16 + 16);
+        groups_.reserve(file_.size() / 16 + 16);
     }
     preferLargePages(groups_.data(), groups_.capacity() * sizeof(Group));
 }
 
 bool Document::tokenize()
 {
-    if (bytes_.size() >= kBinarySentinel.size() &&
-        std::string_view(bytes_).substr(0, kBinarySentinel.size()) == kBinarySentinel) {
+    if (file_.size() >= kBinarySentinel.size() && file_.substr(0, kBinarySentinel.size()) == kBinarySentinel) {
         format_ = Format::Binary;
         return tokenizeBinary();
     }
@@ -317,8 +378,8 @@ bool Document::tokenize()
 
 bool Document::tokenizeAscii()
 {
-    const char* data = bytes_.data();
-    const std::size_t size = bytes_.size();
+    const char* data = file_.data();
+    const std::size_t size = file_.size();
 
     // Line ends: LF or CR LF (a CR before the LF is not part of the line), or
     // old Macintosh CR alone when the file has no LF at all.
@@ -475,8 +536,8 @@ bool Document::tokenizeAscii()
 
 bool Document::tokenizeBinary()
 {
-    const char* data = bytes_.data();
-    const std::size_t size = bytes_.size();
+    const char* data = file_.data();
+    const std::size_t size = file_.size();
     std::size_t pos = kBinarySentinel.size();
     prefixEnd_ = static_cast<std::uint32_t>(pos);
     firstGroup_ = static_cast<std::uint32_t>(pos);
@@ -564,8 +625,8 @@ bool Document::buildRecords()
         error_ = "The file holds no DXF records (no group with code 0); it is not a DXF drawing.";
         return false;
     }
-    const char* data = bytes_.data();
-    const auto size = static_cast<std::uint32_t>(bytes_.size());
+    const char* data = file_.data();
+    const auto size = static_cast<std::uint32_t>(file_.size());
     auto startOf = [&](std::uint32_t g) {
         return g == 0 ? firstGroup_ : afterValue(data, size, groups_[g - 1], lengthOf(groups_[g - 1]));
     };
@@ -583,14 +644,10 @@ bool Document::buildRecords()
     return true;
 }
 
-void Document::addGroup(std::size_t val, std::size_t len, int code)
+void Document::addLongGroup(std::size_t val, std::size_t len, int code)
 {
-    std::uint16_t stored = static_cast<std::uint16_t>(len);
-    if (len >= kLongValue) {
-        longs_[static_cast<std::uint32_t>(val)] = static_cast<std::uint32_t>(len);
-        stored = kLongValue;
-    }
-    groups_.push_back(Group{static_cast<std::uint32_t>(val), stored, static_cast<std::int16_t>(code)});
+    longs_[static_cast<std::uint32_t>(val)] = static_cast<std::uint32_t>(len);
+    groups_.push_back(Group{static_cast<std::uint32_t>(val), kLongValue, static_cast<std::int16_t>(code)});
 }
 
 std::uint32_t Document::afterValue(const char* base, std::uint32_t limit, const Group& g, std::uint32_t len) const
@@ -610,7 +667,7 @@ RecordView Document::view(std::uint32_t i) const
                           0, static_cast<std::uint32_t>(rep->bytes.size()), &rep->longs);
     const Record& r = records_[i];
     std::uint32_t end = i + 1 < records_.size() ? records_[i + 1].begin : tailBegin_;
-    return RecordView(*this, bytes_.data(), groups_.data() + r.first, r.count, r.begin, end, &longs_);
+    return RecordView(*this, file_.data(), groups_.data() + r.first, r.count, r.begin, end, &longs_);
 }
 
 const Document::Replacement* Document::replacement(std::uint32_t i) const
@@ -630,7 +687,7 @@ RecordView Document::headerView() const
 {
     // Header variables may stand anywhere in a repaired file: the view
     // spans every group as read, and headerValue() indexes into it.
-    return RecordView(*this, bytes_.data(), groups_.data(), static_cast<std::uint32_t>(groups_.size()), firstGroup_,
+    return RecordView(*this, file_.data(), groups_.data(), static_cast<std::uint32_t>(groups_.size()), firstGroup_,
                       tailBegin_, &longs_);
 }
 
@@ -709,7 +766,7 @@ bool Document::buildStructure()
 {
     const std::uint32_t n = recordCount();
     auto groupText = [&](std::uint32_t g) {
-        return std::string_view(bytes_.data() + groups_[g].val, lengthOf(groups_[g]));
+        return std::string_view(file_.data() + groups_[g].val, lengthOf(groups_[g]));
     };
     auto sectionOf = [](std::string_view name) {
         if (name == "HEADER") return Section::Header;
@@ -1015,7 +1072,7 @@ void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
     hasHandles_ = maxHandle != 0;
     if (auto seed = headerValue("$HANDSEED")) {
         const Group& g = groups_[*seed];
-        if (auto h = parseHandle(std::string_view(bytes_.data() + g.val, lengthOf(g)))) maxHandle = std::max(maxHandle, *h);
+        if (auto h = parseHandle(file_.substr(g.val, lengthOf(g)))) maxHandle = std::max(maxHandle, *h);
     }
     // The handles the file gives, sorted; where two records share one, the
     // first in the file keeps it.
@@ -1090,7 +1147,7 @@ Document::Edit Document::edit(std::uint32_t record) { return Edit(*this, record)
 
 std::string Document::serialize() const
 {
-    if (replaced_.empty()) return bytes_;
+    if (replaced_.empty()) return std::string(file_);
     std::vector<std::uint32_t> edited;
     edited.reserve(replaced_.size());
     for (auto& [i, rep] : replaced_) edited.push_back(i);
@@ -1100,16 +1157,16 @@ std::string Document::serialize() const
         return i < records_.size() ? records_[i].begin : tailBegin_;
     };
     std::string out;
-    out.reserve(bytes_.size() + 4096);
+    out.reserve(file_.size() + 4096);
     std::uint32_t runStart = 0;
     for (std::uint32_t i : edited) {
         std::uint32_t begin = startOf(i);
-        out.append(bytes_, runStart, begin - runStart);
+        out.append(file_.substr(runStart, begin - runStart));
         const Replacement& rep = replaced_.at(i);
         if (!rep.deleted) out += rep.bytes;
         runStart = startOf(i + 1);
     }
-    out.append(bytes_, runStart, std::string::npos);
+    out.append(file_.substr(runStart));
     return out;
 }
 

@@ -201,6 +201,12 @@ public:
     // are not a DXF drawing this engine can keep whole, or when `progress`
     // asked to stop (stopped() is then true).
     bool load(std::string bytes, const Progress& progress = {});
+    // Reads the drawing in the file at `path`, its pages mapped from the
+    // system's file cache rather than copied: the fastest way in, for a
+    // short-lived reader. Mapped pages follow the file on disk: a file that
+    // another program cuts short while the document is open cannot be read
+    // any more, so a long-lived reader copies (load) instead.
+    bool loadFile(const std::string& path, const Progress& progress = {});
     const std::string& error() const { return error_; }
     bool stopped() const { return stopped_; }
     // What reading had to mend to open the drawing, one sentence each
@@ -252,7 +258,7 @@ public:
     // The drawing's bytes with every edit applied.
     std::string serialize() const;
     // The file as read.
-    const std::string& original() const { return bytes_; }
+    std::string_view original() const { return file_; }
 
     // Formats a value for this file: encodes text with the file's code page.
     std::string encodeText(std::string_view utf8) const { return codec_->encode(utf8); }
@@ -275,8 +281,15 @@ private:
     std::uint32_t afterValue(const char* base, std::uint32_t limit, const Group& g, std::uint32_t len) const;
     std::uint32_t lengthOf(const Group& g) const { return g.len != kLongValue ? g.len : longs_.at(g.val); }
     // Appends a group read from the file.
-    void addGroup(std::size_t val, std::size_t len, int code);
+    void addGroup(std::size_t val, std::size_t len, int code)
+    {
+        if (len >= kLongValue) return addLongGroup(val, len, code);
+        groups_.push_back(Group{static_cast<std::uint32_t>(val), static_cast<std::uint16_t>(len),
+                                static_cast<std::int16_t>(code)});
+    }
+    void addLongGroup(std::size_t val, std::size_t len, int code);
 
+    bool read(const Progress& progress);
     bool tokenize();
     bool tokenizeAscii();
     bool tokenizeBinary();
@@ -287,7 +300,9 @@ private:
     void notify(Change::What what, std::uint32_t record) const;
     const Replacement* replacement(std::uint32_t i) const;
 
-    std::string bytes_;
+    std::string bytes_;                // the file's bytes when they were copied in
+    std::shared_ptr<void> mapping_;    // the file's pages when they were mapped
+    std::string_view file_;            // the file's bytes, either way
     std::string error_;
     std::vector<std::string> repairs_;
     Format format_ = Format::Ascii;
