@@ -185,3 +185,43 @@ TEST(Repair, SectionsWithoutEndsecAndRecordsBetweenSectionsAreKeptWhole)
     EXPECT_EQ(doc.spaces()[0].entities.size(), 1u) << "the stray LINE is not listed";
     EXPECT_EQ(doc.serialize(), bytes);
 }
+
+TEST(Repair, RecordTypesAndSectionNamesInLowerCaseRead)
+{
+    dxftext::Groups g = dxftext::titleBlockDrawing();
+    for (auto& [code, value] : g) {
+        if (code != 0 && !(code == 2 && (value == "HEADER" || value == "TABLES" || value == "ENTITIES" ||
+                                         value == "BLOCKS" || value == "LAYER")))
+            continue;
+        for (char& c : value)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    std::string bytes = dxftext::write(g);
+    Document doc;
+    ASSERT_TRUE(doc.load(bytes)) << doc.error();
+    EXPECT_EQ(doc.layers().size(), 2u);
+    auto texts = modelTexts(doc);
+    EXPECT_EQ(texts.size(), 4u) << "the text, the two attributes and the multi-line text";
+    EXPECT_EQ(entityText(doc, *doc.findHandle("32")), "A-101");
+    EXPECT_EQ(doc.serialize(), bytes);
+}
+
+TEST(Repair, EscapesInANewerDrawingReadAsCharactersAndAnEditWritesUtf8)
+{
+    std::string bytes = oddFile("unicode-escapes-2018.dxf");
+    Document doc;
+    ASSERT_TRUE(doc.load(bytes));
+    EXPECT_TRUE(doc.findLayer("Ebene \xC3\x84nderung").has_value()) << "the layer's name reads with its Ä";
+    EXPECT_TRUE(doc.findBlock("Schild \xC3\x9C").has_value());
+    std::uint64_t angle = 0, slope = 0;
+    for (auto& [h, text] : modelTexts(doc)) {
+        if (text == "30\xC2\xB0 \xC2\xB1 1\xC2\xB0") angle = h;
+        if (text == "Neigung 45\xC2\xB0") slope = h;
+    }
+    ASSERT_NE(angle, 0u);
+    ASSERT_NE(slope, 0u);
+    ASSERT_TRUE(setAttributeValue(doc, *doc.findHandle(angle), "31\xC2\xB0"));
+    std::string saved = doc.serialize();
+    EXPECT_EQ(changedPart(bytes, saved), "1\xC2\xB0") << "the new value in UTF-8, nothing else changed";
+    EXPECT_NE(saved.find("Neigung 45\\U+00B0"), std::string::npos) << "an untouched value keeps its bytes";
+}

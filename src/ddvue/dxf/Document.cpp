@@ -32,6 +32,19 @@ std::string_view trim(std::string_view s)
     return s.substr(b, e - b);
 }
 
+// A record type or section name, compared as CAD programs compare them:
+// without regard to the letter case of a writer that used lower case.
+bool is(std::string_view name, std::string_view upperCase)
+{
+    if (name.size() != upperCase.size()) return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != upperCase[i]) return false;
+    }
+    return true;
+}
+
 std::string upper(std::string_view s)
 {
     std::string r(s);
@@ -448,7 +461,7 @@ bool Document::tokenizeAscii()
                 line += 2;
                 if (v == 0) {
                     ++recordStarts_;
-                    if (trim(std::string_view(value, static_cast<std::size_t>(valueEnd - value))) == "EOF") {
+                    if (is(trim(std::string_view(value, static_cast<std::size_t>(valueEnd - value))), "EOF")) {
                         tailBegin_ = static_cast<std::uint32_t>(pos);
                         break;
                     }
@@ -517,7 +530,7 @@ bool Document::tokenizeAscii()
         line += 2;
         if (code == 0) {
             ++recordStarts_;
-            if (trim(std::string_view(data + valStart, valEnd - valStart)) == "EOF") {
+            if (is(trim(std::string_view(data + valStart, valEnd - valStart)), "EOF")) {
                 tailBegin_ = static_cast<std::uint32_t>(pos);
                 break;
             }
@@ -603,7 +616,7 @@ bool Document::tokenizeBinary()
         addGroup(valStart, valLen, code);
         if (code == 0) {
             ++recordStarts_;
-            if (std::string_view(data + valStart, valLen) == "EOF") {
+            if (is(std::string_view(data + valStart, valLen), "EOF")) {
                 tailBegin_ = static_cast<std::uint32_t>(pos);
                 break;
             }
@@ -769,12 +782,12 @@ bool Document::buildStructure()
         return std::string_view(file_.data() + groups_[g].val, lengthOf(groups_[g]));
     };
     auto sectionOf = [](std::string_view name) {
-        if (name == "HEADER") return Section::Header;
-        if (name == "CLASSES") return Section::Classes;
-        if (name == "TABLES") return Section::Tables;
-        if (name == "BLOCKS") return Section::Blocks;
-        if (name == "ENTITIES") return Section::Entities;
-        if (name == "OBJECTS") return Section::Objects;
+        if (is(name, "HEADER")) return Section::Header;
+        if (is(name, "CLASSES")) return Section::Classes;
+        if (is(name, "TABLES")) return Section::Tables;
+        if (is(name, "BLOCKS")) return Section::Blocks;
+        if (is(name, "ENTITIES")) return Section::Entities;
+        if (is(name, "OBJECTS")) return Section::Objects;
         return Section::Other;
     };
 
@@ -804,7 +817,7 @@ bool Document::buildStructure()
     for (std::uint32_t i = 0; i < n; ++i) {
         Record& r = records_[i];
         std::string_view type = trim(groupText(r.first));
-        if (type == "SECTION") {
+        if (is(type, "SECTION")) {
             if (section != Section::None) ++unclosed;
             sectionName.clear();
             for (std::uint32_t g = r.first + 1; g < r.first + r.count; ++g) {
@@ -822,7 +835,7 @@ bool Document::buildStructure()
             }
             continue;
         }
-        if (type == "ENDSEC") {
+        if (is(type, "ENDSEC")) {
             if (section == Section::None) ++strayEnds;
             r.kind = Kind::SectionEnd;
             r.section = section;
@@ -832,7 +845,7 @@ bool Document::buildStructure()
             readVariables(r.first, r.count, false);
             continue;
         }
-        if (type == "EOF") {
+        if (is(type, "EOF")) {
             // The end of the file closes a section whose ENDSEC a writer
             // left out: the file itself is whole.
             r.kind = Kind::Eof;
@@ -907,7 +920,7 @@ bool Document::buildStructure()
 
         // One pass over the main groups for the handle (5 for most, 105 for
         // dimension styles), the paper space flag (67) and the owner (330).
-        const int handleCode = type == "DIMSTYLE" ? 105 : 5;
+        const int handleCode = is(type, "DIMSTYLE") ? 105 : 5;
         int handleAt = -1, paperAt = -1, ownerAt = -1;
         v.forEachMain([&](std::uint32_t g, int c) {
             if (c == handleCode) {
@@ -929,24 +942,24 @@ bool Document::buildStructure()
 
         switch (section) {
         case Section::Tables:
-            if (type == "TABLE") {
+            if (is(type, "TABLE")) {
                 r.kind = Kind::TableStart;
                 int at = v.find(2);
                 tableName = at < 0 ? std::string() : std::string(trim(v.str(static_cast<std::uint32_t>(at))));
-            } else if (type == "ENDTAB") {
+            } else if (is(type, "ENDTAB")) {
                 r.kind = Kind::TableEnd;
-            } else if (type == "LAYER") {
+            } else if (is(type, "LAYER")) {
                 r.kind = Kind::Layer;
                 std::string name = v.textOf(2);
                 layerIndex_.emplace(nameKey(name), static_cast<std::uint32_t>(layers_.size()));
                 layers_.push_back(LayerEntry{std::move(name), i});
-            } else if (type == "BLOCK_RECORD") {
+            } else if (is(type, "BLOCK_RECORD")) {
                 r.kind = Kind::BlockRecord;
                 if (r.handle) blockRecordNames[r.handle] = v.textOf(2);
             }
             break;
         case Section::Objects:
-            if (type == "LAYOUT") {
+            if (is(type, "LAYOUT")) {
                 r.kind = Kind::Layout;
                 // The layout's name (1) and, in its AcDbLayout part, the
                 // block record of its space (330).
@@ -965,7 +978,7 @@ bool Document::buildStructure()
             break;
         case Section::Blocks:
         case Section::Entities: {
-            if (section == Section::Blocks && type == "BLOCK") {
+            if (section == Section::Blocks && is(type, "BLOCK")) {
                 r.kind = Kind::BlockStart;
                 currentBlock = static_cast<std::int32_t>(blocks_.size());
                 BlockDef b;
@@ -976,7 +989,7 @@ bool Document::buildStructure()
                 owner = -1;
                 break;
             }
-            if (section == Section::Blocks && type == "ENDBLK") {
+            if (section == Section::Blocks && is(type, "ENDBLK")) {
                 r.kind = Kind::BlockEnd;
                 if (currentBlock >= 0) blocks_[static_cast<std::size_t>(currentBlock)].end = i;
                 r.block = currentBlock;
@@ -993,14 +1006,14 @@ bool Document::buildStructure()
                 auto it = h ? blockRecordNames.find(*h) : blockRecordNames.end();
                 r.paperSpace = it != blockRecordNames.end() && nameKey(it->second).rfind("*PAPER_SPACE", 0) == 0;
             }
-            if (type == "INSERT") r.kind = Kind::Insert;
-            else if (type == "ATTRIB") r.kind = Kind::Attrib;
-            else if (type == "ATTDEF") r.kind = Kind::Attdef;
-            else if (type == "TEXT") r.kind = Kind::Text;
-            else if (type == "MTEXT") r.kind = Kind::MText;
-            else if (type == "POLYLINE") r.kind = Kind::Polyline;
-            else if (type == "VERTEX") r.kind = Kind::Vertex;
-            else if (type == "SEQEND") r.kind = Kind::SeqEnd;
+            if (is(type, "INSERT")) r.kind = Kind::Insert;
+            else if (is(type, "ATTRIB")) r.kind = Kind::Attrib;
+            else if (is(type, "ATTDEF")) r.kind = Kind::Attdef;
+            else if (is(type, "TEXT")) r.kind = Kind::Text;
+            else if (is(type, "MTEXT")) r.kind = Kind::MText;
+            else if (is(type, "POLYLINE")) r.kind = Kind::Polyline;
+            else if (is(type, "VERTEX")) r.kind = Kind::Vertex;
+            else if (is(type, "SEQEND")) r.kind = Kind::SeqEnd;
 
             bool child = false;
             if (owner >= 0) {

@@ -281,7 +281,7 @@ private:
     std::uint32_t afterValue(const char* base, std::uint32_t limit, const Group& g, std::uint32_t len) const;
     std::uint32_t lengthOf(const Group& g) const { return g.len != kLongValue ? g.len : longs_.at(g.val); }
     // Appends a group read from the file.
-    void addGroup(std::size_t val, std::size_t len, int code)
+    [[gnu::always_inline]] void addGroup(std::size_t val, std::size_t len, int code)
     {
         if (len >= kLongValue) return addLongGroup(val, len, code);
         groups_.push_back(Group{static_cast<std::uint32_t>(val), static_cast<std::uint16_t>(len),
