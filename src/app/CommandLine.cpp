@@ -1,14 +1,17 @@
 #include "app/CommandLine.h"
 
+#include "ddvue/AtomicFile.h"
 #include "ddvue/ContentDocument.h"
 #include "ddvue/DDVueEngine.h"
+#include "ddvue/FileNames.h"
 #include "extract/VersionNames.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
+#include <QRegularExpression>
 
+#include <cerrno>
+#include <cstring>
 #include <ostream>
+#include <sys/stat.h>
 
 namespace app {
 
@@ -20,19 +23,27 @@ std::map<QString, CommandHandler>& extraCommands()
     return commands;
 }
 
-std::string local(const QString& s) { return s.toStdString(); }
-
 using cli::failed;
+using cli::local;
 using cli::openDrawing;
 using cli::usage;
 using cli::writeOut;
 
 int info(const QStringList& args, std::ostream& out, std::ostream& err)
 {
-    if (args.size() != 1) return usage(err, QStringLiteral("info takes one drawing"));
+    QString drawing;
+    cli::Arguments a(args);
+    while (a.next()) {
+        const QString& arg = a.current();
+        // Any name is a drawing here (there are no options), even one that
+        // begins with "-" and does not exist: opening it says so.
+        if (drawing.isEmpty()) drawing = arg;
+        else return usage(err, QStringLiteral("info takes one drawing"));
+    }
+    if (drawing.isEmpty()) return usage(err, QStringLiteral("info takes one drawing"));
     ddvue::DDVueEngine engine;
-    if (!openDrawing(engine, args[0], err)) return ExitFailed;
-    QString path = args[0];
+    if (!openDrawing(engine, drawing, err)) return ExitFailed;
+    QString path = drawing;
     long code = engine.GetDrawingVersion(path);
     ddvue::ContentCounts n = ddvue::countContent(*engine.document());
     out << "Version: " << local(extract::DrawingVersionNameForCode(code)) << "\n"
@@ -42,7 +53,10 @@ int info(const QStringList& args, std::ostream& out, std::ostream& err)
         << "Single-line texts: " << n.texts << "\n"
         << "Multi-line texts: " << n.multilineTexts << "\n"
         << "External references: " << n.externalReferences << "\n";
-    if (engine.isDwg()) out << "Entities not brought across: " << engine.skippedEntities() << "\n";
+    if (engine.isDwg()) {
+        out << "Entities not brought across: " << engine.skippedEntities() << "\n";
+        if (!engine.readWarnings().isEmpty()) out << "Read with errors: " << local(engine.readWarnings()) << "\n";
+    }
     for (const QString& repair : engine.repairs()) out << "Repaired on reading: " << local(repair) << "\n";
     return ExitDone;
 }
@@ -50,14 +64,16 @@ int info(const QStringList& args, std::ostream& out, std::ostream& err)
 int exportCommand(const QStringList& args, std::ostream& out, std::ostream& err)
 {
     QString drawing, category, format = QStringLiteral("content"), filter, outPath;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        auto value = [&](QString& target) {
-            if (i + 1 >= args.size()) return false;
-            target = args[++i];
-            return true;
-        };
-        if (a == QLatin1String("--category")) {
+    static const QStringList options = {QStringLiteral("--category"), QStringLiteral("--format"),
+                                        QStringLiteral("--filter"), QStringLiteral("-o")};
+    cli::Arguments reader(args);
+    while (reader.next()) {
+        const QString& a = reader.current();
+        auto value = [&](QString& target) { return reader.value(target); };
+        if (!reader.isOption(options.contains(a))) {
+            if (!drawing.isEmpty()) return usage(err, QStringLiteral("export takes one drawing"));
+            drawing = a;
+        } else if (a == QLatin1String("--category")) {
             if (!value(category)) return usage(err, QStringLiteral("--category needs a value"));
         } else if (a == QLatin1String("--format")) {
             if (!value(format)) return usage(err, QStringLiteral("--format needs a value"));
@@ -65,12 +81,8 @@ int exportCommand(const QStringList& args, std::ostream& out, std::ostream& err)
             if (!value(filter)) return usage(err, QStringLiteral("--filter needs a value"));
         } else if (a == QLatin1String("-o")) {
             if (!value(outPath)) return usage(err, QStringLiteral("-o needs a file"));
-        } else if (a.startsWith(QLatin1Char('-'))) {
-            return usage(err, QStringLiteral("unknown option %1").arg(a));
-        } else if (drawing.isEmpty()) {
-            drawing = a;
         } else {
-            return usage(err, QStringLiteral("export takes one drawing"));
+            return usage(err, QStringLiteral("unknown option %1").arg(a));
         }
     }
     if (drawing.isEmpty()) return usage(err, QStringLiteral("export needs a drawing"));
@@ -79,12 +91,16 @@ int exportCommand(const QStringList& args, std::ostream& out, std::ostream& err)
         if (!openDrawing(engine, drawing, err)) return ExitFailed;
         if (outPath.isEmpty()) {
             // Piece by piece: a large drawing's document is never whole in memory.
+            errno = 0;
             bool written = engine.contentDocument(true, true, true, true, [&out](std::string_view piece) {
                 out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
                 return static_cast<bool>(out);
             });
             out.flush();
-            return written && out ? ExitDone : ExitFailed;
+            if (written && out) return ExitDone;
+            int why = errno;
+            return failed(err, QStringLiteral("cannot write to standard output: %1")
+                                   .arg(QString::fromLocal8Bit(why ? std::strerror(why) : "the output was closed")));
         }
         return writeOut(engine.contentDocument(true, true, true, true), outPath, out, err);
     }
@@ -103,70 +119,107 @@ bool splitPair(const QString& text, QString& key, QString& value)
     return true;
 }
 
-bool parseColor(const QString& text, long& color)
+// A whole number written as such (an optional sign and decimal digits),
+// within [low, high]; anything else, or a number out of range, is refused
+// rather than cut to fit.
+bool parseNumber(const QString& text, long low, long high, long& number)
 {
+    static const QRegularExpression digits(QStringLiteral("^[+-]?[0-9]+$"));
+    QString t = text.trimmed();
+    if (!digits.match(t).hasMatch()) return false;
     bool ok = false;
-    color = text.trimmed().toLong(&ok);
-    return ok;
+    qlonglong n = t.toLongLong(&ok);
+    if (!ok || n < low || n > high) return false;
+    number = static_cast<long>(n);
+    return true;
 }
+
+// How long an edit waits for another program that is editing the same
+// drawing.
+constexpr int kLockWaitMs = 120000;
 
 int edit(const QStringList& args, std::ostream& err)
 {
     QString drawing, outPath;
+    bool overwrite = false;
     struct Op {
         QString option, key, value;
+        long number = 0;
     };
     std::vector<Op> ops;
     static const QStringList operations = {
         QStringLiteral("--set-attribute"), QStringLiteral("--set-text"),    QStringLiteral("--entity-color"),
         QStringLiteral("--delete"),        QStringLiteral("--layer-display"), QStringLiteral("--layer-color"),
     };
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("-o")) {
-            if (i + 1 >= args.size()) return usage(err, QStringLiteral("-o needs a file"));
-            outPath = args[++i];
+    cli::Arguments reader(args);
+    while (reader.next()) {
+        const QString& a = reader.current();
+        bool known = a == QLatin1String("-o") || a == QLatin1String("--overwrite") || operations.contains(a);
+        if (!reader.isOption(known)) {
+            if (!drawing.isEmpty()) return usage(err, QStringLiteral("edit takes one drawing"));
+            drawing = a;
+        } else if (a == QLatin1String("-o")) {
+            if (!reader.value(outPath)) return usage(err, QStringLiteral("-o needs a file"));
+        } else if (a == QLatin1String("--overwrite")) {
+            overwrite = true;
         } else if (operations.contains(a)) {
-            if (i + 1 >= args.size()) return usage(err, QStringLiteral("%1 needs a value").arg(a));
+            QString v;
+            if (!reader.value(v)) return usage(err, QStringLiteral("%1 needs a value").arg(a));
             Op op{a, {}, {}};
-            const QString& v = args[++i];
             if (a == QLatin1String("--delete")) op.key = v;
             else if (!splitPair(v, op.key, op.value))
                 return usage(err, QStringLiteral("%1 needs KEY=VALUE, not %2").arg(a, v));
+            // A value given in bytes that are not UTF-8 has no one meaning:
+            // refused rather than written as replacement characters.
+            if (ddvue::hasStrayBytes(op.key) || ddvue::hasStrayBytes(op.value))
+                return usage(err, QStringLiteral("%1 %2: the value is not valid UTF-8 text").arg(a, v));
+            if (a == QLatin1String("--entity-color") && !parseNumber(op.value, 0, 256, op.number))
+                return usage(err, QStringLiteral("%1 %2: a color is a whole number from 0 to 256").arg(a, v));
+            if (a == QLatin1String("--layer-color") && !parseNumber(op.value, 1, 255, op.number))
+                return usage(err, QStringLiteral("%1 %2: a layer color is a whole number from 1 to 255").arg(a, v));
             ops.push_back(op);
-        } else if (a.startsWith(QLatin1String("--"))) {
-            return usage(err, QStringLiteral("unknown option %1").arg(a));
-        } else if (drawing.isEmpty()) {
-            drawing = a;
         } else {
-            return usage(err, QStringLiteral("edit takes one drawing"));
+            return usage(err, QStringLiteral("unknown option %1").arg(a));
         }
     }
     if (drawing.isEmpty()) return usage(err, QStringLiteral("edit needs a drawing"));
+
+    // The drawing stays locked from reading to saving, so that edits of one
+    // drawing by several runs take turns instead of undoing each other.
+    ddvue::FileLock lock;
+    std::string why;
+    if (cli::exists(drawing) && !lock.lock(ddvue::encodeFileName(drawing), kLockWaitMs, why))
+        return failed(err, QStringLiteral("%1: %2; nothing was saved").arg(drawing, QString::fromLocal8Bit(why)));
     ddvue::DDVueEngine engine;
     if (!openDrawing(engine, drawing, err)) return ExitFailed;
     for (Op& op : ops) {
         bool ok = false;
-        long color = 0;
         if (op.option == QLatin1String("--set-attribute")) {
             ok = engine.SetAttributeValue(op.value, op.key);
         } else if (op.option == QLatin1String("--set-text")) {
             ok = engine.SetTextValue(op.key, op.value);
         } else if (op.option == QLatin1String("--entity-color")) {
-            if (!parseColor(op.value, color)) return usage(err, QStringLiteral("%1 is not a color number").arg(op.value));
-            ok = engine.SetEntityColor(op.key, color);
+            ok = engine.SetEntityColor(op.key, op.number);
         } else if (op.option == QLatin1String("--delete")) {
             ok = engine.DeleteEntity(op.key);
         } else if (op.option == QLatin1String("--layer-display")) {
             ok = engine.SetLayerDisplay(op.key, op.value);
         } else if (op.option == QLatin1String("--layer-color")) {
-            if (!parseColor(op.value, color)) return usage(err, QStringLiteral("%1 is not a color number").arg(op.value));
-            ok = engine.SetLayerColor(op.key, color);
+            ok = engine.SetLayerColor(op.key, op.number);
         }
         if (!ok) return failed(err, QStringLiteral("%1 %2: %3; nothing was saved").arg(op.option, op.key, engine.lastError()));
     }
     QString target = outPath.isEmpty() ? drawing : outPath;
-    if (!engine.SaveDrawing(target)) return failed(err, engine.lastError());
+    ddvue::SaveOptions options;
+    // A DXF named with -o is one the user means to write; the DXF beside a
+    // DWG is replaced only when --overwrite says so.
+    options.replaceExisting = overwrite || outPath.endsWith(QLatin1String(".dxf"), Qt::CaseInsensitive);
+    if (!engine.SaveDrawing(target, options)) {
+        QString reason = engine.lastError() + QStringLiteral(" Nothing was saved.");
+        if (engine.saveProblem() == ddvue::SaveProblem::FileExists)
+            reason += QStringLiteral(" Give --overwrite to replace it.");
+        return failed(err, reason);
+    }
     if (target != (outPath.isEmpty() ? drawing : outPath)) err << "tessilux: saved as " << local(target) << "\n";
     return ExitDone;
 }
@@ -187,10 +240,42 @@ int failed(std::ostream& err, const QString& why)
     return ExitFailed;
 }
 
+std::string local(const QString& s) { return ddvue::encodeFileName(s); }
+
+bool exists(const QString& path)
+{
+    struct stat st {};
+    return !path.isEmpty() && ::stat(ddvue::encodeFileName(path).c_str(), &st) == 0;
+}
+
+bool Arguments::next()
+{
+    ++i_;
+    if (!optionsEnded_ && i_ < args_.size() && args_[i_] == QLatin1String("--")) {
+        optionsEnded_ = true;
+        ++i_;
+    }
+    return i_ < args_.size();
+}
+
+bool Arguments::isOption(bool known) const
+{
+    const QString& a = current();
+    if (optionsEnded_ || !a.startsWith(QLatin1Char('-')) || a == QLatin1String("-")) return false;
+    return known || !exists(a);
+}
+
+bool Arguments::value(QString& target)
+{
+    if (i_ + 1 >= args_.size()) return false;
+    target = args_[++i_];
+    return true;
+}
+
 bool openDrawing(ddvue::DDVueEngine& engine, const QString& path, std::ostream& err)
 {
     QString p = path;
-    if (!QFileInfo::exists(p)) {
+    if (!exists(p)) {
         err << "tessilux: " << local(p) << ": no such file\n";
         return false;
     }
@@ -205,14 +290,17 @@ bool openDrawing(ddvue::DDVueEngine& engine, const QString& path, std::ostream& 
 int writeOut(const std::string& bytes, const QString& outPath, std::ostream& out, std::ostream& err)
 {
     if (outPath.isEmpty()) {
+        errno = 0;
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         out.flush();
-        return out ? ExitDone : ExitFailed;
+        if (out) return ExitDone;
+        int why = errno;
+        return failed(err, QStringLiteral("cannot write to standard output: %1")
+                               .arg(QString::fromLocal8Bit(why ? std::strerror(why) : "the output was closed")));
     }
-    QFile f(outPath);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        f.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) || !f.flush())
-        return failed(err, QStringLiteral("cannot write %1: %2").arg(outPath, f.errorString()));
+    ddvue::WriteOutcome written = ddvue::writeFile(ddvue::encodeFileName(outPath), bytes);
+    if (!written.ok())
+        return failed(err, QStringLiteral("cannot write %1: %2").arg(outPath, QString::fromLocal8Bit(written.error)));
     return ExitDone;
 }
 
@@ -238,16 +326,20 @@ QString usageText()
         "      csv      the grid's view of the category, rows as the filter leaves them\n"
         "      Standard output unless -o is given.\n"
         "\n"
-        "  tessilux edit DRAWING [-o OUT] OPERATION...\n"
+        "  tessilux edit DRAWING [-o OUT] [--overwrite] OPERATION...\n"
         "      --set-attribute HANDLE=VALUE   --set-text HANDLE=VALUE\n"
         "      --entity-color HANDLE=N        --delete HANDLE\n"
         "      --layer-display NAME=On|Off    --layer-color NAME=N\n"
         "      Applies the operations in the order given and saves, over DRAWING or to OUT.\n"
         "      The first \"=\" separates key and value. With no operation it opens and saves.\n"
+        "      A DWG is saved as the DXF of the same name; a DXF there that this program did\n"
+        "      not write from that DWG is replaced only with --overwrite. A drawing changed\n"
+        "      by another program since it was read is not overwritten.\n"
         "\n"
         "  tessilux render DRAWING -o OUT.png|OUT.bmp [--size WIDTHxHEIGHT]\n"
         "      Draws the whole drawing (zoomed to its extents) into a picture.\n"
         "\n"
+        "\"--\" ends the options of every command.\n"
         "Exit status: 0 done, 1 the drawing or an operation failed, 2 wrong usage.\n");
 }
 

@@ -37,15 +37,17 @@ constexpr int Parsed = -1;
 // usage error.
 int parse(const QStringList& args, ExportOptions& o, std::ostream& err)
 {
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        auto value = [&](QString& target) {
-            if (i + 1 >= args.size()) return false;
-            target = args[++i];
-            return true;
-        };
+    static const QStringList options = {QStringLiteral("--category"), QStringLiteral("--format"),
+                                        QStringLiteral("--filter"), QStringLiteral("-o")};
+    cli::Arguments reader(args);
+    while (reader.next()) {
+        const QString& a = reader.current();
+        auto value = [&](QString& target) { return reader.value(target); };
         QString v;
-        if (a == QLatin1String("--category")) {
+        if (!reader.isOption(options.contains(a))) {
+            if (!o.drawing.isEmpty()) return usage(err, QStringLiteral("export takes one drawing"));
+            o.drawing = a;
+        } else if (a == QLatin1String("--category")) {
             if (!value(v)) return usage(err, QStringLiteral("--category needs a value"));
             auto c = extract::categoryFromName(v);
             if (!c) return usage(err, QStringLiteral("unknown category %1").arg(v));
@@ -57,12 +59,8 @@ int parse(const QStringList& args, ExportOptions& o, std::ostream& err)
             o.filtered = true;
         } else if (a == QLatin1String("-o")) {
             if (!value(o.outPath)) return usage(err, QStringLiteral("-o needs a file"));
-        } else if (a.startsWith(QLatin1Char('-'))) {
-            return usage(err, QStringLiteral("unknown option %1").arg(a));
-        } else if (o.drawing.isEmpty()) {
-            o.drawing = a;
         } else {
-            return usage(err, QStringLiteral("export takes one drawing"));
+            return usage(err, QStringLiteral("unknown option %1").arg(a));
         }
     }
     if (o.drawing.isEmpty()) return usage(err, QStringLiteral("export needs a drawing"));

@@ -63,7 +63,9 @@ void ProgressReport::report(const QString& stage, int percent)
     lastShown_ = now;
     lastStage_ = stage;
     shown_ = true;
-    show_(QStringLiteral("%1... %2%").arg(stage).arg(qBound(0, percent, 100)));
+    QString text = QStringLiteral("%1... %2%").arg(stage).arg(qBound(0, percent, 100));
+    if (!hint_.isEmpty()) text += QStringLiteral("  (") + hint_ + QLatin1Char(')');
+    show_(text);
     if (repaint_) repaint_();
 }
 

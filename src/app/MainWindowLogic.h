@@ -53,6 +53,8 @@ public:
     void report(const QString& stage, int percent);
     // True once anything was shown.
     bool shown() const { return shown_; }
+    // A few words after the figure, such as how to stop the work.
+    void setHint(const QString& hint) { hint_ = hint; }
 
 private:
     std::function<void(const QString&)> show_;
@@ -61,6 +63,7 @@ private:
     QElapsedTimer started_;
     qint64 lastShown_ = -1;
     QString lastStage_;
+    QString hint_;
     bool shown_ = false;
 };
 

@@ -4,6 +4,7 @@
 #include "ddvue/DDVueEngine.h"
 #include "ddvue/render/DrawingScene.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageWriter>
@@ -24,23 +25,21 @@ constexpr int kMaxSide = 16384;
 
 
 
-int render(const QStringList& args, std::ostream&, std::ostream& err)
+int render(const QStringList& args, std::ostream& out, std::ostream& err)
 {
     QString drawing, outPath, sizeText;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("-o")) {
-            if (i + 1 >= args.size()) return usage(err, QStringLiteral("-o needs a file"));
-            outPath = args[++i];
-        } else if (a == QLatin1String("--size")) {
-            if (i + 1 >= args.size()) return usage(err, QStringLiteral("--size needs WIDTHxHEIGHT"));
-            sizeText = args[++i];
-        } else if (a.startsWith(QLatin1Char('-'))) {
-            return usage(err, QStringLiteral("unknown option %1").arg(a));
-        } else if (drawing.isEmpty()) {
+    cli::Arguments reader(args);
+    while (reader.next()) {
+        const QString& a = reader.current();
+        if (!reader.isOption(a == QLatin1String("-o") || a == QLatin1String("--size"))) {
+            if (!drawing.isEmpty()) return usage(err, QStringLiteral("render takes one drawing"));
             drawing = a;
+        } else if (a == QLatin1String("-o")) {
+            if (!reader.value(outPath)) return usage(err, QStringLiteral("-o needs a file"));
+        } else if (a == QLatin1String("--size")) {
+            if (!reader.value(sizeText)) return usage(err, QStringLiteral("--size needs WIDTHxHEIGHT"));
         } else {
-            return usage(err, QStringLiteral("render takes one drawing"));
+            return usage(err, QStringLiteral("unknown option %1").arg(a));
         }
     }
     if (drawing.isEmpty()) return usage(err, QStringLiteral("render needs a drawing"));
@@ -70,9 +69,15 @@ int render(const QStringList& args, std::ostream&, std::ostream& err)
     scene.detach();
     if (image.isNull()) return failed(err, QStringLiteral("not enough memory for a %1x%2 picture").arg(size.width()).arg(size.height()));
 
-    QImageWriter writer(outPath, suffix.toLatin1());
-    if (!writer.write(image)) return failed(err, QStringLiteral("cannot write %1: %2").arg(outPath, writer.errorString()));
-    return ExitDone;
+    // The picture is made in memory and written like every other file, so
+    // that a full disk leaves no half picture behind.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, suffix.toLatin1());
+    if (!writer.write(image))
+        return failed(err, QStringLiteral("cannot make the picture for %1: %2").arg(outPath, writer.errorString()));
+    return cli::writeOut(bytes.toStdString(), outPath, out, err);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 
 #include "app/FileBrowser.h"
+#include "app/FileRoutines.h"
 #include "app/frmPassword.h"
 
 #include "extract/CategoryContent.h"
@@ -24,6 +25,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStorageInfo>
 #include <QStyle>
 #include <QToolButton>
@@ -199,6 +201,15 @@ void frmMain::buildControls()
     connect(cmdPrint, &QToolButton::clicked, this, [this] { DDVue1->PrintDrawing(true); });
     for (QRadioButton* option : {optAttribute, optSingleText, optMultipleText, optLayer, optExtRef, optImage})
         connect(option, &QRadioButton::clicked, this, [this, option] { optionClicked(option); });
+
+    reader_ = new ddvue::DrawingReader(this);
+    connect(reader_, &ddvue::DrawingReader::finished, this, [this] { openingFinished(); });
+    connect(reader_, &ddvue::DrawingReader::progress, this, [this](int percent) {
+        if (openProgress_) openProgress_->report(QStringLiteral("Opening %1").arg(currentDrawingName_), percent * 6 / 10);
+    });
+    stopShortcut_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    stopShortcut_->setEnabled(false);
+    connect(stopShortcut_, &QShortcut::activated, this, [this] { stopOpening(); });
 }
 
 // ------------------------------------------------------------ start and end
@@ -419,10 +430,55 @@ bool frmMain::offerToSave()
 bool frmMain::saveDrawing()
 {
     QString path = currentDrawingPath_;
-    if (!DDVue1->SaveDrawing(path)) {
-        platform::msgBox(QStringLiteral("The drawing could not be saved.\n\n%1").arg(DDVue1->engine().lastError()),
-                         platform::MsgButtons::Ok, platform::MsgIcon::Exclamation, platform::programTitle(), 0, this);
-        return false;
+    ddvue::DDVueEngine& engine = DDVue1->engine();
+    ddvue::SaveOptions options;
+    // A save that would replace what the person may not mean to replace asks
+    // first; whatever is not saved stays here, unsaved.
+    while (!engine.SaveDrawing(path, options)) {
+        const QString why = engine.lastError();
+        platform::MsgResult answer;
+        switch (engine.saveProblem()) {
+        case ddvue::SaveProblem::FileExists:
+            answer = platform::msgBox(why + QStringLiteral("\n\nDo you want to replace it? Choose No to save the "
+                                                           "drawing under another name."),
+                                      platform::MsgButtons::YesNoCancel, platform::MsgIcon::Question,
+                                      platform::programTitle(), 1, this);
+            if (answer == platform::MsgResult::Yes) {
+                options.replaceExisting = true;
+            } else if (answer == platform::MsgResult::No) {
+                QString filter = QStringLiteral("DXF Drawing (*.dxf)|*.dxf");
+                QFileInfo proposed(QFileInfo(path).dir().filePath(QFileInfo(path).completeBaseName() +
+                                                                  QStringLiteral(".dxf")));
+                QString other = ShowSaveFileDialog(this, filter, QStringLiteral("Save Drawing As"),
+                                                   proposed.absolutePath(), proposed.fileName());
+                if (other.isEmpty()) return false;
+                // The dialog asked before replacing the name chosen, not one
+                // with an ending added to it.
+                options.replaceExisting = other.endsWith(QLatin1String(".dxf"), Qt::CaseInsensitive);
+                if (!options.replaceExisting) other += QStringLiteral(".dxf");
+                path = other;
+            } else {
+                return false;
+            }
+            break;
+        case ddvue::SaveProblem::ChangedOnDisk:
+            answer = platform::msgBox(why + QStringLiteral("\n\nDo you want to save your changes over it? Choose No "
+                                                           "to keep your changes here without saving them."),
+                                      platform::MsgButtons::YesNo, platform::MsgIcon::Exclamation,
+                                      platform::programTitle(), 1, this);
+            if (answer != platform::MsgResult::Yes) return false;
+            options.overwriteChanges = true;
+            break;
+        case ddvue::SaveProblem::WriteProtected:
+            platform::msgBox(why + QStringLiteral("\n\nYour changes are kept here; they have not been saved."),
+                             platform::MsgButtons::Ok, platform::MsgIcon::Exclamation, platform::programTitle(), 0,
+                             this);
+            return false;
+        default:
+            platform::msgBox(QStringLiteral("The drawing could not be saved.\n\n%1").arg(why), platform::MsgButtons::Ok,
+                             platform::MsgIcon::Exclamation, platform::programTitle(), 0, this);
+            return false;
+        }
     }
     cmdSave->hide();
     if (path != currentDrawingPath_) {
@@ -456,57 +512,86 @@ void frmMain::List3_Click()
     lblWelcome->hide();
     if (!offerToSave()) return;  // the changes could not be saved: keep the drawing they belong to
 
-    ProgressReport progress([this](const QString& text) { showStatus(text); },
-                            [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); },
-                            progressDelayMs);
-    progress_ = &progress;
-    std::optional<platform::WaitCursor> wait(std::in_place);
     currentDrawingName_ = item->text();
     currentDrawingPath_ = withSlash(Dir1->path()) + currentDrawingName_;
     lblDrawing->setText(currentDrawingPath_);
     Label1->setText(fileInformationLine(DrawingVersionName(currentDrawingPath_), QFileInfo(currentDrawingPath_)));
-    lblStatus->clear();
     dwgSaveTold_ = false;
     drawingPassword_.clear();
+    startOpening();
+}
+
+bool frmMain::isOpening() const { return reader_->busy(); }
+
+void frmMain::startOpening()
+{
+    // What was open goes at once, and the grid with it: nothing may be
+    // edited in a drawing that is on its way out.
+    reader_->stop();
     DDVue1->CloseDrawing();
-    QString opening = QStringLiteral("Opening %1").arg(currentDrawingName_);
-    DDVue1->engine().setProgressHandler([&](int percent) {
-        progress.report(opening, percent * 6 / 10);
-        return true;
-    });
-    QString path = currentDrawingPath_;
-    bool ok = DDVue1->OpenDrawing(path);
-    DDVue1->engine().setProgressHandler(nullptr);
-    wait.reset();
-    if (!ok) {
-        long flag = 0;
-        QString unused;
-        DDVue1->QueryPasswordProtection(unused, flag);
-        if (flag == 0) {
-            showOpenFailure(DDVue1->engine().lastError());
-            progress_ = nullptr;
+    clearGrid(false);
+    openProgress_ = std::make_unique<ProgressReport>([this](const QString& text) { showStatus(text); },
+                                                     [this] { lblStatus->repaint(); }, progressDelayMs);
+    openProgress_->setHint(QStringLiteral("Esc stops"));
+    if (!busyCursor_) QApplication::setOverrideCursor(Qt::BusyCursor);
+    busyCursor_ = true;
+    stopShortcut_->setEnabled(true);
+    // The password, when one was given, would go with the drawing to a
+    // component that can open protected drawings; this one reads none.
+    reader_->start(currentDrawingPath_);
+}
+
+void frmMain::endOpening()
+{
+    stopShortcut_->setEnabled(false);
+    if (busyCursor_) QApplication::restoreOverrideCursor();
+    busyCursor_ = false;
+}
+
+void frmMain::stopOpening()
+{
+    if (!reader_->busy()) return;
+    reader_->stop();
+    endOpening();
+    openProgress_.reset();
+    clearGrid();
+    showStatus(QStringLiteral("Opening %1 was stopped.").arg(currentDrawingName_));
+}
+
+void frmMain::openingFinished()
+{
+    endOpening();
+    ddvue::ReadDrawing read = reader_->take();
+    if (!read.ok()) {
+        openProgress_.reset();
+        if (read.needsPassword && drawingPassword_.isEmpty()) {
+            drawingPassword_ = frmPassword::ask(this);
+            Form_Activate();
+            if (drawingPassword_.isEmpty()) {
+                clearGrid();
+                return;
+            }
+            startOpening();
             return;
         }
-        drawingPassword_ = frmPassword::ask(this);
-        Form_Activate();
-        if (drawingPassword_.isEmpty()) {
-            clearGrid();
-            progress_ = nullptr;
-            return;
-        }
-        path = currentDrawingPath_;
-        ok = DDVue1->OpenDrawing(path, drawingPassword_);
-        if (!ok) {
-            showOpenFailure(DDVue1->engine().lastError());
-            progress_ = nullptr;
-            return;
-        }
+        showOpenFailure(read.error);
+        return;
     }
-    FillGrid();
-    progress_ = nullptr;
+    {
+        platform::WaitCursor wait;
+        openProgress_->setHint(QString());  // what follows cannot be stopped
+        progress_ = openProgress_.get();
+        DDVue1->adopt(std::move(read), currentDrawingPath_);
+        FillGrid();
+        progress_ = nullptr;
+    }
+    openProgress_.reset();
     int skipped = DDVue1->engine().skippedEntities();
-    if (skipped > 0)
-        showStatus(QStringLiteral("%1 object(s) of the DWG could not be read and are left out.").arg(skipped));
+    const QString& warnings = DDVue1->engine().readWarnings();
+    if (skipped > 0 || !warnings.isEmpty())
+        showStatus((skipped > 0 ? QStringLiteral("%1 object(s) of the DWG could not be read and are left out. ").arg(skipped)
+                                : QString()) +
+                   (warnings.isEmpty() ? QString() : QStringLiteral("Read with errors: %1.").arg(warnings)));
     else if (QString repaired = DDVue1->engine().repairSummary(); !repaired.isEmpty())
         showStatus(repaired);
     else
@@ -524,12 +609,12 @@ void frmMain::showOpenFailure(const QString& reason)
                      this);
 }
 
-void frmMain::clearGrid()
+void frmMain::clearGrid(bool noData)
 {
     dtgDrawing->setRecordset(nullptr);
     Adodc1->setRecordset(nullptr);
     recordset_.reset();
-    dtgDrawing->showNoData();
+    if (noData) dtgDrawing->showNoData();
     Adodc1->setCaption(QString());
     ShowGridControls(false);
     cmdSave->hide();
@@ -567,6 +652,7 @@ void frmMain::optionClicked(QRadioButton* option)
 {
     if (List3->selectedItems().isEmpty()) return;
     if (option == optLayer) cmdDeleteAll->hide();
+    if (isOpening()) return;  // the grid is filled with the chosen category once the drawing is read
     FillGrid();
 }
 

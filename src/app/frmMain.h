@@ -11,6 +11,7 @@
 #include "data/RecordNavigator.h"
 #include "data/Recordset.h"
 #include "ddvue/DDVue.h"
+#include "ddvue/DrawingReader.h"
 #include "extract/Categories.h"
 
 #include <QWidget>
@@ -27,6 +28,7 @@ class QListWidget;
 class QListWidgetItem;
 class QPushButton;
 class QRadioButton;
+class QShortcut;
 class QToolButton;
 
 namespace app {
@@ -61,6 +63,9 @@ public:
     short ValueColumn() const { return valueColumn_; }
     // Unsaved changes: exactly while the Save button is shown.
     bool DrawingChanged() const;
+    // A drawing is being read: the window stays usable meanwhile, a click
+    // on another drawing or the Esc key stops the reading.
+    bool isOpening() const;
     // The category the option buttons select (none for the Images option).
     std::optional<extract::Category> selectedCategory() const;
     data::Recordset* recordset() const { return recordset_.get(); }
@@ -135,12 +140,20 @@ private:
     void RefreshFileList(bool hideButtons, bool setExtent);
     void optionClicked(QRadioButton* option);
     void openChosenDrawing(const QString& path);
+    // Opening happens in two steps: the drawing is read off the window's
+    // thread, then opened in the view and listed in the grid.
+    void startOpening();
+    void openingFinished();
+    void stopOpening();
+    void endOpening();
     // Offers to save unsaved changes; false when the person wanted them
     // saved and saving failed (the drawing then stays as it is).
     bool offerToSave();
     bool saveDrawing();
     void showOpenFailure(const QString& reason);
-    void clearGrid();
+    // Empties the grid and hides what works on an open drawing; with
+    // `noData`, the grid says there is nothing to list.
+    void clearGrid(bool noData = true);
     void showStatus(const QString& text);
 
     FormLayout layout_;
@@ -160,6 +173,10 @@ private:
     bool activatedOnce_ = false;
     std::unique_ptr<data::Recordset> recordset_;
     ProgressReport* progress_ = nullptr;
+    ddvue::DrawingReader* reader_ = nullptr;
+    std::unique_ptr<ProgressReport> openProgress_;
+    QShortcut* stopShortcut_ = nullptr;
+    bool busyCursor_ = false;
 };
 
 }  // namespace app

@@ -6,50 +6,121 @@
 #include "app/ExportCommands.h"
 
 #include "app/frmMain.h"
+#include "ddvue/AtomicFile.h"
+#include "ddvue/FileNames.h"
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QFileInfo>
+#include <QDir>
 #include <QGuiApplication>
 
 #include <iostream>
+#include <sys/stat.h>
+
+namespace {
+
+// The arguments after the program's name, as the system gave them: a file
+// name that is not UTF-8 keeps its bytes (see ddvue/FileNames.h).
+QStringList argumentsOf(int argc, char* argv[])
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args << ddvue::decodeFileName(argv[i]);
+    return args;
+}
+
+// True when Qt may take some of the arguments as its own options
+// (-platform, -style, ...): one of them begins with "-" before any "--".
+bool mayHoldQtOptions(const QStringList& args)
+{
+    for (const QString& a : args) {
+        if (a == QLatin1String("--")) return false;
+        if (a.startsWith(QLatin1Char('-'))) return true;
+    }
+    return false;
+}
+
+// Reads what the window starts with: nothing, a folder or a drawing.
+// -1 when that is all right, else the exit status after saying why.
+int readStart(QStringList args, app::frmMain::Start& start)
+{
+    if (!args.isEmpty() && args.front() == QLatin1String("--")) args.removeFirst();
+    if (args.isEmpty()) return -1;
+    const QString& first = args.front();
+    if (!app::cli::exists(first)) {
+        if (first.startsWith(QLatin1Char('-')) && args.size() == 1)
+            return app::cli::usage(std::cerr, QStringLiteral("unknown option %1").arg(first));
+        if (args.size() > 1) return app::cli::usage(std::cerr, QStringLiteral("unknown command %1").arg(first));
+        return app::cli::usage(std::cerr, QStringLiteral("%1: no such command, file or folder").arg(first));
+    }
+    if (args.size() > 1) return app::cli::usage(std::cerr, QStringLiteral("the window opens one folder or drawing"));
+    struct stat st {};
+    ::stat(ddvue::encodeFileName(first).c_str(), &st);
+    QString absolute = first.startsWith(QLatin1Char('/')) ? first : QDir::current().absoluteFilePath(first);
+    if (S_ISDIR(st.st_mode)) start.folder = QDir::cleanPath(absolute);
+    else start.drawing = QDir::cleanPath(absolute);
+    return -1;
+}
+
+// True when the window has somewhere to appear: a platform that needs no
+// display (QT_QPA_PLATFORM=offscreen, ...), or a display to connect to.
+// Qt itself would end the program when it finds none.
+bool hasDisplay(const QStringList& args)
+{
+    if (args.contains(QStringLiteral("-platform"))) return true;
+    bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
+    bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    QStringList platforms = qEnvironmentVariable("QT_QPA_PLATFORM").split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    if (platforms.isEmpty()) return x11 || wayland;
+    for (QString p : platforms) {
+        p = p.section(QLatin1Char(':'), 0, 0).trimmed();
+        if (p == QLatin1String("xcb") ? x11 : p.startsWith(QLatin1String("wayland")) ? wayland : true) return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[])
 {
+    // A file size limit fails a write instead of ending the program.
+    ddvue::ignoreFileSizeSignal();
     app::registerRenderCommand();
     app::registerExportCommands();
-    if (argc > 1 && app::isCommand(QString::fromLocal8Bit(argv[1]))) {
+    QStringList args = argumentsOf(argc, argv);
+    if (!args.isEmpty() && app::isCommand(args.front())) {
+        // The commands read their own arguments; Qt is given none of them.
+        int qtArgc = 1;
+        char* qtArgv[] = {argv[0], nullptr};
         // Rendering paints with the GUI library; without a display it works
         // on the offscreen platform.
-        if (QString::fromLocal8Bit(argv[1]) == QLatin1String("render")) {
+        if (args.front() == QLatin1String("render")) {
             if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
                 qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
                 qputenv("QT_QPA_PLATFORM", "offscreen");
-            QGuiApplication application(argc, argv);
-            return app::runCommand(QCoreApplication::arguments().mid(1), std::cout, std::cerr);
+            QGuiApplication application(qtArgc, qtArgv);
+            return app::runCommand(args, std::cout, std::cerr);
         }
-        QCoreApplication application(argc, argv);
-        QStringList args = QCoreApplication::arguments().mid(1);
+        QCoreApplication application(qtArgc, qtArgv);
         return app::runCommand(args, std::cout, std::cerr);
     }
-    // The main window: at a folder, or with a drawing open.
-    QApplication application(argc, argv);
+
+    // The main window: at a folder, or with a drawing open. What it is to
+    // open is checked before the window's library starts, so that a mistyped
+    // command gets an answer even where no window could appear.
     app::frmMain::Start start;
-    QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.size() > 1) {
-        std::cerr << app::usageText().toStdString();
-        return app::ExitUsage;
+    bool qtOptions = mayHoldQtOptions(args);
+    if (!qtOptions) {
+        if (int exit = readStart(args, start); exit >= 0) return exit;
     }
-    if (args.size() == 1) {
-        QFileInfo target(args[0]);
-        if (target.isDir()) {
-            start.folder = target.absoluteFilePath();
-        } else if (target.isFile()) {
-            start.drawing = target.absoluteFilePath();
-        } else {
-            std::cerr << "tessilux: " << args[0].toStdString() << ": no such file or folder\n";
-            return app::ExitUsage;
-        }
+    if (!hasDisplay(args)) {
+        std::cerr << "tessilux: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+                     "the commands work without one, see 'tessilux --help'\n";
+        return app::ExitFailed;
+    }
+    QApplication application(argc, argv);
+    if (qtOptions) {
+        // Qt has taken its own options out of argv; the rest is the start.
+        if (int exit = readStart(argumentsOf(argc, argv), start); exit >= 0) return exit;
     }
     app::frmMain window(start);
     window.show();

@@ -1,94 +1,444 @@
 #include "ddvue/AtomicFile.h"
 
 #include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
+#include <random>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace ddvue {
 
 namespace {
 
+// A write within this long before a stamp is taken may be followed by another
+// that leaves the same times (file systems keep times as coarsely as two
+// seconds).
+constexpr std::int64_t kTimeGrainNs = 2'000'000'000;
+
 std::string reason(int err) { return std::strerror(err); }
 
-// Writes everything or reports why not: short writes are continued, and a
-// write that stops short (a full disk, a size limit) is an error.
-bool writeAll(int fd, std::string_view bytes, int& err)
+std::int64_t ns(const timespec& t) { return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
+
+std::int64_t nowNs()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_REALTIME, &t);
+    return ns(t);
+}
+
+FileStamp stampFrom(const struct stat& st)
+{
+    FileStamp s;
+    s.device = static_cast<std::uint64_t>(st.st_dev);
+    s.inode = static_cast<std::uint64_t>(st.st_ino);
+    s.size = static_cast<std::int64_t>(st.st_size);
+    s.modifiedNs = ns(st.st_mtim);
+    s.changedNs = ns(st.st_ctim);
+    return s;
+}
+
+std::string folderOf(const std::string& path)
+{
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { close(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    // Closes, and says why closing failed (a late write error), or 0.
+    int close()
+    {
+        int err = 0;
+        if (fd_ >= 0 && ::close(fd_) != 0 && errno != EINTR) err = errno;
+        fd_ = -1;
+        return err;
+    }
+
+private:
+    int fd_;
+};
+
+// Writes everything at `offset` on, or says why not: short writes are
+// continued, and a write that stops short (a full disk, a size limit) is an
+// error.
+int writeAll(int fd, std::string_view bytes, off_t offset)
 {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            err = errno;
-            return false;
+            return errno;
         }
-        if (n == 0) {
-            err = ENOSPC;
-            return false;
-        }
+        if (n == 0) return ENOSPC;
         done += static_cast<std::size_t>(n);
     }
-    return true;
+    return 0;
+}
+
+int readAll(int fd, std::string& out)
+{
+    out.clear();
+    char buffer[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) return 0;
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+// A new file beside `path`, opened for writing, that no one else has opened.
+// Its name is `path` with a random ending, or a short random name in the same
+// folder when that would be too long.
+int createBeside(const std::string& path, mode_t mode, std::string& name)
+{
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    thread_local std::mt19937_64 random(std::random_device{}() ^ static_cast<std::uint64_t>(::getpid()));
+    std::string folder = folderOf(path);
+    std::size_t slash = path.rfind('/');
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string stem = base.size() + 8 > NAME_MAX ? folder + "/.tessilux" : path;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string candidate = stem + ".";
+        for (int i = 0; i < 6; ++i) candidate += letters[random() % (sizeof letters - 1)];
+        int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0) {
+            name = candidate;
+            return fd;
+        }
+        if (errno != EEXIST) return -1;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+void syncFolder(const std::string& folder)
+{
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// A file nobody may write: no write permission for this user, or (for a user
+// whom permissions do not stop) no write permission for anyone.
+bool writeProtected(const std::string& path, const struct stat& st)
+{
+    if ((st.st_mode & 0222) == 0) return true;
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES;
+}
+
+// The replacement gets the old file's owner and group where this user may
+// give them (the group alone where only that is allowed), then its mode.
+void keepOwnerAndMode(int fd, const struct stat& old)
+{
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) (void)!::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    ::fchmod(fd, old.st_mode & 07777);
+}
+
+WriteOutcome failure(WriteProblem problem, std::string why)
+{
+    WriteOutcome out;
+    out.problem = problem;
+    out.error = std::move(why);
+    return out;
+}
+
+FileIdentity identityOf(int fd, std::string_view bytes)
+{
+    FileIdentity id;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0) id.stamp = stampFrom(st);
+    id.contentHash = hashContent(bytes);
+    id.compareContent = id.stamp.modifiedNs + kTimeGrainNs >= nowNs();
+    return id;
+}
+
+WriteOutcome writeBeside(const std::string& target, const struct stat* old, std::string_view bytes,
+                         const WriteOptions& options)
+{
+    std::string temp;
+    // A new file gets the usual permissions (the umask applies); a
+    // replacement starts private and gets the old file's below.
+    Fd fd(createBeside(target, old ? 0600 : 0666, temp));
+    if (fd.get() < 0)
+        return failure(WriteProblem::Failed, "cannot create a file in " + folderOf(target) + ": " + reason(errno));
+    if (old) keepOwnerAndMode(fd.get(), *old);
+    int err = writeAll(fd.get(), bytes, 0);
+    if (err == 0 && ::fsync(fd.get()) != 0) err = errno;
+    WriteOutcome out;
+    if (err == 0) {
+        // A name that was free when the write began must still be free: a
+        // file that appeared meanwhile is not replaced unasked.
+        if (!old && ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+            err = errno;
+            if (err == EEXIST && options.mustNotExist) {
+                ::unlink(temp.c_str());
+                return failure(WriteProblem::Exists, "a file of that name has appeared meanwhile");
+            }
+            // File systems without the no-replace rename.
+            if (err == EINVAL || err == ENOSYS || (err == EEXIST && !options.mustNotExist))
+                err = ::rename(temp.c_str(), target.c_str()) == 0 ? 0 : errno;
+        } else if (old && ::rename(temp.c_str(), target.c_str()) != 0) {
+            err = errno;
+        }
+    }
+    if (err != 0) {
+        ::unlink(temp.c_str());
+        return failure(WriteProblem::Failed, reason(err));
+    }
+    out.written = identityOf(fd.get(), bytes);
+    // The bytes reached the disk before the rename (fsync); closing cannot
+    // take that back.
+    fd.close();
+    syncFolder(folderOf(target));
+    out.writtenPath = target;
+    return out;
+}
+
+WriteOutcome writeInPlace(const std::string& target, const struct stat& old, std::string_view bytes)
+{
+    // A size limit would stop the write halfway: refuse before touching the file.
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        bytes.size() > static_cast<std::size_t>(limit.rlim_cur))
+        return failure(WriteProblem::Failed, reason(EFBIG));
+
+    Fd fd(::open(target.c_str(), O_RDWR | O_CLOEXEC));
+    if (fd.get() < 0) return failure(WriteProblem::Failed, reason(errno));
+    std::string before;
+    if (int err = readAll(fd.get(), before); err != 0) return failure(WriteProblem::Failed, reason(err));
+
+    // The old bytes, beside the file, until the new ones are safely in it.
+    std::string copy;
+    Fd copyFd(createBeside(target, 0600, copy));
+    if (copyFd.get() < 0)
+        return failure(WriteProblem::Failed, "cannot create a file in " + folderOf(target) + ": " + reason(errno));
+    keepOwnerAndMode(copyFd.get(), old);
+    int err = writeAll(copyFd.get(), before, 0);
+    if (err == 0 && ::fsync(copyFd.get()) != 0) err = errno;
+    if (int closeErr = copyFd.close(); err == 0) err = closeErr;
+    if (err != 0) {
+        ::unlink(copy.c_str());
+        return failure(WriteProblem::Failed, reason(err));
+    }
+
+    // Space for the new bytes, reserved before the first of them is written
+    // (where the file system can reserve it).
+    if (bytes.size() > before.size()) {
+        if (::fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes.size())) != 0 &&
+            errno != EOPNOTSUPP && errno != ENOSYS) {
+            err = errno;
+            ::unlink(copy.c_str());
+            return failure(WriteProblem::Failed, reason(err));
+        }
+    }
+    err = writeAll(fd.get(), bytes, 0);
+    if (err == 0 && ::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) err = errno;
+    if (err == 0 && ::fsync(fd.get()) != 0) err = errno;
+    if (err != 0) {
+        // Back to the old bytes, which fit where they stood.
+        bool restored = writeAll(fd.get(), before, 0) == 0 &&
+                        ::ftruncate(fd.get(), static_cast<off_t>(before.size())) == 0 && ::fsync(fd.get()) == 0;
+        if (!restored)
+            return failure(WriteProblem::Failed,
+                           reason(err) + "; the file's earlier content is kept in " + copy);
+        ::unlink(copy.c_str());
+        return failure(WriteProblem::Failed, reason(err));
+    }
+    WriteOutcome out;
+    out.written = identityOf(fd.get(), bytes);
+    fd.close();
+    ::unlink(copy.c_str());
+    out.writtenPath = target;
+    return out;
 }
 
 }  // namespace
 
+void ignoreFileSizeSignal()
+{
+    // Every time, not once: whatever set the signal back since is undone.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGXFSZ, &ignore, nullptr);
+}
+
+std::optional<FileStamp> stampOf(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return stampFrom(st);
+}
+
+std::optional<FileStamp> stampOf(int fd)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return std::nullopt;
+    return stampFrom(st);
+}
+
+std::uint64_t hashContent(std::string_view bytes) { return std::hash<std::string_view>{}(bytes); }
+
+FileIdentity identityAfterReading(int fd, const FileStamp& before, std::string_view bytes)
+{
+    FileIdentity id;
+    id.stamp = stampOf(fd).value_or(before);
+    id.contentHash = hashContent(bytes);
+    id.compareContent = !(id.stamp == before) || id.stamp.modifiedNs + kTimeGrainNs >= nowNs();
+    return id;
+}
+
+DiskState compareWithDisk(const std::string& path, const FileIdentity& known)
+{
+    auto now = stampOf(path);
+    if (!now) return errno == ENOENT || errno == ENOTDIR ? DiskState::Gone : DiskState::Changed;
+    if (*now == known.stamp && !known.compareContent) return DiskState::Same;
+    if (now->size != known.stamp.size) return DiskState::Changed;
+    // The times or the file's identity differ (or cannot tell) but the size
+    // is the same: the content decides.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    std::string bytes;
+    if (fd.get() < 0 || readAll(fd.get(), bytes) != 0) return DiskState::Changed;
+    return hashContent(bytes) == known.contentHash ? DiskState::Same : DiskState::Changed;
+}
+
+std::string resolveLinks(const std::string& path, std::string& error)
+{
+    std::string p = path;
+    for (int hops = 0;; ++hops) {
+        struct stat st {};
+        // A name that does not exist (yet), or cannot be looked at: the
+        // write itself says what is wrong with it.
+        if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+        if (hops >= 40) {
+            error = reason(ELOOP);
+            return {};
+        }
+        std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
+        ssize_t n = ::readlink(p.c_str(), target.data(), target.size());
+        if (n < 0) {
+            error = reason(errno);
+            return {};
+        }
+        target.resize(static_cast<std::size_t>(n));
+        p = !target.empty() && target[0] == '/' ? target : folderOf(p) + "/" + target;
+    }
+}
+
+std::string canonicalPath(const std::string& path)
+{
+    std::string error;
+    std::string target = resolveLinks(path, error);
+    if (target.empty()) return path;
+    std::size_t slash = target.rfind('/');
+    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    char* folder = ::realpath(folderOf(target).c_str(), nullptr);
+    if (!folder) return target;
+    std::string out = folder;
+    std::free(folder);
+    return out == "/" ? out + base : out + "/" + base;
+}
+
+WriteOutcome writeFile(const std::string& path, std::string_view bytes, const WriteOptions& options)
+{
+    ignoreFileSizeSignal();
+    if (path.empty()) return failure(WriteProblem::Failed, "no file name");
+    std::string error;
+    std::string target = resolveLinks(path, error);
+    if (target.empty()) return failure(WriteProblem::Failed, error);
+
+    struct stat old {};
+    bool exists = ::stat(target.c_str(), &old) == 0;
+    if (!exists && errno != ENOENT) return failure(WriteProblem::Failed, reason(errno));
+    if (exists) {
+        if (S_ISDIR(old.st_mode)) return failure(WriteProblem::Failed, reason(EISDIR));
+        if (!S_ISREG(old.st_mode)) return failure(WriteProblem::Failed, "it is not a regular file");
+        if (options.mustNotExist) return failure(WriteProblem::Exists, "the file already exists");
+        if (writeProtected(target, old)) return failure(WriteProblem::WriteProtected, "the file is write-protected");
+    }
+    // A folder without any write permission stays as it is, even for a user
+    // whom permissions do not stop.
+    std::string folder = folderOf(target);
+    struct stat dir {};
+    if (::stat(folder.c_str(), &dir) == 0 && (dir.st_mode & 0222) == 0)
+        return failure(WriteProblem::Failed, "the folder " + folder + " is write-protected");
+
+    if (exists && old.st_nlink > 1) return writeInPlace(target, old, bytes);
+    return writeBeside(target, exists ? &old : nullptr, bytes, options);
+}
+
 bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string& error)
 {
-    std::string folder = ".";
-    std::size_t slash = path.rfind('/');
-    if (slash != std::string::npos) folder = slash == 0 ? "/" : path.substr(0, slash);
+    WriteOutcome out = writeFile(path, bytes);
+    if (!out.ok()) error = out.error;
+    return out.ok();
+}
 
-    struct stat existing {};
-    bool exists = ::stat(path.c_str(), &existing) == 0;
-    if (exists && !S_ISREG(existing.st_mode)) {
-        error = "it is not a regular file";
-        return false;
-    }
+FileLock::~FileLock() { unlock(); }
 
-    std::string temp = path + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        error = "cannot create a file in " + folder + ": " + reason(errno);
-        return false;
-    }
-    // A file size limit would otherwise end the program instead of failing
-    // the write.
-    struct sigaction ignore {}, previous {};
-    ignore.sa_handler = SIG_IGN;
-    ::sigaction(SIGXFSZ, &ignore, &previous);
+void FileLock::unlock()
+{
+    if (fd_ >= 0) ::close(fd_);  // closing the only descriptor releases the lock
+    fd_ = -1;
+}
 
-    int err = 0;
-    bool ok = writeAll(fd, bytes, err);
-    if (ok && ::fsync(fd) != 0) {
-        err = errno;
-        ok = false;
+bool FileLock::lock(const std::string& path, int timeoutMs, std::string& error)
+{
+    unlock();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    auto pause = std::chrono::milliseconds(1);
+    for (;;) {
+        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            error = reason(errno);
+            return false;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            // The lock holds the file that was opened; if another program
+            // replaced the file at that name meanwhile, the lock is taken anew.
+            auto held = stampOf(fd);
+            auto named = stampOf(path);
+            if (held && named && held->device == named->device && held->inode == named->inode) {
+                fd_ = fd;
+                return true;
+            }
+            ::close(fd);
+            continue;
+        }
+        int err = errno;
+        ::close(fd);
+        if (err != EWOULDBLOCK && err != EINTR) {
+            error = reason(err);
+            return false;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            error = "another program is still working on it";
+            return false;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(50));
     }
-    // Keep the old file's permissions; a new file gets the usual ones.
-    mode_t mode = exists ? (existing.st_mode & 07777) : 0666 & ~[] {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        return mask;
-    }();
-    if (ok) ::fchmod(fd, mode);
-    if (::close(fd) != 0 && ok) {
-        err = errno;
-        ok = false;
-    }
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
-        err = errno;
-        ok = false;
-    }
-    ::sigaction(SIGXFSZ, &previous, nullptr);
-    if (!ok) {
-        ::unlink(temp.c_str());
-        error = reason(err);
-        return false;
-    }
-    return true;
 }
 
 }  // namespace ddvue

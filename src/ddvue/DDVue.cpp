@@ -1,5 +1,9 @@
 #include "ddvue/DDVue.h"
 
+#include "ddvue/AtomicFile.h"
+#include "ddvue/FileNames.h"
+
+#include <QBuffer>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -33,11 +37,7 @@ DDVue::DDVue(QWidget* parent) : QWidget(parent)
     view_.setViewport(width(), height());
 }
 
-DDVue::~DDVue()
-{
-    ready();
-    releaseScene();
-}
+DDVue::~DDVue() { releaseScene(); }
 
 void DDVue::ready()
 {
@@ -54,7 +54,9 @@ void DDVue::built()
 
 void DDVue::releaseScene()
 {
+    stopBuilding_ = true;
     ready();
+    stopBuilding_ = false;
     // The scene stops following the engine's drawing; a drawing the engine
     // no longer holds is gone already and is not touched.
     if (scene_.document() && scene_.document() == engine_.document()) scene_.detach();
@@ -65,19 +67,34 @@ bool DDVue::OpenDrawing(QString& path, const QString& password)
 {
     releaseScene();
     bool ok = engine_.OpenDrawing(path, password);
+    startScene();
+    return ok;
+}
+
+bool DDVue::adopt(ReadDrawing drawing, const QString& path)
+{
+    releaseScene();
+    bool ok = engine_.adopt(std::move(drawing), path);
+    startScene();
+    return ok;
+}
+
+void DDVue::startScene()
+{
     userMoved_ = false;
-    if (ok) {
+    if (engine_.isOpen()) {
+        // The scene holds plain data only (its texts as characters), so it
+        // may be built here and painted on the window's thread.
         dxf::Document* doc = engine_.document();
         QString drawing = engine_.path(), search = engine_.searchPaths();
         building_ = std::async(std::launch::async, [this, doc, drawing, search] {
-            scene_.attach(*doc, drawing, search);
+            scene_.attach(*doc, drawing, search, &stopBuilding_);
             QMetaObject::invokeMethod(this, [this] { ready(); }, Qt::QueuedConnection);
         });
     } else {
         zoomToExtents();
     }
     update();
-    return ok;
 }
 
 void DDVue::CloseDrawing()
@@ -318,7 +335,14 @@ bool DDVue::SaveAsBitmap(QString& path)
 {
     if (path.isEmpty()) return false;
     QImage image = viewImage();
-    return !image.isNull() && image.save(path, "BMP");
+    if (image.isNull()) return false;
+    // Made in memory and written like every other file: a failed write
+    // leaves no half picture behind.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "BMP")) return false;
+    std::string why;
+    return writeFileAtomically(encodeFileName(path), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), why);
 }
 
 void DDVue::CopyToClipboard()

@@ -18,6 +18,7 @@
 #include <QPoint>
 #include <QWidget>
 
+#include <atomic>
 #include <future>
 
 #include <functional>
@@ -34,6 +35,9 @@ public:
 
     // Drawing operations (see DDVueEngine).
     bool OpenDrawing(QString& path, const QString& password = QString());
+    // Opens a drawing read beforehand (DrawingReader reads one off the
+    // window's thread), as OpenDrawing would have opened it.
+    bool adopt(ReadDrawing drawing, const QString& path);
     void CloseDrawing();
     bool ExportDrawingContent(QString& outputPath, long f1, long f2, long f3, long f4, long f5, long f6, long f7,
                               long f8);
@@ -81,6 +85,12 @@ public:
     }
     // Shows the whole drawing.
     void zoomToExtents();
+    // What the view paints, once built (waits for a drawing being opened).
+    const render::Scene& scene()
+    {
+        ready();
+        return scene_.scene();
+    }
     // Prints to `printer` (a real printer or a file); with `showDialog`, asks
     // through the print dialog first. False when cancelled or failed.
     bool printTo(QPrinter& printer, bool showDialog);
@@ -106,6 +116,8 @@ protected:
 
 private:
     void releaseScene();
+    // Starts building the scene of the drawing the engine just opened.
+    void startScene();
     bool building() const { return building_.valid(); }
     void built();
     // The edit operations' common ending: the view shows the edit at the
@@ -129,6 +141,9 @@ private:
     // The scene of a newly opened drawing is built beside the program's own
     // work (the grid fill reads the same drawing meanwhile); it only reads.
     mutable std::future<void> building_;
+    // Asks the build under way to stop, when the drawing goes before its
+    // scene is ready.
+    std::atomic<bool> stopBuilding_{false};
 };
 
 }  // namespace ddvue

@@ -2,6 +2,7 @@
 
 #include "ddvue/AtomicFile.h"
 #include "ddvue/ContentDocument.h"
+#include "ddvue/FileNames.h"
 #include "ddvue/dwg/DwgImport.h"
 #include "ddvue/dxf/Entities.h"
 
@@ -9,7 +10,39 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+#include <map>
+#include <mutex>
+
 namespace ddvue {
+
+namespace {
+
+// The DXF files this program wrote from a DWG in this run, by canonical
+// path: from which DWG, and as written. A DXF beside a DWG is replaced
+// unasked only when it is the one written from that DWG and still as written.
+struct WrittenFromDwg {
+    std::string dwg;
+    FileIdentity identity;
+};
+
+std::mutex& writtenMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+std::map<std::string, WrittenFromDwg>& writtenFromDwg()
+{
+    static std::map<std::string, WrittenFromDwg> written;
+    return written;
+}
+
+}  // namespace
 
 DDVueEngine::DDVueEngine() = default;
 DDVueEngine::~DDVueEngine() = default;
@@ -35,15 +68,22 @@ ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)
         return std::move(r);
     };
     auto goOn = [&progress] { return !progress || progress(0); };
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // The name's own bytes, so that a name that is not UTF-8 opens too.
+    const std::string name = encodeFileName(path);
+    int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
+    }
+    std::optional<FileStamp> before = stampOf(fd);
     if (file.size() > static_cast<qint64>(0xFFFFFFF0ll)) return fail(QStringLiteral("The file is larger than 4 GB."));
     QByteArray head = file.peek(8);
     auto doc = std::make_unique<dxf::Document>();
     if (dwg::looksLikeDwg(head.toStdString())) {
         file.close();
-        dwg::ImportResult imported = dwg::importDwg(path.toStdString(), goOn);
+        dwg::ImportResult imported = dwg::importDwg(name, goOn);
         if (!imported.ok) {
             r.needsPassword = imported.encrypted;
             r.stopped = imported.stopped;
@@ -56,13 +96,14 @@ ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)
         }
         r.fromDwg = true;
         r.skippedEntities = imported.skippedEntities;
+        r.readWarnings = QString::fromStdString(imported.readWarnings);
         r.dwgVersion = imported.version;
     } else if (mapFile) {
-        file.close();
-        if (!doc->loadFile(QFile::encodeName(path).toStdString(), progress)) {
+        if (!doc->loadFile(fd, progress)) {
             r.stopped = doc->stopped();
             return fail(QString::fromStdString(doc->error()));
         }
+        if (before) r.identity = identityAfterReading(fd, *before, doc->original());
     } else {
         // Straight into the buffer the document keeps: one copy of the
         // file in memory, not two.
@@ -73,6 +114,7 @@ ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)
             if (n <= 0) return fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
             got += n;
         }
+        if (before) r.identity = identityAfterReading(fd, *before, bytes);
         if (!doc->load(std::move(bytes), progress)) {
             r.stopped = doc->stopped();
             return fail(QString::fromStdString(doc->error()));
@@ -91,7 +133,10 @@ bool DDVueEngine::adopt(ReadDrawing drawing, const QString& path)
     doc_ = std::move(drawing.document);
     fromDwg_ = drawing.fromDwg;
     skippedEntities_ = drawing.skippedEntities;
+    readWarnings_ = std::move(drawing.readWarnings);
     dwgVersion_ = std::move(drawing.dwgVersion);
+    known_ = drawing.identity;
+    sourceFile_ = canonicalPath(encodeFileName(path));
     path_ = path;
     return true;
 }
@@ -116,7 +161,10 @@ void DDVueEngine::CloseDrawing()
     path_.clear();
     fromDwg_ = false;
     skippedEntities_ = 0;
+    readWarnings_.clear();
     dwgVersion_.clear();
+    sourceFile_.clear();
+    known_.reset();
 }
 
 std::string DDVueEngine::contentDocument(bool attributes, bool externalReferences, bool layers, bool text) const
@@ -141,7 +189,7 @@ bool DDVueEngine::ExportDrawingContent(QString& outputPath, long f1, long, long 
     if (!doc_) return fail(QStringLiteral("No drawing is open."));
     std::string content = contentDocument(f1 != 0, f3 != 0, f4 != 0, f8 != 0);
     std::string why;
-    if (!writeFileAtomically(outputPath.toStdString(), content, why))
+    if (!writeFileAtomically(encodeFileName(outputPath), content, why))
         return fail(QStringLiteral("Cannot write \"%1\": %2").arg(outputPath, QString::fromStdString(why)));
     return true;
 }
@@ -174,7 +222,8 @@ bool DDVueEngine::SetEntityColor(const QString& handle, long color)
 {
     auto rec = entityByHandle(handle);
     if (!rec) return fail(QStringLiteral("No object with handle %1.").arg(handle));
-    if (!dxf::setEntityColor(*doc_, *rec, static_cast<int>(color)))
+    // Checked before it narrows to the document's int, so that no value wraps into range.
+    if (color < 0 || color > 256 || !dxf::setEntityColor(*doc_, *rec, static_cast<int>(color)))
         return fail(QStringLiteral("Color %1 cannot be given to %2.").arg(color).arg(handle));
     return true;
 }
@@ -195,7 +244,7 @@ bool DDVueEngine::SetLayerColor(const QString& layerName, long color)
     if (!doc_) return fail(QStringLiteral("No drawing is open."));
     auto layer = doc_->findLayer(layerName.toStdString());
     if (!layer) return fail(QStringLiteral("No layer named %1.").arg(layerName));
-    if (!dxf::setLayerColor(*doc_, *layer, static_cast<int>(color)))
+    if (color < 1 || color > 255 || !dxf::setLayerColor(*doc_, *layer, static_cast<int>(color)))
         return fail(QStringLiteral("A layer color is a number from 1 to 255, not %1.").arg(color));
     return true;
 }
@@ -208,26 +257,89 @@ bool DDVueEngine::DeleteEntity(const QString& handle)
     return true;
 }
 
-bool DDVueEngine::SaveDrawing(QString& path)
+bool DDVueEngine::refuseSave(SaveProblem problem, const QString& why)
 {
-    if (!doc_) return fail(QStringLiteral("No drawing is open."));
+    saveProblem_ = problem;
+    return fail(why);
+}
+
+bool DDVueEngine::SaveDrawing(QString& path) { return SaveDrawing(path, SaveOptions()); }
+
+bool DDVueEngine::SaveDrawing(QString& path, const SaveOptions& options)
+{
+    saveProblem_ = SaveProblem::None;
+    if (!doc_) return refuseSave(SaveProblem::Failed, QStringLiteral("No drawing is open."));
     QString target = path;
     if (fromDwg_ || dwg::looksLikeDwgPath(target.toStdString())) {
         // A DWG is never written: the drawing goes to a DXF of the same name.
         QFileInfo info(target);
         target = info.dir().filePath(info.completeBaseName() + QStringLiteral(".dxf"));
     }
-    std::string bytes = doc_->serialize();
     std::string why;
-    if (!writeFileAtomically(target.toStdString(), bytes, why))
-        return fail(QStringLiteral("Cannot save \"%1\": %2").arg(target, QString::fromStdString(why)));
+    const std::string file = resolveLinks(encodeFileName(target), why);
+    if (file.empty())
+        return refuseSave(SaveProblem::Failed, QStringLiteral("Cannot save \"%1\": %2").arg(target, QString::fromLocal8Bit(why)));
+    const std::string canonical = canonicalPath(file);
+    const std::optional<FileStamp> onDisk = stampOf(file);
+    auto exists = [&] {
+        return refuseSave(SaveProblem::FileExists,
+                          QStringLiteral("\"%1\" already exists and was not written from \"%2\" by this program.")
+                              .arg(target, path_));
+    };
+    auto changed = [&](DiskState state) {
+        return refuseSave(SaveProblem::ChangedOnDisk,
+                          state == DiskState::Gone
+                              ? QStringLiteral("\"%1\" has been moved or deleted since it was read.").arg(target)
+                              : QStringLiteral("\"%1\" has been changed by another program since it was read.").arg(target));
+    };
+
+    WriteOptions write;
+    bool isSource = false;
+    if (fromDwg_) {
+        std::lock_guard<std::mutex> lock(writtenMutex());
+        auto it = writtenFromDwg().find(canonical);
+        bool mine = it != writtenFromDwg().end() && it->second.dwg == sourceFile_;
+        if (onDisk && !mine && !options.replaceExisting) return exists();
+        if (onDisk && mine && !options.overwriteChanges) {
+            DiskState state = compareWithDisk(file, it->second.identity);
+            if (state != DiskState::Same) return changed(state);
+        }
+        // A DXF that appears while this one is written is not replaced either.
+        write.mustNotExist = !onDisk && !options.replaceExisting;
+    } else if (known_) {
+        isSource = canonical == sourceFile_ ||
+                   (onDisk && onDisk->device == known_->stamp.device && onDisk->inode == known_->stamp.inode);
+        if (isSource && !options.overwriteChanges) {
+            DiskState state = compareWithDisk(file, *known_);
+            if (state != DiskState::Same) return changed(state);
+        }
+    }
+
+    std::string bytes = doc_->serialize();
+    WriteOutcome out = writeFile(file, bytes, write);
+    switch (out.problem) {
+    case WriteProblem::None: break;
+    case WriteProblem::WriteProtected:
+        return refuseSave(SaveProblem::WriteProtected,
+                          QStringLiteral("Cannot save \"%1\": the file is write-protected.").arg(target));
+    case WriteProblem::Exists: return exists();
+    case WriteProblem::Failed:
+        return refuseSave(SaveProblem::Failed,
+                          QStringLiteral("Cannot save \"%1\": %2").arg(target, QString::fromLocal8Bit(out.error)));
+    }
+    if (fromDwg_) {
+        std::lock_guard<std::mutex> lock(writtenMutex());
+        writtenFromDwg()[canonical] = WrittenFromDwg{sourceFile_, out.written};
+    } else if (isSource) {
+        known_ = out.written;
+    }
     path = target;
     return true;
 }
 
 void DDVueEngine::SetSearchPaths(const QString& paths) { searchPaths_ = paths; }
 
-long DDVueEngine::GetDrawingVersion(QString& path) { return dxf::Document::versionOfFile(path.toStdString()); }
+long DDVueEngine::GetDrawingVersion(QString& path) { return dxf::Document::versionOfFile(encodeFileName(path)); }
 
 void DDVueEngine::QueryPasswordProtection(QString&, long& flag) { flag = needsPassword_ ? 1 : 0; }
 

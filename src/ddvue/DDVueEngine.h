@@ -3,6 +3,7 @@
 // wraps one of these; the command line uses one directly. The operations keep
 // the names and argument order that the rest of the program calls them by.
 
+#include "ddvue/AtomicFile.h"
 #include "ddvue/dxf/Document.h"
 
 #include <QString>
@@ -25,8 +26,27 @@ struct ReadDrawing {
     bool stopped = false;       // the reader was asked to stop before it finished
     bool fromDwg = false;
     int skippedEntities = 0;
+    QString readWarnings;       // what the DWG library skipped reading; empty when nothing
     std::string dwgVersion;
+    // The DXF file as it was read, so that a save can tell whether anything
+    // else has written it since.
+    std::optional<FileIdentity> identity;
     bool ok() const { return document != nullptr; }
+};
+
+// Why the last save did not write the drawing.
+enum class SaveProblem {
+    None,
+    Failed,          // the file could not be written (the reason says why)
+    FileExists,      // the DXF beside a DWG exists, and this program did not write it from that DWG in this run
+    ChangedOnDisk,   // the file has been changed (or moved or deleted) by another since it was read or saved
+    WriteProtected,  // the file has no write permission
+};
+
+// What a save may do that it does not do unasked.
+struct SaveOptions {
+    bool replaceExisting = false;  // replace an existing DXF beside a DWG (SaveProblem::FileExists)
+    bool overwriteChanges = false; // overwrite a file changed on disk since it was read (SaveProblem::ChangedOnDisk)
 };
 
 class DDVueEngine {
@@ -60,7 +80,14 @@ public:
     // for a drawing read from a DWG, a DXF of the same name beside it, whose
     // path then comes back through `path`. False when the file could not be
     // written; the old file is then left as it was.
+    //
+    // A save never replaces, unasked, what it was not meant to: a DXF beside
+    // a DWG that this program did not write from that DWG in this run, or a
+    // file that something else has written since the drawing was read (or
+    // last saved); nor a write-protected file. saveProblem() tells these
+    // refusals apart from other failures, and `options` allows the first two.
     bool SaveDrawing(QString& path);
+    bool SaveDrawing(QString& path, const SaveOptions& options);
     bool SetTextValue(const QString& handle, QString& value);
     bool SetEntityColor(const QString& handle, long color);
     bool SetLayerDisplay(const QString& layerName, QString& state);
@@ -73,11 +100,15 @@ public:
     // Beyond the operations: what the windows and the command line need.
     bool isOpen() const { return doc_ != nullptr; }
     const QString& lastError() const { return lastError_; }
+    SaveProblem saveProblem() const { return saveProblem_; }
     const QString& path() const { return path_; }
     const QString& searchPaths() const { return searchPaths_; }
     bool isDwg() const { return fromDwg_; }
     // Entity types of a DWG that could not be brought across; 0 for a DXF.
     int skippedEntities() const { return skippedEntities_; }
+    // What the DWG library skipped or could not decode while reading the
+    // drawing, for the user; empty when nothing (and for a DXF).
+    const QString& readWarnings() const { return readWarnings_; }
     // What reading mended to open the drawing, one sentence each; empty for
     // a well-formed file. The mends are in memory only: an unchanged save
     // gives back the file's bytes.
@@ -106,6 +137,7 @@ public:
 
 private:
     bool fail(const QString& why);
+    bool refuseSave(SaveProblem problem, const QString& why);
     std::optional<std::uint32_t> entityByHandle(const QString& handle) const;
 
     std::unique_ptr<dxf::Document> doc_;
@@ -115,9 +147,13 @@ private:
     bool fromDwg_ = false;
     bool needsPassword_ = false;
     int skippedEntities_ = 0;
+    QString readWarnings_;
     std::function<bool(int)> progress_;
     bool mapFiles_ = false;
     std::string dwgVersion_;  // the DWG's own version string, for a drawing read from one
+    std::string sourceFile_;  // the file read, as canonicalPath() spells it
+    std::optional<FileIdentity> known_;  // that file as it was read, or as this engine last saved it
+    SaveProblem saveProblem_ = SaveProblem::None;
 };
 
 }  // namespace ddvue

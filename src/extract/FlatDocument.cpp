@@ -1,6 +1,8 @@
 #include "extract/FlatDocument.h"
 
 #include "app/FileRoutines.h"
+#include "ddvue/AtomicFile.h"
+#include "ddvue/FileNames.h"
 #include "extract/clsConcat.h"
 
 #include <QFile>
@@ -719,10 +721,8 @@ bool readFile(const QString& path, QByteArray& bytes)
 
 bool writeFile(const QString& path, std::string_view bytes)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    auto size = static_cast<qint64>(bytes.size());
-    return file.write(bytes.data(), size) == size && file.flush();
+    std::string why;
+    return ddvue::writeFileAtomically(ddvue::encodeFileName(path), bytes, why);
 }
 
 }  // namespace

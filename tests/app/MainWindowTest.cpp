@@ -8,11 +8,13 @@
 #include "app/frmMain.h"
 #include "app/frmPassword.h"
 
+#include "ddvue/dxf/Entities.h"
 #include "platform/Seams.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -65,6 +67,22 @@ void click(QListWidget* list, const QString& name)
     ASSERT_FALSE(items.isEmpty()) << name.toStdString();
     list->scrollToItem(items.first());
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items.first()).center());
+}
+
+// Waits until the drawing being read (if any) is open and listed.
+void settle(frmMain& w)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (w.isOpening() && clock.elapsed() < 60000) QTest::qWait(5);
+    ASSERT_FALSE(w.isOpening()) << "the drawing is still being read after a minute";
+}
+
+// Clicks a drawing in the file list and waits until it is open.
+void open(frmMain& w, const QString& name)
+{
+    click(w.List3, name);
+    settle(w);
 }
 
 QStringList listed(const QListWidget* list)
@@ -248,6 +266,7 @@ TEST(MainWindow, TheFirstRunShowsTheBundledSamplesWithADrawingOpen)
 {
     Seams seams;  // no settings at all
     frmMain w;
+    settle(w);
     EXPECT_EQ(QDir(w.Dir1->path()).dirName(), "samples");
     EXPECT_GT(w.List3->count(), 3);
     EXPECT_FALSE(w.CurrentDrawingPath().isEmpty());
@@ -267,6 +286,7 @@ TEST(MainWindow, TheCommandLineNamesAFolderOrADrawing)
         EXPECT_FALSE(w.DDVue1->engine().isOpen());
     }
     frmMain w(frmMain::Start{QString(), folder.path("PLAN.DXF")});
+    settle(w);
     EXPECT_EQ(QDir(w.Dir1->path()), QDir(folder.path()));
     ASSERT_TRUE(w.List3->currentItem());
     EXPECT_EQ(w.List3->currentItem()->text(), "PLAN.DXF");
@@ -340,7 +360,7 @@ TEST(MainWindow, ClickingADrawingShowsItAndListsItsContentInEveryCategory)
     Seams seams;
     Folder folder;
     auto w = startIn(seams, folder.path());
-    click(w->List3, "office-floor-plan-2000.dxf");
+    open(*w, "office-floor-plan-2000.dxf");
     EXPECT_FALSE(w->lblWelcome->isVisible());
     EXPECT_EQ(w->CurrentDrawingName(), "office-floor-plan-2000.dxf");
     EXPECT_EQ(w->CurrentDrawingPath(), folder.path("office-floor-plan-2000.dxf"));
@@ -395,7 +415,7 @@ TEST(MainWindow, LongWorkShowsHowFarItHasCome)
     QStringList shown;
     w->statusShown = [&](const QString& t) { shown << t; };
     w->progressDelayMs = 0;  // as if the drawing took long
-    click(w->List3, "studio-floor-plan-2018.dxf");
+    open(*w, "studio-floor-plan-2018.dxf");
     ASSERT_FALSE(shown.isEmpty());
     EXPECT_TRUE(shown.first().startsWith("Opening studio-floor-plan-2018.dxf... ")) << shown.first().toStdString();
     EXPECT_TRUE(shown.join('\n').contains("Filling the grid... 95%")) << shown.join('\n').toStdString();
@@ -426,12 +446,12 @@ TEST(MainWindow, UnsavedChangesAreOfferedForSavingBeforeAnotherDrawingOpens)
     QByteArray before = contents(plan);
 
     // No: the changes are dropped.
-    click(w->List3, "office-floor-plan-2000.dxf");
+    open(*w, "office-floor-plan-2000.dxf");
     QString layer = QStringLiteral("0"), off = QStringLiteral("Off");
     ASSERT_TRUE(w->DDVue1->SetLayerDisplay(layer, off));
     w->cmdSave->show();
     seams.boxes.answers = {MsgResult::No};
-    click(w->List3, "workshop-plan-R12.dxf");
+    open(*w, "workshop-plan-R12.dxf");
     ASSERT_EQ(seams.boxes.shown.size(), 1u);
     EXPECT_EQ(seams.boxes.shown[0].text, "Do you want to save your changes?");
     EXPECT_EQ(seams.boxes.shown[0].buttons, platform::MsgButtons::YesNo);
@@ -440,11 +460,11 @@ TEST(MainWindow, UnsavedChangesAreOfferedForSavingBeforeAnotherDrawingOpens)
     EXPECT_EQ(w->CurrentDrawingName(), "workshop-plan-R12.dxf");
 
     // Yes: the first drawing is saved to its own file before the next opens.
-    click(w->List3, "office-floor-plan-2000.dxf");
+    open(*w, "office-floor-plan-2000.dxf");
     ASSERT_TRUE(w->DDVue1->SetLayerDisplay(layer, off));
     w->cmdSave->show();
     seams.boxes.answers = {MsgResult::Yes};
-    click(w->List3, "studio-floor-plan-2018.dxf");
+    open(*w, "studio-floor-plan-2018.dxf");
     EXPECT_NE(contents(plan), before);
     EXPECT_FALSE(w->DrawingChanged());
     EXPECT_EQ(w->CurrentDrawingName(), "studio-floor-plan-2018.dxf");
@@ -464,9 +484,9 @@ TEST(MainWindow, ADrawingThatCannotBeOpenedSaysWhyAndClearsTheGrid)
     Seams seams;
     Folder folder;
     auto w = startIn(seams, folder.path());
-    click(w->List3, "office-floor-plan-2000.dxf");
+    open(*w, "office-floor-plan-2000.dxf");
     ASSERT_GT(w->recordset()->RecordCount(), 0);
-    click(w->List3, "broken.dxf");
+    open(*w, "broken.dxf");
     ASSERT_EQ(seams.boxes.shown.size(), 1u);
     EXPECT_TRUE(seams.boxes.shown[0].text.startsWith("Unable to open drawing."));
     EXPECT_TRUE(seams.boxes.shown[0].text.contains("truncated")) << seams.boxes.shown[0].text.toStdString();
@@ -495,7 +515,7 @@ TEST(MainWindow, AProtectedDrawingAsksForItsPassword)
 
     // Cancel: nothing is said, nothing is listed.
     seams.screens.handlers.push_back([](QDialog& d) { static_cast<frmPassword&>(d).cmdCancel->click(); });
-    click(w->List3, "locked.dwg");
+    open(*w, "locked.dwg");
     EXPECT_EQ(seams.screens.shown, std::vector<QString>{"frmPassword"});
     EXPECT_EQ(seams.boxes.shown.size(), 0u);
     EXPECT_EQ(w->DrawingPassword(), "");
@@ -506,7 +526,7 @@ TEST(MainWindow, AProtectedDrawingAsksForItsPassword)
         QTest::keyClicks(p.txtPassword, "secret");
         p.cmdOK->click();
     });
-    click(w->List3, "locked.dwg");
+    open(*w, "locked.dwg");
     EXPECT_EQ(w->DrawingPassword(), "secret");
     ASSERT_EQ(seams.boxes.shown.size(), 1u);
     EXPECT_TRUE(seams.boxes.shown[0].text.startsWith("Unable to open drawing."));
@@ -518,7 +538,7 @@ TEST(MainWindow, OpenHandsTheDrawingToTheDesktop)
     Seams seams;
     Folder folder;
     auto w = startIn(seams, folder.path());
-    click(w->List3, "workshop-plan-R12.dxf");
+    open(*w, "workshop-plan-R12.dxf");
     QTest::mouseClick(w->cmdOpen, Qt::LeftButton);
     ASSERT_EQ(seams.shell.opened.size(), 1u);
     EXPECT_EQ(seams.shell.opened[0].toLocalFile(), folder.path("workshop-plan-R12.dxf"));
@@ -556,7 +576,7 @@ TEST(MainWindow, ADwgIsSavedAsADxfBesideItAndThePersonIsToldOnce)
     QFile::copy(testpaths::corpus("sample_2018.dwg"), folder.path("site.dwg"));
     auto w = startIn(seams, folder.path());
     w->Command3_Click();
-    click(w->List3, "site.dwg");
+    open(*w, "site.dwg");
     ASSERT_TRUE(w->DDVue1->engine().isOpen()) << w->DDVue1->engine().lastError().toStdString();
     EXPECT_TRUE(w->Label1->text().startsWith("v2018  "));
     EXPECT_TRUE(w->lblStatus->text().contains("left out")) << w->lblStatus->text().toStdString();
@@ -571,4 +591,147 @@ TEST(MainWindow, ADwgIsSavedAsADxfBesideItAndThePersonIsToldOnce)
     EXPECT_TRUE(QFile::exists(folder.path("site.dxf")));
     EXPECT_EQ(w->CurrentDrawingPath(), folder.path("site.dxf"));
     EXPECT_EQ(w->lblDrawing->text(), folder.path("site.dxf"));
+}
+
+namespace {
+
+QByteArray contentsOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+// Changes the open drawing as an edit in the grid would.
+void change(frmMain& w)
+{
+    QString layer = QStringLiteral("0"), off = QStringLiteral("Off");
+    ASSERT_TRUE(w.DDVue1->SetLayerDisplay(layer, off));
+    w.cmdSave->show();
+}
+
+bool layerZeroIsOff(const QString& path)
+{
+    ddvue::DDVueEngine e;
+    QString p = path;
+    if (!e.OpenDrawing(p)) return false;
+    return !ddvue::dxf::layerState(*e.document(), *e.document()->findLayer("0")).on;
+}
+
+}  // namespace
+
+TEST(MainWindow, SavingADwgAsksBeforeReplacingTheDxfBesideItAndCanSaveUnderAnotherName)
+{
+    Seams seams;
+    platform::ScriptedFileDialogs dialogs;
+    platform::Installed<platform::FileDialogs> d{dialogs};
+    Folder folder;
+    QFile::copy(testpaths::corpus("sample_2018.dwg"), folder.path("site.dwg"));
+    writeFile(folder.path("site.dxf"), "the user's own DXF");
+    auto w = startIn(seams, folder.path());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    w->Command3_Click();
+    open(*w, "site.dwg");
+    ASSERT_TRUE(w->DDVue1->engine().isOpen()) << w->DDVue1->engine().lastError().toStdString();
+    change(*w);
+
+    // Cancel at the question: nothing is written, the window and its changes stay.
+    seams.boxes.answers = {MsgResult::Yes, MsgResult::Cancel, MsgResult::No};
+    w->close();
+    ASSERT_EQ(seams.boxes.shown.size(), 3u);
+    EXPECT_TRUE(seams.boxes.shown[1].text.contains("already exists")) << seams.boxes.shown[1].text.toStdString();
+    EXPECT_EQ(seams.boxes.shown[1].buttons, platform::MsgButtons::YesNoCancel);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->DrawingChanged());
+    EXPECT_EQ(contentsOf(folder.path("site.dxf")), "the user's own DXF");
+
+    // No: another name, chosen in the save dialog.
+    seams.boxes.shown.clear();
+    seams.boxes.answers = {MsgResult::Yes, MsgResult::No, MsgResult::Ok};
+    dialogs.answers = {folder.path("site-edited.dxf")};
+    w->close();
+    ASSERT_EQ(dialogs.requests.size(), 1u);
+    EXPECT_TRUE(dialogs.requests[0].directory.endsWith("site.dxf")) << dialogs.requests[0].directory.toStdString();
+    EXPECT_TRUE(dialogs.requests[0].filter.contains("*.dxf"));
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(contentsOf(folder.path("site.dxf")), "the user's own DXF");
+    EXPECT_TRUE(layerZeroIsOff(folder.path("site-edited.dxf")));
+    EXPECT_EQ(w->CurrentDrawingPath(), folder.path("site-edited.dxf"));
+    EXPECT_EQ(seams.boxes.unexpected, 0);
+
+    // Yes: the DXF is replaced.
+    Seams again;
+    auto v = startIn(again, folder.path());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(v.get()));
+    v->Command3_Click();
+    open(*v, "site.dwg");
+    change(*v);
+    again.boxes.answers = {MsgResult::Yes, MsgResult::Yes, MsgResult::Ok};
+    v->close();
+    EXPECT_FALSE(v->isVisible());
+    EXPECT_TRUE(layerZeroIsOff(folder.path("site.dxf")));
+    EXPECT_EQ(again.boxes.unexpected, 0);
+}
+
+TEST(MainWindow, ADrawingChangedOnDiskIsOverwrittenOnlyWhenThePersonSaysSo)
+{
+    Seams seams;
+    Folder folder;
+    QString plan = folder.path("office-floor-plan-2000.dxf");
+    auto w = startIn(seams, folder.path());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    open(*w, "office-floor-plan-2000.dxf");
+    change(*w);
+    QByteArray theirs = contentsOf(testpaths::samples("clinic-floor-plan-2004.dxf"));
+    writeFile(plan, theirs);
+
+    // No: the file keeps the other program's content, the window keeps its changes.
+    seams.boxes.answers = {MsgResult::Yes, MsgResult::No};
+    open(*w, "workshop-plan-R12.dxf");
+    ASSERT_EQ(seams.boxes.shown.size(), 2u);
+    EXPECT_TRUE(seams.boxes.shown[1].text.contains("changed by another program")) << seams.boxes.shown[1].text.toStdString();
+    EXPECT_EQ(seams.boxes.shown[1].buttons, platform::MsgButtons::YesNo);
+    EXPECT_EQ(contentsOf(plan), theirs);
+    EXPECT_EQ(w->CurrentDrawingName(), "office-floor-plan-2000.dxf");
+    EXPECT_TRUE(w->DrawingChanged());
+
+    // Yes: the changes go over it.
+    seams.boxes.answers = {MsgResult::Yes, MsgResult::Yes};
+    open(*w, "workshop-plan-R12.dxf");
+    EXPECT_EQ(w->CurrentDrawingName(), "workshop-plan-R12.dxf");
+    EXPECT_NE(contentsOf(plan), theirs);
+    EXPECT_TRUE(layerZeroIsOff(plan));
+    EXPECT_EQ(seams.boxes.unexpected, 0);
+}
+
+TEST(MainWindow, AWriteProtectedDrawingIsNotOverwrittenAndItsChangesStay)
+{
+    Seams seams;
+    Folder folder;
+    QString plan = folder.path("office-floor-plan-2000.dxf");
+    QFile::setPermissions(plan, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    QByteArray before = contentsOf(plan);
+    auto w = startIn(seams, folder.path());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    open(*w, "office-floor-plan-2000.dxf");
+    change(*w);
+    seams.boxes.answers = {MsgResult::Yes, MsgResult::Ok};
+    open(*w, "workshop-plan-R12.dxf");
+    ASSERT_EQ(seams.boxes.shown.size(), 2u);
+    EXPECT_TRUE(seams.boxes.shown[1].text.contains("write-protected")) << seams.boxes.shown[1].text.toStdString();
+    EXPECT_TRUE(seams.boxes.shown[1].text.contains("kept")) << seams.boxes.shown[1].text.toStdString();
+    EXPECT_EQ(contentsOf(plan), before);
+    EXPECT_EQ(w->CurrentDrawingName(), "office-floor-plan-2000.dxf");
+    EXPECT_TRUE(w->DrawingChanged());
+    EXPECT_EQ(seams.boxes.unexpected, 0);
+    // Closing offers to save them again.
+    seams.boxes.answers = {MsgResult::No};
+    w->close();
+    EXPECT_FALSE(w->isVisible());
 }

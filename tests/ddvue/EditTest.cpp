@@ -201,6 +201,23 @@ TEST(Edit, ColorsAndLayerStates)
     }
 }
 
+TEST(Edit, ColorNumbersThatWouldWrapAreRefused)
+{
+    ddvue::DDVueEngine engine;
+    QString path = testpaths::samples(QStringLiteral("office-floor-plan-2000.dxf"));
+    ASSERT_TRUE(engine.OpenDrawing(path));
+    QString handle = QStringLiteral("75");
+    ASSERT_TRUE(engine.SetEntityColor(handle, 256));
+    // 2^32 + 1 and 2^32 + 2 are 1 and 2 once cut to 32 bits.
+    EXPECT_FALSE(engine.SetEntityColor(handle, 4294967297L));
+    EXPECT_FALSE(engine.SetEntityColor(handle, -4294967295L));
+    EXPECT_FALSE(engine.SetLayerColor(QStringLiteral("A-WALL"), 4294967298L));
+    EXPECT_FALSE(engine.lastError().isEmpty());
+    auto layer = engine.document()->findLayer("A-WALL");
+    EXPECT_EQ(layerState(*engine.document(), *layer).color, 7);
+    EXPECT_EQ(engine.document()->view(*engine.document()->findHandle("75")).integerOf(62), 256);
+}
+
 TEST(Edit, DeletingKeepsInsertsValid)
 {
     {

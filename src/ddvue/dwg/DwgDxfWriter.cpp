@@ -130,11 +130,23 @@ class Writer {
 public:
     explicit Writer(std::shared_ptr<const dxf::TextCodec> codec) : codec_(std::move(codec)) { out_.reserve(1 << 20); }
 
+    // A group code right-aligned in three places, as CAD programs write it.
     void code(int c)
     {
         char buf[16];
-        int n = std::snprintf(buf, sizeof buf, "%3d\r\n", c);
-        out_.append(buf, static_cast<std::size_t>(n));
+        char* end = buf + sizeof buf;
+        char* p = end;
+        *--p = '\n';
+        *--p = '\r';
+        bool negative = c < 0;
+        unsigned v = negative ? 0u - static_cast<unsigned>(c) : static_cast<unsigned>(c);
+        do {
+            *--p = static_cast<char>('0' + v % 10);
+            v /= 10;
+        } while (v);
+        if (negative) *--p = '-';
+        while (end - p < 5) *--p = ' ';
+        out_.append(p, static_cast<std::size_t>(end - p));
     }
     void raw(int c, std::string_view value)
     {
@@ -284,20 +296,28 @@ private:
     {
         // Reserve every handle the drawing brings, so that new ones never
         // collide with them.
+        // Handles live in the tables, the blocks, their entities and the
+        // entities' attributes and vertices; points and the like hold none.
+        static const std::set<QString> holders = {
+            QStringLiteral("layers"), QStringLiteral("linetypes"), QStringLiteral("styles"),
+            QStringLiteral("dimstyles"), QStringLiteral("appids"), QStringLiteral("vports"),
+            QStringLiteral("blocks"), QStringLiteral("entities"), QStringLiteral("attribs"),
+            QStringLiteral("vertices"), QStringLiteral("layouts"), QStringLiteral("imageDefinitions")};
         std::function<void(const QJsonValue&)> reserve = [&](const QJsonValue& v) {
             if (v.isObject()) {
                 QJsonObject o = v.toObject();
                 for (auto it = o.begin(); it != o.end(); ++it) {
-                    const QString& k = it.key();
+                    const QString k = it.key();
                     if (k == QLatin1String("handle") || k == QLatin1String("seqend") || k == QLatin1String("begin") ||
                         k == QLatin1String("end")) {
                         if (std::uint64_t h = handleOf(it.value())) reserved_.insert(h);
-                    } else if (it.value().isArray() || it.value().isObject()) {
+                    } else if (it.value().isArray() && holders.count(k)) {
                         reserve(it.value());
                     }
                 }
             } else if (v.isArray()) {
-                for (const QJsonValue& e : v.toArray()) reserve(e);
+                for (const QJsonValue& e : v.toArray())
+                    if (e.isObject()) reserve(e);
             }
         };
         reserve(d_);
@@ -619,9 +639,12 @@ private:
             entryStart("LAYER", own(l.value(QLatin1String("handle"))), layer, "AcDbLayerTableRecord");
             o.text(2, str(l, "name"));
             o.integer(70, intOf(l, "standardFlag") & 0x7F & ~64);
-            int color = static_cast<int>(intOf(l, "colorIndex", 7));
+            // A true colour goes with the colour number the drawing keeps
+            // for it, else the nearest one.
+            int color = static_cast<int>(intOf(l, "colorIndex", 0));
             QJsonValue trueColor = l.value(QLatin1String("trueColor"));
-            if (trueColor.isDouble()) color = nearestColorIndex(static_cast<std::uint32_t>(integer(trueColor)));
+            if (trueColor.isDouble() && (color < 1 || color > 255))
+                color = nearestColorIndex(static_cast<std::uint32_t>(integer(trueColor)));
             if (color < 1 || color > 255) color = 7;
             o.integer(62, l.value(QLatin1String("off")).toBool() ? -color : color);
             if (trueColor.isDouble()) o.integer(420, integer(trueColor) & 0xFFFFFF);
@@ -780,7 +803,8 @@ private:
         QJsonValue trueColor = e.value(QLatin1String("color"));
         long long color = intOf(e, "colorIndex", 256);
         if (trueColor.isDouble()) {
-            o.integer(62, nearestColorIndex(static_cast<std::uint32_t>(integer(trueColor))));
+            o.integer(62, color >= 1 && color <= 255 ? color
+                                                    : nearestColorIndex(static_cast<std::uint32_t>(integer(trueColor))));
             o.integer(420, integer(trueColor) & 0xFFFFFF);
         } else if (color >= 0 && color < 256) {
             o.integer(62, color);

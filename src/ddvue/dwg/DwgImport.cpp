@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QMutex>
 #include <QProcess>
@@ -17,6 +18,10 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 #ifndef TESSILUX_DWG_READER_DIR
 #define TESSILUX_DWG_READER_DIR ""
@@ -197,6 +202,15 @@ ImportResult importDwg(const std::string& path, const std::function<bool()>& kee
     // smaller for a single drawing.
     QProcess p;
     p.setProcessChannelMode(QProcess::SeparateChannels);
+    // The kernel kills the reader when the thread that starts it ends, and
+    // so when the program ends in any way, also killed outright: else the
+    // reader would go on reading for nobody. That thread waits here for the
+    // reader, so it does not end first.
+    const pid_t parent = getpid();
+    p.setChildProcessModifier([parent] {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(1);  // the program ended before the line above
+    });
     p.start(node, {QStringLiteral("--liftoff-only"), script, QFileInfo(file).absoluteFilePath()});
     if (!p.waitForStarted(15000)) {
         r.error = local(QStringLiteral("The DWG reader could not be started: %1").arg(p.errorString()));
@@ -260,7 +274,17 @@ ImportResult importDwg(const std::string& path, const std::function<bool()>& kee
         r.error = local(QStringLiteral("The DWG reader's answer is not readable: %1").arg(parseError.errorString()));
         return r;
     }
-    DxfFromDwg dxf = writeDxfFromDwg(json.object());
+    QJsonObject drawing = json.object();
+    json = QJsonDocument();
+    r.libraryErrors = drawing.value(QLatin1String("libraryErrors")).toInt();
+    QStringList warnings;
+    for (const QJsonValue& v : drawing.value(QLatin1String("readNotes")).toArray()) warnings << v.toString();
+    QStringList problems;
+    for (const QJsonValue& v : drawing.value(QLatin1String("readProblems")).toArray()) problems << v.toString();
+    if (!problems.isEmpty())
+        warnings << QStringLiteral("the DWG library reports: %1").arg(problems.join(QStringLiteral(", ")));
+    r.readWarnings = local(warnings.join(QStringLiteral("; ")));
+    DxfFromDwg dxf = writeDxfFromDwg(drawing);
     r.dxf = std::move(dxf.dxf);
     r.skippedEntities = dxf.skippedEntities;
     r.version = dxf.version;

@@ -16,6 +16,10 @@ struct ImportResult {
     int skippedEntities = 0;  // entities of types that could not be brought across
     std::string version;      // the DWG's version string, e.g. AC1032
     bool stopped = false;     // reading was stopped on request
+    int libraryErrors = 0;    // the DWG library's error bits for a drawing it read with
+                              // non-critical errors (libredwg's DWG_ERR_*), 0 when clean
+    std::string readWarnings; // what the library skipped or could not decode, for the
+                              // user; empty when nothing was
 };
 
 // True when the file's first bytes are a DWG version signature.
@@ -32,7 +36,9 @@ bool isPasswordProtected(const std::string& head);
 // TESSILUX_DWG_READER names, else the one in the source tree. The process
 // may run TESSILUX_DWG_TIMEOUT seconds (120 when unset). `keepGoing`, when
 // given, is asked every tenth of a second while the reader runs; answering
-// false ends the reader and the import.
+// false ends the reader and the import. A drawing that the library could
+// read only in part is refused with the reason; the reader process ends
+// with the program that started it, however that ends.
 ImportResult importDwg(const std::string& path, const std::function<bool()>& keepGoing = {});
 
 }  // namespace ddvue::dwg

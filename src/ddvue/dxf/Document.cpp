@@ -251,19 +251,28 @@ bool Document::load(std::string bytes, const Progress& progress)
 
 bool Document::loadFile(const std::string& path, const Progress& progress)
 {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        bytes_.clear();
+        mapping_.reset();
+        file_ = {};
+        error_ = std::string("Cannot read the file: ") + std::strerror(errno);
+        return false;
+    }
+    bool ok = loadFile(fd, progress);
+    ::close(fd);
+    return ok;
+}
+
+bool Document::loadFile(int fd, const Progress& progress)
+{
     bytes_.clear();
     mapping_.reset();
     file_ = {};
     error_.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error_ = std::string("Cannot read the file: ") + std::strerror(errno);
-        return false;
-    }
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         error_ = "Cannot read the file: not a regular file.";
-        ::close(fd);
         return false;
     }
     const auto size = static_cast<std::uint64_t>(info.st_size);
@@ -272,7 +281,6 @@ bool Document::loadFile(const std::string& path, const Progress& progress)
         // and no fresh memory to clear. The document never writes into them.
         void* at = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
         if (at != MAP_FAILED) {
-            ::close(fd);
             mapping_ = std::shared_ptr<void>(at, [size](void* p) { ::munmap(p, size); });
             file_ = std::string_view(static_cast<const char*>(at), size);
             return read(progress);
@@ -282,16 +290,14 @@ bool Document::loadFile(const std::string& path, const Progress& progress)
     std::string bytes = size <= kMaxFileSize ? fileBuffer(size) : std::string();
     std::size_t got = 0;
     while (got < bytes.size()) {
-        ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        ssize_t n = ::pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
         if (n <= 0) {
             if (n < 0 && errno == EINTR) continue;
             error_ = std::string("Cannot read the file: ") + (n < 0 ? std::strerror(errno) : "it ended early");
-            ::close(fd);
             return false;
         }
         got += static_cast<std::size_t>(n);
     }
-    ::close(fd);
     if (size > kMaxFileSize) {
         error_ = "The file is larger than 4 GB.";
         return false;

@@ -207,6 +207,8 @@ public:
     // another program cuts short while the document is open cannot be read
     // any more, so a long-lived reader copies (load) instead.
     bool loadFile(const std::string& path, const Progress& progress = {});
+    // The same for a file open for reading; the descriptor stays open.
+    bool loadFile(int fd, const Progress& progress = {});
     const std::string& error() const { return error_; }
     bool stopped() const { return stopped_; }
     // What reading had to mend to open the drawing, one sentence each

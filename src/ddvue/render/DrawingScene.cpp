@@ -6,11 +6,12 @@
 
 namespace ddvue::render {
 
-DrawingScene::DrawingScene() : builder_(scene_, shaper_, xrefs_) {}
+DrawingScene::DrawingScene() : builder_(scene_, xrefs_) {}
 
 DrawingScene::~DrawingScene() { detach(); }
 
-void DrawingScene::attach(dxf::Document& doc, const QString& drawingPath, const QString& searchPaths)
+void DrawingScene::attach(dxf::Document& doc, const QString& drawingPath, const QString& searchPaths,
+                          const std::atomic<bool>* stop)
 {
     detach();
     doc_ = &doc;
@@ -18,7 +19,10 @@ void DrawingScene::attach(dxf::Document& doc, const QString& drawingPath, const 
     searchPaths_ = searchPaths;
     xrefs_.reset(path_, searchPaths_);
     doc.setObserver([this](const dxf::Change& c) { changed(c); });
-    rebuild();
+    TextMeasure measure;
+    stop_ = stop;
+    rebuild(measure);
+    stop_ = nullptr;
 }
 
 void DrawingScene::detach()
@@ -64,22 +68,22 @@ void DrawingScene::changed(const dxf::Change& change)
     pendingEntities_.push_back(change.record);
 }
 
-void DrawingScene::rebuild()
+void DrawingScene::rebuild(TextMeasure& measure)
 {
     pendingAll_ = false;
     pendingEntities_.clear();
     pendingLayers_.clear();
     space_ = 0;
-    buildSpace(0);
+    buildSpace(0, measure);
     // Paper space, when model space has nothing to show.
     const auto& spaces = doc_->spaces();
     if (scene_.liveCount() == 0 && spaces.size() > 1 && !spaces[1].entities.empty()) {
         space_ = 1;
-        buildSpace(1);
+        buildSpace(1, measure);
     }
 }
 
-void DrawingScene::buildSpace(std::size_t space)
+void DrawingScene::buildSpace(std::size_t space, TextMeasure& measure)
 {
     scene_.clear();
     users_.clear();
@@ -87,16 +91,17 @@ void DrawingScene::buildSpace(std::size_t space)
     builder_.addLayers(*doc_);
     if (space >= doc_->spaces().size()) return;
     for (std::uint32_t e : doc_->spaces()[space].entities) {
+        if (stop_ && stop_->load(std::memory_order_relaxed)) return;
         topLevel_[e] = 1;
-        build(e);
+        build(e, measure);
     }
 }
 
-void DrawingScene::build(std::uint32_t record)
+void DrawingScene::build(std::uint32_t record, TextMeasure& measure)
 {
     std::vector<std::uint32_t> used;
     scene_.beginEntity(record);
-    builder_.buildEntity(*doc_, record, used, space_ != 0);
+    builder_.buildEntity(*doc_, record, used, space_ != 0, measure);
     scene_.endEntity();
     std::sort(used.begin(), used.end());
     used.erase(std::unique(used.begin(), used.end()), used.end());
@@ -128,11 +133,12 @@ void DrawingScene::affected(std::uint32_t record, std::vector<std::uint32_t>& ou
 bool DrawingScene::refresh()
 {
     if (!doc_) return false;
+    if (!pendingAll_ && pendingLayers_.empty() && pendingEntities_.empty()) return false;
+    TextMeasure measure;
     if (pendingAll_) {
-        rebuild();
+        rebuild(measure);
         return true;
     }
-    if (pendingLayers_.empty() && pendingEntities_.empty()) return false;
     for (std::uint32_t l : pendingLayers_) scene_.setLayer(l, SceneBuilder::layerOf(*doc_, l));
     pendingLayers_.clear();
 
@@ -143,12 +149,12 @@ bool DrawingScene::refresh()
     targets.erase(std::unique(targets.begin(), targets.end()), targets.end());
     for (std::uint32_t t : targets) {
         scene_.removeEntity(t);
-        if (!doc_->isDeleted(t)) build(t);
+        if (!doc_->isDeleted(t)) build(t, measure);
     }
     // Much of the scene replaced: build it afresh rather than carry the
     // removed primitives along.
-    if (scene_.deadCount() > 4096 && scene_.deadCount() > scene_.liveCount()) rebuild();
-    else if (scene_.liveCount() == 0 && space_ == 0) rebuild();
+    if (scene_.deadCount() > 4096 && scene_.deadCount() > scene_.liveCount()) rebuild(measure);
+    else if (scene_.liveCount() == 0 && space_ == 0) rebuild(measure);
     return true;
 }
 

@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QSize>
 
+#include <atomic>
 #include <unordered_map>
 #include <vector>
 
@@ -30,7 +31,10 @@ public:
 
     // Builds the scene of `doc` and follows its edits until detach(). The
     // path and search paths say where external references are looked for.
-    void attach(dxf::Document& doc, const QString& drawingPath, const QString& searchPaths);
+    // When `stop` turns true the build ends early, leaving a partial scene
+    // for a drawing that is about to go.
+    void attach(dxf::Document& doc, const QString& drawingPath, const QString& searchPaths,
+                const std::atomic<bool>* stop = nullptr);
     // Stops following the document (which must still exist) and empties the scene.
     void detach();
     // The same for a document that no longer exists.
@@ -53,16 +57,17 @@ public:
     bool showsPaperSpace() const { return space_ == 1; }
 
 private:
-    void rebuild();
-    void buildSpace(std::size_t space);
-    void build(std::uint32_t record);
+    // Building measures text with Qt fonts, which belong to the thread that
+    // made them: each build makes its own on the thread it runs on.
+    void rebuild(TextMeasure& measure);
+    void buildSpace(std::size_t space, TextMeasure& measure);
+    void build(std::uint32_t record, TextMeasure& measure);
     void affected(std::uint32_t record, std::vector<std::uint32_t>& out, int depth) const;
     void changed(const dxf::Change& change);
 
     dxf::Document* doc_ = nullptr;
     QString path_, searchPaths_;
     Scene scene_;
-    TextShaper shaper_;
     Xrefs xrefs_;
     SceneBuilder builder_;
     std::size_t space_ = 0;
@@ -71,6 +76,7 @@ private:
     std::vector<std::uint32_t> pendingEntities_;
     std::vector<std::uint32_t> pendingLayers_;
     bool pendingAll_ = false;
+    const std::atomic<bool>* stop_ = nullptr;  // while attach() builds
 };
 
 // Paints a scene, zoomed to its extents, into a new picture of `size`.

@@ -1,5 +1,6 @@
 #include "ddvue/render/Scene.h"
 
+#include <atomic>
 #include <cmath>
 #include <limits>
 
@@ -32,8 +33,15 @@ bool usable(const Bounds& b)
 
 }  // namespace
 
+std::uint64_t Scene::nextGeneration()
+{
+    static std::atomic<std::uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
+
 void Scene::clear()
 {
+    generation_ = nextGeneration();
     prims_.clear();
     points_.clear();
     arcs_.clear();

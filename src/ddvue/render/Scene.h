@@ -7,9 +7,9 @@
 
 #include "ddvue/render/Primitive.h"
 #include "ddvue/render/SpatialIndex.h"
+#include "ddvue/render/TextLayout.h"
 
-#include <QGlyphRun>
-#include <QList>
+#include <QString>
 #include <QPointF>
 #include <QRectF>
 #include <QRgb>
@@ -29,11 +29,14 @@ struct ArcData {
     double t0, t1;
 };
 
-// A run of text in one format. Its glyphs are placed in font units (x to
-// the right, y down, the baseline at y = 0); `toWorld` maps them.
+// A run of text in one face. Its glyphs stand in font units (x to the
+// right, y down, the baseline at y = 0); `toWorld` maps them. The text is
+// kept as characters, not glyphs: glyphs belong to a font, and a font to the
+// thread that made it, so the painter shapes them where it paints.
 struct TextData {
     QTransform toWorld;
-    QList<QGlyphRun> glyphs;
+    QString text;
+    TextFace face;
     float advance;    // the run's width in font units
     float capHeight;  // in font units
 };
@@ -51,6 +54,10 @@ public:
     // Building. Primitives are added between beginEntity and endEntity, for
     // the top-level record they belong to.
     void clear();
+    // Names the scene's contents since it was made or last cleared, unlike
+    // that of any other scene: what a painter keeps of a scene's texts by
+    // their index holds while this stays the same.
+    std::uint64_t generation() const { return generation_; }
     void beginEntity(std::uint32_t record);
     void endEntity();
     std::uint32_t currentEntity() const { return current_; }
@@ -129,6 +136,8 @@ private:
     std::unordered_map<std::uint64_t, std::uint32_t> chainIndex_;
     std::unordered_map<std::uint32_t, Range> entities_;
     std::uint32_t current_ = UINT32_MAX;
+    std::uint64_t generation_ = nextGeneration();
+    static std::uint64_t nextGeneration();
     std::uint32_t currentFirst_ = 0;
     std::size_t deadCount_ = 0;
 

@@ -124,7 +124,7 @@ struct SceneBuilder::Context {
     bool dimension = false;  // inside a dimension's block, whose points mark where it was measured
 };
 
-SceneBuilder::SceneBuilder(Scene& scene, TextShaper& shaper, Xrefs& xrefs) : scene_(scene), shaper_(shaper), xrefs_(xrefs) {}
+SceneBuilder::SceneBuilder(Scene& scene, Xrefs& xrefs) : scene_(scene), xrefs_(xrefs) {}
 
 SceneLayer SceneBuilder::layerOf(const dxf::Document& doc, std::uint32_t index)
 {
@@ -210,15 +210,17 @@ Scene::Style SceneBuilder::style(const Context& ctx, const dxf::RecordView& v)
 }
 
 void SceneBuilder::buildEntity(const dxf::Document& doc, std::uint32_t record, std::vector<std::uint32_t>& usedBlocks,
-                               bool paperSpace)
+                               bool paperSpace, TextMeasure& measure)
 {
     if (host_ != &doc) addLayers(doc);
     used_ = &usedBlocks;
+    measure_ = &measure;
     expansions_ = 0;
     std::vector<std::pair<const dxf::Document*, std::uint32_t>> stack;
     Context ctx{&doc, QTransform(), UINT32_MAX, color::kForeground, 0, 0, std::string(), paperSpace, &stack};
     entity(ctx, record);
     used_ = nullptr;
+    measure_ = nullptr;
 }
 
 void SceneBuilder::entity(const Context& ctx, std::uint32_t record)
@@ -464,16 +466,17 @@ void SceneBuilder::emitText(const Context& ctx, const TextBlock& block, const QT
     };
     for (const PlacedRun& run : block.runs) {
         if (run.text.trimmed().isEmpty()) continue;
-        TextShaper::Shaped shaped = shaper_.shape(run.text, run.format);
-        if (shaped.glyphs.isEmpty()) continue;
-        double s = shaper_.unitScale(run.format);
+        double advance = measure_->advance(run.text, run.format);
+        if (!(advance > 0)) continue;
+        double s = measure_->unitScale(run.format);
         double slant = std::tan(std::clamp(run.format.oblique, -85.0, 85.0) * kDeg);
         QTransform toRun(s * run.format.widthFactor, 0, -s * slant, -s, run.x, run.y);
-        TextData t{toRun * frame, std::move(shaped.glyphs), static_cast<float>(shaped.advance),
-                   static_cast<float>(shaper_.capHeight())};
+        TextData t{toRun * frame, run.text, TextFace::of(run.format), static_cast<float>(advance),
+                   static_cast<float>(measure_->capHeight())};
         Scene::Style st = base;
         st.color = colorOf(run.format.color);
-        scene_.addText(std::move(t), static_cast<float>(shaper_.ascent()), static_cast<float>(shaper_.descent()), st);
+        scene_.addText(std::move(t), static_cast<float>(measure_->ascent()), static_cast<float>(measure_->descent()),
+                       st);
     }
     for (std::size_t i = 0; i < block.rules.size(); ++i) {
         Scene::Style st = base;
@@ -505,7 +508,7 @@ void SceneBuilder::text(const Context& ctx, std::uint32_t, const dxf::RecordView
     fmt.oblique = v.realOf(51, 0);
     if (fmt.oblique > 180) fmt.oblique -= 360;
     std::vector<TextPiece> pieces = parseText(value, fmt);
-    TextBlock block = layoutLine(pieces, shaper_);
+    TextBlock block = layoutLine(pieces, *measure_);
     const double w = block.width;
 
     int h = static_cast<int>(v.integerOf(72, 0));
@@ -535,7 +538,7 @@ void SceneBuilder::text(const Context& ctx, std::uint32_t, const dxf::RecordView
         if (h == 1 || h == 4) dx = -w / 2;
         else if (h == 2) dx = -w;
         if (h == 4 && vj == 0) dy = -hh / 2;
-        else if (vj == 1) dy = shaper_.descent() * shaper_.unitScale(fmt);
+        else if (vj == 1) dy = measure_->descent() * measure_->unitScale(fmt);
         else if (vj == 2) dy = -hh / 2;
         else if (vj == 3) dy = -hh;
         local = QTransform::fromTranslate(dx, dy);
@@ -577,7 +580,7 @@ void SceneBuilder::mtext(const Context& ctx, const dxf::RecordView& v, const QSt
     frame.lineSpacing = (spacing > 0.05 && spacing < 20) ? spacing : 1;
 
     std::vector<TextParagraph> paragraphs = parseMText(value, fmt);
-    TextBlock block = layoutMText(paragraphs, frame, shaper_);
+    TextBlock block = layoutMText(paragraphs, frame, *measure_);
 
     Vec3 ins{real(10, 0), real(20, 0), real(30, 0)};
     Vec3 n = normalized(Vec3{real(210, 0), real(220, 0), real(230, 1)});

@@ -20,7 +20,7 @@ namespace ddvue::render {
 
 class SceneBuilder {
 public:
-    SceneBuilder(Scene& scene, TextShaper& shaper, Xrefs& xrefs);
+    SceneBuilder(Scene& scene, Xrefs& xrefs);
 
     // Fills the scene's layer table from the drawing's layers: scene layer i
     // is the drawing's layer i.
@@ -31,8 +31,9 @@ public:
     // Builds one top-level entity of `doc` into the scene (the caller brackets
     // it with beginEntity/endEntity). `usedBlocks` receives the indexes of the
     // drawing's block definitions the entity draws, nested ones included.
+    // Texts are measured with `measure`, which belongs to the calling thread.
     void buildEntity(const dxf::Document& doc, std::uint32_t record, std::vector<std::uint32_t>& usedBlocks,
-                     bool paperSpace);
+                     bool paperSpace, TextMeasure& measure);
 
 private:
     struct Context;
@@ -65,7 +66,7 @@ private:
     Scene::Style style(const Context& ctx, const dxf::RecordView& v);
 
     Scene& scene_;
-    TextShaper& shaper_;
+    TextMeasure* measure_ = nullptr;  // while an entity is built
     Xrefs& xrefs_;
     const dxf::Document* host_ = nullptr;
     std::vector<std::uint32_t>* used_ = nullptr;

@@ -337,7 +337,7 @@ void ScenePainter::Pass::text(const Primitive& prim, QRgb c)
     p_.setTransform(m);
     p_.setPen(QColor::fromRgb(c));
     p_.setRenderHint(QPainter::Antialiasing, true);
-    for (const QGlyphRun& run : t.glyphs) p_.drawGlyphRun(QPointF(0, 0), run);
+    for (const QGlyphRun& run : o_.glyphs(scene_, prim.data)) p_.drawGlyphRun(QPointF(0, 0), run);
     p_.restore();
 }
 
@@ -413,6 +413,34 @@ void ScenePainter::Pass::run()
     }
     flush();
     p_.restore();
+}
+
+const QList<QGlyphRun>& ScenePainter::glyphs(const Scene& scene, std::uint32_t text)
+{
+    if (glyphScene_ != scene.generation()) {
+        glyphScene_ = scene.generation();
+        glyphs_.clear();
+        shaped_.clear();
+        byText_.clear();
+    }
+    // A scene only adds texts until it is cleared.
+    if (glyphs_.size() < scene.texts().size()) {
+        glyphs_.resize(scene.texts().size());
+        shaped_.resize(scene.texts().size(), 0);
+    }
+    if (!shaped_[text]) {
+        const TextData& t = scene.texts()[text];
+        QString key = textKey(t.text, t.face);
+        auto it = byText_.constFind(key);
+        if (it == byText_.cend()) {
+            constexpr int kKept = 100000;
+            if (byText_.size() >= kKept) byText_.clear();
+            it = byText_.insert(key, shapeGlyphs(t.text, t.face));
+        }
+        glyphs_[text] = *it;
+        shaped_[text] = 1;
+    }
+    return glyphs_[text];
 }
 
 void ScenePainter::paint(QPainter& painter, const Scene& scene, const ViewTransform& view, const PaintOptions& options)

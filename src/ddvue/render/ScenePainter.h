@@ -7,6 +7,9 @@
 #include "ddvue/render/ViewTransform.h"
 
 #include <QColor>
+#include <QGlyphRun>
+#include <QHash>
+#include <QList>
 #include <QLineF>
 #include <QPoint>
 
@@ -28,6 +31,9 @@ struct PaintOptions {
     }
 };
 
+// A painter paints on one thread: the glyphs it keeps for a scene's texts
+// are shaped with that thread's fonts when a text is first painted large
+// enough to read.
 class ScenePainter {
 public:
     // Fills the view's rectangle (0, 0, width, height) with the background
@@ -53,6 +59,14 @@ private:
     std::vector<Batch> batches_;
     std::vector<QPointF> scratch_;
     Stats stats_;
+
+    // The glyphs of a scene's text by the text's index, and by text and
+    // face, since drawings repeat their texts.
+    const QList<QGlyphRun>& glyphs(const Scene& scene, std::uint32_t text);
+    std::uint64_t glyphScene_ = 0;  // the scene generation they belong to
+    std::vector<QList<QGlyphRun>> glyphs_;
+    std::vector<char> shaped_;
+    QHash<QString, QList<QGlyphRun>> byText_;
 };
 
 }  // namespace ddvue::render

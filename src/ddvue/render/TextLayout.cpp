@@ -3,6 +3,7 @@
 #include "ddvue/render/Palette.h"
 #include "ddvue/render/Primitive.h"
 
+#include <QFontMetricsF>
 #include <QTextLayout>
 #include <QTextOption>
 
@@ -364,60 +365,34 @@ QString plainText(const std::vector<TextParagraph>& paragraphs)
 
 // ------------------------------------------------------------------ shaping
 
-TextShaper::TextShaper(const QString& family) : family_(family)
+TextFace TextFace::of(const TextFormat& f)
 {
-    TextFormat plain;
-    Face& f = face(plain);
-    capHeight_ = f.metrics.capHeight() > 0 ? f.metrics.capHeight() : kUnits * 0.72;
-    ascent_ = f.metrics.ascent();
-    descent_ = f.metrics.descent();
+    TextFace face;
+    face.bold = f.bold;
+    face.italic = f.italic;
+    face.tracking = static_cast<std::int16_t>(std::lround(std::clamp(f.tracking, 0.1, 10.0) * 100));
+    return face;
 }
 
-TextShaper::Face& TextShaper::face(const TextFormat& f)
+QString textFamily() { return QStringLiteral("DejaVu Sans"); }
+
+QFont textFont(const TextFace& face)
 {
-    int tracking = static_cast<int>(std::lround(std::clamp(f.tracking, 0.1, 10.0) * 100));
-    auto key = std::make_tuple(f.bold, f.italic, tracking);
-    auto it = faces_.find(key);
-    if (it != faces_.end()) return *it->second;
-    QFont font(family_);
-    font.setPixelSize(kUnits);
+    QFont font(textFamily());
+    font.setPixelSize(kTextUnits);
     font.setHintingPreference(QFont::PreferNoHinting);
-    font.setBold(f.bold);
-    font.setItalic(f.italic);
-    if (tracking != 100) font.setLetterSpacing(QFont::PercentageSpacing, tracking);
-    auto made = std::make_unique<Face>(Face{font, QFontMetricsF(font)});
-    Face& ref = *made;
-    faces_.emplace(key, std::move(made));
-    return ref;
+    font.setBold(face.bold);
+    font.setItalic(face.italic);
+    if (face.tracking != 100) font.setLetterSpacing(QFont::PercentageSpacing, face.tracking);
+    return font;
 }
 
 namespace {
 
-// The cache key of a text in a face.
-QString shapeKey(const QString& text, const TextFormat& f)
+// Lays text out on one unwrapped line whose baseline's start is at (0, 0).
+// `layout` must outlive what is read from it.
+QTextLine layOut(QTextLayout& layout)
 {
-    QString key = text;
-    key += QChar(0);
-    key += QChar(u'0' + (f.bold ? 1 : 0) + (f.italic ? 2 : 0));
-    key += QString::number(f.tracking);
-    return key;
-}
-
-constexpr int kShapedKept = 100000;
-
-}  // namespace
-
-double TextShaper::advance(const QString& text, const TextFormat& f) { return shape(text, f).advance; }
-
-TextShaper::Shaped TextShaper::shape(const QString& text, const TextFormat& f)
-{
-    Shaped out;
-    if (text.isEmpty()) return out;
-    QString key = shapeKey(text, f);
-    auto it = shaped_.constFind(key);
-    if (it != shaped_.cend()) return *it;
-    Face& fc = face(f);
-    QTextLayout layout(text, fc.font);
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
     option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
@@ -427,13 +402,67 @@ TextShaper::Shaped TextShaper::shape(const QString& text, const TextFormat& f)
     if (line.isValid()) {
         line.setLineWidth(1e9);
         line.setPosition(QPointF(0, -line.ascent()));
-        out.advance = line.horizontalAdvance();
     }
     layout.endLayout();
-    out.glyphs = layout.glyphRuns();
-    if (shaped_.size() >= kShapedKept) shaped_.clear();
-    shaped_.insert(key, out);
-    return out;
+    return line;
+}
+
+constexpr int kAdvancesKept = 100000;
+
+}  // namespace
+
+QString textKey(const QString& text, const TextFace& face)
+{
+    QString key = text;
+    key += QChar(0);
+    key += QChar(u'0' + (face.bold ? 1 : 0) + (face.italic ? 2 : 0));
+    key += QString::number(face.tracking);
+    return key;
+}
+
+struct TextMeasure::Face {
+    QFont font;
+};
+
+TextMeasure::TextMeasure()
+{
+    QFontMetricsF metrics(face(TextFace()).font);
+    capHeight_ = metrics.capHeight() > 0 ? metrics.capHeight() : kUnits * 0.72;
+    ascent_ = metrics.ascent();
+    descent_ = metrics.descent();
+}
+
+TextMeasure::~TextMeasure() = default;
+
+TextMeasure::Face& TextMeasure::face(const TextFace& f)
+{
+    for (auto& [key, made] : faces_)
+        if (key == f) return *made;
+    faces_.emplace_back(f, std::make_unique<Face>(Face{textFont(f)}));
+    return *faces_.back().second;
+}
+
+double TextMeasure::advance(const QString& text, const TextFormat& f)
+{
+    if (text.isEmpty()) return 0;
+    TextFace tf = TextFace::of(f);
+    QString key = textKey(text, tf);
+    auto it = advances_.constFind(key);
+    if (it != advances_.cend()) return *it;
+    QTextLayout layout(text, face(tf).font);
+    QTextLine line = layOut(layout);
+    double advance = line.isValid() ? line.horizontalAdvance() : 0;
+    if (advances_.size() >= kAdvancesKept) advances_.clear();
+    advances_.insert(key, advance);
+    return advance;
+}
+
+QList<QGlyphRun> shapeGlyphs(const QString& text, const TextFace& face)
+{
+    if (text.isEmpty()) return {};
+    QTextLayout layout(text, textFont(face));
+    layOut(layout);
+    return layout.glyphRuns();
 }
 
 // ------------------------------------------------------------------- layout
@@ -458,13 +487,13 @@ struct Token {
     bool space;
 };
 
-double pieceWidth(const TextPiece& piece, TextShaper& shaper)
+double pieceWidth(const TextPiece& piece, TextMeasure& measure)
 {
-    if (!piece.stack) return shaper.width(piece.text, piece.format);
+    if (!piece.stack) return measure.width(piece.text, piece.format);
     TextFormat small = piece.format;
     small.height *= kStackSize;
-    if (piece.stack == '#') return shaper.width(piece.text + QLatin1Char('/') + piece.lower, small);
-    return std::max(shaper.width(piece.text, small), shaper.width(piece.lower, small));
+    if (piece.stack == '#') return measure.width(piece.text + QLatin1Char('/') + piece.lower, small);
+    return std::max(measure.width(piece.text, small), measure.width(piece.lower, small));
 }
 
 void addRules(TextBlock& block, const TextFormat& f, double x0, double x1, double y)
@@ -480,7 +509,7 @@ void addRules(TextBlock& block, const TextFormat& f, double x0, double x1, doubl
 
 // Places tokens along the baseline y from x; merges neighbours of one look
 // into a single run.
-double placeTokens(TextBlock& block, const std::vector<Token>& tokens, double x, double y, TextShaper& shaper)
+double placeTokens(TextBlock& block, const std::vector<Token>& tokens, double x, double y, TextMeasure& measure)
 {
     PlacedRun run;
     bool open = false;
@@ -502,8 +531,8 @@ double placeTokens(TextBlock& block, const std::vector<Token>& tokens, double x,
                 block.runs.push_back(PlacedRun{p.text + QLatin1Char('/') + p.lower, small, x, y});
             } else {
                 // Each part centred over the other.
-                double top = (t.width - shaper.width(p.text, small)) / 2;
-                double bottom = (t.width - shaper.width(p.lower, small)) / 2;
+                double top = (t.width - measure.width(p.text, small)) / 2;
+                double bottom = (t.width - measure.width(p.lower, small)) / 2;
                 block.runs.push_back(PlacedRun{p.text, small, x + top, y + kStackTop * p.format.height});
                 block.runs.push_back(PlacedRun{p.lower, small, x + bottom, y + kStackBottom * p.format.height});
                 if (p.stack == '/') {
@@ -531,18 +560,18 @@ double placeTokens(TextBlock& block, const std::vector<Token>& tokens, double x,
 
 }  // namespace
 
-TextBlock layoutLine(const std::vector<TextPiece>& pieces, TextShaper& shaper)
+TextBlock layoutLine(const std::vector<TextPiece>& pieces, TextMeasure& measure)
 {
     TextBlock block;
     std::vector<Token> tokens;
-    for (const TextPiece& p : pieces) tokens.push_back(Token{&p, p.text, pieceWidth(p, shaper), false});
-    block.width = placeTokens(block, tokens, 0, 0, shaper);
+    for (const TextPiece& p : pieces) tokens.push_back(Token{&p, p.text, pieceWidth(p, measure), false});
+    block.width = placeTokens(block, tokens, 0, 0, measure);
     block.height = pieces.empty() ? 0 : pieces.front().format.height;
     for (const TextPiece& p : pieces) block.height = std::max(block.height, p.format.height);
     return block;
 }
 
-TextBlock layoutMText(const std::vector<TextParagraph>& paragraphs, const MTextFrame& frame, TextShaper& shaper)
+TextBlock layoutMText(const std::vector<TextParagraph>& paragraphs, const MTextFrame& frame, TextMeasure& measure)
 {
     struct Line {
         std::vector<Token> tokens;
@@ -559,7 +588,7 @@ TextBlock layoutMText(const std::vector<TextParagraph>& paragraphs, const MTextF
         std::vector<Token> tokens;
         for (const TextPiece& p : para.pieces) {
             if (p.stack) {
-                tokens.push_back(Token{&p, QString(), pieceWidth(p, shaper), false});
+                tokens.push_back(Token{&p, QString(), pieceWidth(p, measure), false});
                 continue;
             }
             int start = 0;
@@ -569,7 +598,7 @@ TextBlock layoutMText(const std::vector<TextParagraph>& paragraphs, const MTextF
                 int end = start;
                 while (end < n && (p.text[end] == QLatin1Char(' ')) == space) ++end;
                 QString word = p.text.mid(start, end - start);
-                tokens.push_back(Token{&p, word, shaper.width(word, p.format), space});
+                tokens.push_back(Token{&p, word, measure.width(word, p.format), space});
                 start = end;
             }
         }
@@ -630,7 +659,7 @@ TextBlock layoutMText(const std::vector<TextParagraph>& paragraphs, const MTextF
     for (std::size_t k = 0; k < lines.size(); ++k) {
         const Line& l = lines[k];
         double x = boxLeft + (l.align == 0 ? 0 : l.align == 1 ? (boxWidth - l.width) / 2 : boxWidth - l.width);
-        placeTokens(block, l.tokens, x, baselines[k] + shift, shaper);
+        placeTokens(block, l.tokens, x, baselines[k] + shift, measure);
     }
     block.width = maxWidth;
     block.height = total;

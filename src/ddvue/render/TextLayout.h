@@ -5,7 +5,6 @@
 // attachment, paragraph alignment).
 
 #include <QFont>
-#include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QHash>
 #include <QLineF>
@@ -13,9 +12,8 @@
 #include <QString>
 
 #include <cstdint>
-#include <map>
 #include <memory>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace ddvue::render {
@@ -68,18 +66,39 @@ std::vector<TextPiece> parseText(const QString& raw, const TextFormat& base);
 // What a reader sees: the pieces' text, paragraphs joined by newlines.
 QString plainText(const std::vector<TextParagraph>& paragraphs);
 
-// Measures and shapes text with one font family at a fixed size. Font units:
-// the font's pixel size is kUnits; y runs down, the baseline at 0.
-class TextShaper {
-public:
-    static constexpr int kUnits = 100;
-    explicit TextShaper(const QString& family = QStringLiteral("DejaVu Sans"));
+// The face a piece of text is drawn in: the family's style and the space
+// between its characters. Plain data, so that it may travel with a scene from
+// the thread that built it to the one that paints it.
+struct TextFace {
+    bool bold = false;
+    bool italic = false;
+    std::int16_t tracking = 100;  // percent of the font's own spacing, 10 to 1000
 
-    struct Shaped {
-        QList<QGlyphRun> glyphs;
-        double advance = 0;
-    };
-    Shaped shape(const QString& text, const TextFormat& f);
+    static TextFace of(const TextFormat& f);
+    bool operator==(const TextFace&) const = default;
+};
+
+// The family every text of a drawing is drawn in (CAD fonts are not
+// available; characters it lacks come from the system's fallback fonts), and
+// the pixel size its glyphs are placed at: font units.
+QString textFamily();
+constexpr int kTextUnits = 100;
+// The Qt font of a face at kTextUnits pixels. Qt ties a font's glyph data to
+// the thread that made it, so a font is made on the thread that uses it.
+QFont textFont(const TextFace& face);
+
+// Measures text in the text family at the fixed size of kTextUnits font
+// units: y runs down, the baseline at 0. It holds Qt fonts, so it is made,
+// used and let go on one thread; what it hands out is plain numbers.
+class TextMeasure {
+public:
+    static constexpr int kUnits = kTextUnits;
+    TextMeasure();
+    ~TextMeasure();
+    TextMeasure(const TextMeasure&) = delete;
+    TextMeasure& operator=(const TextMeasure&) = delete;
+
+    // The advance of text in font units.
     double advance(const QString& text, const TextFormat& f);
     double capHeight() const { return capHeight_; }
     double ascent() const { return ascent_; }
@@ -90,19 +109,23 @@ public:
     double width(const QString& text, const TextFormat& f) { return advance(text, f) * unitScale(f) * f.widthFactor; }
 
 private:
-    struct Face {
-        QFont font;
-        QFontMetricsF metrics;
-    };
-    Face& face(const TextFormat& f);
+    struct Face;
+    Face& face(const TextFace& f);
 
-    QString family_;
-    std::map<std::tuple<bool, bool, int>, std::unique_ptr<Face>> faces_;
-    // Texts shaped before: drawings repeat their texts (labels, attribute
-    // values, the same note in every block), and shaped glyphs are shared.
-    QHash<QString, Shaped> shaped_;
+    std::vector<std::pair<TextFace, std::unique_ptr<Face>>> faces_;
+    // Advances measured before: drawings repeat their texts (labels,
+    // attribute values, the same note in every block).
+    QHash<QString, double> advances_;
     double capHeight_ = 73, ascent_ = 93, descent_ = 24;
 };
+
+// A key that tells texts in faces apart, for caches of their measures and
+// glyphs.
+QString textKey(const QString& text, const TextFace& face);
+
+// Glyphs of text in a face, shaped with a font of the calling thread: the
+// painter keeps one of these and uses it only where it paints.
+QList<QGlyphRun> shapeGlyphs(const QString& text, const TextFace& face);
 
 // A piece placed for drawing, in the text's own frame: drawing units, x along
 // the text, y up, the baseline's start at (x, y).
@@ -123,7 +146,7 @@ struct TextBlock {
 };
 
 // Lays out one line of pieces from x = 0 along the baseline y = 0.
-TextBlock layoutLine(const std::vector<TextPiece>& pieces, TextShaper& shaper);
+TextBlock layoutLine(const std::vector<TextPiece>& pieces, TextMeasure& measure);
 
 struct MTextFrame {
     double width = 0;          // wrap width; 0 for none
@@ -131,6 +154,6 @@ struct MTextFrame {
     double lineSpacing = 1;    // factor on the normal spacing
 };
 // Lays out paragraphs so that the attachment point is at (0, 0).
-TextBlock layoutMText(const std::vector<TextParagraph>& paragraphs, const MTextFrame& frame, TextShaper& shaper);
+TextBlock layoutMText(const std::vector<TextParagraph>& paragraphs, const MTextFrame& frame, TextMeasure& measure);
 
 }  // namespace ddvue::render

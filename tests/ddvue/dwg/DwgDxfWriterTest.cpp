@@ -137,3 +137,41 @@ TEST(DwgDxfWriter, VersionsAndColours)
     EXPECT_EQ(dwg::nearestColorIndex(0x1192EE), 150);
     EXPECT_EQ(dwg::nearestColorIndex(0xFCC187), 31);
 }
+
+TEST(DwgDxfWriter, TrueColoursKeepTheColourNumberTheDrawingStores)
+{
+    // A CAD program stores the number it chose beside a true colour; that
+    // number is written, and the nearest one only where none is stored.
+    QJsonObject d = QJsonDocument::fromJson(R"({
+      "version": "AC1032", "codePage": "ANSI_1252", "maxHandle": "200",
+      "layers": [
+        {"handle": "10", "name": "0", "standardFlag": 0, "colorIndex": 7},
+        {"handle": "20", "name": "Stored", "standardFlag": 0, "colorIndex": 5, "trueColor": 1151726},
+        {"handle": "21", "name": "Nearest", "standardFlag": 0, "trueColor": 1151726}
+      ],
+      "blocks": [{"handle": "1F", "name": "*Model_Space", "flags": 0, "entities": [
+        {"type": "LINE", "handle": "100", "layer": "0", "colorIndex": 230, "color": 16059027,
+         "startPoint": {"x": 0, "y": 0, "z": 0}, "endPoint": {"x": 1, "y": 1, "z": 0}},
+        {"type": "LINE", "handle": "101", "layer": "0", "color": 16059027,
+         "startPoint": {"x": 0, "y": 0, "z": 0}, "endPoint": {"x": 1, "y": 1, "z": 0}},
+        {"type": "LINE", "handle": "102", "layer": "0", "colorIndex": 3,
+         "startPoint": {"x": 0, "y": 0, "z": 0}, "endPoint": {"x": 1, "y": 1, "z": 0}}
+      ]}]
+    })").object();
+    dwg::DxfFromDwg out = dwg::writeDxfFromDwg(d);
+    dxf::Document doc;
+    ASSERT_TRUE(doc.load(out.dxf)) << doc.error();
+    EXPECT_EQ(dxf::layerState(doc, *doc.findLayer("Stored")).color, 5);
+    EXPECT_EQ(dxf::layerState(doc, *doc.findLayer("Nearest")).color, 150);
+    EXPECT_EQ(dxf::layerState(doc, *doc.findLayer("Nearest")).trueColor, 1151726u);
+    auto group = [&](const char* handle, int code) {
+        dxf::RecordView v = doc.view(*doc.findHandle(handle));
+        int i = v.findMain(code);
+        return i < 0 ? -1 : static_cast<long long>(v.real(i));
+    };
+    EXPECT_EQ(group("100", 62), 230);
+    EXPECT_EQ(group("100", 420), 16059027);
+    EXPECT_EQ(group("101", 62), dwg::nearestColorIndex(16059027));
+    EXPECT_EQ(group("102", 62), 3);
+    EXPECT_EQ(group("102", 420), -1);
+}

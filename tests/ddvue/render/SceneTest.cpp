@@ -365,7 +365,8 @@ TEST(SceneBuilder, MultiLineTextNeverDrawsItsCodes)
     std::size_t glyphs = 0;
     for (const Primitive& p : live(b.s())) {
         if (p.type != PrimitiveType::Text) continue;
-        for (const QGlyphRun& r : b.s().texts()[p.data].glyphs) {
+        const TextData& t = b.s().texts()[p.data];
+        for (const QGlyphRun& r : shapeGlyphs(t.text, t.face)) {
             QList<quint32> blanks = r.rawFont().glyphIndexesForString(QStringLiteral(" \u00A0"));
             for (quint32 g : r.glyphIndexes()) glyphs += !blanks.contains(g);
         }

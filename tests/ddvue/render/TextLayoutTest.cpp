@@ -90,7 +90,7 @@ TEST(TextCodes, SwitchesAndSpecialCharacters)
 
 TEST(TextLayout, WrapsAtTheWidthAndAlignsParagraphs)
 {
-    TextShaper shaper;
+    TextMeasure shaper;
     TextFormat f;
     f.height = 1;
     auto paras = parseMText(QStringLiteral("one two three four five six seven eight nine ten"), f);
@@ -130,7 +130,7 @@ TEST(TextLayout, WrapsAtTheWidthAndAlignsParagraphs)
 
 TEST(TextLayout, RulesFollowTheirText)
 {
-    TextShaper shaper;
+    TextMeasure shaper;
     TextFormat f;
     f.height = 2;
     TextBlock b = layoutLine(parseText(QStringLiteral("a%%ubc%%ud"), f), shaper);

@@ -1,6 +1,7 @@
 // The DDVue widget: its view, its pointer, its pictures and its printing.
 
 #include "TinyDxf.h"
+#include "ViewDriver.h"
 #include "ddvue/DDVue.h"
 
 #include <QClipboard>
@@ -212,4 +213,57 @@ TEST_F(Viewer, MoveTakesANegativeHeightAsNone)
     view.Move(0, 0, 300, -67);
     EXPECT_EQ(view.Height(), 0);
     EXPECT_TRUE(view.viewImage().size() == QSize(800, 600));  // a picture even without a size
+}
+
+// Text painted by the shown widget through its own paint events, after the
+// thread that built the scene has ended: the glyphs must come from fonts of
+// the painting thread, whatever built the scene.
+TEST(ViewerOnScreen, TextPaintsLargeAfterTheBuildingThreadHasEnded)
+{
+    QTemporaryDir dir;
+    Drawing d;
+    d.add(text("HELLO WORLD", 0, 0, 10));
+    d.add(mtext("{\\fArial|b1;Bold} \\C1;red\\Pnext line \u4E2D\u6587 %%c50", 0, -30, 5));
+    d.add(line(-10, -60, 120, 20));
+    QString path = d.save(dir.path(), QStringLiteral("t.dxf"));
+
+    DDVue view;
+    view.resize(500, 400);
+    viewdriver::PaintCounter counter(&view);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    QString p = path;
+    ASSERT_TRUE(view.OpenDrawing(p));
+    // The scene is built on a thread of its own; once built, that thread
+    // ends and the view paints on its own.
+    ASSERT_TRUE(viewdriver::waitFor([&] { return counter.paints > 1 && !view.scene().texts().empty(); }));
+    QTest::qWait(50);
+
+    int before = counter.paints;
+    ASSERT_TRUE(viewdriver::zoomOnLargestText(view, 60));
+    ASSERT_TRUE(viewdriver::waitFor([&] { return counter.paints > before; }));
+    auto spot = viewdriver::largestText(view.scene());
+    ASSERT_TRUE(spot);
+    EXPECT_GE(spot->capHeight * view.view().scale(), 60);
+
+    // Letters, not strokes: around the text, many pixels are lit, and many
+    // stay dark between and inside the letters.
+    QImage shown = view.grab().toImage();
+    QPointF at = view.view().toScreen(spot->centre);
+    int lit = 0, dark = 0;
+    for (int y = int(at.y()) - 30; y < int(at.y()) + 30; ++y)
+        for (int x = int(at.x()) - 100; x < int(at.x()) + 100; ++x) {
+            if (!shown.rect().contains(x, y)) continue;
+            (qGray(shown.pixel(x, y)) > 96 ? lit : dark)++;
+        }
+    EXPECT_GT(lit, 500);
+    EXPECT_GT(dark, 500);
+
+    // Out again, and painted at every step.
+    before = counter.paints;
+    for (int i = 0; i < 30; ++i) {
+        viewdriver::wheel(&view, QPointF(250, 200), -1);
+        QTest::qWait(1);
+    }
+    EXPECT_TRUE(viewdriver::waitFor([&] { return counter.paints > before; }));
 }

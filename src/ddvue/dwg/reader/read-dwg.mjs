@@ -1,13 +1,20 @@
 // Reads one DWG drawing and writes what Tessilux needs of it as one JSON
 // document on standard output: version and code page, the table entries,
 // the block definitions with their entities in drawing order (model space and
-// the paper layouts are blocks too), the layouts and the image definitions.
+// the paper layouts are blocks too), the layouts, the image definitions, and
+// what the DWG library could not read.
 //
 //   node --liftoff-only read-dwg.mjs DRAWING.dwg
 //
-// Exit status: 0 done; 2 wrong usage; 3 the drawing cannot be read (the
-// reason on standard error); 4 this Node is too old. Anything else is a crash
-// of the reader, whose message is on standard error.
+// Exit status: 0 done; 2 wrong usage; 3 the drawing cannot be read, or was
+// read only in part (the reason on standard error); 4 this Node is too old.
+// Anything else is a crash of the reader, whose message is on standard error.
+//
+// The values come straight from the library's objects in its memory: the
+// offset of each field is asked of the library once per object type, and
+// the field is then read where it lies. With TESSILUX_DWG_VERIFY=1 every such
+// read is checked against the library's own accessor, and a difference ends
+// the reader with status 5.
 //
 // Geometry is passed on as the drawing stores it: angles in radians, points
 // as {x, y, z}. The program turns this into DXF.
@@ -27,7 +34,8 @@ console.log = console.info = console.warn = console.debug = (...args) => {
 const { readFileSync } = await import('node:fs');
 const { fileURLToPath } = await import('node:url');
 const { dirname, join } = await import('node:path');
-const { LibreDwg, Dwg_Object_Type: T, Dwg_Object_Supertype: Super } = await import('@mlightcad/libredwg-web');
+const { LibreDwg, Dwg_Object_Type: T, decodeUnicodeEscapes, dwgCodePageToEncoding } =
+  await import('@mlightcad/libredwg-web');
 
 function fail(status, message) {
   process.stderr.write(message + '\n');
@@ -36,6 +44,7 @@ function fail(status, message) {
 
 if (process.argv.length !== 3) fail(2, 'usage: node --liftoff-only read-dwg.mjs DRAWING.dwg');
 const path = process.argv[2];
+const verify = process.env.TESSILUX_DWG_VERIFY === '1';
 
 let bytes;
 try {
@@ -43,13 +52,25 @@ try {
 } catch (e) {
   fail(3, `Cannot read the file: ${e.message}`);
 }
+const fileSize = bytes.byteLength;
 
 const here = dirname(fileURLToPath(import.meta.url));
 const lib = await LibreDwg.create(join(here, 'node_modules', '@mlightcad', 'libredwg-web', 'wasm'));
+// The module itself: calls through the library's wrapper object cost a
+// lookup each.
+const w = lib.wasmInstance;
 
-// libredwg's error bits; from CLASSESNOTFOUND on they mean the drawing could
-// not be read.
+// libredwg's error bits. From CLASSESNOTFOUND (128) on the drawing could not
+// be read; below that the library skipped or repaired something.
+const CRITICAL = 128;
 const errorNames = [
+  [1, 'a checksum does not match'],
+  [2, 'some parts are not supported yet'],
+  [4, 'some object classes are not supported'],
+  [8, 'some objects have an invalid type'],
+  [16, 'some handles are invalid'],
+  [32, 'some extended data is invalid'],
+  [64, 'some values are out of range'],
   [128, 'the class section is missing'],
   [256, 'a section is missing'],
   [512, 'a page is missing'],
@@ -58,75 +79,180 @@ const errorNames = [
   [4096, 'read error'],
   [8192, 'out of memory'],
 ];
-const CRITICAL = 128;
+const namesOf = (error, from, to) =>
+  errorNames.filter(([bit]) => bit >= from && bit < to && error & bit).map(([, name]) => name);
 
-lib.FS.writeFile('/drawing.dwg', new Uint8Array(bytes.buffer, bytes.byteOffset, bytes.byteLength));
+w.FS.writeFile('/drawing.dwg', new Uint8Array(bytes.buffer, bytes.byteOffset, bytes.byteLength));
 bytes = null;
-const read = lib.dwg_read_file('/drawing.dwg');
-lib.FS.unlink('/drawing.dwg');
-if (!read || !read.data || read.error >= CRITICAL) {
-  const why = errorNames.filter(([bit]) => read && read.error & bit).map(([, name]) => name);
+const read = w.dwg_read_file('/drawing.dwg');
+w.FS.unlink('/drawing.dwg');
+const libraryError = read ? read.error | 0 : CRITICAL;
+if (!read || !read.data || libraryError >= CRITICAL) {
+  const why = namesOf(libraryError, CRITICAL, 1 << 30);
   fail(3, `The DWG library cannot read this drawing${why.length ? ': ' + why.join(', ') : ''}.`);
 }
 const data = read.data;
-const version = lib.dwg_get_version_type(data);
-
-// From 2007 on a drawing's text is Unicode, and a \U+XXXX in it is part of
-// the text as the user typed it: it stays as it is, as in the DXF that CAD
-// programs write. Older drawings use \U+XXXX for what their code page lacks,
-// so there the library's decoding to the character is right.
-if (version && version.hdr >= 'AC1021') {
-  const wasm = lib.wasmInstance;
-  const keep = function (value) {
-    if (value && value.bin && this.decoder) value.data = this.decoder.decode(value.bin);
-    return value;
-  };
-  lib.dwg_dynapi_entity_value = function (obj, name) {
-    return keep.call(this, wasm.dwg_dynapi_entity_value(obj, name));
-  };
-  lib.dwg_dynapi_subclass_value = function (obj, subclass, name) {
-    return keep.call(this, wasm.dwg_dynapi_subclass_value(obj, subclass, name));
-  };
-}
-
-const db = lib.convert(data);
-
-// libredwg's code page numbers as DXF names them.
-const codePages = {
-  1: 'ASCII', 2: 'ISO8859-1', 3: 'ISO8859-2', 4: 'ISO8859-3', 5: 'ISO8859-4', 6: 'ISO8859-5',
-  7: 'ISO8859-6', 8: 'ISO8859-7', 9: 'ISO8859-8', 10: 'ISO8859-9', 11: 'DOS437', 12: 'DOS850',
-  13: 'DOS852', 14: 'DOS855', 15: 'DOS857', 16: 'DOS860', 17: 'DOS861', 18: 'DOS863', 19: 'DOS864',
-  20: 'DOS865', 21: 'DOS869', 22: 'DOS932', 23: 'MACINTOSH', 24: 'BIG5', 25: 'KSC5601', 26: 'JOHAB',
-  27: 'DOS866', 28: 'ANSI_1250', 29: 'ANSI_1251', 30: 'ANSI_1252', 31: 'GB2312', 32: 'ANSI_1253',
-  33: 'ANSI_1254', 34: 'ANSI_1255', 35: 'ANSI_1256', 36: 'ANSI_1257', 37: 'ANSI_874', 38: 'ANSI_932',
-  39: 'ANSI_936', 40: 'ANSI_949', 41: 'ANSI_950', 42: 'ANSI_1361', 44: 'ANSI_1258',
+const damaged = (what) => {
+  const noted = namesOf(libraryError, 1, CRITICAL);
+  fail(3, `The drawing is damaged and was read only in part: ${what}` +
+    `${noted.length ? ` (the DWG library reports: ${noted.join(', ')})` : ''}. It is not opened, so that nothing is lost.`);
 };
 
-const typeNames = {};
-for (const [name, value] of Object.entries(T)) if (typeof value === 'number') typeNames[value] = name.replace(/^DWG_TYPE_/, '');
+const version = lib.dwg_get_version_type(data);
+const versionName = version && version.hdr ? version.hdr : '';
+// From 2007 on strings are UTF-16 and a \U+XXXX in them is part of the text
+// as the user typed it: it stays, as in the DXF that CAD programs write.
+// Older drawings use their code page and \U+XXXX for what it lacks, which is
+// decoded to the character.
+const unicode = versionName >= 'AC1021';
+const codePageNumber = w.dwg_get_codepage(data);
+const decoder = new TextDecoder(dwgCodePageToEncoding(codePageNumber) || 'windows-1252');
+
+// ------------------------------------------------------------ memory reads
+
+let view = null;
+let u8 = null;
+let u16 = null;
+const mem = () => {
+  if (!view || view.buffer !== w.HEAPU8.buffer) {
+    view = new DataView(w.HEAPU8.buffer);
+    u8 = w.HEAPU8;
+    u16 = w.HEAPU16;
+  }
+  return view;
+};
+
+function text(ptr) {
+  if (!ptr) return '';
+  mem();
+  if (unicode) {
+    let end = ptr >> 1;
+    while (u16[end]) end++;
+    let s = '';
+    for (let i = ptr >> 1; i < end; i += 4096) s += String.fromCharCode.apply(null, u16.subarray(i, Math.min(end, i + 4096)));
+    return s;
+  }
+  const end = u8.indexOf(0, ptr);
+  return decodeUnicodeEscapes(decoder.decode(u8.subarray(ptr, end < 0 ? ptr : end)));
+}
+
+// Field offsets by object type and field name, asked once.
+const offsets = new Map();
+function offset(type, tio, name) {
+  const key = type * 4096 + fieldId(name);
+  let o = offsets.get(key);
+  if (o === undefined) {
+    o = w.dwg_dynapi_entity_field_offset(tio, name);
+    offsets.set(key, o);
+  }
+  return o;
+}
+const fieldIds = new Map();
+function fieldId(name) {
+  let id = fieldIds.get(name);
+  if (id === undefined) fieldIds.set(name, (id = fieldIds.size));
+  return id;
+}
+
+// The library's own accessor: for the fields read seldom, and to check.
+function dyn(tio, name) {
+  try {
+    const v = w.dwg_dynapi_entity_value(tio, name);
+    if (!v || !v.success) return undefined;
+    if (typeof v.data === 'string') {
+      if (v.bin && !unicode) return decodeUnicodeEscapes(decoder.decode(v.bin));
+      return v.data;
+    }
+    return v.data;
+  } catch {
+    return undefined;
+  }
+}
+
+// A typed read of one field of an object of `type` whose fields start at `tio`.
+function get(type, tio, name, kind) {
+  const o = offset(type, tio, name);
+  if (o < 0) return undefined;
+  const m = mem();
+  const a = tio + o;
+  let v;
+  switch (kind) {
+    case 'D': v = m.getFloat64(a, true); break;
+    case 'P2': v = { x: m.getFloat64(a, true), y: m.getFloat64(a + 8, true) }; break;
+    case 'P3': v = { x: m.getFloat64(a, true), y: m.getFloat64(a + 8, true), z: m.getFloat64(a + 16, true) }; break;
+    case 'RC': v = m.getUint8(a); break;
+    case 'BS': v = m.getUint16(a, true); break;
+    case 'BL': v = m.getUint32(a, true); break;
+    case 'PTR': v = m.getUint32(a, true); break;
+    case 'T': v = text(m.getUint32(a, true)); break;
+    default: throw new Error(`unknown field kind ${kind}`);
+  }
+  if (verify) check(type, tio, name, kind, v);
+  return v;
+}
+
+function check(type, tio, name, kind, v) {
+  const d = dyn(tio, name);
+  const same = (x, y) => x === y || (Number.isNaN(x) && Number.isNaN(y));
+  let ok;
+  if (kind === 'P2' || kind === 'P3') ok = d && same(d.x, v.x) && same(d.y, v.y) && (kind === 'P2' || same(d.z, v.z));
+  else if (kind === 'T') ok = (d ?? '') === v;
+  else ok = same(d, v);
+  // The accessor gives nothing for some field types (thicknesses): then
+  // there is nothing to compare.
+  if (d === undefined) ok = true;
+  if (!ok) fail(5, `${typeNames[type]}.${name} (${kind}) reads ${JSON.stringify(v)}, the library says ${JSON.stringify(d)}`);
+}
+
+// Arrays the library keeps behind a pointer.
+function doubles(ptr, n) {
+  const m = mem();
+  const out = new Array(n);
+  for (let i = 0; i < n; i++) out[i] = m.getFloat64(ptr + 8 * i, true);
+  return out;
+}
+function points(ptr, n, dims, stride = dims * 8) {
+  const m = mem();
+  const out = new Array(n);
+  for (let i = 0; i < n; i++) {
+    const a = ptr + stride * i;
+    out[i] = dims === 2 ? { x: m.getFloat64(a, true), y: m.getFloat64(a + 8, true) }
+      : { x: m.getFloat64(a, true), y: m.getFloat64(a + 8, true), z: m.getFloat64(a + 16, true) };
+  }
+  return out;
+}
+function refArray(ptr, n) {
+  const m = mem();
+  const out = [];
+  for (let i = 0; i < n; i++) out.push(m.getUint32(ptr + 4 * i, true));
+  return out;
+}
 
 const hex = (v) => (typeof v === 'bigint' ? v : BigInt(v)).toString(16).toUpperCase();
-const refHandle = (ref) => {
+// The handle an object reference points to, or null.
+function refHandle(ref) {
   if (!ref) return null;
   try {
-    const h = lib.dwg_ref_get_absref(ref);
+    const h = w.dwg_ref_get_absref(ref);
     return h ? hex(h) : null;
   } catch {
     return null;
   }
-};
-const field = (tio, name) => {
-  try {
-    return lib.dwg_dynapi_entity_data(tio, name);
-  } catch {
-    return undefined;
-  }
-};
+}
+
+const typeNames = {};
+for (const [name, value] of Object.entries(T)) if (typeof value === 'number') typeNames[value] = name.replace(/^DWG_TYPE_/, '');
+
+// ------------------------------------------------------------ objects
 
 // One pass over every object: handles, types, owners of sub-entities.
-const objects = new Map();  // handle -> {obj, type}
-const ownedBy = new Map();  // owner handle -> [handles of VERTEX, SEQEND, ATTRIB]
+const objectCount = w.dwg_get_num_objects(data);
+if (!objectCount) damaged('the library found none of its objects');
+const objects = new Map(); // handle -> {obj, type, tio}
+const ownedBy = new Map(); // owner handle -> [{handle, type}] of VERTEX, SEQEND, ATTRIB
+const byType = new Map(); // type -> [handle]
 let maxHandle = 0n;
+let unsupported = 0; // objects of classes the library cannot decode
 const controls = {};
 const controlTypes = {
   [T.DWG_TYPE_BLOCK_CONTROL]: 'BLOCK_RECORD', [T.DWG_TYPE_LAYER_CONTROL]: 'LAYER',
@@ -136,125 +262,317 @@ const controlTypes = {
 };
 const subEntityTypes = new Set([T.DWG_TYPE_VERTEX_2D, T.DWG_TYPE_VERTEX_3D, T.DWG_TYPE_VERTEX_MESH,
   T.DWG_TYPE_VERTEX_PFACE, T.DWG_TYPE_VERTEX_PFACE_FACE, T.DWG_TYPE_SEQEND, T.DWG_TYPE_ATTRIB]);
-const objectCount = lib.dwg_get_num_objects(data);
+const wanted = new Set([T.DWG_TYPE_LAYER, T.DWG_TYPE_LTYPE, T.DWG_TYPE_STYLE, T.DWG_TYPE_DIMSTYLE, T.DWG_TYPE_VPORT,
+  T.DWG_TYPE_APPID, T.DWG_TYPE_BLOCK_HEADER, T.DWG_TYPE_DICTIONARY, T.DWG_TYPE_LAYOUT, T.DWG_TYPE_IMAGEDEF]);
 for (let i = 0; i < objectCount; i++) {
-  const obj = lib.dwg_get_object(data, i);
+  const obj = w.dwg_get_object(data, i);
   if (!obj) continue;
-  let handle;
-  try {
-    handle = BigInt(lib.dwg_object_get_handle_object(obj).value);
-  } catch {
-    continue;
+  const h = w.dwg_obj_get_handle_value(obj);
+  if (!h) continue;
+  const type = w.dwg_object_get_fixedtype(obj);
+  if (h > maxHandle) maxHandle = h;
+  const handle = hex(h);
+  objects.set(handle, { obj, type });
+  if (type === T.DWG_TYPE_UNKNOWN_ENT || type === T.DWG_TYPE_UNKNOWN_OBJ) unsupported++;
+  if (controlTypes[type]) controls[controlTypes[type]] = handle;
+  if (wanted.has(type)) {
+    if (!byType.has(type)) byType.set(type, []);
+    byType.get(type).push(handle);
   }
-  const type = lib.dwg_object_get_fixedtype(obj);
-  if (handle > maxHandle) maxHandle = handle;
-  const h = hex(handle);
-  objects.set(h, { obj, type });
-  if (controlTypes[type]) controls[controlTypes[type]] = h;
   if (subEntityTypes.has(type)) {
     try {
-      const owner = hex(lib.dwg_object_entity_get_ownerhandle_object(lib.dwg_object_to_entity(obj)).absolute_ref);
+      const owner = hex(w.dwg_object_entity_get_ownerhandle_object(w.dwg_object_to_entity(obj)).absolute_ref);
       if (!ownedBy.has(owner)) ownedBy.set(owner, []);
-      ownedBy.get(owner).push({ handle: h, type });
+      ownedBy.get(owner).push({ handle, type });
     } catch {
       // an entity without a readable owner keeps no children
     }
   }
 }
 for (const list of ownedBy.values()) list.sort((a, b) => (BigInt('0x' + a.handle) < BigInt('0x' + b.handle) ? -1 : 1));
+const handlesOf = (type) => byType.get(type) || [];
 
-const entityTio = (handle) => {
+const objectTio = (o) => (o.tio ??= w.dwg_object_to_object_tio(o.obj));
+const entityTio = (o) => (o.tio ??= w.dwg_object_to_entity_tio(o.obj));
+
+// What the drawing's own maps promise: every entry of the tables, every
+// entity a block lists, every item of a dictionary. A table or block entry
+// that the library could not read means the drawing was read only in part.
+let missingEntries = 0;
+let missingItems = 0;
+let promised = 0;
+for (const handle of Object.values(controls)) {
   const o = objects.get(handle);
-  return o ? lib.dwg_object_to_entity_tio(o.obj) : 0;
+  const tio = objectTio(o);
+  const n = get(o.type, tio, 'num_entries', 'BS') || 0;
+  const entries = get(o.type, tio, 'entries', 'PTR');
+  if (!entries) continue;
+  for (const ref of refArray(entries, n)) {
+    const h = refHandle(ref);
+    if (!h) continue;
+    promised++;
+    if (!objects.has(h)) missingEntries++;
+  }
+}
+// The entities each block lists: all of them from 2004 on, the first and
+// the last before.
+for (const h of handlesOf(T.DWG_TYPE_BLOCK_HEADER)) {
+  const o = objects.get(h);
+  const tio = objectTio(o);
+  const count = get(o.type, tio, 'num_owned', 'BL') || 0;
+  const list = count ? get(o.type, tio, 'entities', 'PTR') : 0;
+  const refs = list ? refArray(list, count) : [get(o.type, tio, 'first_entity', 'PTR'), get(o.type, tio, 'last_entity', 'PTR')];
+  for (const ref of refs) {
+    const eh = refHandle(ref);
+    if (!eh) continue;
+    promised++;
+    if (!objects.has(eh)) missingEntries++;
+  }
+}
+const noControl = ['BLOCK_RECORD', 'LAYER'].filter((t) => !controls[t]);
+if (noControl.length) damaged(`its ${noControl.map((t) => (t === 'LAYER' ? 'layer' : 'block')).join(' and ')} table could not be read`);
+
+// ------------------------------------------------------------ names
+
+const nameOf = (o) => {
+  const tio = objectTio(o);
+  return get(o.type, tio, 'name', 'T');
+};
+const layerNames = new Map(); // layer object -> name
+const layerByHandle = new Map();
+for (const h of handlesOf(T.DWG_TYPE_LAYER)) {
+  const o = objects.get(h);
+  const name = nameOf(o);
+  layerNames.set(o.obj, name);
+  layerByHandle.set(h, name);
+}
+const linetypeNames = new Map(handlesOf(T.DWG_TYPE_LTYPE).map((h) => [h, nameOf(objects.get(h))]));
+const styleNames = new Map(handlesOf(T.DWG_TYPE_STYLE).map((h) => [h, nameOf(objects.get(h))]));
+const dimstyleNames = new Map(handlesOf(T.DWG_TYPE_DIMSTYLE).map((h) => [h, nameOf(objects.get(h))]));
+// A block's full name is its BLOCK entity's ("*D30", where the header may
+// hold only "*D").
+const blockNames = new Map();
+for (const h of handlesOf(T.DWG_TYPE_BLOCK_HEADER)) {
+  const o = objects.get(h);
+  const tio = objectTio(o);
+  const begin = objects.get(refHandle(get(o.type, tio, 'block_entity', 'PTR')));
+  const full = begin ? get(begin.type, entityTio(begin), 'name', 'T') : '';
+  blockNames.set(h, full || nameOf(o));
+}
+const nameByRef = (names, ref) => {
+  const h = refHandle(ref);
+  return h ? names.get(h) : undefined;
 };
 
-// Noise the program does not use.
-const dropped = new Set(['xdata', 'ownerDictionaryHardId', 'ownerDictionarySoftId', 'ownerBlockRecordSoftId',
-  'proxyByte', 'proxyEntity', 'transparencyType', 'plotStyleHardId', 'materialObjectHardId', 'shadowMode',
-  'subclassMarker', 'bmpPreview', 'mtext', 'annotationScale', 'attrTag', 'numberOfSecondaryAttrs',
-  'secondaryAttrsHardId', 'columnHeights']);
+// ------------------------------------------------------------ entities
 
 // Entity types the program writes; the rest are counted as not brought across.
-const written = new Set(['LINE', 'POINT', 'CIRCLE', 'ARC', 'ELLIPSE', 'LWPOLYLINE', 'POLYLINE2D', 'POLYLINE3D',
-  'SPLINE', 'SOLID', 'TRACE', '3DFACE', 'TEXT', 'ATTDEF', 'MTEXT', 'INSERT', 'DIMENSION', 'HATCH', 'LEADER',
-  'IMAGE', 'WIPEOUT', 'VIEWPORT', 'XLINE', 'RAY']);
 const skipped = {};
 const skip = (name) => {
   skipped[name] = (skipped[name] || 0) + 1;
 };
 
-// Text entities: the values the converted form lacks.
-function completeText(e, tio) {
-  if (!tio) return;
-  const elevation = field(tio, 'elevation');
-  if (typeof elevation === 'number') e.elevation = elevation;
-  if (!e.styleName && !(e.text && e.text.styleName)) {
+// An entity's layer: its reference to the layer object lies at one place in
+// the entity's common part, which the library does not name. It is found on
+// the first entities by the reference the library gives for them, and used
+// when it holds for all of those.
+let layerRefOffset = null;
+function findLayerRefOffset() {
+  const candidates = [];
+  for (const o of objects.values()) {
+    if (candidates.length >= 8) break;
+    if (w.dwg_object_get_supertype(o.obj) !== 0) continue;
+    const ref = w.dwg_dynapi_common_value(w.dwg_object_to_entity_tio(o.obj), 'layer');
+    if (ref && ref.success && ref.data) candidates.push([w.dwg_object_to_entity(o.obj), ref.data]);
+  }
+  if (!candidates.length) return -1;
+  const m = mem();
+  for (let off = 0; off < 512; off += 4) {
+    if (candidates.every(([entity, ref]) => m.getUint32(entity + off, true) === ref)) return off;
+  }
+  return -1;
+}
+function layerOf(entity) {
+  if (layerRefOffset === null) layerRefOffset = findLayerRefOffset();
+  let name;
+  if (layerRefOffset >= 0) {
+    const m = mem();
+    const ref = m.getUint32(entity + layerRefOffset, true);
+    const obj = ref ? m.getUint32(ref, true) : 0; // the reference's resolved object comes first
+    name = obj ? layerNames.get(obj) : undefined;
+  }
+  if (name === undefined || verify) {
+    const ref = w.dwg_object_entity_get_layer_object_ref(entity);
+    const byRef = ref && ref.absolute_ref ? layerByHandle.get(hex(ref.absolute_ref)) : undefined;
+    if (verify && name !== undefined && name !== byRef) fail(5, `entity layer reads ${name}, the library says ${byRef}`);
+    name = byRef;
+  }
+  return name ?? '0';
+}
+
+// The properties every entity has: layer, line type, colour, line weight.
+function common(o, handle) {
+  const entity = w.dwg_object_to_entity(o.obj);
+  const e = { handle };
+  e.layer = layerOf(entity);
+  const flags = w.dwg_object_entity_get_ltype_flags(entity);
+  if (flags === 1) e.lineType = 'ByBlock';
+  else if (flags === 2) e.lineType = 'Continuous';
+  else if (flags === 3) {
     try {
-      e.styleName = lib.dwg_entity_text_get_style_name(tio);
+      const ref = w.dwg_object_entity_get_ltype_object_ref(entity);
+      const name = ref && ref.absolute_ref ? linetypeNames.get(hex(ref.absolute_ref)) : undefined;
+      if (name !== undefined && !/^bylayer$/i.test(name)) e.lineType = name;
     } catch {
-      // keep the default style
+      // by layer
     }
   }
+  const color = w.dwg_object_entity_get_color_object(entity);
+  if (color.index !== 256) e.colorIndex = color.index;
+  if (color.method === 0xc2 || ((color.rgb >>> 24) & 0xff) === 0xc2) e.color = color.rgb & 0xffffff;
+  const lineweight = w.dwg_object_entity_get_line_weight(entity);
+  if (lineweight !== 29) e.lineweight = lineweight;
+  const scale = w.dwg_object_entity_get_ltype_scale(entity);
+  if (scale !== 1) e.lineTypeScale = scale;
+  if (w.dwg_object_entity_get_invisible(entity)) e.isVisible = false;
+  return e;
 }
 
-function completeInsert(e, handle) {
-  for (const a of e.attribs || []) {
-    completeText(a, entityTio(a.handle));
-    completeLinetype(a, a.handle);
-    if (a.text && typeof a.text === 'object') {
-      const base = a.text;
-      delete a.text;
-      Object.assign(a, base);
-    }
+const isUnitZ = (p) => p && p.x === 0 && p.y === 0 && p.z === 1;
+
+// Reads the fields named in `fields` ({key: [field, kind]}) into `e`,
+// leaving out zero thicknesses and the default extrusion.
+function fill(e, type, tio, fields) {
+  for (const key in fields) {
+    const [name, kind] = fields[key];
+    const v = get(type, tio, name, kind);
+    if (v === undefined) continue;
+    if (key === 'extrusionDirection' && isUnitZ(v)) continue;
+    if (key === 'thickness' && v === 0) continue;
+    e[key] = v;
   }
-  const children = ownedBy.get(handle) || [];
-  const seqend = children.find((c) => c.type === T.DWG_TYPE_SEQEND);
-  if (seqend) e.seqend = seqend.handle;
+  return e;
 }
 
-// Vertices as the drawing holds them, each with its handle (the converted
-// form can miss the last vertex of older drawings and carries no handles).
-function completePolyline(e, handle) {
-  const children = ownedBy.get(handle) || [];
-  const vertices = children.filter((c) => c.type !== T.DWG_TYPE_SEQEND);
-  if (vertices.length) {
-    e.vertices = vertices.map((c) => {
-      const tio = entityTio(c.handle);
-      const p = field(tio, 'point') || { x: 0, y: 0, z: 0 };
-      return {
-        handle: c.handle, x: p.x, y: p.y, z: p.z ?? 0, flag: field(tio, 'flag') ?? 0,
-        startWidth: field(tio, 'start_width') ?? 0, endWidth: field(tio, 'end_width') ?? 0,
-        bulge: field(tio, 'bulge') ?? 0, tangentDirection: field(tio, 'tangent_dir') ?? 0,
-      };
-    });
-  }
-  const seqend = children.find((c) => c.type === T.DWG_TYPE_SEQEND);
-  if (seqend) e.seqend = seqend.handle;
+const textFields = {
+  thickness: ['thickness', 'D'], startPoint: ['ins_pt', 'P2'], endPoint: ['alignment_pt', 'P2'],
+  textHeight: ['height', 'D'], rotation: ['rotation', 'D'], xScale: ['width_factor', 'D'],
+  obliqueAngle: ['oblique_angle', 'D'], generationFlag: ['generation', 'BS'], halign: ['horiz_alignment', 'BS'],
+  valign: ['vert_alignment', 'BS'], extrusionDirection: ['extrusion', 'P3'], elevation: ['elevation', 'D'],
+};
+function textBase(e, type, tio) {
+  fill(e, type, tio, textFields);
+  const style = nameByRef(styleNames, get(type, tio, 'style', 'PTR'));
+  if (style) e.styleName = style;
+  return e;
 }
 
-// Line types by the handle the entity holds (the converted form looks them
-// up by a relative handle and so misses explicit ones).
-const linetypeNames = new Map(db.tables.LTYPE.entries.map((l) => [l.handle, l.name]));
-function completeLinetype(e, handle) {
+function attribute(handle) {
   const o = objects.get(handle);
-  if (!o) return;
-  const tio = lib.dwg_object_to_entity_tio(o.obj);
-  let flags;
-  try {
-    flags = lib.dwg_dynapi_common_value(tio, 'ltype_flags').data;
-  } catch {
-    flags = undefined;
+  if (!o || o.type !== T.DWG_TYPE_ATTRIB) return null;
+  const tio = entityTio(o);
+  const e = textBase(common(o, handle), o.type, tio);
+  e.text = get(o.type, tio, 'text_value', 'T');
+  e.tag = get(o.type, tio, 'tag', 'T');
+  e.flags = get(o.type, tio, 'flags', 'RC');
+  e.fieldLength = get(o.type, tio, 'field_length', 'BS');
+  return e;
+}
+
+function insert(e, o, handle, tio) {
+  fill(e, o.type, tio, { insertionPoint: ['ins_pt', 'P3'], rotation: ['rotation', 'D'], extrusionDirection: ['extrusion', 'P3'] });
+  const scale = get(o.type, tio, 'scale', 'P3');
+  e.name = nameByRef(blockNames, get(o.type, tio, 'block_header', 'PTR')) ?? '';
+  e.xScale = scale.x;
+  e.yScale = scale.y;
+  e.zScale = scale.z;
+  if (o.type === T.DWG_TYPE_MINSERT) {
+    fill(e, o.type, tio, { columnCount: ['num_cols', 'BS'], rowCount: ['num_rows', 'BS'],
+      columnSpacing: ['col_spacing', 'D'], rowSpacing: ['row_spacing', 'D'] });
   }
-  if (flags === 0) return void (e.lineType = '');
-  if (flags === 1) return void (e.lineType = 'ByBlock');
-  if (flags === 2) return void (e.lineType = 'Continuous');
-  try {
-    const ref = lib.dwg_object_entity_get_ltype_object_ref(lib.dwg_object_to_entity(o.obj));
-    const name = ref && ref.absolute_ref ? linetypeNames.get(hex(ref.absolute_ref)) : undefined;
-    if (name !== undefined) e.lineType = /^bylayer$/i.test(name) ? '' : name;
-  } catch {
-    // keep what the converter found
+  // The attributes the insert lists, in its order; else those that name it
+  // as their owner.
+  const children = ownedBy.get(handle) || [];
+  let attribs = [];
+  const count = get(o.type, tio, 'num_owned', 'BL');
+  const list = count ? get(o.type, tio, 'attribs', 'PTR') : 0;
+  if (list) attribs = refArray(list, count).map(refHandle).filter((h) => h);
+  else attribs = children.filter((c) => c.type === T.DWG_TYPE_ATTRIB).map((c) => c.handle);
+  e.attribs = attribs.map(attribute).filter((a) => a);
+  const seqend = children.find((c) => c.type === T.DWG_TYPE_SEQEND);
+  if (seqend) e.seqend = seqend.handle;
+  return e;
+}
+
+// Vertices as the drawing holds them, each with its handle.
+function polyline(e, o, handle, tio) {
+  fill(e, o.type, tio, { flag: ['flag', 'BS'], thickness: ['thickness', 'D'], extrusionDirection: ['extrusion', 'P3'] });
+  if (o.type === T.DWG_TYPE_POLYLINE_2D) {
+    fill(e, o.type, tio, { smoothType: ['curve_type', 'BS'], startWidth: ['start_width', 'D'],
+      endWidth: ['end_width', 'D'], elevation: ['elevation', 'D'] });
   }
+  const children = ownedBy.get(handle) || [];
+  e.vertices = children.filter((c) => c.type !== T.DWG_TYPE_SEQEND).map((c) => {
+    const v = objects.get(c.handle);
+    const vt = entityTio(v);
+    const p = get(v.type, vt, 'point', 'P3') || { x: 0, y: 0, z: 0 };
+    const out = { handle: c.handle, x: p.x, y: p.y, z: p.z, flag: get(v.type, vt, 'flag', 'RC') ?? 0 };
+    if (v.type === T.DWG_TYPE_VERTEX_2D) {
+      fill(out, v.type, vt, { startWidth: ['start_width', 'D'], endWidth: ['end_width', 'D'], bulge: ['bulge', 'D'],
+        tangentDirection: ['tangent_dir', 'D'] });
+    }
+    return out;
+  });
+  const seqend = children.find((c) => c.type === T.DWG_TYPE_SEQEND);
+  if (seqend) e.seqend = seqend.handle;
+  return e;
+}
+
+function lwpolyline(e, o, tio) {
+  fill(e, o.type, tio, { flag: ['flag', 'BS'], constantWidth: ['const_width', 'D'], elevation: ['elevation', 'D'],
+    thickness: ['thickness', 'D'], extrusionDirection: ['extrusion', 'P3'] });
+  const n = get(o.type, tio, 'num_points', 'BL');
+  const pts = n ? points(get(o.type, tio, 'points', 'PTR'), n, 2) : [];
+  const nb = get(o.type, tio, 'num_bulges', 'BL');
+  const bulges = nb ? doubles(get(o.type, tio, 'bulges', 'PTR'), nb) : [];
+  const nw = get(o.type, tio, 'num_widths', 'BL');
+  const widths = nw ? doubles(get(o.type, tio, 'widths', 'PTR'), 2 * nw) : [];
+  e.vertices = pts.map((p, i) => {
+    const v = { x: p.x, y: p.y };
+    if (bulges[i]) v.bulge = bulges[i];
+    if (i < nw) {
+      v.startWidth = widths[2 * i];
+      v.endWidth = widths[2 * i + 1];
+    }
+    return v;
+  });
+  return e;
+}
+
+let controlPoint = null;
+function spline(e, o, tio) {
+  fill(e, o.type, tio, { flag: ['flag', 'BS'], degree: ['degree', 'BL'], knotTolerance: ['knot_tol', 'D'],
+    controlTolerance: ['ctrl_tol', 'D'], fitTolerance: ['fit_tol', 'D'], startTangent: ['beg_tan_vec', 'P3'],
+    endTangent: ['end_tan_vec', 'P3'] });
+  const nk = get(o.type, tio, 'num_knots', 'BL');
+  e.knots = nk ? doubles(get(o.type, tio, 'knots', 'PTR'), nk) : [];
+  const nc = get(o.type, tio, 'num_ctrl_pts', 'BL');
+  const ctrl = nc ? get(o.type, tio, 'ctrl_pts', 'PTR') : 0;
+  // Each control point is a record of its own: its coordinates and weight
+  // where the library says.
+  if (ctrl && !controlPoint) {
+    const at = (f) => w.dwg_dynapi_subclass_field_offset('SPLINE_control_point', f);
+    controlPoint = { size: w.dwg_dynapi_subclass_size('SPLINE_control_point'), x: at('x'), w: at('w') };
+  }
+  e.controlPoints = ctrl ? points(ctrl + controlPoint.x, nc, 3, controlPoint.size) : [];
+  if (ctrl && get(o.type, tio, 'weighted', 'RC')) {
+    const m = mem();
+    e.weights = [];
+    for (let i = 0; i < nc; i++) e.weights.push(m.getFloat64(ctrl + controlPoint.size * i + controlPoint.w, true));
+  }
+  const nf = get(o.type, tio, 'num_fit_pts', 'BS');
+  e.fitPoints = nf ? points(get(o.type, tio, 'fit_pts', 'PTR'), nf, 3) : [];
+  return e;
 }
 
 const dimensionKinds = {
@@ -264,218 +582,488 @@ const dimensionKinds = {
   [T.DWG_TYPE_DIMENSION_ORDINATE]: 'ordinate',
 };
 
-// Entity types the converter leaves out that the program still brings across.
-function convertOwn(handle, type) {
-  const tio = entityTio(handle);
-  if (!tio) return null;
-  const entity = lib.dwg_object_to_entity(objects.get(handle).obj);
-  const common = () => {
-    const color = lib.dwg_object_entity_get_color_object(entity);
-    const layerRef = lib.dwg_object_entity_get_layer_object_ref(entity);
-    const layer = db.tables.LAYER.entries.find((l) => l.handle === hex(layerRef.handleref.value));
-    return {
-      handle,
-      layer: layer ? layer.name : '0',
-      colorIndex: color.index,
-      color: color.method === 0xc2 || ((color.rgb >>> 24) & 0xff) === 0xc2 ? color.rgb & 0xffffff : undefined,
-      lineweight: lib.dwg_object_entity_get_line_weight(entity),
-      lineTypeScale: lib.dwg_object_entity_get_ltype_scale(entity),
-      isVisible: !lib.dwg_object_entity_get_invisible(entity),
-    };
-  };
-  if (type === T.DWG_TYPE_TRACE) {
-    return {
-      type: 'TRACE', ...common(), corner1: field(tio, 'corner1'), corner2: field(tio, 'corner2'),
-      corner3: field(tio, 'corner3'), corner4: field(tio, 'corner4'), thickness: field(tio, 'thickness'),
-      elevation: field(tio, 'elevation'), extrusionDirection: field(tio, 'extrusion'),
-    };
-  }
-  if (type === T.DWG_TYPE_MINSERT) {
-    let name = '';
-    try {
-      name = lib.dwg_entity_get_block_name(tio, 'block_header');
-    } catch {
-      return null;
+function dimension(e, o, tio) {
+  const type = o.type;
+  e.type = 'DIMENSION';
+  e.kind = dimensionKinds[type];
+  fill(e, type, tio, { definitionPoint: ['def_pt', 'P3'], textPoint: ['text_midpt', 'P2'], elevation: ['elevation', 'D'],
+    dimensionType: ['flag', 'RC'], textLineSpacingStyle: ['lspace_style', 'BS'], textLineSpacingFactor: ['lspace_factor', 'D'],
+    measurement: ['act_measurement', 'D'], text: ['user_text', 'T'], textRotation: ['text_rotation', 'D'],
+    extrusionDirection: ['extrusion', 'P3'] });
+  if (!e.textLineSpacingFactor) e.textLineSpacingFactor = 1;
+  e.name = nameByRef(blockNames, get(type, tio, 'block', 'PTR')) ?? '';
+  e.styleName = nameByRef(dimstyleNames, get(type, tio, 'dimstyle', 'PTR')) ?? '';
+  const p = (name) => get(type, tio, name, 'P3');
+  switch (e.kind) {
+    case 'linear':
+    case 'aligned':
+      e.subDefinitionPoint1 = p('xline1_pt');
+      e.subDefinitionPoint2 = p('xline2_pt');
+      e.obliqueAngle = get(type, tio, 'oblique_angle', 'D');
+      if (e.kind === 'linear') e.rotationAngle = get(type, tio, 'dim_rotation', 'D');
+      break;
+    case 'angular3':
+      e.subDefinitionPoint1 = p('xline1_pt');
+      e.subDefinitionPoint2 = p('xline2_pt');
+      e.centerPoint = p('center_pt');
+      break;
+    case 'angular2':
+      // Group 10 is the point on the dimension arc; 13 to 16 the two
+      // extension lines, start and end of each.
+      e.definitionPoint = get(type, tio, 'xline2end_pt', 'P3');
+      e.subDefinitionPoint1 = get(type, tio, 'xline1start_pt', 'P3');
+      e.subDefinitionPoint2 = get(type, tio, 'xline1end_pt', 'P3');
+      e.centerPoint = get(type, tio, 'xline2start_pt', 'P3');
+      e.arcPoint = get(type, tio, 'def_pt', 'P3');
+      break;
+    case 'radius':
+    case 'diameter':
+      e.centerPoint = p('first_arc_pt');
+      e.leaderLength = get(type, tio, 'leader_len', 'D');
+      break;
+    case 'ordinate': {
+      e.subDefinitionPoint1 = p('feature_location_pt');
+      e.subDefinitionPoint2 = p('leader_endpt');
+      // An X-type ordinate is bit 64; 128 is text the user placed (bit 1 of
+      // flag1 clear).
+      const flag1 = get(type, tio, 'flag1', 'RC') ?? 1;
+      e.dimensionType = ((e.dimensionType ?? 0) & ~(64 | 128)) | (get(type, tio, 'flag2', 'RC') ? 64 : 0) |
+        (flag1 & 1 ? 0 : 128);
+      break;
     }
-    const scale = field(tio, 'scale') || { x: 1, y: 1, z: 1 };
-    const e = {
-      type: 'INSERT', ...common(), name, insertionPoint: field(tio, 'ins_pt'), xScale: scale.x, yScale: scale.y,
-      zScale: scale.z, rotation: field(tio, 'rotation'), columnCount: field(tio, 'num_cols'),
-      rowCount: field(tio, 'num_rows'), columnSpacing: field(tio, 'col_spacing'),
-      rowSpacing: field(tio, 'row_spacing'), extrusionDirection: field(tio, 'extrusion'), attribs: [],
-    };
-    return e;
-  }
-  return null;
-}
-
-function prepare(e, handle, type) {
-  const tio = entityTio(handle);
-  completeLinetype(e, handle);
-  switch (e.type) {
-    case 'TEXT':
-    case 'ATTDEF':
-      completeText(e, tio);
-      if (e.text && typeof e.text === 'object') {
-        const base = e.text;
-        delete e.text;
-        Object.assign(e, base);
-      }
-      if (e.type === 'ATTDEF' && tio) e.text = field(tio, 'default_value') ?? e.text ?? '';
-      break;
-    case 'MTEXT':
-      if (tio) {
-        const z = field(tio, 'ins_pt');
-        if (z && typeof z.z === 'number') e.insertionPoint = z;
-      }
-      break;
-    case 'INSERT':
-      completeInsert(e, handle);
-      break;
-    case 'POLYLINE2D':
-    case 'POLYLINE3D':
-      completePolyline(e, handle);
-      break;
-    case 'SOLID':
-      if (tio) e.elevation = field(tio, 'elevation') ?? 0;
-      break;
-    case 'SPLINE':
-      if (tio) e.flag = field(tio, 'flag') ?? e.flag;
-      break;
-    case 'DIMENSION':
-      e.kind = dimensionKinds[type] || 'linear';
-      if (tio) {
-        if (e.kind === 'linear') e.rotationAngle = field(tio, 'dim_rotation') ?? e.rotationAngle;
-        if (e.kind === 'ordinate') {
-          // An X-type ordinate is bit 64; 128 is text the user placed
-          // (bit 1 of flag1 clear).
-          const flag1 = field(tio, 'flag1') ?? 1;
-          e.dimensionType = (e.dimensionType & ~(64 | 128)) | (field(tio, 'flag2') ? 64 : 0) | (flag1 & 1 ? 0 : 128);
-        }
-        if (e.kind === 'angular2') {
-          // The two extension lines, start and end of each, and the point on
-          // the dimension arc.
-          e.subDefinitionPoint1 = field(tio, 'xline1start_pt') ?? e.subDefinitionPoint1;
-          e.subDefinitionPoint2 = field(tio, 'xline1end_pt') ?? e.subDefinitionPoint2;
-          e.centerPoint = field(tio, 'xline2start_pt') ?? e.centerPoint;
-          e.arcPoint = field(tio, 'def_pt') ?? e.arcPoint;
-        }
-        const elevation = field(tio, 'elevation');
-        if (typeof elevation === 'number') e.elevation = elevation;
-      }
-      break;
     default:
       break;
   }
   return e;
 }
 
-// Every block with its entities in the drawing's own order.
-const converted = new Map();
-for (const b of db.tables.BLOCK_RECORD.entries) for (const e of b.entities) converted.set(e.handle, e);
-
-function ownedEntities(blockHandle, listed) {
-  const header = objects.get(blockHandle);
-  const order = [];
-  const seen = new Set();
-  if (header) {
-    let next = lib.get_first_owned_entity(header.obj);
-    let guard = 0;
-    while (next && guard++ <= objectCount) {
-      const h = hex(lib.dwg_object_get_handle_object(next).value);
-      if (seen.has(h)) break;
-      seen.add(h);
-      order.push(h);
-      next = lib.get_next_owned_entity(header.obj, next);
+// Entity types read seldom enough that the library's accessor serves.
+function hatch(e, tio) {
+  const n = dyn(tio, 'num_paths') || 0;
+  const paths = n ? (w.dwg_ptr_to_hatch_path_array(dyn(tio, 'paths'), n) || []) : [];
+  const ext = dyn(tio, 'extrusion');
+  if (ext && !isUnitZ(ext)) e.extrusionDirection = ext;
+  Object.assign(e, {
+    patternName: dyn(tio, 'name'), solidFill: dyn(tio, 'is_solid_fill') ? 1 : 0, hatchStyle: dyn(tio, 'style'),
+    patternType: dyn(tio, 'pattern_type'), patternAngle: dyn(tio, 'angle'), patternScale: dyn(tio, 'scale_spacing'),
+    elevation: dyn(tio, 'elevation'),
+  });
+  e.boundaryPaths = paths.filter((p) => p.num_segs_or_paths > 0).map((p) => {
+    if (p.flag & 2) {
+      return {
+        boundaryPathTypeFlag: p.flag, isClosed: !!p.closed,
+        vertices: p.polyline_paths.map((v) => ({ x: v.point.x, y: v.point.y, bulge: v.bulge })),
+      };
     }
-  }
-  // What the converter found beyond the chain (entities it assigned to the
-  // block by their owner) follows in its order.
-  for (const e of listed) if (!seen.has(e.handle)) order.push(e.handle), seen.add(e.handle);
-  return order;
+    return {
+      boundaryPathTypeFlag: p.flag,
+      edges: p.segs.map((s) => {
+        switch (s.curve_type) {
+          case 1: return { type: 1, start: s.first_endpoint, end: s.second_endpoint };
+          case 2: return { type: 2, center: s.center, radius: s.radius, startAngle: s.start_angle, endAngle: s.end_angle, isCCW: !!s.is_ccw };
+          case 3: return { type: 3, center: s.center, end: s.endpoint, lengthOfMinorAxis: s.minor_major_ratio, startAngle: s.start_angle, endAngle: s.end_angle, isCCW: !!s.is_ccw };
+          default: return { type: 4, degree: s.degree, isRational: !!s.is_rational, isPeriodic: !!s.is_periodic,
+            knots: s.knots, controlPoints: s.control_points, fitDatum: s.fitpts, startTangent: s.start_tangent, endTangent: s.end_tangent };
+        }
+      }),
+    };
+  });
+  const nd = dyn(tio, 'num_deflines') || 0;
+  const lines = nd ? (w.dwg_ptr_to_hatch_defline_array(dyn(tio, 'deflines'), nd) || []) : [];
+  e.definitionLines = lines.map((l) => ({ angle: l.angle, base: l.pt0, offset: l.offset, dashLengths: l.dashes }));
+  const ns = dyn(tio, 'num_seeds') || 0;
+  e.seedPoints = ns ? (w.dwg_ptr_to_point2d_array(dyn(tio, 'seeds'), ns) || []) : [];
+  return e;
 }
 
+function leader(e, tio) {
+  const n = dyn(tio, 'num_points') || 0;
+  Object.assign(e, {
+    styleName: nameByRef(dimstyleNames, dyn(tio, 'dimstyle')) ?? '', isArrowheadEnabled: dyn(tio, 'arrowhead_type') > 0,
+    isSpline: dyn(tio, 'path_type') > 0, isHooklineSameDirection: dyn(tio, 'hookline_dir') > 0,
+    isHooklineExists: dyn(tio, 'hookline_on') > 0, textHeight: dyn(tio, 'box_height'), textWidth: dyn(tio, 'box_width'),
+    vertices: n ? (w.dwg_ptr_to_point3d_array(dyn(tio, 'points'), n) || []) : [], normal: dyn(tio, 'extrusion'),
+    horizontalDirection: dyn(tio, 'x_direction'), offsetFromBlock: dyn(tio, 'inspt_offset'),
+    offsetFromAnnotation: dyn(tio, 'endptproj'),
+  });
+  return e;
+}
+
+function image(e, tio, wipeout) {
+  const n = dyn(tio, 'num_clip_verts') || 0;
+  const clip = dyn(tio, 'clip_verts');
+  Object.assign(e, {
+    position: dyn(tio, 'pt0'), uPixel: dyn(tio, 'uvec'), vPixel: dyn(tio, 'vvec'), imageSize: dyn(tio, 'image_size'),
+    imageDefHandle: refHandle(dyn(tio, 'imagedef')) ?? '', flags: dyn(tio, 'display_props'), clipping: dyn(tio, 'clipping'),
+    brightness: dyn(tio, 'brightness'), contrast: dyn(tio, 'contrast'), fade: dyn(tio, 'fade'),
+    clippingBoundaryType: dyn(tio, 'clip_boundary_type'),
+    clippingBoundaryPath: n && clip ? (wipeout ? w.dwg_ptr_to_point2d_array(clip, n) : w.dwg_ptr_to_point3d_array(clip, n)) || [] : [],
+  });
+  return e;
+}
+
+function viewport(e, tio) {
+  const v = (name) => dyn(tio, name);
+  Object.assign(e, {
+    viewportCenter: v('center'), width: v('width'), height: v('height'), status: v('on_off'), displayCenter: v('VIEWCTR'),
+    snapBase: v('SNAPBASE'), snapSpacing: v('SNAPUNIT'), gridSpacing: v('GRIDUNIT'), viewDirection: v('VIEWDIR'),
+    targetPoint: v('view_target'), perspectiveLensLength: v('lens_length'), frontClipZ: v('front_clip_z'),
+    backClipZ: v('back_clip_z'), viewHeight: v('VIEWSIZE'), snapAngle: v('SNAPANG'), viewTwistAngle: v('twist_angle'),
+    circleZoomPercent: v('circle_zoom'), statusBitFlags: v('status_flag'), renderMode: v('render_mode'),
+    ucsPerViewport: v('UCSVP'), ucsOrigin: v('ucsorg'), ucsXAxis: v('ucsxdir'), ucsYAxis: v('ucsydir'),
+    orthographicType: v('UCSORTHOVIEW'), elevation: v('ucs_elevation'),
+  });
+  for (const key of Object.keys(e)) if (e[key] === undefined) delete e[key];
+  return e;
+}
+
+function mtext(e, o, tio) {
+  fill(e, o.type, tio, { insertionPoint: ['ins_pt', 'P3'], textHeight: ['text_height', 'D'], rectWidth: ['rect_width', 'D'],
+    rectHeight: ['rect_height', 'D'], attachmentPoint: ['attachment', 'BS'], drawingDirection: ['flow_dir', 'BS'],
+    text: ['text', 'T'], extrusionDirection: ['extrusion', 'P3'], direction: ['x_axis_dir', 'P3'],
+    lineSpacingStyle: ['linespace_style', 'BS'], lineSpacing: ['linespace_factor', 'D'] });
+  const style = nameByRef(styleNames, get(o.type, tio, 'style', 'PTR'));
+  if (style) e.styleName = style;
+  return e;
+}
+
+// One entity in the form the program writes, or null when its type does
+// not come across.
+function entity(handle) {
+  const o = objects.get(handle);
+  if (!o) return null;
+  const type = o.type;
+  const tio = entityTio(o);
+  if (!tio) return null;
+  const e = { type: typeNames[type], ...common(o, handle) };
+  const f = (fields) => fill(e, type, tio, fields);
+  switch (type) {
+    case T.DWG_TYPE_LINE:
+      return f({ startPoint: ['start', 'P3'], endPoint: ['end', 'P3'], thickness: ['thickness', 'D'], extrusionDirection: ['extrusion', 'P3'] });
+    case T.DWG_TYPE_CIRCLE:
+    case T.DWG_TYPE_ARC:
+      f({ center: ['center', 'P3'], radius: ['radius', 'D'], thickness: ['thickness', 'D'], extrusionDirection: ['extrusion', 'P3'] });
+      if (type === T.DWG_TYPE_ARC) f({ startAngle: ['start_angle', 'D'], endAngle: ['end_angle', 'D'] });
+      return e;
+    case T.DWG_TYPE_POINT:
+      e.position = { x: get(type, tio, 'x', 'D'), y: get(type, tio, 'y', 'D'), z: get(type, tio, 'z', 'D') };
+      return f({ thickness: ['thickness', 'D'], extrusionDirection: ['extrusion', 'P3'], angle: ['x_ang', 'D'] });
+    case T.DWG_TYPE_ELLIPSE:
+      return f({ center: ['center', 'P3'], majorAxisEndPoint: ['sm_axis', 'P3'], extrusionDirection: ['extrusion', 'P3'],
+        axisRatio: ['axis_ratio', 'D'], startAngle: ['start_angle', 'D'], endAngle: ['end_angle', 'D'] });
+    case T.DWG_TYPE_LWPOLYLINE:
+      return lwpolyline(e, o, tio);
+    case T.DWG_TYPE_POLYLINE_2D:
+      e.type = 'POLYLINE2D';
+      return polyline(e, o, handle, tio);
+    case T.DWG_TYPE_POLYLINE_3D:
+      e.type = 'POLYLINE3D';
+      return polyline(e, o, handle, tio);
+    case T.DWG_TYPE_SPLINE:
+      return spline(e, o, tio);
+    case T.DWG_TYPE_SOLID:
+    case T.DWG_TYPE_TRACE:
+      return f({ corner1: ['corner1', 'P2'], corner2: ['corner2', 'P2'], corner3: ['corner3', 'P2'], corner4: ['corner4', 'P2'],
+        elevation: ['elevation', 'D'], thickness: ['thickness', 'D'], extrusionDirection: ['extrusion', 'P3'] });
+    case T.DWG_TYPE_3DFACE:
+      e.type = '3DFACE';
+      return f({ corner1: ['corner1', 'P3'], corner2: ['corner2', 'P3'], corner3: ['corner3', 'P3'], corner4: ['corner4', 'P3'],
+        flag: ['invis_flags', 'BS'] });
+    case T.DWG_TYPE_XLINE:
+    case T.DWG_TYPE_RAY:
+      return f({ firstPoint: ['point', 'P3'], unitDirection: ['vector', 'P3'] });
+    case T.DWG_TYPE_TEXT:
+      textBase(e, type, tio);
+      e.text = get(type, tio, 'text_value', 'T');
+      return e;
+    case T.DWG_TYPE_ATTDEF:
+      textBase(e, type, tio);
+      e.text = get(type, tio, 'default_value', 'T');
+      e.prompt = get(type, tio, 'prompt', 'T');
+      e.tag = get(type, tio, 'tag', 'T');
+      e.flags = get(type, tio, 'flags', 'RC');
+      e.fieldLength = get(type, tio, 'field_length', 'BS');
+      return e;
+    case T.DWG_TYPE_MTEXT:
+      return mtext(e, o, tio);
+    case T.DWG_TYPE_INSERT:
+    case T.DWG_TYPE_MINSERT:
+      e.type = 'INSERT';
+      return insert(e, o, handle, tio);
+    case T.DWG_TYPE_HATCH:
+      return hatch(e, tio);
+    case T.DWG_TYPE_LEADER:
+      return leader(e, tio);
+    case T.DWG_TYPE_IMAGE:
+      return image(e, tio, false);
+    case T.DWG_TYPE_WIPEOUT:
+      return image(e, tio, true);
+    case T.DWG_TYPE_VIEWPORT:
+      e.viewportId = viewportIds.get(handle);
+      return viewport(e, tio);
+    default:
+      if (dimensionKinds[type]) return dimension(e, o, tio);
+      return null;
+  }
+}
+
+// Every block with its entities in the drawing's own order: the chain the
+// block keeps, then the entities that name it as their owner without being
+// on it.
+const reached = new Set();
+const chains = new Map();
+for (const h of handlesOf(T.DWG_TYPE_BLOCK_HEADER)) {
+  const header = objects.get(h);
+  const order = [];
+  let next = w.get_first_owned_entity(header.obj);
+  let guard = 0;
+  while (next && guard++ <= objectCount) {
+    const eh = hex(w.dwg_obj_get_handle_value(next));
+    if (reached.has(eh)) break;
+    reached.add(eh);
+    order.push(eh);
+    next = w.get_next_owned_entity(header.obj, next);
+  }
+  chains.set(h, order);
+}
+const modelSpace = (() => {
+  const obj = w.dwg_model_space_object(data);
+  return obj ? hex(w.dwg_obj_get_handle_value(obj)) : null;
+})();
+if (!modelSpace || !chains.has(modelSpace)) damaged('its model space could not be read');
+const blockTypes = new Set([T.DWG_TYPE_BLOCK, T.DWG_TYPE_ENDBLK]);
+for (const [h, o] of objects) {
+  if (reached.has(h) || subEntityTypes.has(o.type) || blockTypes.has(o.type)) continue;
+  if (w.dwg_object_get_supertype(o.obj) !== 0) continue;
+  let owner = null;
+  try {
+    owner = hex(w.dwg_object_entity_get_ownerhandle_object(w.dwg_object_to_entity(o.obj)).absolute_ref);
+  } catch {
+    owner = null;
+  }
+  // An entity whose owner is gone belongs to model space, as CAD programs
+  // read it.
+  if (!chains.has(owner)) owner = modelSpace;
+  chains.get(owner).push(h);
+  reached.add(h);
+}
+
+const written = new Set(['LINE', 'POINT', 'CIRCLE', 'ARC', 'ELLIPSE', 'LWPOLYLINE', 'POLYLINE2D', 'POLYLINE3D',
+  'SPLINE', 'SOLID', 'TRACE', '3DFACE', 'TEXT', 'ATTDEF', 'MTEXT', 'INSERT', 'DIMENSION', 'HATCH', 'LEADER',
+  'IMAGE', 'WIPEOUT', 'VIEWPORT', 'XLINE', 'RAY']);
+
+// Viewports are numbered in the order of their handles.
+const viewportIds = new Map();
+[...objects].filter(([, o]) => o.type === T.DWG_TYPE_VIEWPORT).map(([h]) => h)
+  .sort((a, b) => (BigInt('0x' + a) < BigInt('0x' + b) ? -1 : 1)).forEach((h, i) => viewportIds.set(h, i + 1));
+
 const blocks = [];
-for (const b of db.tables.BLOCK_RECORD.entries) {
-  const header = objects.get(b.handle);
-  const htio = header ? lib.dwg_object_to_object_tio(header.obj) : 0;
+for (const h of handlesOf(T.DWG_TYPE_BLOCK_HEADER)) {
+  const header = objects.get(h);
+  const htio = objectTio(header);
   const entities = [];
-  for (const h of ownedEntities(b.handle, b.entities)) {
-    const o = objects.get(h);
+  for (const eh of chains.get(h)) {
+    const o = objects.get(eh);
     const type = o ? o.type : -1;
     // A damaged entity costs that entity, not the drawing.
     try {
-      let e = converted.get(h);
-      if (!e && o) e = convertOwn(h, type);
-      if (!e) {
-        if (type !== T.DWG_TYPE_ATTRIB && type !== T.DWG_TYPE_SEQEND && !subEntityTypes.has(type))
+      const e = o ? entity(eh) : null;
+      if (!e || !written.has(e.type)) {
+        if (type !== T.DWG_TYPE_ATTRIB && type !== T.DWG_TYPE_SEQEND && !subEntityTypes.has(type) && !blockTypes.has(type))
           skip(typeNames[type] || 'UNKNOWN');
         continue;
       }
-      if (!written.has(e.type)) {
-        skip(e.type === 'ACAD_TABLE' ? 'TABLE' : e.type);
-        continue;
-      }
-      entities.push(prepare(e, h, type));
+      entities.push(e);
     } catch (error) {
-      process.stderr.write(`entity ${h}: ${error && error.message}\n`);
+      process.stderr.write(`entity ${eh}: ${error && error.message}\n`);
       skip(typeNames[type] || 'UNKNOWN');
     }
   }
+  const get1 = (name, kind) => get(header.type, htio, name, kind);
+  const layout = refHandle(get1('layout', 'PTR'));
   blocks.push({
-    handle: b.handle,
-    name: b.name,
-    flags: htio ? field(htio, 'flag') ?? b.flags : b.flags,
-    description: b.description,
-    basePoint: b.basePoint,
-    xrefPath: htio ? field(htio, 'xref_pname') || '' : '',
-    begin: htio ? refHandle(field(htio, 'block_entity')) : null,
-    end: htio ? refHandle(field(htio, 'endblk_entity')) : null,
-    layout: b.layout && b.layout !== '0' ? b.layout : null,
-    insertionUnits: b.insertionUnits,
-    explodability: b.explodability,
-    scalability: b.scalability,
+    handle: h,
+    name: blockNames.get(h),
+    flags: get1('flag', 'RC'),
+    description: get1('description', 'T'),
+    basePoint: get1('base_pt', 'P3'),
+    xrefPath: get1('xref_pname', 'T'),
+    begin: refHandle(get1('block_entity', 'PTR')),
+    end: refHandle(get1('endblk_entity', 'PTR')),
+    layout: layout && layout !== '0' ? layout : null,
+    insertionUnits: get1('insert_units', 'BS'),
+    explodability: get1('explodable', 'RC'),
+    scalability: get1('block_scaling', 'RC'),
     entities,
   });
 }
 
-// Layers: the lock and colour as DXF has them.
-for (const l of db.tables.LAYER.entries) {
-  const o = objects.get(l.handle);
-  const tio = o ? lib.dwg_object_to_object_tio(o.obj) : 0;
-  const color = tio ? field(tio, 'color') : null;
-  if (color) {
-    l.trueColor = color.method === 0xc2 || ((color.rgb >>> 24) & 0xff) === 0xc2 ? color.rgb & 0xffffff : undefined;
-    l.colorIndex = l.trueColor === undefined
-      ? (color.method === 0xc3 || ((color.rgb >>> 24) & 0xff) === 0xc3 ? color.rgb & 0xff : color.index)
-      : 0;
+// ------------------------------------------------------------ tables
+
+const layers = handlesOf(T.DWG_TYPE_LAYER).map((h) => {
+  const o = objects.get(h);
+  const tio = objectTio(o);
+  const flag = get(o.type, tio, 'flag', 'BS');
+  const color = dyn(tio, 'color') || { index: 7, rgb: 0, method: 0 };
+  const l = { handle: h, name: layerByHandle.get(h), standardFlag: flag };
+  // A true colour keeps the colour number that CAD programs write with it.
+  if (color.method === 0xc2 || ((color.rgb >>> 24) & 0xff) === 0xc2) {
+    l.trueColor = color.rgb & 0xffffff;
+    if (color.index >= 1 && color.index <= 255) l.colorIndex = color.index;
+  } else {
+    l.colorIndex = color.method === 0xc3 || ((color.rgb >>> 24) & 0xff) === 0xc3 ? color.rgb & 0xff : Math.abs(color.index);
   }
-  l.locked = (l.standardFlag & 4) !== 0;
-  l.plot = tio ? field(tio, 'plotflag') : 1;
-}
-for (const s of db.tables.STYLE.entries) {
-  const o = objects.get(s.handle);
-  const tio = o ? lib.dwg_object_to_object_tio(o.obj) : 0;
-  if (tio) s.fixedTextHeight = field(tio, 'text_size') ?? 0;
+  l.off = (get(o.type, tio, 'off', 'RC') || 0) !== 0 || color.index < 0;
+  l.lineType = nameByRef(linetypeNames, get(o.type, tio, 'ltype', 'PTR')) ?? 'Continuous';
+  l.plot = get(o.type, tio, 'plotflag', 'RC');
+  l.lineweight = get(o.type, tio, 'linewt', 'RC');
+  return l;
+});
+
+const linetypes = handlesOf(T.DWG_TYPE_LTYPE).map((h) => {
+  const o = objects.get(h);
+  const tio = objectTio(o);
+  const n = dyn(tio, 'numdashes') || 0;
+  const dashes = n ? (w.dwg_ptr_to_ltype_dash_array(dyn(tio, 'dashes'), n) || []) : [];
+  return {
+    handle: h, name: linetypeNames.get(h), standardFlag: dyn(tio, 'flag'), description: dyn(tio, 'description'),
+    totalPatternLength: dyn(tio, 'pattern_len'), pattern: dashes.map((d) => ({ elementLength: d.length || 0 })),
+  };
+});
+
+const styles = handlesOf(T.DWG_TYPE_STYLE).map((h) => {
+  const o = objects.get(h);
+  const tio = objectTio(o);
+  return {
+    handle: h, name: styleNames.get(h), standardFlag: dyn(tio, 'flag'), fixedTextHeight: dyn(tio, 'text_size') ?? 0,
+    widthFactor: dyn(tio, 'width_factor'), obliqueAngle: dyn(tio, 'oblique_angle'), textGenerationFlag: dyn(tio, 'generation'),
+    lastHeight: dyn(tio, 'last_height'), font: dyn(tio, 'font_file'), bigFont: dyn(tio, 'bigfont_file'),
+  };
+});
+
+const dimstyles = handlesOf(T.DWG_TYPE_DIMSTYLE).map((h) => {
+  const tio = objectTio(objects.get(h));
+  const d = { handle: h, name: dimstyleNames.get(h) };
+  for (const v of ['DIMSCALE', 'DIMASZ', 'DIMTXT', 'DIMEXO', 'DIMEXE', 'DIMGAP', 'DIMDEC', 'DIMTAD', 'DIMTIH', 'DIMTOH', 'DIMLFAC'])
+    d[v] = dyn(tio, v);
+  return d;
+});
+
+const vports = handlesOf(T.DWG_TYPE_VPORT).map((h) => {
+  const o = objects.get(h);
+  const tio = objectTio(o);
+  return {
+    handle: h, name: nameOf(o), center: dyn(tio, 'VIEWCTR'), snapBasePoint: dyn(tio, 'SNAPBASE'),
+    snapSpacing: dyn(tio, 'SNAPUNIT'), gridSpacing: dyn(tio, 'GRIDUNIT'), viewDirectionFromTarget: dyn(tio, 'VIEWDIR'),
+    viewTarget: dyn(tio, 'view_target'), viewHeight: dyn(tio, 'VIEWSIZE'), aspectRatio: dyn(tio, 'aspect_ratio'),
+    lensLength: dyn(tio, 'lens_length'),
+  };
+});
+
+const appids = handlesOf(T.DWG_TYPE_APPID).map((h) => {
+  const o = objects.get(h);
+  return { handle: h, name: nameOf(o), flags: dyn(objectTio(o), 'flag') || 0 };
+}).filter((a) => a.name);
+
+// ------------------------------------------------------------ objects
+
+const ownerOf = (o) => {
+  try {
+    return hex(w.dwg_object_object_get_ownerhandle_object(w.dwg_object_get_tio(o.obj)).absolute_ref);
+  } catch {
+    return null;
+  }
+};
+
+// Every dictionary's items must be there; the root dictionary, owned by
+// nothing, holds the layouts.
+let root = null;
+for (const h of handlesOf(T.DWG_TYPE_DICTIONARY)) {
+  const o = objects.get(h);
+  const tio = objectTio(o);
+  const n = dyn(tio, 'numitems') || 0;
+  const items = n ? refArray(dyn(tio, 'itemhandles'), n).map(refHandle) : [];
+  for (const h2 of items) {
+    promised++;
+    if (h2 && !objects.has(h2)) missingItems++;
+  }
+  if (ownerOf(o) !== '0') continue;
+  const names = n ? w.dwg_object_dictionary_get_texts(o.obj).data || [] : [];
+  const entries = {};
+  names.forEach((name, i) => {
+    if (items[i]) entries[name] = items[i];
+  });
+  const candidate = { handle: h, entries };
+  if (!root || (entries.ACAD_LAYOUT && !root.entries.ACAD_LAYOUT)) root = candidate;
 }
 
-// The root dictionary and its groups and layouts dictionaries.
-const dictionaries = db.objects.DICTIONARY;
-const root = dictionaries.find((d) => d.ownerHandle === '0' && d.entries && d.entries.ACAD_LAYOUT)
-  || dictionaries.find((d) => d.ownerHandle === '0');
+const layouts = handlesOf(T.DWG_TYPE_LAYOUT).map((h) => {
+  const tio = objectTio(objects.get(h));
+  const v = (name) => dyn(tio, name);
+  return {
+    handle: h, layoutName: v('layout_name'), controlFlag: v('layout_flags'), tabOrder: v('tab_order'),
+    minLimit: v('LIMMIN'), maxLimit: v('LIMMAX'), insertionPoint: v('INSBASE'), minExtent: v('EXTMIN'),
+    maxExtent: v('EXTMAX'), elevation: v('ucs_elevation'), ucsOrigin: v('UCSORG'), ucsXAxis: v('UCSXDIR'),
+    ucsYAxis: v('UCSYDIR'), orthographicType: v('UCSORTHOVIEW'), paperSpaceTableId: refHandle(v('block_header')) ?? '',
+  };
+});
 
+const imageDefinitions = handlesOf(T.DWG_TYPE_IMAGEDEF).map((h) => {
+  const tio = objectTio(objects.get(h));
+  return {
+    handle: h, fileName: dyn(tio, 'file_path'), size: dyn(tio, 'image_size'), sizeOfOnePixel: dyn(tio, 'pixel_size'),
+    isLoaded: dyn(tio, 'is_loaded'), resolutionUnits: dyn(tio, 'resunits'),
+  };
+});
+
+// The header variables the program writes.
 const header = {};
-for (const name of ['INSBASE', 'EXTMIN', 'EXTMAX', 'LIMMIN', 'LIMMAX', 'LTSCALE', 'TEXTSIZE', 'TEXTSTYLE', 'CLAYER',
-  'CELTYPE', 'DIMSTYLE', 'DIMSCALE', 'MEASUREMENT', 'INSUNITS', 'PDMODE', 'PDSIZE', 'ATTMODE', 'LUNITS', 'LUPREC',
-  'AUNITS', 'AUPREC', 'ANGBASE', 'ANGDIR', 'TILEMODE', 'PSLTSCALE', 'FILLMODE', 'MIRRTEXT', 'ORTHOMODE',
-  'PLINEWID', 'TEXTQLTY', 'LWDISPLAY']) {
-  const v = db.header[name];
-  if (v !== undefined && v !== null && typeof v !== 'bigint') header[name] = v;
+for (const name of ['INSBASE', 'EXTMIN', 'EXTMAX', 'LIMMIN', 'LIMMAX', 'LTSCALE', 'TEXTSIZE', 'MEASUREMENT', 'INSUNITS',
+  'PDMODE', 'PDSIZE', 'ATTMODE', 'LUNITS', 'LUPREC', 'AUNITS', 'AUPREC', 'ANGBASE', 'ANGDIR', 'TILEMODE', 'PSLTSCALE',
+  'FILLMODE', 'MIRRTEXT', 'ORTHOMODE', 'PLINEWID', 'TEXTQLTY', 'LWDISPLAY', 'DIMSCALE']) {
+  try {
+    const v = w.dwg_dynapi_header_value(data, name);
+    if (v && v.success && v.data !== undefined && v.data !== null && typeof v.data !== 'bigint') header[name] = v.data;
+  } catch {
+    // not in this version
+  }
 }
+for (const [name, names] of [['CLAYER', layerByHandle], ['TEXTSTYLE', styleNames], ['CELTYPE', linetypeNames],
+  ['DIMSTYLE', dimstyleNames]]) {
+  try {
+    const v = w.dwg_dynapi_header_value(data, name);
+    const found = v && v.success ? nameByRef(names, v.data) : undefined;
+    if (found !== undefined) header[name] = found;
+  } catch {
+    // not in this version
+  }
+}
+
+// ------------------------------------------------------------ completeness
+
+// A table entry the library could not read: the drawing came only in part.
+if (missingEntries > 0) damaged(`${missingEntries} of the ${promised} objects its tables and blocks list could not be read`);
+
+// What the library skipped or could not decode; the drawing opens, and the
+// user is told.
+// Values out of range the library notes on nearly every drawing, without
+// leaving anything out: that alone is not worth a word.
+const problems = namesOf(libraryError & ~64, 1, CRITICAL);
+if (problems.length && libraryError & 64) problems.push(namesOf(64, 1, CRITICAL)[0]);
+const notes = [];
+if (unsupported) notes.push(`${unsupported} object(s) of classes the DWG library does not support`);
+if (missingItems) notes.push(`${missingItems} object(s) that the drawing's dictionaries list could not be read`);
 
 const out = {
-  version: version && version.hdr ? version.hdr : '',
-  codePage: codePages[lib.dwg_get_codepage(data)] || 'ANSI_1252',
+  version: versionName,
+  codePage: {
+    1: 'ASCII', 2: 'ISO8859-1', 3: 'ISO8859-2', 4: 'ISO8859-3', 5: 'ISO8859-4', 6: 'ISO8859-5', 7: 'ISO8859-6',
+    8: 'ISO8859-7', 9: 'ISO8859-8', 10: 'ISO8859-9', 11: 'DOS437', 12: 'DOS850', 13: 'DOS852', 14: 'DOS855',
+    15: 'DOS857', 16: 'DOS860', 17: 'DOS861', 18: 'DOS863', 19: 'DOS864', 20: 'DOS865', 21: 'DOS869', 22: 'DOS932',
+    23: 'MACINTOSH', 24: 'BIG5', 25: 'KSC5601', 26: 'JOHAB', 27: 'DOS866', 28: 'ANSI_1250', 29: 'ANSI_1251',
+    30: 'ANSI_1252', 31: 'GB2312', 32: 'ANSI_1253', 33: 'ANSI_1254', 34: 'ANSI_1255', 35: 'ANSI_1256', 36: 'ANSI_1257',
+    37: 'ANSI_874', 38: 'ANSI_932', 39: 'ANSI_936', 40: 'ANSI_949', 41: 'ANSI_950', 42: 'ANSI_1361', 44: 'ANSI_1258',
+  }[codePageNumber] || 'ANSI_1252',
   maxHandle: hex(maxHandle),
   header,
   controls,
@@ -483,31 +1071,25 @@ const out = {
   groupDictionary: root && root.entries.ACAD_GROUP ? root.entries.ACAD_GROUP : null,
   layoutDictionary: root && root.entries.ACAD_LAYOUT ? root.entries.ACAD_LAYOUT : null,
   imageDictionary: root && root.entries.ACAD_IMAGE_DICT ? root.entries.ACAD_IMAGE_DICT : null,
-  classes: db.classes,
-  layers: db.tables.LAYER.entries,
-  linetypes: db.tables.LTYPE.entries,
-  styles: db.tables.STYLE.entries,
-  dimstyles: db.tables.DIMSTYLE.entries.map((d) => ({
-    handle: d.handle, name: d.name, DIMSCALE: d.DIMSCALE, DIMASZ: d.DIMASZ, DIMTXT: d.DIMTXT, DIMEXO: d.DIMEXO,
-    DIMEXE: d.DIMEXE, DIMGAP: d.DIMGAP, DIMDEC: d.DIMDEC, DIMCLRD: d.DIMCLRD, DIMCLRE: d.DIMCLRE,
-    DIMCLRT: d.DIMCLRT, DIMTAD: d.DIMTAD, DIMTIH: d.DIMTIH, DIMTOH: d.DIMTOH, DIMLFAC: d.DIMLFAC,
-  })),
-  appids: [...objects.entries()].filter(([, o]) => o.type === T.DWG_TYPE_APPID).map(([handle, o]) => {
-    const tio = lib.dwg_object_to_object_tio(o.obj);
-    return { handle, name: field(tio, 'name'), flags: field(tio, 'flag') || 0 };
-  }).filter((a) => a.name),
-  vports: db.tables.VPORT.entries,
+  layers,
+  linetypes,
+  styles,
+  dimstyles,
+  appids,
+  vports,
   blocks,
-  layouts: db.objects.LAYOUT,
-  imageDefinitions: db.objects.IMAGEDEF,
+  layouts,
+  imageDefinitions,
   skipped,
+  libraryErrors: libraryError,
+  readProblems: problems,
+  readNotes: notes,
+  fileSize,
 };
-lib.dwg_free(data);
 
-const text = JSON.stringify(out, (key, value) => {
-  if (dropped.has(key)) return undefined;
+const json = JSON.stringify(out, (key, value) => {
   if (typeof value === 'bigint') return value.toString();
   if (typeof value === 'number' && !Number.isFinite(value)) return 0;
   return value;
 });
-process.stdout.write(text, () => process.exit(0));
+process.stdout.write(json, () => process.exit(0));

@@ -1,0 +1,130 @@
+// The main window on every drawing the project has, shown and driven through
+// its event loop as a person would: a click on the drawing in the file list,
+// the view painted at its extents, zoomed in with the wheel on its largest
+// text until the letters are tens of pixels tall, dragged, zoomed out, the
+// four categories chosen in turn, then the next drawing. CTest runs it on the
+// offscreen platform; the CI script runs it again on a real X display (xcb
+// under Xvfb), where fonts, threads and painting behave as on a desktop.
+//
+// TESSILUX_WINDOW_DRAWINGS may name other folders to go through, separated
+// by colons.
+
+#include "TestPaths.h"
+#include "ViewDriver.h"
+#include "app/frmMain.h"
+
+#include "platform/Seams.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace app;
+
+namespace {
+
+struct Seams {
+    platform::MemorySettingsStore settings;
+    platform::ScriptedMessageBoxes boxes;
+    platform::ScriptedScreenRunner screens;
+    platform::RecordingShellOpener shell;
+    platform::Installed<platform::SettingsStore> s{settings};
+    platform::Installed<platform::MessageBoxes> b{boxes};
+    platform::Installed<platform::ScreenRunner> r{screens};
+    platform::Installed<platform::ShellOpener> o{shell};
+};
+
+// Clicks a row of a list where it stands on the screen.
+void clickRow(QListWidget* list, int row)
+{
+    QListWidgetItem* item = list->item(row);
+    list->scrollToItem(item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+}
+
+void goThrough(const QString& folder)
+{
+    Seams seams;
+    seams.settings.values[QStringLiteral("Dir")] = folder;
+    seams.settings.values[QStringLiteral("Drive")] = QStringLiteral("/");
+    frmMain w;
+    w.screenWidth = [] { return 1280; };
+    w.Combo2->setEditText(QStringLiteral("*.*"));
+    w.Combo2_Click();  // relists for any pattern
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ddvue::DDVue& view = *w.DDVue1;
+    viewdriver::PaintCounter paints(&view);
+
+    int drawings = 0;
+    for (int row = 0; row < w.List3->count(); ++row) {
+        QString name = w.List3->item(row)->text();
+        QString suffix = QFileInfo(name).suffix().toLower();
+        if (suffix != QLatin1String("dxf") && suffix != QLatin1String("dwg")) continue;
+        SCOPED_TRACE(name.toStdString());
+        ++drawings;
+        std::size_t boxesBefore = seams.boxes.shown.size();
+        clickRow(w.List3, row);
+        ASSERT_TRUE(viewdriver::waitFor([&] { return !w.isOpening(); }, 180000));
+        ASSERT_EQ(seams.boxes.shown.size(), boxesBefore)
+            << "opening said: " << seams.boxes.shown.back().text.toStdString();
+        ASSERT_TRUE(view.engine().isOpen());
+
+        // At its extents, painted by the event loop once its scene is built
+        // (which scene() waits for).
+        view.scene();
+        int before = paints.paints;
+        view.update();
+        ASSERT_TRUE(viewdriver::waitFor([&] { return paints.paints > before; }));
+
+        // In on the largest text, until its letters are tens of pixels tall.
+        before = paints.paints;
+        if (viewdriver::zoomOnLargestText(view, 40)) {
+            ASSERT_TRUE(viewdriver::waitFor([&] { return paints.paints > before; }));
+        }
+        // A drag, then out beyond the extents.
+        QPoint middle(view.width() / 2, view.height() / 2);
+        before = paints.paints;
+        QTest::mousePress(&view, Qt::LeftButton, {}, middle);
+        QTest::mouseMove(&view, middle + QPoint(40, 25));
+        QTest::mouseRelease(&view, Qt::LeftButton, {}, middle + QPoint(40, 25));
+        for (int i = 0; i < 40; ++i) {
+            viewdriver::wheel(&view, QPointF(middle), -1);
+            QTest::qWait(1);
+        }
+        ASSERT_TRUE(viewdriver::waitFor([&] { return paints.paints > before; }));
+
+        // Every category, chosen with the mouse.
+        for (QRadioButton* option : {w.optSingleText, w.optMultipleText, w.optLayer, w.optAttribute}) {
+            QTest::mouseClick(option, Qt::LeftButton);
+            QTest::qWait(1);
+            EXPECT_TRUE(option->isChecked());
+        }
+        EXPECT_TRUE(w.dtgDrawing->isEnabled() || w.dtgDrawing->showsNoData());
+        QTest::qWait(20);
+    }
+    EXPECT_GT(drawings, 0) << "no drawings in " << folder.toStdString();
+    EXPECT_EQ(seams.boxes.unexpected, 0);
+    EXPECT_EQ(seams.screens.unexpected, 0);
+}
+
+}  // namespace
+
+TEST(RealWindow, EveryBundledSample) { goThrough(testpaths::samples()); }
+
+TEST(RealWindow, EveryCorpusDrawingDxfAndDwg) { goThrough(testpaths::corpus()); }
+
+TEST(RealWindow, EveryDrawingFromOtherPrograms) { goThrough(testpaths::corpus(QStringLiteral("more"))); }
+
+TEST(RealWindow, FoldersNamedByTheEnvironment)
+{
+    const QStringList folders =
+        qEnvironmentVariable("TESSILUX_WINDOW_DRAWINGS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    if (folders.isEmpty()) GTEST_SKIP() << "TESSILUX_WINDOW_DRAWINGS names no folder";
+    for (const QString& folder : folders) goThrough(folder);
+}

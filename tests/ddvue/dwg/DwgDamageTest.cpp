@@ -1,0 +1,209 @@
+// A damaged DWG is never taken for a smaller drawing: copies of the corpus
+// drawings cut short or with a piece of their data repeated are refused with
+// a reason, or, where the library still reads all of them, open with all
+// they hold. What the library skipped is said. The values the reader takes
+// from the library's memory agree with the library's own accessors, and the
+// reader process does not outlive a killed program.
+
+#include "ContentCompare.h"
+#include "TestPaths.h"
+#include "ddvue/DDVueEngine.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/types.h>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct Opened {
+    bool ok = false;
+    QString error;
+    contentcompare::Content content;
+    QString warnings;
+};
+
+Opened open(const QString& file)
+{
+    ddvue::DDVueEngine engine;
+    QString path = file;
+    Opened o;
+    o.ok = engine.OpenDrawing(path);
+    o.error = engine.lastError();
+    if (o.ok) {
+        o.content = contentcompare::parse(QByteArray::fromStdString(engine.contentDocument(true, true, true, true)));
+        o.warnings = engine.readWarnings();
+    }
+    return o;
+}
+
+}  // namespace
+
+TEST(DwgDamage, ACutOrRepeatedPieceIsRefusedOrCostsNothing)
+{
+    QTemporaryDir dir;
+    int refused = 0, variants = 0;
+    for (const char* name : {"sample_R14.dwg", "sample_2000.dwg", "sample_2007.dwg"}) {
+        QByteArray bytes = readAll(testpaths::corpus(name));
+        ASSERT_FALSE(bytes.isEmpty()) << name;
+        Opened intact = open(testpaths::corpus(name));
+        ASSERT_TRUE(intact.ok) << intact.error.toStdString();
+
+        std::vector<std::pair<QString, QByteArray>> damaged;
+        for (int cut : {10, 50, 90, 99})
+            damaged.emplace_back(QStringLiteral("cut%1").arg(cut), bytes.left(bytes.size() * cut / 100));
+        // 16 bytes written twice, early, in the middle and at the end, where
+        // the older versions keep the map of their objects.
+        for (int at : {5, 30, 60, 95, 99}) {
+            qsizetype p = (bytes.size() * at / 100) & ~qsizetype(15);
+            damaged.emplace_back(QStringLiteral("dup%1").arg(at), bytes.left(p + 16) + bytes.mid(p, 16) + bytes.mid(p + 16));
+        }
+        for (const auto& [what, data] : damaged) {
+            SCOPED_TRACE((QString(name) + " " + what).toStdString());
+            QString path = dir.filePath(QString(name).replace(".dwg", "_" + what + ".dwg"));
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(data);
+            f.close();
+            ++variants;
+            Opened o = open(path);
+            if (!o.ok) {
+                ++refused;
+                EXPECT_FALSE(o.error.isEmpty());
+                continue;
+            }
+            // Opened: then with everything the intact drawing has.
+            o.content.version = intact.content.version;
+            QStringList diff = contentcompare::differences(intact.content, o.content);
+            EXPECT_TRUE(diff.isEmpty()) << diff.mid(0, 10).join("\n").toStdString();
+        }
+    }
+    // Most of these lose the drawing; the few the library reads whole open.
+    EXPECT_GE(refused, variants - 4);
+}
+
+TEST(DwgDamage, ADrawingReadInPartSaysWhy)
+{
+    QTemporaryDir dir;
+    QByteArray bytes = readAll(testpaths::corpus("sample_R14.dwg"));
+    // The repeated piece near the end breaks the map of the objects: the
+    // library reads some of them and misses the rest.
+    qsizetype p = (bytes.size() * 99 / 100) & ~qsizetype(15);
+    QString path = dir.filePath("partial.dwg");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes.left(p + 16) + bytes.mid(p, 16) + bytes.mid(p + 16));
+    f.close();
+    Opened o = open(path);
+    EXPECT_FALSE(o.ok);
+    EXPECT_TRUE(o.error.contains("read only in part")) << o.error.toStdString();
+    EXPECT_TRUE(o.error.contains("could not be read")) << o.error.toStdString();
+
+    // Truncated from 2007 on: nothing of it is read.
+    QByteArray r2007 = readAll(testpaths::corpus("sample_2007.dwg"));
+    QFile g(path);
+    ASSERT_TRUE(g.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    g.write(r2007.left(r2007.size() / 2));
+    g.close();
+    o = open(path);
+    EXPECT_FALSE(o.ok);
+    EXPECT_TRUE(o.error.contains("damaged")) << o.error.toStdString();
+
+    // The command line says so and fails.
+    QProcess info;
+    info.start(testpaths::program(), {"info", path});
+    ASSERT_TRUE(info.waitForFinished(120000));
+    EXPECT_EQ(info.exitCode(), 1);
+    EXPECT_TRUE(info.readAllStandardError().contains("damaged"));
+}
+
+TEST(DwgDamage, WhatTheLibrarySkippedIsSaid)
+{
+    // The 2018 drawing holds objects of classes the library cannot decode.
+    Opened o = open(testpaths::corpus("sample_2018.dwg"));
+    ASSERT_TRUE(o.ok) << o.error.toStdString();
+    EXPECT_TRUE(o.warnings.contains("not support")) << o.warnings.toStdString();
+    QProcess info;
+    info.start(testpaths::program(), {"info", testpaths::corpus("sample_2018.dwg")});
+    ASSERT_TRUE(info.waitForFinished(120000));
+    EXPECT_EQ(info.exitCode(), 0);
+    EXPECT_TRUE(info.readAllStandardOutput().contains("Read with errors: ")) << "no word of what was skipped";
+}
+
+TEST(DwgReader, ItsReadsAgreeWithTheLibrary)
+{
+    // The reader takes fields from the library's memory; checked against
+    // the library's own accessors, every corpus drawing reads the same.
+    QDir corpus(testpaths::corpus());
+    int checked = 0;
+    for (const QString& name : corpus.entryList({"*.dwg"}, QDir::Files)) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TESSILUX_DWG_VERIFY", "1");
+        p.setProcessEnvironment(env);
+        p.start("node", {"--liftoff-only", testpaths::sourceDir() + "/src/ddvue/dwg/reader/read-dwg.mjs",
+                         corpus.filePath(name)});
+        ASSERT_TRUE(p.waitForFinished(120000)) << name.toStdString();
+        EXPECT_EQ(p.exitCode(), 0) << name.toStdString() << ": " << p.readAllStandardError().right(400).toStdString();
+        ++checked;
+    }
+    EXPECT_GE(checked, 7);
+}
+
+TEST(DwgReader, TheReaderEndsWhenTheProgramIsKilled)
+{
+    // A reader that would run for minutes, and tells its process id.
+    QTemporaryDir dir;
+    QString pidFile = dir.filePath("reader.pid");
+    QString node = dir.filePath("node");
+    {
+        QFile f(node);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("#!/bin/sh\nif [ \"$1\" = --version ]; then echo v22.0.0; exit 0; fi\n"
+                               "echo $$ > %1\nexec sleep 300\n")
+                    .arg(pidFile)
+                    .toUtf8());
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TESSILUX_NODE", node);
+    program.setProcessEnvironment(env);
+    program.start(testpaths::program(), {"info", testpaths::corpus("sample_2000.dwg")});
+    ASSERT_TRUE(program.waitForStarted());
+    QElapsedTimer clock;
+    clock.start();
+    qint64 reader = 0;
+    while (clock.elapsed() < 30000 && !reader) {
+        QThread::msleep(50);
+        reader = readAll(pidFile).trimmed().toLongLong();
+    }
+    ASSERT_GT(reader, 0) << "the reader did not start";
+    ::kill(static_cast<pid_t>(program.processId()), SIGKILL);
+    program.waitForFinished(10000);
+    clock.restart();
+    bool gone = false;
+    while (clock.elapsed() < 10000 && !gone) {
+        // Gone, or a zombie waiting for whoever adopted it.
+        QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(reader));
+        gone = stat.isEmpty() || stat.mid(stat.lastIndexOf(')') + 2, 1) == "Z";
+        if (!gone) QThread::msleep(20);
+    }
+    EXPECT_TRUE(gone) << "the reader outlived the program";
+    if (!gone) ::kill(static_cast<pid_t>(reader), SIGKILL);
+}
