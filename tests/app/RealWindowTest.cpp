@@ -9,11 +9,7 @@
 // TESSILUX_WINDOW_DRAWINGS may name other folders to go through, separated
 // by colons.
 
-#include "TestPaths.h"
-#include "ViewDriver.h"
-#include "app/frmMain.h"
-
-#include "platform/Seams.h"
+#include "WindowKit.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -25,27 +21,10 @@
 #include <gtest/gtest.h>
 
 using namespace app;
+using windowkit::clickRow;
+using windowkit::Seams;
 
 namespace {
-
-struct Seams {
-    platform::MemorySettingsStore settings;
-    platform::ScriptedMessageBoxes boxes;
-    platform::ScriptedScreenRunner screens;
-    platform::RecordingShellOpener shell;
-    platform::Installed<platform::SettingsStore> s{settings};
-    platform::Installed<platform::MessageBoxes> b{boxes};
-    platform::Installed<platform::ScreenRunner> r{screens};
-    platform::Installed<platform::ShellOpener> o{shell};
-};
-
-// Clicks a row of a list where it stands on the screen.
-void clickRow(QListWidget* list, int row)
-{
-    QListWidgetItem* item = list->item(row);
-    list->scrollToItem(item);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
-}
 
 void goThrough(const QString& folder)
 {
@@ -70,7 +49,7 @@ void goThrough(const QString& folder)
         ++drawings;
         std::size_t boxesBefore = seams.boxes.shown.size();
         clickRow(w.List3, row);
-        ASSERT_TRUE(viewdriver::waitFor([&] { return !w.isOpening(); }, 180000));
+        windowkit::settle(w);
         ASSERT_EQ(seams.boxes.shown.size(), boxesBefore)
             << "opening said: " << seams.boxes.shown.back().text.toStdString();
         ASSERT_TRUE(view.engine().isOpen());
