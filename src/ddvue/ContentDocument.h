@@ -6,6 +6,7 @@
 
 #include "ddvue/dxf/Document.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,13 @@ struct ContentSelection {
 std::string writeContentDocument(const dxf::Document& doc, std::string_view fileName, const ContentSelection& what,
                                  std::string_view version = {});
 
+// Takes the content document piece by piece; false stops the writing.
+using ContentSink = std::function<bool(std::string_view piece)>;
+// The same document handed to `sink` in pieces of about a megabyte, so that
+// the whole of it is never in memory at once. False when the sink said stop.
+bool writeContentDocument(const dxf::Document& doc, std::string_view fileName, const ContentSelection& what,
+                          std::string_view version, const ContentSink& sink);
+
 // How many rows each category of the content document holds.
 struct ContentCounts {
     std::size_t layers = 0;
@@ -35,6 +43,10 @@ ContentCounts countContent(const dxf::Document& doc);
 
 // Escapes UTF-8 text for the content document (its bytes are ISO-8859-1).
 void appendEscaped(std::string& out, std::string_view utf8);
+// The characters that text stands for in the content document, once its
+// references are read back (UTF-8): control characters other than tab and
+// line breaks as their control pictures, the two non-characters as U+FFFD.
+std::string listedText(std::string_view utf8);
 // A number in the shortest form that reads back to the same double.
 std::string formatNumber(double v);
 

@@ -57,10 +57,10 @@ bool DDVueEngine::OpenDrawing(QString& path, const QString& password)
 {
     Q_UNUSED(password);  // DXF drawings carry no password, and the DWG reader cannot decrypt
     CloseDrawing();
-    return adopt(read(path, progress_), path);
+    return adopt(read(path, progress_, mapFiles_), path);
 }
 
-ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)>& progress)
+ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)>& progress, bool mapFile)
 {
     ReadDrawing r;
     auto fail = [&r](const QString& why) {
@@ -98,12 +98,22 @@ ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)
         r.skippedEntities = imported.skippedEntities;
         r.readWarnings = QString::fromStdString(imported.readWarnings);
         r.dwgVersion = imported.version;
+    } else if (mapFile) {
+        if (!doc->loadFile(fd, progress)) {
+            r.stopped = doc->stopped();
+            return fail(QString::fromStdString(doc->error()));
+        }
+        if (before) r.identity = identityAfterReading(fd, *before, doc->original());
     } else {
-        QByteArray data = file.readAll();
-        if (data.size() != file.size())
-            return fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
-        std::string bytes(data.constData(), static_cast<std::size_t>(data.size()));
-        data.clear();
+        // Straight into the buffer the document keeps: one copy of the
+        // file in memory, not two.
+        std::string bytes = dxf::fileBuffer(static_cast<std::size_t>(file.size()));
+        qint64 got = 0;
+        while (got < file.size()) {
+            qint64 n = file.read(bytes.data() + got, file.size() - got);
+            if (n <= 0) return fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
+            got += n;
+        }
         if (before) r.identity = identityAfterReading(fd, *before, bytes);
         if (!doc->load(std::move(bytes), progress)) {
             r.stopped = doc->stopped();
@@ -131,6 +141,20 @@ bool DDVueEngine::adopt(ReadDrawing drawing, const QString& path)
     return true;
 }
 
+QStringList DDVueEngine::repairs() const
+{
+    QStringList out;
+    if (doc_)
+        for (const std::string& r : doc_->repairs()) out << QString::fromStdString(r);
+    return out;
+}
+
+QString DDVueEngine::repairSummary() const
+{
+    QStringList all = repairs();
+    return all.isEmpty() ? QString() : QStringLiteral("Repaired on reading: ") + all.join(QLatin1Char(' '));
+}
+
 void DDVueEngine::CloseDrawing()
 {
     doc_.reset();
@@ -151,6 +175,15 @@ std::string DDVueEngine::contentDocument(bool attributes, bool externalReference
                                 fromDwg_ ? dwgVersion_ : std::string());
 }
 
+bool DDVueEngine::contentDocument(bool attributes, bool externalReferences, bool layers, bool text,
+                                  const std::function<bool(std::string_view)>& sink) const
+{
+    if (!doc_) return false;
+    ContentSelection what{attributes, externalReferences, layers, text};
+    return writeContentDocument(*doc_, QFileInfo(path_).fileName().toStdString(), what,
+                                fromDwg_ ? dwgVersion_ : std::string(), sink);
+}
+
 bool DDVueEngine::ExportDrawingContent(QString& outputPath, long f1, long, long f3, long f4, long, long, long, long f8)
 {
     if (!doc_) return fail(QStringLiteral("No drawing is open."));
@@ -164,7 +197,28 @@ bool DDVueEngine::ExportDrawingContent(QString& outputPath, long f1, long, long 
 std::optional<std::uint32_t> DDVueEngine::entityByHandle(const QString& handle) const
 {
     if (!doc_) return std::nullopt;
-    return doc_->findHandle(handle.toStdString());
+    // An object deleted in this session is no longer in the drawing.
+    auto rec = doc_->findHandle(handle.toStdString());
+    if (rec && doc_->isDeleted(*rec)) return std::nullopt;
+    return rec;
+}
+
+std::optional<QString> DDVueEngine::listedValue(const QString& handle) const
+{
+    auto rec = entityByHandle(handle);
+    if (!rec) return std::nullopt;
+    dxf::Kind kind = doc_->record(*rec).kind;
+    if (kind != dxf::Kind::Attrib && kind != dxf::Kind::Text && kind != dxf::Kind::MText) return std::nullopt;
+    return QString::fromStdString(listedText(dxf::entityText(*doc_, *rec)));
+}
+
+std::optional<DDVueEngine::ListedLayer> DDVueEngine::listedLayer(const QString& name) const
+{
+    if (!doc_) return std::nullopt;
+    auto layer = doc_->findLayer(name.toStdString());
+    if (!layer || doc_->isDeleted(doc_->layers()[*layer].record)) return std::nullopt;
+    dxf::LayerState s = dxf::layerState(*doc_, *layer);
+    return ListedLayer{s.on ? QStringLiteral("On") : QStringLiteral("Off"), s.color};
 }
 
 bool DDVueEngine::isMultilineText(const QString& handle) const
@@ -214,7 +268,8 @@ bool DDVueEngine::SetLayerDisplay(const QString& layerName, QString& state)
     bool on = state.compare(QLatin1String("On"), Qt::CaseInsensitive) == 0;
     bool off = state.compare(QLatin1String("Off"), Qt::CaseInsensitive) == 0;
     if (!on && !off) return fail(QStringLiteral("A layer is either On or Off, not %1.").arg(state));
-    return dxf::setLayerDisplay(*doc_, *layer, on);
+    if (!dxf::setLayerDisplay(*doc_, *layer, on)) return fail(QStringLiteral("The layer %1 cannot be changed.").arg(layerName));
+    return true;
 }
 
 bool DDVueEngine::SetLayerColor(const QString& layerName, long color)

@@ -424,7 +424,7 @@ struct TextMeasure::Face {
     QFont font;
 };
 
-TextMeasure::TextMeasure()
+TextMeasure::TextMeasure(ShapeCache* cache) : shaped_(cache ? *cache : own_)
 {
     QFontMetricsF metrics(face(TextFace()).font);
     capHeight_ = metrics.capHeight() > 0 ? metrics.capHeight() : kUnits * 0.72;
@@ -468,17 +468,19 @@ std::shared_ptr<const ShapedText> TextMeasure::shape(const QString& text, const 
         for (const QGlyphRun& run : runs) {
             QRawFont raw = run.rawFont();
             ShapedText::Run r;
-            r.font.family = raw.familyName();
-            r.font.style = raw.styleName();
-            r.font.weight = raw.weight();
-            r.font.italic = raw.style() != QFont::StyleNormal;
-            QString fontName = r.font.family + QChar(0) + r.font.style;
-            auto known = checksums_.constFind(fontName);
-            r.font.checksum = known != checksums_.cend() ? *known : *checksums_.insert(fontName, fontChecksum(raw));
-            const QList<quint32> glyphs = run.glyphIndexes();
-            const QList<QPointF> positions = run.positions();
-            r.glyphs.assign(glyphs.begin(), glyphs.end());
-            r.positions.assign(positions.begin(), positions.end());
+            auto known = keys_.constFind(raw);
+            if (known == keys_.cend()) {
+                FontKey key;
+                key.family = raw.familyName();
+                key.style = raw.styleName();
+                key.weight = raw.weight();
+                key.italic = raw.style() != QFont::StyleNormal;
+                key.checksum = fontChecksum(raw);
+                known = keys_.insert(raw, key);
+            }
+            r.font = *known;
+            r.glyphs = run.glyphIndexes();
+            r.positions = run.positions();
             r.flags = static_cast<int>(run.flags());
             out->runs.push_back(std::move(r));
         }
@@ -519,8 +521,8 @@ QList<QGlyphRun> GlyphFonts::glyphRuns(const ShapedText& shaped)
         if (!it->second.isValid()) return shapeGlyphs(shaped.text, shaped.face);
         QGlyphRun run;
         run.setRawFont(it->second);
-        run.setGlyphIndexes(QList<quint32>(r.glyphs.begin(), r.glyphs.end()));
-        run.setPositions(QList<QPointF>(r.positions.begin(), r.positions.end()));
+        run.setGlyphIndexes(r.glyphs);
+        run.setPositions(r.positions);
         run.setFlags(static_cast<QGlyphRun::GlyphRunFlags>(r.flags));
         out.append(run);
     }

@@ -103,10 +103,11 @@ struct FontKey {
 // Text shaped into glyphs, as plain data: runs of glyph indexes of a font
 // with their positions in font units (y down, the baseline at 0).
 struct ShapedText {
+    // The lists are plain numbers, shared with the glyph runs made of them.
     struct Run {
         FontKey font;
-        std::vector<quint32> glyphs;
-        std::vector<QPointF> positions;
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
         int flags = 0;  // QGlyphRun's flags (right to left, ...)
     };
     QString text;
@@ -115,13 +116,18 @@ struct ShapedText {
     double advance = 0;
 };
 
+// Texts shaped before, by textKey: plain data that any thread may keep and
+// hand to the next thread that shapes (one at a time).
+using ShapeCache = QHash<QString, std::shared_ptr<const ShapedText>>;
+
 // Measures and shapes text in the text family at the fixed size of
 // kTextUnits font units. It holds Qt fonts, so it is made, used and let go
-// on one thread; what it hands out is plain data.
+// on one thread; what it hands out is plain data. Shaped texts go into
+// `cache` when one is given, so that they outlive the measure.
 class TextMeasure {
 public:
     static constexpr int kUnits = kTextUnits;
-    TextMeasure();
+    explicit TextMeasure(ShapeCache* cache = nullptr);
     ~TextMeasure();
     TextMeasure(const TextMeasure&) = delete;
     TextMeasure& operator=(const TextMeasure&) = delete;
@@ -145,8 +151,9 @@ private:
     Face& face(const TextFace& f);
 
     std::vector<std::pair<TextFace, std::unique_ptr<Face>>> faces_;
-    QHash<QString, std::shared_ptr<const ShapedText>> shaped_;
-    QHash<QString, quint32> checksums_;  // by family and style
+    ShapeCache own_;
+    ShapeCache& shaped_;
+    QHash<QRawFont, FontKey> keys_;
     double capHeight_ = 73, ascent_ = 93, descent_ = 24;
 };
 

@@ -172,6 +172,6 @@ TEST(TextShaping, ShapedTextTravelsAsPlainDataAndComesBackAsTheSameGlyphs)
 
     ShapedText stale = *shaped;
     stale.runs[0].font.checksum ^= 1;  // as if another file now had the family's name,
-    std::fill(stale.runs[0].glyphs.begin(), stale.runs[0].glyphs.end(), 1u);  // whose numbers mean other glyphs
+    stale.runs[0].glyphs.fill(1u);  // whose numbers mean other glyphs
     EXPECT_EQ(byFont(GlyphFonts().glyphRuns(stale)), here);
 }
