@@ -1,5 +1,7 @@
 #include "zoom/ZoomSearch.h"
 
+#include "edit/CellText.h"
+
 namespace zoom {
 
 namespace {
@@ -9,54 +11,21 @@ Qt::CaseSensitivity sensitivity(SearchOptions options)
     return options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
 }
 
-// 1-based position of `what` in `value` at or after the 1-based `start`; 0 when none.
-int position(const QString& value, const QString& what, int start, Qt::CaseSensitivity cs)
-{
-    if (start < 1) start = 1;
-    if (start > value.size() + 1) return 0;
-    qsizetype at = value.indexOf(what, start - 1, cs);
-    return at < 0 ? 0 : static_cast<int>(at) + 1;
-}
-
-bool endsWith(const QString& value, const QString& what, Qt::CaseSensitivity cs)
-{
-    return !what.isEmpty() && value.size() >= what.size() &&
-           QStringView(value).right(what.size()).compare(what, cs) == 0;
-}
-
 }  // namespace
 
 int locateMatch(const QString& value, const QString& find, int start, SearchOptions options)
 {
     Qt::CaseSensitivity cs = sensitivity(options);
-    if (!options.wholeWord) return position(value, find, start, cs);
-    const QString space = QStringLiteral(" ");
-    // The word at the very start, followed by a space.
-    if (position(value, find + space, start, cs) == 1) return 1;
-    // Between two spaces.
-    if (int q = position(value, space + find + space, start, cs)) return q + 1;
-    // After a space and before a period (a find text ending in a period
-    // brings its own).
-    const QString withPeriod = find.endsWith(QLatin1Char('.')) ? space + find : space + find + QStringLiteral(".");
-    if (int q = position(value, withPeriod, start, cs)) return q + 1;
-    // At the end of the value, wherever the search started.
-    if (endsWith(value, find, cs)) return static_cast<int>(value.size() - find.size()) + 1;
-    return 0;
+    if (!options.wholeWord) return edit::findIn(value, find, start, cs);
+    std::optional<edit::WordMatch> match = edit::findWholeWord(value, find, start, cs);
+    return match ? match->position : 0;
 }
 
 QString replaceEvery(const QString& value, const QString& find, const QString& replacement, SearchOptions options)
 {
     Qt::CaseSensitivity cs = sensitivity(options);
-    QString text = value;
-    if (!options.wholeWord) return text.replace(find, replacement, cs);
-    const QString space = QStringLiteral(" ");
-    text.replace(space + find + space, space + replacement + space, cs);
-    text.replace(space + find + QStringLiteral("."), space + replacement + QStringLiteral("."), cs);
-    if (text.startsWith(find + space, cs))
-        text.replace(0, find.size(), replacement);
-    else if (endsWith(text, find, cs))
-        text.replace(text.size() - find.size(), find.size(), replacement);
-    return text;
+    return options.wholeWord ? edit::replaceWholeWords(value, find, replacement, cs)
+                             : edit::replaceIn(value, find, replacement, cs);
 }
 
 QString boxText(SearchOutcome::Box box)

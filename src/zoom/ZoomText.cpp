@@ -1,10 +1,5 @@
 #include "zoom/ZoomText.h"
 
-#include <QRegularExpression>
-
-#include <cfenv>
-#include <cmath>
-
 namespace zoom {
 
 namespace {
@@ -31,20 +26,6 @@ qsizetype nextBreak(const QString& s, qsizetype from, ValueLines lines, qsizetyp
         }
     }
     return -1;
-}
-
-bool isWordSeparator(QChar c)
-{
-    switch (c.unicode()) {
-    case ' ':
-    case '\t':
-    case '\n':
-    case '\v':
-    case '\f':
-    case '\r':
-    case 0: return true;
-    default: return false;
-    }
 }
 
 }  // namespace
@@ -83,52 +64,6 @@ QString toStoredText(const QString& editor, ValueLines lines, const QString& sto
         }
     }
     return out;
-}
-
-QString properCase(const QString& text)
-{
-    QString out;
-    out.reserve(text.size());
-    bool wordStart = true;
-    for (qsizetype i = 0; i < text.size();) {
-        QChar c = text.at(i);
-        if (isWordSeparator(c)) {
-            out += c;
-            wordStart = true;
-            ++i;
-            continue;
-        }
-        // One character, a surrogate pair taken whole.
-        qsizetype n = c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2 : 1;
-        QString ch = text.mid(i, n);
-        out += wordStart ? ch.toUpper() : ch.toLower();
-        wordStart = false;
-        i += n;
-    }
-    return out;
-}
-
-QString upperCase(const QString& text) { return text.toUpper(); }
-
-QString lowerCase(const QString& text) { return text.toLower(); }
-
-std::optional<double> parseNumber(const QString& text)
-{
-    static const QRegularExpression number(
-        QStringLiteral("^\\s*([+-]?(?:[0-9]+\\.?[0-9]*|\\.[0-9]+)(?:[eE][+-]?[0-9]+)?)\\s*$"));
-    QRegularExpressionMatch m = number.match(text);
-    if (!m.hasMatch()) return std::nullopt;
-    bool ok = false;
-    double v = m.captured(1).toDouble(&ok);
-    if (!ok && !std::isinf(v)) return std::nullopt;
-    return v;
-}
-
-double roundHalfEven(double value)
-{
-    double whole = std::round(value);  // halves away from zero
-    if (std::fabs(value - std::trunc(value)) == 0.5) whole = 2.0 * std::round(value / 2.0);
-    return whole;
 }
 
 }  // namespace zoom

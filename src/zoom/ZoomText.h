@@ -19,8 +19,6 @@
 
 #include <QString>
 
-#include <optional>
-
 namespace zoom {
 
 enum class ValueLines { Single, Paragraphs };
@@ -30,19 +28,5 @@ QString toEditorText(const QString& stored, ValueLines lines);
 // The stored form of the editor's text; `stored` is the value the editor was
 // loaded with (its break form is kept). CR LF, CR and LF are line breaks.
 QString toStoredText(const QString& editor, ValueLines lines, const QString& stored);
-
-// Case conversion. Proper case puts every word's first letter in capitals
-// and its other letters in small letters; words are separated by space,
-// tab, line feed, vertical tab, form feed, carriage return and NUL.
-QString properCase(const QString& text);
-QString upperCase(const QString& text);
-QString lowerCase(const QString& text);
-
-// A number as a person types one: an optional sign, digits with an optional
-// fraction (or a fraction alone), an optional exponent, spaces around. The
-// value, or nothing for other text.
-std::optional<double> parseNumber(const QString& text);
-// The nearest whole number, halves to the even neighbour (2.5 is 2, 7.5 is 8).
-double roundHalfEven(double value);
 
 }  // namespace zoom

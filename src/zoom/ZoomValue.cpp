@@ -1,5 +1,7 @@
 #include "zoom/ZoomValue.h"
 
+#include "edit/CellText.h"
+
 namespace zoom {
 
 ZoomView zoomView(std::optional<extract::Category> category, int column)
@@ -25,7 +27,7 @@ OkDecision ZoomValue::ok(const QString& editorText, bool changed) const
     using Action = OkDecision::Action;
     OkDecision d;
     QString value = editorText;
-    if (view_ == ZoomView::LayerDisplay) value = properCase(value);
+    if (view_ == ZoomView::LayerDisplay) value = edit::properCase(value);
     // Compared letter for letter: a change of case alone is a change.
     if (!changed || value == initial_) return d;
 
@@ -50,13 +52,11 @@ OkDecision ZoomValue::ok(const QString& editorText, bool changed) const
         d.value = value;
         return d;
     case ZoomView::LayerColor: {
-        std::optional<double> number = parseNumber(value);
-        if (!number) return reject(QStringLiteral("Layer not changed. Value must be numeric."));
-        double whole = roundHalfEven(*number);
-        if (!(whole >= 1 && whole <= 255))
-            return reject(QStringLiteral("Layer not changed. Value must be between 1 and 255."));
+        if (!edit::isNumeric(value)) return reject(QStringLiteral("Layer not changed. Value must be numeric."));
+        std::optional<long> color = edit::layerColorOf(value);
+        if (!color) return reject(QStringLiteral("Layer not changed. Value must be between 1 and 255."));
         d.action = Action::SetLayerColor;
-        d.color = static_cast<long>(whole);
+        d.color = *color;
         d.value = QString::number(d.color);
         return d;
     }

@@ -1,6 +1,7 @@
 #include "zoom/frmZoom.h"
 
 #include "colors/frmColors.h"
+#include "edit/CellText.h"
 #include "platform/Messages.h"
 #include "platform/Screens.h"
 #include "platform/Spelling.h"
@@ -186,28 +187,15 @@ void frmZoom::buildControls()
     connect(cmdSpellCheck, &QToolButton::clicked, this, [this] { cmdSpellCheck_Click(); });
 }
 
-ZoomCell currentCell(const data::DataGrid& grid)
-{
-    ZoomCell cell;
-    data::Recordset* rs = grid.recordset();
-    cell.column = grid.currentColumn();
-    if (rs && cell.column >= 0) {
-        int field = grid.columnField(cell.column);
-        if (field >= 0) cell.field = rs->fieldName(field);
-        cell.position = rs->AbsolutePosition();
-    }
-    cell.text = grid.text();
-    return cell;
-}
-
 void frmZoom::Form_Load()
 {
     data::Recordset* rs = host_.recordset;
+    const extract::Category category = host_.cell.category;
     zoomColumn_ = static_cast<short>(host_.cell.column);
     setWindowTitle(QStringLiteral("Field: %1   Record: %2").arg(host_.cell.field).arg(host_.cell.position));
 
     // Multi-line text shows its paragraphs as lines.
-    ZoomView view = zoomView(host_.category, zoomColumn_);
+    ZoomView view = zoomView(category, zoomColumn_);
     ValueLines lines = ValueLines::Single;
     if ((view == ZoomView::Attribute || view == ZoomView::Text) && rs && host_.viewer) {
         try {
@@ -224,7 +212,7 @@ void frmZoom::Form_Load()
     connect(txtValue, &QPlainTextEdit::textChanged, this, [this] { valueChanged_ = true; });
 
     if (windowTitle().left(14) != QLatin1String("Field: Display")) cmdColor->show();
-    if (host_.category != extract::Category::Layers) cmdSpellCheck->show();
+    if (category != extract::Category::Layers) cmdSpellCheck->show();
     txtValue->setFocus();
 }
 
@@ -246,33 +234,6 @@ bool frmZoom::eventFilter(QObject* watched, QEvent* event)
 
 // ---------------------------------------------------------------------- OK
 
-bool frmZoom::writeToDrawing(const OkDecision& d, QString* why)
-{
-    using Action = OkDecision::Action;
-    ddvue::DDVue* viewer = host_.viewer;
-    data::Recordset* rs = host_.recordset;
-    if (!viewer || !rs) {
-        *why = QStringLiteral("No drawing is open.");
-        return false;
-    }
-    bool ok = true;
-    try {
-        QString value = d.value;
-        switch (d.action) {
-        case Action::SetAttribute: ok = viewer->SetAttributeValue(value, rs->value(QStringLiteral("AttributeHandle"))); break;
-        case Action::SetText: ok = viewer->SetTextValue(rs->value(QStringLiteral("Handle")), value); break;
-        case Action::SetLayerDisplay: ok = viewer->SetLayerDisplay(rs->value(QStringLiteral("Name")), value); break;
-        case Action::SetLayerColor: ok = viewer->SetLayerColor(rs->value(QStringLiteral("Name")), d.color); break;
-        default: break;
-        }
-    } catch (const data::RecordsetError& e) {
-        *why = e.message();
-        return false;
-    }
-    if (!ok) *why = viewer->engine().lastError();
-    return ok;
-}
-
 void frmZoom::cmdOK_Click()
 {
     OkDecision d = value_.ok(txtValue->toPlainText(), valueChanged_);
@@ -281,27 +242,20 @@ void frmZoom::cmdOK_Click()
                          0, this);
         // The cell keeps its value and the drawing counts as unchanged.
     } else if (d.writes()) {
-        bool written;
-        if (host_.writeBack) {
-            written = host_.writeBack(d);
-        } else {
-            QString why;
-            written = d.action == OkDecision::Action::CellOnly || writeToDrawing(d, &why);
-            if (written) {
-                if (host_.recordset) {
-                    try {
-                        host_.recordset->setValue(host_.cell.field, d.value);
-                    } catch (const data::RecordsetError&) {
-                    }
+        bool written = false;
+        if (d.action == OkDecision::Action::CellOnly) {
+            // A view whose values do not go into the drawing: the cell alone.
+            if (host_.recordset) {
+                try {
+                    host_.recordset->setValue(host_.cell.field, d.value);
+                    written = true;
+                } catch (const data::RecordsetError&) {
                 }
-            } else {
-                // The drawing did not take the value: saying so, and keeping
-                // the cell as the drawing has it, instead of showing a change
-                // that a save would not keep.
-                platform::msgBox(QStringLiteral("The value could not be written to the drawing.\n\n%1").arg(why),
-                                 platform::MsgButtons::Ok, platform::MsgIcon::Exclamation, platform::programTitle(), 0,
-                                 this);
             }
+        } else if (host_.writeCell) {
+            // Through the grid's own write-back, which tells the person when
+            // the drawing refuses the value and keeps the cell as it was.
+            written = host_.writeCell(host_.cell, d.value).written();
         }
         if (written && host_.drawingChanged && !host_.drawingChanged() && host_.markDrawingChanged)
             host_.markDrawingChanged();
@@ -324,9 +278,9 @@ void frmZoom::setValueText(const QString& text)
     valueChanged_ = true;
 }
 
-void frmZoom::Command2_Click() { setValueText(properCase(txtValue->toPlainText())); }
-void frmZoom::Command3_Click() { setValueText(upperCase(txtValue->toPlainText())); }
-void frmZoom::Command4_Click() { setValueText(lowerCase(txtValue->toPlainText())); }
+void frmZoom::Command2_Click() { setValueText(edit::properCase(txtValue->toPlainText())); }
+void frmZoom::Command3_Click() { setValueText(txtValue->toPlainText().toUpper()); }
+void frmZoom::Command4_Click() { setValueText(txtValue->toPlainText().toLower()); }
 void frmZoom::Command5_Click() { setValueText(value_.initial()); }
 
 // --------------------------------------------------------- find and replace
@@ -421,7 +375,7 @@ void frmZoom::cmdColor_Click()
         return;
     }
     colors::ColorTarget target;
-    target.category = host_.category;
+    target.category = host_.cell.category;
     target.recordset = host_.recordset;
     if (ddvue::DDVue* viewer = host_.viewer) {
         target.setEntityColor = [viewer](const QString& handle, long color, QString* why) {
@@ -437,7 +391,8 @@ void frmZoom::cmdColor_Click()
         platform::showModal(picker);
     }
     // In the layers view the chosen color is the value: OK writes it.
-    if (host_.category == extract::Category::Layers && host_.drawingChanged && host_.drawingChanged()) cmdOK_Click();
+    if (host_.cell.category == extract::Category::Layers && host_.drawingChanged && host_.drawingChanged())
+        cmdOK_Click();
 }
 
 // ---------------------------------------------------------------- spelling

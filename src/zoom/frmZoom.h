@@ -8,9 +8,9 @@
 // editor, Enter is OK, as in every screen with an OK button; Ctrl+Enter (or
 // Shift+Enter) starts a new line.
 
-#include "data/DataGrid.h"
 #include "data/Recordset.h"
 #include "ddvue/DDVue.h"
+#include "edit/GridEditor.h"
 #include "extract/Categories.h"
 #include "zoom/ZoomSearch.h"
 #include "zoom/ZoomValue.h"
@@ -29,33 +29,21 @@ class QToolButton;
 
 namespace zoom {
 
-// The cell the zoom editor opens on, as it was then.
-struct ZoomCell {
-    int column = -1;    // the grid column, from 0
-    QString field;      // the recordset field the column shows (not its caption)
-    long position = 0;  // the row's place among the rows shown, from 1
-    QString text;       // what the cell shows
-};
-
-// The current cell of a grid (column -1 when there is none).
-ZoomCell currentCell(const data::DataGrid& grid);
-
 // What the zoom editor works on, from the main window.
 struct ZoomHost {
-    ZoomCell cell;
-    std::optional<extract::Category> category;
-    data::Recordset* recordset = nullptr;  // its current row is the cell's
+    // The cell F2 was pressed on, as it was then.
+    edit::GridCell cell;
+    data::Recordset* recordset = nullptr;  // the grid's rows
     ddvue::DDVue* viewer = nullptr;        // the drawing
     // The main window's Save button: shown while the drawing has unsaved
     // changes; showing it marks them.
     std::function<bool()> drawingChanged;
     std::function<void()> markDrawingChanged;
-    // Writes OK's value into the drawing and the cell, as the grid's own
-    // write-back does, marking the drawing changed when the drawing took it;
-    // false when the drawing refused it (the person has been told and the
-    // cell keeps its value). When empty, the editor calls the drawing
-    // operation and sets the cell itself.
-    std::function<bool(const OkDecision& decision)> writeBack;
+    // The grid's write-back of one cell (edit::GridEditor::writeCell): the
+    // value into the drawing and the cell, the drawing marked as changed
+    // when it took the value; when it refuses, the person is told and the
+    // cell keeps its value.
+    std::function<edit::WriteResult(const edit::GridCell& cell, const QString& value)> writeCell;
 };
 
 class frmZoom : public QDialog {
@@ -124,9 +112,6 @@ private:
     EditorText editorText() const;
     void apply(const SearchOutcome& outcome, const EditorText& text);
     SearchOptions options() const;
-    // Calls the drawing operation of OK's decision; false, with the reason,
-    // when the drawing refused.
-    bool writeToDrawing(const OkDecision& decision, QString* why);
 
     ZoomHost host_;
     short zoomColumn_ = -1;

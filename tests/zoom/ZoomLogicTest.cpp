@@ -1,5 +1,5 @@
 // The zoom editor's logic without a window: how values show and go back,
-// case conversion, what OK writes, the find and replace panel, and the
+// what OK writes, the find and replace panel, and the
 // spelling check's word by word walk.
 
 #include "platform/Spelling.h"
@@ -43,29 +43,6 @@ TEST(ZoomText, ParagraphsShowAsLinesAndGoBackAsStored)
     // A trailing backslash, an empty value.
     EXPECT_EQ(toEditorText(q("end\\"), ValueLines::Paragraphs), q("end\\"));
     EXPECT_EQ(toStoredText(QString(), ValueLines::Paragraphs, QString()), QString());
-}
-
-TEST(ZoomText, CaseConversionAndNumbers)
-{
-    EXPECT_EQ(properCase(q("hello WORLD\tnew\nline\vx\fy\rz")), q("Hello World\tNew\nLine\vX\fY\rZ"));
-    // Only the separators listed part words: the rest of a word is small.
-    EXPECT_EQ(properCase(q("o'NEIL-SMITH (ground) ÉCOLE")), q("O'neil-smith (ground) École"));
-    EXPECT_EQ(properCase(q(QByteArray("a\0b", 3))), q(QByteArray("A\0B", 3)));
-    EXPECT_EQ(upperCase(q("straße")), q("STRASSE"));
-    EXPECT_EQ(lowerCase(q("ÅB")), q("åb"));
-
-    EXPECT_EQ(parseNumber(q(" 7 ")), 7.0);
-    EXPECT_EQ(parseNumber(q("-1.5e2")), -150.0);
-    EXPECT_EQ(parseNumber(q(".5")), 0.5);
-    EXPECT_EQ(parseNumber(q("+3.")), 3.0);
-    for (const char* bad : {"", " ", "abc", "1,5", "0x1F", "inf", "nan", "1e", "7 7", "--1"})
-        EXPECT_FALSE(parseNumber(q(bad))) << bad;
-    EXPECT_EQ(roundHalfEven(2.5), 2);
-    EXPECT_EQ(roundHalfEven(7.5), 8);
-    EXPECT_EQ(roundHalfEven(12.5), 12);
-    EXPECT_EQ(roundHalfEven(13.5), 14);
-    EXPECT_EQ(roundHalfEven(-2.5), -2);
-    EXPECT_EQ(roundHalfEven(254.6), 255);
 }
 
 TEST(ZoomValue, WhatOkWrites)

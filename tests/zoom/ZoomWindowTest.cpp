@@ -6,6 +6,8 @@
 
 #include "TestPaths.h"
 #include "colors/frmColors.h"
+#include "edit/CellText.h"
+#include "edit/GridEditor.h"
 #include "ddvue/dxf/Entities.h"
 #include "ddvue/render/Palette.h"
 #include "extract/CategoryContent.h"
@@ -49,7 +51,7 @@ void screenshot(QWidget* w, const char* name)
 QWidget* focused(QWidget* window)
 {
     window->activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == window; }, 5000));
     QWidget* w = QApplication::focusWidget();
     EXPECT_NE(w, nullptr);
     return w ? w : window;
@@ -66,6 +68,7 @@ struct Workspace {
     QToolButton* save;
     data::Recordset rs;
     Category category;
+    std::unique_ptr<edit::GridEditor> editor;
 
     Workspace(const QString& drawing, Category c) : category(c)
     {
@@ -84,6 +87,13 @@ struct Workspace {
         EXPECT_TRUE(viewer->OpenDrawing(p)) << viewer->engine().lastError().toStdString();
         extract::loadCategory(viewer->engine(), c, rs);
         EXPECT_TRUE(extract::showCategory(*grid, rs, c));
+        // The grid's write-back, as the main window has it.
+        edit::GridHost h;
+        h.category = [this] { return std::optional<Category>(category); };
+        h.recordset = [this] { return &rs; };
+        h.setDrawingChanged = [this] { save->show(); };
+        h.parent = &window;
+        editor = std::make_unique<edit::GridEditor>(*viewer, std::move(h));
         window.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
@@ -93,12 +103,14 @@ struct Workspace {
     ZoomHost host()
     {
         ZoomHost h;
-        h.cell = currentCell(*grid);
+        std::optional<edit::GridCell> cell = editor->currentCell(grid->currentColumn());
+        EXPECT_TRUE(cell);
+        if (cell) h.cell = *cell;
         h.recordset = &rs;
         h.viewer = viewer;
-        h.category = category;
         h.drawingChanged = [this] { return changed(); };
         h.markDrawingChanged = [this] { save->show(); };
+        h.writeCell = [this](const edit::GridCell& c, const QString& v) { return editor->writeCell(c, v); };
         return h;
     }
     // Makes the row whose `field` is `value` current, and `column` the current column.
@@ -221,7 +233,7 @@ TEST(frmZoom, CaseButtonsUndoAndUnchangedValues)
         QTest::mouseClick(z->Command4, Qt::LeftButton);
         EXPECT_EQ(z->txtValue->toPlainText(), value.toLower());
         QTest::mouseClick(z->Command2, Qt::LeftButton);
-        EXPECT_EQ(z->txtValue->toPlainText(), properCase(value));
+        EXPECT_EQ(z->txtValue->toPlainText(), edit::properCase(value));
         QTest::keyClick(focused(z.get()), Qt::Key_Escape);
         EXPECT_FALSE(z->isVisible());
         EXPECT_FALSE(ws.changed());
@@ -329,7 +341,7 @@ TEST(frmZoom, AWriteTheDrawingRefusesIsToldAndTheOldValueStays)
     QTest::keyClick(box, Qt::Key_Return);
     ASSERT_EQ(seams.boxes.shown.size(), 1u);
     EXPECT_EQ(seams.boxes.shown[0].icon, platform::MsgIcon::Exclamation);
-    EXPECT_TRUE(seams.boxes.shown[0].text.startsWith(QStringLiteral("The value could not be written to the drawing.")));
+    EXPECT_TRUE(seams.boxes.shown[0].text.startsWith(QStringLiteral("The drawing did not take the new value")));
     EXPECT_TRUE(seams.boxes.shown[0].text.contains(handle)) << seams.boxes.shown[0].text.toStdString();
     EXPECT_EQ(ws.grid->text(), before);
     EXPECT_FALSE(ws.changed());
