@@ -100,19 +100,6 @@ std::string formatNumber(double v)
 
 namespace {
 
-// The ATTRIBs of an INSERT that the content lists.
-std::vector<std::uint32_t> listedAttributes(const Document& doc, std::uint32_t insert)
-{
-    std::vector<std::uint32_t> out;
-    for (std::uint32_t c : doc.children(insert))
-        if (doc.record(c).kind == Kind::Attrib && !doc.isDeleted(c)) out.push_back(c);
-    return out;
-}
-
-bool isExternalReference(const Document& doc, const BlockDef& b)
-{
-    return doc.view(b.begin).integerOf(70, 0) & 4;
-}
 
 class Writer {
 public:
@@ -159,11 +146,11 @@ public:
 
     std::string& out() { return out_; }
 
-    void point(const RecordView& v)
+    void point(const Point3& p)
     {
-        number("X", v.realOf(10));
-        number("Y", v.realOf(20));
-        number("Z", v.realOf(30));
+        number("X", p.x);
+        number("Y", p.y);
+        number("Z", p.z);
     }
 
     void layers()
@@ -209,7 +196,7 @@ public:
         line("<Attributes>");
         bySpace(
             [&](std::uint32_t rec) {
-                return doc_.record(rec).kind == Kind::Insert && !listedAttributes(doc_, rec).empty();
+                return doc_.record(rec).kind == Kind::Insert && !attributesOf(doc_, rec).empty();
             },
             [&](std::uint32_t rec) { insert(rec); });
         line("</Attributes>");
@@ -217,20 +204,20 @@ public:
 
     void insert(std::uint32_t rec)
     {
-        RecordView v = doc_.view(rec);
-        std::string blockName = v.textOf(2);
-        std::vector<std::uint32_t> attribs = listedAttributes(doc_, rec);
+        EntityView v(doc_, rec);
+        std::string blockName = v.get(def::Insert::block);
+        std::vector<std::uint32_t> attribs = attributesOf(doc_, rec);
         line("<Insert>");
         element("Name", blockName);
         handle(rec);
-        element("LayerName", v.textOf(8, "0"));
+        element("LayerName", v.get(def::Insert::layer));
         line("<InsertionPoint>");
-        point(v);
+        point(v.get(def::Insert::insert));
         line("</InsertionPoint>");
         element("NumberAttributes", std::to_string(attribs.size()));
         element("NumberConstantAttributes", std::to_string(constantAttributes(blockName)));
-        element("Rows", std::to_string(std::max<std::int64_t>(1, v.integerOf(71, 1))));
-        element("Columns", std::to_string(std::max<std::int64_t>(1, v.integerOf(70, 1))));
+        element("Rows", std::to_string(std::max<std::int64_t>(1, v.get(def::Insert::rows))));
+        element("Columns", std::to_string(std::max<std::int64_t>(1, v.get(def::Insert::columns))));
         for (std::uint32_t a : attribs) {
             line("<Attribute>");
             handle(a);
@@ -256,7 +243,7 @@ public:
         if (auto b = doc_.findBlock(blockName)) {
             for (std::uint32_t e : doc_.blocks()[*b].entities) {
                 if (doc_.record(e).kind != Kind::Attdef || doc_.isDeleted(e)) continue;
-                if (doc_.view(e).integerOf(70, 0) & 2) ++n;
+                if (EntityView(doc_, e).flag(def::Attdef::flags, def::Attdef::kConstant)) ++n;
             }
         }
         constants_.emplace(blockName, n);
@@ -273,12 +260,14 @@ public:
             },
             [&](std::uint32_t rec) {
                 bool m = doc_.record(rec).kind == Kind::MText;
-                RecordView v = doc_.view(rec);
+                EntityView v(doc_, rec);
                 line(m ? "<MText>" : "<Text>");
                 element("Value", entityText(doc_, rec));
                 element("Handle", Document::formatHandle(doc_.record(rec).handle));
-                element("LayerName", v.textOf(8, "0"));
-                point(v);
+                element("LayerName", v.get(def::Text::layer));
+                // TEXT and MTEXT keep their insertion point alike.
+                static_assert(def::Text::insert.code == def::MText::insert.code);
+                point(v.get(def::Text::insert));
                 line(m ? "</MText>" : "</Text>");
             });
         line("</TextLiterals>");
@@ -289,12 +278,11 @@ public:
         line("<ExternalReferences>");
         for (const BlockDef& b : doc_.blocks()) {
             if (!isExternalReference(doc_, b)) continue;
-            RecordView v = doc_.view(b.begin);
-            int flags = static_cast<int>(v.integerOf(70, 0));
+            EntityView v(doc_, b.begin);
             line("<ExternalReference>");
             element("Name", b.name);
-            element("Path", v.textOf(1));
-            element("Overlay", (flags & 8) ? "Yes" : "No");
+            element("Path", v.get(def::Block::xrefPath));
+            element("Overlay", v.flag(def::Block::flags, def::Block::kOverlay) ? "Yes" : "No");
             line("</ExternalReference>");
         }
         line("</ExternalReferences>");
@@ -320,7 +308,7 @@ ContentCounts countContent(const Document& doc)
         for (std::uint32_t rec : space.entities) {
             if (doc.isDeleted(rec)) continue;
             switch (doc.record(rec).kind) {
-            case Kind::Insert: n.attributes += listedAttributes(doc, rec).size(); break;
+            case Kind::Insert: n.attributes += attributesOf(doc, rec).size(); break;
             case Kind::Text: ++n.texts; break;
             case Kind::MText: ++n.multilineTexts; break;
             default: break;

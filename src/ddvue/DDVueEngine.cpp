@@ -227,7 +227,7 @@ bool DDVueEngine::isMultilineText(const QString& handle) const
     if (!rec || doc_->isDeleted(*rec)) return false;
     switch (doc_->record(*rec).kind) {
     case dxf::Kind::MText: return true;
-    case dxf::Kind::Attrib: return doc_->view(*rec).find(101) >= 0;  // its embedded multi-line text
+    case dxf::Kind::Attrib: return dxf::isMultilineAttribute(*doc_, *rec);
     default: return false;
     }
 }

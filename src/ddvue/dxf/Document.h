@@ -23,6 +23,8 @@ namespace ddvue::dxf {
 
 enum class Format : std::uint8_t { Ascii, Binary };
 
+class EntityView;
+
 // A buffer of `size` bytes to read a drawing's file into, in large memory
 // pages where the system offers them.
 std::string fileBuffer(std::size_t size);
@@ -155,13 +157,13 @@ public:
         bool inBracket = false;
         for (std::uint32_t i = 1; i < count_; ++i) {
             int c = groups_[i].code;
-            if (c == 102) {
+            if (c == code::kAppGroup) {
                 std::string_view v = raw(i);
                 inBracket = !v.empty() && v.front() == '{';
                 continue;
             }
             if (inBracket) continue;
-            if (c == 1001 || c == 101) return;
+            if (c == code::kExtendedData || c == code::kEmbeddedObject) return;
             if constexpr (std::is_same_v<decltype(f(i, c)), bool>) {
                 if (!f(i, c)) return;
             } else {
@@ -294,9 +296,28 @@ private:
     bool read(const Progress& progress);
     bool tokenize();
     bool tokenizeAscii();
+    // The pieces of tokenizeAscii (DocumentTokens.cpp).
+    struct AsciiScan;
+    enum class AsciiStep { Next, End, Fail };
+    void detectLineEnds();
+    // The end of the line's content at `pos`; `next` is set to the next line.
+    std::size_t lineAt(std::size_t pos, std::size_t& next) const;
+    AsciiStep readOddGroup(AsciiScan& scan);
     bool tokenizeBinary();
     bool buildRecords();
     bool buildStructure();
+    // The pieces of buildStructure, in order (DocumentStructure.cpp).
+    struct StructureScan;
+    std::string_view groupText(std::uint32_t group) const;  // a group of the file as read
+    std::size_t readVariables(std::uint32_t from, std::uint32_t count, bool inHeader);
+    bool readSections();
+    void readEncoding();
+    bool indexRecords(StructureScan& scan);
+    void indexTableRecord(StructureScan& scan, std::uint32_t i, const EntityView& v, std::string_view type);
+    void indexLayout(StructureScan& scan, std::uint32_t i, const EntityView& v);
+    void indexEntityRecord(StructureScan& scan, std::uint32_t i, const EntityView& v, std::string_view type,
+                           int paperAt, int ownerAt);
+    void buildSpaces(const StructureScan& scan);
     void reserveGroups(std::size_t fewestBytesPerGroup);
     void indexHandles(std::uint64_t maxHandle, std::size_t unreadable);
     void notify(Change::What what, std::uint32_t record) const;

@@ -1,5 +1,7 @@
 #include "ddvue/dxf/Entities.h"
 
+#include "ddvue/dxf/Entity.h"
+
 #include <cstdlib>
 
 namespace ddvue::dxf {
@@ -60,7 +62,8 @@ void insertChunks(Document& doc, Document::Edit& e, std::uint32_t at, const std:
 {
     std::vector<std::string> chunks = splitChunks(doc, utf8);  // already in the file's encoding
     for (std::size_t k = 0; k < chunks.size(); ++k)
-        e.insertEncoded(at + static_cast<std::uint32_t>(k), k + 1 == chunks.size() ? 1 : 3, std::move(chunks[k]));
+        e.insertEncoded(at + static_cast<std::uint32_t>(k), k + 1 == chunks.size() ? def::MText::text : def::MText::chunk,
+                        std::move(chunks[k]));
 }
 
 // Removes the 1 and 3 groups in [from, to) and returns where the first stood
@@ -69,7 +72,7 @@ std::uint32_t removeTextGroups(Document::Edit& e, std::uint32_t from, std::uint3
 {
     std::uint32_t first = UINT32_MAX;
     for (std::uint32_t i = from; i < to;) {
-        if (e.code(i) == 1 || e.code(i) == 3) {
+        if (e.code(i) == def::MText::text || e.code(i) == def::MText::chunk) {
             if (first == UINT32_MAX) first = i;
             e.remove(i);
             --to;
@@ -85,13 +88,13 @@ std::uint32_t removeTextGroups(Document::Edit& e, std::uint32_t from, std::uint3
 std::uint32_t mainEnd(const Document::Edit& e)
 {
     for (std::uint32_t i = 1; i < e.size(); ++i)
-        if (e.code(i) == 101 || e.code(i) == 1001) return i;
+        if (e.code(i) == def::Common::embeddedObject || e.code(i) == def::Common::extendedData) return i;
     return e.size();
 }
 
 void setOrInsertColor(Document::Edit& e, int color, bool keepSign)
 {
-    int at = e.findMain(62);
+    int at = e.findMain(def::Entity::color.code);
     if (at >= 0) {
         std::int64_t old = e.integer(static_cast<std::uint32_t>(at));
         e.setInteger(static_cast<std::uint32_t>(at), keepSign && old < 0 ? -color : color);
@@ -99,18 +102,19 @@ void setOrInsertColor(Document::Edit& e, int color, bool keepSign)
     }
     // Where CAD programs put it: after the layer (and the line type that
     // follows it), or after the flags of a table entry.
-    int after = e.findMain(8);
-    if (after >= 0 && static_cast<std::uint32_t>(after) + 1 < e.size() && e.code(static_cast<std::uint32_t>(after) + 1) == 6)
+    int after = e.findMain(def::Entity::layer.code);
+    if (after >= 0 && static_cast<std::uint32_t>(after) + 1 < e.size() &&
+        e.code(static_cast<std::uint32_t>(after) + 1) == def::Entity::linetype.code)
         ++after;
-    if (after < 0) after = e.findMain(70);
-    if (after < 0) after = e.findMain(2);
+    if (after < 0) after = e.findMain(def::TableEntry::flags.code);
+    if (after < 0) after = e.findMain(def::TableEntry::name.code);
     if (after < 0) after = 0;
-    e.insertInteger(static_cast<std::uint32_t>(after) + 1, 62, color);
+    e.insertInteger(static_cast<std::uint32_t>(after) + 1, def::Entity::color.code, color);
 }
 
 void removeTrueColor(Document::Edit& e)
 {
-    for (int code : {420, 430}) {
+    for (int code : {def::Entity::trueColor.code, def::Entity::colorName.code}) {
         int at;
         while ((at = e.findMain(code)) >= 0) e.remove(static_cast<std::uint32_t>(at));
     }
@@ -145,31 +149,36 @@ std::vector<std::string> splitChunks(const TextCodec& codec, const std::string& 
 
 std::string entityText(const Document& doc, std::uint32_t record)
 {
-    RecordView v = doc.view(record);
-    if (doc.record(record).kind != Kind::MText) return v.textOf(1);
+    EntityView v(doc, record);
+    if (doc.record(record).kind != Kind::MText) return v.get(def::Text::value);
     std::string raw;
-    v.forEachMain([&](std::uint32_t i, int c) {
-        if (c == 1 || c == 3) raw += v.str(i);
+    v.forEach([&](std::uint32_t i, int c) {
+        if (c == def::MText::text || c == def::MText::chunk) raw += v.str(i);
     });
     return doc.codec().decode(raw);
 }
 
-std::string attributeTag(const Document& doc, std::uint32_t record) { return doc.view(record).textOf(2); }
+std::string attributeTag(const Document& doc, std::uint32_t record)
+{
+    return EntityView(doc, record).get(def::Attrib::tag);
+}
 
-std::string entityLayer(const Document& doc, std::uint32_t record) { return doc.view(record).textOf(8, "0"); }
+std::string entityLayer(const Document& doc, std::uint32_t record)
+{
+    return EntityView(doc, record).get(def::Entity::layer);
+}
 
 LayerState layerState(const Document& doc, std::uint32_t layerIndex)
 {
     LayerState s;
-    RecordView v = doc.view(doc.layers()[layerIndex].record);
-    int c = static_cast<int>(v.integerOf(62, 7));
+    EntityView v(doc, doc.layers()[layerIndex].record);
+    int c = static_cast<int>(v.get(def::Layer::color));
     s.on = c >= 0;
     s.color = std::abs(c);
-    int flags = static_cast<int>(v.integerOf(70, 0));
-    s.frozen = flags & 1;
-    s.locked = flags & 4;
-    int tc = v.findMain(420);
-    if (tc >= 0) s.trueColor = static_cast<std::uint32_t>(v.integer(static_cast<std::uint32_t>(tc))) & 0xFFFFFF;
+    s.frozen = v.flag(def::Layer::flags, def::Layer::kFrozen);
+    s.locked = v.flag(def::Layer::flags, def::Layer::kLocked);
+    if (v.has(def::Layer::trueColor))
+        s.trueColor = static_cast<std::uint32_t>(v.get(def::Layer::trueColor)) & 0xFFFFFF;
     return s;
 }
 
@@ -178,20 +187,20 @@ bool setAttributeValue(Document& doc, std::uint32_t record, const std::string& u
     if (record >= doc.recordCount() || doc.isDeleted(record) || doc.record(record).kind != Kind::Attrib) return false;
     std::string value = sanitize(utf8, false);
     Document::Edit e = doc.edit(record);
-    int at = e.findMain(1);
+    int at = e.findMain(def::Attrib::value.code);
     if (at >= 0) {
         e.setText(static_cast<std::uint32_t>(at), value);
     } else {
-        int tag = e.findMain(2);
-        e.insertText(tag >= 0 ? static_cast<std::uint32_t>(tag) : mainEnd(e), 1, value);
+        int tag = e.findMain(def::Attrib::tag.code);
+        e.insertText(tag >= 0 ? static_cast<std::uint32_t>(tag) : mainEnd(e), def::Attrib::value.code, value);
     }
     // A multi-line attribute carries its text a second time, in its embedded
     // multi-line text object; keep the two the same.
-    int embedded = e.find(101);
+    int embedded = e.find(def::Common::embeddedObject);
     if (embedded >= 0) {
         std::uint32_t from = static_cast<std::uint32_t>(embedded) + 1;
         std::uint32_t to = from;
-        while (to < e.size() && e.code(to) != 1001) ++to;
+        while (to < e.size() && e.code(to) != def::Common::extendedData) ++to;
         std::uint32_t pos = removeTextGroups(e, from, to, to);
         insertChunks(doc, e, pos, sanitize(utf8, true));
     }
@@ -206,9 +215,9 @@ bool setTextValue(Document& doc, std::uint32_t record, const std::string& utf8)
     if (kind == Kind::Text) {
         Document::Edit e = doc.edit(record);
         std::string value = sanitize(utf8, false);
-        int at = e.findMain(1);
+        int at = e.findMain(def::Text::value.code);
         if (at >= 0) e.setText(static_cast<std::uint32_t>(at), value);
-        else e.insertText(mainEnd(e), 1, value);
+        else e.insertText(mainEnd(e), def::Text::value.code, value);
         e.commit();
         return true;
     }
@@ -218,7 +227,7 @@ bool setTextValue(Document& doc, std::uint32_t record, const std::string& utf8)
     // Without text groups so far, the text goes where CAD programs write it:
     // before the style, direction and rotation groups.
     std::uint32_t fallback = end;
-    for (int code : {7, 210, 11, 50, 73, 44}) {
+    for (int code : def::MText::kAfterText) {
         int at = e.findMain(code);
         if (at >= 0 && static_cast<std::uint32_t>(at) < fallback) fallback = static_cast<std::uint32_t>(at);
     }
@@ -280,7 +289,7 @@ bool deleteEntity(Document& doc, std::uint32_t record)
             // The INSERT keeps no attributes: it must no longer announce any.
             if (seqend) doc.remove(*seqend);
             Document::Edit e = doc.edit(insert);
-            int flag = e.findMain(66);
+            int flag = e.findMain(def::Insert::attribsFollow.code);
             if (flag >= 0) e.remove(static_cast<std::uint32_t>(flag));
             e.commit();
         }

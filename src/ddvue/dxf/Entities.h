@@ -4,6 +4,7 @@
 // the removal of entities. Each change touches only the groups it must.
 
 #include "ddvue/dxf/Document.h"
+#include "ddvue/dxf/Entity.h"
 
 #include <optional>
 #include <string>
@@ -39,8 +40,8 @@ bool deleteEntity(Document& doc, std::uint32_t record);
 
 // Splits encoded text into pieces of at most `limit` bytes without cutting a
 // character or a \U+XXXX escape; used for MTEXT's 250-byte chunks.
-std::vector<std::string> splitChunks(const Document& doc, const std::string& utf8, std::size_t limit = 250);
+std::vector<std::string> splitChunks(const Document& doc, const std::string& utf8, std::size_t limit = def::MText::kChunkBytes);
 // The same for text written with `codec`.
-std::vector<std::string> splitChunks(const TextCodec& codec, const std::string& utf8, std::size_t limit = 250);
+std::vector<std::string> splitChunks(const TextCodec& codec, const std::string& utf8, std::size_t limit = def::MText::kChunkBytes);
 
 }  // namespace ddvue::dxf

@@ -58,6 +58,24 @@ constexpr ValueType valueTypeOf(int code) noexcept
     return ValueType::Invalid;
 }
 
+// The group codes that shape every record, whatever its type: the lossless
+// document finds its way through records with these alone. What the codes
+// of each entity and table entry mean is declared in Entity.h.
+namespace code {
+constexpr int kType = 0;             // starts a record: its type name
+constexpr int kName = 2;             // a section's, table's, block's or entry's name
+constexpr int kHandle = 5;
+constexpr int kDimstyleHandle = 105;  // a DIMSTYLE keeps its handle here
+constexpr int kHeaderVariable = 9;   // "9 $NAME", then the value group
+constexpr int kPaperSpace = 67;
+constexpr int kSubclass = 100;       // AcDb... subclass markers
+constexpr int kEmbeddedObject = 101;  // starts an embedded object
+constexpr int kAppGroup = 102;       // {APP ... } brackets
+constexpr int kOwner = 330;
+constexpr int kComment = 999;
+constexpr int kExtendedData = 1001;  // starts extended data: an application's name
+}  // namespace code
+
 // Group codes whose values are text that users read (as opposed to names,
 // handles and numbers).
 constexpr bool isTextCode(int code) noexcept

@@ -1,5 +1,7 @@
 #include "ddvue/render/DrawingScene.h"
 
+#include "ddvue/dxf/Entity.h"
+
 #include <QPainter>
 
 #include <algorithm>
@@ -50,7 +52,7 @@ void DrawingScene::setSearchPaths(const QString& searchPaths)
     if (!doc_) return;
     xrefs_.reset(path_, searchPaths_);
     for (const dxf::BlockDef& b : doc_->blocks()) {
-        if (doc_->view(b.begin).integerOf(70, 0) & 4) {
+        if (dxf::isExternalReference(*doc_, b)) {
             pendingAll_ = true;
             break;
         }

@@ -5,7 +5,7 @@
 // through the drawings they name; colors resolved through block references
 // down to a fixed color or a layer.
 
-#include "ddvue/dxf/Document.h"
+#include "ddvue/dxf/Entity.h"
 #include "ddvue/render/Scene.h"
 #include "ddvue/render/TextLayout.h"
 #include "ddvue/render/Xrefs.h"
@@ -38,20 +38,24 @@ public:
 private:
     struct Context;
     void entity(const Context& ctx, std::uint32_t record);
-    void blockReference(const Context& ctx, std::uint32_t record, const dxf::RecordView& v);
+    // The entities drawn from their own groups alone; false when `type` is none of them.
+    bool plainGeometry(const Context& ctx, std::string_view type, const dxf::EntityView& v);
+    void blockReference(const Context& ctx, std::uint32_t record, const dxf::EntityView& v);
     void blockContents(const Context& ctx, const dxf::Document& doc, std::uint32_t block, const QTransform& m,
                        std::uint32_t layer, std::uint32_t color, std::uint32_t chain, const std::string& xrefName);
-    void dimension(const Context& ctx, std::uint32_t record, const dxf::RecordView& v);
-    void text(const Context& ctx, std::uint32_t record, const dxf::RecordView& v, const QString& value, bool attribute);
-    void mtext(const Context& ctx, const dxf::RecordView& v, const QString& value, int from);
-    void lwpolyline(const Context& ctx, const dxf::RecordView& v);
-    void polyline(const Context& ctx, std::uint32_t record, const dxf::RecordView& v);
-    void spline(const Context& ctx, const dxf::RecordView& v);
-    void hatch(const Context& ctx, const dxf::RecordView& v);
-    void leader(const Context& ctx, const dxf::RecordView& v);
-    void imageFrame(const Context& ctx, const dxf::RecordView& v);
-    void mline(const Context& ctx, const dxf::RecordView& v);
-    void mesh(const Context& ctx, const dxf::RecordView& v);
+    void dimension(const Context& ctx, std::uint32_t record, const dxf::EntityView& v);
+    void text(const Context& ctx, std::uint32_t record, const dxf::EntityView& v, const QString& value, bool attribute);
+    void mtext(const Context& ctx, const dxf::EntityView& v, const QString& value);
+    void lwpolyline(const Context& ctx, const dxf::EntityView& v);
+    void polyline(const Context& ctx, std::uint32_t record, const dxf::EntityView& v);
+    void polyfaceMesh(const Context& ctx, const std::vector<dxf::EntityView>& vertices);
+    void polygonMesh(const Context& ctx, const dxf::EntityView& v, const std::vector<dxf::EntityView>& vertices);
+    void spline(const Context& ctx, const dxf::EntityView& v);
+    void hatch(const Context& ctx, const dxf::EntityView& v);
+    void leader(const Context& ctx, const dxf::EntityView& v);
+    void imageFrame(const Context& ctx, const dxf::EntityView& v);
+    void mline(const Context& ctx, const dxf::EntityView& v);
+    void mesh(const Context& ctx, const dxf::EntityView& v);
 
     struct Vertex {
         QPointF p;
@@ -61,9 +65,9 @@ private:
     void polyline2d(const std::vector<Vertex>& vertices, bool closed, const QTransform& m);
     void emitText(const Context& ctx, const TextBlock& block, const QTransform& frame);
 
-    std::uint32_t layerFor(const Context& ctx, const dxf::RecordView& v);
-    std::uint32_t colorFor(const Context& ctx, const dxf::RecordView& v, std::uint32_t layer) const;
-    Scene::Style style(const Context& ctx, const dxf::RecordView& v);
+    std::uint32_t layerFor(const Context& ctx, const dxf::EntityView& v);
+    std::uint32_t colorFor(const Context& ctx, const dxf::EntityView& v, std::uint32_t layer) const;
+    Scene::Style style(const Context& ctx, const dxf::EntityView& v);
 
     Scene& scene_;
     TextMeasure* measure_ = nullptr;  // while an entity is built

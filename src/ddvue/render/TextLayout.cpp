@@ -93,35 +93,78 @@ std::uint32_t aciTextColor(int index)
 
 // ------------------------------------------------------------------ parsing
 
-std::vector<TextParagraph> parseMText(const QString& raw, const TextFormat& base)
-{
-    std::vector<TextParagraph> out(1);
-    TextFormat cur = base;
-    int align = -1;
-    std::vector<std::pair<TextFormat, int>> saved;
-    QString buf;
-    const int n = static_cast<int>(raw.size());
-    int i = 0;
+namespace {
 
-    auto flushPiece = [&] {
-        if (buf.isEmpty()) return;
-        out.back().pieces.push_back(TextPiece{buf, cur, {}, 0});
-        buf.clear();
-    };
-    auto newParagraph = [&] {
+// Reads MTEXT's inline codes: paragraphs, formatting that lasts to the end
+// of its {group}, stacked fractions, special characters.
+class MTextParser {
+public:
+    MTextParser(const QString& raw, const TextFormat& base) : raw_(raw), n_(static_cast<int>(raw.size())), cur_(base) {}
+
+    std::vector<TextParagraph> parse()
+    {
+        while (i_ < n_) {
+            QChar c = raw_[i_];
+            if (c == QLatin1Char('\\') && i_ + 1 < n_) {
+                QChar k = raw_[i_ + 1];
+                i_ += 2;
+                code(k);
+            } else if (c == QLatin1Char('{')) {
+                flushPiece();
+                saved_.emplace_back(cur_, align_);
+                ++i_;
+            } else if (c == QLatin1Char('}')) {
+                flushPiece();
+                if (!saved_.empty()) {
+                    cur_ = saved_.back().first;
+                    align_ = saved_.back().second;
+                    saved_.pop_back();
+                }
+                ++i_;
+            } else if (int taken = percentCharacter(raw_, i_, buf_)) {
+                i_ += taken;
+            } else if (c == QLatin1Char('^') && i_ + 1 < n_) {
+                QChar meant = caretCharacter(raw_[i_ + 1]);
+                i_ += 2;
+                if (meant == QChar('\n')) newParagraph();
+                else if (meant == QChar('\t')) buf_ += kTab;
+                else if (!meant.isNull() && meant.unicode() >= 0x20) buf_ += meant;
+            } else {
+                ++i_;
+                if (c == QLatin1Char('\n')) newParagraph();
+                else if (c == QLatin1Char('\t')) buf_ += kTab;
+                else if (c.unicode() >= 0x20) buf_ += c;
+            }
+        }
         flushPiece();
-        out.back().endFormat = cur;
-        out.emplace_back();
-        out.back().align = align;
-    };
+        out_.back().endFormat = cur_;
+        return std::move(out_);
+    }
+
+private:
+    void flushPiece()
+    {
+        if (buf_.isEmpty()) return;
+        out_.back().pieces.push_back(TextPiece{buf_, cur_, {}, 0});
+        buf_.clear();
+    }
+    void newParagraph()
+    {
+        flushPiece();
+        out_.back().endFormat = cur_;
+        out_.emplace_back();
+        out_.back().align = align_;
+    }
     // The argument of a code: up to its ';' (or the end).
-    auto argument = [&] {
-        int semi = static_cast<int>(raw.indexOf(QLatin1Char(';'), i));
-        QString a = semi < 0 ? raw.mid(i) : raw.mid(i, semi - i);
-        i = semi < 0 ? n : semi + 1;
+    QString argument()
+    {
+        int semi = static_cast<int>(raw_.indexOf(QLatin1Char(';'), i_));
+        QString a = semi < 0 ? raw_.mid(i_) : raw_.mid(i_, semi - i_);
+        i_ = semi < 0 ? n_ : semi + 1;
         return a;
-    };
-    auto number = [&](double& target, bool positive) {
+    }
+    void number(double& target, bool positive)
+    {
         double v = 0;
         bool rel = false;
         if (!parseNumber(argument(), v, rel)) return;
@@ -129,180 +172,160 @@ std::vector<TextParagraph> parseMText(const QString& raw, const TextFormat& base
         if (positive && !(value > 0)) return;
         flushPiece();
         target = value;
-    };
-
-    while (i < n) {
-        QChar c = raw[i];
-        if (c == QLatin1Char('\\') && i + 1 < n) {
-            QChar k = raw[i + 1];
-            i += 2;
-            switch (k.unicode()) {
-            case 'P':
-            case 'N':
-            case 'X': newParagraph(); break;
-            case '~': buf += QChar(0x00A0); break;
-            case '\\':
-            case '{':
-            case '}': buf += k; break;
-            case 'L':
-            case 'l':
-                flushPiece();
-                cur.underline = k == QLatin1Char('L');
-                break;
-            case 'O':
-            case 'o':
-                flushPiece();
-                cur.overline = k == QLatin1Char('O');
-                break;
-            case 'K':
-            case 'k':
-                flushPiece();
-                cur.strike = k == QLatin1Char('K');
-                break;
-            case 'H': number(cur.height, true); break;
-            case 'W': number(cur.widthFactor, true); break;
-            case 'T': number(cur.tracking, true); break;
-            case 'Q': {
-                double v = cur.oblique;
-                number(v, false);
-                if (std::abs(v) <= 85) cur.oblique = v;
-                break;
-            }
-            case 'A': argument(); break;
-            case 'C': {
-                bool ok = false;
-                int index = argument().trimmed().toInt(&ok);
-                if (!ok) break;
-                flushPiece();
-                cur.color = aciTextColor(index);
-                break;
-            }
-            case 'c': {
-                bool ok = false;
-                qint64 v = argument().trimmed().toLongLong(&ok);
-                if (!ok) break;
-                flushPiece();
-                // Stored with red in the lowest byte.
-                cur.color = color::fixed(qRgb(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF)));
-                break;
-            }
-            case 'f':
-            case 'F': {
-                QString a = argument();
-                flushPiece();
-                cur.bold = cur.italic = false;
-                for (const QString& part : a.split(QLatin1Char('|'))) {
-                    if (part.size() < 2) continue;
-                    if (part[0] == QLatin1Char('b')) cur.bold = part[1] == QLatin1Char('1');
-                    if (part[0] == QLatin1Char('i')) cur.italic = part[1] == QLatin1Char('1');
-                }
-                break;
-            }
-            case 'p': {
-                QString a = argument();
-                for (const QString& part : a.split(QLatin1Char(','))) {
-                    int q = static_cast<int>(part.indexOf(QLatin1Char('q')));
-                    if (q < 0 || q + 1 >= part.size()) continue;
-                    switch (part[q + 1].unicode()) {
-                    case 'l':
-                    case 'j':
-                    case 'd': align = 0; break;
-                    case 'c': align = 1; break;
-                    case 'r': align = 2; break;
-                    case '*': align = -1; break;
-                    }
-                }
-                out.back().align = align;
-                break;
-            }
-            case 'S': {
-                QString a = argument();
-                // The first unescaped '^', '/' or '#' divides the two parts.
-                QString top, bottom;
-                char kind = 0;
-                for (int j = 0; j < a.size(); ++j) {
-                    QChar ch = a[j];
-                    if (ch == QLatin1Char('\\') && j + 1 < a.size()) {
-                        (kind ? bottom : top) += a[++j];
-                        continue;
-                    }
-                    if (!kind && (ch == QLatin1Char('^') || ch == QLatin1Char('/') || ch == QLatin1Char('#'))) {
-                        kind = static_cast<char>(ch.unicode());
-                        continue;
-                    }
-                    (kind ? bottom : top) += ch;
-                }
-                flushPiece();
-                if (!kind) {
-                    out.back().pieces.push_back(TextPiece{top, cur, {}, 0});
-                } else {
-                    out.back().pieces.push_back(TextPiece{top.trimmed(), cur, bottom.trimmed(), kind});
-                }
-                break;
-            }
-            case 'U': {
-                // \U+XXXX, when the drawing's reader left one.
-                bool ok = false;
-                uint cp = 0;
-                if (i + 4 < n && raw[i] == QLatin1Char('+')) cp = raw.mid(i + 1, 4).toUInt(&ok, 16);
-                if (ok) {
-                    buf += QChar(static_cast<char16_t>(cp));
-                    i += 5;
-                }
-                break;
-            }
-            case 'M':
-                // \M+NXXXX: a double-byte character the reader could not
-                // convert; it has no Unicode form here.
-                if (i + 5 < n && raw[i] == QLatin1Char('+')) i += 6;
-                break;
-            default:
-                // An unknown letter code goes; a backslash before anything
-                // else is just a backslash.
-                if (!((k >= QLatin1Char('a') && k <= QLatin1Char('z')) || (k >= QLatin1Char('A') && k <= QLatin1Char('Z')))) {
-                    buf += QLatin1Char('\\');
-                    --i;
-                }
-                break;
-            }
-            continue;
-        }
-        if (c == QLatin1Char('{')) {
-            flushPiece();
-            saved.emplace_back(cur, align);
-            ++i;
-            continue;
-        }
-        if (c == QLatin1Char('}')) {
-            flushPiece();
-            if (!saved.empty()) {
-                cur = saved.back().first;
-                align = saved.back().second;
-                saved.pop_back();
-            }
-            ++i;
-            continue;
-        }
-        if (int taken = percentCharacter(raw, i, buf)) {
-            i += taken;
-            continue;
-        }
-        if (c == QLatin1Char('^') && i + 1 < n) {
-            QChar meant = caretCharacter(raw[i + 1]);
-            i += 2;
-            if (meant == QChar('\n')) newParagraph();
-            else if (meant == QChar('\t')) buf += kTab;
-            else if (!meant.isNull() && meant.unicode() >= 0x20) buf += meant;
-            continue;
-        }
-        ++i;
-        if (c == QLatin1Char('\n')) newParagraph();
-        else if (c == QLatin1Char('\t')) buf += kTab;
-        else if (c.unicode() >= 0x20) buf += c;
     }
-    flushPiece();
-    out.back().endFormat = cur;
-    return out;
+    void switchTo(bool TextFormat::*flag, bool on)
+    {
+        flushPiece();
+        cur_.*flag = on;
+    }
+
+    // The code after a backslash.
+    void code(QChar k)
+    {
+        switch (k.unicode()) {
+        case 'P':
+        case 'N':
+        case 'X': newParagraph(); break;
+        case '~': buf_ += QChar(0x00A0); break;
+        case '\\':
+        case '{':
+        case '}': buf_ += k; break;
+        case 'L':
+        case 'l': switchTo(&TextFormat::underline, k == QLatin1Char('L')); break;
+        case 'O':
+        case 'o': switchTo(&TextFormat::overline, k == QLatin1Char('O')); break;
+        case 'K':
+        case 'k': switchTo(&TextFormat::strike, k == QLatin1Char('K')); break;
+        case 'H': number(cur_.height, true); break;
+        case 'W': number(cur_.widthFactor, true); break;
+        case 'T': number(cur_.tracking, true); break;
+        case 'Q': {
+            double v = cur_.oblique;
+            number(v, false);
+            if (std::abs(v) <= 85) cur_.oblique = v;
+            break;
+        }
+        case 'A': argument(); break;
+        case 'C':
+        case 'c': color(k == QLatin1Char('c')); break;
+        case 'f':
+        case 'F': font(); break;
+        case 'p': paragraph(); break;
+        case 'S': stack(); break;
+        case 'U': unicode(); break;
+        case 'M':
+            // \M+NXXXX: a double-byte character the reader could not
+            // convert; it has no Unicode form here.
+            if (i_ + 5 < n_ && raw_[i_] == QLatin1Char('+')) i_ += 6;
+            break;
+        default:
+            // An unknown letter code goes; a backslash before anything
+            // else is just a backslash.
+            if (!((k >= QLatin1Char('a') && k <= QLatin1Char('z')) || (k >= QLatin1Char('A') && k <= QLatin1Char('Z')))) {
+                buf_ += QLatin1Char('\\');
+                --i_;
+            }
+            break;
+        }
+    }
+
+    // \C: a color index; \c: a true color, stored with red in the lowest byte.
+    void color(bool trueColor)
+    {
+        QString a = argument().trimmed();
+        bool ok = false;
+        if (trueColor) {
+            qint64 v = a.toLongLong(&ok);
+            if (!ok) return;
+            flushPiece();
+            cur_.color = color::fixed(qRgb(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF)));
+        } else {
+            int index = a.toInt(&ok);
+            if (!ok) return;
+            flushPiece();
+            cur_.color = aciTextColor(index);
+        }
+    }
+
+    void font()
+    {
+        QString a = argument();
+        flushPiece();
+        cur_.bold = cur_.italic = false;
+        for (const QString& part : a.split(QLatin1Char('|'))) {
+            if (part.size() < 2) continue;
+            if (part[0] == QLatin1Char('b')) cur_.bold = part[1] == QLatin1Char('1');
+            if (part[0] == QLatin1Char('i')) cur_.italic = part[1] == QLatin1Char('1');
+        }
+    }
+
+    void paragraph()
+    {
+        QString a = argument();
+        for (const QString& part : a.split(QLatin1Char(','))) {
+            int q = static_cast<int>(part.indexOf(QLatin1Char('q')));
+            if (q < 0 || q + 1 >= part.size()) continue;
+            switch (part[q + 1].unicode()) {
+            case 'l':
+            case 'j':
+            case 'd': align_ = 0; break;
+            case 'c': align_ = 1; break;
+            case 'r': align_ = 2; break;
+            case '*': align_ = -1; break;
+            }
+        }
+        out_.back().align = align_;
+    }
+
+    void stack()
+    {
+        QString a = argument();
+        // The first unescaped '^', '/' or '#' divides the two parts.
+        QString top, bottom;
+        char kind = 0;
+        for (int j = 0; j < a.size(); ++j) {
+            QChar ch = a[j];
+            if (ch == QLatin1Char('\\') && j + 1 < a.size()) {
+                (kind ? bottom : top) += a[++j];
+                continue;
+            }
+            if (!kind && (ch == QLatin1Char('^') || ch == QLatin1Char('/') || ch == QLatin1Char('#'))) {
+                kind = static_cast<char>(ch.unicode());
+                continue;
+            }
+            (kind ? bottom : top) += ch;
+        }
+        flushPiece();
+        if (!kind) out_.back().pieces.push_back(TextPiece{top, cur_, {}, 0});
+        else out_.back().pieces.push_back(TextPiece{top.trimmed(), cur_, bottom.trimmed(), kind});
+    }
+
+    // \U+XXXX, when the drawing's reader left one.
+    void unicode()
+    {
+        bool ok = false;
+        uint cp = 0;
+        if (i_ + 4 < n_ && raw_[i_] == QLatin1Char('+')) cp = raw_.mid(i_ + 1, 4).toUInt(&ok, 16);
+        if (!ok) return;
+        buf_ += QChar(static_cast<char16_t>(cp));
+        i_ += 5;
+    }
+
+    const QString& raw_;
+    const int n_;
+    int i_ = 0;
+    std::vector<TextParagraph> out_ = std::vector<TextParagraph>(1);
+    TextFormat cur_;
+    int align_ = -1;
+    std::vector<std::pair<TextFormat, int>> saved_;
+    QString buf_;
+};
+
+}  // namespace
+
+std::vector<TextParagraph> parseMText(const QString& raw, const TextFormat& base)
+{
+    return MTextParser(raw, base).parse();
 }
 
 std::vector<TextPiece> parseText(const QString& raw, const TextFormat& base)

@@ -1,0 +1,164 @@
+#pragma once
+// What the pieces of the lossless document (Document.cpp, DocumentTokens.cpp,
+// DocumentStructure.cpp) share: the small parsers of codes, numbers and names.
+// Not for use outside src/ddvue/dxf.
+
+#include "ddvue/dxf/GroupCodes.h"
+
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace ddvue::dxf::detail {
+
+inline constexpr std::string_view kBinarySentinel{"AutoCAD Binary DXF\r\n\x1a\0", 22};
+inline constexpr std::uint64_t kMaxFileSize = 0xFFFFFFF0ull;
+
+// Blanks around codes, type names and numbers; a stray CR too, which some
+// writers leave before the line end.
+inline std::string_view trim(std::string_view s)
+{
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    std::size_t b = 0, e = s.size();
+    while (b < e && blank(s[b])) ++b;
+    while (e > b && blank(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
+
+// A record type or section name, compared as CAD programs compare them:
+// without regard to the letter case of a writer that used lower case.
+inline bool is(std::string_view name, std::string_view upperCase)
+{
+    if (name.size() != upperCase.size()) return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != upperCase[i]) return false;
+    }
+    return true;
+}
+
+inline std::string upper(std::string_view s)
+{
+    std::string r(s);
+    for (auto& c : r)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return r;
+}
+
+// The upper-case form of a UTF-8 name, for the case-insensitive name lookups
+// of layers and blocks. ASCII letters only: that is what CAD programs fold.
+inline std::string nameKey(std::string_view utf8) { return upper(utf8); }
+
+inline bool parseCode(std::string_view text, int& code)
+{
+    text = trim(text);
+    if (text.empty() || text.size() > 9) return false;
+    std::size_t i = 0;
+    bool negative = false;
+    if (text[0] == '-' || text[0] == '+') {
+        negative = text[0] == '-';
+        i = 1;
+        if (text.size() == 1) return false;
+    }
+    int v = 0;
+    for (; i < text.size(); ++i) {
+        char c = text[i];
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    code = negative ? -v : v;
+    return true;
+}
+
+inline std::string shortQuote(std::string_view s)
+{
+    std::string q;
+    for (char c : s.substr(0, 24)) q.push_back(static_cast<unsigned char>(c) < 0x20 ? '?' : c);
+    if (s.size() > 24) q += "...";
+    return "\"" + q + "\"";
+}
+
+template <typename T>
+inline T readLe(const char* p)
+{
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline std::int64_t binaryInteger(ValueType type, const char* p, std::uint32_t len)
+{
+    switch (type) {
+    case ValueType::Int16: return len >= 2 ? readLe<std::int16_t>(p) : 0;
+    case ValueType::Int32: return len >= 4 ? readLe<std::int32_t>(p) : 0;
+    case ValueType::Int64: return len >= 8 ? readLe<std::int64_t>(p) : 0;
+    case ValueType::Bool: return len >= 1 ? static_cast<unsigned char>(*p) : 0;
+    case ValueType::Double: {
+        double d = len >= 8 ? readLe<double>(p) : 0.0;
+        if (d != d) return 0;
+        return d >= 9.2e18 ? INT64_MAX : d <= -9.2e18 ? INT64_MIN : static_cast<std::int64_t>(d);
+    }
+    default: return 0;
+    }
+}
+
+inline std::int64_t asciiInteger(std::string_view text)
+{
+    text = trim(text);
+    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+    std::int64_t v = 0;
+    auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec == std::errc() && p == text.data() + text.size()) return v;
+    double d = 0;
+    auto [p2, ec2] = std::from_chars(text.data(), text.data() + text.size(), d);
+    if (ec2 != std::errc() || d != d) return v;
+    // A real where an integer belongs: its whole part, kept in range.
+    if (d >= 9.2e18) return INT64_MAX;
+    if (d <= -9.2e18) return INT64_MIN;
+    return static_cast<std::int64_t>(d);
+}
+
+inline double asciiReal(std::string_view text)
+{
+    text = trim(text);
+    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+    double d = 0;
+    std::from_chars(text.data(), text.data() + text.size(), d);
+    return d;
+}
+
+inline bool isBracketOpen(std::string_view v) { return !v.empty() && v.front() == '{'; }
+
+// The first `c` at or after `p`, or `end`. Most lines of a drawing are a few
+// bytes long: eight at a time are looked at before the library's search
+// takes over for long ones.
+inline const char* findByte(const char* p, const char* end, char c)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101ull;
+    const std::uint64_t pattern = ones * static_cast<unsigned char>(c);
+    for (int k = 0; k < 4 && end - p >= 8; ++k, p += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        std::uint64_t x = word ^ pattern;
+        std::uint64_t hit = (x - ones) & ~x & (ones << 7);
+        if (hit) return p + (__builtin_ctzll(hit) >> 3);
+    }
+    auto found = static_cast<const char*>(std::memchr(p, c, static_cast<std::size_t>(end - p)));
+    return found ? found : end;
+}
+
+// valueTypeOf for every code up to the last the format defines.
+inline constexpr auto valueTypes = [] {
+    std::array<ValueType, 1072> table{};
+    for (int c = 0; c < 1072; ++c) table[static_cast<std::size_t>(c)] = valueTypeOf(c);
+    return table;
+}();
+
+// Asks the system for large memory pages for a buffer of `size` bytes.
+void preferLargePages(const void* data, std::size_t size);
+
+}  // namespace ddvue::dxf::detail

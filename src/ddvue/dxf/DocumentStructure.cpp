@@ -1,0 +1,428 @@
+// Document: the structure over the records: sections, header variables,
+// layers, blocks, the owners of attributes and vertices, handles, spaces.
+#include "ddvue/dxf/Document.h"
+#include "ddvue/dxf/DocumentParts.h"
+#include "ddvue/dxf/Entity.h"
+
+#include <algorithm>
+
+namespace ddvue::dxf {
+
+using namespace detail;
+
+namespace {
+
+Section sectionOf(std::string_view name)
+{
+    if (is(name, "HEADER")) return Section::Header;
+    if (is(name, "CLASSES")) return Section::Classes;
+    if (is(name, "TABLES")) return Section::Tables;
+    if (is(name, "BLOCKS")) return Section::Blocks;
+    if (is(name, "ENTITIES")) return Section::Entities;
+    if (is(name, "OBJECTS")) return Section::Objects;
+    return Section::Other;
+}
+
+Kind entityKind(std::string_view type)
+{
+    if (is(type, "INSERT")) return Kind::Insert;
+    if (is(type, "ATTRIB")) return Kind::Attrib;
+    if (is(type, "ATTDEF")) return Kind::Attdef;
+    if (is(type, "TEXT")) return Kind::Text;
+    if (is(type, "MTEXT")) return Kind::MText;
+    if (is(type, "POLYLINE")) return Kind::Polyline;
+    if (is(type, "VERTEX")) return Kind::Vertex;
+    if (is(type, "SEQEND")) return Kind::SeqEnd;
+    return Kind::Other;
+}
+
+// "3 sections have", "1 section has": a count and its noun, one or many.
+std::string counted(std::size_t n, const char* one, const char* many)
+{
+    return std::to_string(n) + (n == 1 ? one : many);
+}
+
+}  // namespace
+
+// What the pass over the records gathers besides the document's own tables.
+struct Document::StructureScan {
+    std::string tableName;
+    std::int32_t currentBlock = -1;
+    std::int32_t owner = -1;  // the INSERT or POLYLINE whose ATTRIBs or VERTEXes may follow
+    std::unordered_map<std::uint64_t, std::string> blockRecordNames;
+    std::vector<std::pair<std::string, std::uint64_t>> layouts;  // layout name, block record handle
+    std::uint64_t maxHandle = 0;
+    std::size_t unreadableHandles = 0;
+};
+
+bool Document::buildStructure()
+{
+    if (!readSections()) return false;
+    readEncoding();
+    StructureScan scan;
+    if (!indexRecords(scan)) return false;
+    indexHandles(scan.maxHandle, scan.unreadableHandles);
+    buildSpaces(scan);
+    return true;
+}
+
+std::string_view Document::groupText(std::uint32_t g) const
+{
+    return std::string_view(file_.data() + groups_[g].val, lengthOf(groups_[g]));
+}
+
+std::size_t Document::readVariables(std::uint32_t from, std::uint32_t count, bool inHeader)
+{
+    // Header variables: "9 $NAME" and the value group after it. The first
+    // of a name counts.
+    std::size_t stray = 0;
+    for (std::uint32_t g = from; g + 1 < from + count; ++g) {
+        if (groups_[g].code != code::kHeaderVariable) continue;
+        int next = groups_[g + 1].code;
+        if (next == code::kHeaderVariable || next == code::kType) continue;
+        if (headerVars_.emplace(upper(trim(groupText(g))), g + 1).second && !inHeader) ++stray;
+    }
+    return stray;
+}
+
+bool Document::readSections()
+{
+    // Which record belongs to which section, and the header variables,
+    // wherever they stand. Files that some programs write break the rules:
+    // a header cut by a stray ENDSEC with more variables after it, variables
+    // or records before the first section, a section without its ENDSEC.
+    // Such files are read as CAD programs read them; the bytes stay as they are.
+    const std::uint32_t n = recordCount();
+    Section section = Section::None;
+    std::string sectionName;
+    std::size_t strayEnds = 0, unclosed = 0, outsideRecords = 0;
+    std::string firstOutside;
+    std::size_t strayVariables = readVariables(0, n ? records_[0].first : 0, false);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        Record& r = records_[i];
+        std::string_view type = trim(groupText(r.first));
+        if (is(type, "SECTION")) {
+            if (section != Section::None) ++unclosed;
+            sectionName.clear();
+            for (std::uint32_t g = r.first + 1; g < r.first + r.count; ++g) {
+                if (groups_[g].code == def::Section::name.code) {
+                    sectionName = std::string(trim(groupText(g)));
+                    break;
+                }
+            }
+            section = sectionOf(sectionName);
+            r.kind = Kind::SectionStart;
+            r.section = section;
+            if (section == Section::Header) {
+                if (headerRecord_ == UINT32_MAX) headerRecord_ = i;
+                readVariables(r.first, r.count, true);
+            }
+            continue;
+        }
+        if (is(type, "ENDSEC")) {
+            if (section == Section::None) ++strayEnds;
+            r.kind = Kind::SectionEnd;
+            r.section = section;
+            section = Section::None;
+            // Groups after an ENDSEC belong to no record; header variables
+            // among them still count.
+            strayVariables += readVariables(r.first, r.count, false);
+            continue;
+        }
+        if (is(type, "EOF")) {
+            // The end of the file closes a section whose ENDSEC a writer
+            // left out: the file itself is whole.
+            r.kind = Kind::Eof;
+            section = Section::None;
+            continue;
+        }
+        r.section = section;
+        if (section == Section::Header) {
+            readVariables(r.first, r.count, true);
+        } else if (section == Section::None) {
+            if (outsideRecords++ == 0) firstOutside = std::string(type.substr(0, 32));
+            strayVariables += readVariables(r.first, r.count, false);
+        }
+    }
+    if (section != Section::None) {
+        error_ = "The drawing ends inside its " + sectionName + " section; the file is truncated.";
+        return false;
+    }
+    if (strayEnds)
+        repairs_.push_back(counted(strayEnds, " ENDSEC stands", " ENDSECs stand") + " outside any section; ignored.");
+    if (unclosed)
+        repairs_.push_back(counted(unclosed, " section has", " sections have") +
+                           " no ENDSEC; each ends where the next begins.");
+    if (strayVariables)
+        repairs_.push_back(counted(strayVariables, " header variable stands", " header variables stand") +
+                           " outside the HEADER section; read as part of it.");
+    if (outsideRecords)
+        repairs_.push_back(counted(outsideRecords, " record", " records") + " (the first " + firstOutside + ") " +
+                           (outsideRecords == 1 ? "stands" : "stand") + " outside any section; kept in the file, not listed.");
+    return true;
+}
+
+void Document::readEncoding()
+{
+    auto headerText = [&](std::string_view name) -> std::string {
+        auto at = headerValue(name);
+        return at ? std::string(trim(groupText(*at))) : std::string();
+    };
+    acadver_ = headerText("$ACADVER");
+    codec_ = TextCodec::forDrawing(acadver_.empty() ? std::string("AC1009") : acadver_, headerText("$DWGCODEPAGE"));
+
+    // Integer style for groups the editor adds: AutoCAD right-aligns them in six columns.
+    if (format_ == Format::Ascii && headerRecord_ != UINT32_MAX) {
+        RecordView h = view(headerRecord_);
+        for (std::uint32_t g = 0; g < h.size(); ++g) {
+            if (valueTypeOf(h.code(g)) == ValueType::Int16) {
+                std::string_view v = h.raw(g);
+                intWidth_ = (!v.empty() && v[0] == ' ') ? static_cast<int>(v.size()) : 0;
+                break;
+            }
+        }
+    }
+}
+
+bool Document::indexRecords(StructureScan& scan)
+{
+    const std::uint32_t n = recordCount();
+    for (std::uint32_t i = 0; i < n; ++i) {
+        if (progress_ && (i & 0xFFFF) == 0 && !report(70 + static_cast<int>(30ull * i / n))) return false;
+        Record& r = records_[i];
+        if (r.kind == Kind::SectionStart || r.kind == Kind::SectionEnd || r.kind == Kind::Eof) {
+            scan.owner = -1;
+            if (r.kind != Kind::SectionStart) scan.currentBlock = -1;
+            continue;
+        }
+        const Section section = r.section;
+        if (section == Section::None || section == Section::Header || section == Section::Classes) continue;
+        EntityView v = view(i);
+        std::string_view type = trim(v.type());
+
+        // One pass over the main groups for the handle (5 for most, 105 for
+        // dimension styles), the paper space flag and the owner.
+        const int handleCode = is(type, "DIMSTYLE") ? def::Common::dimstyleHandle.code : def::Common::handle.code;
+        int handleAt = -1, paperAt = -1, ownerAt = -1;
+        v.forEachMain([&](std::uint32_t g, int c) {
+            int* at = c == handleCode                        ? &handleAt
+                      : c == def::Entity::paperSpace.code ? &paperAt
+                      : c == def::Common::owner.code      ? &ownerAt
+                                                          : nullptr;
+            if (at && *at < 0) *at = static_cast<int>(g);
+        });
+        if (handleAt >= 0) {
+            if (auto h = parseHandle(v.str(static_cast<std::uint32_t>(handleAt)))) {
+                r.handle = *h;
+                scan.maxHandle = std::max(scan.maxHandle, *h);
+            } else {
+                ++scan.unreadableHandles;
+            }
+        }
+        if (section == Section::Tables) {
+            indexTableRecord(scan, i, v, type);
+        } else if (section == Section::Objects) {
+            if (is(type, "LAYOUT")) indexLayout(scan, i, v);
+        } else if (section == Section::Blocks || section == Section::Entities) {
+            indexEntityRecord(scan, i, v, type, paperAt, ownerAt);
+        }
+    }
+    return true;
+}
+
+void Document::indexTableRecord(StructureScan& scan, std::uint32_t i, const EntityView& v, std::string_view type)
+{
+    Record& r = records_[i];
+    if (is(type, "TABLE")) {
+        r.kind = Kind::TableStart;
+        int at = v.find(def::TableEntry::name.code);
+        scan.tableName = at < 0 ? std::string() : std::string(trim(v.str(static_cast<std::uint32_t>(at))));
+    } else if (is(type, "ENDTAB")) {
+        r.kind = Kind::TableEnd;
+    } else if (is(type, "LAYER")) {
+        r.kind = Kind::Layer;
+        std::string name = v.get(def::Layer::name);
+        layerIndex_.emplace(nameKey(name), static_cast<std::uint32_t>(layers_.size()));
+        layers_.push_back(LayerEntry{std::move(name), i});
+    } else if (is(type, "BLOCK_RECORD")) {
+        r.kind = Kind::BlockRecord;
+        if (r.handle) scan.blockRecordNames[r.handle] = v.get(def::TableEntry::name);
+    }
+}
+
+void Document::indexLayout(StructureScan& scan, std::uint32_t i, const EntityView& v)
+{
+    records_[i].kind = Kind::Layout;
+    // The layout's name and, in its AcDbLayout part, the block record of its space.
+    std::string name;
+    std::uint64_t blockRecord = 0;
+    bool inLayout = false;
+    for (std::uint32_t g = 1; g < v.size(); ++g) {
+        if (v.code(g) == def::Common::subclass) inLayout = trim(v.str(g)) == def::Layout::kSubclass;
+        else if (inLayout && v.code(g) == def::Layout::name.code && name.empty()) name = v.text(g);
+        else if (inLayout && v.code(g) == def::Layout::blockRecord.code) {
+            if (auto h = parseHandle(v.str(g))) blockRecord = *h;
+        }
+    }
+    scan.layouts.emplace_back(std::move(name), blockRecord);
+}
+
+void Document::indexEntityRecord(StructureScan& scan, std::uint32_t i, const EntityView& v, std::string_view type,
+                                 int paperAt, int ownerAt)
+{
+    Record& r = records_[i];
+    const Section section = r.section;
+    if (section == Section::Blocks && is(type, "BLOCK")) {
+        r.kind = Kind::BlockStart;
+        scan.currentBlock = static_cast<std::int32_t>(blocks_.size());
+        BlockDef b;
+        b.name = v.get(def::Block::name);
+        b.begin = b.end = i;
+        blockIndex_.emplace(nameKey(b.name), static_cast<std::uint32_t>(blocks_.size()));
+        blocks_.push_back(std::move(b));
+        scan.owner = -1;
+        return;
+    }
+    if (section == Section::Blocks && is(type, "ENDBLK")) {
+        r.kind = Kind::BlockEnd;
+        if (scan.currentBlock >= 0) blocks_[static_cast<std::size_t>(scan.currentBlock)].end = i;
+        r.block = scan.currentBlock;
+        scan.currentBlock = -1;
+        scan.owner = -1;
+        return;
+    }
+    r.block = section == Section::Blocks ? scan.currentBlock : -1;
+    r.paperSpace = paperAt >= 0 && v.integer(static_cast<std::uint32_t>(paperAt)) == 1;
+    if (!r.paperSpace && section == Section::Entities && ownerAt >= 0 && !scan.blockRecordNames.empty()) {
+        // Some writers leave out the paper space flag and name only
+        // the owner: the paper space block record.
+        auto h = parseHandle(v.str(static_cast<std::uint32_t>(ownerAt)));
+        auto it = h ? scan.blockRecordNames.find(*h) : scan.blockRecordNames.end();
+        r.paperSpace = it != scan.blockRecordNames.end() && nameKey(it->second).rfind("*PAPER_SPACE", 0) == 0;
+    }
+    r.kind = entityKind(type);
+
+    // An INSERT's ATTRIBs and a POLYLINE's VERTEXes follow it up to a SEQEND.
+    bool child = false;
+    if (scan.owner >= 0) {
+        Kind ok = records_[static_cast<std::size_t>(scan.owner)].kind;
+        if ((r.kind == Kind::Attrib && ok == Kind::Insert) || (r.kind == Kind::Vertex && ok == Kind::Polyline) ||
+            r.kind == Kind::SeqEnd)
+            child = true;
+    }
+    if (child) {
+        r.parent = scan.owner;
+        if (r.kind == Kind::SeqEnd) scan.owner = -1;
+        return;
+    }
+    scan.owner = (r.kind == Kind::Insert || r.kind == Kind::Polyline) ? static_cast<std::int32_t>(i) : -1;
+    if (r.kind == Kind::SeqEnd) return;  // a stray SEQEND belongs to nothing
+    if (section == Section::Blocks && scan.currentBlock >= 0)
+        blocks_[static_cast<std::size_t>(scan.currentBlock)].entities.push_back(i);
+}
+
+void Document::buildSpaces(const StructureScan& scan)
+{
+    // Model space, the paper layouts, then the block definitions.
+    const std::uint32_t n = recordCount();
+    std::unordered_map<std::string, std::string> layoutOfBlock;  // upper block name -> layout name
+    for (auto& [name, brHandle] : scan.layouts) {
+        auto it = scan.blockRecordNames.find(brHandle);
+        if (it != scan.blockRecordNames.end()) layoutOfBlock[nameKey(it->second)] = name;
+    }
+    auto layoutName = [&](const std::string& block, const char* fallback) {
+        auto it = layoutOfBlock.find(nameKey(block));
+        return it != layoutOfBlock.end() ? it->second : std::string(fallback);
+    };
+    Space model{"*Model_Space", layoutName("*Model_Space", "Model"), {}, true};
+    Space paper{"*Paper_Space", layoutName("*Paper_Space", "Layout1"), {}, true};
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const Record& r = records_[i];
+        if (r.section != Section::Entities || r.parent >= 0) continue;
+        if (r.kind == Kind::SectionStart || r.kind == Kind::SectionEnd || r.kind == Kind::SeqEnd) continue;
+        (r.paperSpace ? paper.entities : model.entities).push_back(i);
+    }
+    std::vector<Space> layoutsOut, blocksOut;
+    for (const BlockDef& b : blocks_) {
+        std::string key = nameKey(b.name);
+        if (key == "*MODEL_SPACE" || key == "$MODEL_SPACE") {
+            model.entities.insert(model.entities.end(), b.entities.begin(), b.entities.end());
+        } else if (key == "*PAPER_SPACE" || key == "$PAPER_SPACE") {
+            paper.entities.insert(paper.entities.end(), b.entities.begin(), b.entities.end());
+        } else if (key.rfind("*PAPER_SPACE", 0) == 0) {
+            layoutsOut.push_back(Space{b.name, layoutName(b.name, ""), b.entities, true});
+        } else {
+            blocksOut.push_back(Space{b.name, std::string(), b.entities, false});
+        }
+    }
+    spaces_.clear();
+    spaces_.push_back(std::move(model));
+    spaces_.push_back(std::move(paper));
+    for (auto& s : layoutsOut) spaces_.push_back(std::move(s));
+    for (auto& s : blocksOut) spaces_.push_back(std::move(s));
+}
+
+void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
+{
+    const std::uint32_t n = recordCount();
+    hasHandles_ = maxHandle != 0;
+    if (auto seed = headerValue("$HANDSEED")) {
+        const Group& g = groups_[*seed];
+        if (auto h = parseHandle(file_.substr(g.val, lengthOf(g)))) maxHandle = std::max(maxHandle, *h);
+    }
+    // The handles the file gives, sorted; where two records share one, the
+    // first in the file keeps it.
+    byHandle_.reserve(n);
+    for (std::uint32_t i = 0; i < n; ++i)
+        if (records_[i].handle) byHandle_.emplace_back(records_[i].handle, i);
+    // Files give out handles in the order they write objects, section by
+    // section: a few long sorted runs, which merging puts in order faster
+    // than sorting does.
+    std::vector<std::size_t> runs{0};
+    for (std::size_t k = 1; k < byHandle_.size() && runs.size() <= 32; ++k)
+        if (byHandle_[k] < byHandle_[k - 1]) runs.push_back(k);
+    if (runs.size() > 32) {
+        std::sort(byHandle_.begin(), byHandle_.end());
+    } else {
+        runs.push_back(byHandle_.size());
+        for (std::size_t k = 1; k + 1 < runs.size(); ++k)
+            std::inplace_merge(byHandle_.begin(), byHandle_.begin() + static_cast<std::ptrdiff_t>(runs[k]),
+                               byHandle_.begin() + static_cast<std::ptrdiff_t>(runs[k + 1]));
+    }
+    std::size_t duplicates = 0;
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < byHandle_.size(); ++k) {
+        if (kept > 0 && byHandle_[kept - 1].first == byHandle_[k].first) {
+            records_[byHandle_[k].second].handle = 0;
+            ++duplicates;
+            continue;
+        }
+        byHandle_[kept++] = byHandle_[k];
+    }
+    byHandle_.resize(kept);
+    // Every object without a handle of its own gets one in memory, above
+    // every handle of the file, so that each can be named and edited; it is
+    // never written.
+    for (std::uint32_t i = 0; i < n; ++i) {
+        Record& r = records_[i];
+        if (r.handle) continue;
+        bool object = r.section == Section::Entities || r.section == Section::Blocks || r.section == Section::Objects ||
+                      (r.section == Section::Tables && r.kind != Kind::TableStart && r.kind != Kind::TableEnd);
+        if (!object || r.kind == Kind::SectionStart || r.kind == Kind::SectionEnd || r.kind == Kind::Eof) continue;
+        r.handle = ++maxHandle;
+        r.syntheticHandle = true;
+        byHandle_.emplace_back(r.handle, i);  // above all before: the order holds
+    }
+    if (unreadable)
+        repairs_.push_back(std::to_string(unreadable) +
+                           (unreadable == 1 ? " object has an empty or unreadable handle; it was"
+                                            : " objects have an empty or unreadable handle; they were") +
+                           " given one in memory.");
+    if (duplicates)
+        repairs_.push_back(std::to_string(duplicates) +
+                           (duplicates == 1 ? " object repeats the handle of an earlier one; it was"
+                                            : " objects repeat the handle of an earlier one; they were") +
+                           " given one of its own in memory.");
+}
+
+}  // namespace ddvue::dxf
