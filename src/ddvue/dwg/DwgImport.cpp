@@ -166,6 +166,89 @@ bool isPasswordProtected(const std::string& head)
     return (security & 0x3) != 0;
 }
 
+namespace {
+
+// Runs the reader process on `file` and gathers what it writes to `out`;
+// false, with the error (and whether it was stopped) set in `r`, when it did
+// not end well.
+bool runReader(const QString& node, const QString& script, const QString& file, const std::function<bool()>& keepGoing,
+               QByteArray& out, ImportResult& r)
+{
+    // One reader process per drawing: a fault in the DWG library ends that
+    // process, not the program. Liftoff compiles the library's WebAssembly
+    // at once instead of optimising it, which is many times faster and
+    // smaller for a single drawing.
+    QProcess p;
+    p.setProcessChannelMode(QProcess::SeparateChannels);
+    // The kernel kills the reader when the thread that starts it ends, and
+    // so when the program ends in any way, also killed outright: else the
+    // reader would go on reading for nobody. That thread waits here for the
+    // reader, so it does not end first.
+    const pid_t parent = getpid();
+    p.setChildProcessModifier([parent] {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(1);  // the program ended before the line above
+    });
+    p.start(node, {QStringLiteral("--liftoff-only"), script, QFileInfo(file).absoluteFilePath()});
+    if (!p.waitForStarted(15000)) {
+        r.error = local(QStringLiteral("The DWG reader could not be started: %1").arg(p.errorString()));
+        return false;
+    }
+    p.closeWriteChannel();
+    const int limit = timeLimitMs();
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray err;
+    while (p.state() != QProcess::NotRunning) {
+        qint64 left = limit - clock.elapsed();
+        if (left <= 0) break;
+        if (keepGoing && !keepGoing()) {
+            p.kill();
+            p.waitForFinished(10000);
+            r.stopped = true;
+            r.error = "Reading the drawing was stopped.";
+            return false;
+        }
+        p.waitForFinished(static_cast<int>(std::min<qint64>(left, 100)));
+        out += p.readAllStandardOutput();
+        QByteArray more = p.readAllStandardError();
+        if (err.size() < (1 << 16)) err += more;
+    }
+    if (p.state() != QProcess::NotRunning) {
+        p.kill();
+        p.waitForFinished(10000);
+        r.error = local(QStringLiteral("Reading the DWG drawing took longer than %1 seconds and was stopped.")
+                            .arg(limit / 1000.0));
+        return false;
+    }
+    out += p.readAllStandardOutput();
+    err += p.readAllStandardError();
+
+    QString detail = lastLines(err);
+    if (p.exitStatus() == QProcess::CrashExit) {
+        r.error = local(QStringLiteral("The DWG reader stopped unexpectedly%1").arg(detail.isEmpty() ? QStringLiteral(".")
+                                                                                                   : QStringLiteral(": ") + detail));
+        return false;
+    }
+    switch (p.exitCode()) {
+    case 0: break;
+    case 3:
+        r.error = local(detail.isEmpty() ? QStringLiteral("The DWG library cannot read this drawing.") : detail);
+        return false;
+    case 4:
+        r.error = local(detail.isEmpty() ? QStringLiteral("The installed Node.js is too old to read DWG drawings.") : detail);
+        return false;
+    default:
+        r.error = local(QStringLiteral("The DWG reader failed (exit status %1)%2")
+                            .arg(p.exitCode())
+                            .arg(detail.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + detail));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 ImportResult importDwg(const std::string& path, const std::function<bool()>& keepGoing)
 {
     ImportResult r;
@@ -196,76 +279,8 @@ ImportResult importDwg(const std::string& path, const std::function<bool()>& kee
         return r;
     }
 
-    // One reader process per drawing: a fault in the DWG library ends that
-    // process, not the program. Liftoff compiles the library's WebAssembly
-    // at once instead of optimising it, which is many times faster and
-    // smaller for a single drawing.
-    QProcess p;
-    p.setProcessChannelMode(QProcess::SeparateChannels);
-    // The kernel kills the reader when the thread that starts it ends, and
-    // so when the program ends in any way, also killed outright: else the
-    // reader would go on reading for nobody. That thread waits here for the
-    // reader, so it does not end first.
-    const pid_t parent = getpid();
-    p.setChildProcessModifier([parent] {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() != parent) _exit(1);  // the program ended before the line above
-    });
-    p.start(node, {QStringLiteral("--liftoff-only"), script, QFileInfo(file).absoluteFilePath()});
-    if (!p.waitForStarted(15000)) {
-        r.error = local(QStringLiteral("The DWG reader could not be started: %1").arg(p.errorString()));
-        return r;
-    }
-    p.closeWriteChannel();
-    const int limit = timeLimitMs();
-    QElapsedTimer clock;
-    clock.start();
-    QByteArray out, err;
-    while (p.state() != QProcess::NotRunning) {
-        qint64 left = limit - clock.elapsed();
-        if (left <= 0) break;
-        if (keepGoing && !keepGoing()) {
-            p.kill();
-            p.waitForFinished(10000);
-            r.stopped = true;
-            r.error = "Reading the drawing was stopped.";
-            return r;
-        }
-        p.waitForFinished(static_cast<int>(std::min<qint64>(left, 100)));
-        out += p.readAllStandardOutput();
-        QByteArray more = p.readAllStandardError();
-        if (err.size() < (1 << 16)) err += more;
-    }
-    if (p.state() != QProcess::NotRunning) {
-        p.kill();
-        p.waitForFinished(10000);
-        r.error = local(QStringLiteral("Reading the DWG drawing took longer than %1 seconds and was stopped.")
-                            .arg(limit / 1000.0));
-        return r;
-    }
-    out += p.readAllStandardOutput();
-    err += p.readAllStandardError();
-
-    QString detail = lastLines(err);
-    if (p.exitStatus() == QProcess::CrashExit) {
-        r.error = local(QStringLiteral("The DWG reader stopped unexpectedly%1").arg(detail.isEmpty() ? QStringLiteral(".")
-                                                                                                   : QStringLiteral(": ") + detail));
-        return r;
-    }
-    switch (p.exitCode()) {
-    case 0: break;
-    case 3:
-        r.error = local(detail.isEmpty() ? QStringLiteral("The DWG library cannot read this drawing.") : detail);
-        return r;
-    case 4:
-        r.error = local(detail.isEmpty() ? QStringLiteral("The installed Node.js is too old to read DWG drawings.") : detail);
-        return r;
-    default:
-        r.error = local(QStringLiteral("The DWG reader failed (exit status %1)%2")
-                            .arg(p.exitCode())
-                            .arg(detail.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + detail));
-        return r;
-    }
+    QByteArray out;
+    if (!runReader(node, script, file, keepGoing, out, r)) return r;
 
     QJsonParseError parseError{};
     QJsonDocument json = QJsonDocument::fromJson(out, &parseError);

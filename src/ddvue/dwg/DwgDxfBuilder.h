@@ -1,0 +1,340 @@
+#pragma once
+// What the pieces of the DWG reader's DXF writer share (DwgDxfWriter.cpp,
+// DwgDxfTables.cpp, DwgDxfEntities.cpp, DwgDxfObjects.cpp): the JSON helpers,
+// the DXF text writer, and the builder that walks the reader's document.
+// Not for use outside src/ddvue/dwg.
+
+#include "ddvue/dwg/DwgDxfWriter.h"
+
+#include "ddvue/ContentDocument.h"
+#include "ddvue/dxf/Document.h"
+#include "ddvue/dxf/Entities.h"
+#include "ddvue/dxf/TextCodec.h"
+
+#include <QJsonArray>
+#include <QJsonValue>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <numbers>
+#include <set>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace ddvue::dwg::detail {
+
+using dxf::Document;
+namespace def = dxf::def;
+
+// Group codes the writer uses that the program itself never reads.
+inline constexpr int kThickness = 39;
+inline constexpr int kPointAngle = 50;
+inline constexpr int kAttdefPrompt = 3;
+inline constexpr int kAttdefFieldLength = 73;  // ATTDEF and ATTRIB
+inline constexpr int kBlockName2 = 3;        // BLOCK: its name a second time
+inline constexpr int kVertexCount = 90;      // LWPOLYLINE
+inline constexpr int kEntitiesFollow = 66;   // POLYLINE: its VERTEXes follow
+
+inline constexpr double kDegrees = 180.0 / std::numbers::pi;
+
+
+// The stored form of a text value: control characters in DXF's caret form,
+// so that no value spans lines.
+inline std::string caretForm(const QString& text)
+{
+    QByteArray utf8 = text.toUtf8();
+    std::string out;
+    out.reserve(static_cast<std::size_t>(utf8.size()));
+    for (char c : utf8) {
+        auto b = static_cast<unsigned char>(c);
+        if (b == 0) continue;
+        if (b < 0x20) {
+            out.push_back('^');
+            out.push_back(static_cast<char>(b + 0x40));
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+inline double num(const QJsonValue& v, double fallback = 0)
+{
+    if (v.isDouble()) {
+        double d = v.toDouble();
+        return std::isfinite(d) ? d : fallback;
+    }
+    if (v.isBool()) return v.toBool() ? 1 : 0;
+    return fallback;
+}
+
+inline long long integer(const QJsonValue& v, long long fallback = 0)
+{
+    if (v.isDouble()) {
+        double d = v.toDouble();
+        if (std::isfinite(d) && std::fabs(d) < 9e15) return static_cast<long long>(d);
+    }
+    if (v.isBool()) return v.toBool() ? 1 : 0;
+    return fallback;
+}
+
+struct Point {
+    double x = 0, y = 0, z = 0;
+};
+
+inline Point point(const QJsonValue& v, double z = 0)
+{
+    QJsonObject o = v.toObject();
+    Point p{num(o.value(QLatin1String("x"))), num(o.value(QLatin1String("y"))), z};
+    if (o.contains(QLatin1String("z"))) p.z = num(o.value(QLatin1String("z")), z);
+    return p;
+}
+
+inline bool isUnitZ(const Point& p) { return p.x == 0 && p.y == 0 && (p.z == 1 || p.z == 0); }
+
+// Line weights as DWG stores them (an index) and as DXF writes them (1/100 mm).
+inline int lineWeight(long long index)
+{
+    static const int table[] = {0, 5, 9, 13, 15, 18, 20, 25, 30, 35, 40, 50,
+                                53, 60, 70, 80, 90, 100, 106, 120, 140, 158, 200, 211};
+    if (index >= 0 && index < 24) return table[index];
+    if (index == 30) return -2;  // by block
+    if (index == 31) return -3;  // default
+    return -1;                   // by layer
+}
+
+class Writer {
+public:
+    explicit Writer(std::shared_ptr<const dxf::TextCodec> codec) : codec_(std::move(codec)) { out_.reserve(1 << 20); }
+
+    // A group code right-aligned in three places, as CAD programs write it.
+    void code(int c)
+    {
+        char buf[16];
+        char* end = buf + sizeof buf;
+        char* p = end;
+        *--p = '\n';
+        *--p = '\r';
+        bool negative = c < 0;
+        unsigned v = negative ? 0u - static_cast<unsigned>(c) : static_cast<unsigned>(c);
+        do {
+            *--p = static_cast<char>('0' + v % 10);
+            v /= 10;
+        } while (v);
+        if (negative) *--p = '-';
+        while (end - p < 5) *--p = ' ';
+        out_.append(p, static_cast<std::size_t>(end - p));
+    }
+    void raw(int c, std::string_view value)
+    {
+        code(c);
+        out_ += value;
+        out_ += "\r\n";
+    }
+    void text(int c, const QString& value) { raw(c, codec_->encode(caretForm(value))); }
+    void real(int c, double v) { raw(c, formatNumber(v)); }
+    void integer(int c, long long v) { raw(c, std::to_string(v)); }
+    void handle(int c, std::uint64_t h) { raw(c, Document::formatHandle(h)); }
+    void point(int c, const Point& p, bool withZ = true)
+    {
+        real(c, p.x);
+        real(c + 10, p.y);
+        if (withZ) real(c + 20, p.z);
+    }
+    void extrusion(const Point& p)
+    {
+        if (!isUnitZ(p)) point(210, p);
+    }
+    // Multi-line text: 250-byte pieces, every full one as 3, the last as 1.
+    void chunks(const QString& value)
+    {
+        std::vector<std::string> pieces = dxf::splitChunks(*codec_, caretForm(value));
+        for (std::size_t k = 0; k < pieces.size(); ++k) raw(k + 1 == pieces.size() ? 1 : 3, pieces[k]);
+    }
+
+    std::string& out() { return out_; }
+
+private:
+    std::shared_ptr<const dxf::TextCodec> codec_;
+    std::string out_;
+};
+
+inline QString str(const QJsonObject& o, const char* key) { return o.value(QLatin1String(key)).toString(); }
+inline double real(const QJsonObject& o, const char* key, double fallback = 0) { return num(o.value(QLatin1String(key)), fallback); }
+inline long long intOf(const QJsonObject& o, const char* key, long long fallback = 0)
+{
+    return integer(o.value(QLatin1String(key)), fallback);
+}
+inline Point pointOf(const QJsonObject& o, const char* key, double z = 0) { return point(o.value(QLatin1String(key)), z); }
+inline QJsonArray arr(const QJsonObject& o, const char* key) { return o.value(QLatin1String(key)).toArray(); }
+
+inline QString upperKey(const QString& s) { return s.toUpper(); }
+
+class Builder {
+public:
+    explicit Builder(const QJsonObject& d) : d_(d)
+    {
+        dwgVersion_ = str(d, "version").toStdString();
+        version_ = dxfVersionFor(dwgVersion_);
+        codePage_ = str(d, "codePage");
+        if (codePage_.isEmpty()) codePage_ = QStringLiteral("ANSI_1252");
+        codec_ = dxf::TextCodec::forDrawing(version_, codePage_.toStdString());
+        next_ = handleOf(d.value(QLatin1String("maxHandle"))) + 1;
+    }
+
+    DxfFromDwg build();
+
+private:
+    struct EntityInfo {
+        QJsonObject json;
+        std::uint64_t handle = 0;
+        std::vector<std::uint64_t> children;  // ATTRIBs or VERTEXes
+        std::uint64_t seqend = 0;
+    };
+    struct BlockInfo {
+        QJsonObject json;
+        QString name;
+        std::uint64_t record = 0, begin = 0, end = 0, layout = 0;
+        bool isModel = false, isActivePaper = false, isLayout = false;
+        std::vector<EntityInfo> entities;
+    };
+    struct LayoutInfo {
+        std::uint64_t handle;
+        QString name;
+        std::size_t block;
+        QJsonObject json;
+    };
+
+    struct Table {
+        const char* name;
+        std::uint64_t handle = 0;
+    };
+
+    std::uint64_t handleOf(const QJsonValue& v);
+    std::uint64_t fresh() { return next_++; }
+    // The DWG's handle for an object, or a new one when it has none or one
+    // that is already taken.
+    std::uint64_t own(const QJsonValue& v);
+
+    Writer& w() { return *w_; }
+
+    void collect();
+
+    void assignHandles();
+    // The pieces of assignHandles: the blocks with their layouts and image
+    // definitions, then the entities.
+    void assignBlockHandles();
+    void assignEntityHandles();
+
+    std::uint64_t ownControl(const char* table);
+
+    // ------------------------------------------------------------ header
+
+    void header();
+
+    // ------------------------------------------------------------ classes
+
+    void classes();
+
+    bool uses(const char* type);
+
+    // ------------------------------------------------------------ tables
+
+    void tableStart(const Table& t, int count);
+    void entryStart(const char* type, std::uint64_t handle, const Table& t, const char* subclass);
+
+    // Entries of a table: the drawing's, plus the ones every DXF must have.
+    std::vector<QJsonObject> entries(const char* key, std::initializer_list<const char*> required);
+
+    void tables();
+    void vportTable();
+    void linetypeTable();
+    void layerTable();
+    void styleTable();
+    void appidTable();
+    void dimstyleTable();
+    void blockRecordTable();
+
+    // ------------------------------------------------------------ blocks
+
+    void blocks();
+    // The head of a BLOCK or ENDBLK record of block `b`.
+    void blockMarker(const char* type, std::uint64_t handle, const BlockInfo& b, const char* subclass);
+
+    void entities();
+
+    // ------------------------------------------------------------ entities
+
+    QString layerOf(const QJsonObject& e);
+
+    // The groups every entity starts with, up to and including its layer,
+    // line type, colour and the other common properties.
+    void common(const char* type, std::uint64_t handle, std::uint64_t owner, const QJsonObject& e, bool paper);
+
+    void entity(const EntityInfo& info, const BlockInfo& block, bool paper);
+    // LINE, POINT, CIRCLE, ARC, ELLIPSE, SOLID, TRACE, 3DFACE, XLINE, RAY;
+    // false for any other type.
+    bool geometry(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext);
+    void text(const EntityInfo& info, std::uint64_t owner, bool paper);  // TEXT and ATTDEF
+
+    // TEXT, ATTRIB and ATTDEF share the text part; `valueKey` names the value.
+    void textBody(const QJsonObject& e, const char* valueKey);
+
+    void lwpolyline(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext);
+
+    void polyline(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext);
+
+    void seqend(const EntityInfo& info, const QJsonObject& e, bool paper);
+
+    void spline(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext);
+
+    void mtext(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext);
+
+    void insert(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext);
+
+    void dimension(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext);
+
+    void hatch(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext);
+
+    void edge(const QJsonObject& edge);
+
+    void leader(const EntityInfo& info, std::uint64_t owner, bool paper);
+
+    void image(const EntityInfo& info, std::uint64_t owner, bool paper, bool wipeout);
+
+    void viewport(const EntityInfo& info, std::uint64_t owner, bool paper);
+
+    // ------------------------------------------------------------ objects
+
+    void dictionary(std::uint64_t handle, std::uint64_t owner, const std::vector<std::pair<QString, std::uint64_t>>& items);
+
+    void objects();
+
+    void layout(const LayoutInfo& l, int tab);
+
+    const QJsonObject& d_;
+    std::string dwgVersion_, version_;
+    QString codePage_;
+    std::shared_ptr<const dxf::TextCodec> codec_;
+    Writer* w_ = nullptr;
+    std::uint64_t next_ = 1;
+    std::unordered_set<std::uint64_t> reserved_, used_;
+    std::set<QString> layerNames_, linetypeNames_, styleNames_, dimstyleNames_, blockNames_;
+    enum : std::size_t {
+        kVportTable, kLinetypeTable, kLayerTable, kStyleTable, kViewTable,
+        kUcsTable, kAppidTable, kDimstyleTable, kBlockRecordTable,
+    };
+    std::array<Table, 9> tables_ = {Table{"VPORT"}, Table{"LTYPE"}, Table{"LAYER"}, Table{"STYLE"}, Table{"VIEW"},
+                                    Table{"UCS"},   Table{"APPID"}, Table{"DIMSTYLE"}, Table{"BLOCK_RECORD"}};
+    std::uint64_t root_ = 0, groups_ = 0, layoutDict_ = 0, imageDict_ = 0;
+    std::vector<BlockInfo> blocksOut_;
+    std::unordered_map<std::uint64_t, std::size_t> byRecord_;
+    std::vector<LayoutInfo> layouts_;
+    std::vector<std::pair<std::uint64_t, QJsonObject>> imageDefs_;
+    int skipped_ = 0;
+};
+
+}  // namespace ddvue::dwg::detail
