@@ -4,6 +4,8 @@
 #include "app/CommandLine.h"
 #include "app/RenderCommand.h"
 #include "app/ExportCommands.h"
+#include "app/ImportCommand.h"
+#include "app/ReplaceCommand.h"
 
 #include "app/frmMain.h"
 #include "ddvue/AtomicFile.h"
@@ -86,6 +88,8 @@ int main(int argc, char* argv[])
     ddvue::ignoreFileSizeSignal();
     app::registerRenderCommand();
     app::registerExportCommands();
+    app::registerImportCommand();
+    app::registerReplaceCommand();
     QStringList args = argumentsOf(argc, argv);
     if (!args.isEmpty() && app::isCommand(args.front())) {
         // The commands read their own arguments; Qt is given none of them.
