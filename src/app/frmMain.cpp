@@ -3,6 +3,7 @@
 #include "app/FileBrowser.h"
 #include "app/FileRoutines.h"
 #include "app/frmPassword.h"
+#include "app/ZoomEditor.h"
 
 #include "edit/SaveDrawing.h"
 #include "extract/CategoryContent.h"
@@ -716,6 +717,7 @@ void frmMain::connectGrid()
     };
     host.parent = this;
     editor_ = std::make_unique<edit::GridEditor>(*DDVue1, std::move(host));
+    zoomEditor = [this](const edit::GridCell& cell) { showZoomEditor(*this, cell); };
 
     connect(dtgDrawing, &data::DataGrid::BeforeColEdit, this,
             [this](int column, int, int*) { editor_->BeforeColEdit(column); });
