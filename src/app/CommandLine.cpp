@@ -66,29 +66,9 @@ int info(const QStringList& args, std::ostream& out, std::ostream& err)
 
 int exportCommand(const QStringList& args, std::ostream& out, std::ostream& err)
 {
-    QString drawing, category, format = QStringLiteral("content"), filter, outPath;
-    static const QStringList options = {QStringLiteral("--category"), QStringLiteral("--format"),
-                                        QStringLiteral("--filter"), QStringLiteral("-o")};
-    cli::Arguments reader(args);
-    while (reader.next()) {
-        const QString& a = reader.current();
-        auto value = [&](QString& target) { return reader.value(target); };
-        if (!reader.isOption(options.contains(a))) {
-            if (!drawing.isEmpty()) return usage(err, QStringLiteral("export takes one drawing"));
-            drawing = a;
-        } else if (a == QLatin1String("--category")) {
-            if (!value(category)) return usage(err, QStringLiteral("--category needs a value"));
-        } else if (a == QLatin1String("--format")) {
-            if (!value(format)) return usage(err, QStringLiteral("--format needs a value"));
-        } else if (a == QLatin1String("--filter")) {
-            if (!value(filter)) return usage(err, QStringLiteral("--filter needs a value"));
-        } else if (a == QLatin1String("-o")) {
-            if (!value(outPath)) return usage(err, QStringLiteral("-o needs a file"));
-        } else {
-            return usage(err, QStringLiteral("unknown option %1").arg(a));
-        }
-    }
-    if (drawing.isEmpty()) return usage(err, QStringLiteral("export needs a drawing"));
+    std::optional<cli::ExportArguments> o = cli::readExportArguments(args, err);
+    if (!o) return ExitUsage;
+    const QString &drawing = o->drawing, &format = o->format, &outPath = o->outPath;
     if (format == QLatin1String("content")) {
         ddvue::DDVueEngine engine;
         if (!openDrawing(engine, drawing, err)) return ExitFailed;
@@ -195,6 +175,38 @@ int edit(const QStringList& args, std::ostream& err)
 }  // namespace
 
 namespace cli {
+
+std::optional<ExportArguments> readExportArguments(const QStringList& args, std::ostream& err)
+{
+    ExportArguments o;
+    static const QStringList options = {QStringLiteral("--category"), QStringLiteral("--format"),
+                                        QStringLiteral("--filter"), QStringLiteral("-o")};
+    auto refuse = [&err](const QString& why) {
+        usage(err, why);
+        return std::nullopt;
+    };
+    Arguments reader(args);
+    while (reader.next()) {
+        const QString& a = reader.current();
+        if (!reader.isOption(options.contains(a))) {
+            if (!o.drawing.isEmpty()) return refuse(QStringLiteral("export takes one drawing"));
+            o.drawing = a;
+        } else if (a == QLatin1String("--category")) {
+            if (!reader.value(o.category)) return refuse(QStringLiteral("--category needs a value"));
+        } else if (a == QLatin1String("--format")) {
+            if (!reader.value(o.format)) return refuse(QStringLiteral("--format needs a value"));
+        } else if (a == QLatin1String("--filter")) {
+            if (!reader.value(o.filter)) return refuse(QStringLiteral("--filter needs a value"));
+            o.filtered = true;
+        } else if (a == QLatin1String("-o")) {
+            if (!reader.value(o.outPath)) return refuse(QStringLiteral("-o needs a file"));
+        } else {
+            return refuse(QStringLiteral("unknown option %1").arg(a));
+        }
+    }
+    if (o.drawing.isEmpty()) return refuse(QStringLiteral("export needs a drawing"));
+    return o;
+}
 
 int usage(std::ostream& err, const QString& why)
 {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <iosfwd>
 #include <map>
+#include <optional>
 
 namespace ddvue {
 class DDVueEngine;
@@ -56,6 +57,20 @@ bool readFile(const QString& path, std::string& bytes, QString& why);
 // within [low, high]; anything else, or a number out of range, is refused
 // rather than cut to fit.
 bool parseNumber(const QString& text, long low, long high, long& number);
+
+// The export command's arguments: the drawing, and the options every format
+// reads (each format says which of them it takes).
+struct ExportArguments {
+    QString drawing;
+    QString format = QStringLiteral("content");
+    QString category;  // as given; empty when not given
+    QString filter;
+    bool filtered = false;  // --filter was given, even as ""
+    QString outPath;
+};
+// Reads the export command's arguments, or says on `err` why they are not
+// usable (and the command's exit status is then ExitUsage).
+std::optional<ExportArguments> readExportArguments(const QStringList& args, std::ostream& err);
 
 // How long a command that changes a drawing waits for another program that
 // is changing the same drawing.
