@@ -3,13 +3,14 @@
 # there: --version, info on an installed sample, a DWG read with the
 # installed reader, the desktop entry's command, and the window on a virtual
 # X display.
-#   installed_program.sh BUILD_DIR SOURCE_DIR
+#   installed_program.sh BUILD_DIR SOURCE_DIR [CMAKE]
 # With TESSILUX_SCREENSHOTS naming a folder, the window's picture is saved
 # there as installed-window.png.
 set -u
 build=$1
 source=$(cd "$2" && pwd)
 build=$(cd "$build" && pwd)
+cmake=${3:-cmake}
 base=$(mktemp -d "${TMPDIR:-/tmp}/tessilux-install.XXXXXX")
 trap 'rm -rf "$base"' EXIT
 failures=0
@@ -18,7 +19,7 @@ ok() { echo "ok: $*"; }
 
 # The prefix's name has a space, as a user's folder may.
 prefix="$base/my programs"
-if ! cmake --install "$build" --prefix "$prefix" >"$base/install.log" 2>&1; then
+if ! "$cmake" --install "$build" --prefix "$prefix" >"$base/install.log" 2>&1; then
   cat "$base/install.log"
   echo "FAIL: cmake --install"
   exit 1
