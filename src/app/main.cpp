@@ -122,6 +122,9 @@ int main(int argc, char* argv[])
         return app::ExitFailed;
     }
     QApplication application(argc, argv);
+    // The desktop entry an installation puts in the menu (desktop/), so that
+    // the desktop shows the window under its name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("tessilux"));
     if (qtOptions) {
         // Qt has taken its own options out of argv; the rest is the start.
         if (int exit = readStart(argumentsOf(argc, argv), start); exit >= 0) return exit;
