@@ -89,71 +89,56 @@ QString outcomeName(Outcome outcome)
     return QString();
 }
 
-ImportReport importCsv(ddvue::DDVueEngine& engine, QByteArrayView bytes, const ImportOptions& options)
-{
-    ImportReport report;
-    QString text;
-    if (!extract::decodeCsv(bytes, text, report.error)) return report;
+namespace {
 
-    // The view: the one asked for, else the one whose key field the header has.
+// One row of the file, read before any is applied.
+struct Row {
+    ImportRow row;
+    std::optional<std::uint64_t> identity;
+    QStringList values;
+};
+
+// The categories whose view the file is (texts cover both kinds), and the
+// file's separator; empty with `error` set when the file is no such view.
+std::vector<Category> viewOf(const QString& text, const ImportOptions& options, std::optional<QChar>& separator,
+                             QString& error)
+{
     std::vector<Category> categories;
-    std::optional<QChar> separator;
     if (options.category) {
         categories = {*options.category};
         separator = extract::csvSeparator(text, keyFieldOf(*options.category));
         if (!separator) {
-            report.error = QStringLiteral("it has no %1 column to name the objects by").arg(keyFieldOf(*options.category));
-            return report;
+            error = QStringLiteral("it has no %1 column to name the objects by").arg(keyFieldOf(*options.category));
+            return {};
         }
-    } else {
-        for (Category c : {Category::Attributes, Category::SingleText, Category::Layers}) {
-            separator = extract::csvSeparator(text, keyFieldOf(c));
-            if (!separator) continue;
-            QStringList header = extract::readCsv(text, *separator).front().fields;
-            bool hasValue = false;
-            for (const ValueColumn& v : valueColumnsOf(c)) hasValue = hasValue || columnOf(header, v.field) >= 0;
-            if (!hasValue) continue;
-            categories = {c};
-            if (c == Category::SingleText) categories.push_back(Category::MultiText);
-            break;
-        }
-        if (categories.empty()) {
-            report.error = QStringLiteral("it is not the view of block attributes, texts or layers: no AttributeHandle, "
-                                          "Handle or Name column beside its value column");
-            return report;
-        }
+        return categories;
     }
-    const Category view = categories.front();
-    std::vector<extract::CsvRecord> records = extract::readCsv(text, *separator);
-    const QStringList header = records.front().fields;
-    if (!records.front().error.isEmpty()) {
-        report.error = QStringLiteral("its header is malformed: %1").arg(records.front().error);
-        return report;
+    for (Category c : {Category::Attributes, Category::SingleText, Category::Layers}) {
+        separator = extract::csvSeparator(text, keyFieldOf(c));
+        if (!separator) continue;
+        QStringList header = extract::readCsv(text, *separator).front().fields;
+        bool hasValue = false;
+        for (const ValueColumn& v : valueColumnsOf(c)) hasValue = hasValue || columnOf(header, v.field) >= 0;
+        if (!hasValue) continue;
+        categories = {c};
+        if (c == Category::SingleText) categories.push_back(Category::MultiText);
+        return categories;
     }
-    const int keyAt = columnOf(header, keyFieldOf(view));
-    std::vector<ValueColumn> values;
-    QStringList valueNames;
-    for (ValueColumn v : valueColumnsOf(view)) {
-        valueNames << v.field;
-        v.at = columnOf(header, v.field);
-        if (v.at >= 0) values.push_back(v);
-    }
-    if (values.empty()) {
-        report.error = QStringLiteral("it has no %1 column").arg(valueNames.join(QStringLiteral(" or ")));
-        return report;
-    }
+    error = QStringLiteral("it is not the view of block attributes, texts or layers: no AttributeHandle, "
+                           "Handle or Name column beside its value column");
+    return {};
+}
 
-    // Every row is read before any is applied, so that a malformed one can
-    // stop them all.
-    struct Row {
-        ImportRow row;
-        std::optional<std::uint64_t> identity;
-        QStringList values;
-    };
-    std::vector<Row> rows;
+// Reads every record after the header into a row; a row that cannot be
+// applied is marked malformed with its reason. True when none is.
+bool readRows(const ddvue::DDVueEngine& engine, Category view, const std::vector<extract::CsvRecord>& records,
+              const std::vector<ValueColumn>& values, std::vector<Row>& rows)
+{
+    const QStringList& header = records.front().fields;
+    const QString keyName = keyFieldOf(view);
+    const int keyAt = columnOf(header, keyName);
     QHash<QString, int> seen;  // a row's object, to the line that named it first
     bool malformed = false;
-    const QString keyName = keyFieldOf(view);
     for (std::size_t i = 1; i < records.size(); ++i) {
         const extract::CsvRecord& record = records[i];
         Row r;
@@ -184,21 +169,22 @@ ImportReport importCsv(ddvue::DDVueEngine& engine, QByteArrayView bytes, const I
         }
         rows.push_back(std::move(r));
     }
-    if (malformed && !options.skipMalformed) {
-        for (Row& r : rows)
-            if (r.row.outcome == Outcome::Malformed) report.rows.push_back(std::move(r.row));
-        return report;
-    }
+    return !malformed;
+}
 
-    // What the drawing lists now, by each object's identity.
-    std::unordered_map<std::uint64_t, Listed> listed;
+// What the drawing lists now, by each object's identity; false with `error`
+// set when the content could not be listed.
+bool listObjects(ddvue::DDVueEngine& engine, const std::vector<Category>& categories,
+                 const std::vector<ValueColumn>& values, std::unordered_map<std::uint64_t, Listed>& listed,
+                 QString& error)
+{
     for (Category c : categories) {
         data::Recordset recordset;
         extract::CategoryLoad load = extract::loadCategory(engine, c, recordset);
         QString why = extract::loadFailure(load);
         if (!why.isEmpty()) {
-            report.error = QStringLiteral("the drawing's content could not be listed: %1").arg(why);
-            return report;
+            error = QStringLiteral("the drawing's content could not be listed: %1").arg(why);
+            return false;
         }
         if (!extract::hasData(recordset)) continue;
         const int key = recordset.fieldIndex(keyFieldOf(c));
@@ -211,42 +197,88 @@ ImportReport importCsv(ddvue::DDVueEngine& engine, QByteArrayView bytes, const I
             if (auto id = identityOf(engine, c, entry.key)) listed.emplace(*id, std::move(entry));
         }
     }
+    return true;
+}
 
+// Writes one row's values into the object it names, with the grid's checks,
+// and says how it went.
+void applyRow(ddvue::DDVueEngine& engine, Category view, const std::vector<ValueColumn>& values,
+              std::unordered_map<std::uint64_t, Listed>& listed, Row& r)
+{
+    ImportRow& row = r.row;
+    auto it = r.identity ? listed.find(*r.identity) : listed.end();
+    if (it == listed.end()) {
+        row.outcome = Outcome::NotFound;
+        return;
+    }
+    Listed& object = it->second;
+    // A layer's entries are checked, both, before either is written.
+    QStringList wanted = r.values;
+    if (view == Category::Layers) {
+        for (std::size_t v = 0; v < values.size() && row.reason.isEmpty(); ++v)
+            if (auto entry = layerEntry(values[v].gridColumn, wanted[v], &row.reason)) wanted[v] = *entry;
+    }
+    QStringList changes;
+    for (std::size_t v = 0; v < values.size() && row.reason.isEmpty(); ++v) {
+        const int i = static_cast<int>(v);
+        if (wanted[i] == object.values[i]) continue;
+        WriteResult w = writeValue(engine, object.category, values[v].gridColumn, object.key, wanted[i]);
+        if (w.written()) {
+            changes << QStringLiteral("%1 %2 -> %3").arg(values[v].field, quoted(object.values[i]), quoted(w.shown));
+            object.values[i] = w.shown;
+        } else if (w.status != WriteResult::Status::Nothing) {
+            row.reason = w.error;
+        }
+    }
+    row.change = changes.join(QStringLiteral(", "));
+    if (!row.reason.isEmpty()) row.outcome = Outcome::Rejected;
+    else row.outcome = changes.isEmpty() ? Outcome::Unchanged : Outcome::Changed;
+}
+
+}  // namespace
+
+ImportReport importCsv(ddvue::DDVueEngine& engine, QByteArrayView bytes, const ImportOptions& options)
+{
+    ImportReport report;
+    QString text;
+    if (!extract::decodeCsv(bytes, text, report.error)) return report;
+
+    // The view: the one asked for, else the one whose key field the header has.
+    std::optional<QChar> separator;
+    std::vector<Category> categories = viewOf(text, options, separator, report.error);
+    if (categories.empty()) return report;
+    const Category view = categories.front();
+    std::vector<extract::CsvRecord> records = extract::readCsv(text, *separator);
+    const QStringList header = records.front().fields;
+    if (!records.front().error.isEmpty()) {
+        report.error = QStringLiteral("its header is malformed: %1").arg(records.front().error);
+        return report;
+    }
+    std::vector<ValueColumn> values;
+    QStringList valueNames;
+    for (ValueColumn v : valueColumnsOf(view)) {
+        valueNames << v.field;
+        v.at = columnOf(header, v.field);
+        if (v.at >= 0) values.push_back(v);
+    }
+    if (values.empty()) {
+        report.error = QStringLiteral("it has no %1 column").arg(valueNames.join(QStringLiteral(" or ")));
+        return report;
+    }
+
+    // Every row is read before any is applied, so that a malformed one can
+    // stop them all.
+    std::vector<Row> rows;
+    if (!readRows(engine, view, records, values, rows) && !options.skipMalformed) {
+        for (Row& r : rows)
+            if (r.row.outcome == Outcome::Malformed) report.rows.push_back(std::move(r.row));
+        return report;
+    }
+    std::unordered_map<std::uint64_t, Listed> listed;
+    if (!listObjects(engine, categories, values, listed, report.error)) return report;
     for (Row& r : rows) {
-        ImportRow& row = r.row;
-        if (row.outcome == Outcome::Malformed) {
-            report.rows.push_back(std::move(row));
-            continue;
-        }
-        auto it = r.identity ? listed.find(*r.identity) : listed.end();
-        if (it == listed.end()) {
-            row.outcome = Outcome::NotFound;
-            report.rows.push_back(std::move(row));
-            continue;
-        }
-        Listed& object = it->second;
-        // A layer's entries are checked, both, before either is written.
-        QStringList wanted = r.values;
-        if (view == Category::Layers) {
-            for (std::size_t v = 0; v < values.size() && row.reason.isEmpty(); ++v)
-                if (auto entry = layerEntry(values[v].gridColumn, wanted[v], &row.reason)) wanted[v] = *entry;
-        }
-        QStringList changes;
-        for (std::size_t v = 0; v < values.size() && row.reason.isEmpty(); ++v) {
-            const int i = static_cast<int>(v);
-            if (wanted[i] == object.values[i]) continue;
-            WriteResult w = writeValue(engine, object.category, values[v].gridColumn, object.key, wanted[i]);
-            if (w.written()) {
-                changes << QStringLiteral("%1 %2 -> %3").arg(values[v].field, quoted(object.values[i]), quoted(w.shown));
-                object.values[i] = w.shown;
-            } else if (w.status != WriteResult::Status::Nothing) {
-                row.reason = w.error;
-            }
-        }
-        row.change = changes.join(QStringLiteral(", "));
-        if (!row.reason.isEmpty()) row.outcome = Outcome::Rejected;
-        else row.outcome = changes.isEmpty() ? Outcome::Unchanged : Outcome::Changed;
-        report.rows.push_back(std::move(row));
+        if (r.row.outcome != Outcome::Malformed) applyRow(engine, view, values, listed, r);
+        report.rows.push_back(std::move(r.row));
     }
     report.applied = true;
     return report;

@@ -148,11 +148,19 @@ public:
     {
         if (!isUnitZ(p)) point(210, p);
     }
+    // An object's reactors: the one object that owns it and is told of its changes.
+    void reactors(std::uint64_t owner)
+    {
+        raw(dxf::code::kAppGroup, "{ACAD_REACTORS");
+        handle(dxf::code::kOwner, owner);
+        raw(dxf::code::kAppGroup, "}");
+    }
     // Multi-line text: 250-byte pieces, every full one as 3, the last as 1.
     void chunks(const QString& value)
     {
         std::vector<std::string> pieces = dxf::splitChunks(*codec_, caretForm(value));
-        for (std::size_t k = 0; k < pieces.size(); ++k) raw(k + 1 == pieces.size() ? 1 : 3, pieces[k]);
+        for (std::size_t k = 0; k < pieces.size(); ++k)
+            raw(k + 1 == pieces.size() ? dxf::def::MText::text : dxf::def::MText::chunk, pieces[k]);
     }
 
     std::string& out() { return out_; }

@@ -238,9 +238,7 @@ void Builder::dictionary(std::uint64_t handle, std::uint64_t owner, const std::v
     o.raw(dxf::code::kType, "DICTIONARY");
     o.handle(dxf::code::kHandle, handle);
     if (owner) {
-        o.raw(102, "{ACAD_REACTORS");
-        o.handle(dxf::code::kOwner, owner);
-        o.raw(102, "}");
+        o.reactors(owner);
     }
     o.handle(dxf::code::kOwner, owner);
     o.raw(dxf::code::kSubclass, "AcDbDictionary");
@@ -290,9 +288,7 @@ void Builder::objects()
         for (auto& [handle, json] : imageDefs_) {
             o.raw(dxf::code::kType, "IMAGEDEF");
             o.handle(dxf::code::kHandle, handle);
-            o.raw(102, "{ACAD_REACTORS");
-            o.handle(dxf::code::kOwner, imageDict_);
-            o.raw(102, "}");
+            o.reactors(imageDict_);
             o.handle(dxf::code::kOwner, imageDict_);
             o.raw(dxf::code::kSubclass, "AcDbRasterImageDef");
             o.integer(90, 0);
@@ -314,9 +310,7 @@ void Builder::layout(const LayoutInfo& l, int tab)
     const BlockInfo& b = blocksOut_[l.block];
     o.raw(dxf::code::kType, "LAYOUT");
     o.handle(dxf::code::kHandle, l.handle);
-    o.raw(102, "{ACAD_REACTORS");
-    o.handle(dxf::code::kOwner, layoutDict_);
-    o.raw(102, "}");
+    o.reactors(layoutDict_);
     o.handle(dxf::code::kOwner, layoutDict_);
     o.raw(dxf::code::kSubclass, "AcDbPlotSettings");
     o.raw(1, "");
