@@ -53,8 +53,10 @@ public:
     void QueryPasswordProtection(QString& unused, long& flag);
 
     // Visual operations.
-    // Writes the current view as a BMP picture. False when it could not be written.
+    // Writes the current view as a BMP picture. False when it could not be
+    // written; `why` then tells the reason.
     bool SaveAsBitmap(QString& path);
+    bool SaveAsBitmap(QString& path, QString& why);
     // The drawing point that the view shows at pixel (x, y) of the widget.
     void ScreenToDrawing(double x, double y, double& drawingX, double& drawingY) const;
     // Prints the drawing fitted to the page: without an argument to the
