@@ -133,10 +133,14 @@ bool frmAbout::eventFilter(QObject* watched, QEvent* event)
     auto* label = qobject_cast<QLabel*>(watched);
     if (label && (label == Label1 || label == Label2 || label == Label3 || label == Label4)) {
         if (event->type() == QEvent::MouseMove) {
+            // Taken here: a label passes the move on to the screen, whose
+            // own handler would turn every link blue again.
             setLinkColor(label, kHoverColor);
-        } else if (event->type() == QEvent::MouseButtonRelease &&
-                   static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
-                   label->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
+            label->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
             // A link that cannot be opened says nothing.
             platform::shellOpen(linkTarget(label));
             return true;
