@@ -34,6 +34,15 @@ void showActive(QWidget& w)
 
 QColor colorOf(const QLabel* label) { return label->palette().color(QPalette::WindowText); }
 
+// Waits a little for a condition that follows the pointer: on a real display
+// the pointer's moves arrive from the display server.
+template <typename F>
+bool soon(F done)
+{
+    for (int i = 0; i < 200 && !done(); ++i) QTest::qWait(5);
+    return done();
+}
+
 }  // namespace
 
 TEST(OptionsScreen, StoresThePathsWithoutOuterBlanksAndHandsThemToTheView)
@@ -118,12 +127,12 @@ TEST(AboutScreen, LinksOpenTheirTargetsAndTurnRedUnderThePointer)
     for (QLabel* link : {screen.Label1, screen.Label2, screen.Label3, screen.Label4}) {
         EXPECT_EQ(colorOf(link), QColor(0, 0, 255));
         QTest::mouseMove(link, link->rect().center());
-        EXPECT_EQ(colorOf(link), QColor(255, 0, 0)) << link->objectName().toStdString();
+        EXPECT_TRUE(soon([&] { return colorOf(link) == QColor(255, 0, 0); })) << link->objectName().toStdString();
         QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
     }
-    QTest::mouseMove(&screen, QPoint(screen.width() - 5, screen.height() - 5));
+    QTest::mouseMove(&screen, QPoint(screen.width() / 2, screen.height() - 5));
     for (QLabel* link : {screen.Label1, screen.Label2, screen.Label3, screen.Label4})
-        EXPECT_EQ(colorOf(link), QColor(0, 0, 255));
+        EXPECT_TRUE(soon([&] { return colorOf(link) == QColor(0, 0, 255); })) << link->objectName().toStdString();
 
     ASSERT_EQ(shell.opened.size(), 4u);
     EXPECT_EQ(shell.opened[0], QUrl("mailto:" + screens::supportEmail()));
