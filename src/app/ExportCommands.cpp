@@ -77,7 +77,8 @@ int load(const ExportOptions& o, data::Recordset& recordset, extract::CategoryLo
     ddvue::DDVueEngine engine;
     if (!openDrawing(engine, o.drawing, err)) return ExitFailed;
     result = extract::loadCategory(engine, o.category, recordset, flat);
-    if (!result.exported) return failed(err, QStringLiteral("cannot export the content: %1").arg(result.error));
+    QString why = extract::loadFailure(result);
+    if (!why.isEmpty()) return failed(err, QStringLiteral("cannot export the content: %1").arg(why));
     return ExitDone;
 }
 

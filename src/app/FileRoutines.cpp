@@ -13,7 +13,8 @@ namespace {
 bool hasWildcard(const QString& s) { return s.contains(QLatin1Char('*')) || s.contains(QLatin1Char('?')); }
 
 // A name pattern with * (any run of characters) and ? (any one character);
-// every other character stands for itself.
+// every other character stands for itself, in either letter case, as the
+// file browser matches its patterns.
 QRegularExpression namePattern(const QString& pattern)
 {
     QString rx;
@@ -22,7 +23,7 @@ QRegularExpression namePattern(const QString& pattern)
         else if (c == QLatin1Char('?')) rx += QLatin1Char('.');
         else rx += QRegularExpression::escape(QString(c));
     }
-    return QRegularExpression(QRegularExpression::anchoredPattern(rx));
+    return QRegularExpression(QRegularExpression::anchoredPattern(rx), QRegularExpression::CaseInsensitiveOption);
 }
 
 }  // namespace

@@ -1,15 +1,35 @@
 #include "app/MainWindowLogic.h"
 
+#include <cmath>
+
 #include <QDateTime>
 
 namespace app {
 
+std::optional<int> byteNumber(const QString& text)
+{
+    QString t = text.trimmed();
+    if (t.isEmpty()) return std::nullopt;
+    double v = 0;
+    bool ok = false;
+    if (t.startsWith(QLatin1String("&H"), Qt::CaseInsensitive) || t.startsWith(QLatin1String("&O"), Qt::CaseInsensitive)) {
+        // Hexadecimal and octal numbers in the BASIC manner.
+        v = static_cast<double>(t.mid(2).toLongLong(&ok, t[1].toUpper() == QLatin1Char('H') ? 16 : 8));
+    } else {
+        v = QLocale::c().toDouble(t, &ok);
+        if (!ok) v = QLocale::system().toDouble(t, &ok);
+    }
+    if (!ok || !std::isfinite(v)) return std::nullopt;
+    // Halves go to the even neighbour, as the conversion to a byte rounds.
+    double r = std::nearbyint(v);
+    if (r < 0 || r > 255) return std::nullopt;
+    return static_cast<int>(r);
+}
+
 std::optional<CategoryOption> categoryFromDataSetting(const QString& text)
 {
-    bool ok = false;
-    uint n = text.trimmed().toUInt(&ok);
-    if (!ok || n > 255) return std::nullopt;
-    if (n >= 1 && n <= 4) return static_cast<CategoryOption>(n);
+    std::optional<int> n = byteNumber(text);
+    if (n && *n >= 1 && *n <= 4) return static_cast<CategoryOption>(*n);
     return std::nullopt;
 }
 

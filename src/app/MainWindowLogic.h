@@ -18,8 +18,13 @@ namespace app {
 // The category option buttons, numbered as the "Data" setting numbers them.
 enum class CategoryOption { Attributes = 1, SingleText = 2, MultiText = 3, Layers = 4 };
 
+// A text read as a number from 0 to 255 the way a byte conversion reads it:
+// signs, decimals and exponents are numbers ("+4", "4.0", "4e0"), as are
+// "&H" and "&O" numbers; the value is rounded, halves to even. None for
+// anything else or out of range.
+std::optional<int> byteNumber(const QString& text);
 // The option a "Data" setting selects: 1 to 4; none for any other number, or
-// for a text that is not a whole number from 0 to 255.
+// for a text that is not a number from 0 to 255.
 std::optional<CategoryOption> categoryFromDataSetting(const QString& text);
 
 // What start-up restores from the settings.

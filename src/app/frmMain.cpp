@@ -35,6 +35,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QStorageInfo>
 #include <QStyle>
 #include <QToolButton>
@@ -202,6 +203,7 @@ void frmMain::buildControls()
     connect(Dir1, &FolderList::pathChanged, this, [this] { Dir1_Change(); });
     connect(Combo2->lineEdit(), &QLineEdit::textEdited, this, [this] { Combo2_Change(); });
     connect(Combo2, &QComboBox::activated, this, [this] { Combo2_Click(); });
+    Combo2->installEventFilter(this);
     Combo2->lineEdit()->installEventFilter(this);
     connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
     connect(List3, &QListWidget::itemClicked, this, [this] { List3_Click(); });
@@ -236,11 +238,15 @@ void frmMain::Form_Load(const Start& start)
     findPosition_ = 1;
 
     // The browser starts at the current folder, then the settings move it.
+    // Showing the starting drive is not a change of drive.
     Dir1->setPath(QDir::currentPath());
-    Drive1->setDrive(QDir::currentPath());
+    {
+        QSignalBlocker quiet(Drive1);
+        Drive1->setDrive(QDir::currentPath());
+    }
     QString defaultDrive = QStorageInfo(appFolder_).rootPath();
     StartupSettings s = readStartupSettings(platform::settings(), appFolder_, defaultDrive, samplesFolder(appFolder_));
-    if (Drive1->setDrive(s.drive)) Drive1_Change();
+    Drive1->setDrive(s.drive);  // the drive handler runs when this changes the drive
     Dir1->setPath(s.dir);  // a folder that no longer exists leaves the list where it was
     bitmapFolder_ = s.bitmapFolder;
     if (auto option = categoryFromDataSetting(s.data)) {
@@ -374,7 +380,9 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
     }
-    if (watched == Combo2->lineEdit()) {
+    // The pattern box: the combo box holds the focus and hands keys on to
+    // its line edit itself, so both are watched.
+    if (watched == Combo2 || watched == Combo2->lineEdit()) {
         if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->text() == QLatin1String(".")) {
             // The period is never typed into the pattern: it completes a
             // bare name to a DWG pattern.
@@ -580,6 +588,16 @@ void frmMain::openingFinished()
     ddvue::ReadDrawing read = reader_->take();
     if (!read.ok()) {
         openProgress_.reset();
+        if (read.needsPassword && !askForPasswords) {
+            // Asking would be in vain: no password opens the drawing here.
+            clearGrid();
+            platform::msgBox(QStringLiteral("The drawing %1 is protected by a password. Password-protected drawings "
+                                            "cannot be opened.")
+                                 .arg(currentDrawingName_),
+                             platform::MsgButtons::Ok, platform::MsgIcon::Exclamation, platform::programTitle(), 0,
+                             this);
+            return;
+        }
         if (read.needsPassword && drawingPassword_.isEmpty()) {
             drawingPassword_ = frmPassword::ask(this);
             Form_Activate();
@@ -682,8 +700,11 @@ void frmMain::FillGrid()
     cellValueBeforeEdit_.clear();
     currentFilter_.clear();
     cmdSave->hide();
-    cmdPrint->show();
-    cmdOpen->show();
+    // Open and Print act on the open drawing: with none (after a failed
+    // open) they would hand on a file that is not open.
+    bool open = DDVue1->engine().isOpen();
+    cmdPrint->setVisible(open);
+    cmdOpen->setVisible(open);
 
     // The content document and the flat document pass from step to step in
     // memory, byte for byte what the working files would hold: writing and
@@ -696,7 +717,8 @@ void frmMain::FillGrid()
     }
     step(QStringLiteral("Listing the drawing's content"), 65);
     auto recordset = std::make_unique<data::Recordset>();
-    if (category && DDVue1->engine().isOpen()) extract::loadCategory(DDVue1->engine(), *category, *recordset);
+    QString failure;
+    if (category && open) failure = extract::loadFailure(extract::loadCategory(DDVue1->engine(), *category, *recordset));
     step(QStringLiteral("Filling the grid"), 95);
     // The grid lets go of the old recordset before it goes.
     dtgDrawing->setRecordset(nullptr);
@@ -705,7 +727,13 @@ void frmMain::FillGrid()
     Adodc1->setRecordset(recordset_.get());
     if (!category || !extract::showCategory(*dtgDrawing, *recordset_, *category)) {
         dtgDrawing->showNoData();
+        // No position to tell: the caption of the rows shown before goes.
+        Adodc1->setCaption(QString());
         ShowGridControls(false);
+        if (!failure.isEmpty())
+            platform::msgBox(QStringLiteral("The drawing's content could not be listed.\n\n%1").arg(failure),
+                             platform::MsgButtons::Ok, platform::MsgIcon::Exclamation, platform::programTitle(), 0,
+                             this);
         return;
     }
     Adodc1->setCaption(QStringLiteral("1 of %1").arg(recordset_->RecordCount()));

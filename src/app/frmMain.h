@@ -77,6 +77,9 @@ public:
     // they have come, and who else is told (a test).
     int progressDelayMs = 500;
     std::function<void(const QString&)> statusShown;
+    // Whether a drawing protected by a password is worth a password: only
+    // when the drawing component can open such drawings.
+    bool askForPasswords = ddvue::DDVueEngine::opensProtectedDrawings();
 
     // Controls, by their names.
     QGroupBox* frmFile;

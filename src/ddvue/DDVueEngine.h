@@ -93,6 +93,9 @@ public:
     void QueryPasswordProtection(QString& unused, long& flag);
 
     // Beyond the operations: what the windows and the command line need.
+    // Whether a drawing protected by a password can be opened with it: DXF
+    // has no protection, and the DWG reader cannot decrypt.
+    static constexpr bool opensProtectedDrawings() { return false; }
     bool isOpen() const { return doc_ != nullptr; }
     const QString& lastError() const { return lastError_; }
     SaveProblem saveProblem() const { return saveProblem_; }

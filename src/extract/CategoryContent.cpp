@@ -23,10 +23,17 @@ CategoryLoad loadCategory(const ddvue::DDVueEngine& engine, Category category, d
     // ExportDrawingContent's flags: 1 block attributes, 3 external
     // references, 4 layers, 8 text.
     const auto& f = settings->exportFlags;
-    std::string content = engine.contentDocument(f[0] != 0, f[2] != 0, f[3] != 0, f[7] != 0);
+    return loadCategoryContent(engine.contentDocument(f[0] != 0, f[2] != 0, f[3] != 0, f[7] != 0), *settings,
+                               recordset, flat);
+}
+
+CategoryLoad loadCategoryContent(const std::string& content, const CategorySettings& settings,
+                                 data::Recordset& recordset, std::string* flat)
+{
+    CategoryLoad load;
     load.exported = true;
     if (flat) {
-        *flat = flatDocumentOfContent(content, settings->flatCode);
+        *flat = flatDocumentOfContent(content, settings.flatCode);
         if (recordset.openXml(QByteArrayView(flat->data(), static_cast<qsizetype>(flat->size())), &load.error))
             load.opened = recordset.RecordCount();
         return load;
@@ -38,7 +45,7 @@ CategoryLoad loadCategory(const ddvue::DDVueEngine& engine, Category category, d
     // set aside (untouched, it costs nothing).
     reader.expectText(content.size() * 2);
     bool ok = true;
-    streamFlatDocument(content, settings->flatCode, [&](std::string_view piece, bool last) {
+    streamFlatDocument(content, settings.flatCode, [&](std::string_view piece, bool last) {
         if (ok) ok = reader.feed(QByteArrayView(piece.data(), static_cast<qsizetype>(piece.size())), last);
     });
     if (!ok) {
@@ -49,6 +56,13 @@ CategoryLoad loadCategory(const ddvue::DDVueEngine& engine, Category category, d
     recordset.open(std::move(table));
     load.opened = recordset.RecordCount();
     return load;
+}
+
+QString loadFailure(const CategoryLoad& load)
+{
+    if (!load.exported) return load.error.isEmpty() ? QStringLiteral("The content was not exported.") : load.error;
+    if (load.opened < 0 && !load.error.isEmpty()) return QStringLiteral("The content was refused: %1").arg(load.error);
+    return QString();
 }
 
 bool hasData(const data::Recordset& recordset) { return recordset.isOpen() && recordset.fieldCount() >= 1; }

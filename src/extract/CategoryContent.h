@@ -37,6 +37,13 @@ struct CategoryLoad {
 // recordset piece by piece as it is made.
 CategoryLoad loadCategory(const ddvue::DDVueEngine& engine, Category category, data::Recordset& recordset,
                           std::string* flat = nullptr);
+// The same from a content document already made.
+CategoryLoad loadCategoryContent(const std::string& content, const CategorySettings& settings,
+                                 data::Recordset& recordset, std::string* flat = nullptr);
+
+// Why a load gave no rows to show although it should have: the content was
+// not exported, or the flat document was refused. Empty when it went well.
+QString loadFailure(const CategoryLoad& load);
 
 // True when the recordset has something the grid can show: it is open and
 // has a field. Otherwise the grid shows "No data".

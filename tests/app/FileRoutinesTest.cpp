@@ -25,6 +25,9 @@ TEST(FileExists, FilesFoldersAndWildcards)
     EXPECT_TRUE(app::FileExists(d.filePath(QStringLiteral("dr?wing.*"))));
     EXPECT_TRUE(app::FileExists(d.filePath(QStringLiteral("[a]*"))));  // brackets are plain characters
     EXPECT_FALSE(app::FileExists(d.filePath(QStringLiteral("*.pdf"))));
+    // Wildcards match in either letter case, as the file browser does.
+    EXPECT_TRUE(app::FileExists(d.filePath(QStringLiteral("*.DXF"))));
+    EXPECT_TRUE(app::FileExists(d.filePath(QStringLiteral("PLAN.*"))));
     EXPECT_FALSE(app::FileExists(d.filePath(QStringLiteral("s*/plan.dxf"))));  // wildcards only in the last part
 }
 

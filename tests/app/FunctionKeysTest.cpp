@@ -4,10 +4,8 @@
 // modal-screen seam.
 
 #include "QtPrint.h"
-#include "TestPaths.h"
-#include "ViewDriver.h"
+#include "WindowKit.h"
 #include "app/frmHelp.h"
-#include "app/frmMain.h"
 
 #include "drawing/PointerStatus.h"
 #include "drawing/frmDrawing.h"
@@ -73,19 +71,11 @@ std::unique_ptr<frmMain> startIn(Seams& seams, const QString& folder)
     return w;
 }
 
-// Makes a window the active one, as a person's click does, and waits until
-// the application has taken note.
-bool activate(QWidget* window)
-{
-    window->activateWindow();
-    return viewdriver::waitFor([&] { return QApplication::activeWindow() == window; }, 5000);
-}
-
 // A key typed where the focus is in the window, the window active as it is
 // under a person's hands.
 void key(frmMain& w, int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
-    ASSERT_TRUE(activate(&w));
+    ASSERT_TRUE(windowkit::activate(&w));
     QWidget* focus = QApplication::focusWidget();
     QTest::keyClick(focus && focus->window() == &w ? focus : static_cast<QWidget*>(&w), static_cast<Qt::Key>(k),
                     modifiers);
@@ -93,10 +83,7 @@ void key(frmMain& w, int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 
 void open(frmMain& w, const QString& name)
 {
-    auto items = w.List3->findItems(name, Qt::MatchExactly);
-    ASSERT_FALSE(items.isEmpty()) << name.toStdString();
-    QTest::mouseClick(w.List3->viewport(), Qt::LeftButton, {}, w.List3->visualItemRect(items.first()).center());
-    ASSERT_TRUE(viewdriver::waitFor([&] { return !w.isOpening(); }));
+    windowkit::open(w, name);
     ASSERT_TRUE(w.DDVue1->engine().isOpen());
 }
 
@@ -211,7 +198,7 @@ TEST(FunctionKeys, WithADrawingTheyOpenPrintAndShowIt)
         ASSERT_TRUE(window.DDVue1->engine().isOpen());
         EXPECT_NE(window.DDVue1->engine().document(), mainDrawing);
         ASSERT_TRUE(viewdriver::zoomOnLargestText(*window.DDVue1, 40));
-        ASSERT_TRUE(activate(&window));
+        ASSERT_TRUE(windowkit::activate(&window));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::ControlModifier);
         EXPECT_FALSE(window.isVisible());

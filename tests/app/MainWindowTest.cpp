@@ -492,6 +492,7 @@ TEST(MainWindow, AProtectedDrawingAsksForItsPassword)
     out.write(bytes);
     out.close();
     auto w = startIn(seams, folder.path());
+    w->askForPasswords = true;  // as with a component that opens protected drawings
     w->Command3_Click();
     ASSERT_EQ(listed(w->List3), QStringList{"locked.dwg"});
 

@@ -11,12 +11,8 @@
 // TESSILUX_WINDOW_DRAWINGS may name other folders to go through, separated
 // by colons.
 
-#include "TestPaths.h"
-#include "ViewDriver.h"
-#include "app/frmMain.h"
+#include "WindowKit.h"
 #include "drawing/frmDrawing.h"
-
-#include "platform/Seams.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -28,35 +24,10 @@
 #include <gtest/gtest.h>
 
 using namespace app;
+using windowkit::clickRow;
+using windowkit::Seams;
 
 namespace {
-
-struct Seams {
-    platform::MemorySettingsStore settings;
-    platform::ScriptedMessageBoxes boxes;
-    platform::ScriptedScreenRunner screens;
-    platform::RecordingShellOpener shell;
-    platform::Installed<platform::SettingsStore> s{settings};
-    platform::Installed<platform::MessageBoxes> b{boxes};
-    platform::Installed<platform::ScreenRunner> r{screens};
-    platform::Installed<platform::ShellOpener> o{shell};
-};
-
-// Makes a window the active one, as a person's click does, and waits until
-// the application has taken note.
-bool activate(QWidget* window)
-{
-    window->activateWindow();
-    return viewdriver::waitFor([&] { return QApplication::activeWindow() == window; }, 5000);
-}
-
-// Clicks a row of a list where it stands on the screen.
-void clickRow(QListWidget* list, int row)
-{
-    QListWidgetItem* item = list->item(row);
-    list->scrollToItem(item);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
-}
 
 void goThrough(const QString& folder)
 {
@@ -81,7 +52,7 @@ void goThrough(const QString& folder)
         ++drawings;
         std::size_t boxesBefore = seams.boxes.shown.size();
         clickRow(w.List3, row);
-        ASSERT_TRUE(viewdriver::waitFor([&] { return !w.isOpening(); }, 180000));
+        windowkit::settle(w);
         ASSERT_EQ(seams.boxes.shown.size(), boxesBefore)
             << "opening said: " << seams.boxes.shown.back().text.toStdString();
         ASSERT_TRUE(view.engine().isOpen());
@@ -141,11 +112,11 @@ void goThrough(const QString& folder)
             if (viewdriver::zoomOnLargestText(large, 40)) {
                 ASSERT_TRUE(viewdriver::waitFor([&] { return largePaints.paints > painted; }));
             }
-            ASSERT_TRUE(activate(window));
+            ASSERT_TRUE(windowkit::activate(window));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::ControlModifier);
             EXPECT_FALSE(window->isVisible());
         });
-        ASSERT_TRUE(activate(&w));
+        ASSERT_TRUE(windowkit::activate(&w));
         QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w, Qt::Key_F5);
         EXPECT_TRUE(windowShown);
         EXPECT_TRUE(view.engine().isOpen());

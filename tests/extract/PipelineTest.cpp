@@ -176,3 +176,26 @@ TEST(OpenXmlRecordset, AnswersTheRowCountOrMinusTwo)
     EXPECT_EQ(OpenXmlRecordset(path, rs), 2);
     EXPECT_EQ(rs.fieldNames(), QStringList{"Name"});  // no field of the recordset's own
 }
+
+// A flat document that the record reader refuses is a failure with the
+// reader's reason, in both ways of loading, never a grid with no rows.
+TEST_F(Tricky, AFlatDocumentTheReaderRefusesIsAFailureWithItsReason)
+{
+    std::string content = engine.contentDocument(true, false, false, false);
+    std::size_t at = content.find("<AttributeValue>");
+    ASSERT_NE(at, std::string::npos);
+    content.insert(at + 16, "&#1;");  // a character XML does not allow
+    const CategorySettings& settings = *categorySettings(Category::Attributes);
+    for (bool keepFlat : {false, true}) {
+        data::Recordset rs;
+        std::string flat;
+        CategoryLoad load = loadCategoryContent(content, settings, rs, keepFlat ? &flat : nullptr);
+        EXPECT_TRUE(load.exported);
+        EXPECT_LT(load.opened, 0);
+        QString why = loadFailure(load);
+        EXPECT_TRUE(why.contains("character")) << why.toStdString();
+        EXPECT_FALSE(hasData(rs));
+    }
+    data::Recordset rs;
+    EXPECT_EQ(loadFailure(loadCategory(engine, Category::Attributes, rs)), QString());
+}
