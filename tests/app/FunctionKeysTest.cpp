@@ -294,3 +294,19 @@ TEST(FunctionKeys, F6FiltersTheGridWhenItHasRowsAndMoreThanTwoFields)
     EXPECT_EQ(seams.screens.unexpected, 0);
     EXPECT_EQ(seams.boxes.unexpected, 0);
 }
+
+TEST(Tutorial, LiesBesideTheProgramAsAPdfOfSeveralPages)
+{
+#ifndef TESSILUX_TUTORIAL_PDF
+    GTEST_SKIP() << "this build does not write the tutorial";
+#else
+    const QString pdf = QStringLiteral(TESSILUX_TUTORIAL_PDF);
+    EXPECT_EQ(QFileInfo(pdf).absolutePath(), QFileInfo(testpaths::program()).absolutePath());
+    QFile f(pdf);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << pdf.toStdString();
+    QByteArray bytes = f.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF-"));
+    EXPECT_TRUE(bytes.trimmed().endsWith("%%EOF"));
+    EXPECT_GE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page "), 6);
+#endif
+}

@@ -1,0 +1,411 @@
+// Makes the tutorial korvane.pdf. First it takes the pictures: the program's
+// own windows, on copies of the bundled sample drawings, drawn without a
+// display and grabbed as a person would see them. Then it lays out the
+// tutorial's text (Markdown) with those pictures and writes the PDF, with
+// Qt's own text layout and PDF writer.
+//
+//   make_tutorial TUTORIAL.md SAMPLES_FOLDER PICTURES_FOLDER OUTPUT.pdf
+//
+// The pictures stay in PICTURES_FOLDER; a picture the text names but that
+// could not be taken is an error.
+
+#include "app/frmMain.h"
+#include "drawing/frmDrawing.h"
+#include "filter/frmField.h"
+#include "filter/frmFilter.h"
+
+#include "platform/Seams.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+#include <QTextFrame>
+#include <QTextTable>
+#include <QThread>
+#include <QToolButton>
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+// The pictures are taken on a screen of twice the pixels of an ordinary one.
+constexpr qreal kPictureScale = 2;
+
+// Lets the window system and the program's own threads work until `done`
+// holds (or a minute has passed).
+bool settle(const std::function<bool()>& done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 60000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    QApplication::processEvents();
+    return done();
+}
+
+// Saves pictures of windows and parts of windows. A window gets a frame with
+// its caption drawn around it, as a desktop shows it.
+class Camera {
+public:
+    explicit Camera(const QString& folder) : folder_(folder) {}
+
+    void window(QWidget* w, const QString& name) { save(framed(w->grab(), w->windowTitle()), name); }
+    void part(QWidget* w, const QRect& area, const QString& name) { save(w->grab(area).toImage(), name); }
+    const QStringList& taken() const { return taken_; }
+
+private:
+    static QImage framed(const QPixmap& inside, const QString& caption)
+    {
+        const qreal ratio = inside.devicePixelRatio();
+        const QSize logical = (QSizeF(inside.size()) / ratio).toSize();
+        const int border = 1, bar = 22;
+        QImage out(QSizeF(QSizeF(logical.width() + 2 * border, logical.height() + bar + border) * ratio).toSize(),
+                   QImage::Format_RGB32);
+        out.setDevicePixelRatio(ratio);
+        out.fill(QColor(60, 70, 90));
+        QPainter p(&out);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        QFont font(QStringLiteral("Liberation Sans"));
+        font.setPixelSize(12);
+        font.setBold(true);
+        p.setFont(font);
+        p.setPen(Qt::white);
+        p.drawText(QRect(8, 0, logical.width() - 16, bar), Qt::AlignVCenter | Qt::AlignLeft, caption);
+        p.drawPixmap(border, bar, inside);
+        return out;
+    }
+
+    void save(const QImage& image, const QString& name)
+    {
+        QString path = QDir(folder_).filePath(name + QStringLiteral(".png"));
+        if (image.isNull() || !image.save(path, "PNG")) {
+            std::fprintf(stderr, "make_tutorial: the picture %s could not be saved\n", qPrintable(path));
+            return;
+        }
+        taken_ << name;
+    }
+
+    QString folder_;
+    QStringList taken_;
+};
+
+// Takes every picture of the tutorial. The drawings are copies, so that no
+// click, prompt or default answer can change the bundled samples.
+void takePictures(const QString& samples, Camera& camera)
+{
+    QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/tessilux-XXXXXX"));
+    QDir copies(scratch.filePath(QStringLiteral("samples")));
+    copies.mkpath(QStringLiteral("."));
+    for (const QString& name : QDir(samples).entryList({QStringLiteral("*.dxf")}, QDir::Files))
+        QFile::copy(QDir(samples).filePath(name), copies.filePath(name));
+
+    platform::MemorySettingsStore settings;
+    settings.values[QStringLiteral("Dir")] = copies.path();
+    settings.values[QStringLiteral("Drive")] = QStringLiteral("/");
+    settings.values[QStringLiteral("Data")] = QStringLiteral("1");
+    platform::ScriptedMessageBoxes boxes;
+    platform::ScriptedScreenRunner screens;
+    platform::ScriptedFileDialogs dialogs;
+    platform::RecordingShellOpener shell;
+    platform::Installed<platform::SettingsStore> s(settings);
+    platform::Installed<platform::MessageBoxes> b(boxes);
+    platform::Installed<platform::ScreenRunner> r(screens);
+    platform::Installed<platform::FileDialogs> d(dialogs);
+    platform::Installed<platform::ShellOpener> o(shell);
+
+    app::frmMain w;
+    w.screenWidth = [] { return 1280; };
+    w.Combo2->setEditText(QStringLiteral("*.dxf"));
+    w.Combo2_Change();
+    w.show();
+    settle([&] { return w.isVisible(); });
+    camera.window(&w, QStringLiteral("start"));
+
+    auto items = w.List3->findItems(QStringLiteral("office-floor-plan-2000.dxf"), Qt::MatchExactly);
+    if (items.isEmpty()) return;
+    w.List3->setCurrentItem(items.first());
+    w.List3_Click();
+    settle([&] { return !w.isOpening(); });
+    w.DDVue1->scene();
+    w.dtgDrawing->selectRow(4);
+    settle([] { return true; });
+    // The pointer over the view, for the status line under it.
+    QPointF at(w.DDVue1->width() * 0.4, w.DDVue1->height() * 0.45);
+    QMouseEvent move(QEvent::MouseMove, at, w.DDVue1->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w.DDVue1, &move);
+    settle([] { return true; });
+    camera.window(&w, QStringLiteral("main-window"));
+
+    // The grid and the controls under it.
+    const QRect gridArea(0, w.dtgDrawing->y() - 4, w.width(), w.height() - w.dtgDrawing->y() + 4);
+    w.txtFindWhat->setText(QStringLiteral("Bureau"));
+    w.txtReplaceWith->setText(QStringLiteral("Office"));
+    settle([] { return true; });
+    camera.part(&w, gridArea, QStringLiteral("grid-find-replace"));
+    w.txtFindWhat->clear();
+    w.txtReplaceWith->clear();
+
+    // The record filter, and its field picker over it.
+    screens.handlers.push_back([&](QDialog& dialog) {
+        auto& screen = static_cast<filter::frmFilter&>(dialog);
+        settle([&] { return screen.isVisible(); });
+        screen.txtFilter->setText(QStringLiteral("AttributeTag = 'NAME' AND AttributeValue LIKE 'B*'"));
+        settle([] { return true; });
+        camera.window(&screen, QStringLiteral("filter"));
+        screens.handlers.push_front([&](QDialog& pickerDialog) {
+            auto& picker = static_cast<filter::frmField&>(pickerDialog);
+            settle([&] { return picker.isVisible(); });
+            picker.lstFields->setCurrentRow(7);
+            picker.txtValue->setText(QStringLiteral("B*"));
+            settle([] { return true; });
+            camera.window(&picker, QStringLiteral("field-picker"));
+        });
+        screen.cmdFields->click();
+        screen.txtFilter->setText(QStringLiteral("AttributeTag = 'NAME'"));
+        screen.cmdOK->click();
+    });
+    w.Form_KeyDown(Qt::Key_F6, Qt::NoModifier);
+    settle([] { return true; });
+    camera.part(&w, gridArea, QStringLiteral("grid-filtered"));
+
+    // The layers.
+    w.optLayer->click();
+    settle([] { return true; });
+    camera.part(&w, gridArea, QStringLiteral("grid-layers"));
+    w.optAttribute->click();
+
+    // The drawing window.
+    screens.handlers.push_back([&](QDialog& dialog) {
+        auto& window = static_cast<drawing::frmDrawing&>(dialog);
+        window.resize(900, 640);
+        settle([&] { return window.isVisible() && !window.isOpening(); });
+        window.DDVue1->scene();
+        QPointF there(window.DDVue1->width() * 0.55, window.DDVue1->height() * 0.4);
+        QMouseEvent over(QEvent::MouseMove, there, window.DDVue1->mapToGlobal(there), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(window.DDVue1, &over);
+        settle([] { return true; });
+        camera.window(&window, QStringLiteral("drawing-window"));
+    });
+    w.Form_KeyDown(Qt::Key_F5, Qt::NoModifier);
+
+    // The help, options and about screens.
+    auto grabNext = [&](const QString& name) {
+        screens.handlers.push_back([&camera, name](QDialog& dialog) {
+            settle([&] { return dialog.isVisible(); });
+            camera.window(&dialog, name);
+        });
+    };
+    grabNext(QStringLiteral("help"));
+    w.Form_KeyDown(Qt::Key_F1, Qt::NoModifier);
+    settings.values[QStringLiteral("Paths")] = QStringLiteral("/usr/share/fonts/cad;/srv/drawings/xrefs");
+    grabNext(QStringLiteral("options"));
+    w.Form_KeyDown(Qt::Key_F7, Qt::NoModifier);
+    grabNext(QStringLiteral("about"));
+    w.Form_KeyDown(Qt::Key_F8, Qt::NoModifier);
+
+    // Whatever else was asked is answered as closing it would: nothing to keep.
+    w.cmdSave->hide();
+    w.close();
+}
+
+// Lays out the Markdown text with its pictures and writes the PDF.
+bool writePdf(const QString& source, const QString& pictures, const QString& output)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "make_tutorial: cannot read %s\n", qPrintable(source));
+        return false;
+    }
+    QTextDocument doc;
+    QFont body(QStringLiteral("Liberation Serif"));
+    body.setPointSizeF(11);
+    doc.setDefaultFont(body);
+    doc.setMarkdown(QString::fromUtf8(in.readAll()), QTextDocument::MarkdownDialectGitHub);
+    doc.setMetaInformation(QTextDocument::DocumentTitle, QStringLiteral("Tessilux Tutorial"));
+
+    // A4 pages, laid out in the units of a 96 dpi screen: 2 cm margins, a
+    // little more at the foot for the page number.
+    const qreal mm = 96.0 / 25.4;
+    const QSizeF page(210 * mm, 297 * mm);
+    const qreal margin = 20 * mm, foot = 25 * mm;
+    doc.setPageSize(page);
+    QTextFrameFormat frame = doc.rootFrame()->frameFormat();
+    frame.setLeftMargin(margin);
+    frame.setRightMargin(margin);
+    frame.setTopMargin(margin);
+    frame.setBottomMargin(foot);
+    doc.rootFrame()->setFrameFormat(frame);
+    const qreal widest = page.width() - 2 * margin;
+
+    // The pictures, at the size they have on the screen (they were taken at
+    // twice its pixels), narrowed to the text's width where wider.
+    bool ok = true;
+    QTextCursor cursor(&doc);
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            QTextFragment fragment = it.fragment();
+            if (!fragment.charFormat().isImageFormat()) continue;
+            QTextImageFormat image = fragment.charFormat().toImageFormat();
+            QString file = QDir(pictures).filePath(QFileInfo(image.name()).fileName());
+            QImage picture(file);
+            if (picture.isNull()) {
+                std::fprintf(stderr, "make_tutorial: the tutorial shows %s, which was not made\n", qPrintable(file));
+                ok = false;
+                continue;
+            }
+            doc.addResource(QTextDocument::ImageResource, QUrl(image.name()), picture);
+            QSizeF size = QSizeF(picture.size()) / kPictureScale;
+            if (size.width() > widest) size *= widest / size.width();
+            image.setWidth(size.width());
+            image.setHeight(size.height());
+            cursor.setPosition(fragment.position());
+            cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+            cursor.setCharFormat(image);
+        }
+    }
+    if (!ok) return false;
+
+    // Headings in the sans serif of the program's windows; tables across the
+    // text's width with some room in their cells.
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        if (block.blockFormat().headingLevel() == 0) continue;
+        QTextCursor c(block);
+        QTextBlockFormat spacing = block.blockFormat();
+        spacing.setTopMargin(spacing.headingLevel() == 1 ? 0 : 14);
+        c.setBlockFormat(spacing);
+        c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        QTextCharFormat heading;
+        heading.setFontFamilies({QStringLiteral("Liberation Sans")});
+        c.mergeCharFormat(heading);
+    }
+    for (QTextFrame* child : doc.rootFrame()->childFrames()) {
+        auto* table = qobject_cast<QTextTable*>(child);
+        if (!table) continue;
+        QTextTableFormat format = table->format();
+        format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+        format.setCellPadding(4);
+        format.setCellSpacing(0);
+        format.setBorder(0.5);
+        format.setBorderBrush(QColor(120, 120, 120));
+        format.setBorderCollapse(true);
+        table->setFormat(format);
+    }
+
+    // A heading stays with what follows it: one that would end a page while
+    // the first lines under it go to the next starts that page instead.
+    QAbstractTextDocumentLayout* layout = doc.documentLayout();
+    for (int pass = 0; pass < 4; ++pass) {
+        // Laid out afresh from the start: a layout changed in pieces can
+        // lose the place of the blocks after the change.
+        doc.markContentsDirty(0, doc.characterCount());
+        bool moved = false;
+        for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+            QTextBlock next = block.next();
+            if (block.blockFormat().headingLevel() == 0 || !next.isValid()) continue;
+            if (block.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) continue;
+            QRectF heading = layout->blockBoundingRect(block);
+            QRectF after = layout->blockBoundingRect(next);
+            // The foot of the heading's page, and room under the heading for
+            // the first three lines (or the picture) that follow it.
+            qreal pageFoot = (std::floor(heading.top() / page.height()) + 1) * page.height() - foot;
+            if (heading.bottom() + std::min(after.height(), 54.0) <= pageFoot) continue;
+            QTextCursor c(block);
+            QTextBlockFormat breakBefore = block.blockFormat();
+            breakBefore.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+            c.setBlockFormat(breakBefore);
+            moved = true;
+        }
+        if (!moved) break;
+    }
+    doc.markContentsDirty(0, doc.characterCount());
+
+    // Written beside and renamed over, as every file the program writes.
+    QString partial = output + QStringLiteral(".partial");
+    {
+        QPdfWriter pdf(partial);
+        pdf.setTitle(QStringLiteral("Tessilux Tutorial"));
+        pdf.setCreator(QStringLiteral("Tessilux"));
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        pdf.setResolution(300);
+        QPainter p(&pdf);
+        if (!p.isActive()) {
+            std::fprintf(stderr, "make_tutorial: cannot write %s\n", qPrintable(partial));
+            return false;
+        }
+        const qreal scale = pdf.width() / page.width();
+        QFont number(QStringLiteral("Liberation Sans"));
+        number.setPixelSize(12);  // in the page's 96 dpi units
+        for (int n = 0; n < doc.pageCount(); ++n) {
+            if (n > 0) pdf.newPage();
+            p.save();
+            p.scale(scale, scale);
+            p.translate(0, -n * page.height());
+            doc.drawContents(&p, QRectF(QPointF(0, n * page.height()), page));
+            p.restore();
+            p.save();
+            p.scale(scale, scale);
+            p.setFont(number);
+            p.setPen(Qt::darkGray);
+            p.drawText(QRectF(0, page.height() - foot + 6 * mm, page.width(), 8 * mm), Qt::AlignHCenter | Qt::AlignTop,
+                       n == 0 ? QString() : QString::number(n + 1));
+            p.restore();
+        }
+    }
+    QFile::remove(output);
+    if (!QFile::rename(partial, output)) {
+        std::fprintf(stderr, "make_tutorial: cannot write %s\n", qPrintable(output));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: make_tutorial TUTORIAL.md SAMPLES_FOLDER PICTURES_FOLDER OUTPUT.pdf\n");
+        return 2;
+    }
+    // Drawn without a display, on a screen of twice the pixels, so that the
+    // pictures stay sharp on paper; the settings of whoever builds stay untouched.
+    QTemporaryDir scratch;
+    QFile screen(scratch.filePath(QStringLiteral("screen.json")));
+    if (screen.open(QIODevice::WriteOnly))
+        screen.write(R"({"screens": [{"name": "tutorial", "x": 0, "y": 0, "width": 2560, "height": 1920,
+                          "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 2}]})");  // kPictureScale
+    screen.close();
+    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screen.fileName()).toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", scratch.path().toLocal8Bit());
+    QApplication application(argc, argv);
+    const QString source = QString::fromLocal8Bit(argv[1]);
+    const QString samples = QString::fromLocal8Bit(argv[2]);
+    const QString pictures = QString::fromLocal8Bit(argv[3]);
+    const QString output = QString::fromLocal8Bit(argv[4]);
+    QDir().mkpath(pictures);
+
+    Camera camera(pictures);
+    takePictures(samples, camera);
+    return writePdf(source, pictures, output) ? 0 : 1;
+}
