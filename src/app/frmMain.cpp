@@ -839,8 +839,9 @@ void frmMain::cmdPrint_Click() { DDVue1->PrintDrawing(true); }
 
 void frmMain::DDVue1_PointerMoved(int x, int y)
 {
-    // While a drawing is read the status line tells how far that has come.
-    if (currentDrawingPath_.isEmpty() || isOpening()) return;
+    // While a drawing is read the status line tells how far that has come;
+    // until its picture is built the pointer has no drawing position yet.
+    if (currentDrawingPath_.isEmpty() || isOpening() || DDVue1->isBuilding()) return;
     double dx = 0, dy = 0;
     DDVue1->ScreenToDrawing(x, y, dx, dy);
     lblStatus->setText(drawing::pointerStatusText(x, y, dx, dy));

@@ -102,6 +102,10 @@ public:
     // Waits until the scene of a drawing being opened is built; everything
     // that reads or changes the scene (or changes the drawing) waits first.
     void ready();
+    // The scene of a drawing just opened is still being built: what would
+    // wait for it (the pointer's drawing position, say) may rather wait
+    // until it is shown.
+    bool isBuilding() const { return building(); }
 
 signals:
     void PointerMoved(int x, int y);

@@ -151,8 +151,9 @@ void frmDrawing::resizeEvent(QResizeEvent* event)
 
 void frmDrawing::DDVue1_PointerMoved(int x, int y)
 {
-    // While the drawing is read the status line tells how far that has come.
-    if (drawing_.path.isEmpty() || reader_->busy()) return;
+    // While the drawing is read the status line tells how far that has come;
+    // until its picture is built the pointer has no drawing position yet.
+    if (drawing_.path.isEmpty() || reader_->busy() || DDVue1->isBuilding()) return;
     double dx = 0, dy = 0;
     DDVue1->ScreenToDrawing(x, y, dx, dy);
     lblStatus->setText(pointerStatusText(x, y, dx, dy));
