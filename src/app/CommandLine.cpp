@@ -57,6 +57,7 @@ int info(const QStringList& args, std::ostream& out, std::ostream& err)
         out << "Entities not brought across: " << engine.skippedEntities() << "\n";
         if (!engine.readWarnings().isEmpty()) out << "Read with errors: " << local(engine.readWarnings()) << "\n";
     }
+    for (const QString& repair : engine.repairs()) out << "Repaired on reading: " << local(repair) << "\n";
     return ExitDone;
 }
 
@@ -88,6 +89,19 @@ int exportCommand(const QStringList& args, std::ostream& out, std::ostream& err)
     if (format == QLatin1String("content")) {
         ddvue::DDVueEngine engine;
         if (!openDrawing(engine, drawing, err)) return ExitFailed;
+        if (outPath.isEmpty()) {
+            // Piece by piece: a large drawing's document is never whole in memory.
+            errno = 0;
+            bool written = engine.contentDocument(true, true, true, true, [&out](std::string_view piece) {
+                out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+                return static_cast<bool>(out);
+            });
+            out.flush();
+            if (written && out) return ExitDone;
+            int why = errno;
+            return failed(err, QStringLiteral("cannot write to standard output: %1")
+                                   .arg(QString::fromLocal8Bit(why ? std::strerror(why) : "the output was closed")));
+        }
         return writeOut(engine.contentDocument(true, true, true, true), outPath, out, err);
     }
     auto it = extraCommands().find(QStringLiteral("export:") + format);
@@ -265,6 +279,7 @@ bool openDrawing(ddvue::DDVueEngine& engine, const QString& path, std::ostream& 
         err << "tessilux: " << local(p) << ": no such file\n";
         return false;
     }
+    engine.setMapFiles(true);  // the command ends soon: no need to copy the file
     if (!engine.OpenDrawing(p)) {
         err << "tessilux: " << local(p) << ": " << local(engine.lastError()) << "\n";
         return false;
@@ -301,7 +316,8 @@ QString usageText()
         "\n"
         "  tessilux info DRAWING\n"
         "      Version name and code, and the number of layers, block attributes, single-line\n"
-        "      texts, multi-line texts and external references, one \"name: value\" a line.\n"
+        "      texts, multi-line texts and external references, one \"name: value\" a line;\n"
+        "      then what was repaired on reading a damaged file, if anything.\n"
         "\n"
         "  tessilux export DRAWING [--category attributes|single-text|multi-text|layers|xrefs]\n"
         "                          [--format content|flat|csv] [--filter EXPR] [-o OUT]\n"

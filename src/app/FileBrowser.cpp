@@ -12,10 +12,17 @@
 
 namespace app {
 
+bool isDrawingSuffix(const QString& suffix)
+{
+    return suffix.compare(QLatin1String("dwg"), Qt::CaseInsensitive) == 0 ||
+           suffix.compare(QLatin1String("dxf"), Qt::CaseInsensitive) == 0 ||
+           suffix.compare(QLatin1String("dxfb"), Qt::CaseInsensitive) == 0;
+}
+
 bool patternRelists(const QString& pattern)
 {
-    QString tail = pattern.right(4).toLower();
-    return tail == QLatin1String(".dwg") || tail == QLatin1String(".dxf");
+    int dot = pattern.lastIndexOf(QLatin1Char('.'));
+    return dot >= 0 && isDrawingSuffix(pattern.mid(dot + 1));
 }
 
 QString patternAfterPeriod(const QString& pattern)

@@ -11,8 +11,11 @@ class QFontMetrics;
 
 namespace app {
 
-// True when editing the pattern to `pattern` relists the files: its last four
-// characters, in lower case, are ".dwg" or ".dxf".
+// True for a drawing file's extension, without the period, in any letter
+// case: "dwg", "dxf", or "dxfb" (binary DXF).
+bool isDrawingSuffix(const QString& suffix);
+// True when editing the pattern to `pattern` relists the files: it ends in a
+// drawing file's extension.
 bool patternRelists(const QString& pattern);
 // The pattern after the period key: unchanged when it already has a period,
 // else the text followed by ".dwg".

@@ -428,9 +428,7 @@ void frmMain::openChosenDrawing(const QString& path)
     QStringList listed = listDrawingFiles(Dir1->path(), Combo2->currentText());
     if (!listed.contains(file.fileName())) {
         QString suffix = file.suffix().toLower();
-        Combo2->setEditText(suffix == QLatin1String("dwg") || suffix == QLatin1String("dxf")
-                                ? QStringLiteral("*.") + suffix
-                                : QStringLiteral("*.*"));
+        Combo2->setEditText(isDrawingSuffix(suffix) ? QStringLiteral("*.") + suffix : QStringLiteral("*.*"));
         RefreshFileList(true, true);
     }
     QList<QListWidgetItem*> items = List3->findItems(file.fileName(), Qt::MatchExactly);
@@ -626,6 +624,8 @@ void frmMain::openingFinished()
         showStatus((skipped > 0 ? QStringLiteral("%1 object(s) of the DWG could not be read and are left out. ").arg(skipped)
                                 : QString()) +
                    (warnings.isEmpty() ? QString() : QStringLiteral("Read with errors: %1.").arg(warnings)));
+    else if (QString repaired = DDVue1->engine().repairSummary(); !repaired.isEmpty())
+        showStatus(repaired);
     else
         lblStatus->clear();
 }

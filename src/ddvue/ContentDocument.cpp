@@ -2,6 +2,7 @@
 
 #include "ddvue/dxf/Entities.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -9,11 +10,31 @@ namespace ddvue {
 
 using namespace dxf;
 
+namespace {
+
+// The bytes that stand in the content document as they are.
+constexpr auto plainBytes = [] {
+    std::array<bool, 256> plain{};
+    for (int b = 0x20; b < 0x7F; ++b) plain[static_cast<std::size_t>(b)] = true;
+    for (char c : {'&', '<', '>', '"', '\'', '='}) plain[static_cast<unsigned char>(c)] = false;
+    return plain;
+}();
+
+}  // namespace
+
 void appendEscaped(std::string& out, std::string_view utf8)
 {
     std::size_t i = 0;
     char ref[16];
     while (i < utf8.size()) {
+        // Most text is plain: take it a run at a time.
+        std::size_t run = i;
+        while (run < utf8.size() && plainBytes[static_cast<unsigned char>(utf8[run])]) ++run;
+        if (run > i) {
+            out.append(utf8.data() + i, run - i);
+            i = run;
+            if (i == utf8.size()) break;
+        }
         auto b = static_cast<unsigned char>(utf8[i]);
         if (b >= 0x20 && b < 0x7F) {
             ++i;
@@ -72,12 +93,26 @@ bool isExternalReference(const Document& doc, const BlockDef& b)
 
 class Writer {
 public:
-    explicit Writer(const Document& doc) : doc_(doc) { out_.reserve(1 << 20); }
+    // With a sink, the document goes to it whenever a megabyte has gathered;
+    // without one, it gathers whole in out().
+    explicit Writer(const Document& doc, const ContentSink* sink = nullptr) : doc_(doc), sink_(sink)
+    {
+        out_.reserve(sink ? kPiece + 4096 : 1 << 20);
+    }
 
     void line(std::string_view s)
     {
         out_ += s;
         out_ += "\r\n";
+        if (sink_ && out_.size() >= kPiece) flush();
+    }
+
+    // Hands what has gathered to the sink; false once it said stop.
+    bool flush()
+    {
+        if (sink_ && ok_ && !out_.empty()) ok_ = (*sink_)(out_);
+        out_.clear();
+        return ok_;
     }
     void element(std::string_view name, std::string_view utf8)
     {
@@ -243,7 +278,10 @@ public:
     }
 
 private:
+    static constexpr std::size_t kPiece = 1 << 20;
     const Document& doc_;
+    const ContentSink* sink_;
+    bool ok_ = true;
     std::string out_;
     std::unordered_map<std::string, int> constants_;
 };
@@ -271,10 +309,11 @@ ContentCounts countContent(const Document& doc)
     return n;
 }
 
-std::string writeContentDocument(const Document& doc, std::string_view fileName, const ContentSelection& what,
-                                 std::string_view version)
+namespace {
+
+void writeAll(Writer& w, const Document& doc, std::string_view fileName, const ContentSelection& what,
+              std::string_view version)
 {
-    Writer w(doc);
     w.line("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>");
     w.line("<DrawingContent>");
     w.line("<DrawingInformation>");
@@ -288,7 +327,24 @@ std::string writeContentDocument(const Document& doc, std::string_view fileName,
     if (what.text) w.texts();
     if (what.externalReferences) w.externalReferences();
     w.line("</DrawingContent>");
+}
+
+}  // namespace
+
+std::string writeContentDocument(const Document& doc, std::string_view fileName, const ContentSelection& what,
+                                 std::string_view version)
+{
+    Writer w(doc);
+    writeAll(w, doc, fileName, what, version);
     return std::move(w.out());
+}
+
+bool writeContentDocument(const Document& doc, std::string_view fileName, const ContentSelection& what,
+                          std::string_view version, const ContentSink& sink)
+{
+    Writer w(doc, &sink);
+    writeAll(w, doc, fileName, what, version);
+    return w.flush();
 }
 
 }  // namespace ddvue

@@ -6,6 +6,7 @@
 
 #include "ddvue/dxf/Document.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,13 @@ struct ContentSelection {
 // $ACADVER (a DWG is held as a DXF that may be of a later version).
 std::string writeContentDocument(const dxf::Document& doc, std::string_view fileName, const ContentSelection& what,
                                  std::string_view version = {});
+
+// Takes the content document piece by piece; false stops the writing.
+using ContentSink = std::function<bool(std::string_view piece)>;
+// The same document handed to `sink` in pieces of about a megabyte, so that
+// the whole of it is never in memory at once. False when the sink said stop.
+bool writeContentDocument(const dxf::Document& doc, std::string_view fileName, const ContentSelection& what,
+                          std::string_view version, const ContentSink& sink);
 
 // How many rows each category of the content document holds.
 struct ContentCounts {

@@ -57,10 +57,10 @@ bool DDVueEngine::OpenDrawing(QString& path, const QString& password)
 {
     Q_UNUSED(password);  // DXF drawings carry no password, and the DWG reader cannot decrypt
     CloseDrawing();
-    return adopt(read(path, progress_), path);
+    return adopt(read(path, progress_, mapFiles_), path);
 }
 
-ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)>& progress)
+ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)>& progress, bool mapFile)
 {
     ReadDrawing r;
     auto fail = [&r](const QString& why) {
@@ -98,12 +98,22 @@ ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)
         r.skippedEntities = imported.skippedEntities;
         r.readWarnings = QString::fromStdString(imported.readWarnings);
         r.dwgVersion = imported.version;
+    } else if (mapFile) {
+        if (!doc->loadFile(fd, progress)) {
+            r.stopped = doc->stopped();
+            return fail(QString::fromStdString(doc->error()));
+        }
+        if (before) r.identity = identityAfterReading(fd, *before, doc->original());
     } else {
-        QByteArray data = file.readAll();
-        if (data.size() != file.size())
-            return fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
-        std::string bytes(data.constData(), static_cast<std::size_t>(data.size()));
-        data.clear();
+        // Straight into the buffer the document keeps: one copy of the
+        // file in memory, not two.
+        std::string bytes = dxf::fileBuffer(static_cast<std::size_t>(file.size()));
+        qint64 got = 0;
+        while (got < file.size()) {
+            qint64 n = file.read(bytes.data() + got, file.size() - got);
+            if (n <= 0) return fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
+            got += n;
+        }
         if (before) r.identity = identityAfterReading(fd, *before, bytes);
         if (!doc->load(std::move(bytes), progress)) {
             r.stopped = doc->stopped();
@@ -131,6 +141,20 @@ bool DDVueEngine::adopt(ReadDrawing drawing, const QString& path)
     return true;
 }
 
+QStringList DDVueEngine::repairs() const
+{
+    QStringList out;
+    if (doc_)
+        for (const std::string& r : doc_->repairs()) out << QString::fromStdString(r);
+    return out;
+}
+
+QString DDVueEngine::repairSummary() const
+{
+    QStringList all = repairs();
+    return all.isEmpty() ? QString() : QStringLiteral("Repaired on reading: ") + all.join(QLatin1Char(' '));
+}
+
 void DDVueEngine::CloseDrawing()
 {
     doc_.reset();
@@ -149,6 +173,15 @@ std::string DDVueEngine::contentDocument(bool attributes, bool externalReference
     ContentSelection what{attributes, externalReferences, layers, text};
     return writeContentDocument(*doc_, QFileInfo(path_).fileName().toStdString(), what,
                                 fromDwg_ ? dwgVersion_ : std::string());
+}
+
+bool DDVueEngine::contentDocument(bool attributes, bool externalReferences, bool layers, bool text,
+                                  const std::function<bool(std::string_view)>& sink) const
+{
+    if (!doc_) return false;
+    ContentSelection what{attributes, externalReferences, layers, text};
+    return writeContentDocument(*doc_, QFileInfo(path_).fileName().toStdString(), what,
+                                fromDwg_ ? dwgVersion_ : std::string(), sink);
 }
 
 bool DDVueEngine::ExportDrawingContent(QString& outputPath, long f1, long, long f3, long f4, long, long, long, long f8)

@@ -7,10 +7,12 @@
 #include "ddvue/dxf/Document.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace ddvue {
 
@@ -60,7 +62,10 @@ public:
     // Reads a drawing without opening it: what OpenDrawing does before the
     // drawing becomes the engine's. `progress` is told how far reading has
     // come, in percent, and stops it by answering false.
-    static ReadDrawing read(const QString& path, const std::function<bool(int percent)>& progress = {});
+    // `mapFile` maps a DXF's pages instead of copying them (see
+    // dxf::Document::loadFile): for short-lived readers such as the command line.
+    static ReadDrawing read(const QString& path, const std::function<bool(int percent)>& progress = {},
+                            bool mapFile = false);
     // Opens a drawing that read() brought in (closing the one open before).
     // False, with lastError() set, when it was not read.
     bool adopt(ReadDrawing drawing, const QString& path);
@@ -107,15 +112,31 @@ public:
     // What the DWG library skipped or could not decode while reading the
     // drawing, for the user; empty when nothing (and for a DXF).
     const QString& readWarnings() const { return readWarnings_; }
+    // What reading mended to open the drawing, one sentence each; empty for
+    // a well-formed file. The mends are in memory only: an unchanged save
+    // gives back the file's bytes.
+    QStringList repairs() const;
+    // The repairs as one line for a status bar ("Repaired on reading: ..."),
+    // empty when there were none.
+    QString repairSummary() const;
     const dxf::Document* document() const { return doc_.get(); }
     dxf::Document* document() { return doc_.get(); }
 
     // Told how far opening a drawing has come, in percent, for long opens;
     // answering false stops the opening.
     void setProgressHandler(std::function<bool(int percent)> handler) { progress_ = std::move(handler); }
+    // Whether OpenDrawing maps a DXF's file instead of copying it: faster,
+    // for a process that ends soon after (the command line); a window keeps
+    // its drawing long, while other programs may rewrite the file, and copies.
+    void setMapFiles(bool map) { mapFiles_ = map; }
 
     // The content document as text, the way ExportDrawingContent writes it.
     std::string contentDocument(bool attributes, bool externalReferences, bool layers, bool text) const;
+    // The same, handed to `sink` piece by piece (for large drawings: the
+    // whole document is never in memory). False when there is no drawing or
+    // the sink said stop.
+    bool contentDocument(bool attributes, bool externalReferences, bool layers, bool text,
+                         const std::function<bool(std::string_view piece)>& sink) const;
 
 private:
     bool fail(const QString& why);
@@ -131,6 +152,7 @@ private:
     int skippedEntities_ = 0;
     QString readWarnings_;
     std::function<bool(int)> progress_;
+    bool mapFiles_ = false;
     std::string dwgVersion_;  // the DWG's own version string, for a drawing read from one
     std::string sourceFile_;  // the file read, as canonicalPath() spells it
     std::optional<FileIdentity> known_;  // that file as it was read, or as this engine last saved it

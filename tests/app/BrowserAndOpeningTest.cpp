@@ -181,3 +181,37 @@ TEST(Grid, NoDataLeavesNoPositionCaptionBehind)
     EXPECT_TRUE(s.w->dtgDrawing->showsNoData());
     EXPECT_EQ(s.w->Adodc1->caption(), "");
 }
+
+// Reading runs beside the window: another click while a drawing is being
+// read stops that reading and opens the drawing clicked last; Esc stops it
+// and leaves nothing open.
+TEST(Opening, AnotherClickOrEscStopsTheDrawingBeingRead)
+{
+    Shown s;
+    QFile::copy(testpaths::corpus("sample_2018.dwg"), s.dir.filePath("site.dwg"));
+    s.w->Combo2->setEditText("*.*");
+    s.w->Combo2_Click();
+    auto row = [&](const char* name) { return s.w->List3->row(s.w->List3->findItems(name, Qt::MatchExactly).first()); };
+
+    windowkit::clickRow(s.w->List3, row("site.dwg"));  // the DWG reader takes a while to start
+    ASSERT_TRUE(s.w->isOpening());
+    windowkit::clickRow(s.w->List3, row("office-floor-plan-2000.dxf"));
+    windowkit::settle(*s.w);
+    EXPECT_EQ(s.w->CurrentDrawingName(), "office-floor-plan-2000.dxf");
+    EXPECT_TRUE(s.w->DDVue1->engine().path().endsWith("office-floor-plan-2000.dxf"));
+    EXPECT_FALSE(s.w->DDVue1->engine().isDwg());
+    QTest::qWait(300);  // nothing of the stopped reading arrives later
+    EXPECT_TRUE(s.w->DDVue1->engine().path().endsWith("office-floor-plan-2000.dxf"));
+    EXPECT_TRUE(s.seams.boxes.shown.empty());
+
+    windowkit::clickRow(s.w->List3, row("site.dwg"));
+    ASSERT_TRUE(s.w->isOpening());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_FALSE(s.w->isOpening());
+    EXPECT_FALSE(s.w->DDVue1->engine().isOpen());
+    EXPECT_EQ(s.w->lblStatus->text(), "Opening site.dwg was stopped.");
+    EXPECT_FALSE(s.w->cmdOpen->isVisible());
+    QTest::qWait(300);
+    EXPECT_FALSE(s.w->DDVue1->engine().isOpen());
+    EXPECT_TRUE(s.seams.boxes.shown.empty());
+}

@@ -163,6 +163,9 @@ TEST(MainWindowLogic, BrowserRules)
     EXPECT_TRUE(patternRelists("plan*.dxf"));
     EXPECT_FALSE(patternRelists("*.dw"));
     EXPECT_FALSE(patternRelists("*.*"));
+    EXPECT_TRUE(patternRelists("*.dxfb"));
+    EXPECT_TRUE(patternRelists("PLAN.DXF"));
+    EXPECT_FALSE(patternRelists("*.dxfbak"));
     EXPECT_EQ(patternAfterPeriod("A1"), "A1.dwg");
     EXPECT_EQ(patternAfterPeriod("*.dwg"), "*.dwg");
     EXPECT_EQ(fileCountText(0), "");
@@ -291,6 +294,37 @@ TEST(MainWindow, TheCommandLineNamesAFolderOrADrawing)
     EXPECT_EQ(w.CurrentDrawingPath(), folder.path("PLAN.DXF"));
     EXPECT_TRUE(w.DDVue1->engine().isOpen());
     EXPECT_GT(w.recordset()->RecordCount(), 0);
+}
+
+TEST(MainWindow, ABinaryDxfNamedDxfbOpensAtStartUp)
+{
+    Seams seams;
+    Folder folder;
+    seams.settings.values["Dir"] = "/";
+    QFile::copy(testpaths::sourceDir() + "/tests/data/odd/binary-2010.dxf", folder.path("plan.dxfb"));
+    frmMain w(frmMain::Start{QString(), folder.path("plan.dxfb")});
+    settle(w);
+    ASSERT_TRUE(w.List3->currentItem());
+    EXPECT_EQ(w.List3->currentItem()->text(), "plan.dxfb");
+    EXPECT_EQ(w.Combo2->currentText(), "*.dxfb") << "the drawing's own kind is listed";
+    EXPECT_TRUE(w.DDVue1->engine().isOpen());
+    ASSERT_TRUE(w.recordset());
+    EXPECT_GT(w.recordset()->RecordCount(), 0);
+    EXPECT_EQ(seams.boxes.shown.size(), 0u);
+}
+
+TEST(MainWindow, TheStatusLineSaysWhatReadingRepaired)
+{
+    Seams seams;
+    Folder folder;
+    seams.settings.values["Dir"] = "/";
+    QFile::copy(testpaths::sourceDir() + "/tests/data/odd/header-cut-by-endsec-R12.dxf", folder.path("cut.dxf"));
+    frmMain w(frmMain::Start{QString(), folder.path("cut.dxf")});
+    settle(w);
+    ASSERT_TRUE(w.DDVue1->engine().isOpen());
+    EXPECT_TRUE(w.lblStatus->text().startsWith("Repaired on reading: ")) << w.lblStatus->text().toStdString();
+    EXPECT_TRUE(w.lblStatus->text().contains("ENDSEC")) << w.lblStatus->text().toStdString();
+    EXPECT_EQ(seams.boxes.shown.size(), 0u);
 }
 
 TEST(MainWindow, TheBrowserListsByPattern)

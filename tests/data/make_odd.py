@@ -4,7 +4,9 @@
 odd/ holds valid drawings written the unusual ways that real files come in:
 LF or CR LF line ends, padded or bare group codes, trailing spaces after
 codes, 999 comments, empty values, escapes in table names, no handles, a
-Chinese code page, a multi-line attribute, attributes without SEQEND.
+Chinese code page, a multi-line attribute, attributes without SEQEND; and
+drawings that break the rules the way some programs' files do and that CAD
+programs open all the same (see repairable_drawings).
 bad/ holds inputs that must be refused with a clear error.
 
 The drawings are written group by group, not through a DXF library, so that
@@ -517,6 +519,104 @@ def odd_drawings() -> dict[str, bytes]:
     files["paper-space-R12.dxf"] = ascii_dxf(write_groups(d), Style())
 
     files["binary-2010.dxf"] = binary_dxf(write_groups(plan(R2010)))
+    files.update(repairable_drawings())
+    return files
+
+
+def repairable_drawings() -> dict[str, bytes]:
+    """Drawings that break the rules the way files from some programs do, and
+    that CAD programs (and ezdxf's recovering reader) open all the same."""
+    files: dict[str, bytes] = {}
+
+    # A header cut short by a stray ENDSEC, with more header variables after
+    # it (the code page among them) and a second ENDSEC, as one widely used
+    # CAD library writes its files. The code page decides the Cyrillic text.
+    d = plan(R12, codepage="ANSI_1251")
+    d.entities.append(Entity("TEXT", layer="NOTES", at=(10, 50), value="Разрез 1-1"))
+    groups = write_groups(d)
+    at = index_of(groups, 9, "$DWGCODEPAGE")
+    files["header-cut-by-endsec-R12.dxf"] = ascii_dxf(groups[:at] + [(0, b"ENDSEC")] + groups[at:], Style())
+
+    # A comment and $ACADVER ahead of the first section, and a HEADER
+    # section without it, as a photoplotting program writes them.
+    groups = write_groups(plan(R2004))
+    at = index_of(groups, 9, "$ACADVER")
+    version = groups[at:at + 2]
+    groups = groups[:at] + groups[at + 2:]
+    files["acadver-before-first-section-2004.dxf"] = ascii_dxf(
+        [(999, b"photoplot export")] + version + groups, Style())
+
+    # Minimal drawings: no HEADER, no TABLES, or nothing but the entities
+    # (as CAM and plotting programs write them; DXF allows it).
+    groups = write_groups(plan(R2000))
+    header_end = index_of(groups, 0, "ENDSEC") + 1
+    files["no-header-2000.dxf"] = ascii_dxf(groups[header_end:], Style())
+    tables_start = index_of(groups, 2, "TABLES") - 1
+    tables_end = index_of(groups, 0, "ENDSEC", tables_start) + 1
+    files["no-tables-2000.dxf"] = ascii_dxf(groups[:tables_start] + groups[tables_end:], Style())
+    groups = write_groups(plan(R12))
+    start = index_of(groups, 2, "ENTITIES") - 1
+    end = index_of(groups, 0, "ENDSEC", start) + 1
+    files["entities-only-R12.dxf"] = ascii_dxf(groups[start:end] + [(0, b"EOF")], Style(pad=False, eol=b"\n"))
+
+    # Handles: an attribute and a text whose handle group is empty, a text
+    # and an attribute that repeat the handles of objects before them.
+    d = plan(R2000)
+    d.entities.append(Entity("TEXT", layer="NOTES", at=(10, 30), value="Same handle as GROUND FLOOR"))
+    d.entities.append(Entity("TEXT", layer="NOTES", at=(10, 35), value="Empty handle"))
+    d.entities.append(Entity("INSERT", name="TITLE", at=(200, 100),
+                             attribs=[("DWG_NO", "A-102"), ("TITLE", "Empty handle"), ("REV", "Same as A-101")]))
+    groups = write_groups(d)
+
+    def handle_of(value: str) -> int:
+        """The index of the handle group of the record holding `value`."""
+        at = index_of(groups, 1, value)
+        while groups[at][0] != 5:
+            at -= 1
+        return at
+
+    groups[handle_of("Same handle as GROUND FLOOR")] = groups[handle_of("GROUND FLOOR")]
+    groups[handle_of("Empty handle")] = (5, b"")
+    # The attribute of that value too, which comes after the text.
+    title_at = [k for k, g in enumerate(groups) if g == (1, b"Empty handle")][-1]
+    while groups[title_at][0] != 5:
+        title_at -= 1
+    groups[title_at] = (5, b"")
+    groups[handle_of("Same as A-101")] = groups[handle_of("A-101")]
+    files["duplicate-and-empty-handles-2000.dxf"] = ascii_dxf(groups, Style())
+
+    # A record between two sections, and a section whose ENDSEC is missing:
+    # the next SECTION ends it.
+    groups = write_groups(plan(R2000))
+    at = index_of(groups, 2, "BLOCKS") - 1
+    groups = groups[:at] + [(0, b"LINE"), (8, b"0"), (10, b"0.0"), (20, b"0.0"), (30, b"0.0"), (11, b"1.0"),
+                            (21, b"1.0"), (31, b"0.0")] + groups[at:]
+    at = index_of(groups, 2, "ENTITIES") - 2
+    assert groups[at] == (0, b"ENDSEC")
+    files["records-outside-sections-2000.dxf"] = ascii_dxf(groups[:at] + groups[at + 1:], Style())
+
+    # A group code that DXF does not define: its value is kept as text.
+    good = ascii_dxf(write_groups(plan(R2000)), Style())
+    files["unknown-group-code-2000.dxf"] = good.replace(b" 40\r\n2.5\r\n", b"1234\r\n2.5\r\n", 1)
+    # The file ends with the code of its EOF, the name lost.
+    files["eof-without-value-2000.dxf"] = good[:good.rindex(b"EOF\r\n")]
+
+    # \U+XXXX escapes in a 2018 drawing, as AutoCAD still writes them there:
+    # a degree sign in a text, a layer and a block named with them.
+    d = plan(R2018)
+    d.layers.append(("Ebene \\U+00C4nderung", 3))
+    d.blocks.append(Block("Schild \\U+00DC", entities=[Entity("LINE", at=(0, 0), end=(20, 0))],
+                          attdefs=[("WINKEL", "Winkel")]))
+    d.entities += [
+        Entity("TEXT", layer="Ebene \\U+00C4nderung", at=(0, 80), value="Neigung 45\\U+00B0"),
+        Entity("INSERT", name="Schild \\U+00DC", at=(300, 0), attribs=[("WINKEL", "30\\U+00B0 \\U+00B1 1\\U+00B0")]),
+    ]
+    files["unicode-escapes-2018.dxf"] = ascii_dxf(write_groups(d), Style())
+
+    # The same drawings' kinds under other extensions: upper case, and
+    # binary DXF under its own extension.
+    files["upper-case-extension-2000.DXF"] = ascii_dxf(write_groups(plan(R2000)), Style())
+    files["binary-2013.dxfb"] = binary_dxf(write_groups(plan("AC1027")))
     return files
 
 
@@ -542,16 +642,16 @@ def bad_inputs() -> dict[str, bytes]:
     # read out of step.
     at = lines.index(b"ENTITIES") + 4
     files["odd-line-count.dxf"] = b"\r\n".join(lines[:at] + lines[at + 1:])
-    # Ends after a group code, without its value.
-    files["code-without-value.dxf"] = b"\r\n".join(lines[:-2]) + b"\r\n"
-    files["unknown-group-code.dxf"] = good.replace(b" 40\r\n2.5\r\n", b"1234\r\n2.5\r\n", 1)
+    # A letter where a digit of a group code belongs.
     files["code-not-a-number.dxf"] = good.replace(b" 40\r\n2.5\r\n", b" 4O\r\n2.5\r\n", 1)
-    groups = write_groups(plan(R2000))
-    header_end = index_of(groups, 0, "ENDSEC") + 1
-    files["no-header.dxf"] = ascii_dxf(groups[header_end:], Style())
-    tables_start = index_of(groups, 2, "TABLES") - 1
-    tables_end = index_of(groups, 0, "ENDSEC", tables_start) + 1
-    files["no-tables.dxf"] = ascii_dxf(groups[:tables_start] + groups[tables_end:], Style())
+    # A group code far beyond any that DXF or its binary form can hold.
+    files["code-out-of-range.dxf"] = good.replace(b" 40\r\n2.5\r\n", b"4000000\r\n2.5\r\n", 1)
+    # Comments and nothing else: no record at all.
+    files["comments-only.dxf"] = b"999\r\nexported by hand\r\n999\r\nno drawing follows\r\n"
+    # Binary DXF with a code DXF does not define: its value's size is unknown.
+    binary = binary_dxf(write_groups(plan(R2010)))
+    at = binary.index(struct.pack("<h", 40))
+    files["binary-unknown-group-code.dxf"] = binary[:at] + struct.pack("<h", 1234) + binary[at + 2:]
     rng = random.Random(20240611)
     files["binary-blob.dxf"] = bytes(rng.randrange(256) for _ in range(4096))
     binary = binary_dxf(write_groups(plan(R2010)))

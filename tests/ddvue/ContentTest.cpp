@@ -130,3 +130,32 @@ TEST(Content, ObjectsAreListedUnderTheSpaceOrBlockThatHoldsThem)
     EXPECT_LT(model, paper);
     EXPECT_LT(paper, block);
 }
+
+TEST(Content, InPiecesItIsTheSameDocumentAndTheSinkCanStopIt)
+{
+    // Enough texts for several pieces of a megabyte.
+    dxftext::Groups entities;
+    for (int i = 0; i < 30000; ++i) {
+        std::string h = std::to_string(0x100 + i);
+        entities.insert(entities.end(), {{0, "TEXT"}, {5, h}, {8, "0"}, {10, "1"}, {20, "2"}, {30, "0"}, {40, "2.5"},
+                                         {1, "Note <" + std::to_string(i) + "> \xC3\xA9 & \xE4\xB8\xAD"}});
+    }
+    dxf::Document doc;
+    ASSERT_TRUE(doc.load(dxftext::write(dxftext::join({dxftext::header(), dxftext::section("ENTITIES", entities),
+                                                       {{0, "EOF"}}}))));
+    ContentSelection all{true, true, true, true};
+    std::string whole = writeContentDocument(doc, "plan.dxf", all);
+    ASSERT_GT(whole.size(), 3u << 20);
+    std::string joined;
+    int pieces = 0;
+    EXPECT_TRUE(writeContentDocument(doc, "plan.dxf", all, {}, [&](std::string_view piece) {
+        joined += piece;
+        ++pieces;
+        return true;
+    }));
+    EXPECT_EQ(joined, whole);
+    EXPECT_GT(pieces, 2);
+    int asked = 0;
+    EXPECT_FALSE(writeContentDocument(doc, "plan.dxf", all, {}, [&](std::string_view) { return ++asked < 2; }));
+    EXPECT_EQ(asked, 2) << "nothing more is handed over once the sink said stop";
+}

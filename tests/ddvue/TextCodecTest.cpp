@@ -37,7 +37,13 @@ TEST(TextCodec, NewerDrawingsAreUtf8AndKeepStrayBytes)
 {
     auto utf8 = TextCodec::forDrawing("AC1032", "ANSI_1252");
     EXPECT_EQ(utf8->decode("Gr\xC3\xBC\xC3\x9F" "e"), "Gr\xC3\xBC\xC3\x9F" "e");
-    EXPECT_EQ(utf8->decode("\\U+03A9"), "\\U+03A9");  // no escapes in UTF-8 drawings
+    // AutoCAD still writes escapes into UTF-8 drawings: they are characters
+    // there too, also next to UTF-8 and next to stray bytes.
+    EXPECT_EQ(utf8->decode("45\\U+00B0"), "45\xC2\xB0");
+    EXPECT_EQ(utf8->decode("\xC3\x9C \\u+03a9 \\U+D83D\\U+DE00"), "\xC3\x9C \xCE\xA9 \xF0\x9F\x98\x80");
+    EXPECT_EQ(utf8->decode("\xE9 \\U+00B0"), "\xC3\xA9 \xC2\xB0");
+    EXPECT_EQ(utf8->decode("C:\\Users\\U+XYZ\\"), "C:\\Users\\U+XYZ\\") << "not an escape: kept as it is";
+    EXPECT_EQ(utf8->encode("45\xC2\xB0"), "45\xC2\xB0") << "written as UTF-8, not as an escape";
     EXPECT_EQ(utf8->decode("caf\xE9 \x80"), "caf\xC3\xA9 \xE2\x82\xAC");  // stray single bytes are read, not dropped
     EXPECT_EQ(utf8->encode("\xE4\xB8\xAD"), "\xE4\xB8\xAD");
     EXPECT_EQ(TextCodec::forDrawing("AC1015", "UTF8")->name(), "UTF-8");

@@ -12,9 +12,8 @@ With several drawings the output is one object keyed by their paths.
 
 The tests compare this with what tessilux exports and with what its edits
 leave behind. Text is given as stored: MTEXT as its raw text with formatting
-codes, chunks joined. Drawings before 2007 keep characters outside their code
-page as \\U+XXXX escapes; those are decoded here, since ezdxf leaves them as
-they stand.
+codes, chunks joined. \\U+XXXX escapes, which drawings of every version
+hold, are decoded here, since ezdxf leaves them as they stand.
 
 Exit status: 0 done, 1 ezdxf could not read a drawing (the reason in its
 JSON's "error" and on standard error), 2 wrong usage.
@@ -32,7 +31,6 @@ from ezdxf.lldxf.const import DXFError, DXFStructureError
 
 ESCAPE = re.compile(r"\\[Uu]\+([0-9A-Fa-f]{4})")
 SURROGATE_PAIR = re.compile(r"([\ud800-\udbff])([\udc00-\udfff])")
-RELEASE_2007 = "AC1021"
 
 
 def read(path: str):
@@ -63,15 +61,42 @@ def read(path: str):
             in_layer = False
     mtexts = stored_mtext(raw)
     try:
+        if breaks_structure(raw):
+            raise DXFStructureError("groups outside the sections")
         doc = Drawing.from_tags(tag_compiler(iter(raw)))
-    except DXFStructureError:
-        # Old or damaged structure that ezdxf's strict loader refuses; its
-        # recovering loader reads such files the way CAD programs do.
+    except (DXFStructureError, ValueError):
+        # Old or damaged structure that ezdxf's strict loader refuses (or
+        # reads without noticing what it misses, such as header variables
+        # outside the HEADER); its recovering loader reads such files the
+        # way CAD programs do.
         from ezdxf import recover
 
         doc, _ = recover.readfile(path)
     doc.filename = path
     return doc, layers, mtexts
+
+
+def breaks_structure(tags) -> bool:
+    """True when groups other than comments stand outside any section, or a
+    section starts before the one before it has ended."""
+    inside = False
+    for tag in tags:
+        if tag.code == 999:
+            continue
+        name = str(tag.value).strip() if tag.code == 0 else None
+        if name == "SECTION":
+            if inside:
+                return True
+            inside = True
+        elif name == "ENDSEC":
+            if not inside:
+                return True
+            inside = False
+        elif name == "EOF":
+            return False
+        elif not inside:
+            return True
+    return False
 
 
 def stored_mtext(tags) -> dict:
@@ -110,7 +135,11 @@ class Reader:
         self.doc = doc
         self.file_layers = file_layers
         self.mtexts = mtexts or {}
-        self.decode_escapes = (doc.loaded_dxfversion or doc.dxfversion) < RELEASE_2007
+        # \U+XXXX escapes stand for characters in every version: older
+        # drawings need them for characters outside their code page, and
+        # AutoCAD still writes them into 2007-and-later drawings (in
+        # dimension text, in table names).
+        self.decode_escapes = True
 
     def text(self, value) -> str:
         if value is None:

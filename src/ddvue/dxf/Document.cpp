@@ -1,9 +1,18 @@
 #include "ddvue/dxf/Document.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <fstream>
+#include <new>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ddvue::dxf {
 
@@ -21,6 +30,19 @@ std::string_view trim(std::string_view s)
     while (b < e && blank(s[b])) ++b;
     while (e > b && blank(s[e - 1])) --e;
     return s.substr(b, e - b);
+}
+
+// A record type or section name, compared as CAD programs compare them:
+// without regard to the letter case of a writer that used lower case.
+bool is(std::string_view name, std::string_view upperCase)
+{
+    if (name.size() != upperCase.size()) return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != upperCase[i]) return false;
+    }
+    return true;
 }
 
 std::string upper(std::string_view s)
@@ -115,14 +137,45 @@ double asciiReal(std::string_view text)
 
 bool isBracketOpen(std::string_view v) { return !v.empty() && v.front() == '{'; }
 
+// The first `c` at or after `p`, or `end`. Most lines of a drawing are a few
+// bytes long: eight at a time are looked at before the library's search
+// takes over for long ones.
+const char* findByte(const char* p, const char* end, char c)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101ull;
+    const std::uint64_t pattern = ones * static_cast<unsigned char>(c);
+    for (int k = 0; k < 4 && end - p >= 8; ++k, p += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        std::uint64_t x = word ^ pattern;
+        std::uint64_t hit = (x - ones) & ~x & (ones << 7);
+        if (hit) return p + (__builtin_ctzll(hit) >> 3);
+    }
+    auto found = static_cast<const char*>(std::memchr(p, c, static_cast<std::size_t>(end - p)));
+    return found ? found : end;
+}
+
+// valueTypeOf for every code up to the last the format defines.
+constexpr auto valueTypes = [] {
+    std::array<ValueType, 1072> table{};
+    for (int c = 0; c < 1072; ++c) table[static_cast<std::size_t>(c)] = valueTypeOf(c);
+    return table;
+}();
+
 }  // namespace
 
 // ---------------------------------------------------------------- RecordView
 
 std::string_view RecordView::rawGroup(std::uint32_t i) const
 {
-    std::uint32_t end = i + 1 < count_ ? groups_[i + 1].raw : end_;
-    return {base_ + groups_[i].raw, end - groups_[i].raw};
+    std::uint32_t from = start(i);
+    std::uint32_t end = i + 1 < count_ ? start(i + 1) : end_;
+    return {base_ + from, end - from};
+}
+
+std::uint32_t RecordView::start(std::uint32_t i) const
+{
+    return i == 0 ? begin_ : doc_->afterValue(base_, end_, groups_[i - 1], length(i - 1));
 }
 
 std::string RecordView::text(std::uint32_t i) const { return doc_->codec_->decode(raw(i)); }
@@ -131,9 +184,9 @@ double RecordView::real(std::uint32_t i) const
 {
     if (doc_->format_ == Format::Ascii) return asciiReal(raw(i));
     ValueType t = valueTypeOf(groups_[i].code);
-    if (t == ValueType::Double) return groups_[i].len >= 8 ? readLe<double>(base_ + groups_[i].val) : 0.0;
+    if (t == ValueType::Double) return length(i) >= 8 ? readLe<double>(base_ + groups_[i].val) : 0.0;
     if (t == ValueType::String) return asciiReal(raw(i));
-    return static_cast<double>(binaryInteger(t, base_ + groups_[i].val, groups_[i].len));
+    return static_cast<double>(binaryInteger(t, base_ + groups_[i].val, length(i)));
 }
 
 std::int64_t RecordView::integer(std::uint32_t i) const
@@ -141,7 +194,7 @@ std::int64_t RecordView::integer(std::uint32_t i) const
     if (doc_->format_ == Format::Ascii) return asciiInteger(raw(i));
     ValueType t = valueTypeOf(groups_[i].code);
     if (t == ValueType::String) return asciiInteger(raw(i));
-    return binaryInteger(t, base_ + groups_[i].val, groups_[i].len);
+    return binaryInteger(t, base_ + groups_[i].val, length(i));
 }
 
 int RecordView::find(int code, std::uint32_t from) const
@@ -191,15 +244,91 @@ Document::~Document() = default;
 bool Document::load(std::string bytes, const Progress& progress)
 {
     bytes_ = std::move(bytes);
+    mapping_.reset();
+    file_ = bytes_;
+    return read(progress);
+}
+
+bool Document::loadFile(const std::string& path, const Progress& progress)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        bytes_.clear();
+        mapping_.reset();
+        file_ = {};
+        error_ = std::string("Cannot read the file: ") + std::strerror(errno);
+        return false;
+    }
+    bool ok = loadFile(fd, progress);
+    ::close(fd);
+    return ok;
+}
+
+bool Document::loadFile(int fd, const Progress& progress)
+{
+    bytes_.clear();
+    mapping_.reset();
+    file_ = {};
     error_.clear();
-    groups_.clear();
-    records_.clear();
-    replaced_.clear();
-    if (bytes_.size() > kMaxFileSize) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error_ = "Cannot read the file: not a regular file.";
+        return false;
+    }
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (size > 0 && size <= kMaxFileSize) {
+        // The file's pages as the system caches them, read-only: no copy,
+        // and no fresh memory to clear. The document never writes into them.
+        void* at = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (at != MAP_FAILED) {
+            mapping_ = std::shared_ptr<void>(at, [size](void* p) { ::munmap(p, size); });
+            file_ = std::string_view(static_cast<const char*>(at), size);
+            return read(progress);
+        }
+    }
+    // Empty, too large, or not to be mapped: read as bytes.
+    std::string bytes = size <= kMaxFileSize ? fileBuffer(size) : std::string();
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        ssize_t n = ::pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR) continue;
+            error_ = std::string("Cannot read the file: ") + (n < 0 ? std::strerror(errno) : "it ended early");
+            return false;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    if (size > kMaxFileSize) {
         error_ = "The file is larger than 4 GB.";
         return false;
     }
-    if (bytes_.empty()) {
+    bytes_ = std::move(bytes);
+    file_ = bytes_;
+    return read(progress);
+}
+
+bool Document::read(const Progress& progress)
+{
+    error_.clear();
+    repairs_.clear();
+    groups_.clear();
+    longs_.clear();
+    records_.clear();
+    replaced_.clear();
+    headerVars_.clear();
+    byHandle_.clear();
+    layers_.clear();
+    layerIndex_.clear();
+    blocks_.clear();
+    blockIndex_.clear();
+    spaces_.clear();
+    headerRecord_ = UINT32_MAX;
+    recordStarts_ = 0;
+    if (file_.size() > kMaxFileSize) {
+        error_ = "The file is larger than 4 GB.";
+        return false;
+    }
+    if (file_.empty()) {
         error_ = "The file is empty.";
         return false;
     }
@@ -218,10 +347,47 @@ bool Document::report(int percent)
     return false;
 }
 
+static void preferLargePages(const void* data, std::size_t size)
+{
+#ifdef __linux__
+    // Millions of 4 KB page faults cost a large drawing more time than
+    // reading it does; 2 MB pages take a few hundred.
+    constexpr std::uintptr_t page = 4096;
+    auto first = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
+    auto last = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(page - 1);
+    if (size >= (4u << 20) && last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)size;
+#endif
+}
+
+std::string fileBuffer(std::size_t size)
+{
+    std::string buffer;
+    buffer.reserve(size);
+    preferLargePages(buffer.data(), size);
+    buffer.resize(size);
+    return buffer;
+}
+
+void Document::reserveGroups(std::size_t fewestBytesPerGroup)
+{
+    // Room for as many groups as the file could hold. A large reservation
+    // that is never written costs address space, not memory, and it spares
+    // the copy (and the double peak) of a growing array; where the system
+    // will not give that much room, the array grows as it must.
+    try {
+        groups_.reserve(file_.size() / fewestBytesPerGroup + 16);
+    } catch (const std::bad_alloc&) {
+        groups_.reserve(file_.size() / 16 + 16);
+    }
+    preferLargePages(groups_.data(), groups_.capacity() * sizeof(Group));
+}
+
 bool Document::tokenize()
 {
-    if (bytes_.size() >= kBinarySentinel.size() &&
-        std::string_view(bytes_).substr(0, kBinarySentinel.size()) == kBinarySentinel) {
+    if (file_.size() >= kBinarySentinel.size() && file_.substr(0, kBinarySentinel.size()) == kBinarySentinel) {
         format_ = Format::Binary;
         return tokenizeBinary();
     }
@@ -231,8 +397,8 @@ bool Document::tokenize()
 
 bool Document::tokenizeAscii()
 {
-    const char* data = bytes_.data();
-    const std::size_t size = bytes_.size();
+    const char* data = file_.data();
+    const std::size_t size = file_.size();
 
     // Line ends: LF or CR LF (a CR before the LF is not part of the line), or
     // old Macintosh CR alone when the file has no LF at all.
@@ -246,6 +412,9 @@ bool Document::tokenizeAscii()
         eol_ = "\r";
     }
     const char terminator = crOnly ? '\r' : '\n';
+    terminator_ = terminator;
+    crOnly_ = crOnly;
+    firstGroup_ = 0;
 
     // Returns the end of the line's content and sets `next` to the next line.
     auto lineAt = [&](std::size_t pos, std::size_t& next) -> std::size_t {
@@ -264,19 +433,52 @@ bool Document::tokenizeAscii()
     std::size_t pos = 0;
     std::size_t line = 1;
     tailBegin_ = static_cast<std::uint32_t>(size);
-    groups_.reserve(size / 12);
+    reserveGroups(3);  // "0", a line end, an empty value and its line end
     bool first = true;
     std::size_t reportAt = 0;
+    std::size_t unknownCodes = 0;
+    std::string firstUnknown;
     while (pos < size) {
         if (progress_ && pos >= reportAt) {
             if (!report(static_cast<int>(70 * pos / size))) return false;
             reportAt = pos + (4u << 20);
         }
         std::size_t next = 0;
+        int code = 0;
+        if (!first) {
+            // The common case in one pass: blanks, digits, blanks, the line
+            // end, then a short value line.
+            const char* p = data + pos;
+            const char* const end = data + size;
+            while (p < end && *p == ' ') ++p;
+            const char* digits = p;
+            int v = 0;
+            while (p < end && static_cast<unsigned>(*p - '0') < 10 && p - digits < 6) v = v * 10 + (*p++ - '0');
+            const bool number = p > digits;
+            while (p < end && (*p == ' ' || *p == '\t' || *p == '\r')) ++p;
+            if (number && p + 1 < end && *p == terminator && v < 1072 &&
+                valueTypes[static_cast<std::size_t>(v)] != ValueType::Invalid) {
+                const char* value = p + 1;
+                const char* q = findByte(value, end, terminator);
+                const char* valueEnd = q;
+                while (!crOnly && valueEnd > value && valueEnd[-1] == '\r') --valueEnd;
+                addGroup(static_cast<std::size_t>(value - data), static_cast<std::size_t>(valueEnd - value), v);
+                pos = q < end ? static_cast<std::size_t>(q - data) + 1 : size;
+                line += 2;
+                if (v == 0) {
+                    ++recordStarts_;
+                    if (is(trim(std::string_view(value, static_cast<std::size_t>(valueEnd - value))), "EOF")) {
+                        tailBegin_ = static_cast<std::uint32_t>(pos);
+                        break;
+                    }
+                }
+                continue;
+            }
+        }
+        // Everything else: signs, padding, the first line, odd codes, the end.
         std::size_t codeEnd = lineAt(pos, next);
         std::string_view codeText(data + pos, codeEnd - pos);
         if (first && codeText.substr(0, 3) == "\xEF\xBB\xBF") codeText.remove_prefix(3);
-        int code = 0;
         if (!parseCode(codeText, code)) {
             if (trim(codeText).empty() && !groups_.empty()) {
                 // Blank lines where a group should start: tolerated only as
@@ -297,19 +499,33 @@ bool Document::tokenizeAscii()
                          " is not a number; this is not a DXF file or it is damaged.";
             return false;
         }
-        if (valueTypeOf(code) == ValueType::Invalid) {
-            error_ = "Line " + std::to_string(line) + ": unknown group code " + std::to_string(code) + ".";
+        if (code < INT16_MIN || code > INT16_MAX) {
+            error_ = "Line " + std::to_string(line) + ": the group code " + std::to_string(code) +
+                     " is out of range; this is not a DXF file or it is damaged.";
             return false;
         }
+        if (valueTypeOf(code) == ValueType::Invalid) {
+            // Not a code of the format, but the value is a line like any
+            // other: kept as text, as CAD programs that recover files do.
+            if (unknownCodes++ == 0)
+                firstUnknown = std::to_string(code) + " (line " + std::to_string(line) + ")";
+        }
         if (next >= size) {
+            if (!groups_.empty()) {
+                // The last line is a group code without its value (most often
+                // the EOF whose name was lost): kept as trailing bytes.
+                tailBegin_ = static_cast<std::uint32_t>(pos);
+                repairs_.push_back("The last line, group code " + std::to_string(code) +
+                                   ", has no value; it is kept as it is.");
+                break;
+            }
             error_ = "Line " + std::to_string(line) + ": group code " + std::to_string(code) +
                      " has no value; the file is truncated.";
             return false;
         }
         std::size_t valStart = next;
         std::size_t valEnd = lineAt(valStart, next);
-        groups_.push_back(Group{code, static_cast<std::uint32_t>(pos), static_cast<std::uint32_t>(valStart),
-                                static_cast<std::uint32_t>(valEnd - valStart)});
+        addGroup(valStart, valEnd - valStart, code);
         if (first) {
             // The file's code line style: right-aligned ("  0") or not ("0").
             std::string_view t = codeText;
@@ -318,29 +534,38 @@ bool Document::tokenizeAscii()
         first = false;
         pos = next;
         line += 2;
-        if (code == 0 && trim(std::string_view(data + valStart, valEnd - valStart)) == "EOF") {
-            tailBegin_ = static_cast<std::uint32_t>(pos);
-            break;
+        if (code == 0) {
+            ++recordStarts_;
+            if (is(trim(std::string_view(data + valStart, valEnd - valStart)), "EOF")) {
+                tailBegin_ = static_cast<std::uint32_t>(pos);
+                break;
+            }
         }
     }
     if (groups_.empty()) {
         error_ = "The file holds no DXF groups.";
         return false;
     }
+    if (unknownCodes)
+        repairs_.push_back(std::to_string(unknownCodes) + (unknownCodes == 1 ? " group has" : " groups have") +
+                           " a code that DXF does not define, the first " + firstUnknown +
+                           "; kept as text.");
     return true;
 }
 
 bool Document::tokenizeBinary()
 {
-    const char* data = bytes_.data();
-    const std::size_t size = bytes_.size();
+    const char* data = file_.data();
+    const std::size_t size = file_.size();
     std::size_t pos = kBinarySentinel.size();
     prefixEnd_ = static_cast<std::uint32_t>(pos);
+    firstGroup_ = static_cast<std::uint32_t>(pos);
     tailBegin_ = static_cast<std::uint32_t>(size);
     eol_.clear();
     // Release 12 binary files have one-byte group codes; later ones two.
     // The first group is "0 SECTION", which tells the two apart.
     binaryCodeBytes_ = (pos + 2 < size && data[pos] == 0 && data[pos + 1] == 'S') ? 1 : 2;
+    reserveGroups(3);  // a two-byte code and a one-byte value
 
     auto fail = [&](std::size_t at, const std::string& what) {
         error_ = "Byte " + std::to_string(at) + ": " + what;
@@ -359,7 +584,7 @@ bool Document::tokenizeBinary()
             ++pos;
             if (code == 255) {
                 if (pos + 2 > size) return fail(start, "the file is truncated.");
-                code = readLe<std::uint16_t>(data + pos);
+                code = readLe<std::int16_t>(data + pos);
                 pos += 2;
             }
         } else {
@@ -394,11 +619,13 @@ bool Document::tokenizeBinary()
         case ValueType::Bool: valLen = 1; pos += 1; break;
         }
         if (pos > size) return fail(start, "the file is truncated.");
-        groups_.push_back(Group{code, static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(valStart),
-                                static_cast<std::uint32_t>(valLen)});
-        if (code == 0 && std::string_view(data + valStart, valLen) == "EOF") {
-            tailBegin_ = static_cast<std::uint32_t>(pos);
-            break;
+        addGroup(valStart, valLen, code);
+        if (code == 0) {
+            ++recordStarts_;
+            if (is(std::string_view(data + valStart, valLen), "EOF")) {
+                tailBegin_ = static_cast<std::uint32_t>(pos);
+                break;
+            }
         }
     }
     if (groups_.empty()) return fail(pos, "the file holds no DXF groups.");
@@ -409,33 +636,57 @@ bool Document::buildRecords()
 {
     std::uint32_t n = static_cast<std::uint32_t>(groups_.size());
     std::uint32_t i = 0;
-    // Only comments may stand before the first record.
-    while (i < n && groups_[i].code == 999) ++i;
-    if (i == n || groups_[i].code != 0) {
-        error_ = "The file does not start with a DXF section.";
+    // Groups before the first record: comments, and in files of some
+    // writers header variables ahead of the HEADER section. They stay as
+    // they are; buildStructure reads the header variables among them.
+    while (i < n && groups_[i].code != 0) ++i;
+    if (i == n) {
+        error_ = "The file holds no DXF records (no group with code 0); it is not a DXF drawing.";
         return false;
     }
-    prefixEnd_ = groups_[i].raw;
-    records_.reserve(n / 8);
+    const char* data = file_.data();
+    const auto size = static_cast<std::uint32_t>(file_.size());
+    auto startOf = [&](std::uint32_t g) {
+        return g == 0 ? firstGroup_ : afterValue(data, size, groups_[g - 1], lengthOf(groups_[g - 1]));
+    };
+    prefixEnd_ = startOf(i);
+    records_.reserve(recordStarts_);
     while (i < n) {
         std::uint32_t first = i++;
         while (i < n && groups_[i].code != 0) ++i;
         Record r;
         r.first = first;
         r.count = i - first;
+        r.begin = startOf(first);
         records_.push_back(r);
     }
     return true;
+}
+
+void Document::addLongGroup(std::size_t val, std::size_t len, int code)
+{
+    longs_[static_cast<std::uint32_t>(val)] = static_cast<std::uint32_t>(len);
+    groups_.push_back(Group{static_cast<std::uint32_t>(val), kLongValue, static_cast<std::int16_t>(code)});
+}
+
+std::uint32_t Document::afterValue(const char* base, std::uint32_t limit, const Group& g, std::uint32_t len) const
+{
+    std::uint32_t p = g.val + len;
+    if (format_ == Format::Binary) return p + (valueTypeOf(g.code) == ValueType::String ? 1 : 0);
+    if (!crOnly_)
+        while (p < limit && base[p] == '\r') ++p;
+    if (p < limit && base[p] == terminator_) ++p;
+    return p;
 }
 
 RecordView Document::view(std::uint32_t i) const
 {
     if (const Replacement* rep = replacement(i))
         return RecordView(*this, rep->bytes.data(), rep->groups.data(), static_cast<std::uint32_t>(rep->groups.size()),
-                          static_cast<std::uint32_t>(rep->bytes.size()));
+                          0, static_cast<std::uint32_t>(rep->bytes.size()), &rep->longs);
     const Record& r = records_[i];
-    std::uint32_t end = i + 1 < records_.size() ? groups_[records_[i + 1].first].raw : tailBegin_;
-    return RecordView(*this, bytes_.data(), groups_.data() + r.first, r.count, end);
+    std::uint32_t end = i + 1 < records_.size() ? records_[i + 1].begin : tailBegin_;
+    return RecordView(*this, file_.data(), groups_.data() + r.first, r.count, r.begin, end, &longs_);
 }
 
 const Document::Replacement* Document::replacement(std::uint32_t i) const
@@ -453,8 +704,10 @@ bool Document::isDeleted(std::uint32_t i) const
 
 RecordView Document::headerView() const
 {
-    if (headerRecord_ == UINT32_MAX) return RecordView(*this, bytes_.data(), groups_.data(), 0, 0);
-    return view(headerRecord_);
+    // Header variables may stand anywhere in a repaired file: the view
+    // spans every group as read, and headerValue() indexes into it.
+    return RecordView(*this, file_.data(), groups_.data(), static_cast<std::uint32_t>(groups_.size()), firstGroup_,
+                      tailBegin_, &longs_);
 }
 
 std::optional<std::uint32_t> Document::headerValue(std::string_view name) const
@@ -493,8 +746,8 @@ std::string Document::formatHandle(std::uint64_t handle)
 
 std::optional<std::uint32_t> Document::findHandle(std::uint64_t handle) const
 {
-    auto it = byHandle_.find(handle);
-    if (it == byHandle_.end() || isDeleted(it->second)) return std::nullopt;
+    auto it = std::lower_bound(byHandle_.begin(), byHandle_.end(), std::make_pair(handle, std::uint32_t{0}));
+    if (it == byHandle_.end() || it->first != handle || isDeleted(it->second)) return std::nullopt;
     return it->second;
 }
 
@@ -531,44 +784,110 @@ std::vector<std::uint32_t> Document::children(std::uint32_t record) const
 bool Document::buildStructure()
 {
     const std::uint32_t n = recordCount();
-    Section section = Section::None;
-    bool sawHeader = false, sawTables = false;
-    std::string sectionName;
-    std::string tableName;
-    std::int32_t currentBlock = -1;
-    std::int32_t owner = -1;  // the INSERT or POLYLINE whose ATTRIBs or VERTEXes may follow
-    std::unordered_map<std::uint64_t, std::string> blockRecordNames;
-    std::vector<std::pair<std::string, std::uint64_t>> layouts;  // layout name, block record handle
-
+    auto groupText = [&](std::uint32_t g) {
+        return std::string_view(file_.data() + groups_[g].val, lengthOf(groups_[g]));
+    };
     auto sectionOf = [](std::string_view name) {
-        if (name == "HEADER") return Section::Header;
-        if (name == "CLASSES") return Section::Classes;
-        if (name == "TABLES") return Section::Tables;
-        if (name == "BLOCKS") return Section::Blocks;
-        if (name == "ENTITIES") return Section::Entities;
-        if (name == "OBJECTS") return Section::Objects;
+        if (is(name, "HEADER")) return Section::Header;
+        if (is(name, "CLASSES")) return Section::Classes;
+        if (is(name, "TABLES")) return Section::Tables;
+        if (is(name, "BLOCKS")) return Section::Blocks;
+        if (is(name, "ENTITIES")) return Section::Entities;
+        if (is(name, "OBJECTS")) return Section::Objects;
         return Section::Other;
     };
 
-    // The header first: the code page decides how every name is read.
-    for (std::uint32_t i = 0; i < n; ++i) {
-        RecordView v = view(i);
-        if (trim(v.type()) != "SECTION") continue;
-        int nameAt = v.find(2);
-        if (nameAt < 0 || trim(v.str(static_cast<std::uint32_t>(nameAt))) != "HEADER") continue;
-        headerRecord_ = i;
-        for (std::uint32_t g = 0; g + 1 < v.size(); ++g) {
-            if (v.code(g) != 9) continue;
-            if (v.code(g + 1) == 9 || v.code(g + 1) == 0) continue;
-            headerVars_.emplace(upper(trim(v.str(g))), records_[i].first + g + 1);
+    // Header variables: "9 $NAME" and the value group after it. The first
+    // of a name counts.
+    std::size_t strayVariables = 0;
+    auto readVariables = [&](std::uint32_t from, std::uint32_t count, bool inHeader) {
+        for (std::uint32_t g = from; g + 1 < from + count; ++g) {
+            if (groups_[g].code != 9) continue;
+            int next = groups_[g + 1].code;
+            if (next == 9 || next == 0) continue;
+            if (headerVars_.emplace(upper(trim(groupText(g))), g + 1).second && !inHeader) ++strayVariables;
         }
-        break;
+    };
+
+    // First the sections: which record belongs to which, and the header
+    // variables, wherever they stand. Files that some programs write break
+    // the rules: a header cut by a stray ENDSEC with more variables after
+    // it, variables or records before the first section, a section without
+    // its ENDSEC. Such files are read as CAD programs read them; the bytes
+    // stay as they are.
+    Section section = Section::None;
+    std::string sectionName;
+    std::size_t strayEnds = 0, unclosed = 0, outsideRecords = 0;
+    std::string firstOutside;
+    readVariables(0, n ? records_[0].first : 0, false);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        Record& r = records_[i];
+        std::string_view type = trim(groupText(r.first));
+        if (is(type, "SECTION")) {
+            if (section != Section::None) ++unclosed;
+            sectionName.clear();
+            for (std::uint32_t g = r.first + 1; g < r.first + r.count; ++g) {
+                if (groups_[g].code == 2) {
+                    sectionName = std::string(trim(groupText(g)));
+                    break;
+                }
+            }
+            section = sectionOf(sectionName);
+            r.kind = Kind::SectionStart;
+            r.section = section;
+            if (section == Section::Header) {
+                if (headerRecord_ == UINT32_MAX) headerRecord_ = i;
+                readVariables(r.first, r.count, true);
+            }
+            continue;
+        }
+        if (is(type, "ENDSEC")) {
+            if (section == Section::None) ++strayEnds;
+            r.kind = Kind::SectionEnd;
+            r.section = section;
+            section = Section::None;
+            // Groups after an ENDSEC belong to no record; header variables
+            // among them still count.
+            readVariables(r.first, r.count, false);
+            continue;
+        }
+        if (is(type, "EOF")) {
+            // The end of the file closes a section whose ENDSEC a writer
+            // left out: the file itself is whole.
+            r.kind = Kind::Eof;
+            section = Section::None;
+            continue;
+        }
+        r.section = section;
+        if (section == Section::Header) {
+            readVariables(r.first, r.count, true);
+        } else if (section == Section::None) {
+            if (outsideRecords++ == 0) firstOutside = std::string(type.substr(0, 32));
+            readVariables(r.first, r.count, false);
+        }
     }
+    if (section != Section::None) {
+        error_ = "The drawing ends inside its " + sectionName + " section; the file is truncated.";
+        return false;
+    }
+    if (strayEnds)
+        repairs_.push_back(std::to_string(strayEnds) + (strayEnds == 1 ? " ENDSEC stands" : " ENDSECs stand") +
+                           " outside any section; ignored.");
+    if (unclosed)
+        repairs_.push_back(std::to_string(unclosed) + (unclosed == 1 ? " section has" : " sections have") +
+                           " no ENDSEC; each ends where the next begins.");
+    if (strayVariables)
+        repairs_.push_back(std::to_string(strayVariables) +
+                           (strayVariables == 1 ? " header variable stands" : " header variables stand") +
+                           " outside the HEADER section; read as part of it.");
+    if (outsideRecords)
+        repairs_.push_back(std::to_string(outsideRecords) + (outsideRecords == 1 ? " record" : " records") +
+                           " (the first " + firstOutside + ") " + (outsideRecords == 1 ? "stands" : "stand") +
+                           " outside any section; kept in the file, not listed.");
+
     auto headerText = [&](std::string_view name) -> std::string {
         auto at = headerValue(name);
-        if (!at) return {};
-        const Group& g = groups_[*at];
-        return std::string(trim(std::string_view(bytes_.data() + g.val, g.len)));
+        return at ? std::string(trim(groupText(*at))) : std::string();
     };
     acadver_ = headerText("$ACADVER");
     codec_ = TextCodec::forDrawing(acadver_.empty() ? std::string("AC1009") : acadver_, headerText("$DWGCODEPAGE"));
@@ -585,83 +904,68 @@ bool Document::buildStructure()
         }
     }
 
+    std::string tableName;
+    std::int32_t currentBlock = -1;
+    std::int32_t owner = -1;  // the INSERT or POLYLINE whose ATTRIBs or VERTEXes may follow
+    std::unordered_map<std::uint64_t, std::string> blockRecordNames;
+    std::vector<std::pair<std::string, std::uint64_t>> layouts;  // layout name, block record handle
     std::uint64_t maxHandle = 0;
+    std::size_t unreadableHandles = 0;
     for (std::uint32_t i = 0; i < n; ++i) {
         if (progress_ && (i & 0xFFFF) == 0 && !report(70 + static_cast<int>(30ull * i / n))) return false;
         Record& r = records_[i];
+        if (r.kind == Kind::SectionStart || r.kind == Kind::SectionEnd || r.kind == Kind::Eof) {
+            owner = -1;
+            if (r.kind != Kind::SectionStart) currentBlock = -1;
+            continue;
+        }
+        const Section section = r.section;
+        if (section == Section::None || section == Section::Header || section == Section::Classes) continue;
         RecordView v = view(i);
         std::string_view type = trim(v.type());
-        if (type == "SECTION") {
-            if (section != Section::None) {
-                error_ = "The " + sectionName + " section is not closed before the next section starts.";
-                return false;
-            }
-            int nameAt = v.find(2);
-            sectionName = nameAt < 0 ? std::string() : std::string(trim(v.str(static_cast<std::uint32_t>(nameAt))));
-            section = sectionOf(sectionName);
-            if (section == Section::Header) sawHeader = true;
-            if (section == Section::Tables) sawTables = true;
-            r.kind = Kind::SectionStart;
-            r.section = section;
-            owner = -1;
-            continue;
-        }
-        if (type == "ENDSEC") {
-            if (section == Section::None) {
-                error_ = "ENDSEC without a section.";
-                return false;
-            }
-            r.kind = Kind::SectionEnd;
-            r.section = section;
-            section = Section::None;
-            currentBlock = -1;
-            continue;
-        }
-        if (type == "EOF") {
-            // The end of the file closes a section whose ENDSEC a writer
-            // left out: the file itself is whole.
-            r.kind = Kind::Eof;
-            section = Section::None;
-            continue;
-        }
-        if (section == Section::None) {
-            error_ = "A " + std::string(type.substr(0, 32)) + " record stands outside any section.";
-            return false;
-        }
-        r.section = section;
 
-        // The record's handle: 5 for most, 105 for dimension styles.
-        if (section != Section::Header && section != Section::Classes) {
-            int handleCode = type == "DIMSTYLE" ? 105 : 5;
-            int at = v.findMain(handleCode);
-            if (at >= 0) {
-                if (auto h = parseHandle(v.str(static_cast<std::uint32_t>(at)))) {
-                    r.handle = *h;
-                    maxHandle = std::max(maxHandle, *h);
-                }
+        // One pass over the main groups for the handle (5 for most, 105 for
+        // dimension styles), the paper space flag (67) and the owner (330).
+        const int handleCode = is(type, "DIMSTYLE") ? 105 : 5;
+        int handleAt = -1, paperAt = -1, ownerAt = -1;
+        v.forEachMain([&](std::uint32_t g, int c) {
+            if (c == handleCode) {
+                if (handleAt < 0) handleAt = static_cast<int>(g);
+            } else if (c == 67) {
+                if (paperAt < 0) paperAt = static_cast<int>(g);
+            } else if (c == 330) {
+                if (ownerAt < 0) ownerAt = static_cast<int>(g);
+            }
+        });
+        if (handleAt >= 0) {
+            if (auto h = parseHandle(v.str(static_cast<std::uint32_t>(handleAt)))) {
+                r.handle = *h;
+                maxHandle = std::max(maxHandle, *h);
+            } else {
+                ++unreadableHandles;
             }
         }
 
         switch (section) {
         case Section::Tables:
-            if (type == "TABLE") {
+            if (is(type, "TABLE")) {
                 r.kind = Kind::TableStart;
                 int at = v.find(2);
                 tableName = at < 0 ? std::string() : std::string(trim(v.str(static_cast<std::uint32_t>(at))));
-            } else if (type == "ENDTAB") {
+            } else if (is(type, "ENDTAB")) {
                 r.kind = Kind::TableEnd;
-            } else if (type == "LAYER") {
+            } else if (is(type, "LAYER")) {
                 r.kind = Kind::Layer;
                 std::string name = v.textOf(2);
                 layerIndex_.emplace(nameKey(name), static_cast<std::uint32_t>(layers_.size()));
                 layers_.push_back(LayerEntry{std::move(name), i});
-            } else if (type == "BLOCK_RECORD") {
+            } else if (is(type, "BLOCK_RECORD")) {
                 r.kind = Kind::BlockRecord;
                 if (r.handle) blockRecordNames[r.handle] = v.textOf(2);
             }
             break;
         case Section::Objects:
-            if (type == "LAYOUT") {
+            if (is(type, "LAYOUT")) {
                 r.kind = Kind::Layout;
                 // The layout's name (1) and, in its AcDbLayout part, the
                 // block record of its space (330).
@@ -680,7 +984,7 @@ bool Document::buildStructure()
             break;
         case Section::Blocks:
         case Section::Entities: {
-            if (section == Section::Blocks && type == "BLOCK") {
+            if (section == Section::Blocks && is(type, "BLOCK")) {
                 r.kind = Kind::BlockStart;
                 currentBlock = static_cast<std::int32_t>(blocks_.size());
                 BlockDef b;
@@ -691,7 +995,7 @@ bool Document::buildStructure()
                 owner = -1;
                 break;
             }
-            if (section == Section::Blocks && type == "ENDBLK") {
+            if (section == Section::Blocks && is(type, "ENDBLK")) {
                 r.kind = Kind::BlockEnd;
                 if (currentBlock >= 0) blocks_[static_cast<std::size_t>(currentBlock)].end = i;
                 r.block = currentBlock;
@@ -700,26 +1004,22 @@ bool Document::buildStructure()
                 break;
             }
             r.block = section == Section::Blocks ? currentBlock : -1;
-            int ps = v.findMain(67);
-            r.paperSpace = ps >= 0 && v.integer(static_cast<std::uint32_t>(ps)) == 1;
-            if (!r.paperSpace && section == Section::Entities && !blockRecordNames.empty()) {
+            r.paperSpace = paperAt >= 0 && v.integer(static_cast<std::uint32_t>(paperAt)) == 1;
+            if (!r.paperSpace && section == Section::Entities && ownerAt >= 0 && !blockRecordNames.empty()) {
                 // Some writers leave out the paper space flag and name only
                 // the owner: the paper space block record.
-                int ownerAt = v.findMain(330);
-                if (ownerAt >= 0) {
-                    auto h = parseHandle(v.str(static_cast<std::uint32_t>(ownerAt)));
-                    auto it = h ? blockRecordNames.find(*h) : blockRecordNames.end();
-                    r.paperSpace = it != blockRecordNames.end() && nameKey(it->second).rfind("*PAPER_SPACE", 0) == 0;
-                }
+                auto h = parseHandle(v.str(static_cast<std::uint32_t>(ownerAt)));
+                auto it = h ? blockRecordNames.find(*h) : blockRecordNames.end();
+                r.paperSpace = it != blockRecordNames.end() && nameKey(it->second).rfind("*PAPER_SPACE", 0) == 0;
             }
-            if (type == "INSERT") r.kind = Kind::Insert;
-            else if (type == "ATTRIB") r.kind = Kind::Attrib;
-            else if (type == "ATTDEF") r.kind = Kind::Attdef;
-            else if (type == "TEXT") r.kind = Kind::Text;
-            else if (type == "MTEXT") r.kind = Kind::MText;
-            else if (type == "POLYLINE") r.kind = Kind::Polyline;
-            else if (type == "VERTEX") r.kind = Kind::Vertex;
-            else if (type == "SEQEND") r.kind = Kind::SeqEnd;
+            if (is(type, "INSERT")) r.kind = Kind::Insert;
+            else if (is(type, "ATTRIB")) r.kind = Kind::Attrib;
+            else if (is(type, "ATTDEF")) r.kind = Kind::Attdef;
+            else if (is(type, "TEXT")) r.kind = Kind::Text;
+            else if (is(type, "MTEXT")) r.kind = Kind::MText;
+            else if (is(type, "POLYLINE")) r.kind = Kind::Polyline;
+            else if (is(type, "VERTEX")) r.kind = Kind::Vertex;
+            else if (is(type, "SEQEND")) r.kind = Kind::SeqEnd;
 
             bool child = false;
             if (owner >= 0) {
@@ -743,39 +1043,8 @@ bool Document::buildStructure()
         default: break;
         }
     }
-    if (section != Section::None) {
-        error_ = "The drawing ends inside its " + sectionName + " section; the file is truncated.";
-        return false;
-    }
-    if (!sawHeader) {
-        error_ = "The drawing has no HEADER section.";
-        return false;
-    }
-    if (!sawTables) {
-        error_ = "The drawing has no TABLES section.";
-        return false;
-    }
 
-    // Handles: index them; give records without one a handle in memory.
-    hasHandles_ = maxHandle != 0;
-    if (auto seed = headerValue("$HANDSEED")) {
-        const Group& g = groups_[*seed];
-        if (auto h = parseHandle(std::string_view(bytes_.data() + g.val, g.len))) maxHandle = std::max(maxHandle, *h);
-    }
-    byHandle_.reserve(n);
-    for (std::uint32_t i = 0; i < n; ++i) {
-        Record& r = records_[i];
-        if (r.handle) {
-            byHandle_.emplace(r.handle, i);
-        } else if (r.section == Section::Entities || r.section == Section::Blocks ||
-                   (r.section == Section::Tables && r.kind != Kind::TableStart && r.kind != Kind::TableEnd) ||
-                   r.section == Section::Objects) {
-            if (r.kind == Kind::SectionStart || r.kind == Kind::SectionEnd) continue;
-            r.handle = ++maxHandle;
-            r.syntheticHandle = true;
-            byHandle_.emplace(r.handle, i);
-        }
-    }
+    indexHandles(maxHandle, unreadableHandles);
 
     // Spaces: model space, the paper layouts, then the block definitions.
     std::unordered_map<std::string, std::string> layoutOfBlock;  // upper block name -> layout name
@@ -816,6 +1085,69 @@ bool Document::buildStructure()
     return true;
 }
 
+void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
+{
+    const std::uint32_t n = recordCount();
+    hasHandles_ = maxHandle != 0;
+    if (auto seed = headerValue("$HANDSEED")) {
+        const Group& g = groups_[*seed];
+        if (auto h = parseHandle(file_.substr(g.val, lengthOf(g)))) maxHandle = std::max(maxHandle, *h);
+    }
+    // The handles the file gives, sorted; where two records share one, the
+    // first in the file keeps it.
+    byHandle_.reserve(n);
+    for (std::uint32_t i = 0; i < n; ++i)
+        if (records_[i].handle) byHandle_.emplace_back(records_[i].handle, i);
+    // Files give out handles in the order they write objects, section by
+    // section: a few long sorted runs, which merging puts in order faster
+    // than sorting does.
+    std::vector<std::size_t> runs{0};
+    for (std::size_t k = 1; k < byHandle_.size() && runs.size() <= 32; ++k)
+        if (byHandle_[k] < byHandle_[k - 1]) runs.push_back(k);
+    if (runs.size() > 32) {
+        std::sort(byHandle_.begin(), byHandle_.end());
+    } else {
+        runs.push_back(byHandle_.size());
+        for (std::size_t k = 1; k + 1 < runs.size(); ++k)
+            std::inplace_merge(byHandle_.begin(), byHandle_.begin() + static_cast<std::ptrdiff_t>(runs[k]),
+                               byHandle_.begin() + static_cast<std::ptrdiff_t>(runs[k + 1]));
+    }
+    std::size_t duplicates = 0;
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < byHandle_.size(); ++k) {
+        if (kept > 0 && byHandle_[kept - 1].first == byHandle_[k].first) {
+            records_[byHandle_[k].second].handle = 0;
+            ++duplicates;
+            continue;
+        }
+        byHandle_[kept++] = byHandle_[k];
+    }
+    byHandle_.resize(kept);
+    // Every object without a handle of its own gets one in memory, above
+    // every handle of the file, so that each can be named and edited; it is
+    // never written.
+    for (std::uint32_t i = 0; i < n; ++i) {
+        Record& r = records_[i];
+        if (r.handle) continue;
+        bool object = r.section == Section::Entities || r.section == Section::Blocks || r.section == Section::Objects ||
+                      (r.section == Section::Tables && r.kind != Kind::TableStart && r.kind != Kind::TableEnd);
+        if (!object || r.kind == Kind::SectionStart || r.kind == Kind::SectionEnd || r.kind == Kind::Eof) continue;
+        r.handle = ++maxHandle;
+        r.syntheticHandle = true;
+        byHandle_.emplace_back(r.handle, i);  // above all before: the order holds
+    }
+    if (unreadable)
+        repairs_.push_back(std::to_string(unreadable) +
+                           (unreadable == 1 ? " object has an empty or unreadable handle; it was"
+                                            : " objects have an empty or unreadable handle; they were") +
+                           " given one in memory.");
+    if (duplicates)
+        repairs_.push_back(std::to_string(duplicates) +
+                           (duplicates == 1 ? " object repeats the handle of an earlier one; it was"
+                                            : " objects repeat the handle of an earlier one; they were") +
+                           " given one of its own in memory.");
+}
+
 void Document::notify(Change::What what, std::uint32_t record) const
 {
     if (observer_) observer_(Change{what, record});
@@ -834,26 +1166,26 @@ Document::Edit Document::edit(std::uint32_t record) { return Edit(*this, record)
 
 std::string Document::serialize() const
 {
-    if (replaced_.empty()) return bytes_;
+    if (replaced_.empty()) return std::string(file_);
     std::vector<std::uint32_t> edited;
     edited.reserve(replaced_.size());
     for (auto& [i, rep] : replaced_) edited.push_back(i);
     std::sort(edited.begin(), edited.end());
 
     auto startOf = [&](std::uint32_t i) -> std::uint32_t {
-        return i < records_.size() ? groups_[records_[i].first].raw : tailBegin_;
+        return i < records_.size() ? records_[i].begin : tailBegin_;
     };
     std::string out;
-    out.reserve(bytes_.size() + 4096);
+    out.reserve(file_.size() + 4096);
     std::uint32_t runStart = 0;
     for (std::uint32_t i : edited) {
         std::uint32_t begin = startOf(i);
-        out.append(bytes_, runStart, begin - runStart);
+        out.append(file_.substr(runStart, begin - runStart));
         const Replacement& rep = replaced_.at(i);
         if (!rep.deleted) out += rep.bytes;
         runStart = startOf(i + 1);
     }
-    out.append(bytes_, runStart, std::string::npos);
+    out.append(file_.substr(runStart));
     return out;
 }
 
@@ -917,13 +1249,14 @@ Document::Edit::Edit(Document& doc, std::uint32_t record) : doc_(doc), record_(r
     for (std::uint32_t i = 0; i < v.size(); ++i) {
         const Group& g = v.group(i);
         std::string_view all = v.rawGroup(i);
-        std::string_view codePart = all.substr(0, g.val - g.raw);
+        const std::uint32_t head = g.val - v.start(i);
+        std::string_view codePart = all.substr(0, head);
         if (doc.format_ == Format::Ascii) {
             while (!codePart.empty() && (codePart.back() == '\n' || codePart.back() == '\r')) codePart.remove_suffix(1);
         } else if (valueTypeOf(g.code) == ValueType::Binary && !codePart.empty()) {
             codePart.remove_suffix(1);  // the length byte is part of the value
         }
-        items_.push_back(Item{g.code, std::string(codePart), std::string(v.raw(i)), true, std::string(all), g.val - g.raw});
+        items_.push_back(Item{g.code, std::string(codePart), std::string(v.raw(i)), true, std::string(all), head});
     }
 }
 
@@ -1050,17 +1383,17 @@ void Document::Edit::commit(Change::What what)
     Replacement rep;
     const bool ascii = doc_.format_ == Format::Ascii;
     for (const Item& it : items_) {
-        Group g{it.code, static_cast<std::uint32_t>(rep.bytes.size()), 0, 0};
+        const auto start = static_cast<std::uint32_t>(rep.bytes.size());
+        Group g{0, 0, static_cast<std::int16_t>(it.code)};
+        std::size_t len = it.value.size();
         if (it.kept) {
             // The group as it was: same bytes, same value position.
-            g.val = g.raw + it.valueOffset;
-            g.len = static_cast<std::uint32_t>(it.value.size());
+            g.val = start + it.valueOffset;
             rep.bytes += it.original;
         } else if (ascii) {
             rep.bytes += it.codeText;
             rep.bytes += doc_.eol_;
             g.val = static_cast<std::uint32_t>(rep.bytes.size());
-            g.len = static_cast<std::uint32_t>(it.value.size());
             rep.bytes += it.value;
             rep.bytes += doc_.eol_;
         } else {
@@ -1070,9 +1403,14 @@ void Document::Edit::commit(Change::What what)
             g.val = static_cast<std::uint32_t>(rep.bytes.size());
             std::string_view value = it.value;
             if (t == ValueType::Binary) value = value.substr(0, 255);
-            g.len = static_cast<std::uint32_t>(value.size());
+            len = value.size();
             rep.bytes += value;
             if (t == ValueType::String) rep.bytes.push_back('\0');
+        }
+        g.len = static_cast<std::uint16_t>(len);
+        if (len >= kLongValue) {
+            rep.longs[g.val] = static_cast<std::uint32_t>(len);
+            g.len = kLongValue;
         }
         rep.groups.push_back(g);
     }

@@ -16,20 +16,30 @@
 #include <string_view>
 #include <type_traits>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace ddvue::dxf {
 
 enum class Format : std::uint8_t { Ascii, Binary };
 
-// One group: where its code starts, where its value stands. Offsets are into
-// the buffer the group was read from (the file, or an edited record's bytes).
+// A buffer of `size` bytes to read a drawing's file into, in large memory
+// pages where the system offers them.
+std::string fileBuffer(std::size_t size);
+
+// One group: its code and where its value stands, as an offset into the
+// buffer the group was read from (the file, or an edited record's bytes).
+// Eight bytes a group: a drawing holds millions of them. A group starts
+// where the one before it ends; a record knows where its first one starts.
 struct Group {
-    std::int32_t code;
-    std::uint32_t raw;  // first byte of the group (its code line or code bytes)
     std::uint32_t val;  // first byte of the value
-    std::uint32_t len;  // value length: without the line end (ASCII), without the NUL (binary strings)
+    std::uint16_t len;  // value length: without the line end (ASCII), without the NUL (binary strings)
+    std::int16_t code;
 };
+// Group::len of a value of 65,535 bytes or more, whose length is then kept
+// aside, by the value's offset.
+constexpr std::uint16_t kLongValue = 0xFFFF;
+using LongLengths = std::unordered_map<std::uint32_t, std::uint32_t>;
 
 enum class Section : std::uint8_t { None, Header, Classes, Tables, Blocks, Entities, Objects, Other };
 
@@ -61,6 +71,7 @@ enum class Kind : std::uint8_t {
 struct Record {
     std::uint32_t first = 0;   // first group in the document's group array
     std::uint32_t count = 0;   // number of groups
+    std::uint32_t begin = 0;   // offset of the record's first byte in the file
     std::uint64_t handle = 0;  // 0 when the record has none
     std::int32_t parent = -1;  // ATTRIB, VERTEX, SEQEND: the INSERT or POLYLINE they belong to
     std::int32_t block = -1;   // entities inside a block definition: the block's index
@@ -94,9 +105,11 @@ struct Space {
 // Read-only view of one record's groups.
 class RecordView {
 public:
+    // `begin` and `end` are where the first group starts and the last one
+    // ends in `base`.
     RecordView(const class Document& doc, const char* base, const Group* groups, std::uint32_t count,
-               std::uint32_t endOffset)
-        : doc_(&doc), base_(base), groups_(groups), count_(count), end_(endOffset)
+               std::uint32_t begin, std::uint32_t end, const LongLengths* longs)
+        : doc_(&doc), base_(base), groups_(groups), count_(count), begin_(begin), end_(end), longs_(longs)
     {
     }
 
@@ -106,9 +119,15 @@ public:
 
     // The value's bytes: text as stored (ASCII, or a binary string's bytes),
     // the number's text (ASCII) or its little-endian bytes (binary).
-    std::string_view raw(std::uint32_t i) const { return {base_ + groups_[i].val, groups_[i].len}; }
+    std::string_view raw(std::uint32_t i) const { return {base_ + groups_[i].val, length(i)}; }
+    std::uint32_t length(std::uint32_t i) const
+    {
+        return groups_[i].len != kLongValue ? groups_[i].len : longs_->at(groups_[i].val);
+    }
     // The whole group as stored, code and value with their line ends.
     std::string_view rawGroup(std::uint32_t i) const;
+    // Where the group starts (its code line or code bytes) in the buffer.
+    std::uint32_t start(std::uint32_t i) const;
 
     std::string_view str(std::uint32_t i) const { return raw(i); }  // a string value's stored bytes
     std::string text(std::uint32_t i) const;                       // a string value decoded to UTF-8
@@ -156,7 +175,9 @@ private:
     const char* base_;
     const Group* groups_;
     std::uint32_t count_;
+    std::uint32_t begin_;
     std::uint32_t end_;
+    const LongLengths* longs_;
 };
 
 // What an edit changed, for observers such as the renderer.
@@ -180,8 +201,21 @@ public:
     // are not a DXF drawing this engine can keep whole, or when `progress`
     // asked to stop (stopped() is then true).
     bool load(std::string bytes, const Progress& progress = {});
+    // Reads the drawing in the file at `path`, its pages mapped from the
+    // system's file cache rather than copied: the fastest way in, for a
+    // short-lived reader. Mapped pages follow the file on disk: a file that
+    // another program cuts short while the document is open cannot be read
+    // any more, so a long-lived reader copies (load) instead.
+    bool loadFile(const std::string& path, const Progress& progress = {});
+    // The same for a file open for reading; the descriptor stays open.
+    bool loadFile(int fd, const Progress& progress = {});
     const std::string& error() const { return error_; }
     bool stopped() const { return stopped_; }
+    // What reading had to mend to open the drawing, one sentence each
+    // ("2 objects repeat the handle of an earlier one; ..."); empty for a
+    // well-formed file. The repairs live in memory only: the file's bytes
+    // stay as they were.
+    const std::vector<std::string>& repairs() const { return repairs_; }
 
     Format format() const { return format_; }
     const std::string& acadVersion() const { return acadver_; }
@@ -195,8 +229,9 @@ public:
     bool isDeleted(std::uint32_t i) const;
     std::string_view typeName(std::uint32_t i) const { return view(i).type(); }
 
-    // Header variables: the first value group after "9 $NAME" in the header.
-    // The view holds all groups of the header record; the index is the value's.
+    // Header variables: the first value group after "9 $NAME", in the header
+    // or, in a repaired file, outside it. The view holds every group of the
+    // file as read; the index is the value's.
     std::optional<std::uint32_t> headerValue(std::string_view name) const;
     RecordView headerView() const;
 
@@ -225,7 +260,7 @@ public:
     // The drawing's bytes with every edit applied.
     std::string serialize() const;
     // The file as read.
-    const std::string& original() const { return bytes_; }
+    std::string_view original() const { return file_; }
 
     // Formats a value for this file: encodes text with the file's code page.
     std::string encodeText(std::string_view utf8) const { return codec_->encode(utf8); }
@@ -240,20 +275,38 @@ private:
     struct Replacement {
         std::string bytes;
         std::vector<Group> groups;
+        LongLengths longs;
         bool deleted = false;
     };
+    // Where the line or bytes after a group's value end in `base`: where
+    // the next group starts.
+    std::uint32_t afterValue(const char* base, std::uint32_t limit, const Group& g, std::uint32_t len) const;
+    std::uint32_t lengthOf(const Group& g) const { return g.len != kLongValue ? g.len : longs_.at(g.val); }
+    // Appends a group read from the file.
+    [[gnu::always_inline]] void addGroup(std::size_t val, std::size_t len, int code)
+    {
+        if (len >= kLongValue) return addLongGroup(val, len, code);
+        groups_.push_back(Group{static_cast<std::uint32_t>(val), static_cast<std::uint16_t>(len),
+                                static_cast<std::int16_t>(code)});
+    }
+    void addLongGroup(std::size_t val, std::size_t len, int code);
 
+    bool read(const Progress& progress);
     bool tokenize();
     bool tokenizeAscii();
     bool tokenizeBinary();
     bool buildRecords();
     bool buildStructure();
-    void assignHandles();
+    void reserveGroups(std::size_t fewestBytesPerGroup);
+    void indexHandles(std::uint64_t maxHandle, std::size_t unreadable);
     void notify(Change::What what, std::uint32_t record) const;
     const Replacement* replacement(std::uint32_t i) const;
 
-    std::string bytes_;
+    std::string bytes_;                // the file's bytes when they were copied in
+    std::shared_ptr<void> mapping_;    // the file's pages when they were mapped
+    std::string_view file_;            // the file's bytes, either way
     std::string error_;
+    std::vector<std::string> repairs_;
     Format format_ = Format::Ascii;
     int binaryCodeBytes_ = 2;
     std::string eol_ = "\r\n";
@@ -263,7 +316,12 @@ private:
     std::uint32_t tailBegin_ = 0;  // bytes after the last record
 
     std::vector<Group> groups_;
+    LongLengths longs_;
+    std::uint32_t firstGroup_ = 0;  // where the first group starts: 0, or after the binary sentinel
+    char terminator_ = '\n';
+    bool crOnly_ = false;
     std::vector<Record> records_;
+    std::uint32_t recordStarts_ = 0;  // groups with code 0, counted while reading
     std::unordered_map<std::uint32_t, Replacement> replaced_;
 
     std::string acadver_;
@@ -271,7 +329,7 @@ private:
     bool hasHandles_ = false;
     std::uint32_t headerRecord_ = UINT32_MAX;
     std::unordered_map<std::string, std::uint32_t> headerVars_;  // upper-case name -> group index
-    std::unordered_map<std::uint64_t, std::uint32_t> byHandle_;
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> byHandle_;  // handle -> record, sorted by handle
     std::vector<LayerEntry> layers_;
     std::unordered_map<std::string, std::uint32_t> layerIndex_;  // upper-case name
     std::vector<BlockDef> blocks_;

@@ -199,11 +199,95 @@ void appendEscape(std::string& out, char32_t cp)
     out += buf;
 }
 
+// The double-byte code pages that \M+N escapes name.
+const char* mifCharset(int n)
+{
+    switch (n) {
+    case 1: return "CP932";
+    case 2: return "CP950";
+    case 3: return "CP949";
+    case 4: return "JOHAB";
+    case 5: return "CP936";
+    default: return nullptr;
+    }
+}
+
+// The converter of the double-byte code page that a \M+N escape names.
+const Iconv& mifConverter(int page)
+{
+    static std::mutex mutex;
+    static std::unordered_map<int, std::unique_ptr<Iconv>> converters;
+    std::lock_guard lock(mutex);
+    auto& slot = converters[page];
+    if (!slot) slot = std::make_unique<Iconv>(mifCharset(page));
+    return *slot;
+}
+
+// Decodes the \U+XXXX (and \M+NXXXX) escapes that stand for characters.
+std::string decodeEscapes(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        char c = text[i];
+        if (c == '\\' && i + 2 < text.size() && text[i + 2] == '+') {
+            char kind = text[i + 1];
+            if (kind == 'U' || kind == 'u') {
+                int v = hex4(text, i + 3);
+                if (v >= 0) {
+                    char32_t cp = static_cast<char32_t>(v);
+                    std::size_t next = i + 7;
+                    if (cp >= 0xD800 && cp <= 0xDBFF && next + 7 <= text.size() && text[next] == '\\' &&
+                        (text[next + 1] == 'U' || text[next + 1] == 'u') && text[next + 2] == '+') {
+                        int lo = hex4(text, next + 3);
+                        if (lo >= 0xDC00 && lo <= 0xDFFF) {
+                            cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<char32_t>(lo) - 0xDC00);
+                            next += 7;
+                        }
+                    }
+                    if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
+                    appendUtf8(out, cp);
+                    i = next;
+                    continue;
+                }
+            } else if ((kind == 'M' || kind == 'm') && i + 8 <= text.size()) {
+                int page = text[i + 3] - '0';
+                int v = hex4(text, i + 4);
+                const char* cs = mifCharset(page);
+                if (cs && v >= 0) {
+                    char bytes[2] = {static_cast<char>(v >> 8), static_cast<char>(v & 0xFF)};
+                    std::string_view sv = (v >> 8) ? std::string_view(bytes, 2) : std::string_view(bytes + 1, 1);
+                    out += mifConverter(page).toUtf8(sv);
+                    i += 8;
+                    continue;
+                }
+            }
+        }
+        out.push_back(c);
+        ++i;
+    }
+    return out;
+}
+
 class Utf8Codec final : public TextCodec {
 public:
     std::string decode(std::string_view raw) const override
     {
-        if (isAscii(raw) || isValidUtf8(raw)) return std::string(raw);
+        // AutoCAD still writes \U+XXXX escapes into UTF-8 drawings (the
+        // degree sign of dimension text, table names): they are characters.
+        bool plain = true;
+        for (char c : raw) {
+            if (static_cast<unsigned char>(c) >= 0x80 || c == '\\') {
+                plain = false;
+                break;
+            }
+        }
+        if (plain) return std::string(raw);
+        if (isAscii(raw) || isValidUtf8(raw)) {
+            if (raw.find('\\') == std::string_view::npos) return std::string(raw);
+            return decodeEscapes(std::string(raw));
+        }
         // Not UTF-8 after all (some writers put single-byte text into newer
         // drawings): read each stray byte as Windows-1252 would.
         static constexpr char32_t cp1252High[32] = {
@@ -220,24 +304,11 @@ public:
             if (stray && cp < 0xA0) cp = cp1252High[cp - 0x80];
             appendUtf8(out, cp);
         }
-        return out;
+        return out.find('\\') == std::string::npos ? out : decodeEscapes(out);
     }
     std::string encode(std::string_view utf8) const override { return std::string(utf8); }
     std::string name() const override { return "UTF-8"; }
 };
-
-// The double-byte code pages that \M+N escapes name.
-const char* mifCharset(int n)
-{
-    switch (n) {
-    case 1: return "CP932";
-    case 2: return "CP950";
-    case 3: return "CP949";
-    case 4: return "JOHAB";
-    case 5: return "CP936";
-    default: return nullptr;
-    }
-}
 
 class CodePageCodec final : public TextCodec {
 public:
@@ -312,62 +383,6 @@ public:
     std::string name() const override { return charset_; }
 
 private:
-    static std::string decodeEscapes(const std::string& text)
-    {
-        std::string out;
-        out.reserve(text.size());
-        std::size_t i = 0;
-        while (i < text.size()) {
-            char c = text[i];
-            if (c == '\\' && i + 2 < text.size() && text[i + 2] == '+') {
-                char kind = text[i + 1];
-                if (kind == 'U' || kind == 'u') {
-                    int v = hex4(text, i + 3);
-                    if (v >= 0) {
-                        char32_t cp = static_cast<char32_t>(v);
-                        std::size_t next = i + 7;
-                        if (cp >= 0xD800 && cp <= 0xDBFF && next + 7 <= text.size() && text[next] == '\\' &&
-                            (text[next + 1] == 'U' || text[next + 1] == 'u') && text[next + 2] == '+') {
-                            int lo = hex4(text, next + 3);
-                            if (lo >= 0xDC00 && lo <= 0xDFFF) {
-                                cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<char32_t>(lo) - 0xDC00);
-                                next += 7;
-                            }
-                        }
-                        if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
-                        appendUtf8(out, cp);
-                        i = next;
-                        continue;
-                    }
-                } else if ((kind == 'M' || kind == 'm') && i + 8 <= text.size()) {
-                    int page = text[i + 3] - '0';
-                    int v = hex4(text, i + 4);
-                    const char* cs = mifCharset(page);
-                    if (cs && v >= 0) {
-                        char bytes[2] = {static_cast<char>(v >> 8), static_cast<char>(v & 0xFF)};
-                        std::string_view sv = (v >> 8) ? std::string_view(bytes, 2) : std::string_view(bytes + 1, 1);
-                        out += mifConverter(page).toUtf8(sv);
-                        i += 8;
-                        continue;
-                    }
-                }
-            }
-            out.push_back(c);
-            ++i;
-        }
-        return out;
-    }
-
-    static const Iconv& mifConverter(int page)
-    {
-        static std::mutex mutex;
-        static std::unordered_map<int, std::unique_ptr<Iconv>> converters;
-        std::lock_guard lock(mutex);
-        auto& slot = converters[page];
-        if (!slot) slot = std::make_unique<Iconv>(mifCharset(page));
-        return *slot;
-    }
-
     std::string charset_;
     Iconv iconv_;
     bool singleByte_;

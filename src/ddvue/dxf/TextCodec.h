@@ -2,7 +2,8 @@
 // Text encoding of a drawing's string values. Drawings before 2007 store text
 // in the code page named by $DWGCODEPAGE, with characters outside it written
 // as \U+XXXX (and, from old Asian versions, \M+NXXXX); 2007 and later store
-// UTF-8. Inside the program all text is UTF-8.
+// UTF-8, and may still hold \U+XXXX escapes, which are read as characters
+// there too. Inside the program all text is UTF-8.
 
 #include <memory>
 #include <string>
@@ -19,9 +20,10 @@ public:
 
     virtual ~TextCodec() = default;
 
-    // Raw file bytes of a string value to UTF-8.
+    // Raw file bytes of a string value to UTF-8, escapes decoded.
     virtual std::string decode(std::string_view raw) const = 0;
-    // UTF-8 to file bytes; characters the file cannot hold become \U+XXXX.
+    // UTF-8 to file bytes: UTF-8 for 2007 and later; for older drawings
+    // their code page, with \U+XXXX for the characters it cannot hold.
     virtual std::string encode(std::string_view utf8) const = 0;
     // The character set's name, for the content document's information.
     virtual std::string name() const = 0;

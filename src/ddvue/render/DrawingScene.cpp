@@ -19,7 +19,7 @@ void DrawingScene::attach(dxf::Document& doc, const QString& drawingPath, const 
     searchPaths_ = searchPaths;
     xrefs_.reset(path_, searchPaths_);
     doc.setObserver([this](const dxf::Change& c) { changed(c); });
-    TextMeasure measure;
+    TextMeasure measure(&shapes_);
     stop_ = stop;
     rebuild(measure);
     stop_ = nullptr;
@@ -134,7 +134,7 @@ bool DrawingScene::refresh()
 {
     if (!doc_) return false;
     if (!pendingAll_ && pendingLayers_.empty() && pendingEntities_.empty()) return false;
-    TextMeasure measure;
+    TextMeasure measure(&shapes_);
     if (pendingAll_) {
         rebuild(measure);
         return true;

@@ -68,6 +68,8 @@ private:
     dxf::Document* doc_ = nullptr;
     QString path_, searchPaths_;
     Scene scene_;
+    // Texts shaped by earlier builds, of this drawing or the ones before.
+    ShapeCache shapes_;
     Xrefs xrefs_;
     SceneBuilder builder_;
     std::size_t space_ = 0;

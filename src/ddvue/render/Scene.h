@@ -16,6 +16,7 @@
 #include <QTransform>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -30,13 +31,13 @@ struct ArcData {
 };
 
 // A run of text in one face. Its glyphs stand in font units (x to the
-// right, y down, the baseline at y = 0); `toWorld` maps them. The text is
-// kept as characters, not glyphs: glyphs belong to a font, and a font to the
-// thread that made it, so the painter shapes them where it paints.
+// right, y down, the baseline at y = 0); `toWorld` maps them. The glyphs are
+// kept as plain numbers, not as Qt's glyph runs: those belong to a font, and
+// a font to the thread that made it, so the painter makes its glyph runs with
+// fonts of its own thread.
 struct TextData {
     QTransform toWorld;
-    QString text;
-    TextFace face;
+    std::shared_ptr<const ShapedText> shaped;  // shared by equal texts
     float advance;    // the run's width in font units
     float capHeight;  // in font units
 };

@@ -466,12 +466,13 @@ void SceneBuilder::emitText(const Context& ctx, const TextBlock& block, const QT
     };
     for (const PlacedRun& run : block.runs) {
         if (run.text.trimmed().isEmpty()) continue;
-        double advance = measure_->advance(run.text, run.format);
-        if (!(advance > 0)) continue;
+        std::shared_ptr<const ShapedText> shaped = measure_->shape(run.text, run.format);
+        double advance = shaped->advance;
+        if (!(advance > 0) || shaped->runs.empty()) continue;
         double s = measure_->unitScale(run.format);
         double slant = std::tan(std::clamp(run.format.oblique, -85.0, 85.0) * kDeg);
         QTransform toRun(s * run.format.widthFactor, 0, -s * slant, -s, run.x, run.y);
-        TextData t{toRun * frame, run.text, TextFace::of(run.format), static_cast<float>(advance),
+        TextData t{toRun * frame, std::move(shaped), static_cast<float>(advance),
                    static_cast<float>(measure_->capHeight())};
         Scene::Style st = base;
         st.color = colorOf(run.format.color);

@@ -420,25 +420,20 @@ const QList<QGlyphRun>& ScenePainter::glyphs(const Scene& scene, std::uint32_t t
     if (glyphScene_ != scene.generation()) {
         glyphScene_ = scene.generation();
         glyphs_.clear();
-        shaped_.clear();
-        byText_.clear();
+        made_.clear();
+        byShape_.clear();
     }
     // A scene only adds texts until it is cleared.
     if (glyphs_.size() < scene.texts().size()) {
         glyphs_.resize(scene.texts().size());
-        shaped_.resize(scene.texts().size(), 0);
+        made_.resize(scene.texts().size(), 0);
     }
-    if (!shaped_[text]) {
-        const TextData& t = scene.texts()[text];
-        QString key = textKey(t.text, t.face);
-        auto it = byText_.constFind(key);
-        if (it == byText_.cend()) {
-            constexpr int kKept = 100000;
-            if (byText_.size() >= kKept) byText_.clear();
-            it = byText_.insert(key, shapeGlyphs(t.text, t.face));
-        }
+    if (!made_[text]) {
+        const ShapedText* shaped = scene.texts()[text].shaped.get();
+        auto it = byShape_.constFind(shaped);
+        if (it == byShape_.cend()) it = byShape_.insert(shaped, fonts_.glyphRuns(*shaped));
         glyphs_[text] = *it;
-        shaped_[text] = 1;
+        made_[text] = 1;
     }
     return glyphs_[text];
 }

@@ -60,13 +60,14 @@ private:
     std::vector<QPointF> scratch_;
     Stats stats_;
 
-    // The glyphs of a scene's text by the text's index, and by text and
-    // face, since drawings repeat their texts.
+    // The glyph runs of a scene's text by the text's index, and by the
+    // shaped text they are made of, which equal texts share.
     const QList<QGlyphRun>& glyphs(const Scene& scene, std::uint32_t text);
     std::uint64_t glyphScene_ = 0;  // the scene generation they belong to
     std::vector<QList<QGlyphRun>> glyphs_;
-    std::vector<char> shaped_;
-    QHash<QString, QList<QGlyphRun>> byText_;
+    std::vector<char> made_;
+    QHash<const ShapedText*, QList<QGlyphRun>> byShape_;
+    GlyphFonts fonts_;
 };
 
 }  // namespace ddvue::render

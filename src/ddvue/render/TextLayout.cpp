@@ -407,7 +407,7 @@ QTextLine layOut(QTextLayout& layout)
     return line;
 }
 
-constexpr int kAdvancesKept = 100000;
+constexpr int kShapedKept = 100000;
 
 }  // namespace
 
@@ -424,7 +424,7 @@ struct TextMeasure::Face {
     QFont font;
 };
 
-TextMeasure::TextMeasure()
+TextMeasure::TextMeasure(ShapeCache* cache) : shaped_(cache ? *cache : own_)
 {
     QFontMetricsF metrics(face(TextFace()).font);
     capHeight_ = metrics.capHeight() > 0 ? metrics.capHeight() : kUnits * 0.72;
@@ -442,19 +442,52 @@ TextMeasure::Face& TextMeasure::face(const TextFace& f)
     return *faces_.back().second;
 }
 
-double TextMeasure::advance(const QString& text, const TextFormat& f)
+quint32 fontChecksum(const QRawFont& font)
 {
-    if (text.isEmpty()) return 0;
+    // The header table's checksum adjustment, which differs from file to file.
+    QByteArray head = font.fontTable("head");
+    if (head.size() < 12) return 0;
+    auto b = [&head](int i) { return static_cast<quint32>(static_cast<unsigned char>(head[i])); };
+    return (b(8) << 24) | (b(9) << 16) | (b(10) << 8) | b(11);
+}
+
+std::shared_ptr<const ShapedText> TextMeasure::shape(const QString& text, const TextFormat& f)
+{
     TextFace tf = TextFace::of(f);
     QString key = textKey(text, tf);
-    auto it = advances_.constFind(key);
-    if (it != advances_.cend()) return *it;
-    QTextLayout layout(text, face(tf).font);
-    QTextLine line = layOut(layout);
-    double advance = line.isValid() ? line.horizontalAdvance() : 0;
-    if (advances_.size() >= kAdvancesKept) advances_.clear();
-    advances_.insert(key, advance);
-    return advance;
+    auto it = shaped_.constFind(key);
+    if (it != shaped_.cend()) return *it;
+    auto out = std::make_shared<ShapedText>();
+    out->text = text;
+    out->face = tf;
+    if (!text.isEmpty()) {
+        QTextLayout layout(text, face(tf).font);
+        QTextLine line = layOut(layout);
+        out->advance = line.isValid() ? line.horizontalAdvance() : 0;
+        const QList<QGlyphRun> runs = layout.glyphRuns();
+        for (const QGlyphRun& run : runs) {
+            QRawFont raw = run.rawFont();
+            ShapedText::Run r;
+            auto known = keys_.constFind(raw);
+            if (known == keys_.cend()) {
+                FontKey key;
+                key.family = raw.familyName();
+                key.style = raw.styleName();
+                key.weight = raw.weight();
+                key.italic = raw.style() != QFont::StyleNormal;
+                key.checksum = fontChecksum(raw);
+                known = keys_.insert(raw, key);
+            }
+            r.font = *known;
+            r.glyphs = run.glyphIndexes();
+            r.positions = run.positions();
+            r.flags = static_cast<int>(run.flags());
+            out->runs.push_back(std::move(r));
+        }
+    }
+    if (shaped_.size() >= kShapedKept) shaped_.clear();
+    shaped_.insert(key, out);
+    return out;
 }
 
 QList<QGlyphRun> shapeGlyphs(const QString& text, const TextFace& face)
@@ -463,6 +496,37 @@ QList<QGlyphRun> shapeGlyphs(const QString& text, const TextFace& face)
     QTextLayout layout(text, textFont(face));
     layOut(layout);
     return layout.glyphRuns();
+}
+
+QList<QGlyphRun> GlyphFonts::glyphRuns(const ShapedText& shaped)
+{
+    QList<QGlyphRun> out;
+    for (const ShapedText::Run& r : shaped.runs) {
+        auto it = std::find_if(fonts_.begin(), fonts_.end(), [&r](const auto& f) { return f.first == r.font; });
+        if (it == fonts_.end()) {
+            QFont font(r.font.family);
+            font.setStyleName(r.font.style);
+            font.setWeight(static_cast<QFont::Weight>(r.font.weight));
+            font.setItalic(r.font.italic);
+            font.setPixelSize(kTextUnits);
+            font.setHintingPreference(QFont::PreferNoHinting);
+            font.setStyleStrategy(QFont::NoFontMerging);
+            QRawFont raw = QRawFont::fromFont(font);
+            if (!raw.isValid() || fontChecksum(raw) != r.font.checksum) raw = QRawFont();
+            fonts_.emplace_back(r.font, raw);
+            it = fonts_.end() - 1;
+        }
+        // Not the font the text was shaped with: its glyph numbers would
+        // name other glyphs, so the text is shaped here instead.
+        if (!it->second.isValid()) return shapeGlyphs(shaped.text, shaped.face);
+        QGlyphRun run;
+        run.setRawFont(it->second);
+        run.setGlyphIndexes(r.glyphs);
+        run.setPositions(r.positions);
+        run.setFlags(static_cast<QGlyphRun::GlyphRunFlags>(r.flags));
+        out.append(run);
+    }
+    return out;
 }
 
 // ------------------------------------------------------------------- layout

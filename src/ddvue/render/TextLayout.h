@@ -6,6 +6,7 @@
 
 #include <QFont>
 #include <QGlyphRun>
+#include <QRawFont>
 #include <QHash>
 #include <QLineF>
 #include <QList>
@@ -87,19 +88,56 @@ constexpr int kTextUnits = 100;
 // the thread that made it, so a font is made on the thread that uses it.
 QFont textFont(const TextFace& face);
 
-// Measures text in the text family at the fixed size of kTextUnits font
-// units: y runs down, the baseline at 0. It holds Qt fonts, so it is made,
-// used and let go on one thread; what it hands out is plain numbers.
+// Which font a run of glyphs was shaped with, told in plain values: another
+// thread finds the same font with them, and the checksum of the font's
+// header tells that it is the same font file.
+struct FontKey {
+    QString family;
+    QString style;
+    int weight = 400;
+    bool italic = false;
+    quint32 checksum = 0;
+    bool operator==(const FontKey&) const = default;
+};
+
+// Text shaped into glyphs, as plain data: runs of glyph indexes of a font
+// with their positions in font units (y down, the baseline at 0).
+struct ShapedText {
+    // The lists are plain numbers, shared with the glyph runs made of them.
+    struct Run {
+        FontKey font;
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
+        int flags = 0;  // QGlyphRun's flags (right to left, ...)
+    };
+    QString text;
+    TextFace face;
+    std::vector<Run> runs;
+    double advance = 0;
+};
+
+// Texts shaped before, by textKey: plain data that any thread may keep and
+// hand to the next thread that shapes (one at a time).
+using ShapeCache = QHash<QString, std::shared_ptr<const ShapedText>>;
+
+// Measures and shapes text in the text family at the fixed size of
+// kTextUnits font units. It holds Qt fonts, so it is made, used and let go
+// on one thread; what it hands out is plain data. Shaped texts go into
+// `cache` when one is given, so that they outlive the measure.
 class TextMeasure {
 public:
     static constexpr int kUnits = kTextUnits;
-    TextMeasure();
+    explicit TextMeasure(ShapeCache* cache = nullptr);
     ~TextMeasure();
     TextMeasure(const TextMeasure&) = delete;
     TextMeasure& operator=(const TextMeasure&) = delete;
 
+    // The glyphs of text in a format's face. Shaped texts are shared:
+    // drawings repeat their texts (labels, attribute values, the same note
+    // in every block).
+    std::shared_ptr<const ShapedText> shape(const QString& text, const TextFormat& f);
     // The advance of text in font units.
-    double advance(const QString& text, const TextFormat& f);
+    double advance(const QString& text, const TextFormat& f) { return shape(text, f)->advance; }
     double capHeight() const { return capHeight_; }
     double ascent() const { return ascent_; }
     double descent() const { return descent_; }
@@ -113,9 +151,9 @@ private:
     Face& face(const TextFace& f);
 
     std::vector<std::pair<TextFace, std::unique_ptr<Face>>> faces_;
-    // Advances measured before: drawings repeat their texts (labels,
-    // attribute values, the same note in every block).
-    QHash<QString, double> advances_;
+    ShapeCache own_;
+    ShapeCache& shaped_;
+    QHash<QRawFont, FontKey> keys_;
     double capHeight_ = 73, ascent_ = 93, descent_ = 24;
 };
 
@@ -123,9 +161,22 @@ private:
 // glyphs.
 QString textKey(const QString& text, const TextFace& face);
 
-// Glyphs of text in a face, shaped with a font of the calling thread: the
-// painter keeps one of these and uses it only where it paints.
+// Glyphs of text in a face, shaped with a font of the calling thread.
 QList<QGlyphRun> shapeGlyphs(const QString& text, const TextFace& face);
+
+// The checksum that FontKey keeps of a font.
+quint32 fontChecksum(const QRawFont& font);
+
+// Turns shaped text into glyph runs with fonts of the calling thread, found
+// again by their keys and kept in `fonts`. Where a font cannot be found as it
+// was (another file answers to its name), the text is shaped afresh.
+class GlyphFonts {
+public:
+    QList<QGlyphRun> glyphRuns(const ShapedText& shaped);
+
+private:
+    std::vector<std::pair<FontKey, QRawFont>> fonts_;
+};
 
 // A piece placed for drawing, in the text's own frame: drawing units, x along
 // the text, y up, the baseline's start at (x, y).

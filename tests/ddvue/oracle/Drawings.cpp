@@ -15,7 +15,8 @@ QStringList listed(const QString& relativeFolder)
 {
     QDir dir(testpaths::sourceDir() + QLatin1Char('/') + relativeFolder);
     QStringList out;
-    for (const QString& name : dir.entryList({QStringLiteral("*.dxf"), QStringLiteral("*.DXF")}, QDir::Files, QDir::Name))
+    const QStringList patterns = {QStringLiteral("*.dxf"), QStringLiteral("*.DXF"), QStringLiteral("*.dxfb")};
+    for (const QString& name : dir.entryList(patterns, QDir::Files, QDir::Name))
         out << relativeFolder + QLatin1Char('/') + name;
     return out;
 }

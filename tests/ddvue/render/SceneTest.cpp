@@ -366,7 +366,7 @@ TEST(SceneBuilder, MultiLineTextNeverDrawsItsCodes)
     for (const Primitive& p : live(b.s())) {
         if (p.type != PrimitiveType::Text) continue;
         const TextData& t = b.s().texts()[p.data];
-        for (const QGlyphRun& r : shapeGlyphs(t.text, t.face)) {
+        for (const QGlyphRun& r : GlyphFonts().glyphRuns(*t.shaped)) {
             QList<quint32> blanks = r.rawFont().glyphIndexesForString(QStringLiteral(" \u00A0"));
             for (quint32 g : r.glyphIndexes()) glyphs += !blanks.contains(g);
         }

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <thread>
+
 using namespace ddvue::render;
 
 namespace {
@@ -139,4 +142,36 @@ TEST(TextLayout, RulesFollowTheirText)
     EXPECT_NEAR(b.rules[0].x1(), a, 1e-9);
     EXPECT_NEAR(b.rules[0].x2(), a + bc, 1e-9);
     EXPECT_LT(b.rules[0].y1(), 0);  // below the baseline
+}
+
+// Shaped on one thread, drawn on another: the glyphs travel as plain numbers
+// with the keys of their fonts, and come back as the same glyphs of the same
+// fonts, fallback fonts included; a key that no longer names the font it was
+// made from gives glyphs shaped afresh, never another font's glyph numbers.
+TEST(TextShaping, ShapedTextTravelsAsPlainDataAndComesBackAsTheSameGlyphs)
+{
+    const QString text = QString::fromUtf8("Ground floor \u4E2D\u6587 \u00D850");
+    TextFormat f;
+    std::shared_ptr<const ShapedText> shaped;
+    std::thread([&] {
+        TextMeasure measure;
+        shaped = measure.shape(text, f);
+    }).join();  // the shaping thread and its fonts are gone
+    ASSERT_GE(shaped->runs.size(), 2u) << "Latin and Chinese come from two fonts";
+
+    // Runs by font (a layout lists its runs in no fixed order).
+    using Glyphs = std::map<QString, std::pair<QList<quint32>, QList<QPointF>>>;
+    auto byFont = [](const QList<QGlyphRun>& runs) {
+        Glyphs out;
+        for (const QGlyphRun& r : runs) out[r.rawFont().familyName()] = {r.glyphIndexes(), r.positions()};
+        return out;
+    };
+    Glyphs here = byFont(shapeGlyphs(text, TextFace::of(f)));
+    EXPECT_EQ(here.size(), 2u);
+    EXPECT_EQ(byFont(GlyphFonts().glyphRuns(*shaped)), here);
+
+    ShapedText stale = *shaped;
+    stale.runs[0].font.checksum ^= 1;  // as if another file now had the family's name,
+    stale.runs[0].glyphs.fill(1u);  // whose numbers mean other glyphs
+    EXPECT_EQ(byFont(GlyphFonts().glyphRuns(stale)), here);
 }
