@@ -9,7 +9,6 @@
 #include "platform/Shell.h"
 
 #include <QAction>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
