@@ -10,6 +10,8 @@
 // could not be taken is an error.
 
 #include "app/frmMain.h"
+#include "ddvue/AtomicFile.h"
+#include "ddvue/FileNames.h"
 #include "drawing/frmDrawing.h"
 #include "filter/frmField.h"
 #include "filter/frmFilter.h"
@@ -18,6 +20,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QBuffer>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -47,6 +50,18 @@ namespace {
 
 // The pictures are taken on a screen of twice the pixels of an ordinary one.
 constexpr qreal kPictureScale = 2;
+
+// Writes a file as the program writes every file: beside it first, then
+// renamed over it once whole.
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    std::string why;
+    if (ddvue::writeFileAtomically(ddvue::encodeFileName(path),
+                                   std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), why))
+        return true;
+    std::fprintf(stderr, "make_tutorial: %s: %s\n", qPrintable(path), why.c_str());
+    return false;
+}
 
 // Lets the window system and the program's own threads work until `done`
 // holds (or a minute has passed).
@@ -97,7 +112,10 @@ private:
     void save(const QImage& image, const QString& name)
     {
         QString path = QDir(folder_).filePath(name + QStringLiteral(".png"));
-        if (image.isNull() || !image.save(path, "PNG")) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG") ||
+            !writeFile(path, bytes)) {
             std::fprintf(stderr, "make_tutorial: the picture %s could not be saved\n", qPrintable(path));
             return;
         }
@@ -339,10 +357,11 @@ bool writePdf(const QString& source, const QString& pictures, const QString& out
     }
     doc.markContentsDirty(0, doc.characterCount());
 
-    // Written beside and renamed over, as every file the program writes.
-    QString partial = output + QStringLiteral(".partial");
+    QByteArray bytes;
     {
-        QPdfWriter pdf(partial);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter pdf(&buffer);
         pdf.setTitle(QStringLiteral("Tessilux Tutorial"));
         pdf.setCreator(QStringLiteral("Tessilux"));
         pdf.setPageSize(QPageSize(QPageSize::A4));
@@ -350,7 +369,7 @@ bool writePdf(const QString& source, const QString& pictures, const QString& out
         pdf.setResolution(300);
         QPainter p(&pdf);
         if (!p.isActive()) {
-            std::fprintf(stderr, "make_tutorial: cannot write %s\n", qPrintable(partial));
+            std::fprintf(stderr, "make_tutorial: the PDF could not be begun\n");
             return false;
         }
         const qreal scale = pdf.width() / page.width();
@@ -372,8 +391,7 @@ bool writePdf(const QString& source, const QString& pictures, const QString& out
             p.restore();
         }
     }
-    QFile::remove(output);
-    if (!QFile::rename(partial, output)) {
+    if (!writeFile(output, bytes)) {
         std::fprintf(stderr, "make_tutorial: cannot write %s\n", qPrintable(output));
         return false;
     }

@@ -95,7 +95,7 @@ frmAbout::frmAbout(const QString& appFolder, QWidget* parent) : QDialog(parent),
     connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
 
     // The text above, the links in a column beside the OK button below.
-    const int w = 480, margin = 12, textHeight = 240, linkHeight = Label1->sizeHint().height() + 4;
+    const int w = 480, margin = 12, textHeight = 264, linkHeight = Label1->sizeHint().height() + 4;
     Text1->setGeometry(margin, margin, w - 2 * margin, textHeight);
     int y = margin + textHeight + 10;
     for (QLabel* label : {Label1, Label2, Label3, Label4}) {
