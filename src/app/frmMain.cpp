@@ -11,6 +11,7 @@
 #include "screens/frmAbout.h"
 #include "screens/frmOptions.h"
 
+#include "edit/SaveDrawing.h"
 #include "extract/CategoryContent.h"
 #include "extract/VersionNames.h"
 #include "platform/Messages.h"
@@ -218,6 +219,8 @@ void frmMain::buildControls()
     for (QRadioButton* option : {optAttribute, optSingleText, optMultipleText, optLayer, optExtRef, optImage})
         connect(option, &QRadioButton::clicked, this, [this, option] { optionClicked(option); });
 
+    connectGrid();
+
     reader_ = new ddvue::DrawingReader(this);
     connect(reader_, &ddvue::DrawingReader::finished, this, [this] { openingFinished(); });
     connect(reader_, &ddvue::DrawingReader::progress, this, [this](int percent) {
@@ -235,7 +238,6 @@ void frmMain::Form_Load(const Start& start)
     // The data-access components are part of the program, so there is
     // nothing to look for before starting.
     appFolder_ = withSlash(QCoreApplication::applicationDirPath());
-    findPosition_ = 1;
 
     // The browser starts at the current folder, then the settings move it.
     // Showing the starting drive is not a change of drive.
@@ -451,57 +453,9 @@ bool frmMain::offerToSave()
 
 bool frmMain::saveDrawing()
 {
-    QString path = currentDrawingPath_;
-    ddvue::DDVueEngine& engine = DDVue1->engine();
-    ddvue::SaveOptions options;
-    // A save that would replace what the person may not mean to replace asks
-    // first; whatever is not saved stays here, unsaved.
-    while (!engine.SaveDrawing(path, options)) {
-        const QString why = engine.lastError();
-        platform::MsgResult answer;
-        switch (engine.saveProblem()) {
-        case ddvue::SaveProblem::FileExists:
-            answer = platform::msgBox(why + QStringLiteral("\n\nDo you want to replace it? Choose No to save the "
-                                                           "drawing under another name."),
-                                      platform::MsgButtons::YesNoCancel, platform::MsgIcon::Question,
-                                      platform::programTitle(), 1, this);
-            if (answer == platform::MsgResult::Yes) {
-                options.replaceExisting = true;
-            } else if (answer == platform::MsgResult::No) {
-                QString filter = QStringLiteral("DXF Drawing (*.dxf)|*.dxf");
-                QFileInfo proposed(QFileInfo(path).dir().filePath(QFileInfo(path).completeBaseName() +
-                                                                  QStringLiteral(".dxf")));
-                QString other = ShowSaveFileDialog(this, filter, QStringLiteral("Save Drawing As"),
-                                                   proposed.absolutePath(), proposed.fileName());
-                if (other.isEmpty()) return false;
-                // The dialog asked before replacing the name chosen, not one
-                // with an ending added to it.
-                options.replaceExisting = other.endsWith(QLatin1String(".dxf"), Qt::CaseInsensitive);
-                if (!options.replaceExisting) other += QStringLiteral(".dxf");
-                path = other;
-            } else {
-                return false;
-            }
-            break;
-        case ddvue::SaveProblem::ChangedOnDisk:
-            answer = platform::msgBox(why + QStringLiteral("\n\nDo you want to save your changes over it? Choose No "
-                                                           "to keep your changes here without saving them."),
-                                      platform::MsgButtons::YesNo, platform::MsgIcon::Exclamation,
-                                      platform::programTitle(), 1, this);
-            if (answer != platform::MsgResult::Yes) return false;
-            options.overwriteChanges = true;
-            break;
-        case ddvue::SaveProblem::WriteProtected:
-            platform::msgBox(why + QStringLiteral("\n\nYour changes are kept here; they have not been saved."),
-                             platform::MsgButtons::Ok, platform::MsgIcon::Exclamation, platform::programTitle(), 0,
-                             this);
-            return false;
-        default:
-            platform::msgBox(QStringLiteral("The drawing could not be saved.\n\n%1").arg(why), platform::MsgButtons::Ok,
-                             platform::MsgIcon::Exclamation, platform::programTitle(), 0, this);
-            return false;
-        }
-    }
+    edit::SaveResult saved = edit::saveDrawing(*DDVue1, currentDrawingPath_, this);
+    if (!saved.saved) return false;  // the person was told; the changes stay, and so does the Save button
+    const QString path = saved.path;
     cmdSave->hide();
     if (path != currentDrawingPath_) {
         // A DWG is never written: its changes went to a DXF beside it.
@@ -694,12 +648,12 @@ void frmMain::FillGrid()
     auto step = [this](const QString& stage, int percent) {
         if (progress_) progress_->report(stage, percent);
     };
-    findPosition_ = 1;
-    foundRow_ = -1;
-    lastFoundText_.clear();
-    cellValueBeforeEdit_.clear();
+    editor_->resetForFill();
     currentFilter_.clear();
-    cmdSave->hide();
+    // The Save button stays as it is: listing another category of the same
+    // drawing does not save its changes, and hiding the button would let
+    // them go unasked when the drawing is closed. A drawing being opened
+    // starts without it (clearGrid).
     // Open and Print act on the open drawing: with none (after a failed
     // open) they would hand on a file that is not open.
     bool open = DDVue1->engine().isOpen();
@@ -712,7 +666,7 @@ void frmMain::FillGrid()
     std::optional<extract::Category> category = selectedCategory();
     const extract::CategorySettings* settings = category ? extract::categorySettings(*category) : nullptr;
     if (settings) {
-        if (settings->valueColumn) valueColumn_ = *settings->valueColumn;
+        if (settings->valueColumn) editor_->setValueColumn(*settings->valueColumn);
         dtgDrawing->setAllowDelete(settings->rowDeletion);
     }
     step(QStringLiteral("Listing the drawing's content"), 65);
@@ -866,6 +820,105 @@ void frmMain::showDrawingWindow()
     bitmapFolder_ = window->BitmapFolder();
     window.reset();
     Form_Activate();
+}
+
+}  // namespace app
+
+// --------------------------------------------------------- editing the grid
+
+namespace app {
+
+void frmMain::connectGrid()
+{
+    edit::GridHost host;
+    host.category = [this] { return selectedCategory(); };
+    host.recordset = [this] { return recordset_.get(); };
+    host.setCurrentColumn = [this](int column) { dtgDrawing->setCurrentColumn(column); };
+    host.showFound = [this](int start, int length) {
+        dtgDrawing->setFocus();
+        dtgDrawing->setTextSelection(start, length);
+    };
+    host.focusFindWhat = [this] { txtFindWhat->setFocus(); };
+    host.setDrawingChanged = [this] { cmdSave->show(); };
+    host.setPosition = [this](const QString& caption) { Adodc1->setCaption(caption); };
+    host.progress = [this](const QString& stage, int percent) {
+        if (progress_) progress_->report(stage, percent);
+    };
+    host.parent = this;
+    editor_ = std::make_unique<edit::GridEditor>(*DDVue1, std::move(host));
+
+    connect(dtgDrawing, &data::DataGrid::BeforeColEdit, this,
+            [this](int column, int, int*) { editor_->BeforeColEdit(column); });
+    connect(dtgDrawing, &data::DataGrid::AfterColEdit, this, [this](int column) { editor_->AfterColEdit(column); });
+    connect(dtgDrawing, &data::DataGrid::BeforeDelete, this, [this](int* cancel) {
+        if (editor_->BeforeDelete()) *cancel = 1;
+    });
+    connect(dtgDrawing, &data::DataGrid::RowColChange, this, [this](QVariant*, int) {
+        // Beside "No data" there is no position to tell.
+        Adodc1->setCaption(dtgDrawing->showsNoData() ? QString() : editor_->positionCaption());
+    });
+    connect(dtgDrawing, &data::DataGrid::KeyDown, this, [this](int* key, int* shift) {
+        // F1 and F3 to F9 belong to the window's key handler; the grid's own
+        // key is F2, on a cell that can be edited.
+        if (*key != Qt::Key_F2 || *shift != 0) return;
+        const int column = dtgDrawing->currentColumn();
+        if (column < 0 || dtgDrawing->showsNoData() || dtgDrawing->isColumnLocked(column)) return;
+        // A cell being edited keeps what was typed: the edit is committed
+        // (and written back) before the zoom editor opens on the cell.
+        dtgDrawing->commitEdit();
+        std::optional<edit::GridCell> cell = editor_->currentCell(column);
+        if (cell && zoomEditor) zoomEditor(*cell);
+    });
+
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(cmdFind, &QPushButton::clicked, this, [this] { cmdFind_Click(); });
+    connect(cmdReplace, &QPushButton::clicked, this, [this] { cmdReplace_Click(); });
+    connect(cmdReplaceAll, &QPushButton::clicked, this, [this] { cmdReplaceAll_Click(); });
+    connect(cmdDeleteAll, &QPushButton::clicked, this, [this] { cmdDeleteAll_Click(); });
+    connect(cmdSave, &QToolButton::clicked, this, [this] { cmdSave_Click(); });
+}
+
+edit::SearchText frmMain::searchText() const
+{
+    return {txtFindWhat->text(), txtReplaceWith->text(), chkMatchCase->isChecked(), chkWholeWord->isChecked()};
+}
+
+void frmMain::withProgress(const std::function<void()>& work)
+{
+    // The status line is painted at once, without running the event loop
+    // in the middle of the work.
+    ProgressReport report([this](const QString& text) { showStatus(text); }, [this] { lblStatus->repaint(); },
+                          progressDelayMs);
+    progress_ = &report;
+    // The drawing's view paints the changes once, when the work is done, not
+    // with every repaint of the status line.
+    DDVue1->setUpdatesEnabled(false);
+    work();
+    DDVue1->setUpdatesEnabled(true);
+    progress_ = nullptr;
+    if (report.shown()) lblStatus->clear();
+}
+
+void frmMain::Command1_Click() { editor_->FindFirst(searchText()); }
+
+void frmMain::cmdFind_Click() { editor_->FindNext(searchText()); }
+
+void frmMain::cmdReplace_Click() { editor_->Replace(searchText()); }
+
+void frmMain::cmdReplaceAll_Click()
+{
+    withProgress([this] { editor_->ReplaceAll(searchText()); });
+}
+
+void frmMain::cmdDeleteAll_Click()
+{
+    withProgress([this] { editor_->DeleteAll(); });
+}
+
+void frmMain::cmdSave_Click()
+{
+    platform::WaitCursor wait;
+    saveDrawing();
 }
 
 }  // namespace app

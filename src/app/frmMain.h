@@ -12,6 +12,7 @@
 #include "data/Recordset.h"
 #include "ddvue/DDVue.h"
 #include "ddvue/DrawingReader.h"
+#include "edit/GridEditor.h"
 #include "extract/Categories.h"
 
 #include <QWidget>
@@ -60,7 +61,7 @@ public:
     const QString& DrawingPassword() const { return drawingPassword_; }
     const QString& BitmapFolder() const { return bitmapFolder_; }
     const QString& CurrentFilter() const { return currentFilter_; }
-    short ValueColumn() const { return valueColumn_; }
+    short ValueColumn() const { return editor_->valueColumn(); }
     // Unsaved changes: exactly while the Save button is shown.
     bool DrawingChanged() const;
     // A drawing is being read: the window stays usable meanwhile, a click
@@ -69,6 +70,17 @@ public:
     // The category the option buttons select (none for the Images option).
     std::optional<extract::Category> selectedCategory() const;
     data::Recordset* recordset() const { return recordset_.get(); }
+
+    // Editing in the grid: the write-back routine, the searches, Delete All
+    // (see edit/GridEditor.h). The zoom editor's OK writes its value with
+    // gridEditor().writeCell(cell, value).
+    edit::GridEditor& gridEditor() { return *editor_; }
+    // The write-back routine: a column of the grid's current row into the drawing.
+    edit::WriteResult WriteBack(int column) { return editor_->WriteBack(column); }
+    // F2 on an editable cell of the grid (the grid has the focus, no Shift,
+    // Ctrl or Alt) opens the zoom editor on that cell, modally: the zoom
+    // editor puts itself here. While it is empty, F2 does nothing.
+    std::function<void(const edit::GridCell&)> zoomEditor;
 
     // The screen width in pixels that the screen-size check reads; a test
     // may put another in place.
@@ -129,6 +141,12 @@ public:
     void List3_Click();
     void cmdOpen_Click();
     void Form_Activate();
+    void Command1_Click();       // Find First
+    void cmdFind_Click();        // Find Next
+    void cmdReplace_Click();
+    void cmdReplaceAll_Click();
+    void cmdDeleteAll_Click();
+    void cmdSave_Click();
     // The function keys F1 and F3 to F9 (pressed wherever the focus is in
     // the window); a key held with Shift, Ctrl or Alt does nothing.
     void Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
@@ -168,6 +186,10 @@ private:
     // `noData`, the grid says there is nothing to list.
     void clearGrid(bool noData = true);
     void showStatus(const QString& text);
+    void connectGrid();
+    edit::SearchText searchText() const;
+    // Runs long work on the grid with its progress on the status line.
+    void withProgress(const std::function<void()>& work);
 
     FormLayout layout_;
     QString appFolder_;
@@ -176,12 +198,8 @@ private:
     QString drawingPassword_;
     QString bitmapFolder_;
     QString currentFilter_;
-    short valueColumn_ = 7;
-    // The grid search's state, reset by every fill.
-    int findPosition_ = 1;
-    qint64 foundRow_ = -1;
-    QString lastFoundText_;
-    QString cellValueBeforeEdit_;
+    // Editing in the grid, its search state and value column; reset by every fill.
+    std::unique_ptr<edit::GridEditor> editor_;
     bool dwgSaveTold_ = false;
     bool activatedOnce_ = false;
     std::unique_ptr<data::Recordset> recordset_;

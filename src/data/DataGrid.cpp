@@ -297,6 +297,14 @@ void DataGrid::editorCreated(QWidget* editor)
 
 void DataGrid::editCommitted(int column) { emit AfterColEdit(column); }
 
+void DataGrid::commitEdit()
+{
+    QWidget* editor = editorOfCurrentCell();
+    if (!editor) return;
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
 void DataGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
 {
     editorKey_ = nullptr;

@@ -80,6 +80,9 @@ public:
 
     // True while a cell is being edited.
     bool isEditing() const { return state() == QAbstractItemView::EditingState; }
+    // Ends the edit of a cell as Enter would: what was typed goes into the
+    // cell (AfterColEdit follows). Nothing when no cell is being edited.
+    void commitEdit();
 
     void setAllowDelete(bool allow) { allowDelete_ = allow; }
     bool allowDelete() const { return allowDelete_; }

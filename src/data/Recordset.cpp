@@ -127,7 +127,17 @@ void Recordset::setCell(int row, int field, const QString& text)
     if (row < 0 || row >= rowCount() || field < 0 || field >= fieldCount())
         throw RecordsetError(RecordsetError::Kind::BadPosition, QStringLiteral("No such cell."));
     table_.setValue(view_[static_cast<std::size_t>(row)], field, text);
-    emit cellChanged(row, field);
+    if (updating_ > 0) changedWhileUpdating_ = true;
+    else emit cellChanged(row, field);
+}
+
+void Recordset::endUpdate()
+{
+    if (updating_ == 0 || --updating_ > 0) return;
+    if (changedWhileUpdating_) {
+        changedWhileUpdating_ = false;
+        emit cellsChanged();
+    }
 }
 
 void Recordset::Delete()

@@ -91,6 +91,12 @@ public:
     int rowCount() const { return static_cast<int>(view_.size()); }
     QStringView cell(int row, int field) const { return table_.value(view_[static_cast<std::size_t>(row)], field); }
     void setCell(int row, int field, const QString& text);
+    // Many cells are about to change (a replacement over every row): until
+    // the matching endUpdate, changed cells are not announced one by one;
+    // endUpdate announces them once, with cellsChanged, so that a grid
+    // repaints once. Calls nest.
+    void beginUpdate() { ++updating_; }
+    void endUpdate();
     qint64 bookmarkOfRow(int row) const { return view_[static_cast<std::size_t>(row)] + 1; }
     // The place of the current record in the view; -1 at BOF, EOF or when empty.
     int currentRow() const { return (isBOF() || isEOF()) ? -1 : static_cast<int>(current_); }
@@ -107,6 +113,8 @@ signals:
     void rowAboutToBeRemoved(int row);
     void rowRemoved(int row);
     void cellChanged(int row, int field);
+    // Any cells may have changed; the rows and fields are the same.
+    void cellsChanged();
     // The current record moved (row is -1 at BOF, EOF or when empty).
     void currentChanged(int row);
 
@@ -124,6 +132,8 @@ private:
     bool open_ = false;
     QString filterText_;
     RowFilter filter_;
+    int updating_ = 0;
+    bool changedWhileUpdating_ = false;
 };
 
 }  // namespace data

@@ -25,6 +25,10 @@ void RecordsetModel::setRecordset(Recordset* recordset)
             for (int c = 0; c < static_cast<int>(columns_.size()); ++c)
                 if (columns_[static_cast<std::size_t>(c)].field == field) emit dataChanged(index(row, c), index(row, c));
         }));
+        connections_.push_back(connect(recordset, &Recordset::cellsChanged, this, [this] {
+            if (rowCount() > 0 && columnCount() > 0)
+                emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+        }));
         connections_.push_back(connect(recordset, &QObject::destroyed, this, [this] {
             beginResetModel();
             columns_.clear();

@@ -20,7 +20,35 @@ constexpr auto plainBytes = [] {
     return plain;
 }();
 
+// The character that stands for `cp` in the content document.
+char32_t listedCharacter(char32_t cp)
+{
+    // Control characters other than tab and line breaks cannot stand in
+    // XML at all; they travel as their control pictures (U+2400 + c),
+    // which writing a value back turns into the characters again.
+    if (cp < 0x20 && cp != '\t' && cp != '\n' && cp != '\r') return cp + 0x2400;
+    if (cp == 0xFFFE || cp == 0xFFFF) return 0xFFFD;
+    return cp;
+}
+
 }  // namespace
+
+std::string listedText(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        auto b = static_cast<unsigned char>(utf8[i]);
+        if (b >= 0x20 && b < 0x7F) {
+            out.push_back(static_cast<char>(b));
+            ++i;
+            continue;
+        }
+        dxf::appendUtf8(out, listedCharacter(dxf::nextUtf8(utf8, i)));
+    }
+    return out;
+}
 
 void appendEscaped(std::string& out, std::string_view utf8)
 {
@@ -49,12 +77,7 @@ void appendEscaped(std::string& out, std::string_view utf8)
             }
             continue;
         }
-        char32_t cp = nextUtf8(utf8, i);
-        // Control characters other than tab and line breaks cannot stand in
-        // XML at all; they travel as their control pictures (U+2400 + c),
-        // which writing a value back turns into the characters again.
-        if (cp < 0x20 && cp != '\t' && cp != '\n' && cp != '\r') cp += 0x2400;
-        if (cp == 0xFFFE || cp == 0xFFFF) cp = 0xFFFD;
+        char32_t cp = listedCharacter(nextUtf8(utf8, i));
         if (cp >= 0xA0 && cp <= 0xFF) {
             out.push_back(static_cast<char>(cp));
             continue;

@@ -43,6 +43,10 @@ ContentCounts countContent(const dxf::Document& doc);
 
 // Escapes UTF-8 text for the content document (its bytes are ISO-8859-1).
 void appendEscaped(std::string& out, std::string_view utf8);
+// The characters that text stands for in the content document, once its
+// references are read back (UTF-8): control characters other than tab and
+// line breaks as their control pictures, the two non-characters as U+FFFD.
+std::string listedText(std::string_view utf8);
 // A number in the shortest form that reads back to the same double.
 std::string formatNumber(double v);
 

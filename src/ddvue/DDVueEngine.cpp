@@ -197,7 +197,28 @@ bool DDVueEngine::ExportDrawingContent(QString& outputPath, long f1, long, long 
 std::optional<std::uint32_t> DDVueEngine::entityByHandle(const QString& handle) const
 {
     if (!doc_) return std::nullopt;
-    return doc_->findHandle(handle.toStdString());
+    // An object deleted in this session is no longer in the drawing.
+    auto rec = doc_->findHandle(handle.toStdString());
+    if (rec && doc_->isDeleted(*rec)) return std::nullopt;
+    return rec;
+}
+
+std::optional<QString> DDVueEngine::listedValue(const QString& handle) const
+{
+    auto rec = entityByHandle(handle);
+    if (!rec) return std::nullopt;
+    dxf::Kind kind = doc_->record(*rec).kind;
+    if (kind != dxf::Kind::Attrib && kind != dxf::Kind::Text && kind != dxf::Kind::MText) return std::nullopt;
+    return QString::fromStdString(listedText(dxf::entityText(*doc_, *rec)));
+}
+
+std::optional<DDVueEngine::ListedLayer> DDVueEngine::listedLayer(const QString& name) const
+{
+    if (!doc_) return std::nullopt;
+    auto layer = doc_->findLayer(name.toStdString());
+    if (!layer || doc_->isDeleted(doc_->layers()[*layer].record)) return std::nullopt;
+    dxf::LayerState s = dxf::layerState(*doc_, *layer);
+    return ListedLayer{s.on ? QStringLiteral("On") : QStringLiteral("Off"), s.color};
 }
 
 bool DDVueEngine::SetAttributeValue(QString& value, const QString& attributeHandle)
@@ -236,7 +257,8 @@ bool DDVueEngine::SetLayerDisplay(const QString& layerName, QString& state)
     bool on = state.compare(QLatin1String("On"), Qt::CaseInsensitive) == 0;
     bool off = state.compare(QLatin1String("Off"), Qt::CaseInsensitive) == 0;
     if (!on && !off) return fail(QStringLiteral("A layer is either On or Off, not %1.").arg(state));
-    return dxf::setLayerDisplay(*doc_, *layer, on);
+    if (!dxf::setLayerDisplay(*doc_, *layer, on)) return fail(QStringLiteral("The layer %1 cannot be changed.").arg(layerName));
+    return true;
 }
 
 bool DDVueEngine::SetLayerColor(const QString& layerName, long color)

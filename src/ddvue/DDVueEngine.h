@@ -138,6 +138,18 @@ public:
     bool contentDocument(bool attributes, bool externalReferences, bool layers, bool text,
                          const std::function<bool(std::string_view piece)>& sink) const;
 
+    // What the content document lists now for one object or layer, as the
+    // grid shows it after reading that document: the value of an attribute
+    // or of a single- or multi-line text, and a layer's display ("On" or
+    // "Off") and color number. Empty when the drawing holds no such object
+    // (none by that handle or name, or deleted).
+    std::optional<QString> listedValue(const QString& handle) const;
+    struct ListedLayer {
+        QString display;
+        long color = 0;
+    };
+    std::optional<ListedLayer> listedLayer(const QString& name) const;
+
 private:
     bool fail(const QString& why);
     bool refuseSave(SaveProblem problem, const QString& why);

@@ -8,15 +8,20 @@
 #include "app/frmMain.h"
 #include "app/frmPassword.h"
 
+#include "Oracle.h"
 #include "ddvue/dxf/Entities.h"
+#include "extract/CategoryContent.h"
 #include "platform/Seams.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
+#include <QHeaderView>
+#include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -85,6 +90,69 @@ void open(frmMain& w, const QString& name)
     settle(w);
 }
 
+// The window becomes the active one, so that the keys typed go to the
+// widget that has its focus.
+void activate(QWidget& w)
+{
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+}
+
+// Clicks a cell of the grid.
+void clickCell(data::DataGrid* grid, int row, int column)
+{
+    QModelIndex index = grid->model()->index(row, column);
+    ASSERT_TRUE(index.isValid()) << row << "," << column;
+    grid->scrollTo(index);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
+}
+
+// Types into whatever widget has the focus, a key at a time (the first key
+// typed into the grid opens the cell's editor, which takes the focus).
+void typeIn(const QString& text)
+{
+    for (QChar c : text) {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_TRUE(focus) << "no widget has the focus";
+        if (c.unicode() < 0x80)
+            QTest::keyClicks(focus, QString(c));
+        else  // a character no key of the test's keyboard types: its text alone
+            QTest::sendKeyEvent(QTest::Click, focus, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+void pressKey(Qt::Key key, Qt::KeyboardModifiers modifiers = {})
+{
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_TRUE(focus) << "no widget has the focus";
+    QTest::keyClick(focus, key, modifiers);
+    QApplication::processEvents();  // an editor closes on the next turn of the event loop
+}
+
+// Clicks a cell, types a value and presses Enter, as a person edits.
+void editCell(frmMain& w, int row, int column, const QString& text)
+{
+    activate(w);
+    clickCell(w.dtgDrawing, row, column);
+    typeIn(text);
+    pressKey(Qt::Key_Return);
+}
+
+// The grid row whose key field (handle or layer name) is `key`; -1 when none.
+int rowOf(frmMain& w, const QString& field, const QString& key)
+{
+    data::Recordset* rs = w.recordset();
+    int f = rs->fieldIndex(field);
+    for (int r = 0; r < rs->rowCount(); ++r)
+        if (rs->cell(r, f) == key) return r;
+    return -1;
+}
+
+QString cellText(frmMain& w, int row, int column)
+{
+    return w.dtgDrawing->model()->index(row, column).data().toString();
+}
+
 QStringList listed(const QListWidget* list)
 {
     QStringList out;
@@ -110,6 +178,39 @@ std::unique_ptr<frmMain> startIn(Seams& seams, const QString& folder, const QStr
     w->Combo2_Change();
     w->show();
     return w;
+}
+
+QByteArray contentsOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+// Switches layer 0 off in the grid: the Layers view, its Display cell,
+// "off" typed and Enter.
+void change(frmMain& w)
+{
+    QTest::mouseClick(w.optLayer, Qt::LeftButton);
+    int row = rowOf(w, QStringLiteral("Name"), QStringLiteral("0"));
+    ASSERT_GE(row, 0);
+    editCell(w, row, 1, QStringLiteral("off"));
+    ASSERT_EQ(cellText(w, row, 1), "Off");
+    ASSERT_TRUE(w.DrawingChanged());
+}
+
+bool layerZeroIsOff(const QString& path)
+{
+    ddvue::DDVueEngine e;
+    QString p = path;
+    if (!e.OpenDrawing(p)) return false;
+    return !ddvue::dxf::layerState(*e.document(), *e.document()->findLayer("0")).on;
 }
 
 }  // namespace
@@ -463,9 +564,7 @@ TEST(MainWindow, UnsavedChangesAreOfferedForSavingBeforeAnotherDrawingOpens)
 
     // No: the changes are dropped.
     open(*w, "office-floor-plan-2000.dxf");
-    QString layer = QStringLiteral("0"), off = QStringLiteral("Off");
-    ASSERT_TRUE(w->DDVue1->SetLayerDisplay(layer, off));
-    w->cmdSave->show();
+    change(*w);
     seams.boxes.answers = {MsgResult::No};
     open(*w, "workshop-plan-R12.dxf");
     ASSERT_EQ(seams.boxes.shown.size(), 1u);
@@ -477,17 +576,17 @@ TEST(MainWindow, UnsavedChangesAreOfferedForSavingBeforeAnotherDrawingOpens)
 
     // Yes: the first drawing is saved to its own file before the next opens.
     open(*w, "office-floor-plan-2000.dxf");
-    ASSERT_TRUE(w->DDVue1->SetLayerDisplay(layer, off));
-    w->cmdSave->show();
+    change(*w);
     seams.boxes.answers = {MsgResult::Yes};
     open(*w, "studio-floor-plan-2018.dxf");
     EXPECT_NE(contents(plan), before);
     EXPECT_FALSE(w->DrawingChanged());
     EXPECT_EQ(w->CurrentDrawingName(), "studio-floor-plan-2018.dxf");
 
+    EXPECT_TRUE(layerZeroIsOff(plan));
+
     // And again at shutdown.
-    ASSERT_TRUE(w->DDVue1->SetLayerDisplay(layer, off));
-    w->cmdSave->show();
+    change(*w);
     QByteArray studio = contents(folder.path("studio-floor-plan-2018.dxf"));
     seams.boxes.answers = {MsgResult::Yes};
     w->close();
@@ -597,9 +696,7 @@ TEST(MainWindow, ADwgIsSavedAsADxfBesideItAndThePersonIsToldOnce)
     ASSERT_TRUE(w->DDVue1->engine().isOpen()) << w->DDVue1->engine().lastError().toStdString();
     EXPECT_TRUE(w->Label1->text().startsWith("v2018  "));
     EXPECT_TRUE(w->lblStatus->text().contains("left out")) << w->lblStatus->text().toStdString();
-    QString layer = QStringLiteral("0"), off = QStringLiteral("Off");
-    ASSERT_TRUE(w->DDVue1->SetLayerDisplay(layer, off));
-    w->cmdSave->show();
+    change(*w);
     seams.boxes.answers = {MsgResult::Yes};
     w->close();
     ASSERT_EQ(seams.boxes.shown.size(), 2u);
@@ -610,38 +707,6 @@ TEST(MainWindow, ADwgIsSavedAsADxfBesideItAndThePersonIsToldOnce)
     EXPECT_EQ(w->lblDrawing->text(), folder.path("site.dxf"));
 }
 
-namespace {
-
-QByteArray contentsOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-// Changes the open drawing as an edit in the grid would.
-void change(frmMain& w)
-{
-    QString layer = QStringLiteral("0"), off = QStringLiteral("Off");
-    ASSERT_TRUE(w.DDVue1->SetLayerDisplay(layer, off));
-    w.cmdSave->show();
-}
-
-bool layerZeroIsOff(const QString& path)
-{
-    ddvue::DDVueEngine e;
-    QString p = path;
-    if (!e.OpenDrawing(p)) return false;
-    return !ddvue::dxf::layerState(*e.document(), *e.document()->findLayer("0")).on;
-}
-
-}  // namespace
 
 TEST(MainWindow, SavingADwgAsksBeforeReplacingTheDxfBesideItAndCanSaveUnderAnotherName)
 {
@@ -751,4 +816,257 @@ TEST(MainWindow, AWriteProtectedDrawingIsNotOverwrittenAndItsChangesStay)
     seams.boxes.answers = {MsgResult::No};
     w->close();
     EXPECT_FALSE(w->isVisible());
+}
+
+// ------------------------------------------------------- editing in the grid
+
+namespace {
+
+QJsonObject attributeByHandle(const QJsonObject& dump, const QString& handle)
+{
+    for (const QJsonValue& v : dump.value(QLatin1String("attributes")).toArray())
+        if (v.toObject().value(QLatin1String("handle")).toString() == handle) return v.toObject();
+    return {};
+}
+
+}  // namespace
+
+TEST(MainWindowGrid, EditsReplacementsAndDeletionsMadeInTheGridAreSaved)
+{
+    Seams seams;
+    Folder folder;
+    const QString plan = folder.path("office-floor-plan-2000.dxf");
+    auto w = startIn(seams, folder.path());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    open(*w, "office-floor-plan-2000.dxf");
+    ASSERT_FALSE(w->DrawingChanged());
+    data::Recordset* rs = w->recordset();
+    const int handleField = rs->fieldIndex(QStringLiteral("AttributeHandle"));
+
+    // A value typed into its cell.
+    const QString typed = QStringLiteral("Salle d'été « Ω » <3> & \"x\" = 中文 ✓");
+    editCell(*w, 1, 7, typed);
+    EXPECT_EQ(cellText(*w, 1, 7), typed);
+    EXPECT_TRUE(w->cmdSave->isVisible());
+    EXPECT_EQ(w->Adodc1->caption(), QStringLiteral("2 of %1").arg(rs->RecordCount()));
+    const QString typedHandle = rs->cell(1, handleField).toString();
+
+    // Replace All through the find boxes and the button.
+    QStringList areas;
+    for (int r = 0; r < rs->rowCount(); ++r)
+        if (rs->cell(r, rs->fieldIndex(QStringLiteral("AttributeValue"))).contains(QStringLiteral("m²")))
+            areas << rs->cell(r, handleField).toString();
+    ASSERT_GT(areas.size(), 2);
+    activate(*w);
+    QTest::mouseClick(w->txtFindWhat, Qt::LeftButton);
+    typeIn(QStringLiteral("m²"));
+    QTest::mouseClick(w->txtReplaceWith, Qt::LeftButton);
+    typeIn(QStringLiteral("sq m"));
+    seams.boxes.answers = {MsgResult::Ok};
+    QTest::mouseClick(w->cmdReplaceAll, Qt::LeftButton);
+    ASSERT_EQ(seams.boxes.shown.size(), 1u);
+    EXPECT_EQ(seams.boxes.shown[0].text, QStringLiteral("%1 replacements.").arg(areas.size()));
+    EXPECT_EQ(rs->currentRow(), 0);
+
+    // A row chosen by its record selector and deleted with the Delete key.
+    const QString deleted = rs->cell(3, handleField).toString();
+    const int rows = rs->rowCount();
+    QHeaderView* selectors = w->dtgDrawing->verticalHeader();
+    QTest::mouseClick(selectors->viewport(), Qt::LeftButton, {},
+                      QPoint(selectors->width() / 2, selectors->sectionViewportPosition(3) + selectors->sectionSize(3) / 2));
+    pressKey(Qt::Key_Delete);
+    EXPECT_EQ(rs->rowCount(), rows - 1);
+    EXPECT_FALSE(w->DDVue1->engine().listedValue(deleted));
+
+    // A layer color, halved to even, shown as the drawing holds it.
+    QTest::mouseClick(w->optLayer, Qt::LeftButton);
+    EXPECT_TRUE(w->DrawingChanged()) << "another category of the same drawing: the changes are still unsaved";
+    const int door = rowOf(*w, QStringLiteral("Name"), QStringLiteral("A-DOOR"));
+    editCell(*w, door, 2, QStringLiteral("12.5"));
+    EXPECT_EQ(cellText(*w, door, 2), "12");
+    editCell(*w, door, 1, QStringLiteral("Of"));
+    EXPECT_EQ(cellText(*w, door, 1), "On") << "not a display: the old value, silently";
+
+    // Save.
+    activate(*w);
+    QTest::mouseClick(w->cmdSave, Qt::LeftButton);
+    EXPECT_FALSE(w->cmdSave->isVisible());
+    EXPECT_EQ(seams.boxes.shown.size(), 1u);
+
+    oracle::Dump dump = oracle::readWithOracle(plan);
+    ASSERT_TRUE(dump.ok()) << dump.error.toStdString();
+    EXPECT_EQ(attributeByHandle(dump.json, typedHandle).value(QLatin1String("value")).toString(), typed);
+    for (const QString& h : areas) {
+        if (h == deleted) continue;
+        QString value = attributeByHandle(dump.json, h).value(QLatin1String("value")).toString();
+        EXPECT_TRUE(value.endsWith(QLatin1String(" sq m"))) << h.toStdString() << " " << value.toStdString();
+    }
+    EXPECT_TRUE(attributeByHandle(dump.json, deleted).isEmpty());
+    for (const QJsonValue& v : dump.json.value(QLatin1String("layers")).toArray())
+        if (v.toObject().value(QLatin1String("name")).toString() == QLatin1String("A-DOOR")) {
+            EXPECT_EQ(v.toObject().value(QLatin1String("color")).toInt(), 12);
+            EXPECT_TRUE(v.toObject().value(QLatin1String("on")).toBool());
+        }
+    EXPECT_EQ(seams.boxes.unexpected, 0);
+}
+
+TEST(MainWindowGrid, FindButtonsSelectWhatTheyFind)
+{
+    Seams seams;
+    Folder folder;
+    auto w = startIn(seams, folder.path(), QStringLiteral("2"));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    open(*w, "office-floor-plan-2000.dxf");
+    activate(*w);
+
+    // Nothing to find: said, and the focus goes to the find box.
+    QTest::mouseClick(w->cmdFind, Qt::LeftButton);
+    ASSERT_EQ(seams.boxes.shown.size(), 1u);
+    EXPECT_EQ(seams.boxes.shown[0].text, "Enter text to find.");
+    EXPECT_EQ(QApplication::focusWidget(), w->txtFindWhat);
+
+    typeIn(QStringLiteral("porte"));
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    const int row = w->recordset()->currentRow();
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(w->dtgDrawing->currentColumn(), 2);
+    EXPECT_EQ(w->dtgDrawing->selectionStart(), 0) << cellText(*w, row, 2).toStdString();
+    EXPECT_EQ(w->dtgDrawing->selectionLength(), 5);
+    EXPECT_EQ(QApplication::focusWidget(), w->dtgDrawing);
+
+    // Replace the match, then Find Next goes on.
+    QTest::mouseClick(w->txtReplaceWith, Qt::LeftButton);
+    typeIn(QStringLiteral("Tür"));
+    QTest::mouseClick(w->cmdReplace, Qt::LeftButton);
+    EXPECT_TRUE(cellText(*w, row, 2).startsWith(QStringLiteral("Tür"))) << cellText(*w, row, 2).toStdString();
+    EXPECT_TRUE(w->DrawingChanged());
+    const QString handle = w->recordset()->cell(row, w->recordset()->fieldIndex(QStringLiteral("Handle"))).toString();
+    EXPECT_EQ(w->DDVue1->engine().listedValue(handle), cellText(*w, row, 2));
+    EXPECT_EQ(seams.boxes.shown.size(), 1u);
+}
+
+TEST(MainWindowGrid, F2OpensTheZoomEditorOnAnEditableCell)
+{
+    Seams seams;
+    Folder folder;
+    auto w = startIn(seams, folder.path());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    open(*w, "office-floor-plan-2000.dxf");
+    std::vector<edit::GridCell> opened;
+    w->zoomEditor = [&](const edit::GridCell& cell) { opened.push_back(cell); };
+    activate(*w);
+
+    clickCell(w->dtgDrawing, 2, 6);  // AttributeTag: locked
+    pressKey(Qt::Key_F2);
+    EXPECT_TRUE(opened.empty());
+    clickCell(w->dtgDrawing, 2, 7);
+    pressKey(Qt::Key_F2, Qt::ShiftModifier);
+    EXPECT_TRUE(opened.empty());
+    pressKey(Qt::Key_F2);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].column, 7);
+    EXPECT_EQ(opened[0].field, "AttributeValue");
+    EXPECT_EQ(opened[0].position, 3);
+    EXPECT_EQ(opened[0].text, cellText(*w, 2, 7));
+    EXPECT_EQ(opened[0].category, extract::Category::Attributes);
+
+    // F2 while the cell is being edited: what was typed is kept and the
+    // zoom editor opens on it.
+    typeIn(QStringLiteral("abc"));
+    pressKey(Qt::Key_F2);
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[1].text, "abc");
+    EXPECT_FALSE(w->dtgDrawing->isEditing());
+    const QString handle = w->recordset()->cell(2, w->recordset()->fieldIndex(QStringLiteral("AttributeHandle"))).toString();
+    EXPECT_EQ(w->DDVue1->engine().listedValue(handle), "abc") << "written back before the zoom editor opens";
+
+    // The zoom editor's OK writes through the same path.
+    edit::WriteResult r = w->gridEditor().writeCell(opened[1], QStringLiteral("Zeile 1\nZeile 2"));
+    EXPECT_TRUE(r.written());
+    EXPECT_EQ(cellText(*w, 2, 7), "Zeile 1^JZeile 2");
+    EXPECT_TRUE(w->DrawingChanged());
+}
+
+TEST(MainWindowGrid, DeleteAllDeletesTheRowsShownAndSaveSaysWhenItFails)
+{
+    Seams seams;
+    Folder folder;
+    const QString plan = folder.path("office-floor-plan-2000.dxf");
+    auto w = startIn(seams, folder.path());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    open(*w, "office-floor-plan-2000.dxf");
+    data::Recordset* rs = w->recordset();
+    const int all = rs->rowCount();
+    rs->setFilter(QStringLiteral("AttributeTag = 'AREA'"));
+    const int areas = rs->rowCount();
+    ASSERT_GT(areas, 1);
+
+    activate(*w);
+    seams.boxes.answers = {MsgResult::Yes, MsgResult::Ok};
+    QTest::mouseClick(w->cmdDeleteAll, Qt::LeftButton);
+    ASSERT_EQ(seams.boxes.shown.size(), 2u);
+    EXPECT_EQ(seams.boxes.shown[1].text, QStringLiteral("%1 deletions.").arg(areas));
+    EXPECT_EQ(w->dtgDrawing->model()->rowCount(), 0);
+    EXPECT_EQ(w->Adodc1->caption(), "");
+    EXPECT_TRUE(w->DrawingChanged());
+
+    // The drawing has become write-protected: Save says so, and the changes
+    // and the Save button stay.
+    QFile::setPermissions(plan, QFileDevice::ReadOwner);
+    seams.boxes.answers = {MsgResult::Ok};
+    QTest::mouseClick(w->cmdSave, Qt::LeftButton);
+    ASSERT_EQ(seams.boxes.shown.size(), 3u);
+    EXPECT_TRUE(seams.boxes.shown[2].text.contains("write-protected")) << seams.boxes.shown[2].text.toStdString();
+    EXPECT_TRUE(w->cmdSave->isVisible());
+
+    QFile::setPermissions(plan, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QTest::mouseClick(w->cmdSave, Qt::LeftButton);
+    EXPECT_FALSE(w->cmdSave->isVisible());
+    ddvue::DDVueEngine saved;
+    QString p = plan;
+    ASSERT_TRUE(saved.OpenDrawing(p));
+    data::Recordset again;
+    extract::loadCategory(saved, extract::Category::Attributes, again);
+    EXPECT_EQ(again.rowCount(), all - areas);
+    EXPECT_EQ(seams.boxes.unexpected, 0);
+}
+
+TEST(MainWindowGrid, ReplaceAllShowsHowFarItHasCome)
+{
+    Seams seams;
+    Folder folder;
+    auto w = startIn(seams, folder.path());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    open(*w, "office-floor-plan-2000.dxf");
+    QStringList shown;
+    w->statusShown = [&](const QString& t) { shown << t; };
+    w->progressDelayMs = 0;  // as if the drawing were large
+    w->txtReplaceWith->setText(QStringLiteral("x"));
+    seams.boxes.answers = {MsgResult::Ok};
+    QTest::mouseClick(w->cmdReplaceAll, Qt::LeftButton);
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_EQ(shown.first(), "Replacing... 0%");
+    EXPECT_EQ(w->lblStatus->text(), "") << "the line is cleared when the work is done";
+    EXPECT_EQ(seams.boxes.shown.size(), 1u);
+}
+
+TEST(MainWindowGrid, ChangesSurviveAnotherCategoryAndAreOfferedAtClose)
+{
+    Seams seams;
+    Folder folder;
+    auto w = startIn(seams, folder.path());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    open(*w, "office-floor-plan-2000.dxf");
+    editCell(*w, 0, 7, QStringLiteral("A-1"));
+    const QString handle = w->recordset()->cell(0, w->recordset()->fieldIndex(QStringLiteral("AttributeHandle"))).toString();
+    QTest::mouseClick(w->optSingleText, Qt::LeftButton);
+    EXPECT_TRUE(w->DrawingChanged());
+    seams.boxes.answers = {MsgResult::Yes};
+    w->close();
+    ASSERT_EQ(seams.boxes.shown.size(), 1u);
+    EXPECT_EQ(seams.boxes.shown[0].text, "Do you want to save your changes?");
+    ddvue::DDVueEngine saved;
+    QString path = folder.path("office-floor-plan-2000.dxf");
+    ASSERT_TRUE(saved.OpenDrawing(path));
+    EXPECT_EQ(saved.listedValue(handle), "A-1");
 }

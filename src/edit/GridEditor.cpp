@@ -1,0 +1,501 @@
+#include "edit/GridEditor.h"
+
+#include "edit/CellText.h"
+
+#include "data/Recordset.h"
+#include "ddvue/DDVue.h"
+#include "platform/Messages.h"
+#include "platform/WaitCursor.h"
+
+#include <QSet>
+
+namespace edit {
+
+using extract::Category;
+using platform::MsgButtons;
+using platform::MsgIcon;
+
+namespace {
+
+const QString kOn = QStringLiteral("On");
+const QString kOff = QStringLiteral("Off");
+
+// How many rows a long run works through between two progress reports.
+constexpr long kReportEvery = 2048;
+
+void setCell(data::Recordset& rs, int row, int field, const QString& text)
+{
+    try {
+        rs.setCell(row, field, text);
+    } catch (const data::RecordsetError&) {
+    }
+}
+
+// Trims spaces, not other blanks, as the layers view's column choice does.
+QString trimSpaces(const QString& text)
+{
+    qsizetype from = 0, to = text.size();
+    while (from < to && text[from] == QLatin1Char(' ')) ++from;
+    while (to > from && text[to - 1] == QLatin1Char(' ')) --to;
+    return text.mid(from, to - from);
+}
+
+Qt::CaseSensitivity compareMode(const SearchText& search)
+{
+    return search.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+}
+
+// How many different reasons a message names at most.
+constexpr int kReasonsShown = 5;
+
+// Keeps the first few different reasons (one more than are shown, so that
+// the message can say there were others).
+void addReason(QStringList& reasons, const QString& reason)
+{
+    if (reasons.size() <= kReasonsShown && !reasons.contains(reason)) reasons << reason;
+}
+
+}  // namespace
+
+// A grid column of the recordset the grid shows, with what a write-back
+// needs of it.
+struct GridEditor::Target {
+    data::Recordset* rs;
+    Category category;
+    int column;
+    int field;  // the field the column shows
+    int key;    // the field that names the row's object: handle or layer name; -1 when none
+};
+
+GridEditor::GridEditor(ddvue::DDVue& drawing, GridHost host) : drawing_(drawing), host_(std::move(host)) {}
+
+std::optional<Category> GridEditor::currentCategory() const
+{
+    if (!host_.category) return std::nullopt;
+    return host_.category();
+}
+
+data::Recordset* GridEditor::currentRecordset() const { return host_.recordset ? host_.recordset() : nullptr; }
+
+void GridEditor::resetForFill()
+{
+    findPosition_ = 1;
+    findBookmark_ = nullptr;
+    findAdvance_ = false;
+    cellValueBeforeEdit_.clear();
+}
+
+std::optional<GridEditor::Target> GridEditor::target(int column) const
+{
+    data::Recordset* rs = currentRecordset();
+    std::optional<Category> category = currentCategory();
+    if (!rs || !rs->isOpen() || !category || rs->fieldCount() == 0) return std::nullopt;
+    std::vector<int> fields = extract::arrangedFields(rs->fieldCount(), *category);
+    if (column < 0 || column >= static_cast<int>(fields.size())) return std::nullopt;
+    const extract::CategorySettings* settings = extract::categorySettings(*category);
+    int key = settings ? rs->fieldIndex(settings->keyField) : -1;
+    return Target{rs, *category, column, fields[static_cast<std::size_t>(column)], key};
+}
+
+// ------------------------------------------------------------ write-back
+
+WriteResult GridEditor::writeRow(const Target& t, int row, const QString& previous)
+{
+    data::Recordset& rs = *t.rs;
+    WriteResult result;
+    QString value = rs.cell(row, t.field).toString();
+    const QString key = t.key >= 0 ? rs.cell(row, t.key).toString() : QString();
+    const ddvue::DDVueEngine& engine = drawing_.engine();
+    bool ok = false;
+    std::optional<QString> holds;
+    auto reject = [&] {
+        setCell(rs, row, t.field, previous);
+        result.status = WriteResult::Status::Rejected;
+        result.shown = previous;
+        return result;
+    };
+    switch (t.category) {
+    case Category::Attributes:
+    case Category::SingleText:
+    case Category::MultiText:
+        // Every other column of these views is locked: only the value goes back.
+        if (t.column != extract::categorySettings(t.category)->valueColumn) return result;
+        if (t.category == Category::Attributes) ok = drawing_.SetAttributeValue(value, key);
+        else ok = drawing_.SetTextValue(key, value);
+        if (ok) holds = engine.listedValue(key);
+        break;
+    case Category::Layers:
+        if (t.column == 1) {
+            value = properCase(value);
+            if (value != kOn && value != kOff) return reject();
+            setCell(rs, row, t.field, value);
+            ok = drawing_.SetLayerDisplay(key, value);
+            if (ok)
+                if (auto layer = engine.listedLayer(key)) holds = layer->display;
+        } else if (t.column == 2) {
+            std::optional<long> color = layerColorOf(value);
+            if (!color) return reject();
+            setCell(rs, row, t.field, QString::number(*color));
+            ok = drawing_.SetLayerColor(key, *color);
+            if (ok)
+                if (auto layer = engine.listedLayer(key)) holds = QString::number(layer->color);
+        } else {
+            return result;
+        }
+        break;
+    case Category::ExternalReferences:
+    case Category::Images: return result;
+    }
+    if (!ok) {
+        // The drawing holds what it held: so does the cell.
+        setCell(rs, row, t.field, previous);
+        result.status = WriteResult::Status::Failed;
+        result.shown = previous;
+        result.error = engine.lastError();
+        if (result.error.isEmpty()) result.error = QStringLiteral("The drawing refused the change.");
+        return result;
+    }
+    // The cell shows what the drawing holds now, which may differ from what
+    // was typed (line breaks of a multi-line text, a color's number).
+    if (holds && rs.cell(row, t.field) != *holds) setCell(rs, row, t.field, *holds);
+    result.status = WriteResult::Status::Written;
+    result.shown = rs.cell(row, t.field).toString();
+    return result;
+}
+
+void GridEditor::tellFailure(const WriteResult& r)
+{
+    platform::msgBox(QStringLiteral("The drawing did not take the new value; the cell shows its old value again.\n\n%1")
+                         .arg(r.error),
+                     MsgButtons::Ok, MsgIcon::Exclamation, platform::programTitle(), 0, host_.parent);
+}
+
+WriteResult GridEditor::WriteBack(int column)
+{
+    std::optional<Target> t = target(column);
+    if (!t || t->rs->currentRow() < 0) return {};
+    WriteResult r = writeRow(*t, t->rs->currentRow(), cellValueBeforeEdit_);
+    if (r.status == WriteResult::Status::Failed) tellFailure(r);
+    return r;
+}
+
+WriteResult GridEditor::writeCell(const GridCell& cell, const QString& value)
+{
+    std::optional<Target> t = target(cell.column);
+    if (!t) return {};
+    data::Recordset& rs = *t->rs;
+    int row = rs.currentRow();
+    if (row < 0 || rs.bookmarkOfRow(row) != cell.bookmark) {
+        try {
+            rs.setBookmark(cell.bookmark);
+        } catch (const data::RecordsetError&) {
+            return {};  // the row is no longer shown
+        }
+        row = rs.currentRow();
+    }
+    const QString previous = rs.cell(row, t->field).toString();
+    setCell(rs, row, t->field, value);
+    WriteResult r = writeRow(*t, row, previous);
+    if (r.status == WriteResult::Status::Failed) tellFailure(r);
+    if (r.written() && host_.setDrawingChanged) host_.setDrawingChanged();
+    return r;
+}
+
+std::optional<GridCell> GridEditor::currentCell(int column) const
+{
+    std::optional<Target> t = target(column);
+    if (!t || t->rs->currentRow() < 0) return std::nullopt;
+    const data::Recordset& rs = *t->rs;
+    int row = rs.currentRow();
+    return GridCell{rs.bookmarkOfRow(row), rs.AbsolutePosition(), column, rs.fieldName(t->field),
+                    rs.cell(row, t->field).toString(), t->category};
+}
+
+// ----------------------------------------------------------- grid events
+
+void GridEditor::BeforeColEdit(int column)
+{
+    std::optional<Target> t = target(column);
+    if (t && t->rs->currentRow() >= 0) cellValueBeforeEdit_ = t->rs->cell(t->rs->currentRow(), t->field).toString();
+    if (host_.setDrawingChanged) host_.setDrawingChanged();
+}
+
+bool GridEditor::BeforeDelete()
+{
+    data::Recordset* rs = currentRecordset();
+    if (!rs || rs->RecordCount() == 0) {
+        platform::msgBox(QStringLiteral("There are no records to delete."), MsgButtons::Ok, MsgIcon::Information,
+                         platform::programTitle(), 0, host_.parent);
+        return false;
+    }
+    std::optional<Category> category = currentCategory();
+    if (!category || (*category != Category::Attributes && *category != Category::SingleText &&
+                      *category != Category::MultiText))
+        return false;
+    int key = rs->fieldIndex(extract::categorySettings(*category)->keyField);
+    if (key < 0 || rs->currentRow() < 0) return false;
+    const QString handle = rs->cell(rs->currentRow(), key).toString();
+    if (drawing_.DeleteEntity(handle)) {
+        if (host_.setDrawingChanged) host_.setDrawingChanged();
+        return false;
+    }
+    // The object is still in the drawing: the grid keeps listing it.
+    platform::msgBox(QStringLiteral("The object could not be deleted from the drawing.\n\n%1")
+                         .arg(drawing_.engine().lastError()),
+                     MsgButtons::Ok, MsgIcon::Exclamation, platform::programTitle(), 0, host_.parent);
+    return true;
+}
+
+QString GridEditor::positionCaption() const
+{
+    data::Recordset* rs = currentRecordset();
+    if (!rs) return QString();
+    return QStringLiteral("%1 of %2").arg(rs->AbsolutePosition()).arg(rs->RecordCount());
+}
+
+// ---------------------------------------------------------------- search
+
+void GridEditor::chooseSearchColumn(const QString& find, bool blankTest)
+{
+    std::optional<Category> category = currentCategory();
+    if (category != Category::Layers) return;
+    if (blankTest && trimSpaces(find).isEmpty()) valueColumn_ = 1;
+    else valueColumn_ = isNumeric(find) ? 2 : 1;
+}
+
+bool GridEditor::startSearch(const SearchText& search)
+{
+    if (search.find.isEmpty()) {
+        platform::msgBox(QStringLiteral("Enter text to find."), MsgButtons::Ok, MsgIcon::Information,
+                         platform::programTitle(), 0, host_.parent);
+        if (host_.focusFindWhat) host_.focusFindWhat();
+        return false;
+    }
+    chooseSearchColumn(search.find, true);
+    if (host_.setCurrentColumn) host_.setCurrentColumn(valueColumn_);
+    return true;
+}
+
+void GridEditor::showMatch(data::Recordset& rs, int row, int position, int length)
+{
+    rs.setCurrentRow(row);
+    if (host_.showFound) host_.showFound(position - 1, length);
+    findPosition_ = position + length + 1;
+    findBookmark_ = rs.bookmarkOfRow(row);
+}
+
+void GridEditor::FindFirst(const SearchText& search)
+{
+    if (!startSearch(search)) return;
+    platform::WaitCursor wait;
+    std::optional<Target> t = target(valueColumn_);
+    if (!t) return;
+    data::Recordset& rs = *t->rs;
+    const Qt::CaseSensitivity cs = compareMode(search);
+    const int length = static_cast<int>(search.find.size());
+    // The records are tested where they stand; the grid moves once, to the
+    // match.
+    for (int row = 0; row < rs.rowCount(); ++row) {
+        const QString text = rs.cell(row, t->field).toString();
+        if (search.wholeWord) {
+            findAdvance_ = false;
+            if (std::optional<WordMatch> m = findWholeWord(text, search.find, 1, cs)) {
+                findAdvance_ = m->atEnd;
+                showMatch(rs, row, m->position, length);
+                return;
+            }
+        } else if (int p = findIn(text, search.find, 1, cs)) {
+            showMatch(rs, row, p, length);
+            return;
+        }
+    }
+    // Past the last record: back to the first.
+    if (rs.rowCount() > 0) rs.MoveFirst();
+    findPosition_ = 1;
+    findBookmark_ = nullptr;
+}
+
+void GridEditor::FindNext(const SearchText& search)
+{
+    if (!startSearch(search)) return;
+    platform::WaitCursor wait;
+    std::optional<Target> t = target(valueColumn_);
+    if (!t) return;
+    data::Recordset& rs = *t->rs;
+    const Qt::CaseSensitivity cs = compareMode(search);
+    const int length = static_cast<int>(search.find.size());
+    const int rows = rs.rowCount();
+    auto current = [&rs, rows] { return rs.isEOF() ? rows : rs.isBOF() ? -1 : rs.currentRow(); };
+
+    int row;
+    if (std::holds_alternative<std::monostate>(findBookmark_)) {
+        row = 0;
+    } else if (const qint64* bookmark = std::get_if<qint64>(&findBookmark_)) {
+        try {
+            rs.setBookmark(*bookmark);
+        } catch (const data::RecordsetError&) {
+            // The record of the last match is gone or filtered out: the
+            // search goes on from the current record.
+        }
+        row = current();
+    } else {
+        row = current();
+    }
+    for (;;) {
+        if (search.wholeWord && findAdvance_) {
+            findAdvance_ = false;
+            ++row;
+            findPosition_ = 1;
+            if (row >= rows) break;
+        }
+        if (row >= 0 && row < rows) {
+            const QString text = rs.cell(row, t->field).toString();
+            if (search.wholeWord) {
+                if (std::optional<WordMatch> m = findWholeWord(text, search.find, findPosition_, cs)) {
+                    if (m->atEnd) findAdvance_ = true;
+                    showMatch(rs, row, m->position, length);
+                    return;
+                }
+            } else if (int p = findIn(text, search.find, findPosition_, cs)) {
+                showMatch(rs, row, p, length);
+                return;
+            }
+        }
+        findPosition_ = 1;
+        findBookmark_ = nullptr;
+        ++row;
+        if (row >= rows) break;
+    }
+    // Nothing more: the next Find Next starts again at the first record.
+    if (rows > 0) rs.MoveFirst();
+    findPosition_ = 1;
+    findBookmark_ = nullptr;
+}
+
+void GridEditor::Replace(const SearchText& search)
+{
+    chooseSearchColumn(search.find, false);
+    if (host_.setCurrentColumn) host_.setCurrentColumn(valueColumn_);
+    std::optional<Target> t = target(valueColumn_);
+    if (!t || t->rs->currentRow() < 0) return;
+    data::Recordset& rs = *t->rs;
+    const int row = rs.currentRow();
+    const QString before = rs.cell(row, t->field).toString();
+    const QString after = replaceIn(before, search.find, search.replace, compareMode(search));
+    if (after == before) return;
+    setCell(rs, row, t->field, after);
+    cellValueBeforeEdit_ = before;
+    WriteResult r = writeRow(*t, row, before);
+    if (r.status == WriteResult::Status::Failed) tellFailure(r);
+    if (host_.setDrawingChanged) host_.setDrawingChanged();
+}
+
+long GridEditor::ReplaceAll(const SearchText& search)
+{
+    platform::WaitCursor wait;
+    const QString find = search.find;
+    QString with = search.replace;
+    const Qt::CaseSensitivity cs = compareMode(search);
+    chooseSearchColumn(find, true);
+    if (host_.setCurrentColumn) host_.setCurrentColumn(valueColumn_);
+    std::optional<Target> t = target(valueColumn_);
+    data::Recordset* rs = t ? t->rs : nullptr;
+    if (rs && rs->rowCount() > 0) rs->MoveFirst();
+    if (find.isEmpty() && with.isEmpty()) with = QStringLiteral(" ");
+
+    long count = 0, failed = 0;
+    QStringList reasons;
+    if (rs) {
+        // The grid is told once, at the end, that its cells changed.
+        rs->beginUpdate();
+        const long rows = rs->rowCount();
+        for (int row = 0; row < rows; ++row) {
+            if (row % kReportEvery == 0) report(QStringLiteral("Replacing"), row, rows);
+            const QString before = rs->cell(row, t->field).toString();
+            QString after;
+            if (find.isEmpty()) after = with;  // every value becomes the replacement
+            else if (search.wholeWord) after = replaceWholeWords(before, find, with, cs);
+            else after = replaceIn(before, find, with, cs);
+            if (after == before) {
+                if (find.isEmpty()) ++count;
+                continue;
+            }
+            setCell(*rs, row, t->field, after);
+            cellValueBeforeEdit_ = before;
+            WriteResult r = writeRow(*t, row, before);
+            if (r.status == WriteResult::Status::Failed) {
+                ++failed;
+                addReason(reasons, r.error);
+                continue;
+            }
+            ++count;
+        }
+        rs->endUpdate();
+    }
+    if (count > 0 && host_.setDrawingChanged) host_.setDrawingChanged();
+    platform::msgBox(countMessage(count, QStringLiteral(" replacements."), failed,
+                                  QStringLiteral("values could not be written to the drawing and keep their old values"),
+                                  reasons),
+                     MsgButtons::Ok, failed > 0 ? MsgIcon::Exclamation : MsgIcon::Information,
+                     platform::programTitle(), 0, host_.parent);
+    if (rs && rs->isEOF() && rs->rowCount() > 0) rs->MoveFirst();
+    return count;
+}
+
+// ------------------------------------------------------------ Delete All
+
+void GridEditor::DeleteAll()
+{
+    if (platform::msgBox(QStringLiteral("Delete all objects in data grid from drawing?"), MsgButtons::YesNo,
+                         MsgIcon::Question, platform::programTitle(), 1, host_.parent) != platform::MsgResult::Yes)
+        return;
+    platform::WaitCursor wait;
+    data::Recordset* rs = currentRecordset();
+    std::optional<Category> category = currentCategory();
+    long deleted = 0, failed = 0;
+    QStringList reasons;
+    if (rs && rs->isOpen() && rs->rowCount() > 0 &&
+        (category == Category::Attributes || category == Category::SingleText || category == Category::MultiText)) {
+        rs->MoveFirst();
+        const int key = rs->fieldIndex(extract::categorySettings(*category)->keyField);
+        const long rows = rs->rowCount();
+        for (int row = 0; row < rows; ++row) {
+            if (row % kReportEvery == 0) report(QStringLiteral("Deleting"), row, rows);
+            const QString handle = key >= 0 ? rs->cell(row, key).toString() : QString();
+            if (drawing_.DeleteEntity(handle)) {
+                ++deleted;
+            } else {
+                ++failed;
+                addReason(reasons, drawing_.engine().lastError());
+            }
+        }
+    }
+    platform::msgBox(countMessage(deleted, QStringLiteral(" deletions."), failed,
+                                  QStringLiteral("objects could not be deleted"), reasons),
+                     MsgButtons::Ok, failed > 0 ? MsgIcon::Exclamation : MsgIcon::Information,
+                     platform::programTitle(), 0, host_.parent);
+    if (rs) rs->Close();
+    if (host_.setPosition) host_.setPosition(QString());
+    if (host_.setDrawingChanged) host_.setDrawingChanged();
+}
+
+void GridEditor::report(const QString& stage, long done, long total)
+{
+    if (host_.progress && total > 0) host_.progress(stage, static_cast<int>(done * 100 / total));
+}
+
+QString countMessage(long done, const QString& what, long failed, const QString& failedWhat, const QStringList& reasons)
+{
+    QString text = QString::number(done) + what;
+    if (failed <= 0) return text;
+    text += QStringLiteral("\n\n%1 %2").arg(failed).arg(failedWhat);
+    if (!reasons.isEmpty()) {
+        text += QStringLiteral(":\n") + reasons.mid(0, kReasonsShown).join(QLatin1Char('\n'));
+        if (reasons.size() > kReasonsShown) text += QStringLiteral("\n...");
+    } else {
+        text += QLatin1Char('.');
+    }
+    return text;
+}
+
+}  // namespace edit
