@@ -26,6 +26,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
@@ -38,6 +39,7 @@
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 #include <QTextFrame>
+#include <QTextLayout>
 #include <QTextTable>
 #include <QThread>
 #include <QToolButton>
@@ -173,8 +175,23 @@ void takePictures(const QString& samples, Camera& camera)
     settle([] { return true; });
     camera.window(&w, QStringLiteral("main-window"));
 
-    // The grid and the controls under it.
+    // The grid and the controls under it: a value being changed (which
+    // shows the Save button), then find and replace.
     const QRect gridArea(0, w.dtgDrawing->y() - 4, w.width(), w.height() - w.dtgDrawing->y() + 4);
+    QModelIndex cell = w.dtgDrawing->model()->index(4, 7);
+    w.dtgDrawing->setCurrentIndex(cell);
+    w.dtgDrawing->QAbstractItemView::edit(cell);
+    settle([] { return true; });
+    if (auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget())) {
+        editor->setText(QStringLiteral("Bureau du directeur"));
+        settle([] { return true; });
+        camera.part(&w, gridArea, QStringLiteral("grid-editing"));
+        // Given up: nothing is written.
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(editor, &escape);
+    }
+    w.cmdSave->hide();
+    settle([] { return true; });
     w.txtFindWhat->setText(QStringLiteral("Bureau"));
     w.txtReplaceWith->setText(QStringLiteral("Office"));
     settle([] { return true; });
@@ -330,23 +347,38 @@ bool writePdf(const QString& source, const QString& pictures, const QString& out
     }
 
     // A heading stays with what follows it: one that would end a page while
-    // the first lines under it go to the next starts that page instead.
+    // the lines or the picture under it go to the next starts that page
+    // instead; so does one whose short lead-in stays while the picture it
+    // introduces goes. One heading is moved at a time, and the document
+    // laid out afresh from the start after each (a layout changed in
+    // pieces can lose the place of the blocks after the change).
     QAbstractTextDocumentLayout* layout = doc.documentLayout();
-    for (int pass = 0; pass < 4; ++pass) {
-        // Laid out afresh from the start: a layout changed in pieces can
-        // lose the place of the blocks after the change.
+    // Where a block's first line stands: a line that did not fit on a page
+    // stands on the next, though its block begins on the one before.
+    auto firstLine = [&](const QTextBlock& b) {
+        QRectF r = layout->blockBoundingRect(b);
+        QTextLayout* lines = b.layout();
+        if (lines && lines->lineCount() > 0) return r.top() + lines->lineAt(0).y();
+        return r.top();
+    };
+    auto pageOf = [&](qreal y) { return static_cast<int>(std::floor(y / page.height())); };
+    const qreal threeLines = 54;
+    for (int moves = 0; moves < 100; ++moves) {
         doc.markContentsDirty(0, doc.characterCount());
         bool moved = false;
-        for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        for (QTextBlock block = doc.begin(); block.isValid() && !moved; block = block.next()) {
             QTextBlock next = block.next();
             if (block.blockFormat().headingLevel() == 0 || !next.isValid()) continue;
             if (block.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) continue;
-            QRectF heading = layout->blockBoundingRect(block);
+            const int here = pageOf(firstLine(block));
+            QTextBlock kept = next;
             QRectF after = layout->blockBoundingRect(next);
-            // The foot of the heading's page, and room under the heading for
-            // the first three lines (or the picture) that follow it.
-            qreal pageFoot = (std::floor(heading.top() / page.height()) + 1) * page.height() - foot;
-            if (heading.bottom() + std::min(after.height(), 54.0) <= pageFoot) continue;
+            if (after.height() < 40 && next.next().isValid()) kept = next.next();
+            QRectF keptRect = layout->blockBoundingRect(kept);
+            qreal keptTop = firstLine(kept);
+            bool together = pageOf(firstLine(next)) == here && pageOf(keptTop) == here &&
+                            keptTop + std::min(keptRect.height(), threeLines) <= (here + 1) * page.height() - foot;
+            if (together) continue;
             QTextCursor c(block);
             QTextBlockFormat breakBefore = block.blockFormat();
             breakBefore.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
