@@ -10,11 +10,14 @@
 // could not be taken is an error.
 
 #include "app/frmMain.h"
+#include "colors/ColorPalette.h"
+#include "colors/frmColors.h"
 #include "ddvue/AtomicFile.h"
 #include "ddvue/FileNames.h"
 #include "drawing/frmDrawing.h"
 #include "filter/frmField.h"
 #include "filter/frmFilter.h"
+#include "zoom/frmZoom.h"
 
 #include "platform/Seams.h"
 
@@ -226,6 +229,41 @@ void takePictures(const QString& samples, Camera& camera)
     w.optLayer->click();
     settle([] { return true; });
     camera.part(&w, gridArea, QStringLiteral("grid-layers"));
+
+    // The zoom editor on a multi-line text, and the color picker over it with
+    // a color chosen. Both are left with Cancel: nothing is written.
+    w.optMultipleText->click();
+    settle([] { return true; });
+    screens.handlers.push_back([&](QDialog& dialog) {
+        auto& editor = static_cast<zoom::frmZoom&>(dialog);
+        editor.resize(editor.size().expandedTo(QSize(560, 0)));
+        settle([&] { return editor.isVisible(); });
+        camera.window(&editor, QStringLiteral("zoom-editor"));
+        screens.handlers.push_front([&](QDialog& pickerDialog) {
+            auto& picker = static_cast<colors::frmColors&>(pickerDialog);
+            settle([&] { return picker.isVisible(); });
+            for (const colors::Cell& c : colors::cells(colors::Palette::Full)) {
+                if (c.number != 30) continue;
+                QPointF at((c.left + c.right) / 2.0 / colors::TwipsPerPixel,
+                           (c.top + c.bottom) / 2.0 / colors::TwipsPerPixel);
+                QMouseEvent press(QEvent::MouseButtonPress, at, picker.PicFull->mapToGlobal(at), Qt::LeftButton,
+                                  Qt::LeftButton, Qt::NoModifier);
+                QApplication::sendEvent(picker.PicFull, &press);
+                QMouseEvent release(QEvent::MouseButtonRelease, at, picker.PicFull->mapToGlobal(at), Qt::LeftButton,
+                                    Qt::NoButton, Qt::NoModifier);
+                QApplication::sendEvent(picker.PicFull, &release);
+            }
+            settle([] { return true; });
+            camera.window(&picker, QStringLiteral("colors"));
+        });
+        editor.cmdColor->click();
+    });
+    w.dtgDrawing->setFocus();
+    w.dtgDrawing->setCurrentIndex(w.dtgDrawing->model()->index(0, 2));
+    settle([] { return true; });
+    QKeyEvent f2(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier);
+    QApplication::sendEvent(w.dtgDrawing, &f2);
+    settle([] { return true; });
     w.optAttribute->click();
 
     // The drawing window.

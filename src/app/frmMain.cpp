@@ -4,6 +4,7 @@
 #include "app/FileRoutines.h"
 #include "app/frmHelp.h"
 #include "app/frmPassword.h"
+#include "app/ZoomEditor.h"
 
 #include "drawing/PointerStatus.h"
 #include "drawing/frmDrawing.h"
@@ -846,6 +847,7 @@ void frmMain::connectGrid()
     };
     host.parent = this;
     editor_ = std::make_unique<edit::GridEditor>(*DDVue1, std::move(host));
+    zoomEditor = [this](const edit::GridCell& cell) { showZoomEditor(*this, cell); };
 
     connect(dtgDrawing, &data::DataGrid::BeforeColEdit, this,
             [this](int column, int, int*) { editor_->BeforeColEdit(column); });

@@ -221,6 +221,17 @@ std::optional<DDVueEngine::ListedLayer> DDVueEngine::listedLayer(const QString& 
     return ListedLayer{s.on ? QStringLiteral("On") : QStringLiteral("Off"), s.color};
 }
 
+bool DDVueEngine::isMultilineText(const QString& handle) const
+{
+    auto rec = entityByHandle(handle);
+    if (!rec || doc_->isDeleted(*rec)) return false;
+    switch (doc_->record(*rec).kind) {
+    case dxf::Kind::MText: return true;
+    case dxf::Kind::Attrib: return doc_->view(*rec).find(101) >= 0;  // its embedded multi-line text
+    default: return false;
+    }
+}
+
 bool DDVueEngine::SetAttributeValue(QString& value, const QString& attributeHandle)
 {
     auto rec = entityByHandle(attributeHandle);

@@ -120,6 +120,10 @@ public:
     // empty when there were none.
     QString repairSummary() const;
     const dxf::Document* document() const { return doc_.get(); }
+    // Whether the object's value is multi-line text, whose paragraphs are
+    // stored as \P: an MTEXT, or an attribute that carries its text as
+    // multi-line text. False for other objects and unknown handles.
+    bool isMultilineText(const QString& handle) const;
     dxf::Document* document() { return doc_.get(); }
 
     // Told how far opening a drawing has come, in percent, for long opens;

@@ -147,6 +147,14 @@ bool DrawingScene::refresh()
     pendingEntities_.clear();
     std::sort(targets.begin(), targets.end());
     targets.erase(std::unique(targets.begin(), targets.end()), targets.end());
+    // Most of what is shown changed (every text given a color, say): the
+    // scene is built afresh at once, instead of entity after entity and then
+    // afresh all the same for the many primitives left behind.
+    const std::size_t shown = space_ < doc_->spaces().size() ? doc_->spaces()[space_].entities.size() : 0;
+    if (targets.size() > 4096 && targets.size() * 2 > shown) {
+        rebuild(measure);
+        return true;
+    }
     for (std::uint32_t t : targets) {
         scene_.removeEntity(t);
         if (!doc_->isDeleted(t)) build(t, measure);
