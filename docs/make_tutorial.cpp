@@ -31,6 +31,7 @@
 #include <QLineEdit>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QLockFile>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPdfWriter>
@@ -135,9 +136,28 @@ private:
 // click, prompt or default answer can change the bundled samples.
 void takePictures(const QString& samples, Camera& camera)
 {
+    // The pictures show the copies' folder, in the folder tree and in window
+    // captions, so it has a plain name of its own: /tmp/tessilux-samples,
+    // held by one build at a time. Should that name be taken by something
+    // that is not ours, a folder of a made-up name is used instead.
+    const QString plain = QDir(QDir::tempPath()).filePath(QStringLiteral("tessilux-samples"));
+    const QString marker = QStringLiteral(".tessilux-tutorial");
+    QLockFile lock(plain + QStringLiteral(".lock"));
+    lock.setStaleLockTime(10 * 60 * 1000);
     QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/tessilux-XXXXXX"));
     QDir copies(scratch.filePath(QStringLiteral("samples")));
+    if (lock.tryLock(5 * 60 * 1000) && (!QFileInfo::exists(plain) || QFileInfo::exists(QDir(plain).filePath(marker)))) {
+        QDir(plain).removeRecursively();
+        copies.setPath(plain);
+    }
     copies.mkpath(QStringLiteral("."));
+    QFile mark(copies.filePath(marker));
+    if (mark.open(QIODevice::WriteOnly)) mark.close();
+    // Gone again when the pictures are taken.
+    struct Cleanup {
+        QDir dir;
+        ~Cleanup() { dir.removeRecursively(); }
+    } cleanup{copies};
     for (const QString& name : QDir(samples).entryList({QStringLiteral("*.dxf")}, QDir::Files))
         QFile::copy(QDir(samples).filePath(name), copies.filePath(name));
 
@@ -399,6 +419,12 @@ bool writePdf(const QString& source, const QString& pictures, const QString& out
         if (lines && lines->lineCount() > 0) return r.top() + lines->lineAt(0).y();
         return r.top();
     };
+    // A block that holds a picture and nothing else.
+    auto isPicture = [](const QTextBlock& b) {
+        if (b.length() != 2) return false;  // the picture and the block's end
+        auto it = b.begin();
+        return !it.atEnd() && it.fragment().charFormat().isImageFormat();
+    };
     auto pageOf = [&](qreal y) { return static_cast<int>(std::floor(y / page.height())); };
     const qreal threeLines = 54;
     for (int moves = 0; moves < 100; ++moves) {
@@ -406,7 +432,19 @@ bool writePdf(const QString& source, const QString& pictures, const QString& out
         bool moved = false;
         for (QTextBlock block = doc.begin(); block.isValid() && !moved; block = block.next()) {
             QTextBlock next = block.next();
-            if (block.blockFormat().headingLevel() == 0 || !next.isValid()) continue;
+            if (!next.isValid()) continue;
+            if (block.blockFormat().headingLevel() == 0) {
+                // A short lead-in goes with the picture it introduces.
+                if (!isPicture(next) || isPicture(block) || layout->blockBoundingRect(block).height() >= 60) continue;
+                if (block.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) continue;
+                if (pageOf(firstLine(block)) == pageOf(firstLine(next))) continue;
+                QTextCursor c(block);
+                QTextBlockFormat breakBefore = block.blockFormat();
+                breakBefore.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+                c.setBlockFormat(breakBefore);
+                moved = true;
+                continue;
+            }
             if (block.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) continue;
             const int here = pageOf(firstLine(block));
             QTextBlock kept = next;
