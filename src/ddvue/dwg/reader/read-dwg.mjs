@@ -145,21 +145,15 @@ function text(ptr) {
 }
 
 // Field offsets by object type and field name, asked once.
-const offsets = new Map();
+const offsets = [];
 function offset(type, tio, name) {
-  const key = type * 4096 + fieldId(name);
-  let o = offsets.get(key);
+  const byName = (offsets[type] ??= new Map());
+  let o = byName.get(name);
   if (o === undefined) {
     o = w.dwg_dynapi_entity_field_offset(tio, name);
-    offsets.set(key, o);
+    byName.set(name, o);
   }
   return o;
-}
-const fieldIds = new Map();
-function fieldId(name) {
-  let id = fieldIds.get(name);
-  if (id === undefined) fieldIds.set(name, (id = fieldIds.size));
-  return id;
 }
 
 // The library's own accessor: for the fields read seldom, and to check.
@@ -314,9 +308,17 @@ const subEntityTypes = new Set([T.DWG_TYPE_VERTEX_2D, T.DWG_TYPE_VERTEX_3D, T.DW
   T.DWG_TYPE_VERTEX_PFACE, T.DWG_TYPE_VERTEX_PFACE_FACE, T.DWG_TYPE_SEQEND, T.DWG_TYPE_ATTRIB]);
 const wanted = new Set([T.DWG_TYPE_LAYER, T.DWG_TYPE_LTYPE, T.DWG_TYPE_STYLE, T.DWG_TYPE_DIMSTYLE, T.DWG_TYPE_VPORT,
   T.DWG_TYPE_APPID, T.DWG_TYPE_BLOCK_HEADER, T.DWG_TYPE_DICTIONARY, T.DWG_TYPE_LAYOUT, T.DWG_TYPE_IMAGEDEF]);
-const objectReads = checked('object type, kind and handle');
+const objectReads = checked('object address, type, kind and handle');
+// The library keeps its objects in one array.
+const firstObject = w.dwg_get_object(data, 0);
+const objectSize = objectCount > 1 ? w.dwg_get_object(data, 1) - firstObject : 0;
 for (let i = 0; i < objectCount; i++) {
-  const obj = w.dwg_get_object(data, i);
+  let obj = firstObject + i * objectSize;
+  if (!objectReads.memory || objectReads.left > 0) {
+    const fromLibrary = w.dwg_get_object(data, i);
+    if (objectReads.memory && fromLibrary !== obj) settle(objectReads, obj, fromLibrary, (a, b) => a === b);
+    obj = fromLibrary;
+  }
   if (!obj) continue;
   let h, type, supertype;
   if (objectReads.memory) {
@@ -652,8 +654,7 @@ function polyline(e, o, handle, tio) {
 }
 
 function lwpolyline(e, o, tio) {
-  fill(e, o.type, tio, { flag: ['flag', 'BS'], constantWidth: ['const_width', 'D'], elevation: ['elevation', 'D'],
-    thickness: ['thickness', 'D'], extrusionDirection: ['extrusion', 'P3'] });
+  fill(e, o.type, tio, lwpolylineFields);
   const n = get(o.type, tio, 'num_points', 'BL');
   const pts = n ? points(get(o.type, tio, 'points', 'PTR'), n, 2) : [];
   const nb = get(o.type, tio, 'num_bulges', 'BL');
@@ -850,6 +851,17 @@ function mtext(e, o, tio) {
   return e;
 }
 
+// The fields of the commonest entities, by the key the program reads.
+const lineFields = { startPoint: ['start', 'P3'], endPoint: ['end', 'P3'], thickness: ['thickness', 'D'],
+  extrusionDirection: ['extrusion', 'P3'] };
+const circleFields = { center: ['center', 'P3'], radius: ['radius', 'D'], thickness: ['thickness', 'D'],
+  extrusionDirection: ['extrusion', 'P3'] };
+const arcFields = { startAngle: ['start_angle', 'D'], endAngle: ['end_angle', 'D'] };
+const ellipseFields = { center: ['center', 'P3'], majorAxisEndPoint: ['sm_axis', 'P3'], extrusionDirection: ['extrusion', 'P3'],
+  axisRatio: ['axis_ratio', 'D'], startAngle: ['start_angle', 'D'], endAngle: ['end_angle', 'D'] };
+const lwpolylineFields = { flag: ['flag', 'BS'], constantWidth: ['const_width', 'D'], elevation: ['elevation', 'D'],
+  thickness: ['thickness', 'D'], extrusionDirection: ['extrusion', 'P3'] };
+
 // One entity in the form the program writes, or null when its type does
 // not come across.
 function entity(handle) {
@@ -862,18 +874,17 @@ function entity(handle) {
   const f = (fields) => fill(e, type, tio, fields);
   switch (type) {
     case T.DWG_TYPE_LINE:
-      return f({ startPoint: ['start', 'P3'], endPoint: ['end', 'P3'], thickness: ['thickness', 'D'], extrusionDirection: ['extrusion', 'P3'] });
+      return f(lineFields);
     case T.DWG_TYPE_CIRCLE:
     case T.DWG_TYPE_ARC:
-      f({ center: ['center', 'P3'], radius: ['radius', 'D'], thickness: ['thickness', 'D'], extrusionDirection: ['extrusion', 'P3'] });
-      if (type === T.DWG_TYPE_ARC) f({ startAngle: ['start_angle', 'D'], endAngle: ['end_angle', 'D'] });
+      f(circleFields);
+      if (type === T.DWG_TYPE_ARC) f(arcFields);
       return e;
     case T.DWG_TYPE_POINT:
       e.position = { x: get(type, tio, 'x', 'D'), y: get(type, tio, 'y', 'D'), z: get(type, tio, 'z', 'D') };
       return f({ thickness: ['thickness', 'D'], extrusionDirection: ['extrusion', 'P3'], angle: ['x_ang', 'D'] });
     case T.DWG_TYPE_ELLIPSE:
-      return f({ center: ['center', 'P3'], majorAxisEndPoint: ['sm_axis', 'P3'], extrusionDirection: ['extrusion', 'P3'],
-        axisRatio: ['axis_ratio', 'D'], startAngle: ['start_angle', 'D'], endAngle: ['end_angle', 'D'] });
+      return f(ellipseFields);
     case T.DWG_TYPE_LWPOLYLINE:
       return lwpolyline(e, o, tio);
     case T.DWG_TYPE_POLYLINE_2D:
