@@ -309,6 +309,7 @@ const subEntityTypes = new Set([T.DWG_TYPE_VERTEX_2D, T.DWG_TYPE_VERTEX_3D, T.DW
 const wanted = new Set([T.DWG_TYPE_LAYER, T.DWG_TYPE_LTYPE, T.DWG_TYPE_STYLE, T.DWG_TYPE_DIMSTYLE, T.DWG_TYPE_VPORT,
   T.DWG_TYPE_APPID, T.DWG_TYPE_BLOCK_HEADER, T.DWG_TYPE_DICTIONARY, T.DWG_TYPE_LAYOUT, T.DWG_TYPE_IMAGEDEF]);
 const objectReads = checked('object address, type, kind and handle');
+const objectList = new Array(objectCount); // by the library's index
 // The library keeps its objects in one array.
 const firstObject = w.dwg_get_object(data, 0);
 const objectSize = objectCount > 1 ? w.dwg_get_object(data, 1) - firstObject : 0;
@@ -336,7 +337,9 @@ for (let i = 0; i < objectCount; i++) {
   if (!h) continue;
   if (h > maxHandle) maxHandle = h;
   const handle = hex(h);
-  objects.set(handle, { obj, type, supertype, h });
+  const o = { obj, type, supertype, h, handle };
+  objects.set(handle, o);
+  objectList[i] = o;
   if (type === T.DWG_TYPE_UNKNOWN_ENT || type === T.DWG_TYPE_UNKNOWN_OBJ) unsupported++;
   if (controlTypes[type]) controls[controlTypes[type]] = handle;
   if (wanted.has(type)) {
@@ -355,6 +358,14 @@ for (let i = 0; i < objectCount; i++) {
 }
 for (const list of ownedBy.values()) list.sort((a, b) => (objects.get(a.handle).h < objects.get(b.handle).h ? -1 : 1));
 const handlesOf = (type) => byType.get(type) || [];
+// The handle of an object the library hands over: that of the object at its
+// place in the library's array (the same string, whose hash is known), else
+// asked.
+const handleOfPointer = (obj) => {
+  const i = objectSize ? (obj - firstObject) / objectSize : -1;
+  const o = objectReads.memory && objectReads.left <= 0 && i >= 0 && i < objectCount ? objectList[i] : undefined;
+  return o && o.obj === obj ? o.handle : hex(objectHandle(obj));
+};
 // The handle of an object the library hands over.
 const objectHandle = (obj) =>
   (objectReads.memory && objectReads.left <= 0 ? handleAt(obj + at.objectHandle) : w.dwg_obj_get_handle_value(obj));
@@ -952,7 +963,7 @@ for (const h of handlesOf(T.DWG_TYPE_BLOCK_HEADER)) {
   let next = w.get_first_owned_entity(header.obj);
   let guard = 0;
   while (next && guard++ <= objectCount) {
-    const eh = hex(objectHandle(next));
+    const eh = handleOfPointer(next);
     if (reached.has(eh)) break;
     reached.add(eh);
     order.push(eh);
