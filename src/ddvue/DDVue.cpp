@@ -86,6 +86,9 @@ void DDVue::startScene()
         // The scene holds plain data only (its texts as characters), so it
         // may be built here and painted on the window's thread.
         dxf::Document* doc = engine_.document();
+        // Every change shows at the next paint: edits, undo and redo alike.
+        // (Added before the build starts, which adds the scene's own.)
+        doc->addListener([this](const dxf::Change&) { update(); });
         QString drawing = engine_.path(), search = engine_.searchPaths();
         building_ = std::async(std::launch::async, [this, doc, drawing, search] {
             scene_.attach(*doc, drawing, search, &stopBuilding_);

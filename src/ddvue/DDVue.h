@@ -70,8 +70,17 @@ public:
     void Move(int left, int top, int width, int height);
     int Height() const { return height(); }
 
+    // The engine, to read the drawing and its state.
     DDVueEngine& engine() { return engine_; }
     const DDVueEngine& engine() const { return engine_; }
+    // The engine, to change the drawing (edit, undo, redo): first waits
+    // until the scene of a drawing being opened is built, since building
+    // reads the drawing. The view repaints whatever changes.
+    DDVueEngine& edit()
+    {
+        ready();
+        return engine_;
+    }
 
     // Beyond the operations: what the windows, the tests and the printing
     // need.

@@ -5,6 +5,7 @@
 #include "ddvue/FileNames.h"
 #include "ddvue/dwg/DwgImport.h"
 #include "ddvue/dxf/Entities.h"
+#include "ddvue/dxf/Operations.h"
 
 #include <QFile>
 #include <QDir>
@@ -236,7 +237,7 @@ bool DDVueEngine::SetAttributeValue(QString& value, const QString& attributeHand
 {
     auto rec = entityByHandle(attributeHandle);
     if (!rec) return fail(QStringLiteral("No attribute with handle %1.").arg(attributeHandle));
-    if (!dxf::setAttributeValue(*doc_, *rec, value.toStdString()))
+    if (!perform(std::make_unique<dxf::SetAttributeValue>(*rec, value.toStdString())))
         return fail(QStringLiteral("%1 is not an attribute.").arg(attributeHandle));
     return true;
 }
@@ -245,7 +246,7 @@ bool DDVueEngine::SetTextValue(const QString& handle, QString& value)
 {
     auto rec = entityByHandle(handle);
     if (!rec) return fail(QStringLiteral("No text with handle %1.").arg(handle));
-    if (!dxf::setTextValue(*doc_, *rec, value.toStdString()))
+    if (!perform(std::make_unique<dxf::SetTextValue>(*rec, value.toStdString())))
         return fail(QStringLiteral("%1 is not a single-line or multi-line text.").arg(handle));
     return true;
 }
@@ -255,7 +256,7 @@ bool DDVueEngine::SetEntityColor(const QString& handle, long color)
     auto rec = entityByHandle(handle);
     if (!rec) return fail(QStringLiteral("No object with handle %1.").arg(handle));
     // Checked before it narrows to the document's int, so that no value wraps into range.
-    if (color < 0 || color > 256 || !dxf::setEntityColor(*doc_, *rec, static_cast<int>(color)))
+    if (color < 0 || color > 256 || !perform(std::make_unique<dxf::SetEntityColor>(*rec, static_cast<int>(color))))
         return fail(QStringLiteral("Color %1 cannot be given to %2.").arg(color).arg(handle));
     return true;
 }
@@ -268,7 +269,7 @@ bool DDVueEngine::SetLayerDisplay(const QString& layerName, QString& state)
     bool on = state.compare(QLatin1String("On"), Qt::CaseInsensitive) == 0;
     bool off = state.compare(QLatin1String("Off"), Qt::CaseInsensitive) == 0;
     if (!on && !off) return fail(QStringLiteral("A layer is either On or Off, not %1.").arg(state));
-    if (!dxf::setLayerDisplay(*doc_, *layer, on)) return fail(QStringLiteral("The layer %1 cannot be changed.").arg(layerName));
+    if (!perform(std::make_unique<dxf::SetLayerDisplay>(*layer, on))) return fail(QStringLiteral("The layer %1 cannot be changed.").arg(layerName));
     return true;
 }
 
@@ -277,7 +278,7 @@ bool DDVueEngine::SetLayerColor(const QString& layerName, long color)
     if (!doc_) return fail(QStringLiteral("No drawing is open."));
     auto layer = doc_->findLayer(layerName.toStdString());
     if (!layer) return fail(QStringLiteral("No layer named %1.").arg(layerName));
-    if (color < 1 || color > 255 || !dxf::setLayerColor(*doc_, *layer, static_cast<int>(color)))
+    if (color < 1 || color > 255 || !perform(std::make_unique<dxf::SetLayerColor>(*layer, static_cast<int>(color))))
         return fail(QStringLiteral("A layer color is a number from 1 to 255, not %1.").arg(color));
     return true;
 }
@@ -286,8 +287,39 @@ bool DDVueEngine::DeleteEntity(const QString& handle)
 {
     auto rec = entityByHandle(handle);
     if (!rec) return fail(QStringLiteral("No object with handle %1.").arg(handle));
-    if (!dxf::deleteEntity(*doc_, *rec)) return fail(QStringLiteral("%1 cannot be deleted.").arg(handle));
+    if (!perform(std::make_unique<dxf::DeleteEntity>(*rec))) return fail(QStringLiteral("%1 cannot be deleted.").arg(handle));
     return true;
+}
+
+bool DDVueEngine::perform(std::unique_ptr<dxf::Operation> op) { return doc_->history().perform(std::move(op)); }
+
+bool DDVueEngine::undo()
+{
+    if (!doc_) return false;
+    return doc_->history().undo();
+}
+
+bool DDVueEngine::redo()
+{
+    if (!doc_) return false;
+    return doc_->history().redo();
+}
+
+bool DDVueEngine::canUndo() const { return doc_ && doc_->history().canUndo(); }
+
+bool DDVueEngine::canRedo() const { return doc_ && doc_->history().canRedo(); }
+
+bool DDVueEngine::differsFromDisk() const { return doc_ && doc_->history().differsFromSaved(); }
+
+DDVueEngine::Batch::Batch(DDVueEngine& engine, const std::string& label)
+    : doc_(engine.doc_.get())
+{
+    if (doc_) doc_->history().beginBatch(label);
+}
+
+DDVueEngine::Batch::~Batch()
+{
+    if (doc_) doc_->history().endBatch();
 }
 
 bool DDVueEngine::refuseSave(SaveProblem problem, const QString& why)
@@ -366,6 +398,7 @@ bool DDVueEngine::SaveDrawing(QString& path, const SaveOptions& options)
     } else if (isSource) {
         known_ = out.written;
     }
+    doc_->history().markSaved();
     path = target;
     return true;
 }

@@ -16,6 +16,10 @@
 
 namespace ddvue {
 
+namespace dxf {
+class Operation;
+}
+
 // A drawing read from its file, not yet open in an engine. Reading touches
 // nothing but its own data, so it may run on any thread; `adopt` then opens
 // it in an engine.
@@ -97,6 +101,29 @@ public:
     bool DeleteEntity(const QString& handle);
     void QueryPasswordProtection(QString& unused, long& flag);
 
+    // Undo and redo of the edits above, each edit (or batch) at a time: back
+    // to the drawing as opened, also past a save. False when there is
+    // nothing to undo or redo.
+    bool undo();
+    bool redo();
+    bool canUndo() const;
+    bool canRedo() const;
+    // Whether the drawing differs from the file it was read from or last
+    // saved to: false again once every edit since is undone.
+    bool differsFromDisk() const;
+    // The edits made while a Batch lives are undone and redone as one
+    // (Delete All, Replace All).
+    class Batch {
+    public:
+        Batch(DDVueEngine& engine, const std::string& label);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        dxf::Document* doc_;
+    };
+
     // Beyond the operations: what the windows and the command line need.
     // Whether a drawing protected by a password can be opened with it: DXF
     // has no protection, and the DWG reader cannot decrypt.
@@ -157,6 +184,8 @@ public:
 private:
     bool fail(const QString& why);
     bool refuseSave(SaveProblem problem, const QString& why);
+    // Applies an edit through the drawing's history.
+    bool perform(std::unique_ptr<dxf::Operation> op);
     std::optional<std::uint32_t> entityByHandle(const QString& handle) const;
 
     std::unique_ptr<dxf::Document> doc_;

@@ -406,6 +406,8 @@ long GridEditor::ReplaceAll(const SearchText& search)
     long count = 0, failed = 0;
     QStringList reasons;
     if (rs) {
+        // Undone and redone as one.
+        ddvue::DDVueEngine::Batch batch(drawing_.edit(), "Replace All");
         // The grid is told once, at the end, that its cells changed.
         rs->beginUpdate();
         const long rows = rs->rowCount();
@@ -457,6 +459,7 @@ void GridEditor::DeleteAll()
     if (rs && rs->isOpen() && rs->rowCount() > 0 &&
         (category == Category::Attributes || category == Category::SingleText || category == Category::MultiText)) {
         rs->MoveFirst();
+        ddvue::DDVueEngine::Batch batch(drawing_.edit(), "Delete All");  // undone and redone as one
         const int key = rs->fieldIndex(extract::categorySettings(*category)->keyField);
         const long rows = rs->rowCount();
         for (int row = 0; row < rows; ++row) {

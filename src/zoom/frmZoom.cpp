@@ -387,6 +387,9 @@ void frmZoom::cmdColor_Click()
     target.setValue = [this](const QString& text) { setValueText(text); };
     target.setColorLabel = [this](const QString& caption) { setColorLabel(caption); };
     {
+        // A color given to every listed text is undone and redone as one.
+        std::optional<ddvue::DDVueEngine::Batch> batch;
+        if (host_.viewer) batch.emplace(host_.viewer->edit(), "Color");
         colors::frmColors picker(std::move(target), this);
         platform::showModal(picker);
     }
