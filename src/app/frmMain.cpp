@@ -613,8 +613,7 @@ void frmMain::cmdOpen_Click()
 
 QString frmMain::DrawingVersionName(const QString& path)
 {
-    QString p = path;
-    return extract::DrawingVersionNameForCode(DDVue1->GetDrawingVersion(p));
+    return extract::DrawingVersionNameForCode(DDVue1->engine().GetDrawingVersion(path));
 }
 
 // ---------------------------------------------------------------- the grid

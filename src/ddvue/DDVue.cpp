@@ -63,7 +63,7 @@ void DDVue::releaseScene()
     else scene_.forget();
 }
 
-bool DDVue::OpenDrawing(QString& path, const QString& password)
+bool DDVue::OpenDrawing(const QString& path, const QString& password)
 {
     releaseScene();
     bool ok = engine_.OpenDrawing(path, password);
@@ -109,45 +109,6 @@ void DDVue::CloseDrawing()
     update();
 }
 
-bool DDVue::ExportDrawingContent(QString& outputPath, long f1, long f2, long f3, long f4, long f5, long f6, long f7,
-                                 long f8)
-{
-    return engine_.ExportDrawingContent(outputPath, f1, f2, f3, f4, f5, f6, f7, f8);
-}
-
-bool DDVue::edited(bool ok)
-{
-    ready();
-    update();
-    return ok;
-}
-
-bool DDVue::SetAttributeValue(QString& value, const QString& attributeHandle)
-{
-    ready();
-    return edited(engine_.SetAttributeValue(value, attributeHandle));
-}
-
-bool DDVue::SaveDrawing(QString& path) { return engine_.SaveDrawing(path); }
-
-bool DDVue::SetTextValue(const QString& handle, QString& value)
-{
-    ready();
-    return edited(engine_.SetTextValue(handle, value));
-}
-
-bool DDVue::SetEntityColor(const QString& handle, long color)
-{
-    ready();
-    return edited(engine_.SetEntityColor(handle, color));
-}
-
-bool DDVue::SetLayerDisplay(const QString& layerName, QString& state)
-{
-    ready();
-    return edited(engine_.SetLayerDisplay(layerName, state));
-}
-
 void DDVue::SetSearchPaths(const QString& paths)
 {
     ready();
@@ -155,22 +116,6 @@ void DDVue::SetSearchPaths(const QString& paths)
     scene_.setSearchPaths(paths);
     update();
 }
-
-long DDVue::GetDrawingVersion(QString& path) { return engine_.GetDrawingVersion(path); }
-
-bool DDVue::SetLayerColor(const QString& layerName, long color)
-{
-    ready();
-    return edited(engine_.SetLayerColor(layerName, color));
-}
-
-bool DDVue::DeleteEntity(const QString& handle)
-{
-    ready();
-    return edited(engine_.DeleteEntity(handle));
-}
-
-void DDVue::QueryPasswordProtection(QString& unused, long& flag) { engine_.QueryPasswordProtection(unused, flag); }
 
 // ---------------------------------------------------------------- the view
 
@@ -334,7 +279,7 @@ QImage DDVue::viewImage()
     return image;
 }
 
-bool DDVue::SaveAsBitmap(QString& path)
+bool DDVue::SaveAsBitmap(const QString& path)
 {
     if (path.isEmpty()) return false;
     QImage image = viewImage();

@@ -54,7 +54,7 @@ bool DDVueEngine::fail(const QString& why)
     return false;
 }
 
-bool DDVueEngine::OpenDrawing(QString& path, const QString& password)
+bool DDVueEngine::OpenDrawing(const QString& path, const QString& password)
 {
     Q_UNUSED(password);  // DXF drawings carry no password, and the DWG reader cannot decrypt
     CloseDrawing();
@@ -185,10 +185,10 @@ bool DDVueEngine::contentDocument(bool attributes, bool externalReferences, bool
                                 fromDwg_ ? dwgVersion_ : std::string(), sink);
 }
 
-bool DDVueEngine::ExportDrawingContent(QString& outputPath, long f1, long, long f3, long f4, long, long, long, long f8)
+bool DDVueEngine::ExportDrawingContent(const QString& outputPath, const ContentSelection& what)
 {
     if (!doc_) return fail(QStringLiteral("No drawing is open."));
-    std::string content = contentDocument(f1 != 0, f3 != 0, f4 != 0, f8 != 0);
+    std::string content = contentDocument(what.attributes, what.externalReferences, what.layers, what.text);
     std::string why;
     if (!writeFileAtomically(encodeFileName(outputPath), content, why))
         return fail(QStringLiteral("Cannot write \"%1\": %2").arg(outputPath, QString::fromStdString(why)));
@@ -233,7 +233,7 @@ bool DDVueEngine::isMultilineText(const QString& handle) const
     }
 }
 
-bool DDVueEngine::SetAttributeValue(QString& value, const QString& attributeHandle)
+bool DDVueEngine::SetAttributeValue(const QString& value, const QString& attributeHandle)
 {
     auto rec = entityByHandle(attributeHandle);
     if (!rec) return fail(QStringLiteral("No attribute with handle %1.").arg(attributeHandle));
@@ -242,7 +242,7 @@ bool DDVueEngine::SetAttributeValue(QString& value, const QString& attributeHand
     return true;
 }
 
-bool DDVueEngine::SetTextValue(const QString& handle, QString& value)
+bool DDVueEngine::SetTextValue(const QString& handle, const QString& value)
 {
     auto rec = entityByHandle(handle);
     if (!rec) return fail(QStringLiteral("No text with handle %1.").arg(handle));
@@ -261,7 +261,7 @@ bool DDVueEngine::SetEntityColor(const QString& handle, long color)
     return true;
 }
 
-bool DDVueEngine::SetLayerDisplay(const QString& layerName, QString& state)
+bool DDVueEngine::SetLayerDisplay(const QString& layerName, const QString& state)
 {
     if (!doc_) return fail(QStringLiteral("No drawing is open."));
     auto layer = doc_->findLayer(layerName.toStdString());
@@ -405,8 +405,8 @@ bool DDVueEngine::SaveDrawing(QString& path, const SaveOptions& options)
 
 void DDVueEngine::SetSearchPaths(const QString& paths) { searchPaths_ = paths; }
 
-long DDVueEngine::GetDrawingVersion(QString& path) { return dxf::Document::versionOfFile(encodeFileName(path)); }
+long DDVueEngine::GetDrawingVersion(const QString& path) const { return dxf::Document::versionOfFile(encodeFileName(path)); }
 
-void DDVueEngine::QueryPasswordProtection(QString&, long& flag) { flag = needsPassword_ ? 1 : 0; }
+void DDVueEngine::QueryPasswordProtection(bool& needsPassword) const { needsPassword = needsPassword_; }
 
 }  // namespace ddvue

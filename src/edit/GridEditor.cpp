@@ -120,8 +120,8 @@ WriteResult GridEditor::writeRow(const Target& t, int row, const QString& previo
     case Category::MultiText:
         // Every other column of these views is locked: only the value goes back.
         if (t.column != extract::categorySettings(t.category)->valueColumn) return result;
-        if (t.category == Category::Attributes) ok = drawing_.SetAttributeValue(value, key);
-        else ok = drawing_.SetTextValue(key, value);
+        if (t.category == Category::Attributes) ok = drawing_.edit().SetAttributeValue(value, key);
+        else ok = drawing_.edit().SetTextValue(key, value);
         if (ok) holds = engine.listedValue(key);
         break;
     case Category::Layers:
@@ -129,14 +129,14 @@ WriteResult GridEditor::writeRow(const Target& t, int row, const QString& previo
             value = properCase(value);
             if (value != kOn && value != kOff) return reject();
             setCell(rs, row, t.field, value);
-            ok = drawing_.SetLayerDisplay(key, value);
+            ok = drawing_.edit().SetLayerDisplay(key, value);
             if (ok)
                 if (auto layer = engine.listedLayer(key)) holds = layer->display;
         } else if (t.column == 2) {
             std::optional<long> color = layerColorOf(value);
             if (!color) return reject();
             setCell(rs, row, t.field, QString::number(*color));
-            ok = drawing_.SetLayerColor(key, *color);
+            ok = drawing_.edit().SetLayerColor(key, *color);
             if (ok)
                 if (auto layer = engine.listedLayer(key)) holds = QString::number(layer->color);
         } else {
@@ -235,7 +235,7 @@ bool GridEditor::BeforeDelete()
     int key = rs->fieldIndex(extract::categorySettings(*category)->keyField);
     if (key < 0 || rs->currentRow() < 0) return false;
     const QString handle = rs->cell(rs->currentRow(), key).toString();
-    if (drawing_.DeleteEntity(handle)) {
+    if (drawing_.edit().DeleteEntity(handle)) {
         if (host_.setDrawingChanged) host_.setDrawingChanged();
         return false;
     }
@@ -465,7 +465,7 @@ void GridEditor::DeleteAll()
         for (int row = 0; row < rows; ++row) {
             if (row % kReportEvery == 0) report(QStringLiteral("Deleting"), row, rows);
             const QString handle = key >= 0 ? rs->cell(row, key).toString() : QString();
-            if (drawing_.DeleteEntity(handle)) {
+            if (drawing_.edit().DeleteEntity(handle)) {
                 ++deleted;
             } else {
                 ++failed;

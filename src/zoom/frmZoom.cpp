@@ -379,7 +379,7 @@ void frmZoom::cmdColor_Click()
     target.recordset = host_.recordset;
     if (ddvue::DDVue* viewer = host_.viewer) {
         target.setEntityColor = [viewer](const QString& handle, long color, QString* why) {
-            if (viewer->SetEntityColor(handle, color)) return true;
+            if (viewer->edit().SetEntityColor(handle, color)) return true;
             if (why) *why = viewer->engine().lastError();
             return false;
         };
