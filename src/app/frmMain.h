@@ -177,6 +177,10 @@ private:
     void clearGrid(bool noData = true);
     void showStatus(const QString& text);
     void connectGrid();
+    // Points out the current row's object or layer in the view; with
+    // `bringIntoView`, the view goes to it (a row the person moved to, not
+    // the first row of a fill).
+    void showRowObject(bool bringIntoView);
     edit::SearchText searchText() const;
     // Runs long work on the grid with its progress on the status line.
     void withProgress(const std::function<void()>& work);
@@ -198,6 +202,7 @@ private:
     std::unique_ptr<ProgressReport> openProgress_;
     QShortcut* stopShortcut_ = nullptr;
     bool busyCursor_ = false;
+    bool filling_ = false;  // FillGrid is at work
 };
 
 }  // namespace app

@@ -425,10 +425,15 @@ void SceneBuilder::blockReference(const Context& ctx, std::uint32_t record, cons
     attribs.chain = chain;
     for (std::uint32_t child : doc.children(record)) {
         if (doc.isDeleted(child) || doc.record(child).kind != dxf::Kind::Attrib) continue;
+        // The attributes of a reference in the drawing's own space can be
+        // found alone (the view points them out).
+        const bool part = ctx.depth == 0 && &doc == host_;
+        if (part) scene_.beginPart(child);
         for (const QPointF& offset : copies) {
             attribs.m = QTransform::fromTranslate(offset.x(), offset.y()) * ctx.m;
             entity(attribs, child);
         }
+        if (part) scene_.endPart();
     }
 }
 
