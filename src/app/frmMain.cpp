@@ -772,7 +772,7 @@ void frmMain::showRowObject(bool bringIntoView)
     }
     switch (row.kind) {
     case RowObject::Kind::Object: DDVue1->highlightObject(row.key, bringIntoView); break;
-    case RowObject::Kind::Layer: DDVue1->highlightLayer(row.key); break;
+    case RowObject::Kind::Layer: DDVue1->highlightLayer(row.key, bringIntoView); break;
     case RowObject::Kind::None: DDVue1->clearHighlight(); break;
     }
 }

@@ -114,10 +114,11 @@ public:
     // glide (a new object on the way turns it towards the new one). A handle
     // the drawing does not have, or of an object the view does not draw,
     // points out nothing. highlightLayer dims everything but the layer's
-    // objects. Each costs a look-up and a repaint of the view's last
+    // objects, and with `bringIntoView` shows the layer when none of it is
+    // in sight. Each costs a look-up and a repaint of the view's last
     // picture, whatever the drawing's size.
     void highlightObject(const QString& handle, bool bringIntoView = true);
-    void highlightLayer(const QString& name);
+    void highlightLayer(const QString& name, bool bringIntoView = true);
     void clearHighlight();
     // What is pointed out: the handle or the layer's name; empty for nothing.
     QString highlighted() const;

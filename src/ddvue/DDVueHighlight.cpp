@@ -38,13 +38,15 @@ void DDVue::highlightObject(const QString& handle, bool bringIntoView)
     update();
 }
 
-void DDVue::highlightLayer(const QString& name)
+void DDVue::highlightLayer(const QString& name, bool bringIntoView)
 {
     ViewHighlight& h = *highlight_;
     if (h.kind == ViewHighlight::Kind::Layer && h.key.compare(name, Qt::CaseInsensitive) == 0) return;
     h.forget();
     h.kind = ViewHighlight::Kind::Layer;
     h.key = name;
+    h.bring = bringIntoView;
+    if (!building()) applyHighlight();
     update();
 }
 
@@ -87,7 +89,7 @@ void DDVue::applyHighlight()
         h.generation = scene.generation();
         h.revision = scene.revision();
     }
-    if (!h.bring || h.target.kind != render::HighlightTarget::Kind::Object) return;
+    if (!h.bring || h.target.empty()) return;
     h.bring = false;
     if (width() <= 0 || height() <= 0) return;
     // Measured against where the view is going, when it is on its way:
@@ -95,6 +97,25 @@ void DDVue::applyHighlight()
     render::ViewTransform from = gliding() ? h.destination : view_;
     from.setViewport(width(), height());
     const double fit = fitScale();
+    if (h.target.kind == render::HighlightTarget::Kind::Layer) {
+        // A layer: shown whole when none of it is in sight.
+        if (!h.target.layerShown) return;
+        if (h.extentsGeneration != scene.generation() || h.extentsRevision != scene.revision()) {
+            h.layerExtents = render::layerExtents(scene);
+            h.extentsGeneration = scene.generation();
+            h.extentsRevision = scene.revision();
+        }
+        render::Bounds b;
+        for (std::size_t i = 0; i < h.target.layers.size() && i < h.layerExtents.size(); ++i)
+            if (h.target.layers[i]) b.add(h.layerExtents[i]);
+        const render::Bounds seen = from.visibleWorld();
+        if (b.isEmpty() || !(b.x1 < seen.x0 || b.x0 > seen.x1 || b.y1 < seen.y0 || b.y0 > seen.y1)) return;
+        render::ViewTransform to = from;
+        to.zoomToExtents(b, 0.1);
+        to.setScale(std::clamp(to.scale(), fit * kFarthest, fit * kNearest));
+        glideTo(to);
+        return;
+    }
     if (auto to = render::framing(from, h.target.bounds, fit * kFarthest, fit * kNearest)) glideTo(*to);
 }
 

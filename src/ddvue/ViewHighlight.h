@@ -10,6 +10,7 @@
 #include <QVariantAnimation>
 
 #include <cstdint>
+#include <vector>
 
 namespace ddvue {
 
@@ -22,6 +23,9 @@ struct ViewHighlight {
     render::HighlightTarget target;
     bool found = false;
     std::uint64_t generation = 0, revision = 0;
+    // The layers' bounds, at the scene's generation and revision.
+    std::vector<render::Bounds> layerExtents;
+    std::uint64_t extentsGeneration = 0, extentsRevision = 0;
     // The glide.
     QVariantAnimation glide;
     render::ViewPath path;

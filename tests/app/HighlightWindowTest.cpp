@@ -8,6 +8,9 @@
 #include "WindowKit.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,6 +38,14 @@ int oranges(const QImage& image, const QRect& area)
 QString currentKey(frmMain& w, const char* field)
 {
     return w.recordset() && !w.recordset()->isEOF() ? w.recordset()->value(QString::fromLatin1(field)) : QString();
+}
+
+// With TESSILUX_HIGHLIGHT_SHOTS set to a folder, the window's look at each
+// step is kept there (to look at, not checked).
+void shot(QWidget& w, const char* name)
+{
+    const QString folder = qEnvironmentVariable("TESSILUX_HIGHLIGHT_SHOTS");
+    if (!folder.isEmpty()) w.grab().save(QDir(folder).filePath(QString::fromLatin1(name) + QStringLiteral(".png")));
 }
 
 void pressInGrid(frmMain& w, Qt::Key key)
@@ -79,8 +90,12 @@ TEST(HighlightWindow, TheViewFollowsTheGridsRowWithTheArrowKeys)
     seams.settings.values[QStringLiteral("Drive")] = QStringLiteral("/");
     frmMain w;
     w.screenWidth = [] { return 1280; };
+    w.Combo2->setEditText(QStringLiteral("*.dxf"));
+    w.Combo2_Click();  // relists for the pattern
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     ddvue::DDVue& view = *w.DDVue1;
     QTest::mouseClick(w.optSingleText, Qt::LeftButton);
     windowkit::open(w, QStringLiteral("rows.dxf"));
@@ -91,6 +106,7 @@ TEST(HighlightWindow, TheViewFollowsTheGridsRowWithTheArrowKeys)
     EXPECT_EQ(view.highlighted(), currentKey(w, "Handle"));
     ASSERT_FALSE(view.highlighted().isEmpty());
     EXPECT_FALSE(view.gliding());
+    shot(w, "1-opened");
 
     // Down: the next text, too small to see at the extents, is glided to.
     w.dtgDrawing->setFocus();
@@ -101,6 +117,7 @@ TEST(HighlightWindow, TheViewFollowsTheGridsRowWithTheArrowKeys)
     EXPECT_EQ(view.highlighted(), QString::fromStdString(notes[1]));
     ASSERT_TRUE(viewdriver::waitFor([&] { return !view.gliding(); }, 5000));
     EXPECT_GT(view.view().scale(), extentsScale * 10);
+    shot(w, "2-second-text");
     const QRectF seen(QPointF(0, 0), QSizeF(view.size()));
     auto markShown = [&] {
         QRectF r = view.highlightRect();
@@ -126,6 +143,7 @@ TEST(HighlightWindow, TheViewFollowsTheGridsRowWithTheArrowKeys)
     ASSERT_EQ(view.highlighted(), QString::fromStdString(far));
     ASSERT_TRUE(viewdriver::waitFor([&] { return !view.gliding(); }, 5000));
     markShown();
+    shot(w, "3-far-text");
     double x = 0, y = 0;
     view.ScreenToDrawing(view.width() / 2.0, view.height() / 2.0, x, y);
     EXPECT_NEAR(x, 4000, 50);
@@ -152,6 +170,7 @@ TEST(HighlightWindow, TheViewFollowsTheGridsRowWithTheArrowKeys)
     EXPECT_EQ(view.highlighted(), currentKey(w, "AttributeHandle"));
     ASSERT_TRUE(viewdriver::waitFor([&] { return !view.gliding(); }, 5000));
     markShown();
+    shot(w, "4-attribute");
 
     // The layers: the row's layer, by name.
     QTest::mouseClick(w.optLayer, Qt::LeftButton);
@@ -163,6 +182,10 @@ TEST(HighlightWindow, TheViewFollowsTheGridsRowWithTheArrowKeys)
     EXPECT_EQ(view.highlighted(), currentKey(w, "Name"));
     EXPECT_NE(view.highlighted(), firstLayer);
     EXPECT_TRUE(view.highlightRect().isEmpty());
+    // None of it was in sight: the view shows it, its lines and letters aglow.
+    ASSERT_TRUE(viewdriver::waitFor([&] { return !view.gliding(); }, 5000));
+    EXPECT_GT(oranges(view.grab().toImage(), view.rect()), 4);
+    shot(w, "5-layer");
 
     // No rows to point out: nothing pointed out.
     QTest::mouseClick(w.optExtRef, Qt::LeftButton);

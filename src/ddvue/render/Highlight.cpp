@@ -15,7 +15,7 @@ namespace {
 // An object whose smaller side is below this many pixels cannot be made
 // out (a text's letters, say): the view zooms in until it is about
 // kComfortable pixels.
-constexpr double kTooSmall = 8;
+constexpr double kTooSmall = 14;
 constexpr double kComfortable = 36;
 // The part of the view's width and height kept free at each edge when the
 // view brings an object in.
@@ -63,6 +63,17 @@ HighlightTarget layerTarget(const Scene& scene, const QString& name)
     }
     if (any) t.kind = HighlightTarget::Kind::Layer;
     return t;
+}
+
+std::vector<Bounds> layerExtents(const Scene& scene)
+{
+    std::vector<Bounds> out(scene.layers().size());
+    for (const Primitive& p : scene.primitives()) {
+        if (p.dead() || p.layer >= out.size()) continue;
+        out[p.layer].add(p.x0, p.y0);
+        out[p.layer].add(p.x1, p.y1);
+    }
+    return out;
 }
 
 std::optional<ViewTransform> framing(const ViewTransform& view, const Bounds& b, double minScale, double maxScale)
@@ -209,8 +220,8 @@ void paintHighlight(QPainter& painter, ScenePainter& scenePainter, const Scene& 
         // colors on a glow.
         if (target.layerShown) {
             painter.fillRect(QRectF(0, 0, view.width(), view.height()), QColor(0, 0, 0, 160));
-            ScenePainter::Selection glow{0, 0, &target.layers, kHighlightColor, 4};
-            painter.setOpacity(0.45);
+            ScenePainter::Selection glow{0, 0, &target.layers, kHighlightColor, 5};
+            painter.setOpacity(0.7);
             scenePainter.paintOver(painter, scene, view, glow);
             painter.setOpacity(1);
             ScenePainter::Selection own{0, 0, &target.layers, 0, 0};

@@ -51,6 +51,9 @@ struct HighlightTarget {
 HighlightTarget objectTarget(const Scene& scene, const dxf::Document& doc, std::uint32_t record);
 // The scene layers named `name` (letter case ignored, as layer names are).
 HighlightTarget layerTarget(const Scene& scene, const QString& name);
+// The bounds of each scene layer's live primitives, in one pass over the
+// scene (the view keeps them until the scene changes).
+std::vector<Bounds> layerExtents(const Scene& scene);
 
 // Where the view goes so that `b` can be seen: unchanged (nullopt) when it
 // stands inside the view, away from the edges, at a size that can be seen;

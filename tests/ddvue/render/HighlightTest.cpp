@@ -176,10 +176,10 @@ TEST(HighlightFraming, TheViewMovesOnlyAsFarAsItMust)
     };
 
     // In sight, large enough: the view stays.
-    EXPECT_FALSE(framing(view, box(-20, -5, 20, 5), 1e-6, 1e6));
+    EXPECT_FALSE(framing(view, box(-20, -10, 20, 10), 1e-6, 1e6));
 
     // Near the edge: moved just enough, at the same scale.
-    Bounds edge = box(170, 0, 190, 5);
+    Bounds edge = box(170, 0, 190, 10);
     auto moved = framing(view, edge, 1e-6, 1e6);
     ASSERT_TRUE(moved);
     EXPECT_EQ(moved->scale(), 2);
