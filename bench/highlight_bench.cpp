@@ -31,6 +31,7 @@
 #include <QProcess>
 #include <QRadioButton>
 #include <QWheelEvent>
+#include <QWindow>
 
 #include <benchmark/benchmark.h>
 
@@ -65,7 +66,18 @@ std::vector<QString> attributeHandles(const ddvue::DDVue& view)
     return out;
 }
 
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+    long paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        paints += e->type() == QEvent::Paint;
+        return false;
+    }
+};
+
 struct OpenView {
+    PaintCounter paints;
     ddvue::DDVue view;
     std::vector<QString> handles;
     bool ok = false;
@@ -75,6 +87,11 @@ struct OpenView {
         QString path = drawingOf(attributes);
         view.resize(1000, 700);
         view.show();
+        QElapsedTimer clock;
+        clock.start();
+        while (!(view.windowHandle() && view.windowHandle()->isExposed()) && clock.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        view.installEventFilter(&paints);
         ok = view.OpenDrawing(path);
         view.ready();
         view.repaint();
@@ -97,6 +114,7 @@ void RowChange(benchmark::State& state)
     }
     state.counters["attributes"] = static_cast<double>(open.handles.size());
     state.counters["marked"] = static_cast<double>(found) / static_cast<double>(std::max<std::size_t>(i, 1));
+    state.counters["paints"] = static_cast<double>(open.paints.paints) / static_cast<double>(std::max<std::size_t>(i, 1));
 }
 
 void FullRepaint(benchmark::State& state)
@@ -117,6 +135,7 @@ void FullRepaint(benchmark::State& state)
         }
         open.view.repaint();
     }
+    state.counters["paints"] = static_cast<double>(open.paints.paints) / std::max(n, 1);
 }
 
 void HoldDown(benchmark::State& state)
@@ -160,6 +179,12 @@ void HoldDown(benchmark::State& state)
         marked += !window.DDVue1->highlighted().isEmpty();
     }
     const double seconds = clock.nsecsElapsed() / 1e9;
+    // TESSILUX_BENCH_SHOT=FILE.png keeps the window's look at the end.
+    if (QString shot = qEnvironmentVariable("TESSILUX_BENCH_SHOT"); !shot.isEmpty()) {
+        while (window.DDVue1->gliding()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::processEvents();
+        window.grab().save(shot);
+    }
     state.counters["rows_per_second"] = rows / std::max(seconds, 1e-9);
     state.counters["rows"] = static_cast<double>(window.recordset()->AbsolutePosition());
     state.counters["marked"] = static_cast<double>(marked) / static_cast<double>(std::max(rows, 1L));
