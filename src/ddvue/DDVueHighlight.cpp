@@ -126,9 +126,8 @@ void DDVue::glideTo(const render::ViewTransform& to)
     h.path = render::ViewPath(view_, to);
     h.destination = to;
     userMoved_ = true;
-    if (!h.glide.parent()) {
-        // Set up at the first glide.
-        h.glide.setParent(this);
+    if (!h.glideSetUp) {
+        h.glideSetUp = true;
         h.glide.setStartValue(0.0);
         h.glide.setEndValue(1.0);
         connect(&h.glide, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {

@@ -28,6 +28,7 @@ struct ViewHighlight {
     std::uint64_t extentsGeneration = 0, extentsRevision = 0;
     // The glide.
     QVariantAnimation glide;
+    bool glideSetUp = false;  // its steps connected to the view
     render::ViewPath path;
     render::ViewTransform destination;
 

@@ -459,7 +459,9 @@ void ScenePainter::paintOver(QPainter& painter, const Scene& scene, const ViewTr
 {
     PaintOptions options;
     options.lineWidth = selection.lineWidth;
+    const Stats kept = stats_;  // the figures stay those of the last whole paint
     Pass(*this, painter, scene, view, options).runOver(selection);
+    stats_ = kept;
 }
 
 const QList<QGlyphRun>& ScenePainter::glyphs(const Scene& scene, std::uint32_t text)
