@@ -11,7 +11,9 @@
 #include <cerrno>
 #include <cstring>
 #include <ostream>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace app {
 
@@ -26,6 +28,7 @@ std::map<QString, CommandHandler>& extraCommands()
 using cli::failed;
 using cli::local;
 using cli::openDrawing;
+using cli::parseNumber;
 using cli::usage;
 using cli::writeOut;
 
@@ -63,29 +66,9 @@ int info(const QStringList& args, std::ostream& out, std::ostream& err)
 
 int exportCommand(const QStringList& args, std::ostream& out, std::ostream& err)
 {
-    QString drawing, category, format = QStringLiteral("content"), filter, outPath;
-    static const QStringList options = {QStringLiteral("--category"), QStringLiteral("--format"),
-                                        QStringLiteral("--filter"), QStringLiteral("-o")};
-    cli::Arguments reader(args);
-    while (reader.next()) {
-        const QString& a = reader.current();
-        auto value = [&](QString& target) { return reader.value(target); };
-        if (!reader.isOption(options.contains(a))) {
-            if (!drawing.isEmpty()) return usage(err, QStringLiteral("export takes one drawing"));
-            drawing = a;
-        } else if (a == QLatin1String("--category")) {
-            if (!value(category)) return usage(err, QStringLiteral("--category needs a value"));
-        } else if (a == QLatin1String("--format")) {
-            if (!value(format)) return usage(err, QStringLiteral("--format needs a value"));
-        } else if (a == QLatin1String("--filter")) {
-            if (!value(filter)) return usage(err, QStringLiteral("--filter needs a value"));
-        } else if (a == QLatin1String("-o")) {
-            if (!value(outPath)) return usage(err, QStringLiteral("-o needs a file"));
-        } else {
-            return usage(err, QStringLiteral("unknown option %1").arg(a));
-        }
-    }
-    if (drawing.isEmpty()) return usage(err, QStringLiteral("export needs a drawing"));
+    std::optional<cli::ExportArguments> o = cli::readExportArguments(args, err);
+    if (!o) return ExitUsage;
+    const QString &drawing = o->drawing, &format = o->format, &outPath = o->outPath;
     if (format == QLatin1String("content")) {
         ddvue::DDVueEngine engine;
         if (!openDrawing(engine, drawing, err)) return ExitFailed;
@@ -118,25 +101,6 @@ bool splitPair(const QString& text, QString& key, QString& value)
     value = text.mid(eq + 1);
     return true;
 }
-
-// A whole number written as such (an optional sign and decimal digits),
-// within [low, high]; anything else, or a number out of range, is refused
-// rather than cut to fit.
-bool parseNumber(const QString& text, long low, long high, long& number)
-{
-    static const QRegularExpression digits(QStringLiteral("^[+-]?[0-9]+$"));
-    QString t = text.trimmed();
-    if (!digits.match(t).hasMatch()) return false;
-    bool ok = false;
-    qlonglong n = t.toLongLong(&ok);
-    if (!ok || n < low || n > high) return false;
-    number = static_cast<long>(n);
-    return true;
-}
-
-// How long an edit waits for another program that is editing the same
-// drawing.
-constexpr int kLockWaitMs = 120000;
 
 int edit(const QStringList& args, std::ostream& err)
 {
@@ -184,12 +148,8 @@ int edit(const QStringList& args, std::ostream& err)
     }
     if (drawing.isEmpty()) return usage(err, QStringLiteral("edit needs a drawing"));
 
-    // The drawing stays locked from reading to saving, so that edits of one
-    // drawing by several runs take turns instead of undoing each other.
     ddvue::FileLock lock;
-    std::string why;
-    if (cli::exists(drawing) && !lock.lock(ddvue::encodeFileName(drawing), kLockWaitMs, why))
-        return failed(err, QStringLiteral("%1: %2; nothing was saved").arg(drawing, QString::fromLocal8Bit(why)));
+    if (!cli::lockDrawing(lock, drawing, err)) return ExitFailed;
     ddvue::DDVueEngine engine;
     if (!openDrawing(engine, drawing, err)) return ExitFailed;
     for (Op& op : ops) {
@@ -209,24 +169,44 @@ int edit(const QStringList& args, std::ostream& err)
         }
         if (!ok) return failed(err, QStringLiteral("%1 %2: %3; nothing was saved").arg(op.option, op.key, engine.lastError()));
     }
-    QString target = outPath.isEmpty() ? drawing : outPath;
-    ddvue::SaveOptions options;
-    // A DXF named with -o is one the user means to write; the DXF beside a
-    // DWG is replaced only when --overwrite says so.
-    options.replaceExisting = overwrite || outPath.endsWith(QLatin1String(".dxf"), Qt::CaseInsensitive);
-    if (!engine.SaveDrawing(target, options)) {
-        QString reason = engine.lastError() + QStringLiteral(" Nothing was saved.");
-        if (engine.saveProblem() == ddvue::SaveProblem::FileExists)
-            reason += QStringLiteral(" Give --overwrite to replace it.");
-        return failed(err, reason);
-    }
-    if (target != (outPath.isEmpty() ? drawing : outPath)) err << "tessilux: saved as " << local(target) << "\n";
-    return ExitDone;
+    return cli::saveDrawing(engine, drawing, outPath, overwrite, err);
 }
 
 }  // namespace
 
 namespace cli {
+
+std::optional<ExportArguments> readExportArguments(const QStringList& args, std::ostream& err)
+{
+    ExportArguments o;
+    static const QStringList options = {QStringLiteral("--category"), QStringLiteral("--format"),
+                                        QStringLiteral("--filter"), QStringLiteral("-o")};
+    auto refuse = [&err](const QString& why) {
+        usage(err, why);
+        return std::nullopt;
+    };
+    Arguments reader(args);
+    while (reader.next()) {
+        const QString& a = reader.current();
+        if (!reader.isOption(options.contains(a))) {
+            if (!o.drawing.isEmpty()) return refuse(QStringLiteral("export takes one drawing"));
+            o.drawing = a;
+        } else if (a == QLatin1String("--category")) {
+            if (!reader.value(o.category)) return refuse(QStringLiteral("--category needs a value"));
+        } else if (a == QLatin1String("--format")) {
+            if (!reader.value(o.format)) return refuse(QStringLiteral("--format needs a value"));
+        } else if (a == QLatin1String("--filter")) {
+            if (!reader.value(o.filter)) return refuse(QStringLiteral("--filter needs a value"));
+            o.filtered = true;
+        } else if (a == QLatin1String("-o")) {
+            if (!reader.value(o.outPath)) return refuse(QStringLiteral("-o needs a file"));
+        } else {
+            return refuse(QStringLiteral("unknown option %1").arg(a));
+        }
+    }
+    if (o.drawing.isEmpty()) return refuse(QStringLiteral("export needs a drawing"));
+    return o;
+}
 
 int usage(std::ostream& err, const QString& why)
 {
@@ -246,6 +226,66 @@ bool exists(const QString& path)
 {
     struct stat st {};
     return !path.isEmpty() && ::stat(ddvue::encodeFileName(path).c_str(), &st) == 0;
+}
+
+bool readFile(const QString& path, std::string& bytes, QString& why)
+{
+    int fd = ::open(ddvue::encodeFileName(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        why = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    bytes.clear();
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            why = QString::fromLocal8Bit(std::strerror(errno));
+            ::close(fd);
+            return false;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+bool parseNumber(const QString& text, long low, long high, long& number)
+{
+    static const QRegularExpression digits(QStringLiteral("^[+-]?[0-9]+$"));
+    QString t = text.trimmed();
+    if (!digits.match(t).hasMatch()) return false;
+    bool ok = false;
+    qlonglong n = t.toLongLong(&ok);
+    if (!ok || n < low || n > high) return false;
+    number = static_cast<long>(n);
+    return true;
+}
+
+bool lockDrawing(ddvue::FileLock& lock, const QString& drawing, std::ostream& err)
+{
+    std::string why;
+    if (!exists(drawing) || lock.lock(ddvue::encodeFileName(drawing), kLockWaitMs, why)) return true;
+    failed(err, QStringLiteral("%1: %2; nothing was saved").arg(drawing, QString::fromLocal8Bit(why)));
+    return false;
+}
+
+int saveDrawing(ddvue::DDVueEngine& engine, const QString& drawing, const QString& outPath, bool overwrite,
+                std::ostream& err)
+{
+    QString target = outPath.isEmpty() ? drawing : outPath;
+    ddvue::SaveOptions options;
+    options.replaceExisting = overwrite || outPath.endsWith(QLatin1String(".dxf"), Qt::CaseInsensitive);
+    if (!engine.SaveDrawing(target, options)) {
+        QString reason = engine.lastError() + QStringLiteral(" Nothing was saved.");
+        if (engine.saveProblem() == ddvue::SaveProblem::FileExists)
+            reason += QStringLiteral(" Give --overwrite to replace it.");
+        return failed(err, reason);
+    }
+    if (target != (outPath.isEmpty() ? drawing : outPath)) err << "tessilux: saved as " << local(target) << "\n";
+    return ExitDone;
 }
 
 bool Arguments::next()
@@ -323,7 +363,9 @@ QString usageText()
         "                          [--format content|flat|csv] [--filter EXPR] [-o OUT]\n"
         "      content  the content document, all categories (no --category needed)\n"
         "      flat     the flat document of the category\n"
-        "      csv      the grid's view of the category, rows as the filter leaves them\n"
+        "      csv      the grid's view of the category, rows as the filter leaves them; a\n"
+        "               value that begins with = + - @ (and is no number) or an apostrophe\n"
+        "               gets an apostrophe in front, so that no spreadsheet runs it\n"
         "      Standard output unless -o is given.\n"
         "\n"
         "  tessilux edit DRAWING [-o OUT] [--overwrite] OPERATION...\n"
@@ -339,6 +381,29 @@ QString usageText()
         "  tessilux render DRAWING -o OUT.png|OUT.bmp [--size WIDTHxHEIGHT]\n"
         "      Draws the whole drawing (zoomed to its extents) into a picture.\n"
         "\n"
+        "  tessilux import DRAWING FILE.csv [--category attributes|single-text|multi-text|layers]\n"
+        "                  [-o OUT] [--dry-run] [--skip-malformed] [--overwrite]\n"
+        "      Applies a CSV in the form that export writes (as a spreadsheet saves it again:\n"
+        "      any column order, extra columns, a byte-order mark, \",\" \";\" or tab) by its\n"
+        "      key column, with the grid's checks; the category is told by the columns when\n"
+        "      not given. Prints each row that changed, was not found or was rejected and\n"
+        "      why, then the counts; saves when a row changed. A malformed row stops it all,\n"
+        "      unless --skip-malformed. A field that export wrote with an apostrophe in\n"
+        "      front (one that begins with = + - @ or an apostrophe) loses it again.\n"
+        "\n"
+        "  tessilux replace PATH... --find TEXT --replace TEXT\n"
+        "                   [--category attributes|single-text|multi-text|layers] [--match-case]\n"
+        "                   [--whole-word] [--dry-run] [--jobs N] [--overwrite]\n"
+        "      The grid's Replace All in every drawing named and in every DXF and DWG in the\n"
+        "      folders named and their subfolders, N drawings at a time (as many as the\n"
+        "      machine has processors); an empty --find makes every value the replacement.\n"
+        "      Saves only the drawings that change (a DWG as the DXF of the same name, as\n"
+        "      edit does). One line per drawing, then the total; a drawing that cannot be\n"
+        "      read is reported and skipped, and makes the exit status 1.\n"
+        "\n"
+        "  tessilux --version\n"
+        "      The program's version.\n"
+        "\n"
         "\"--\" ends the options of every command.\n"
         "Exit status: 0 done, 1 the drawing or an operation failed, 2 wrong usage.\n");
 }
@@ -346,7 +411,8 @@ QString usageText()
 bool isCommand(const QString& word)
 {
     static const QStringList commands = {QStringLiteral("info"), QStringLiteral("export"), QStringLiteral("edit"),
-                                         QStringLiteral("render"), QStringLiteral("--help"), QStringLiteral("-h")};
+                                         QStringLiteral("render"), QStringLiteral("--help"), QStringLiteral("-h"),
+                                         QStringLiteral("--version")};
     return commands.contains(word) || extraCommands().count(word) > 0;
 }
 
@@ -359,6 +425,10 @@ int runCommand(const QStringList& args, std::ostream& out, std::ostream& err)
     QStringList rest = args.mid(1);
     if (cmd == QLatin1String("--help") || cmd == QLatin1String("-h")) {
         out << local(usageText());
+        return ExitDone;
+    }
+    if (cmd == QLatin1String("--version")) {
+        out << "tessilux " << TESSILUX_VERSION << "\n";
         return ExitDone;
     }
     if (cmd == QLatin1String("info")) return info(rest, out, err);

@@ -10,9 +10,11 @@
 #include <functional>
 #include <iosfwd>
 #include <map>
+#include <optional>
 
 namespace ddvue {
 class DDVueEngine;
+class FileLock;
 }
 
 namespace app {
@@ -49,6 +51,41 @@ int writeOut(const std::string& bytes, const QString& outPath, std::ostream& out
 std::string local(const QString& s);
 // True when a file or folder of this name exists.
 bool exists(const QString& path);
+// Reads a whole file; false with the system's reason in `why`.
+bool readFile(const QString& path, std::string& bytes, QString& why);
+// A whole number written as such (an optional sign and decimal digits),
+// within [low, high]; anything else, or a number out of range, is refused
+// rather than cut to fit.
+bool parseNumber(const QString& text, long low, long high, long& number);
+
+// The export command's arguments: the drawing, and the options every format
+// reads (each format says which of them it takes).
+struct ExportArguments {
+    QString drawing;
+    QString format = QStringLiteral("content");
+    QString category;  // as given; empty when not given
+    QString filter;
+    bool filtered = false;  // --filter was given, even as ""
+    QString outPath;
+};
+// Reads the export command's arguments, or says on `err` why they are not
+// usable (and the command's exit status is then ExitUsage).
+std::optional<ExportArguments> readExportArguments(const QStringList& args, std::ostream& err);
+
+// How long a command that changes a drawing waits for another program that
+// is changing the same drawing.
+constexpr int kLockWaitMs = 120000;
+// Locks a drawing from reading to saving, so that changes of one drawing by
+// several runs take turns instead of undoing each other. A drawing that does
+// not exist is not locked (opening it says why). False, after saying why on
+// `err`, when the lock cannot be had.
+bool lockDrawing(ddvue::FileLock& lock, const QString& drawing, std::ostream& err);
+// Saves the engine's drawing over `drawing`, or to `outPath` when it is
+// given, and says where on `err` when that is elsewhere (a DWG's DXF). A DXF
+// named with -o is one the user means to write; the DXF beside a DWG is
+// replaced only with `overwrite`. The exit status; the reason on `err`.
+int saveDrawing(ddvue::DDVueEngine& engine, const QString& drawing, const QString& outPath, bool overwrite,
+                std::ostream& err);
 
 // Reads a command's arguments in order: "--" ends the options, after which
 // every argument is an operand; before it, an argument that begins with "-"

@@ -28,46 +28,26 @@ struct ExportOptions {
     QString outPath;
 };
 
-
-
 constexpr int Parsed = -1;
 
-// Reads the export command's arguments (the drawing and its options; the
-// format has already chosen this command). Parsed, or the exit status of a
-// usage error.
+// Reads the export command's arguments (the format has already chosen this
+// command) and the category they name. Parsed, or the exit status of a usage
+// error.
 int parse(const QStringList& args, ExportOptions& o, std::ostream& err)
 {
-    static const QStringList options = {QStringLiteral("--category"), QStringLiteral("--format"),
-                                        QStringLiteral("--filter"), QStringLiteral("-o")};
-    cli::Arguments reader(args);
-    while (reader.next()) {
-        const QString& a = reader.current();
-        auto value = [&](QString& target) { return reader.value(target); };
-        QString v;
-        if (!reader.isOption(options.contains(a))) {
-            if (!o.drawing.isEmpty()) return usage(err, QStringLiteral("export takes one drawing"));
-            o.drawing = a;
-        } else if (a == QLatin1String("--category")) {
-            if (!value(v)) return usage(err, QStringLiteral("--category needs a value"));
-            auto c = extract::categoryFromName(v);
-            if (!c) return usage(err, QStringLiteral("unknown category %1").arg(v));
-            o.category = *c;
-        } else if (a == QLatin1String("--format")) {
-            if (!value(v)) return usage(err, QStringLiteral("--format needs a value"));
-        } else if (a == QLatin1String("--filter")) {
-            if (!value(o.filter)) return usage(err, QStringLiteral("--filter needs a value"));
-            o.filtered = true;
-        } else if (a == QLatin1String("-o")) {
-            if (!value(o.outPath)) return usage(err, QStringLiteral("-o needs a file"));
-        } else {
-            return usage(err, QStringLiteral("unknown option %1").arg(a));
-        }
+    std::optional<cli::ExportArguments> a = cli::readExportArguments(args, err);
+    if (!a) return ExitUsage;
+    if (!a->category.isEmpty()) {
+        auto c = extract::categoryFromName(a->category);
+        if (!c) return usage(err, QStringLiteral("unknown category %1").arg(a->category));
+        o.category = *c;
     }
-    if (o.drawing.isEmpty()) return usage(err, QStringLiteral("export needs a drawing"));
+    o.drawing = a->drawing;
+    o.filter = a->filter;
+    o.filtered = a->filtered;
+    o.outPath = a->outPath;
     return Parsed;
 }
-
-
 
 // Opens the drawing and runs the pipeline up to the recordset; with `flat`,
 // the flat document is kept there.

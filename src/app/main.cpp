@@ -4,6 +4,8 @@
 #include "app/CommandLine.h"
 #include "app/RenderCommand.h"
 #include "app/ExportCommands.h"
+#include "app/ImportCommand.h"
+#include "app/ReplaceCommand.h"
 
 #include "app/frmMain.h"
 #include "ddvue/AtomicFile.h"
@@ -86,6 +88,8 @@ int main(int argc, char* argv[])
     ddvue::ignoreFileSizeSignal();
     app::registerRenderCommand();
     app::registerExportCommands();
+    app::registerImportCommand();
+    app::registerReplaceCommand();
     QStringList args = argumentsOf(argc, argv);
     if (!args.isEmpty() && app::isCommand(args.front())) {
         // The commands read their own arguments; Qt is given none of them.
@@ -118,6 +122,9 @@ int main(int argc, char* argv[])
         return app::ExitFailed;
     }
     QApplication application(argc, argv);
+    // The desktop entry an installation puts in the menu (desktop/), so that
+    // the desktop shows the window under its name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("tessilux"));
     if (qtOptions) {
         // Qt has taken its own options out of argv; the rest is the start.
         if (int exit = readStart(argumentsOf(argc, argv), start); exit >= 0) return exit;

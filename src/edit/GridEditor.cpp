@@ -17,9 +17,6 @@ using platform::MsgIcon;
 
 namespace {
 
-const QString kOn = QStringLiteral("On");
-const QString kOff = QStringLiteral("Off");
-
 // How many rows a long run works through between two progress reports.
 constexpr long kReportEvery = 2048;
 
@@ -29,15 +26,6 @@ void setCell(data::Recordset& rs, int row, int field, const QString& text)
         rs.setCell(row, field, text);
     } catch (const data::RecordsetError&) {
     }
-}
-
-// Trims spaces, not other blanks, as the layers view's column choice does.
-QString trimSpaces(const QString& text)
-{
-    qsizetype from = 0, to = text.size();
-    while (from < to && text[from] == QLatin1Char(' ')) ++from;
-    while (to > from && text[to - 1] == QLatin1Char(' ')) --to;
-    return text.mid(from, to - from);
 }
 
 Qt::CaseSensitivity compareMode(const SearchText& search)
@@ -102,64 +90,28 @@ std::optional<GridEditor::Target> GridEditor::target(int column) const
 WriteResult GridEditor::writeRow(const Target& t, int row, const QString& previous)
 {
     data::Recordset& rs = *t.rs;
-    WriteResult result;
-    QString value = rs.cell(row, t.field).toString();
+    const QString value = rs.cell(row, t.field).toString();
     const QString key = t.key >= 0 ? rs.cell(row, t.key).toString() : QString();
-    const ddvue::DDVueEngine& engine = drawing_.engine();
-    bool ok = false;
-    std::optional<QString> holds;
-    auto reject = [&] {
-        setCell(rs, row, t.field, previous);
-        result.status = WriteResult::Status::Rejected;
-        result.shown = previous;
-        return result;
-    };
-    switch (t.category) {
-    case Category::Attributes:
-    case Category::SingleText:
-    case Category::MultiText:
-        // Every other column of these views is locked: only the value goes back.
-        if (t.column != extract::categorySettings(t.category)->valueColumn) return result;
-        if (t.category == Category::Attributes) ok = drawing_.SetAttributeValue(value, key);
-        else ok = drawing_.SetTextValue(key, value);
-        if (ok) holds = engine.listedValue(key);
-        break;
-    case Category::Layers:
-        if (t.column == 1) {
-            value = properCase(value);
-            if (value != kOn && value != kOff) return reject();
-            setCell(rs, row, t.field, value);
-            ok = drawing_.SetLayerDisplay(key, value);
-            if (ok)
-                if (auto layer = engine.listedLayer(key)) holds = layer->display;
-        } else if (t.column == 2) {
-            std::optional<long> color = layerColorOf(value);
-            if (!color) return reject();
-            setCell(rs, row, t.field, QString::number(*color));
-            ok = drawing_.SetLayerColor(key, *color);
-            if (ok)
-                if (auto layer = engine.listedLayer(key)) holds = QString::number(layer->color);
-        } else {
-            return result;
-        }
-        break;
-    case Category::ExternalReferences:
-    case Category::Images: return result;
-    }
-    if (!ok) {
+    WriteResult result = writeValue(drawing_, t.category, t.column, key, value);
+    switch (result.status) {
+    case WriteResult::Status::Nothing: return result;
+    case WriteResult::Status::Rejected:
+        // A layer entry that is not one: the cell shows its old value, silently.
+        result.error.clear();
+        [[fallthrough]];
+    case WriteResult::Status::Failed:
         // The drawing holds what it held: so does the cell.
         setCell(rs, row, t.field, previous);
-        result.status = WriteResult::Status::Failed;
         result.shown = previous;
-        result.error = engine.lastError();
-        if (result.error.isEmpty()) result.error = QStringLiteral("The drawing refused the change.");
+        return result;
+    case WriteResult::Status::Written:
+        // The cell shows what the drawing holds now, which may differ from
+        // what was typed (line breaks of a multi-line text, a color's number,
+        // a display's letter case).
+        if (rs.cell(row, t.field) != result.shown) setCell(rs, row, t.field, result.shown);
+        result.shown = rs.cell(row, t.field).toString();
         return result;
     }
-    // The cell shows what the drawing holds now, which may differ from what
-    // was typed (line breaks of a multi-line text, a color's number).
-    if (holds && rs.cell(row, t.field) != *holds) setCell(rs, row, t.field, *holds);
-    result.status = WriteResult::Status::Written;
-    result.shown = rs.cell(row, t.field).toString();
     return result;
 }
 
@@ -257,10 +209,8 @@ QString GridEditor::positionCaption() const
 
 void GridEditor::chooseSearchColumn(const QString& find, bool blankTest)
 {
-    std::optional<Category> category = currentCategory();
-    if (category != Category::Layers) return;
-    if (blankTest && trimSpaces(find).isEmpty()) valueColumn_ = 1;
-    else valueColumn_ = isNumeric(find) ? 2 : 1;
+    if (std::optional<Category> category = currentCategory())
+        valueColumn_ = searchColumn(*category, find, blankTest, valueColumn_);
 }
 
 bool GridEditor::startSearch(const SearchText& search)
@@ -393,15 +343,12 @@ void GridEditor::Replace(const SearchText& search)
 long GridEditor::ReplaceAll(const SearchText& search)
 {
     platform::WaitCursor wait;
-    const QString find = search.find;
-    QString with = search.replace;
-    const Qt::CaseSensitivity cs = compareMode(search);
-    chooseSearchColumn(find, true);
+    const ReplaceAllRule rule(search);
+    chooseSearchColumn(search.find, true);
     if (host_.setCurrentColumn) host_.setCurrentColumn(valueColumn_);
     std::optional<Target> t = target(valueColumn_);
     data::Recordset* rs = t ? t->rs : nullptr;
     if (rs && rs->rowCount() > 0) rs->MoveFirst();
-    if (find.isEmpty() && with.isEmpty()) with = QStringLiteral(" ");
 
     long count = 0, failed = 0;
     QStringList reasons;
@@ -412,12 +359,9 @@ long GridEditor::ReplaceAll(const SearchText& search)
         for (int row = 0; row < rows; ++row) {
             if (row % kReportEvery == 0) report(QStringLiteral("Replacing"), row, rows);
             const QString before = rs->cell(row, t->field).toString();
-            QString after;
-            if (find.isEmpty()) after = with;  // every value becomes the replacement
-            else if (search.wholeWord) after = replaceWholeWords(before, find, with, cs);
-            else after = replaceIn(before, find, with, cs);
+            const QString after = rule.apply(before);
             if (after == before) {
-                if (find.isEmpty()) ++count;
+                if (rule.replacesEveryValue()) ++count;
                 continue;
             }
             setCell(*rs, row, t->field, after);

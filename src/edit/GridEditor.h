@@ -13,6 +13,7 @@
 // GridHost (what it asks of the window around the grid), and calls it from
 // the grid's events and the search buttons.
 
+#include "edit/ValueEdit.h"
 #include "extract/Categories.h"
 
 #include <QString>
@@ -41,28 +42,6 @@ struct GridCell {
     QString field;         // the name of the recordset field the column shows (not its caption)
     QString text;          // what the cell shows
     extract::Category category = extract::Category::Attributes;
-};
-
-// What writing one cell back into the drawing came to.
-struct WriteResult {
-    enum class Status {
-        Written,   // the drawing took the value; the cell shows what it now holds
-        Rejected,  // a layer's display or color that is not one: the cell shows its old value, the drawing was not asked
-        Failed,    // the drawing refused the value: the cell shows its old value, `error` says why
-        Nothing,   // nothing to write in this view or column
-    };
-    Status status = Status::Nothing;
-    QString shown;  // what the cell shows afterwards
-    QString error;
-    bool written() const { return status == Status::Written; }
-};
-
-// The texts and check boxes of a search.
-struct SearchText {
-    QString find;     // Find What
-    QString replace;  // Replace With
-    bool matchCase = false;
-    bool wholeWord = false;
 };
 
 // What the editing asks of the window around the grid. Members left empty

@@ -1,12 +1,12 @@
 #include "extract/CategoryContent.h"
 
+#include "extract/Csv.h"
 #include "extract/FlatDocument.h"
 
 #include "data/XmlRecords.h"
 
 #include "ddvue/DDVueEngine.h"
 
-#include <QStringEncoder>
 
 namespace extract {
 
@@ -84,58 +84,6 @@ bool showCategory(data::DataGrid& grid, data::Recordset& recordset, Category cat
     return true;
 }
 
-namespace {
-
-class CsvWriter {
-public:
-    explicit CsvWriter(std::string& out) : out_(out) {}
-
-    void field(QStringView text, bool first)
-    {
-        if (!first) out_.push_back(',');
-        bool quote = !text.isEmpty() && (text.front() == u' ' || text.back() == u' ' || text.front() == u'\t' ||
-                                         text.back() == u'\t');
-        for (QChar c : text) {
-            if (c == u',' || c == u'"' || c == u'\r' || c == u'\n') {
-                quote = true;
-                break;
-            }
-        }
-        if (!quote) {
-            append(text);
-            return;
-        }
-        out_.push_back('"');
-        qsizetype from = 0;
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            if (text[i] == u'"') {
-                append(text.mid(from, i + 1 - from));
-                out_.push_back('"');
-                from = i + 1;
-            }
-        }
-        append(text.mid(from));
-        out_.push_back('"');
-    }
-
-    void endRow() { out_.append("\r\n"); }
-
-private:
-    void append(QStringView text)
-    {
-        if (text.isEmpty()) return;
-        std::size_t at = out_.size();
-        out_.resize(at + static_cast<std::size_t>(encoder_.requiredSpace(text.size())));
-        char* end = encoder_.appendToBuffer(out_.data() + at, text);
-        out_.resize(static_cast<std::size_t>(end - out_.data()));
-    }
-
-    std::string& out_;
-    QStringEncoder encoder_{QStringEncoder::Utf8};
-};
-
-}  // namespace
-
 std::string categoryCsv(const data::Recordset& recordset, Category category)
 {
     std::string out;
@@ -147,11 +95,11 @@ std::string categoryCsv(const data::Recordset& recordset, Category category)
         std::vector<int> kept = arrangedFields(static_cast<int>(header.size()), category);
         bool first = true;
         if (!key.isEmpty()) {
-            csv.field(key, true);
+            csv.rawField(key, true);
             first = false;
         }
         for (int f : kept) {
-            csv.field(header[f], first);
+            csv.rawField(header[f], first);
             first = false;
         }
         csv.endRow();
@@ -162,7 +110,7 @@ std::string categoryCsv(const data::Recordset& recordset, Category category)
     if (keyField >= 0) columns.push_back(keyField);
     for (int f : arrangedFields(recordset.fieldCount(), category)) columns.push_back(f);
     out.reserve(static_cast<std::size_t>(recordset.rowCount()) * columns.size() * 12);
-    for (std::size_t i = 0; i < columns.size(); ++i) csv.field(recordset.fieldNames()[columns[i]], i == 0);
+    for (std::size_t i = 0; i < columns.size(); ++i) csv.rawField(recordset.fieldNames()[columns[i]], i == 0);
     csv.endRow();
     for (int row = 0; row < recordset.rowCount(); ++row) {
         for (std::size_t i = 0; i < columns.size(); ++i) csv.field(recordset.cell(row, columns[i]), i == 0);

@@ -3,6 +3,7 @@
 #include "ddvue/dwg/DwgDxfWriter.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -113,7 +114,17 @@ bool nodeIsRecentEnough(const QString& node, QString& error)
 QString readerScript(QString& error)
 {
     QString script = qEnvironmentVariable("TESSILUX_DWG_READER");
-    if (script.isEmpty()) script = QStringLiteral(TESSILUX_DWG_READER_DIR "/read-dwg.mjs");
+    if (script.isEmpty()) {
+        // An installed program has the reader in its own folder; one started
+        // from a build folder, the source tree's.
+        // Found once: drawings are read on several threads at a time.
+        static const QString beside = [] {
+            if (!QCoreApplication::instance()) return QString();
+            return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("dwg-reader/read-dwg.mjs"));
+        }();
+        script = !beside.isEmpty() && QFileInfo(beside).isFile() ? beside
+                                                                 : QStringLiteral(TESSILUX_DWG_READER_DIR "/read-dwg.mjs");
+    }
     QFileInfo info(script);
     if (!info.isFile()) {
         error = QStringLiteral("The DWG reader script is missing: %1").arg(script);

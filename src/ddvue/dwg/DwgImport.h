@@ -33,8 +33,9 @@ bool isPasswordProtected(const std::string& head);
 
 // Reads a DWG drawing with the reader process (Node.js and the script in
 // reader/): the program TESSILUX_NODE names, else node on PATH; the script
-// TESSILUX_DWG_READER names, else the one in the source tree. The process
-// may run TESSILUX_DWG_TIMEOUT seconds (120 when unset). `keepGoing`, when
+// TESSILUX_DWG_READER names, else dwg-reader/read-dwg.mjs in the program's
+// own folder (where it is installed), else the one in the source tree. The
+// process may run TESSILUX_DWG_TIMEOUT seconds (120 when unset). `keepGoing`, when
 // given, is asked every tenth of a second while the reader runs; answering
 // false ends the reader and the import. A drawing that the library could
 // read only in part is refused with the reason; the reader process ends

@@ -1,0 +1,326 @@
+#include "app/ReplaceCommand.h"
+
+#include "app/CommandLine.h"
+#include "app/FileBrowser.h"
+#include "extract/CategoryContent.h"
+
+#include "ddvue/AtomicFile.h"
+#include "ddvue/DDVueEngine.h"
+#include "ddvue/FileNames.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <dirent.h>
+#include <iomanip>
+#include <mutex>
+#include <optional>
+#include <ostream>
+#include <set>
+#include <sys/stat.h>
+#include <thread>
+
+namespace app {
+
+namespace {
+
+using cli::local;
+using cli::usage;
+using Result = DrawingReplace::Result;
+
+// The most drawings read at once.
+constexpr long kMaxJobs = 256;
+// How many different reasons a drawing's line names at most.
+constexpr int kReasonsShown = 3;
+
+using FileId = std::pair<dev_t, ino_t>;
+
+QString systemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+void walk(const std::string& folder, std::vector<FoundDrawing>& found, std::set<FileId>& seen)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) {
+        found.push_back({ddvue::decodeFileName(folder), QStringLiteral("cannot read the folder: %1").arg(systemReason(errno))});
+        return;
+    }
+    std::vector<std::string> names;
+    while (dirent* entry = ::readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(std::move(name));
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    const std::string prefix = folder.ends_with('/') ? folder : folder + '/';
+    for (const std::string& name : names) {
+        const std::string path = prefix + name;
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) continue;  // a dangling link, or gone meanwhile
+        if (S_ISDIR(st.st_mode)) {
+            // A folder reached again through a link is gone through once.
+            if (seen.insert({st.st_dev, st.st_ino}).second) walk(path, found, seen);
+        } else if (S_ISREG(st.st_mode)) {
+            const std::size_t dot = name.rfind('.');
+            if (dot == std::string::npos || !isDrawingSuffix(ddvue::decodeFileName(name.substr(dot + 1)))) continue;
+            if (seen.insert({st.st_dev, st.st_ino}).second) found.push_back({ddvue::decodeFileName(path), {}});
+        }
+    }
+}
+
+void addReason(QStringList& reasons, const QString& reason)
+{
+    if (reasons.size() <= kReasonsShown && !reasons.contains(reason)) reasons << reason;
+}
+
+// The DXF a drawing is saved to: its own file, or the one beside a DWG.
+QString saveTarget(const ddvue::DDVueEngine& engine, const QString& path)
+{
+    if (!engine.isDwg()) return path;
+    QFileInfo info(path);
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".dxf"));
+}
+
+QString resultText(const FoundDrawing& drawing, const DrawingReplace& r)
+{
+    auto elsewhere = [&] { return r.savedAs != drawing.path ? QStringLiteral(" as ") + r.savedAs : QString(); };
+    QString text;
+    switch (r.result) {
+    case Result::Unchanged: break;
+    case Result::Saved: text = QStringLiteral("saved") + elsewhere(); break;
+    case Result::WouldSave: text = QStringLiteral("would be saved") + elsewhere(); break;
+    case Result::NotRead: text = QStringLiteral("not read: ") + r.error; break;
+    case Result::NotSaved: text = QStringLiteral("not saved: ") + r.error; break;
+    }
+    if (r.refused > 0) {
+        QString refused = QStringLiteral("refused: ") + r.reasons.mid(0, kReasonsShown).join(QStringLiteral(" "));
+        if (r.reasons.size() > kReasonsShown) refused += QStringLiteral(" ...");
+        text = text.isEmpty() ? refused : text + QStringLiteral("; ") + refused;
+    }
+    return text;
+}
+
+void printRow(std::ostream& out, const FoundDrawing& drawing, const DrawingReplace& r)
+{
+    const bool counted = r.result != Result::NotRead;
+    out << std::setw(9) << (counted ? std::to_string(r.replaced) : std::string("-")) << "  " << std::setw(7)
+        << (counted ? std::to_string(r.refused) : std::string("-")) << "  " << local(drawing.path);
+    QString text = resultText(drawing, r);
+    if (!text.isEmpty()) out << ": " << local(text);
+    out << "\n";
+    out.flush();
+}
+
+int replace(const QStringList& args, std::ostream& out, std::ostream& err)
+{
+    QStringList paths;
+    ReplaceRequest request;
+    bool hasFind = false, hasReplace = false;
+    long jobs = std::clamp<long>(QThread::idealThreadCount(), 1, kMaxJobs);
+    static const QStringList known = {
+        QStringLiteral("--find"),     QStringLiteral("--replace"),    QStringLiteral("--category"),
+        QStringLiteral("--match-case"), QStringLiteral("--whole-word"), QStringLiteral("--dry-run"),
+        QStringLiteral("--jobs"),     QStringLiteral("--overwrite"),
+    };
+    cli::Arguments reader(args);
+    while (reader.next()) {
+        const QString& a = reader.current();
+        QString v;
+        if (!reader.isOption(known.contains(a))) {
+            paths << a;
+        } else if (a == QLatin1String("--find") || a == QLatin1String("--replace")) {
+            if (!reader.value(v)) return usage(err, QStringLiteral("%1 needs a text").arg(a));
+            // Text given in bytes that are not UTF-8 has no one meaning.
+            if (ddvue::hasStrayBytes(v)) return usage(err, QStringLiteral("%1: the text is not valid UTF-8").arg(a));
+            if (a == QLatin1String("--find")) request.search.find = v, hasFind = true;
+            else request.search.replace = v, hasReplace = true;
+        } else if (a == QLatin1String("--category")) {
+            if (!reader.value(v)) return usage(err, QStringLiteral("--category needs a value"));
+            auto c = extract::categoryFromName(v);
+            if (!c || *c == extract::Category::ExternalReferences)
+                return usage(err,
+                             QStringLiteral("replace takes attributes, single-text, multi-text or layers, not %1").arg(v));
+            request.category = *c;
+        } else if (a == QLatin1String("--match-case")) {
+            request.search.matchCase = true;
+        } else if (a == QLatin1String("--whole-word")) {
+            request.search.wholeWord = true;
+        } else if (a == QLatin1String("--dry-run")) {
+            request.dryRun = true;
+        } else if (a == QLatin1String("--overwrite")) {
+            request.overwrite = true;
+        } else if (a == QLatin1String("--jobs")) {
+            if (!reader.value(v) || !cli::parseNumber(v, 1, kMaxJobs, jobs))
+                return usage(err, QStringLiteral("--jobs needs a whole number from 1 to %1").arg(kMaxJobs));
+        } else {
+            return usage(err, QStringLiteral("unknown option %1").arg(a));
+        }
+    }
+    if (paths.isEmpty()) return usage(err, QStringLiteral("replace needs a drawing or a folder"));
+    if (!hasFind || !hasReplace) return usage(err, QStringLiteral("replace needs --find TEXT and --replace TEXT"));
+
+    const std::vector<FoundDrawing> drawings = drawingsUnder(paths);
+    const std::size_t count = drawings.size();
+    std::vector<std::optional<DrawingReplace>> results(count);
+    std::mutex mutex;
+    std::condition_variable done;
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i; (i = next++) < count;) {
+            DrawingReplace r;
+            if (!drawings[i].error.isEmpty()) {
+                r.result = Result::NotRead;
+                r.error = drawings[i].error;
+            } else {
+                r = replaceInDrawing(drawings[i].path, request);
+            }
+            std::lock_guard<std::mutex> lock(mutex);
+            results[i] = std::move(r);
+            done.notify_all();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (long j = 0; j < std::min<long>(jobs, static_cast<long>(count)); ++j) workers.emplace_back(work);
+
+    // The lines come in the drawings' order, each as soon as its drawing is done.
+    out << " Replaced  Refused  Drawing\n";
+    long replaced = 0, refused = 0, unchanged = 0, saved = 0, notRead = 0, notSaved = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::unique_lock<std::mutex> lock(mutex);
+        done.wait(lock, [&] { return results[i].has_value(); });
+        DrawingReplace r = std::move(*results[i]);
+        lock.unlock();
+        printRow(out, drawings[i], r);
+        if (r.result == Result::NotRead || r.result == Result::NotSaved)
+            err << "tessilux: " << local(drawings[i].path) << ": " << local(r.error) << "\n";
+        replaced += r.replaced;
+        refused += r.refused;
+        unchanged += r.result == Result::Unchanged;
+        saved += r.result == Result::Saved || r.result == Result::WouldSave;
+        notRead += r.result == Result::NotRead;
+        notSaved += r.result == Result::NotSaved;
+    }
+    for (std::thread& t : workers) t.join();
+
+    out << "Total: " << count << " drawing(s): " << saved << (request.dryRun ? " would be saved, " : " saved, ")
+        << unchanged << " unchanged, " << notRead << " not read, " << notSaved << " not saved; " << replaced
+        << " value(s) replaced, " << refused << " refused\n";
+    if (request.dryRun) out << "Dry run: nothing was saved.\n";
+    out.flush();
+    return notRead + notSaved > 0 ? ExitFailed : ExitDone;
+}
+
+}  // namespace
+
+std::vector<FoundDrawing> drawingsUnder(const QStringList& paths)
+{
+    std::vector<FoundDrawing> found;
+    std::set<FileId> seen;
+    for (const QString& path : paths) {
+        const std::string name = ddvue::encodeFileName(path);
+        struct stat st {};
+        if (::stat(name.c_str(), &st) != 0) {
+            found.push_back({path, systemReason(errno)});
+        } else if (S_ISDIR(st.st_mode)) {
+            if (seen.insert({st.st_dev, st.st_ino}).second) walk(name, found, seen);
+        } else if (seen.insert({st.st_dev, st.st_ino}).second) {
+            found.push_back({path, {}});
+        }
+    }
+    return found;
+}
+
+DrawingReplace replaceInDrawing(const QString& path, const ReplaceRequest& request)
+{
+    DrawingReplace r;
+    try {
+        ddvue::FileLock lock;
+        std::string why;
+        if (!request.dryRun && !lock.lock(ddvue::encodeFileName(path), cli::kLockWaitMs, why)) {
+            r.result = Result::NotRead;
+            r.error = QString::fromLocal8Bit(why);
+            return r;
+        }
+        ddvue::DDVueEngine engine;
+        engine.setMapFiles(true);
+        QString opened = path;
+        if (!engine.OpenDrawing(opened)) {
+            r.result = Result::NotRead;
+            r.error = engine.lastError();
+            return r;
+        }
+        data::Recordset recordset;
+        QString failure = extract::loadFailure(extract::loadCategory(engine, request.category, recordset));
+        if (!failure.isEmpty()) {
+            r.result = Result::NotRead;
+            r.error = failure;
+            return r;
+        }
+        long written = 0;
+        if (extract::hasData(recordset)) {
+            const extract::CategorySettings& settings = *extract::categorySettings(request.category);
+            const short column = edit::searchColumn(request.category, request.search.find, true, *settings.valueColumn);
+            const std::vector<int> fields = extract::arrangedFields(recordset.fieldCount(), request.category);
+            const int field = fields[static_cast<std::size_t>(column)];
+            const int key = recordset.fieldIndex(settings.keyField);
+            const edit::ReplaceAllRule rule(request.search);
+            for (int row = 0; row < recordset.rowCount(); ++row) {
+                const QString before = recordset.cell(row, field).toString();
+                const QString after = rule.apply(before);
+                if (after == before) {
+                    if (rule.replacesEveryValue()) ++r.replaced;
+                    continue;
+                }
+                edit::WriteResult w = edit::writeValue(engine, request.category, column,
+                                                       recordset.cell(row, key).toString(), after);
+                if (w.written()) {
+                    ++r.replaced;
+                    ++written;
+                } else if (w.status != edit::WriteResult::Status::Nothing) {
+                    ++r.refused;
+                    addReason(r.reasons, w.error);
+                }
+            }
+        }
+        if (written == 0) return r;
+        r.savedAs = saveTarget(engine, path);
+        if (request.dryRun) {
+            r.result = Result::WouldSave;
+            // The one refusal a dry run can foresee: a DXF of the user's beside a DWG.
+            if (r.savedAs != path && !request.overwrite && cli::exists(r.savedAs)) {
+                r.result = Result::NotSaved;
+                r.error = QStringLiteral("\"%1\" already exists and was not written from \"%2\" by this program. Give "
+                                         "--overwrite to replace it.")
+                              .arg(r.savedAs, path);
+            }
+            return r;
+        }
+        QString target = path;
+        ddvue::SaveOptions options;
+        options.replaceExisting = request.overwrite;
+        if (!engine.SaveDrawing(target, options)) {
+            r.result = Result::NotSaved;
+            r.error = engine.lastError();
+            if (engine.saveProblem() == ddvue::SaveProblem::FileExists)
+                r.error += QStringLiteral(" Give --overwrite to replace it.");
+            return r;
+        }
+        r.result = Result::Saved;
+        r.savedAs = target;
+    } catch (const std::exception& e) {
+        // One drawing too large for memory, or otherwise beyond reading,
+        // does not end the run.
+        r.result = Result::NotRead;
+        r.error = QString::fromLocal8Bit(e.what());
+    }
+    return r;
+}
+
+void registerReplaceCommand() { registerCommand(QStringLiteral("replace"), replace); }
+
+}  // namespace app
