@@ -2,13 +2,22 @@
 
 #include "app/FileBrowser.h"
 #include "app/FileRoutines.h"
+#include "app/frmHelp.h"
 #include "app/frmPassword.h"
 #include "app/ZoomEditor.h"
+
+#include "drawing/PointerStatus.h"
+#include "drawing/frmDrawing.h"
+#include "filter/frmFilter.h"
+#include "screens/frmAbout.h"
+#include "screens/frmOptions.h"
 
 #include "edit/SaveDrawing.h"
 #include "extract/CategoryContent.h"
 #include "extract/VersionNames.h"
 #include "platform/Messages.h"
+#include "platform/Printing.h"
+#include "platform/Screens.h"
 #include "platform/Settings.h"
 #include "platform/Shell.h"
 #include "platform/WaitCursor.h"
@@ -202,7 +211,12 @@ void frmMain::buildControls()
     connect(List3, &QListWidget::itemClicked, this, [this] { List3_Click(); });
     List3->installEventFilter(this);
     connect(cmdOpen, &QToolButton::clicked, this, [this] { cmdOpen_Click(); });
-    connect(cmdPrint, &QToolButton::clicked, this, [this] { DDVue1->PrintDrawing(true); });
+    connect(cmdPrint, &QToolButton::clicked, this, [this] { cmdPrint_Click(); });
+    connect(cmdHelp, &QToolButton::clicked, this, [this] { cmdHelp_Click(); });
+    DDVue1->setPrintDialog([](QPrinter& printer, QWidget* owner) { return platform::printDialog(printer, owner); });
+    connect(DDVue1, &ddvue::DDVue::PointerMoved, this, [this](int x, int y) { DDVue1_PointerMoved(x, y); });
+    connect(DDVue1, &ddvue::DDVue::DrawingWindowRequest, this, [this] { DDVue1_DrawingWindowRequest(); });
+    installFunctionKeys();
     for (QRadioButton* option : {optAttribute, optSingleText, optMultipleText, optLayer, optExtRef, optImage})
         connect(option, &QRadioButton::clicked, this, [this, option] { optionClicked(option); });
 
@@ -701,6 +715,122 @@ void frmMain::ShowGridControls(bool show)
     chkWholeWord->setVisible(show);
     dtgDrawing->setEnabled(show);
     Adodc1->setEnabled(show);
+}
+
+// ------------------------------------------------- keys, screens, the view
+
+// The record filter's view of this window.
+class frmMain::FilterBinding : public filter::FilterHost {
+public:
+    explicit FilterBinding(frmMain& w) : w_(w) {}
+    data::Recordset* recordset() override { return w_.recordset_.get(); }
+    std::optional<extract::Category> category() const override { return w_.selectedCategory(); }
+    QString currentFilter() const override { return w_.currentFilter_; }
+    void setCurrentFilter(const QString& filter) override { w_.currentFilter_ = filter; }
+    bool drawingChanged() const override { return w_.DrawingChanged(); }
+    void setDrawingChanged() override { w_.cmdSave->show(); }
+    void offerToSave() override { w_.offerToSave(); }
+    void fillGrid() override { w_.FillGrid(); }
+
+private:
+    frmMain& w_;
+};
+
+void frmMain::installFunctionKeys()
+{
+    // The window sees these keys before the control that has the focus.
+    for (int key : {Qt::Key_F1, Qt::Key_F3, Qt::Key_F4, Qt::Key_F5, Qt::Key_F6, Qt::Key_F7, Qt::Key_F8, Qt::Key_F9}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, key] { Form_KeyDown(key, Qt::NoModifier); });
+    }
+}
+
+void frmMain::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
+{
+    if (shift & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return;
+    const bool drawingChosen = !currentDrawingPath_.isEmpty();
+    switch (keyCode) {
+    case Qt::Key_F1: {
+        frmHelp screen(this);
+        platform::showModal(screen);
+        Form_Activate();
+        break;
+    }
+    case Qt::Key_F3:
+        // Nothing is said when the drawing cannot be handed on.
+        if (drawingChosen) platform::shellOpen(currentDrawingPath_);
+        break;
+    case Qt::Key_F4:
+        if (drawingChosen) DDVue1->PrintDrawing();
+        break;
+    case Qt::Key_F5:
+        if (drawingChosen) showDrawingWindow();
+        break;
+    case Qt::Key_F6:
+        if (recordset_ && recordset_->RecordCount() > 0 && recordset_->fieldCount() > 2) {
+            FilterBinding host(*this);
+            filter::frmFilter screen(host, this);
+            platform::showModal(screen);
+            Form_Activate();
+        }
+        break;
+    case Qt::Key_F7: {
+        screens::frmOptions screen([this](const QString& paths) { DDVue1->SetSearchPaths(paths); }, this);
+        platform::showModal(screen);
+        Form_Activate();
+        break;
+    }
+    case Qt::Key_F8:
+        cmdHelp_Click();
+        break;
+    case Qt::Key_F9:
+        // A missing tutorial says nothing either.
+        platform::shellOpen(appFolder_ + QStringLiteral("korvane.pdf"));
+        break;
+    default:
+        break;
+    }
+}
+
+void frmMain::cmdHelp_Click()
+{
+    screens::frmAbout screen(appFolder_, this);
+    platform::showModal(screen);
+    Form_Activate();
+}
+
+void frmMain::cmdPrint_Click() { DDVue1->PrintDrawing(true); }
+
+void frmMain::DDVue1_PointerMoved(int x, int y)
+{
+    // While a drawing is read the status line tells how far that has come;
+    // until its picture is built the pointer has no drawing position yet.
+    if (currentDrawingPath_.isEmpty() || isOpening() || DDVue1->isBuilding()) return;
+    double dx = 0, dy = 0;
+    DDVue1->ScreenToDrawing(x, y, dx, dy);
+    lblStatus->setText(drawing::pointerStatusText(x, y, dx, dy));
+}
+
+void frmMain::DDVue1_DrawingWindowRequest()
+{
+    if (!currentDrawingPath_.isEmpty()) showDrawingWindow();
+}
+
+void frmMain::showDrawingWindow()
+{
+    std::unique_ptr<drawing::frmDrawing> window;
+    {
+        // The hourglass while the window loads; it has its own pointer once shown.
+        platform::WaitCursor wait;
+        window = std::make_unique<drawing::frmDrawing>(
+            drawing::frmDrawing::Drawing{currentDrawingPath_, currentDrawingName_, drawingPassword_}, bitmapFolder_,
+            this);
+    }
+    platform::showModal(*window);
+    bitmapFolder_ = window->BitmapFolder();
+    window.reset();
+    Form_Activate();
 }
 
 }  // namespace app

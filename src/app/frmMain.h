@@ -147,6 +147,13 @@ public:
     void cmdReplaceAll_Click();
     void cmdDeleteAll_Click();
     void cmdSave_Click();
+    // The function keys F1 and F3 to F9 (pressed wherever the focus is in
+    // the window); a key held with Shift, Ctrl or Alt does nothing.
+    void Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
+    void cmdHelp_Click();
+    void cmdPrint_Click();
+    void DDVue1_PointerMoved(int x, int y);
+    void DDVue1_DrawingWindowRequest();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -155,7 +162,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    class FilterBinding;
     void buildControls();
+    void installFunctionKeys();
+    void showDrawingWindow();
     void Form_Load(const Start& start);
     void Form_Unload();
     void RefreshFileList(bool hideButtons, bool setExtent);

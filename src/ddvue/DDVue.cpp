@@ -370,16 +370,36 @@ QImage DDVue::viewImage()
 
 bool DDVue::SaveAsBitmap(QString& path)
 {
-    if (path.isEmpty()) return false;
+    QString why;
+    return SaveAsBitmap(path, why);
+}
+
+bool DDVue::SaveAsBitmap(QString& path, QString& why)
+{
+    why.clear();
+    if (path.isEmpty()) {
+        why = QStringLiteral("no file name was given");
+        return false;
+    }
     QImage image = viewImage();
-    if (image.isNull()) return false;
+    if (image.isNull()) {
+        why = QStringLiteral("the view is too large to make a picture of");
+        return false;
+    }
     // Made in memory and written like every other file: a failed write
     // leaves no half picture behind.
     QByteArray bytes;
     QBuffer buffer(&bytes);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "BMP")) return false;
-    std::string why;
-    return writeFileAtomically(encodeFileName(path), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), why);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "BMP")) {
+        why = QStringLiteral("the picture could not be encoded as BMP");
+        return false;
+    }
+    std::string reason;
+    if (writeFileAtomically(encodeFileName(path),
+                            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), reason))
+        return true;
+    why = QString::fromStdString(reason);
+    return false;
 }
 
 void DDVue::CopyToClipboard()

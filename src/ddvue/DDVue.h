@@ -58,8 +58,10 @@ public:
     void QueryPasswordProtection(QString& unused, long& flag);
 
     // Visual operations.
-    // Writes the current view as a BMP picture. False when it could not be written.
+    // Writes the current view as a BMP picture. False when it could not be
+    // written; `why` then tells the reason.
     bool SaveAsBitmap(QString& path);
+    bool SaveAsBitmap(QString& path, QString& why);
     // The drawing point that the view shows at pixel (x, y) of the widget.
     void ScreenToDrawing(double x, double y, double& drawingX, double& drawingY) const;
     // Prints the drawing fitted to the page: without an argument to the
@@ -105,6 +107,10 @@ public:
     // Waits until the scene of a drawing being opened is built; everything
     // that reads or changes the scene (or changes the drawing) waits first.
     void ready();
+    // The scene of a drawing just opened is still being built: what would
+    // wait for it (the pointer's drawing position, say) may rather wait
+    // until it is shown.
+    bool isBuilding() const { return building(); }
 
     // Pointing out an object or a layer, over the drawing: never drawn into
     // it, so pictures, prints and copies of the view do not show it.

@@ -2,14 +2,17 @@
 // its event loop as a person would: a click on the drawing in the file list,
 // the view painted at its extents, zoomed in with the wheel on its largest
 // text until the letters are tens of pixels tall, dragged, zoomed out, the
-// four categories chosen in turn, then the next drawing. CTest runs it on the
-// offscreen platform; the CI script runs it again on a real X display (xcb
-// under Xvfb), where fonts, threads and painting behave as on a desktop.
+// four categories chosen in turn, the drawing window opened with F5 on the
+// same drawing, painted, zoomed in and closed, then the next drawing. CTest
+// runs it on the offscreen platform; the CI script runs it again on a real X
+// display (xcb under Xvfb), where fonts, threads and painting behave as on a
+// desktop.
 //
 // TESSILUX_WINDOW_DRAWINGS may name other folders to go through, separated
 // by colons.
 
 #include "WindowKit.h"
+#include "drawing/frmDrawing.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -86,6 +89,39 @@ void goThrough(const QString& folder)
         }
         EXPECT_TRUE(w.dtgDrawing->isEnabled() || w.dtgDrawing->showsNoData());
         QTest::qWait(20);
+
+        // The drawing window (F5): the same drawing read on its own, painted,
+        // zoomed in on its largest text and closed with its menu's shortcut;
+        // the main window's drawing stays open and as it was.
+        const ddvue::dxf::Document* ownDrawing = view.engine().document();
+        const long rows = w.recordset() ? w.recordset()->RecordCount() : -1;
+        bool windowShown = false;
+        seams.screens.handlers.push_back([&](QDialog& d) {
+            auto* window = qobject_cast<drawing::frmDrawing*>(&d);
+            ASSERT_TRUE(window) << d.objectName().toStdString();
+            windowShown = true;
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+            ASSERT_TRUE(viewdriver::waitFor([&] { return !window->isOpening(); }, 180000));
+            ASSERT_TRUE(window->DDVue1->engine().isOpen()) << window->lblStatus->text().toStdString();
+            ddvue::DDVue& large = *window->DDVue1;
+            viewdriver::PaintCounter largePaints(&large);
+            large.scene();
+            large.update();
+            ASSERT_TRUE(viewdriver::waitFor([&] { return largePaints.paints > 0; }));
+            int painted = largePaints.paints;
+            if (viewdriver::zoomOnLargestText(large, 40)) {
+                ASSERT_TRUE(viewdriver::waitFor([&] { return largePaints.paints > painted; }));
+            }
+            ASSERT_TRUE(windowkit::activate(window));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::ControlModifier);
+            EXPECT_FALSE(window->isVisible());
+        });
+        ASSERT_TRUE(windowkit::activate(&w));
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w, Qt::Key_F5);
+        EXPECT_TRUE(windowShown);
+        EXPECT_TRUE(view.engine().isOpen());
+        EXPECT_EQ(view.engine().document(), ownDrawing);
+        EXPECT_EQ(w.recordset() ? w.recordset()->RecordCount() : -1, rows);
     }
     EXPECT_GT(drawings, 0) << "no drawings in " << folder.toStdString();
     EXPECT_EQ(seams.boxes.unexpected, 0);

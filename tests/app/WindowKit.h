@@ -8,6 +8,7 @@
 
 #include "platform/Seams.h"
 
+#include <QApplication>
 #include <QListWidget>
 #include <QTest>
 
@@ -26,6 +27,14 @@ struct Seams {
     platform::Installed<platform::ScreenRunner> r{screens};
     platform::Installed<platform::ShellOpener> o{shell};
 };
+
+// Makes a window the active one, as a person's click does, and waits until
+// the application has taken note (on a real display that takes a moment).
+inline bool activate(QWidget* window)
+{
+    window->activateWindow();
+    return viewdriver::waitFor([&] { return QApplication::activeWindow() == window; }, 5000);
+}
 
 // Clicks a row of a list where it stands on the screen.
 inline void clickRow(QListWidget* list, int row)

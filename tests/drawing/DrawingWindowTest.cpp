@@ -1,0 +1,202 @@
+// The drawing window shown and worked through its menu's shortcuts, typed to
+// the widget that has the focus: the drawing read beside the window, the
+// pointer status line, copy, save as BMP (and a cancelled save), open in
+// the associated program, exit; and the status line's numbers.
+
+#include "QtPrint.h"
+#include "TestPaths.h"
+#include "ViewDriver.h"
+#include "drawing/PointerStatus.h"
+#include "drawing/frmDrawing.h"
+
+#include "platform/Seams.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using drawing::frmDrawing;
+
+namespace {
+
+struct Seams {
+    platform::MemorySettingsStore settings;
+    platform::ScriptedMessageBoxes boxes;
+    platform::ScriptedFileDialogs dialogs;
+    platform::RecordingShellOpener shell;
+    platform::Installed<platform::SettingsStore> s{settings};
+    platform::Installed<platform::MessageBoxes> b{boxes};
+    platform::Installed<platform::FileDialogs> d{dialogs};
+    platform::Installed<platform::ShellOpener> o{shell};
+};
+
+// Shows the window and waits until its drawing is read and painted.
+void showAndSettle(frmDrawing& w)
+{
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    ASSERT_TRUE(viewdriver::waitFor([&] { return !w.isOpening(); }));
+    w.DDVue1->scene();
+    viewdriver::PaintCounter paints(w.DDVue1);
+    w.DDVue1->update();
+    ASSERT_TRUE(viewdriver::waitFor([&] { return paints.paints > 0; }));
+}
+
+// A shortcut typed where the focus is, as a person types it.
+void press(QWidget& window, int key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier)
+{
+    QWidget* focus = QApplication::focusWidget();
+    QTest::keyClick(focus ? focus : &window, static_cast<Qt::Key>(key), modifiers);
+}
+
+}  // namespace
+
+TEST(PointerStatus, ShortestGeneralNumbersWithTheLocalesSeparator)
+{
+    QLocale c = QLocale::c();
+    EXPECT_EQ(drawing::pointerStatusText(312, 208, 1520.75, 884.5, c), "312,208  1520.75,884.5");
+    EXPECT_EQ(drawing::pointerStatusText(-3, 0, -0.0, 0.1 + 0.2, c), "-3,0  0,0.3");
+    EXPECT_EQ(drawing::generalNumber(123456789.25, c), "123456789.25");  // no grouping
+    EXPECT_EQ(drawing::generalNumber(1.0 / 3.0, c), "0.333333333333333");  // 15 digits
+    EXPECT_EQ(drawing::generalNumber(1e20, c), "1e+20");
+    EXPECT_EQ(drawing::generalNumber(std::nan(""), c), "0");
+    EXPECT_EQ(drawing::generalNumber(HUGE_VAL, c), "0");
+    EXPECT_EQ(drawing::pointerStatusText(120, 45, 10.5, 3.25, QLocale(QLocale::German)), "120,45  10,5,3,25");
+    EXPECT_EQ(drawing::generalNumber(12345.5, QLocale(QLocale::German)), "12345,5");
+}
+
+TEST(DrawingWindow, OffersTheDrawingsNameAsABitmap)
+{
+    EXPECT_EQ(frmDrawing::bitmapFileName("plan.dwg"), "plan.bmp");
+    EXPECT_EQ(frmDrawing::bitmapFileName("plan.v2.dxf"), "plan.bmp");
+    EXPECT_EQ(frmDrawing::bitmapFileName("PLAN"), "PLAN.bmp");
+}
+
+TEST(DrawingWindow, ShowsTheDrawingWithItsMenuAndFollowsThePointer)
+{
+    Seams seams;
+    seams.settings.values["Paths"] = "/nowhere/fonts";
+    const QString path = testpaths::samples("office-floor-plan-2000.dxf");
+    frmDrawing w({path, "office-floor-plan-2000.dxf", QString()}, "/tmp/");
+    EXPECT_EQ(w.windowTitle(), path);
+    ASSERT_NO_FATAL_FAILURE(showAndSettle(w));
+    EXPECT_TRUE(w.DDVue1->engine().isOpen());
+    EXPECT_EQ(w.DDVue1->engine().searchPaths(), "/nowhere/fonts");
+    EXPECT_EQ(QApplication::focusWidget(), w.DDVue1);
+
+    // The menu, in its order, with its shortcuts.
+    EXPECT_EQ(w.mnuFile->title(), "&File");
+    QStringList items, keys;
+    for (QAction* a : w.mnuFile->actions()) {
+        items << a->text();
+        keys << a->shortcut().toString();
+    }
+    EXPECT_EQ(items, QStringList({"&Print", "&Open", "&Copy to Clipboard", "&Save as BMP file", "&Exit"}));
+    EXPECT_EQ(keys, QStringList({"Ctrl+P", "Ctrl+O", "Ctrl+C", "Ctrl+S", "Ctrl+E"}));
+
+    // The view across the window under the menu, the status line under it.
+    EXPECT_EQ(w.DDVue1->width(), w.width());
+    EXPECT_GE(w.DDVue1->y(), w.menuBar->height());
+    EXPECT_GT(w.lblStatus->y(), w.DDVue1->y() + w.DDVue1->height());
+    EXPECT_LE(w.lblStatus->y() + w.lblStatus->height(), w.height());
+
+    // The pointer over the view.
+    QPoint at(w.DDVue1->width() / 3, w.DDVue1->height() / 2);
+    QTest::mouseMove(w.DDVue1, at);
+    ASSERT_TRUE(viewdriver::waitFor([&] { return !w.lblStatus->text().isEmpty(); }, 5000));
+    double dx = 0, dy = 0;
+    w.DDVue1->ScreenToDrawing(at.x(), at.y(), dx, dy);
+    EXPECT_EQ(w.lblStatus->text(), drawing::pointerStatusText(at.x(), at.y(), dx, dy));
+
+    // Zoomed in, then Exit: the window closes, its drawing with it.
+    ASSERT_TRUE(viewdriver::zoomOnLargestText(*w.DDVue1, 40));
+    press(w, Qt::Key_E);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(w.DDVue1->engine().isOpen());
+    EXPECT_EQ(seams.boxes.shown.size(), 0u);
+}
+
+TEST(DrawingWindow, CopiesAndSavesTheViewAndOpensTheFile)
+{
+    Seams seams;
+    QTemporaryDir out;
+    const QString path = testpaths::samples("studio-floor-plan-2018.dxf");
+    const QString firstFolder = out.filePath("first/");
+    frmDrawing w({path, "studio-floor-plan-2018.dxf", QString()}, firstFolder);
+    ASSERT_NO_FATAL_FAILURE(showAndSettle(w));
+
+    QGuiApplication::clipboard()->clear();
+    press(w, Qt::Key_C);
+    EXPECT_EQ(QGuiApplication::clipboard()->image().size(), w.DDVue1->size());
+    ASSERT_EQ(seams.boxes.shown.size(), 1u);
+    EXPECT_EQ(seams.boxes.shown[0].text, "Drawing copied to ClipBoard.");
+    EXPECT_EQ(seams.boxes.shown[0].icon, platform::MsgIcon::Information);
+
+    // Cancelled: nothing saved, the folder kept.
+    press(w, Qt::Key_S);
+    ASSERT_EQ(seams.dialogs.requests.size(), 1u);
+    EXPECT_EQ(seams.dialogs.requests[0].title, "Save BMP File");
+    EXPECT_EQ(seams.dialogs.requests[0].filter, "BMP Files (*.bmp)");
+    EXPECT_EQ(seams.dialogs.requests[0].directory, firstFolder + "studio-floor-plan-2018.bmp");
+    EXPECT_EQ(w.BitmapFolder(), firstFolder);
+
+    // Saved elsewhere: the picture reads back, and that folder is offered next.
+    QDir(out.path()).mkdir("pictures");
+    const QString bmp = out.filePath("pictures/view.bmp");
+    seams.dialogs.answers = {bmp};
+    press(w, Qt::Key_S);
+    QImage saved(bmp, "BMP");
+    EXPECT_EQ(saved.size(), w.DDVue1->size());
+    EXPECT_EQ(w.BitmapFolder(), out.filePath("pictures/"));
+    seams.dialogs.answers = {QString()};
+    press(w, Qt::Key_S);
+    EXPECT_EQ(seams.dialogs.requests.back().directory, out.filePath("pictures/studio-floor-plan-2018.bmp"));
+
+    // A picture that cannot be written says why.
+    seams.dialogs.answers = {out.filePath("no/such/folder/view.bmp")};
+    press(w, Qt::Key_S);
+    ASSERT_EQ(seams.boxes.shown.size(), 2u);
+    EXPECT_TRUE(seams.boxes.shown[1].text.startsWith("The picture could not be saved as ")) << seams.boxes.shown[1].text.toStdString();
+    EXPECT_EQ(seams.boxes.shown[1].icon, platform::MsgIcon::Exclamation);
+    EXPECT_FALSE(QFile::exists(out.filePath("no/such/folder/view.bmp")));
+
+    // Open hands the drawing to its program; a refusal says so.
+    press(w, Qt::Key_O);
+    ASSERT_EQ(seams.shell.opened.size(), 1u);
+    EXPECT_EQ(seams.shell.opened[0], QUrl::fromLocalFile(path));
+    EXPECT_EQ(seams.boxes.shown.size(), 2u);
+    seams.shell.result = false;
+    press(w, Qt::Key_O);
+    ASSERT_EQ(seams.boxes.shown.size(), 3u);
+    EXPECT_EQ(seams.boxes.shown[2].text, "Unable to open file.");
+    EXPECT_EQ(seams.boxes.shown[2].icon, platform::MsgIcon::Exclamation);
+    w.close();
+}
+
+TEST(DrawingWindow, ADrawingThatCannotBeReadLeavesAnEmptyViewAndSaysWhyBelowIt)
+{
+    Seams seams;
+    QTemporaryDir dir;
+    QFile broken(dir.filePath("broken.dxf"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("  0\nSECTION\n  2\nHEADER\n");
+    broken.close();
+    frmDrawing w({broken.fileName(), "broken.dxf", QString()}, dir.path() + "/");
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_TRUE(viewdriver::waitFor([&] { return !w.isOpening(); }));
+    EXPECT_FALSE(w.DDVue1->engine().isOpen());
+    EXPECT_TRUE(w.lblStatus->text().startsWith("Unable to open drawing")) << w.lblStatus->text().toStdString();
+    EXPECT_EQ(seams.boxes.shown.size(), 0u);
+}
