@@ -82,7 +82,7 @@ void SetAllAgainstClickToFilledGrid(benchmark::State& state)
         target.recordset = rs;
         ddvue::DDVue* viewer = window.DDVue1;
         target.setEntityColor = [viewer](const QString& handle, long c, QString* why) {
-            if (viewer->SetEntityColor(handle, c)) return true;
+            if (viewer->edit().SetEntityColor(handle, c)) return true;
             *why = viewer->engine().lastError();
             return false;
         };

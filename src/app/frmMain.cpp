@@ -12,6 +12,7 @@
 #include "screens/frmAbout.h"
 #include "screens/frmOptions.h"
 
+#include "ddvue/dxf/Operations.h"
 #include "edit/SaveDrawing.h"
 #include "extract/CategoryContent.h"
 #include "extract/VersionNames.h"
@@ -230,6 +231,12 @@ void frmMain::buildControls()
     stopShortcut_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     stopShortcut_->setEnabled(false);
     connect(stopShortcut_, &QShortcut::activated, this, [this] { stopOpening(); });
+    // A text box or a cell being edited takes Ctrl+Z and Ctrl+Y for its own
+    // typing first; elsewhere in the window they undo and redo the drawing.
+    undoShortcut_ = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), this);
+    connect(undoShortcut_, &QShortcut::activated, this, [this] { undoChange(); });
+    redoShortcut_ = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y), this);
+    connect(redoShortcut_, &QShortcut::activated, this, [this] { redoChange(); });
 }
 
 // ------------------------------------------------------------ start and end
@@ -569,6 +576,7 @@ void frmMain::openingFinished()
         openProgress_->setHint(QString());  // what follows cannot be stopped
         progress_ = openProgress_.get();
         DDVue1->adopt(std::move(read), currentDrawingPath_);
+        followChanges();
         FillGrid();
         progress_ = nullptr;
     }
@@ -620,8 +628,7 @@ void frmMain::cmdOpen_Click()
 
 QString frmMain::DrawingVersionName(const QString& path)
 {
-    QString p = path;
-    return extract::DrawingVersionNameForCode(DDVue1->GetDrawingVersion(p));
+    return extract::DrawingVersionNameForCode(DDVue1->engine().GetDrawingVersion(path));
 }
 
 // ---------------------------------------------------------------- the grid
@@ -948,6 +955,42 @@ void frmMain::cmdSave_Click()
 {
     platform::WaitCursor wait;
     saveDrawing();
+}
+
+void frmMain::followChanges()
+{
+    ddvue::dxf::Document* doc = DDVue1->engine().document();
+    if (!doc) return;
+    // Told after every edit, undo, redo and save of this drawing; the
+    // listener goes with the drawing.
+    doc->history().addListener([this] { cmdSave->setVisible(DDVue1->engine().differsFromDisk()); });
+}
+
+void frmMain::undoChange()
+{
+    if (isOpening() || !DDVue1->engine().isOpen()) return;
+    platform::WaitCursor wait;
+    if (DDVue1->edit().undo()) relist();
+}
+
+void frmMain::redoChange()
+{
+    if (isOpening() || !DDVue1->engine().isOpen()) return;
+    platform::WaitCursor wait;
+    if (DDVue1->edit().redo()) relist();
+}
+
+void frmMain::relist()
+{
+    const long position = recordset_ && recordset_->isOpen() ? recordset_->AbsolutePosition() : 1;
+    const int column = dtgDrawing->currentColumn();
+    const bool focused = dtgDrawing->hasFocus();
+    FillGrid();
+    if (!recordset_ || !recordset_->isOpen() || recordset_->RecordCount() <= 0) return;
+    recordset_->setAbsolutePosition(std::clamp<long>(position, 1, recordset_->RecordCount()));
+    if (column >= 0) dtgDrawing->setCurrentColumn(column);
+    Adodc1->setCaption(editor_->positionCaption());
+    if (focused) dtgDrawing->setFocus();
 }
 
 }  // namespace app

@@ -147,6 +147,11 @@ public:
     void cmdReplaceAll_Click();
     void cmdDeleteAll_Click();
     void cmdSave_Click();
+    // Ctrl+Z and Ctrl+Y: undo or redo the last change made to the drawing
+    // (in the grid, the zoom editor, the color picker, Delete All); the grid
+    // lists what the drawing then holds, on the same row where it can.
+    void undoChange();
+    void redoChange();
     // The function keys F1 and F3 to F9 (pressed wherever the focus is in
     // the window); a key held with Shift, Ctrl or Alt does nothing.
     void Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
@@ -192,6 +197,11 @@ private:
     // the first row of a fill).
     void showRowObject(bool bringIntoView);
     edit::SearchText searchText() const;
+    // After an undo or redo: the category listed again, the current row
+    // and column kept where they still exist.
+    void relist();
+    // The Save button shows exactly while the drawing differs from its file.
+    void followChanges();
     // Runs long work on the grid with its progress on the status line.
     void withProgress(const std::function<void()>& work);
 
@@ -211,6 +221,8 @@ private:
     ddvue::DrawingReader* reader_ = nullptr;
     std::unique_ptr<ProgressReport> openProgress_;
     QShortcut* stopShortcut_ = nullptr;
+    QShortcut* undoShortcut_ = nullptr;
+    QShortcut* redoShortcut_ = nullptr;
     bool busyCursor_ = false;
     bool filling_ = false;  // FillGrid is at work
 };

@@ -65,7 +65,7 @@ void DDVue::releaseScene()
     else scene_.forget();
 }
 
-bool DDVue::OpenDrawing(QString& path, const QString& password)
+bool DDVue::OpenDrawing(const QString& path, const QString& password)
 {
     releaseScene();
     bool ok = engine_.OpenDrawing(path, password);
@@ -90,6 +90,9 @@ void DDVue::startScene()
         // The scene holds plain data only (its texts as characters), so it
         // may be built here and painted on the window's thread.
         dxf::Document* doc = engine_.document();
+        // Every change shows at the next paint: edits, undo and redo alike.
+        // (Added before the build starts, which adds the scene's own.)
+        doc->addListener([this](const dxf::Change&) { update(); });
         QString drawing = engine_.path(), search = engine_.searchPaths();
         building_ = std::async(std::launch::async, [this, doc, drawing, search] {
             scene_.attach(*doc, drawing, search, &stopBuilding_);
@@ -112,45 +115,6 @@ void DDVue::CloseDrawing()
     update();
 }
 
-bool DDVue::ExportDrawingContent(QString& outputPath, long f1, long f2, long f3, long f4, long f5, long f6, long f7,
-                                 long f8)
-{
-    return engine_.ExportDrawingContent(outputPath, f1, f2, f3, f4, f5, f6, f7, f8);
-}
-
-bool DDVue::edited(bool ok)
-{
-    ready();
-    update();
-    return ok;
-}
-
-bool DDVue::SetAttributeValue(QString& value, const QString& attributeHandle)
-{
-    ready();
-    return edited(engine_.SetAttributeValue(value, attributeHandle));
-}
-
-bool DDVue::SaveDrawing(QString& path) { return engine_.SaveDrawing(path); }
-
-bool DDVue::SetTextValue(const QString& handle, QString& value)
-{
-    ready();
-    return edited(engine_.SetTextValue(handle, value));
-}
-
-bool DDVue::SetEntityColor(const QString& handle, long color)
-{
-    ready();
-    return edited(engine_.SetEntityColor(handle, color));
-}
-
-bool DDVue::SetLayerDisplay(const QString& layerName, QString& state)
-{
-    ready();
-    return edited(engine_.SetLayerDisplay(layerName, state));
-}
-
 void DDVue::SetSearchPaths(const QString& paths)
 {
     ready();
@@ -158,22 +122,6 @@ void DDVue::SetSearchPaths(const QString& paths)
     scene_.setSearchPaths(paths);
     update();
 }
-
-long DDVue::GetDrawingVersion(QString& path) { return engine_.GetDrawingVersion(path); }
-
-bool DDVue::SetLayerColor(const QString& layerName, long color)
-{
-    ready();
-    return edited(engine_.SetLayerColor(layerName, color));
-}
-
-bool DDVue::DeleteEntity(const QString& handle)
-{
-    ready();
-    return edited(engine_.DeleteEntity(handle));
-}
-
-void DDVue::QueryPasswordProtection(QString& unused, long& flag) { engine_.QueryPasswordProtection(unused, flag); }
 
 // ---------------------------------------------------------------- the view
 
@@ -368,13 +316,13 @@ QImage DDVue::viewImage()
     return image;
 }
 
-bool DDVue::SaveAsBitmap(QString& path)
+bool DDVue::SaveAsBitmap(const QString& path)
 {
     QString why;
     return SaveAsBitmap(path, why);
 }
 
-bool DDVue::SaveAsBitmap(QString& path, QString& why)
+bool DDVue::SaveAsBitmap(const QString& path, QString& why)
 {
     why.clear();
     if (path.isEmpty()) {

@@ -38,30 +38,21 @@ public:
     explicit DDVue(QWidget* parent = nullptr);
     ~DDVue() override;
 
-    // Drawing operations (see DDVueEngine).
-    bool OpenDrawing(QString& path, const QString& password = QString());
+    // The operations that change what the view shows. The others (the
+    // content, the edits, saving) are the engine's: engine() to read,
+    // edit() to change the drawing.
+    bool OpenDrawing(const QString& path, const QString& password = QString());
     // Opens a drawing read beforehand (DrawingReader reads one off the
     // window's thread), as OpenDrawing would have opened it.
     bool adopt(ReadDrawing drawing, const QString& path);
     void CloseDrawing();
-    bool ExportDrawingContent(QString& outputPath, long f1, long f2, long f3, long f4, long f5, long f6, long f7,
-                              long f8);
-    bool SetAttributeValue(QString& value, const QString& attributeHandle);
-    bool SaveDrawing(QString& path);
-    bool SetTextValue(const QString& handle, QString& value);
-    bool SetEntityColor(const QString& handle, long color);
-    bool SetLayerDisplay(const QString& layerName, QString& state);
     void SetSearchPaths(const QString& paths);
-    long GetDrawingVersion(QString& path);
-    bool SetLayerColor(const QString& layerName, long color);
-    bool DeleteEntity(const QString& handle);
-    void QueryPasswordProtection(QString& unused, long& flag);
 
     // Visual operations.
     // Writes the current view as a BMP picture. False when it could not be
     // written; `why` then tells the reason.
-    bool SaveAsBitmap(QString& path);
-    bool SaveAsBitmap(QString& path, QString& why);
+    bool SaveAsBitmap(const QString& path);
+    bool SaveAsBitmap(const QString& path, QString& why);
     // The drawing point that the view shows at pixel (x, y) of the widget.
     void ScreenToDrawing(double x, double y, double& drawingX, double& drawingY) const;
     // Prints the drawing fitted to the page: without an argument to the
@@ -77,8 +68,17 @@ public:
     void Move(int left, int top, int width, int height);
     int Height() const { return height(); }
 
+    // The engine, to read the drawing and its state.
     DDVueEngine& engine() { return engine_; }
     const DDVueEngine& engine() const { return engine_; }
+    // The engine, to change the drawing (edit, undo, redo): first waits
+    // until the scene of a drawing being opened is built, since building
+    // reads the drawing. The view repaints whatever changes.
+    DDVueEngine& edit()
+    {
+        ready();
+        return engine_;
+    }
 
     // Beyond the operations: what the windows, the tests and the printing
     // need.
@@ -153,9 +153,6 @@ private:
     void startScene();
     bool building() const { return building_.valid(); }
     void built();
-    // The edit operations' common ending: the view shows the edit at the
-    // next paint.
-    bool edited(bool ok);
     // The scale of the whole drawing in the view: zooming stays within a
     // range around it.
     double fitScale();

@@ -5,6 +5,7 @@
 #include "ddvue/FileNames.h"
 #include "ddvue/dwg/DwgImport.h"
 #include "ddvue/dxf/Entities.h"
+#include "ddvue/dxf/Operations.h"
 
 #include <QFile>
 #include <QDir>
@@ -53,7 +54,7 @@ bool DDVueEngine::fail(const QString& why)
     return false;
 }
 
-bool DDVueEngine::OpenDrawing(QString& path, const QString& password)
+bool DDVueEngine::OpenDrawing(const QString& path, const QString& password)
 {
     Q_UNUSED(password);  // DXF drawings carry no password, and the DWG reader cannot decrypt
     CloseDrawing();
@@ -184,10 +185,10 @@ bool DDVueEngine::contentDocument(bool attributes, bool externalReferences, bool
                                 fromDwg_ ? dwgVersion_ : std::string(), sink);
 }
 
-bool DDVueEngine::ExportDrawingContent(QString& outputPath, long f1, long, long f3, long f4, long, long, long, long f8)
+bool DDVueEngine::ExportDrawingContent(const QString& outputPath, const ContentSelection& what)
 {
     if (!doc_) return fail(QStringLiteral("No drawing is open."));
-    std::string content = contentDocument(f1 != 0, f3 != 0, f4 != 0, f8 != 0);
+    std::string content = contentDocument(what.attributes, what.externalReferences, what.layers, what.text);
     std::string why;
     if (!writeFileAtomically(encodeFileName(outputPath), content, why))
         return fail(QStringLiteral("Cannot write \"%1\": %2").arg(outputPath, QString::fromStdString(why)));
@@ -232,20 +233,20 @@ bool DDVueEngine::isMultilineText(const QString& handle) const
     }
 }
 
-bool DDVueEngine::SetAttributeValue(QString& value, const QString& attributeHandle)
+bool DDVueEngine::SetAttributeValue(const QString& value, const QString& attributeHandle)
 {
     auto rec = entityByHandle(attributeHandle);
     if (!rec) return fail(QStringLiteral("No attribute with handle %1.").arg(attributeHandle));
-    if (!dxf::setAttributeValue(*doc_, *rec, value.toStdString()))
+    if (!perform(std::make_unique<dxf::SetAttributeValue>(*rec, value.toStdString())))
         return fail(QStringLiteral("%1 is not an attribute.").arg(attributeHandle));
     return true;
 }
 
-bool DDVueEngine::SetTextValue(const QString& handle, QString& value)
+bool DDVueEngine::SetTextValue(const QString& handle, const QString& value)
 {
     auto rec = entityByHandle(handle);
     if (!rec) return fail(QStringLiteral("No text with handle %1.").arg(handle));
-    if (!dxf::setTextValue(*doc_, *rec, value.toStdString()))
+    if (!perform(std::make_unique<dxf::SetTextValue>(*rec, value.toStdString())))
         return fail(QStringLiteral("%1 is not a single-line or multi-line text.").arg(handle));
     return true;
 }
@@ -255,12 +256,12 @@ bool DDVueEngine::SetEntityColor(const QString& handle, long color)
     auto rec = entityByHandle(handle);
     if (!rec) return fail(QStringLiteral("No object with handle %1.").arg(handle));
     // Checked before it narrows to the document's int, so that no value wraps into range.
-    if (color < 0 || color > 256 || !dxf::setEntityColor(*doc_, *rec, static_cast<int>(color)))
+    if (color < 0 || color > 256 || !perform(std::make_unique<dxf::SetEntityColor>(*rec, static_cast<int>(color))))
         return fail(QStringLiteral("Color %1 cannot be given to %2.").arg(color).arg(handle));
     return true;
 }
 
-bool DDVueEngine::SetLayerDisplay(const QString& layerName, QString& state)
+bool DDVueEngine::SetLayerDisplay(const QString& layerName, const QString& state)
 {
     if (!doc_) return fail(QStringLiteral("No drawing is open."));
     auto layer = doc_->findLayer(layerName.toStdString());
@@ -268,7 +269,7 @@ bool DDVueEngine::SetLayerDisplay(const QString& layerName, QString& state)
     bool on = state.compare(QLatin1String("On"), Qt::CaseInsensitive) == 0;
     bool off = state.compare(QLatin1String("Off"), Qt::CaseInsensitive) == 0;
     if (!on && !off) return fail(QStringLiteral("A layer is either On or Off, not %1.").arg(state));
-    if (!dxf::setLayerDisplay(*doc_, *layer, on)) return fail(QStringLiteral("The layer %1 cannot be changed.").arg(layerName));
+    if (!perform(std::make_unique<dxf::SetLayerDisplay>(*layer, on))) return fail(QStringLiteral("The layer %1 cannot be changed.").arg(layerName));
     return true;
 }
 
@@ -277,7 +278,7 @@ bool DDVueEngine::SetLayerColor(const QString& layerName, long color)
     if (!doc_) return fail(QStringLiteral("No drawing is open."));
     auto layer = doc_->findLayer(layerName.toStdString());
     if (!layer) return fail(QStringLiteral("No layer named %1.").arg(layerName));
-    if (color < 1 || color > 255 || !dxf::setLayerColor(*doc_, *layer, static_cast<int>(color)))
+    if (color < 1 || color > 255 || !perform(std::make_unique<dxf::SetLayerColor>(*layer, static_cast<int>(color))))
         return fail(QStringLiteral("A layer color is a number from 1 to 255, not %1.").arg(color));
     return true;
 }
@@ -286,8 +287,39 @@ bool DDVueEngine::DeleteEntity(const QString& handle)
 {
     auto rec = entityByHandle(handle);
     if (!rec) return fail(QStringLiteral("No object with handle %1.").arg(handle));
-    if (!dxf::deleteEntity(*doc_, *rec)) return fail(QStringLiteral("%1 cannot be deleted.").arg(handle));
+    if (!perform(std::make_unique<dxf::DeleteEntity>(*rec))) return fail(QStringLiteral("%1 cannot be deleted.").arg(handle));
     return true;
+}
+
+bool DDVueEngine::perform(std::unique_ptr<dxf::Operation> op) { return doc_->history().perform(std::move(op)); }
+
+bool DDVueEngine::undo()
+{
+    if (!doc_) return false;
+    return doc_->history().undo();
+}
+
+bool DDVueEngine::redo()
+{
+    if (!doc_) return false;
+    return doc_->history().redo();
+}
+
+bool DDVueEngine::canUndo() const { return doc_ && doc_->history().canUndo(); }
+
+bool DDVueEngine::canRedo() const { return doc_ && doc_->history().canRedo(); }
+
+bool DDVueEngine::differsFromDisk() const { return doc_ && doc_->history().differsFromSaved(); }
+
+DDVueEngine::Batch::Batch(DDVueEngine& engine, const std::string& label)
+    : doc_(engine.doc_.get())
+{
+    if (doc_) doc_->history().beginBatch(label);
+}
+
+DDVueEngine::Batch::~Batch()
+{
+    if (doc_) doc_->history().endBatch();
 }
 
 bool DDVueEngine::refuseSave(SaveProblem problem, const QString& why)
@@ -366,14 +398,15 @@ bool DDVueEngine::SaveDrawing(QString& path, const SaveOptions& options)
     } else if (isSource) {
         known_ = out.written;
     }
+    doc_->history().markSaved();
     path = target;
     return true;
 }
 
 void DDVueEngine::SetSearchPaths(const QString& paths) { searchPaths_ = paths; }
 
-long DDVueEngine::GetDrawingVersion(QString& path) { return dxf::Document::versionOfFile(encodeFileName(path)); }
+long DDVueEngine::GetDrawingVersion(const QString& path) const { return dxf::Document::versionOfFile(encodeFileName(path)); }
 
-void DDVueEngine::QueryPasswordProtection(QString&, long& flag) { flag = needsPassword_ ? 1 : 0; }
+void DDVueEngine::QueryPasswordProtection(bool& needsPassword) const { needsPassword = needsPassword_; }
 
 }  // namespace ddvue

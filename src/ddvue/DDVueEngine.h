@@ -4,6 +4,7 @@
 // the names and argument order that the rest of the program calls them by.
 
 #include "ddvue/AtomicFile.h"
+#include "ddvue/ContentDocument.h"
 #include "ddvue/dxf/Document.h"
 
 #include <QString>
@@ -15,6 +16,10 @@
 #include <string_view>
 
 namespace ddvue {
+
+namespace dxf {
+class Operation;
+}
 
 // A drawing read from its file, not yet open in an engine. Reading touches
 // nothing but its own data, so it may run on any thread; `adopt` then opens
@@ -57,8 +62,11 @@ public:
     DDVueEngine& operator=(const DDVueEngine&) = delete;
 
     // Opens a DXF or DWG drawing. False when it cannot be opened; lastError()
-    // says why.
-    bool OpenDrawing(QString& path, const QString& password = QString());
+    // says why. `password` is for a drawing protected by one; no drawing
+    // this engine can open needs it (DXF has no protection and the DWG
+    // reader cannot decrypt: see opensProtectedDrawings()), so it is not
+    // read yet. QueryPasswordProtection tells when one was wanted.
+    bool OpenDrawing(const QString& path, const QString& password = QString());
     // Reads a drawing without opening it: what OpenDrawing does before the
     // drawing becomes the engine's. `progress` is told how far reading has
     // come, in percent, and stops it by answering false.
@@ -70,15 +78,17 @@ public:
     // False, with lastError() set, when it was not read.
     bool adopt(ReadDrawing drawing, const QString& path);
     void CloseDrawing();
-    // Writes the content document of the open drawing to `outputPath`. Flags
-    // (1 include, 0 omit): f1 block attributes, f3 external references,
-    // f4 layers, f8 single- and multi-line text; f2, f5, f6 and f7 are unused.
-    bool ExportDrawingContent(QString& outputPath, long f1, long f2, long f3, long f4, long f5, long f6, long f7,
-                              long f8);
-    bool SetAttributeValue(QString& value, const QString& attributeHandle);
+    // Writes the content document of the open drawing to `outputPath`, with
+    // the parts `what` names.
+    bool ExportDrawingContent(const QString& outputPath, const ContentSelection& what);
+    // The edits. Each is an operation of the drawing's history (undo, redo
+    // below); false, changing nothing, when the object or layer is not there
+    // or the value does not fit it (lastError() says why).
+    bool SetAttributeValue(const QString& value, const QString& attributeHandle);
     // Writes the drawing to `path`: a DXF over the file it was read from, or,
     // for a drawing read from a DWG, a DXF of the same name beside it, whose
-    // path then comes back through `path`. False when the file could not be
+    // path then comes back through `path` (the one argument that carries a
+    // value back). False when the file could not be
     // written; the old file is then left as it was.
     //
     // A save never replaces, unasked, what it was not meant to: a DXF beside
@@ -88,14 +98,42 @@ public:
     // refusals apart from other failures, and `options` allows the first two.
     bool SaveDrawing(QString& path);
     bool SaveDrawing(QString& path, const SaveOptions& options);
-    bool SetTextValue(const QString& handle, QString& value);
+    bool SetTextValue(const QString& handle, const QString& value);
+    // A color number: 0 by block, 1..255, 256 by layer.
     bool SetEntityColor(const QString& handle, long color);
-    bool SetLayerDisplay(const QString& layerName, QString& state);
+    // `state` is "On" or "Off", in any case.
+    bool SetLayerDisplay(const QString& layerName, const QString& state);
     void SetSearchPaths(const QString& paths);
-    long GetDrawingVersion(QString& path);
+    // The version code of the drawing in the file at `path`; -1 when unknown.
+    long GetDrawingVersion(const QString& path) const;
+    // A color number 1..255.
     bool SetLayerColor(const QString& layerName, long color);
     bool DeleteEntity(const QString& handle);
-    void QueryPasswordProtection(QString& unused, long& flag);
+    // Whether the last OpenDrawing failed for want of a password.
+    void QueryPasswordProtection(bool& needsPassword) const;
+
+    // Undo and redo of the edits above, each edit (or batch) at a time: back
+    // to the drawing as opened, also past a save. False when there is
+    // nothing to undo or redo.
+    bool undo();
+    bool redo();
+    bool canUndo() const;
+    bool canRedo() const;
+    // Whether the drawing differs from the file it was read from or last
+    // saved to: false again once every edit since is undone.
+    bool differsFromDisk() const;
+    // The edits made while a Batch lives are undone and redone as one
+    // (Delete All, Replace All).
+    class Batch {
+    public:
+        Batch(DDVueEngine& engine, const std::string& label);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        dxf::Document* doc_;
+    };
 
     // Beyond the operations: what the windows and the command line need.
     // Whether a drawing protected by a password can be opened with it: DXF
@@ -157,6 +195,8 @@ public:
 private:
     bool fail(const QString& why);
     bool refuseSave(SaveProblem problem, const QString& why);
+    // Applies an edit through the drawing's history.
+    bool perform(std::unique_ptr<dxf::Operation> op);
     std::optional<std::uint32_t> entityByHandle(const QString& handle) const;
 
     std::unique_ptr<dxf::Document> doc_;

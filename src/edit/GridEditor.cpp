@@ -92,7 +92,7 @@ WriteResult GridEditor::writeRow(const Target& t, int row, const QString& previo
     data::Recordset& rs = *t.rs;
     const QString value = rs.cell(row, t.field).toString();
     const QString key = t.key >= 0 ? rs.cell(row, t.key).toString() : QString();
-    WriteResult result = writeValue(drawing_, t.category, t.column, key, value);
+    WriteResult result = writeValue(drawing_.edit(), t.category, t.column, key, value);
     switch (result.status) {
     case WriteResult::Status::Nothing: return result;
     case WriteResult::Status::Rejected:
@@ -187,7 +187,7 @@ bool GridEditor::BeforeDelete()
     int key = rs->fieldIndex(extract::categorySettings(*category)->keyField);
     if (key < 0 || rs->currentRow() < 0) return false;
     const QString handle = rs->cell(rs->currentRow(), key).toString();
-    if (drawing_.DeleteEntity(handle)) {
+    if (drawing_.edit().DeleteEntity(handle)) {
         if (host_.setDrawingChanged) host_.setDrawingChanged();
         return false;
     }
@@ -353,6 +353,8 @@ long GridEditor::ReplaceAll(const SearchText& search)
     long count = 0, failed = 0;
     QStringList reasons;
     if (rs) {
+        // Undone and redone as one.
+        ddvue::DDVueEngine::Batch batch(drawing_.edit(), "Replace All");
         // The grid is told once, at the end, that its cells changed.
         rs->beginUpdate();
         const long rows = rs->rowCount();
@@ -401,12 +403,13 @@ void GridEditor::DeleteAll()
     if (rs && rs->isOpen() && rs->rowCount() > 0 &&
         (category == Category::Attributes || category == Category::SingleText || category == Category::MultiText)) {
         rs->MoveFirst();
+        ddvue::DDVueEngine::Batch batch(drawing_.edit(), "Delete All");  // undone and redone as one
         const int key = rs->fieldIndex(extract::categorySettings(*category)->keyField);
         const long rows = rs->rowCount();
         for (int row = 0; row < rows; ++row) {
             if (row % kReportEvery == 0) report(QStringLiteral("Deleting"), row, rows);
             const QString handle = key >= 0 ? rs->cell(row, key).toString() : QString();
-            if (drawing_.DeleteEntity(handle)) {
+            if (drawing_.edit().DeleteEntity(handle)) {
                 ++deleted;
             } else {
                 ++failed;

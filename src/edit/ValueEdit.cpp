@@ -2,7 +2,6 @@
 
 #include "edit/CellText.h"
 
-#include "ddvue/DDVue.h"
 #include "ddvue/DDVueEngine.h"
 
 namespace edit {
@@ -10,9 +9,6 @@ namespace edit {
 using extract::Category;
 
 namespace {
-
-const ddvue::DDVueEngine& engineOf(const ddvue::DDVue& drawing) { return drawing.engine(); }
-const ddvue::DDVueEngine& engineOf(const ddvue::DDVueEngine& engine) { return engine; }
 
 // Trims spaces, not other blanks, as the layers view's column choice does.
 QString trimSpaces(const QString& text)
@@ -25,11 +21,11 @@ QString trimSpaces(const QString& text)
 
 }  // namespace
 
-template <class Drawing>
-WriteResult writeValue(Drawing& drawing, Category category, int column, const QString& key, const QString& value)
+WriteResult writeValue(ddvue::DDVueEngine& drawing, Category category, int column, const QString& key,
+                       const QString& value)
 {
     WriteResult result;
-    const ddvue::DDVueEngine& engine = engineOf(drawing);
+    const ddvue::DDVueEngine& engine = drawing;
     QString text = value;
     bool ok = false;
     std::optional<QString> holds;
@@ -77,9 +73,6 @@ WriteResult writeValue(Drawing& drawing, Category category, int column, const QS
     result.shown = holds ? *holds : text;
     return result;
 }
-
-template WriteResult writeValue(ddvue::DDVue&, Category, int, const QString&, const QString&);
-template WriteResult writeValue(ddvue::DDVueEngine&, Category, int, const QString&, const QString&);
 
 std::optional<QString> layerEntry(int column, const QString& value, QString* why)
 {

@@ -13,6 +13,10 @@
 
 #include <optional>
 
+namespace ddvue {
+class DDVueEngine;
+}
+
 namespace edit {
 
 // What writing one value back into the drawing came to.
@@ -44,11 +48,8 @@ struct SearchText {
 // color is a number rounded to a whole one from 1 to 255. On success
 // `shown` is what the drawing lists afterwards, which may differ from what
 // was written (a line break of a multi-line text, a color's number).
-//
-// `Drawing` is the drawing widget (ddvue::DDVue, which repaints) or the
-// engine without a window (ddvue::DDVueEngine).
-template <class Drawing>
-WriteResult writeValue(Drawing& drawing, extract::Category category, int column, const QString& key,
+// The window passes its widget's edit() (the view repaints what changes).
+WriteResult writeValue(ddvue::DDVueEngine& drawing, extract::Category category, int column, const QString& key,
                        const QString& value);
 
 // An entry of the layers view's Display (1) or Color (2) column as the

@@ -379,7 +379,7 @@ void frmZoom::cmdColor_Click()
     target.recordset = host_.recordset;
     if (ddvue::DDVue* viewer = host_.viewer) {
         target.setEntityColor = [viewer](const QString& handle, long color, QString* why) {
-            if (viewer->SetEntityColor(handle, color)) return true;
+            if (viewer->edit().SetEntityColor(handle, color)) return true;
             if (why) *why = viewer->engine().lastError();
             return false;
         };
@@ -387,6 +387,9 @@ void frmZoom::cmdColor_Click()
     target.setValue = [this](const QString& text) { setValueText(text); };
     target.setColorLabel = [this](const QString& caption) { setColorLabel(caption); };
     {
+        // A color given to every listed text is undone and redone as one.
+        std::optional<ddvue::DDVueEngine::Batch> batch;
+        if (host_.viewer) batch.emplace(host_.viewer->edit(), "Color");
         colors::frmColors picker(std::move(target), this);
         platform::showModal(picker);
     }

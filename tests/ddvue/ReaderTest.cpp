@@ -217,10 +217,9 @@ TEST(Reader, OpenDrawingReportsWhyItFailed)
     QString missing = tmp.filePath("missing.dxf");
     EXPECT_FALSE(engine.OpenDrawing(missing));
     EXPECT_FALSE(engine.lastError().isEmpty());
-    long flag = -1;
-    QString unused;
-    engine.QueryPasswordProtection(unused, flag);
-    EXPECT_EQ(flag, 0);
+    bool flag = true;
+    engine.QueryPasswordProtection(flag);
+    EXPECT_EQ(flag, false);
 }
 
 TEST(Reader, VersionCodesOfEveryRelease)

@@ -30,6 +30,9 @@ using ddvue::SaveProblem;
 
 namespace {
 
+// Every part of the content document.
+constexpr ddvue::ContentSelection kEverything{.attributes = true, .externalReferences = true, .layers = true, .text = true};
+
 const QString kSample = testpaths::samples(QStringLiteral("office-floor-plan-2000.dxf"));
 
 std::string bytesOf(const std::string& path)
@@ -221,7 +224,7 @@ TEST(Save, AWriteProtectedFileIsNotWritten)
 
     // Nor is any other output.
     QString out = path;
-    EXPECT_FALSE(engine.ExportDrawingContent(out, 1, 0, 1, 1, 0, 0, 0, 1));
+    EXPECT_FALSE(engine.ExportDrawingContent(out, kEverything));
     EXPECT_EQ(bytesOf(path), original);
     ASSERT_EQ(::chmod(path.toUtf8(), 0644), 0);
     EXPECT_TRUE(engine.SaveDrawing(target)) << engine.lastError().toStdString();
@@ -364,7 +367,7 @@ TEST(Save, AFullDiskOrSizeLimitLeavesEveryOutputWholeAndSaysWhy)
 
     QString content = tmp.filePath("content.xml");
     put(content, "earlier content");
-    EXPECT_FALSE(underSizeLimit(1000, [&] { return engine.ExportDrawingContent(content, 1, 0, 1, 1, 0, 0, 0, 1); }));
+    EXPECT_FALSE(underSizeLimit(1000, [&] { return engine.ExportDrawingContent(content, kEverything); }));
     EXPECT_NE(engine.lastError().indexOf(tooLarge), -1) << engine.lastError().toStdString();
     EXPECT_EQ(bytesOf(content), "earlier content");
 

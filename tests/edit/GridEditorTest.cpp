@@ -110,7 +110,7 @@ TEST(GridEditor, AValueTheDrawingRefusesPutsTheOldValueBackAndSaysWhy)
     g.rs.setCurrentRow(3);
     const QString handle = g.key(3);
     const QString old = g.cell(3, 7);
-    ASSERT_TRUE(g.drawing.DeleteEntity(handle));  // gone from the drawing behind the grid's back
+    ASSERT_TRUE(g.drawing.edit().DeleteEntity(handle));  // gone from the drawing behind the grid's back
     WriteResult r = g.type(7, "new");
     EXPECT_EQ(r.status, WriteResult::Status::Failed);
     EXPECT_EQ(g.cell(3, 7), old);
@@ -121,7 +121,7 @@ TEST(GridEditor, AValueTheDrawingRefusesPutsTheOldValueBackAndSaysWhy)
     // Replace All tells once, at the end, with the count of those it could
     // not write.
     g.boxes.shown.clear();
-    ASSERT_TRUE(g.drawing.DeleteEntity(g.key(5)));
+    ASSERT_TRUE(g.drawing.edit().DeleteEntity(g.key(5)));
     const int rows = g.rs.rowCount();
     long count = g.editor->ReplaceAll({QString(), QStringLiteral("X"), false, false});
     EXPECT_EQ(count, rows - 2);
@@ -300,7 +300,7 @@ TEST(GridEditor, DeletingARowDeletesItsObject)
     // The drawing no longer holds the next row's object: the row stays, and
     // the person is told why.
     g.rs.setCurrentRow(2);
-    ASSERT_TRUE(g.drawing.DeleteEntity(g.key(2)));
+    ASSERT_TRUE(g.drawing.edit().DeleteEntity(g.key(2)));
     EXPECT_TRUE(g.editor->BeforeDelete());
     ASSERT_EQ(g.boxes.shown.size(), 1u);
     EXPECT_TRUE(g.boxes.shown[0].text.startsWith("The object could not be deleted from the drawing."));
@@ -342,7 +342,7 @@ TEST(GridEditor, DeleteAllDeletesWhatTheFilterShowsAndCountsWhatWasDeleted)
     EXPECT_TRUE(g.rs.isOpen());
 
     // One of them was deleted already: it is counted apart, with the reason.
-    ASSERT_TRUE(g.drawing.DeleteEntity(nameHandles[1]));
+    ASSERT_TRUE(g.drawing.edit().DeleteEntity(nameHandles[1]));
     g.boxes.shown.clear();
     g.boxes.answers = {MsgResult::Yes, MsgResult::Ok};
     g.editor->DeleteAll();

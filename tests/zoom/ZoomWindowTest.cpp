@@ -334,7 +334,7 @@ TEST(frmZoom, AWriteTheDrawingRefusesIsToldAndTheOldValueStays)
     const QString before = ws.grid->text();
     auto z = openZoom(ws);
     // The object goes from the drawing behind the editor's back.
-    ASSERT_TRUE(ws.viewer->engine().DeleteEntity(handle));
+    ASSERT_TRUE(ws.viewer->edit().DeleteEntity(handle));
     QWidget* box = focused(z.get());
     QTest::keyClicks(box, "x");
     seams.boxes.answers = {MsgResult::Ok};

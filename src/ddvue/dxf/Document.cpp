@@ -1,5 +1,7 @@
 #include "ddvue/dxf/Document.h"
 
+#include "ddvue/dxf/Operations.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -240,6 +242,53 @@ std::int64_t RecordView::integerOf(int code, std::int64_t fallback) const
 
 Document::Document() : codec_(TextCodec::utf8()) {}
 Document::~Document() = default;
+
+int Document::addListener(Listener listener)
+{
+    listeners_.emplace_back(nextListener_, std::move(listener));
+    return nextListener_++;
+}
+
+void Document::removeListener(int id)
+{
+    std::erase_if(listeners_, [id](const auto& l) { return l.first == id; });
+}
+
+History& Document::history()
+{
+    if (!history_) history_ = std::make_unique<History>(*this);
+    return *history_;
+}
+
+const History& Document::history() const { return const_cast<Document*>(this)->history(); }
+
+Document::RecordState Document::state(std::uint32_t record) const
+{
+    const Replacement* rep = replacement(record);
+    return rep ? RecordState(*rep) : std::nullopt;
+}
+
+void Document::restore(std::uint32_t record, const RecordState& state, Change::What what)
+{
+    if (state) replaced_[record] = *state;
+    else replaced_.erase(record);
+    notify(what, record);
+}
+
+std::string_view Document::bytesIn(std::uint32_t record, const RecordState& state) const
+{
+    if (state) return state->deleted ? std::string_view() : std::string_view(state->bytes);
+    std::uint32_t end = record + 1 < records_.size() ? records_[record + 1].begin : tailBegin_;
+    return file_.substr(records_[record].begin, end - records_[record].begin);
+}
+
+void Document::touching(std::uint32_t record, Change::What what)
+{
+    if (!journal_) return;
+    for (const Touched& t : *journal_)
+        if (t.record == record) return;
+    journal_->push_back(Touched{record, what, state(record)});
+}
 
 bool Document::load(std::string bytes, const Progress& progress)
 {
@@ -1150,11 +1199,13 @@ void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
 
 void Document::notify(Change::What what, std::uint32_t record) const
 {
-    if (observer_) observer_(Change{what, record});
+    const Change change{what, record};
+    for (const auto& [id, listener] : listeners_) listener(change);
 }
 
 void Document::remove(std::uint32_t record)
 {
+    touching(record, Change::What::EntityDeleted);
     Replacement& rep = replaced_[record];
     rep.bytes.clear();
     rep.groups.clear();
@@ -1414,6 +1465,7 @@ void Document::Edit::commit(Change::What what)
         }
         rep.groups.push_back(g);
     }
+    doc_.touching(record_, what);
     doc_.replaced_[record_] = std::move(rep);
     doc_.notify(what, record_);
 }

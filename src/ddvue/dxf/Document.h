@@ -186,6 +186,8 @@ struct Change {
     std::uint32_t record;
 };
 
+class History;
+
 class Document {
 public:
     Document();
@@ -255,7 +257,18 @@ public:
     Edit edit(std::uint32_t record);
     void remove(std::uint32_t record);
     bool modified() const { return !replaced_.empty(); }
-    void setObserver(std::function<void(const Change&)> observer) { observer_ = std::move(observer); }
+
+    // Listeners are told of every change to a record: an edit, and an edit
+    // undone or redone (see history()). Any number may listen; each is told
+    // in the order they were added. Add and remove them on the thread that
+    // edits the document, or before it is shared with another.
+    using Listener = std::function<void(const Change&)>;
+    int addListener(Listener listener);
+    void removeListener(int id);
+
+    // The edits made through operations (Operations.h), to undo and redo.
+    History& history();
+    const History& history() const;
 
     // The drawing's bytes with every edit applied.
     std::string serialize() const;
@@ -335,12 +348,37 @@ private:
     std::vector<BlockDef> blocks_;
     std::unordered_map<std::string, std::uint32_t> blockIndex_;  // upper-case name
     std::vector<Space> spaces_;
-    std::function<void(const Change&)> observer_;
+    std::vector<std::pair<int, Listener>> listeners_;
+    int nextListener_ = 0;
+    std::unique_ptr<History> history_;
     Progress progress_;
     bool stopped_ = false;
     // Tells progress_ how far reading has come; false (with the error set)
     // when it asks to stop.
     bool report(int percent);
+
+public:
+    // What one record holds: nothing when it stands as read, else the bytes
+    // that replace it (none when it is deleted). An operation keeps the
+    // states of the records it changes, to put them back byte for byte.
+    using RecordState = std::optional<Replacement>;
+    RecordState state(std::uint32_t record) const;
+    // Puts back a state taken by state(); listeners are told as `what`.
+    void restore(std::uint32_t record, const RecordState& state, Change::What what);
+    // The record's bytes in `state` as a save would write them; empty when deleted.
+    std::string_view bytesIn(std::uint32_t record, const RecordState& state) const;
+    // Each record an edit is about to change, once, with its state before.
+    struct Touched {
+        std::uint32_t record;
+        Change::What what;
+        RecordState before;
+    };
+    // While a journal is set, every change is noted in it (see Operations.h).
+    void setJournal(std::vector<Touched>* journal) { journal_ = journal; }
+
+private:
+    void touching(std::uint32_t record, Change::What what);
+    std::vector<Touched>* journal_ = nullptr;
 
 public:
     // Rewrites the groups of one record. The groups start as the record's

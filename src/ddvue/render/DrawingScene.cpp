@@ -18,7 +18,7 @@ void DrawingScene::attach(dxf::Document& doc, const QString& drawingPath, const 
     path_ = drawingPath;
     searchPaths_ = searchPaths;
     xrefs_.reset(path_, searchPaths_);
-    doc.setObserver([this](const dxf::Change& c) { changed(c); });
+    listener_ = doc.addListener([this](const dxf::Change& c) { changed(c); });
     TextMeasure measure(&shapes_);
     stop_ = stop;
     rebuild(measure);
@@ -27,7 +27,7 @@ void DrawingScene::attach(dxf::Document& doc, const QString& drawingPath, const 
 
 void DrawingScene::detach()
 {
-    if (doc_) doc_->setObserver(nullptr);
+    if (doc_) doc_->removeListener(listener_);
     forget();
 }
 

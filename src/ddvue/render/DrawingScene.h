@@ -66,6 +66,7 @@ private:
     void changed(const dxf::Change& change);
 
     dxf::Document* doc_ = nullptr;
+    int listener_ = -1;  // this scene's listener on doc_
     QString path_, searchPaths_;
     Scene scene_;
     // Texts shaped by earlier builds, of this drawing or the ones before.

@@ -59,8 +59,9 @@ Outcome open(const QString& file)
     ddvue::DDVueEngine engine;
     QString path = file;
     Outcome o{engine.OpenDrawing(path), engine.lastError(), 0};
-    QString unused;
-    engine.QueryPasswordProtection(unused, o.passwordFlag);
+    bool needsPassword = false;
+    engine.QueryPasswordProtection(needsPassword);
+    o.passwordFlag = needsPassword ? 1 : 0;
     return o;
 }
 

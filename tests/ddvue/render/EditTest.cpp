@@ -132,3 +132,30 @@ TEST_F(SceneEdits, ManyEditsCompactTheScene)
     EXPECT_LE(scene.scene().primitives().size(), before + 4100);
     EXPECT_EQ(scene.scene().liveCount(), before);
 }
+
+TEST_F(SceneEdits, UndoAndRedoReachTheScene)
+{
+    const std::size_t shown = scene.scene().liveCount();
+    ASSERT_TRUE(engine.DeleteEntity(QString::fromStdString(reference)));
+    ASSERT_TRUE(engine.SetLayerColor(QStringLiteral("NOTES"), 5));
+    ASSERT_LT(scene.scene().liveCount(), shown);
+
+    auto notesRgb = [this] {
+        const Scene& s = scene.scene();
+        for (const SceneLayer& l : s.layers())
+            if (l.name == "NOTES") return l.rgb;
+        return 0u;
+    };
+    ASSERT_TRUE(engine.undo());  // the layer's color
+    EXPECT_EQ(notesRgb(), aciColor(3) & 0xFFFFFF);
+    ASSERT_TRUE(engine.undo());  // the deletion: the reference with its value is drawn again
+    EXPECT_EQ(scene.scene().liveCount(), shown);
+    std::size_t texts = 0;
+    for (const Primitive& p : live()) texts += p.type == PrimitiveType::Text;
+    EXPECT_EQ(texts, 2u);  // the note and the attribute's value
+
+    ASSERT_TRUE(engine.redo());
+    EXPECT_LT(scene.scene().liveCount(), shown);
+    ASSERT_TRUE(engine.redo());
+    EXPECT_EQ(notesRgb(), aciColor(5) & 0xFFFFFF);
+}

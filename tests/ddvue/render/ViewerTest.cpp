@@ -138,16 +138,16 @@ TEST_F(Viewer, DoubleClickAsksForTheDrawingWindow)
 TEST_F(Viewer, EditsShowAtTheNextPaint)
 {
     int red = count(qRgb(255, 0, 0));
-    ASSERT_TRUE(view.SetEntityColor(QString::fromStdString(frameLine), 5));
+    ASSERT_TRUE(view.edit().SetEntityColor(QString::fromStdString(frameLine), 5));
     EXPECT_LT(count(qRgb(255, 0, 0)), red);
     EXPECT_GT(count(qRgb(0, 0, 255)), 50);
 
-    ASSERT_TRUE(view.SetLayerColor(QStringLiteral("FRAME"), 6));
+    ASSERT_TRUE(view.edit().SetLayerColor(QStringLiteral("FRAME"), 6));
     EXPECT_EQ(count(qRgb(255, 0, 0)), 0);
     EXPECT_GT(count(qRgb(255, 0, 255)), 300);
 
     QString off = QStringLiteral("Off");
-    ASSERT_TRUE(view.SetLayerDisplay(QStringLiteral("FRAME"), off));
+    ASSERT_TRUE(view.edit().SetLayerDisplay(QStringLiteral("FRAME"), off));
     EXPECT_EQ(count(qRgb(255, 0, 255)), 0);
     EXPECT_EQ(count(qRgb(0, 0, 255)), 0);  // the line with a color of its own is on the layer too
     EXPECT_GT(count(qRgb(0, 255, 0)), 0);  // the point on layer 0 stays
