@@ -90,3 +90,26 @@ void ProgressReport::report(const QString& stage, int percent)
 }
 
 }  // namespace app
+
+namespace app {
+
+RowObject rowObject(const data::Recordset* recordset, std::optional<extract::Category> category)
+{
+    RowObject row;
+    if (!recordset || !recordset->isOpen() || !category || recordset->isBOF() || recordset->isEOF()) return row;
+    switch (*category) {
+    case extract::Category::Attributes:
+    case extract::Category::SingleText:
+    case extract::Category::MultiText: row.kind = RowObject::Kind::Object; break;
+    case extract::Category::Layers: row.kind = RowObject::Kind::Layer; break;
+    default: return row;
+    }
+    const extract::CategorySettings* settings = extract::categorySettings(*category);
+    const int field = settings ? recordset->fieldIndex(settings->keyField) : -1;
+    if (field < 0) return RowObject();
+    row.key = recordset->value(field);
+    if (row.key.isEmpty()) return RowObject();
+    return row;
+}
+
+}  // namespace app

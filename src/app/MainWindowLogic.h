@@ -3,6 +3,8 @@
 // starts from and leaves behind, the category a setting names, the file
 // information line, and how long work reports its progress.
 
+#include "data/Recordset.h"
+#include "extract/Categories.h"
 #include "platform/Settings.h"
 
 #include <QElapsedTimer>
@@ -26,6 +28,16 @@ std::optional<int> byteNumber(const QString& text);
 // The option a "Data" setting selects: 1 to 4; none for any other number, or
 // for a text that is not a number from 0 to 255.
 std::optional<CategoryOption> categoryFromDataSetting(const QString& text);
+
+// What the grid's current row points out in the drawing's view: the object
+// of a block attribute or text row (by its handle), the layer of a layer
+// row (by its name); nothing for other categories, or without a current row.
+struct RowObject {
+    enum class Kind { None, Object, Layer };
+    Kind kind = Kind::None;
+    QString key;
+};
+RowObject rowObject(const data::Recordset* recordset, std::optional<extract::Category> category);
 
 // What start-up restores from the settings.
 struct StartupSettings {

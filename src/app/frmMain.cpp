@@ -610,6 +610,7 @@ void frmMain::clearGrid(bool noData)
     Adodc1->setRecordset(nullptr);
     recordset_.reset();
     if (noData) dtgDrawing->showNoData();
+    DDVue1->clearHighlight();
     Adodc1->setCaption(QString());
     ShowGridControls(false);
     cmdSave->hide();
@@ -653,6 +654,15 @@ void frmMain::optionClicked(QRadioButton* option)
 void frmMain::FillGrid()
 {
     platform::WaitCursor wait;
+    filling_ = true;
+    struct Done {
+        frmMain* w;
+        ~Done()
+        {
+            w->filling_ = false;
+            w->showRowObject(false);
+        }
+    } done{this};
     auto step = [this](const QString& stage, int percent) {
         if (progress_) progress_->report(stage, percent);
     };
@@ -865,6 +875,7 @@ void frmMain::connectGrid()
     connect(dtgDrawing, &data::DataGrid::RowColChange, this, [this](QVariant*, int) {
         // Beside "No data" there is no position to tell.
         Adodc1->setCaption(dtgDrawing->showsNoData() ? QString() : editor_->positionCaption());
+        if (!filling_) showRowObject(true);
     });
     connect(dtgDrawing, &data::DataGrid::KeyDown, this, [this](int* key, int* shift) {
         // F1 and F3 to F9 belong to the window's key handler; the grid's own
@@ -885,6 +896,22 @@ void frmMain::connectGrid()
     connect(cmdReplaceAll, &QPushButton::clicked, this, [this] { cmdReplaceAll_Click(); });
     connect(cmdDeleteAll, &QPushButton::clicked, this, [this] { cmdDeleteAll_Click(); });
     connect(cmdSave, &QToolButton::clicked, this, [this] { cmdSave_Click(); });
+}
+
+void frmMain::showRowObject(bool bringIntoView)
+{
+    RowObject row;
+    if (!dtgDrawing->showsNoData() && DDVue1->engine().isOpen()) {
+        try {
+            row = rowObject(recordset_.get(), selectedCategory());
+        } catch (const data::RecordsetError&) {
+        }
+    }
+    switch (row.kind) {
+    case RowObject::Kind::Object: DDVue1->highlightObject(row.key, bringIntoView); break;
+    case RowObject::Kind::Layer: DDVue1->highlightLayer(row.key, bringIntoView); break;
+    case RowObject::Kind::None: DDVue1->clearHighlight(); break;
+    }
 }
 
 edit::SearchText frmMain::searchText() const

@@ -192,6 +192,10 @@ private:
     void clearGrid(bool noData = true);
     void showStatus(const QString& text);
     void connectGrid();
+    // Points out the current row's object or layer in the view; with
+    // `bringIntoView`, the view goes to it (a row the person moved to, not
+    // the first row of a fill).
+    void showRowObject(bool bringIntoView);
     edit::SearchText searchText() const;
     // After an undo or redo: the category listed again, the current row
     // and column kept where they still exist.
@@ -220,6 +224,7 @@ private:
     QShortcut* undoShortcut_ = nullptr;
     QShortcut* redoShortcut_ = nullptr;
     bool busyCursor_ = false;
+    bool filling_ = false;  // FillGrid is at work
 };
 
 }  // namespace app

@@ -2,6 +2,7 @@
 
 #include "ddvue/AtomicFile.h"
 #include "ddvue/FileNames.h"
+#include "ddvue/ViewHighlight.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -28,7 +29,7 @@ constexpr qint64 kSlowPaintMs = 40;
 
 }  // namespace
 
-DDVue::DDVue(QWidget* parent) : QWidget(parent)
+DDVue::DDVue(QWidget* parent) : QWidget(parent), highlight_(std::make_unique<ViewHighlight>())
 {
     setObjectName(QStringLiteral("DDVue1"));
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -49,6 +50,7 @@ void DDVue::ready()
 void DDVue::built()
 {
     if (!userMoved_) zoomToExtents();
+    applyHighlight();
     update();
 }
 
@@ -81,6 +83,8 @@ bool DDVue::adopt(ReadDrawing drawing, const QString& path)
 
 void DDVue::startScene()
 {
+    stopGlide();
+    highlight_->forget();
     userMoved_ = false;
     if (engine_.isOpen()) {
         // The scene holds plain data only (its texts as characters), so it
@@ -104,6 +108,8 @@ void DDVue::CloseDrawing()
 {
     releaseScene();
     engine_.CloseDrawing();
+    stopGlide();
+    highlight_->forget();
     userMoved_ = false;
     zoomToExtents();
     update();
@@ -173,25 +179,54 @@ void DDVue::paintEvent(QPaintEvent*)
         QPointF shift = view_.toScreen(frameView_.center()) - frameView_.toScreen(frameView_.center());
         p.fillRect(rect(), Qt::black);
         p.drawImage(shift, frame_);
+        paintHighlightOver(p);
+        return;
+    }
+    // So too while the view glides to an object: the last picture moves and
+    // scales with it, and the drawing is painted afresh where it stops.
+    if (gliding() && lastPaintMs_ > kSlowPaintMs && !frame_.isNull() && frameView_.width() == view_.width() &&
+        frameView_.height() == view_.height()) {
+        p.fillRect(rect(), Qt::black);
+        p.save();
+        p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        p.setTransform(frameView_.worldToScreen().inverted() * view_.worldToScreen());
+        p.drawImage(QPointF(0, 0), frame_);
+        p.restore();
+        paintHighlightOver(p);
         return;
     }
     QElapsedTimer timer;
     timer.start();
     const qreal ratio = devicePixelRatioF();
     QSize pixels(qRound(width() * ratio), qRound(height() * ratio));
-    if (frame_.size() != pixels) frame_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    if (frame_.size() != pixels) {
+        frame_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        frameGeneration_ = 0;  // nothing painted in it yet
+    }
     frame_.setDevicePixelRatio(ratio);
+    const render::Scene& scene = scene_.scene();
     if (frame_.isNull()) {
-        painter_.paint(p, scene_.scene(), view_, render::PaintOptions());
+        painter_.paint(p, scene, view_, render::PaintOptions());
+        lastPaintMs_ = timer.elapsed();
     } else {
-        {
-            QPainter f(&frame_);
-            painter_.paint(f, scene_.scene(), view_, render::PaintOptions());
+        // The last picture serves again while the drawing and the view are
+        // as it shows them (a new highlight repaints only what lies over it).
+        const bool same = frameGeneration_ == scene.generation() && frameRevision_ == scene.revision() &&
+                          frameView_.center() == view_.center() && frameView_.scale() == view_.scale() &&
+                          frameView_.width() == view_.width() && frameView_.height() == view_.height();
+        if (!same) {
+            {
+                QPainter f(&frame_);
+                painter_.paint(f, scene, view_, render::PaintOptions());
+            }
+            frameView_ = view_;
+            frameGeneration_ = scene.generation();
+            frameRevision_ = scene.revision();
+            lastPaintMs_ = timer.elapsed();
         }
         p.drawImage(QPointF(0, 0), frame_);
-        frameView_ = view_;
     }
-    lastPaintMs_ = timer.elapsed();
+    paintHighlightOver(p);
 }
 
 void DDVue::resizeEvent(QResizeEvent*)
@@ -202,6 +237,7 @@ void DDVue::resizeEvent(QResizeEvent*)
 
 void DDVue::wheelEvent(QWheelEvent* event)
 {
+    stopGlide();
     double steps = event->angleDelta().y() / 120.0;
     if (steps == 0) steps = event->pixelDelta().y() / 50.0;
     if (steps == 0) return;
@@ -218,6 +254,7 @@ void DDVue::wheelEvent(QWheelEvent* event)
 void DDVue::mousePressEvent(QMouseEvent* event)
 {
     ready();
+    stopGlide();
     if (event->button() == Qt::LeftButton || event->button() == Qt::MiddleButton) {
         dragging_ = true;
         dragFrom_ = event->position().toPoint();

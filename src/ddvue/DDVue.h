@@ -16,16 +16,21 @@
 
 #include <QImage>
 #include <QPoint>
+#include <QRectF>
 #include <QWidget>
 
 #include <atomic>
 #include <future>
 
 #include <functional>
+#include <memory>
 
+class QPainter;
 class QPrinter;
 
 namespace ddvue {
+
+struct ViewHighlight;
 
 class DDVue : public QWidget {
     Q_OBJECT
@@ -107,6 +112,28 @@ public:
     // until it is shown.
     bool isBuilding() const { return building(); }
 
+    // Pointing out an object or a layer, over the drawing: never drawn into
+    // it, so pictures, prints and copies of the view do not show it.
+    // highlightObject takes an object's handle (hexadecimal, as the content
+    // names it); with `bringIntoView`, when the object stands outside the
+    // view or too small to see, the view moves and zooms to it in a short
+    // glide (a new object on the way turns it towards the new one). A handle
+    // the drawing does not have, or of an object the view does not draw,
+    // points out nothing. highlightLayer dims everything but the layer's
+    // objects, and with `bringIntoView` shows the layer when none of it is
+    // in sight. Each costs a look-up and a repaint of the view's last
+    // picture, whatever the drawing's size.
+    void highlightObject(const QString& handle, bool bringIntoView = true);
+    void highlightLayer(const QString& name, bool bringIntoView = true);
+    void clearHighlight();
+    // What is pointed out: the handle or the layer's name; empty for nothing.
+    QString highlighted() const;
+    // Where the view shows the object pointed out: the rectangle of its
+    // mark; empty when no object is pointed out or the view does not draw it.
+    QRectF highlightRect();
+    // True while the view glides to an object.
+    bool gliding() const;
+
 signals:
     void PointerMoved(int x, int y);
     void DrawingWindowRequest();
@@ -129,6 +156,13 @@ private:
     // The scale of the whole drawing in the view: zooming stays within a
     // range around it.
     double fitScale();
+    // Finds what is pointed out in the scene as it is now, and starts the
+    // view's glide to it when one was asked for.
+    void applyHighlight();
+    void glideTo(const render::ViewTransform& to);
+    void stopGlide();
+    // Paints what is pointed out over the drawing's picture.
+    void paintHighlightOver(QPainter& painter);
 
     DDVueEngine engine_;
     render::DrawingScene scene_;
@@ -147,6 +181,10 @@ private:
     // Asks the build under way to stop, when the drawing goes before its
     // scene is ready.
     std::atomic<bool> stopBuilding_{false};
+    // The scene and its revision that frame_ shows: while they and the view
+    // stay the same, a repaint (for a new highlight) shows frame_ again.
+    std::uint64_t frameGeneration_ = 0, frameRevision_ = 0;
+    std::unique_ptr<ViewHighlight> highlight_;
 };
 
 }  // namespace ddvue

@@ -1,5 +1,6 @@
 #include "ddvue/render/Scene.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <limits>
@@ -50,6 +51,9 @@ void Scene::clear()
     chains_.assign(1, Chain{0, 0, {}});
     chainIndex_.clear();
     entities_.clear();
+    parts_.clear();
+    part_ = UINT32_MAX;
+    ++revision_;
     current_ = UINT32_MAX;
     deadCount_ = 0;
     layersDirty_ = extentsDirty_ = true;
@@ -87,6 +91,7 @@ std::uint32_t Scene::push(PrimitiveType type, const Bounds& b, std::uint32_t dat
     p.flags = flags;
     auto id = static_cast<std::uint32_t>(prims_.size());
     prims_.push_back(p);
+    ++revision_;
     if (indexBuilt_) index_.addLate(id);
     if (!extentsDirty_) {
         extents_.add(b);
@@ -229,12 +234,56 @@ void Scene::removeEntity(std::uint32_t record)
     }
     entities_.erase(it);
     extentsDirty_ = true;
+    ++revision_;
+}
+
+void Scene::beginPart(std::uint32_t record)
+{
+    part_ = record;
+    partFirst_ = static_cast<std::uint32_t>(prims_.size());
+}
+
+void Scene::endPart()
+{
+    auto end = static_cast<std::uint32_t>(prims_.size());
+    if (part_ != UINT32_MAX) {
+        // A part rebuilt with its entity replaces what it was.
+        if (end > partFirst_) parts_[part_] = Range{partFirst_, end - partFirst_};
+        else parts_.erase(part_);
+    }
+    part_ = UINT32_MAX;
+}
+
+Scene::Span Scene::entitySpan(std::uint32_t record) const
+{
+    auto it = entities_.find(record);
+    return it == entities_.end() ? Span{} : Span{it->second.first, it->second.count};
+}
+
+Scene::Span Scene::partSpan(std::uint32_t record) const
+{
+    auto it = parts_.find(record);
+    return it == parts_.end() ? Span{} : Span{it->second.first, it->second.count};
+}
+
+Bounds Scene::spanBounds(Span span) const
+{
+    Bounds b;
+    const std::size_t end = std::min<std::size_t>(prims_.size(), std::size_t(span.first) + span.count);
+    for (std::size_t i = span.first; i < end; ++i) {
+        const Primitive& p = prims_[i];
+        if (p.dead()) continue;
+        b.add(p.x0, p.y0);
+        b.add(p.x1, p.y1);
+    }
+    return b;
 }
 
 std::uint32_t Scene::addLayer(SceneLayer layer)
 {
     layers_.push_back(std::move(layer));
     layersDirty_ = true;
+    ++revision_;
     return static_cast<std::uint32_t>(layers_.size() - 1);
 }
 
@@ -243,6 +292,7 @@ void Scene::setLayer(std::uint32_t index, const SceneLayer& layer)
     if (index >= layers_.size()) return;
     layers_[index] = layer;
     layersDirty_ = true;
+    ++revision_;
 }
 
 std::uint32_t Scene::chainWith(std::uint32_t parentChain, std::uint32_t layer)

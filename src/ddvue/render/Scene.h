@@ -87,6 +87,25 @@ public:
     void removeEntity(std::uint32_t record);
     bool hasEntity(std::uint32_t record) const { return entities_.count(record) > 0; }
 
+    // Parts: an object drawn within a top-level entity (a block reference's
+    // attribute) keeps its own primitives apart, all copies of it together,
+    // so that it can be found alone. Parts do not nest.
+    void beginPart(std::uint32_t record);
+    void endPart();
+    // The primitives of a top-level entity, or of a part: ids first to
+    // first + count - 1 (some may since have been removed); count 0 when the
+    // scene holds none.
+    struct Span {
+        std::uint32_t first = 0, count = 0;
+    };
+    Span entitySpan(std::uint32_t record) const;
+    Span partSpan(std::uint32_t record) const;
+    // The bounds of the live primitives of a span.
+    Bounds spanBounds(Span span) const;
+    // Changes with every change of the contents or the layers: a picture
+    // painted at one revision holds while the revision stays the same.
+    std::uint64_t revision() const { return revision_; }
+
     // Layers.
     std::uint32_t addLayer(SceneLayer layer);
     void setLayer(std::uint32_t index, const SceneLayer& layer);
@@ -136,6 +155,9 @@ private:
     std::vector<Chain> chains_{Chain{0, 0, {}}};
     std::unordered_map<std::uint64_t, std::uint32_t> chainIndex_;
     std::unordered_map<std::uint32_t, Range> entities_;
+    std::unordered_map<std::uint32_t, Range> parts_;
+    std::uint32_t part_ = UINT32_MAX, partFirst_ = 0;
+    std::uint64_t revision_ = 0;
     std::uint32_t current_ = UINT32_MAX;
     std::uint64_t generation_ = nextGeneration();
     static std::uint64_t nextGeneration();

@@ -327,10 +327,15 @@ void SceneBuilder::blockReference(const Context& ctx, std::uint32_t record, cons
     attribs.layer = s.layer;
     attribs.chain = chain;
     for (std::uint32_t child : dxf::attributesOf(doc, record)) {
+        // The attributes of a reference in the drawing's own space can be
+        // found alone (the view points them out).
+        const bool part = ctx.depth == 0 && &doc == host_;
+        if (part) scene_.beginPart(child);
         for (const QPointF& offset : copies) {
             attribs.m = QTransform::fromTranslate(offset.x(), offset.y()) * ctx.m;
             entity(attribs, child);
         }
+        if (part) scene_.endPart();
     }
 }
 

@@ -99,6 +99,8 @@ public:
     }
 
     void run();
+    // Paints a selection over what is there.
+    void runOver(const Selection& selection);
 
 private:
     double sx(double x) const { return (x - cx_) * s_ + hw_; }
@@ -106,6 +108,7 @@ private:
 
     QRgb resolve(std::uint32_t c) const
     {
+        if (override_) return override_;
         if (c & color::kLayer) {
             std::uint32_t l = c & ~color::kLayer;
             if (l >= layers_.size() || layers_[l].foreground) return options_.foreground;
@@ -219,6 +222,8 @@ private:
     static constexpr int kMaxBatches = 64;
     int active_ = 0;    // batches in use
     int current_ = -1;  // the batch of the current color
+    QRgb override_ = 0;                        // the one color of a selection
+    const std::vector<char>* layerMask_ = nullptr;  // the layers a selection takes
     double qx0_ = 0, qy0_ = 0, qx1_ = 0, qy1_ = 0;
 };
 
@@ -347,6 +352,7 @@ void ScenePainter::Pass::draw(const Primitive& prim)
     if (prim.x1 < qx0_ || prim.x0 > qx1_ || prim.y1 < qy0_ || prim.y0 > qy1_) return;
     if (prim.layer < visible_.size() && !visible_[prim.layer]) return;
     if (prim.chain < hidden_.size() && hidden_[prim.chain]) return;
+    if (layerMask_ && (prim.layer >= layerMask_->size() || !(*layerMask_)[prim.layer])) return;
     ++o_.stats_.considered;
     QRgb c = resolve(prim.color);
     setColor(c);
@@ -413,6 +419,49 @@ void ScenePainter::Pass::run()
     }
     flush();
     p_.restore();
+}
+
+void ScenePainter::Pass::runOver(const Selection& selection)
+{
+    if (w_ <= 0 || h_ <= 0 || scene_.liveCount() == 0) return;
+    p_.save();
+    p_.setRenderHint(QPainter::Antialiasing, true);
+    p_.setRenderHint(QPainter::TextAntialiasing, true);
+    p_.setBrush(Qt::NoBrush);
+    override_ = selection.color ? (0xFF000000u | selection.color) : 0;
+    Bounds q = view_.visibleWorld(2 + selection.lineWidth);
+    qx0_ = q.x0, qy0_ = q.y0, qx1_ = q.x1, qy1_ = q.y1;
+    const std::vector<Primitive>& prims = scene_.primitives();
+    if (selection.count > 0) {
+        const std::size_t end = std::min<std::size_t>(prims.size(), std::size_t(selection.first) + selection.count);
+        for (std::size_t i = selection.first; i < end; ++i) draw(prims[i]);
+    } else if (selection.layers) {
+        layerMask_ = selection.layers;
+        std::vector<std::uint64_t>& marks = o_.marks_;
+        marks.assign((prims.size() + 63) / 64, 0);
+        scene_.index().query(q.x0, q.y0, q.x1, q.y1,
+                             [&marks](std::uint32_t id) { marks[id >> 6] |= std::uint64_t(1) << (id & 63); });
+        for (std::size_t w = 0; w < marks.size(); ++w) {
+            std::uint64_t bits = marks[w];
+            while (bits) {
+                int b = __builtin_ctzll(bits);
+                bits &= bits - 1;
+                draw(prims[w * 64 + static_cast<std::size_t>(b)]);
+            }
+        }
+    }
+    flush();
+    p_.restore();
+}
+
+void ScenePainter::paintOver(QPainter& painter, const Scene& scene, const ViewTransform& view,
+                             const Selection& selection)
+{
+    PaintOptions options;
+    options.lineWidth = selection.lineWidth;
+    const Stats kept = stats_;  // the figures stay those of the last whole paint
+    Pass(*this, painter, scene, view, options).runOver(selection);
+    stats_ = kept;
 }
 
 const QList<QGlyphRun>& ScenePainter::glyphs(const Scene& scene, std::uint32_t text)

@@ -40,6 +40,19 @@ public:
     // and paints what the view shows of the scene.
     void paint(QPainter& painter, const Scene& scene, const ViewTransform& view, const PaintOptions& options);
 
+    // Paints over what the painter holds (no background) only some of what
+    // the view shows: the primitives `first` to `first + count - 1`, or
+    // (count 0) those whose layer is marked in `layers`. Every primitive
+    // takes `color` unless `color` is 0, when it keeps its own; lines are
+    // `lineWidth` pixels wide. The view points objects out so.
+    struct Selection {
+        std::uint32_t first = 0, count = 0;
+        const std::vector<char>* layers = nullptr;
+        QRgb color = 0;
+        double lineWidth = 0;
+    };
+    void paintOver(QPainter& painter, const Scene& scene, const ViewTransform& view, const Selection& selection);
+
     struct Stats {
         std::size_t considered = 0;  // primitives the index offered
         std::size_t drawn = 0;       // primitives painted in full

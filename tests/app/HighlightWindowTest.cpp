@@ -1,0 +1,193 @@
+// The main window points out the grid's current row in the drawing's view:
+// moving with the arrow keys in the grid of texts or attributes marks the
+// row's object (and glides the view to it when it is out of sight or too
+// small to see); in the layers grid, the row's layer. Nothing of it changes
+// the drawing or reaches the view's pictures.
+
+#include "../ddvue/render/TinyDxf.h"
+#include "WindowKit.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace app;
+using namespace tinydxf;
+
+namespace {
+
+bool orange(QRgb c) { return qRed(c) > 150 && qGreen(c) > 70 && qGreen(c) < 200 && qBlue(c) < 90; }
+
+int oranges(const QImage& image, const QRect& area)
+{
+    QRect r = area.intersected(image.rect());
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) n += orange(image.pixel(x, y));
+    return n;
+}
+
+// The key field of the grid's current row.
+QString currentKey(frmMain& w, const char* field)
+{
+    return w.recordset() && !w.recordset()->isEOF() ? w.recordset()->value(QString::fromLatin1(field)) : QString();
+}
+
+// With TESSILUX_HIGHLIGHT_SHOTS set to a folder, the window's look at each
+// step is kept there (to look at, not checked).
+void shot(QWidget& w, const char* name)
+{
+    const QString folder = qEnvironmentVariable("TESSILUX_HIGHLIGHT_SHOTS");
+    if (!folder.isEmpty()) w.grab().save(QDir(folder).filePath(QString::fromLatin1(name) + QStringLiteral(".png")));
+}
+
+void pressInGrid(frmMain& w, Qt::Key key)
+{
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_EQ(focus, w.dtgDrawing) << "the grid has not the focus";
+    QTest::keyClick(focus, key);
+}
+
+}  // namespace
+
+TEST(HighlightWindow, TheViewFollowsTheGridsRowWithTheArrowKeys)
+{
+    Drawing d;
+    d.layer("NOTES", 5);
+    d.layer("TITLE", 3);
+    std::vector<std::string> notes;
+    for (int i = 0; i < 12; ++i) {
+        d.add(text("NOTE " + std::to_string(i), 0, -i * 6.0, 2, 0, 0, "NOTES"));
+        notes.push_back(d.lastHandle());
+    }
+    d.block("TB", {line(0, 0, 60, 0, "TITLE"), line(60, 0, 60, 20, "TITLE")});
+    Groups ref = insert("TB", 0, 40, 1, 1, 0, "TITLE");
+    ref.push_back({66, "1"});
+    d.add(ref);
+    d.add(attrib("SHEET", "A-101", 2, 42, 2));
+    d.add(attrib("TITLE", "GROUND FLOOR", 2, 50, 2));
+    d.add(seqend());
+    // Far away and small: out of sight whatever the view shows of the rest.
+    d.add(text("FAR AWAY", 4000, -3000, 0.5, 0, 0, "NOTES"));
+    const std::string far = d.lastHandle();
+
+    QTemporaryDir dir;
+    d.save(dir.path(), QStringLiteral("rows.dxf"));
+    const QByteArray bytes = [&] {
+        QFile f(dir.filePath(QStringLiteral("rows.dxf")));
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    windowkit::Seams seams;
+    seams.settings.values[QStringLiteral("Dir")] = dir.path();
+    seams.settings.values[QStringLiteral("Drive")] = QStringLiteral("/");
+    frmMain w;
+    w.screenWidth = [] { return 1280; };
+    w.Combo2->setEditText(QStringLiteral("*.dxf"));
+    w.Combo2_Click();  // relists for the pattern
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    ddvue::DDVue& view = *w.DDVue1;
+    QTest::mouseClick(w.optSingleText, Qt::LeftButton);
+    windowkit::open(w, QStringLiteral("rows.dxf"));
+    ASSERT_TRUE(view.engine().isOpen());
+    view.ready();
+
+    // The first row is pointed out where the drawing opened, at its extents.
+    EXPECT_EQ(view.highlighted(), currentKey(w, "Handle"));
+    ASSERT_FALSE(view.highlighted().isEmpty());
+    EXPECT_FALSE(view.gliding());
+    shot(w, "1-opened");
+
+    // Down: the next text, too small to see at the extents, is glided to.
+    w.dtgDrawing->setFocus();
+    ASSERT_TRUE(viewdriver::waitFor([&] { return QApplication::focusWidget() == w.dtgDrawing; }, 5000));
+    const double extentsScale = view.view().scale();
+    pressInGrid(w, Qt::Key_Down);
+    EXPECT_EQ(view.highlighted(), currentKey(w, "Handle"));
+    EXPECT_EQ(view.highlighted(), QString::fromStdString(notes[1]));
+    ASSERT_TRUE(viewdriver::waitFor([&] { return !view.gliding(); }, 5000));
+    EXPECT_GT(view.view().scale(), extentsScale * 10);
+    shot(w, "2-second-text");
+    const QRectF seen(QPointF(0, 0), QSizeF(view.size()));
+    auto markShown = [&] {
+        QRectF r = view.highlightRect();
+        EXPECT_FALSE(r.isEmpty());
+        EXPECT_TRUE(seen.contains(r)) << r.x() << "," << r.y() << " " << r.width() << "x" << r.height();
+        EXPECT_GT(oranges(view.grab().toImage(), r.toAlignedRect()), 20);
+    };
+    markShown();
+
+    // Down and Up through the neighbours: the mark follows, the view stays
+    // calm (no glide while they are in sight).
+    const QPointF centerBefore = view.view().center();
+    pressInGrid(w, Qt::Key_Down);
+    EXPECT_EQ(view.highlighted(), QString::fromStdString(notes[2]));
+    pressInGrid(w, Qt::Key_Up);
+    EXPECT_EQ(view.highlighted(), QString::fromStdString(notes[1]));
+    ASSERT_TRUE(viewdriver::waitFor([&] { return !view.gliding(); }, 5000));
+    EXPECT_EQ(view.view().center(), centerBefore);
+    markShown();
+
+    // Down to the far text: the view goes there.
+    for (int i = 0; i < 20 && view.highlighted() != QString::fromStdString(far); ++i) pressInGrid(w, Qt::Key_Down);
+    ASSERT_EQ(view.highlighted(), QString::fromStdString(far));
+    ASSERT_TRUE(viewdriver::waitFor([&] { return !view.gliding(); }, 5000));
+    markShown();
+    shot(w, "3-far-text");
+    double x = 0, y = 0;
+    view.ScreenToDrawing(view.width() / 2.0, view.height() / 2.0, x, y);
+    EXPECT_NEAR(x, 4000, 50);
+    EXPECT_NEAR(y, -3000, 50);
+
+    // Nothing of it in the view's picture or in the drawing.
+    QString bmp = dir.filePath(QStringLiteral("view.bmp"));
+    ASSERT_TRUE(view.SaveAsBitmap(bmp));
+    QImage picture(bmp);
+    EXPECT_EQ(oranges(picture, picture.rect()), 0);
+    EXPECT_FALSE(w.DrawingChanged());
+    EXPECT_FALSE(w.cmdSave->isVisible());
+    QString copy = dir.filePath(QStringLiteral("copy.dxf"));
+    ASSERT_TRUE(view.engine().SaveDrawing(copy));
+    QFile saved(copy);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), bytes);
+
+    // The attributes: each row's attribute alone.
+    QTest::mouseClick(w.optAttribute, Qt::LeftButton);
+    w.dtgDrawing->setFocus();
+    ASSERT_TRUE(viewdriver::waitFor([&] { return QApplication::focusWidget() == w.dtgDrawing; }, 5000));
+    pressInGrid(w, Qt::Key_Down);
+    EXPECT_EQ(view.highlighted(), currentKey(w, "AttributeHandle"));
+    ASSERT_TRUE(viewdriver::waitFor([&] { return !view.gliding(); }, 5000));
+    markShown();
+    shot(w, "4-attribute");
+
+    // The layers: the row's layer, by name.
+    QTest::mouseClick(w.optLayer, Qt::LeftButton);
+    w.dtgDrawing->setFocus();
+    ASSERT_TRUE(viewdriver::waitFor([&] { return QApplication::focusWidget() == w.dtgDrawing; }, 5000));
+    const QString firstLayer = view.highlighted();
+    EXPECT_EQ(firstLayer, currentKey(w, "Name"));
+    pressInGrid(w, Qt::Key_Down);
+    EXPECT_EQ(view.highlighted(), currentKey(w, "Name"));
+    EXPECT_NE(view.highlighted(), firstLayer);
+    EXPECT_TRUE(view.highlightRect().isEmpty());
+    // None of it was in sight: the view shows it, its lines and letters aglow.
+    ASSERT_TRUE(viewdriver::waitFor([&] { return !view.gliding(); }, 5000));
+    EXPECT_GT(oranges(view.grab().toImage(), view.rect()), 4);
+    shot(w, "5-layer");
+
+    // No rows to point out: nothing pointed out.
+    QTest::mouseClick(w.optExtRef, Qt::LeftButton);
+    EXPECT_TRUE(view.highlighted().isEmpty());
+}
