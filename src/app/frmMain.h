@@ -168,7 +168,15 @@ protected:
 
 private:
     class FilterBinding;
+    // The design inner size of the window, in twips.
+    static constexpr int kDesignWidth = 9135;
+    static constexpr int kDesignHeight = 8025;
+
     void buildControls();
+    void placeBrowserControls();
+    void placeDrawingControls();
+    void placeGridControls();
+    void connectControls();
     void installFunctionKeys();
     void showDrawingWindow();
     void Form_Load(const Start& start);

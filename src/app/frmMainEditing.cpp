@@ -1,0 +1,169 @@
+// The main window's editing: the grid's write-back, find and replace,
+// Delete All, saving, undo and redo, and the current row shown in the view.
+#include "app/frmMain.h"
+
+#include "app/ZoomEditor.h"
+#include "ddvue/dxf/Operations.h"
+#include "edit/SaveDrawing.h"
+#include "platform/Messages.h"
+#include "platform/WaitCursor.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QToolButton>
+
+#include <algorithm>
+
+namespace app {
+
+void frmMain::connectGrid()
+{
+    edit::GridHost host;
+    host.category = [this] { return selectedCategory(); };
+    host.recordset = [this] { return recordset_.get(); };
+    host.setCurrentColumn = [this](int column) { dtgDrawing->setCurrentColumn(column); };
+    host.showFound = [this](int start, int length) {
+        dtgDrawing->setFocus();
+        dtgDrawing->setTextSelection(start, length);
+    };
+    host.focusFindWhat = [this] { txtFindWhat->setFocus(); };
+    host.setDrawingChanged = [this] { cmdSave->show(); };
+    host.setPosition = [this](const QString& caption) { Adodc1->setCaption(caption); };
+    host.progress = [this](const QString& stage, int percent) {
+        if (progress_) progress_->report(stage, percent);
+    };
+    host.parent = this;
+    editor_ = std::make_unique<edit::GridEditor>(*DDVue1, std::move(host));
+    zoomEditor = [this](const edit::GridCell& cell) { showZoomEditor(*this, cell); };
+
+    connect(dtgDrawing, &data::DataGrid::BeforeColEdit, this,
+            [this](int column, int, int*) { editor_->BeforeColEdit(column); });
+    connect(dtgDrawing, &data::DataGrid::AfterColEdit, this, [this](int column) { editor_->AfterColEdit(column); });
+    connect(dtgDrawing, &data::DataGrid::BeforeDelete, this, [this](int* cancel) {
+        if (editor_->BeforeDelete()) *cancel = 1;
+    });
+    connect(dtgDrawing, &data::DataGrid::RowColChange, this, [this](QVariant*, int) {
+        // Beside "No data" there is no position to tell.
+        Adodc1->setCaption(dtgDrawing->showsNoData() ? QString() : editor_->positionCaption());
+        if (!filling_) showRowObject(true);
+    });
+    connect(dtgDrawing, &data::DataGrid::KeyDown, this, [this](int* key, int* shift) {
+        // F1 and F3 to F9 belong to the window's key handler; the grid's own
+        // key is F2, on a cell that can be edited.
+        if (*key != Qt::Key_F2 || *shift != 0) return;
+        const int column = dtgDrawing->currentColumn();
+        if (column < 0 || dtgDrawing->showsNoData() || dtgDrawing->isColumnLocked(column)) return;
+        // A cell being edited keeps what was typed: the edit is committed
+        // (and written back) before the zoom editor opens on the cell.
+        dtgDrawing->commitEdit();
+        std::optional<edit::GridCell> cell = editor_->currentCell(column);
+        if (cell && zoomEditor) zoomEditor(*cell);
+    });
+
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(cmdFind, &QPushButton::clicked, this, [this] { cmdFind_Click(); });
+    connect(cmdReplace, &QPushButton::clicked, this, [this] { cmdReplace_Click(); });
+    connect(cmdReplaceAll, &QPushButton::clicked, this, [this] { cmdReplaceAll_Click(); });
+    connect(cmdDeleteAll, &QPushButton::clicked, this, [this] { cmdDeleteAll_Click(); });
+    connect(cmdSave, &QToolButton::clicked, this, [this] { cmdSave_Click(); });
+}
+
+void frmMain::showRowObject(bool bringIntoView)
+{
+    RowObject row;
+    if (!dtgDrawing->showsNoData() && DDVue1->engine().isOpen()) {
+        try {
+            row = rowObject(recordset_.get(), selectedCategory());
+        } catch (const data::RecordsetError&) {
+        }
+    }
+    switch (row.kind) {
+    case RowObject::Kind::Object: DDVue1->highlightObject(row.key, bringIntoView); break;
+    case RowObject::Kind::Layer: DDVue1->highlightLayer(row.key, bringIntoView); break;
+    case RowObject::Kind::None: DDVue1->clearHighlight(); break;
+    }
+}
+
+edit::SearchText frmMain::searchText() const
+{
+    return {txtFindWhat->text(), txtReplaceWith->text(), chkMatchCase->isChecked(), chkWholeWord->isChecked()};
+}
+
+void frmMain::withProgress(const std::function<void()>& work)
+{
+    // The status line is painted at once, without running the event loop
+    // in the middle of the work.
+    ProgressReport report([this](const QString& text) { showStatus(text); }, [this] { lblStatus->repaint(); },
+                          progressDelayMs);
+    progress_ = &report;
+    // The drawing's view paints the changes once, when the work is done, not
+    // with every repaint of the status line.
+    DDVue1->setUpdatesEnabled(false);
+    work();
+    DDVue1->setUpdatesEnabled(true);
+    progress_ = nullptr;
+    if (report.shown()) lblStatus->clear();
+}
+
+void frmMain::Command1_Click() { editor_->FindFirst(searchText()); }
+
+void frmMain::cmdFind_Click() { editor_->FindNext(searchText()); }
+
+void frmMain::cmdReplace_Click() { editor_->Replace(searchText()); }
+
+void frmMain::cmdReplaceAll_Click()
+{
+    withProgress([this] { editor_->ReplaceAll(searchText()); });
+}
+
+void frmMain::cmdDeleteAll_Click()
+{
+    withProgress([this] { editor_->DeleteAll(); });
+}
+
+void frmMain::cmdSave_Click()
+{
+    platform::WaitCursor wait;
+    saveDrawing();
+}
+
+void frmMain::followChanges()
+{
+    ddvue::dxf::Document* doc = DDVue1->engine().document();
+    if (!doc) return;
+    // Told after every edit, undo, redo and save of this drawing; the
+    // listener goes with the drawing.
+    doc->history().addListener([this] { cmdSave->setVisible(DDVue1->engine().differsFromDisk()); });
+}
+
+void frmMain::undoChange()
+{
+    if (isOpening() || !DDVue1->engine().isOpen()) return;
+    platform::WaitCursor wait;
+    if (DDVue1->edit().undo()) relist();
+}
+
+void frmMain::redoChange()
+{
+    if (isOpening() || !DDVue1->engine().isOpen()) return;
+    platform::WaitCursor wait;
+    if (DDVue1->edit().redo()) relist();
+}
+
+void frmMain::relist()
+{
+    const long position = recordset_ && recordset_->isOpen() ? recordset_->AbsolutePosition() : 1;
+    const int column = dtgDrawing->currentColumn();
+    const bool focused = dtgDrawing->hasFocus();
+    FillGrid();
+    if (!recordset_ || !recordset_->isOpen() || recordset_->RecordCount() <= 0) return;
+    recordset_->setAbsolutePosition(std::clamp<long>(position, 1, recordset_->RecordCount()));
+    if (column >= 0) dtgDrawing->setCurrentColumn(column);
+    Adodc1->setCaption(editor_->positionCaption());
+    if (focused) dtgDrawing->setFocus();
+}
+
+}  // namespace app
