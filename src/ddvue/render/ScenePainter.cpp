@@ -101,6 +101,8 @@ public:
     void run();
     // Paints a selection over what is there.
     void runOver(const Selection& selection);
+    // Draws what the spatial index finds in q, in the scene's order.
+    void drawFound(const Bounds& q);
 
 private:
     double sx(double x) const { return (x - cx_) * s_ + hw_; }
@@ -402,23 +404,29 @@ void ScenePainter::Pass::run()
     if (index.covers(q.x0, q.y0, q.x1, q.y1)) {
         for (const Primitive& prim : prims) draw(prim);
     } else {
-        // Mark what the index offers, then paint the marks in the scene's
-        // order, which is the drawing's.
-        std::vector<std::uint64_t>& marks = o_.marks_;
-        marks.assign((prims.size() + 63) / 64, 0);
-        index.query(q.x0, q.y0, q.x1, q.y1,
-                    [&marks](std::uint32_t id) { marks[id >> 6] |= std::uint64_t(1) << (id & 63); });
-        for (std::size_t w = 0; w < marks.size(); ++w) {
-            std::uint64_t bits = marks[w];
-            while (bits) {
-                int b = __builtin_ctzll(bits);
-                bits &= bits - 1;
-                draw(prims[w * 64 + static_cast<std::size_t>(b)]);
-            }
-        }
+        drawFound(q);
     }
     flush();
     p_.restore();
+}
+
+void ScenePainter::Pass::drawFound(const Bounds& q)
+{
+    // Mark what the index offers, then paint the marks in the scene's
+    // order, which is the drawing's.
+    const std::vector<Primitive>& prims = scene_.primitives();
+    std::vector<std::uint64_t>& marks = o_.marks_;
+    marks.assign((prims.size() + 63) / 64, 0);
+    scene_.index().query(q.x0, q.y0, q.x1, q.y1,
+                         [&marks](std::uint32_t id) { marks[id >> 6] |= std::uint64_t(1) << (id & 63); });
+    for (std::size_t w = 0; w < marks.size(); ++w) {
+        std::uint64_t bits = marks[w];
+        while (bits) {
+            int b = __builtin_ctzll(bits);
+            bits &= bits - 1;
+            draw(prims[w * 64 + static_cast<std::size_t>(b)]);
+        }
+    }
 }
 
 void ScenePainter::Pass::runOver(const Selection& selection)
@@ -437,18 +445,7 @@ void ScenePainter::Pass::runOver(const Selection& selection)
         for (std::size_t i = selection.first; i < end; ++i) draw(prims[i]);
     } else if (selection.layers) {
         layerMask_ = selection.layers;
-        std::vector<std::uint64_t>& marks = o_.marks_;
-        marks.assign((prims.size() + 63) / 64, 0);
-        scene_.index().query(q.x0, q.y0, q.x1, q.y1,
-                             [&marks](std::uint32_t id) { marks[id >> 6] |= std::uint64_t(1) << (id & 63); });
-        for (std::size_t w = 0; w < marks.size(); ++w) {
-            std::uint64_t bits = marks[w];
-            while (bits) {
-                int b = __builtin_ctzll(bits);
-                bits &= bits - 1;
-                draw(prims[w * 64 + static_cast<std::size_t>(b)]);
-            }
-        }
+        drawFound(q);
     }
     flush();
     p_.restore();
