@@ -18,6 +18,12 @@
 //
 // Geometry is passed on as the drawing stores it: angles in radians, points
 // as {x, y, z}. The program turns this into DXF.
+//
+// The reader is kept in this one file, longer than the program's other
+// files, on purpose: it is started afresh for every drawing, and each module
+// more is one more file for Node to find, read and compile before the
+// drawing can be read. Its sections (memory reads, objects, names, entities,
+// tables, objects, completeness) are marked below.
 
 const major = Number(String(process.versions.node).split('.')[0]);
 if (!(major >= 20)) {
