@@ -3,6 +3,7 @@
 // prompts and failures on the way) and the grid's categories.
 
 #include "TestPaths.h"
+#include "WindowKit.h"
 #include "app/FileBrowser.h"
 #include "app/MainWindowLogic.h"
 #include "app/frmMain.h"
@@ -54,17 +55,7 @@ struct Folder {
     QString path(const QString& name = QString()) const { return name.isEmpty() ? dir.path() : dir.filePath(name); }
 };
 
-// The seams every window test answers through.
-struct Seams {
-    platform::MemorySettingsStore settings;
-    platform::ScriptedMessageBoxes boxes;
-    platform::ScriptedScreenRunner screens;
-    platform::RecordingShellOpener shell;
-    platform::Installed<platform::SettingsStore> s{settings};
-    platform::Installed<platform::MessageBoxes> b{boxes};
-    platform::Installed<platform::ScreenRunner> r{screens};
-    platform::Installed<platform::ShellOpener> o{shell};
-};
+using windowkit::Seams;
 
 void click(QListWidget* list, const QString& name)
 {
