@@ -302,9 +302,14 @@ std::uint64_t hashContent(std::string_view bytes) { return std::hash<std::string
 
 FileIdentity identityAfterReading(int fd, const FileStamp& before, std::string_view bytes)
 {
+    return identityAfterReading(fd, before, hashContent(bytes));
+}
+
+FileIdentity identityAfterReading(int fd, const FileStamp& before, std::uint64_t contentHash)
+{
     FileIdentity id;
     id.stamp = stampOf(fd).value_or(before);
-    id.contentHash = hashContent(bytes);
+    id.contentHash = contentHash;
     id.compareContent = !(id.stamp == before) || id.stamp.modifiedNs + kTimeGrainNs >= nowNs();
     return id;
 }

@@ -57,6 +57,8 @@ std::uint64_t hashContent(std::string_view bytes);
 // The identity of a file just read through `fd`: `before` is its stamp taken
 // before reading, `bytes` what was read.
 FileIdentity identityAfterReading(int fd, const FileStamp& before, std::string_view bytes);
+// The same when the bytes' hashContent is already known.
+FileIdentity identityAfterReading(int fd, const FileStamp& before, std::uint64_t contentHash);
 
 enum class DiskState { Same, Changed, Gone };
 // Whether the file at `path` still is what `known` describes.

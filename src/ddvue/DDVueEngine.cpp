@@ -100,11 +100,14 @@ ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)
         r.readWarnings = QString::fromStdString(imported.readWarnings);
         r.dwgVersion = imported.version;
     } else if (mapFile) {
-        if (!doc->loadFile(fd, progress)) {
+        // The content's hash, for telling later whether the file changed,
+        // is taken on another core while the drawing is parsed.
+        std::uint64_t hash = 0;
+        if (!doc->loadFile(fd, progress, [&hash](std::string_view bytes) { hash = hashContent(bytes); })) {
             r.stopped = doc->stopped();
             return fail(QString::fromStdString(doc->error()));
         }
-        if (before) r.identity = identityAfterReading(fd, *before, doc->original());
+        if (before) r.identity = identityAfterReading(fd, *before, hash);
     } else {
         // Straight into the buffer the document keeps: one copy of the
         // file in memory, not two.

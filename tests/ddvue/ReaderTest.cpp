@@ -12,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 using namespace ddvue::dxf;
 
 namespace {
@@ -317,4 +320,74 @@ TEST(Reader, AMappedFileReadsAsItsCopyDoesAndSavesOverItself)
     QFile::resize(path, 0);
     EXPECT_FALSE(missing.loadFile(path.toStdString()));
     EXPECT_NE(missing.error().find("empty"), std::string::npos);
+}
+
+// A drawing large enough that reading it takes its page faults and its
+// file's pages on another core, and that hands its bytes to work beside the
+// parse: it must read exactly as its copy does, with its repairs.
+TEST(Reader, ALargeMappedDrawingReadsAsItsCopyDoes)
+{
+    // 450,000 points, about 20 MB, their handles handed out in 40
+    // interleaved runs (more than merging takes), one repeated and one
+    // empty; CR LF line ends.
+    std::string text = "  0\r\nSECTION\r\n  2\r\nHEADER\r\n  9\r\n$ACADVER\r\n  1\r\nAC1009\r\n  0\r\nENDSEC\r\n"
+                       "  0\r\nSECTION\r\n  2\r\nENTITIES\r\n";
+    constexpr int kPoints = 450000;
+    auto handleOf = [](int i) { return std::uint64_t((i % 40) * 100000 + i / 40 + 1); };
+    for (int i = 0; i < kPoints; ++i) {
+        std::string handle = Document::formatHandle(handleOf(i));
+        if (i == kPoints - 3) handle = Document::formatHandle(handleOf(7));  // repeats an early one
+        if (i == kPoints - 2) handle.clear();
+        text += "  0\r\nPOINT\r\n  5\r\n" + handle + "\r\n  8\r\nL" + std::to_string(i % 7) + "\r\n 10\r\n" +
+                std::to_string(i) + ".5\r\n 20\r\n2.0\r\n";
+    }
+    text += "  0\r\nENDSEC\r\n  0\r\nEOF\r\n";
+    ASSERT_GT(text.size(), 16u << 20);
+
+    QTemporaryDir tmp;
+    QString path = tmp.filePath("large.dxf");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text.data(), static_cast<qint64>(text.size()));
+    }
+    Document copied;
+    ASSERT_TRUE(copied.load(text)) << copied.error();
+    Document mapped;
+    std::string besideSaw;
+    int fd = ::open(path.toStdString().c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(mapped.loadFile(fd, {}, [&besideSaw](std::string_view bytes) { besideSaw = bytes; }))
+        << mapped.error();
+    ::close(fd);
+    EXPECT_TRUE(besideSaw == text) << "the work beside the parse saw other bytes";
+
+    for (const Document* doc : {&copied, &mapped}) {
+        ASSERT_EQ(doc->recordCount(), copied.recordCount());
+        EXPECT_EQ(doc->repairs(), (std::vector<std::string>{
+                                      "1 object has an empty or unreadable handle; it was given one in memory.",
+                                      "1 object repeats the handle of an earlier one; it was given one of its own in memory."}));
+        ASSERT_EQ(doc->spaces()[0].entities.size(), std::size_t(kPoints));
+    }
+    for (std::uint32_t i = 0; i < copied.recordCount(); ++i) {
+        ASSERT_EQ(mapped.record(i).handle, copied.record(i).handle) << "record " << i;
+        ASSERT_EQ(mapped.record(i).begin, copied.record(i).begin) << "record " << i;
+    }
+    const std::vector<std::uint32_t>& points = mapped.spaces()[0].entities;
+    for (int i : {0, 1, 39, 40, 12345, kPoints - 4, kPoints - 1}) {
+        auto found = mapped.findHandle(handleOf(i));
+        ASSERT_TRUE(found) << i;
+        EXPECT_EQ(*found, points[static_cast<std::size_t>(i)]) << i;
+    }
+    // The repeated handle stays with the first point; the later one and the
+    // one without a handle get their own, above every handle of the file.
+    EXPECT_EQ(*mapped.findHandle(handleOf(7)), points[7]);
+    for (int i : {kPoints - 3, kPoints - 2}) {
+        const Record& r = mapped.record(points[static_cast<std::size_t>(i)]);
+        EXPECT_TRUE(r.syntheticHandle);
+        EXPECT_GT(r.handle, handleOf(kPoints - 1));
+        EXPECT_EQ(mapped.findHandle(r.handle), points[static_cast<std::size_t>(i)]);
+    }
+    EXPECT_FALSE(mapped.findHandle(handleOf(kPoints)));
+    EXPECT_TRUE(mapped.serialize() == text);
 }

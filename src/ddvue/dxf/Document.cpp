@@ -9,6 +9,8 @@
 #include <cstring>
 #include <fstream>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include <cerrno>
 
@@ -169,7 +171,7 @@ bool Document::loadFile(const std::string& path, const Progress& progress)
     return ok;
 }
 
-bool Document::loadFile(int fd, const Progress& progress)
+bool Document::loadFile(int fd, const Progress& progress, const Beside& beside)
 {
     bytes_.clear();
     mapping_.reset();
@@ -184,11 +186,16 @@ bool Document::loadFile(int fd, const Progress& progress)
     if (size > 0 && size <= kMaxFileSize) {
         // The file's pages as the system caches them, read-only: no copy,
         // and no fresh memory to clear. The document never writes into them.
-        void* at = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        // A large file's pages are made present on another core while the
+        // first ones are read; a small one's at once.
+        const bool large = size >= (16u << 20);
+        void* at = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | (large ? 0 : MAP_POPULATE), fd, 0);
         if (at != MAP_FAILED) {
             mapping_ = std::shared_ptr<void>(at, [size](void* p) { ::munmap(p, size); });
             file_ = std::string_view(static_cast<const char*>(at), size);
-            return read(progress);
+            std::optional<FaultAhead> pages;
+            if (large) pages.emplace(at, size, FaultAhead::Use::Read);
+            return read(progress, beside);
         }
     }
     // Empty, too large, or not to be mapped: read as bytes.
@@ -209,10 +216,25 @@ bool Document::loadFile(int fd, const Progress& progress)
     }
     bytes_ = std::move(bytes);
     file_ = bytes_;
-    return read(progress);
+    return read(progress, beside);
 }
 
-bool Document::read(const Progress& progress)
+bool Document::read(const Progress& progress, const Beside& beside)
+{
+    std::thread besideThread;
+    if (beside) {
+        try {
+            besideThread = std::thread(beside, file_);
+        } catch (const std::system_error&) {
+            beside(file_);  // no thread to be had: before the parse instead
+        }
+    }
+    bool ok = parse(progress);
+    if (besideThread.joinable()) besideThread.join();
+    return ok;
+}
+
+bool Document::parse(const Progress& progress)
 {
     error_.clear();
     repairs_.clear();
@@ -267,6 +289,70 @@ void detail::preferLargePages(const void* data, std::size_t size)
 #endif
 }
 
+detail::FaultAhead::FaultAhead(const void* data, std::size_t bytes, Use use) : use_(use)
+{
+#ifdef __linux__
+    // Worth a thread only for an array of many large pages.
+    if (bytes < 8 * kStep) return;
+    constexpr std::uintptr_t page = 4096;
+    auto first = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
+    auto last = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(page - 1);
+    if (last <= first) return;
+    begin_ = reinterpret_cast<char*>(first);
+    bytes_ = last - first;
+    try {
+        thread_ = std::thread([this] { run(); });
+    } catch (const std::system_error&) {
+        // No thread: the writer takes its own faults, as without this.
+    }
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
+
+detail::FaultAhead::~FaultAhead()
+{
+    if (!thread_.joinable()) return;
+    stop_.store(true);
+    filled_.fetch_add(1);
+    filled_.notify_one();
+    thread_.join();
+}
+
+void detail::FaultAhead::run()
+{
+#ifdef __linux__
+#ifndef MADV_POPULATE_READ
+    constexpr int MADV_POPULATE_READ = 22;  // Linux 5.14
+#endif
+#ifndef MADV_POPULATE_WRITE
+    constexpr int MADV_POPULATE_WRITE = 23;
+#endif
+    const int advice = use_ == Use::Read ? MADV_POPULATE_READ : MADV_POPULATE_WRITE;
+    // A few steps ahead of the writer: far enough that it seldom meets a
+    // fresh page, near enough that little is made present in vain when the
+    // array ends short of its room. A file is read whole.
+    const std::size_t ahead = use_ == Use::Read ? bytes_ : 4 * kStep;
+    constexpr std::uintptr_t page = 4096;
+    std::size_t done = 0;
+    for (;;) {
+        const std::size_t f = filled_.load();
+        if (stop_.load()) return;
+        const std::size_t target = f >= bytes_ - std::min(bytes_, ahead) ? bytes_ : ((f + ahead) & ~(page - 1));
+        if (done < target) {
+            // Up to the next large page boundary, so that each call makes one large page present.
+            auto at = reinterpret_cast<std::uintptr_t>(begin_ + done);
+            std::size_t n = std::min(target - done, static_cast<std::size_t>(((at + kStep) & ~(kStep - 1)) - at));
+            if (::madvise(begin_ + done, n, advice) != 0) return;  // an older system: leave it to the writer
+            done += n;
+            continue;
+        }
+        filled_.wait(f);
+    }
+#endif
+}
+
 std::string fileBuffer(std::size_t size)
 {
     std::string buffer;
@@ -316,16 +402,25 @@ std::optional<std::uint32_t> Document::headerValue(std::string_view name) const
 
 std::optional<std::uint64_t> Document::parseHandle(std::string_view hex)
 {
+    // A table, not comparisons: a drawing has a handle for every object,
+    // and its digits mix numbers and letters.
+    static constexpr auto digit = [] {
+        std::array<std::uint8_t, 256> t{};
+        t.fill(0xFF);
+        for (int c = 0; c < 10; ++c) t[static_cast<std::size_t>('0' + c)] = static_cast<std::uint8_t>(c);
+        for (int c = 0; c < 6; ++c) {
+            t[static_cast<std::size_t>('A' + c)] = static_cast<std::uint8_t>(10 + c);
+            t[static_cast<std::size_t>('a' + c)] = static_cast<std::uint8_t>(10 + c);
+        }
+        return t;
+    }();
     hex = trim(hex);
     if (hex.empty() || hex.size() > 16) return std::nullopt;
     std::uint64_t v = 0;
     for (char c : hex) {
-        int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else return std::nullopt;
-        v = v * 16 + static_cast<std::uint64_t>(d);
+        const std::uint8_t d = digit[static_cast<unsigned char>(c)];
+        if (d == 0xFF) return std::nullopt;
+        v = v * 16 + d;
     }
     if (v == 0) return std::nullopt;
     return v;
@@ -343,9 +438,10 @@ std::string Document::formatHandle(std::uint64_t handle)
 
 std::optional<std::uint32_t> Document::findHandle(std::uint64_t handle) const
 {
-    auto it = std::lower_bound(byHandle_.begin(), byHandle_.end(), std::make_pair(handle, std::uint32_t{0}));
-    if (it == byHandle_.end() || it->first != handle || isDeleted(it->second)) return std::nullopt;
-    return it->second;
+    auto it = std::lower_bound(byHandle_.begin(), byHandle_.end(), handle,
+                               [this](std::uint32_t i, std::uint64_t h) { return records_[i].handle < h; });
+    if (it == byHandle_.end() || records_[*it].handle != handle || isDeleted(*it)) return std::nullopt;
+    return *it;
 }
 
 std::optional<std::uint32_t> Document::findHandle(std::string_view hex) const

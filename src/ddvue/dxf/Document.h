@@ -212,7 +212,11 @@ public:
     // any more, so a long-lived reader copies (load) instead.
     bool loadFile(const std::string& path, const Progress& progress = {});
     // The same for a file open for reading; the descriptor stays open.
-    bool loadFile(int fd, const Progress& progress = {});
+    // `beside`, when given, is handed the file's bytes as soon as they are
+    // in memory and runs on another thread while they are parsed (to hash
+    // them, say); loadFile returns after both are done.
+    using Beside = std::function<void(std::string_view bytes)>;
+    bool loadFile(int fd, const Progress& progress = {}, const Beside& beside = {});
     const std::string& error() const { return error_; }
     bool stopped() const { return stopped_; }
     // What reading had to mend to open the drawing, one sentence each
@@ -306,7 +310,8 @@ private:
     }
     void addLongGroup(std::size_t val, std::size_t len, int code);
 
-    bool read(const Progress& progress);
+    bool read(const Progress& progress, const Beside& beside = {});
+    bool parse(const Progress& progress);
     bool tokenize();
     bool tokenizeAscii();
     // The pieces of tokenizeAscii (DocumentTokens.cpp).
@@ -363,7 +368,7 @@ private:
     bool hasHandles_ = false;
     std::uint32_t headerRecord_ = UINT32_MAX;
     std::unordered_map<std::string, std::uint32_t> headerVars_;  // upper-case name -> group index
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> byHandle_;  // handle -> record, sorted by handle
+    std::vector<std::uint32_t> byHandle_;  // the records with a handle, sorted by it
     std::vector<LayerEntry> layers_;
     std::unordered_map<std::string, std::uint32_t> layerIndex_;  // upper-case name
     std::vector<BlockDef> blocks_;

@@ -370,33 +370,40 @@ void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
         const Group& g = groups_[*seed];
         if (auto h = parseHandle(file_.substr(g.val, lengthOf(g)))) maxHandle = std::max(maxHandle, *h);
     }
-    // The handles the file gives, sorted; where two records share one, the
-    // first in the file keeps it.
+    // The records with the handles the file gives, sorted by handle; where
+    // two records share one, the first in the file keeps it. Four bytes a
+    // record: the handle itself is the record's.
     byHandle_.reserve(n);
     for (std::uint32_t i = 0; i < n; ++i)
-        if (records_[i].handle) byHandle_.emplace_back(records_[i].handle, i);
+        if (records_[i].handle) byHandle_.push_back(i);
+    auto before = [this](std::uint32_t a, std::uint32_t b) {
+        return records_[a].handle < records_[b].handle || (records_[a].handle == records_[b].handle && a < b);
+    };
     // Files give out handles in the order they write objects, section by
     // section: a few long sorted runs, which merging puts in order faster
     // than sorting does.
     std::vector<std::size_t> runs{0};
     for (std::size_t k = 1; k < byHandle_.size() && runs.size() <= 32; ++k)
-        if (byHandle_[k] < byHandle_[k - 1]) runs.push_back(k);
+        if (before(byHandle_[k], byHandle_[k - 1])) runs.push_back(k);
     if (runs.size() > 32) {
-        std::sort(byHandle_.begin(), byHandle_.end());
+        std::sort(byHandle_.begin(), byHandle_.end(), before);
     } else {
         runs.push_back(byHandle_.size());
         for (std::size_t k = 1; k + 1 < runs.size(); ++k)
             std::inplace_merge(byHandle_.begin(), byHandle_.begin() + static_cast<std::ptrdiff_t>(runs[k]),
-                               byHandle_.begin() + static_cast<std::ptrdiff_t>(runs[k + 1]));
+                               byHandle_.begin() + static_cast<std::ptrdiff_t>(runs[k + 1]), before);
     }
     std::size_t duplicates = 0;
     std::size_t kept = 0;
+    std::uint64_t last = 0;
     for (std::size_t k = 0; k < byHandle_.size(); ++k) {
-        if (kept > 0 && byHandle_[kept - 1].first == byHandle_[k].first) {
-            records_[byHandle_[k].second].handle = 0;
+        Record& r = records_[byHandle_[k]];
+        if (kept > 0 && r.handle == last) {
+            r.handle = 0;
             ++duplicates;
             continue;
         }
+        last = r.handle;
         byHandle_[kept++] = byHandle_[k];
     }
     byHandle_.resize(kept);
@@ -411,7 +418,7 @@ void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
         if (!object || r.kind == Kind::SectionStart || r.kind == Kind::SectionEnd || r.kind == Kind::Eof) continue;
         r.handle = ++maxHandle;
         r.syntheticHandle = true;
-        byHandle_.emplace_back(r.handle, i);  // above all before: the order holds
+        byHandle_.push_back(i);  // above all before: the order holds
     }
     if (unreadable)
         repairs_.push_back(std::to_string(unreadable) +

@@ -90,6 +90,7 @@ bool Document::tokenizeAscii()
     AsciiScan scan;
     tailBegin_ = static_cast<std::uint32_t>(size);
     reserveGroups(3);  // "0", a line end, an empty value and its line end
+    FaultAhead faultAhead(groups_.data(), groups_.capacity() * sizeof(Group));
     std::size_t reportAt = 0;
     while (scan.pos < size) {
         if (progress_ && scan.pos >= reportAt) {
@@ -114,6 +115,7 @@ bool Document::tokenizeAscii()
                 const char* valueEnd = q;
                 while (!crOnly && valueEnd > value && valueEnd[-1] == '\r') --valueEnd;
                 addGroup(static_cast<std::size_t>(value - data), static_cast<std::size_t>(valueEnd - value), v);
+                faultAhead.filled(groups_.size() * sizeof(Group));
                 scan.pos = q < end ? static_cast<std::size_t>(q - data) + 1 : size;
                 scan.line += 2;
                 if (v == code::kType) {
@@ -228,6 +230,7 @@ bool Document::tokenizeBinary()
     // The first group is "0 SECTION", which tells the two apart.
     binaryCodeBytes_ = (pos + 2 < size && data[pos] == 0 && data[pos + 1] == 'S') ? 1 : 2;
     reserveGroups(3);  // a two-byte code and a one-byte value
+    FaultAhead faultAhead(groups_.data(), groups_.capacity() * sizeof(Group));
 
     auto fail = [&](std::size_t at, const std::string& what) {
         error_ = "Byte " + std::to_string(at) + ": " + what;
@@ -282,6 +285,7 @@ bool Document::tokenizeBinary()
         }
         if (pos > size) return fail(start, "the file is truncated.");
         addGroup(valStart, valLen, code);
+        faultAhead.filled(groups_.size() * sizeof(Group));
         if (code == code::kType) {
             ++recordStarts_;
             if (is(std::string_view(data + valStart, valLen), "EOF")) {
@@ -313,6 +317,7 @@ bool Document::buildRecords()
     };
     prefixEnd_ = startOf(i);
     records_.reserve(recordStarts_);
+    FaultAhead faultAhead(records_.data(), records_.capacity() * sizeof(Record));
     while (i < n) {
         std::uint32_t first = i++;
         while (i < n && groups_[i].code != code::kType) ++i;
@@ -321,6 +326,7 @@ bool Document::buildRecords()
         r.count = i - first;
         r.begin = startOf(first);
         records_.push_back(r);
+        faultAhead.filled(records_.size() * sizeof(Record));
     }
     return true;
 }
