@@ -385,7 +385,15 @@ void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
     std::vector<std::size_t> runs{0};
     for (std::size_t k = 1; k < byHandle_.size() && runs.size() <= 32; ++k)
         if (before(byHandle_[k], byHandle_[k - 1])) runs.push_back(k);
-    if (runs.size() > 32) {
+    if (runs.size() > 32 && maxHandle <= UINT32_MAX) {
+        // Handle and record number in one key: sorted without looking the
+        // handles up, ties in file order.
+        std::vector<std::uint64_t> keys;
+        keys.reserve(byHandle_.size());
+        for (std::uint32_t i : byHandle_) keys.push_back(records_[i].handle << 32 | i);
+        std::sort(keys.begin(), keys.end());
+        for (std::size_t k = 0; k < keys.size(); ++k) byHandle_[k] = static_cast<std::uint32_t>(keys[k]);
+    } else if (runs.size() > 32) {
         std::sort(byHandle_.begin(), byHandle_.end(), before);
     } else {
         runs.push_back(byHandle_.size());

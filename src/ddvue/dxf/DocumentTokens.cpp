@@ -98,35 +98,51 @@ bool Document::tokenizeAscii()
             reportAt = scan.pos + (4u << 20);
         }
         if (!scan.first) {
-            // The common case in one pass: blanks, digits, blanks, the line
-            // end, then a short value line.
-            const char* p = data + scan.pos;
+            // The common case, a run of groups at a time up to the next
+            // progress report, its state in locals: blanks, digits, blanks,
+            // the line end, then a short value line.
             const char* const end = data + size;
-            while (p < end && *p == ' ') ++p;
-            const char* digits = p;
-            int v = 0;
-            while (p < end && static_cast<unsigned>(*p - '0') < 10 && p - digits < 6) v = v * 10 + (*p++ - '0');
-            const bool number = p > digits;
-            while (p < end && (*p == ' ' || *p == '\t' || *p == '\r')) ++p;
-            if (number && p + 1 < end && *p == terminator && v < 1072 &&
-                valueTypes[static_cast<std::size_t>(v)] != ValueType::Invalid) {
-                const char* value = p + 1;
+            const char* const stop = progress_ ? data + std::min(size, reportAt) : end;
+            const char* p = data + scan.pos;
+            const std::size_t groupsBefore = groups_.size();
+            std::uint32_t records = 0;
+            bool odd = false, ended = false;
+            while (p < stop) {
+                const char* c = p;
+                while (c < end && *c == ' ') ++c;
+                const char* digits = c;
+                int v = 0;
+                while (c < end && static_cast<unsigned>(*c - '0') < 10 && c - digits < 6) v = v * 10 + (*c++ - '0');
+                const bool number = c > digits;
+                while (c < end && (*c == ' ' || *c == '\t' || *c == '\r')) ++c;
+                if (!(number && c + 1 < end && *c == terminator && v < 1072 &&
+                      valueTypes[static_cast<std::size_t>(v)] != ValueType::Invalid)) {
+                    odd = true;
+                    break;
+                }
+                const char* value = c + 1;
                 const char* q = findByte(value, end, terminator);
                 const char* valueEnd = q;
                 while (!crOnly && valueEnd > value && valueEnd[-1] == '\r') --valueEnd;
                 addGroup(static_cast<std::size_t>(value - data), static_cast<std::size_t>(valueEnd - value), v);
                 faultAhead.filled(groups_.size() * sizeof(Group));
-                scan.pos = q < end ? static_cast<std::size_t>(q - data) + 1 : size;
-                scan.line += 2;
+                p = q < end ? q + 1 : end;
                 if (v == code::kType) {
-                    ++recordStarts_;
+                    ++records;
                     if (is(trim(std::string_view(value, static_cast<std::size_t>(valueEnd - value))), "EOF")) {
-                        tailBegin_ = static_cast<std::uint32_t>(scan.pos);
+                        ended = true;
                         break;
                     }
                 }
-                continue;
             }
+            scan.pos = static_cast<std::size_t>(p - data);
+            scan.line += 2 * (groups_.size() - groupsBefore);
+            recordStarts_ += records;
+            if (ended) {
+                tailBegin_ = static_cast<std::uint32_t>(scan.pos);
+                break;
+            }
+            if (!odd) continue;
         }
         AsciiStep step = readOddGroup(scan);
         if (step == AsciiStep::Fail) return false;
