@@ -391,3 +391,64 @@ TEST(Reader, ALargeMappedDrawingReadsAsItsCopyDoes)
     EXPECT_FALSE(mapped.findHandle(handleOf(kPoints)));
     EXPECT_TRUE(mapped.serialize() == text);
 }
+
+// A large file is read in two halves at once; one followed for its progress
+// is read in one pass. Both must give the same groups, records, repairs and
+// bytes, whatever stands near the middle or after it: odd groups, a code
+// DXF does not define (its line number told), a value of 64 KB and more,
+// comments, the end of the file followed by more lines, CR-only line ends.
+TEST(Reader, ALargeFileReadInTwoHalvesReadsAsInOnePass)
+{
+    auto points = [](std::size_t bytes, const std::string& eol) {
+        std::string body;
+        for (int i = 0; body.size() < bytes; ++i)
+            body += "  0" + eol + "POINT" + eol + "  8" + eol + "0" + eol + " 10" + eol + std::to_string(i) + ".25" +
+                    eol + " 20" + eol + "2.0" + eol;
+        return body;
+    };
+    auto drawing = [&](int shift, const std::string& eol, const std::string& nearMiddle, const std::string& after) {
+        std::string text = "  0" + eol + "SECTION" + eol + "  2" + eol + "ENTITIES" + eol;
+        for (int k = 0; k < shift; ++k) text += "999" + eol + "shift" + eol;
+        // Its middle a little before `nearMiddle`: the second half's reader meets it.
+        text += points(9u << 20, eol) + nearMiddle + points(8u << 20, eol);
+        text += "  0" + eol + "ENDSEC" + eol + "  0" + eol + "EOF" + eol + after;
+        return text;
+    };
+    const std::string lf = "\n";
+    const std::string longValue = "  0\nTEXT\n  8\n0\n  1\n" + std::string(70000, 'x') + "\n";
+    struct Case {
+        const char* what;
+        std::string text;
+    } cases[] = {
+        {"common groups only", drawing(0, lf, "", "")},
+        {"one group more before the middle", drawing(1, lf, "", "")},
+        {"an undefined code, padding and a comment", drawing(2, lf, "  0\nPOINT\n 10\n1.0\n12345\nodd\n   8\n0\n999\nnote\n", "")},
+        {"a long value and lines after the end", drawing(3, lf, longValue, "after\nthe end\n")},
+        {"CR LF", drawing(1, "\r\n", "", "")},
+        {"CR only", drawing(0, "\r", "", "")},
+        {"the end in the first half", "  0\nSECTION\n  2\nENTITIES\n  0\nENDSEC\n  0\nEOF\n" + points(17u << 20, lf)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_GT(c.text.size(), 16u << 20);
+        Document halves, onePass;
+        ASSERT_TRUE(halves.load(c.text)) << halves.error();
+        ASSERT_TRUE(onePass.load(c.text, [](int) { return true; })) << onePass.error();
+        EXPECT_EQ(halves.repairs(), onePass.repairs());
+        ASSERT_EQ(halves.recordCount(), onePass.recordCount());
+        for (std::uint32_t i = 0; i < onePass.recordCount(); ++i) {
+            const Record &a = halves.record(i), &b = onePass.record(i);
+            ASSERT_EQ(a.first, b.first) << "record " << i;
+            ASSERT_EQ(a.count, b.count) << "record " << i;
+            ASSERT_EQ(a.begin, b.begin) << "record " << i;
+            RecordView va = halves.view(i), vb = onePass.view(i);
+            for (std::uint32_t g = 0; g < vb.size(); ++g) {
+                ASSERT_EQ(va.code(g), vb.code(g)) << "record " << i << " group " << g;
+                ASSERT_EQ(va.raw(g), vb.raw(g)) << "record " << i << " group " << g;
+            }
+        }
+        RecordView ha = halves.headerView(), hb = onePass.headerView();
+        ASSERT_EQ(ha.size(), hb.size());
+        EXPECT_TRUE(halves.serialize() == c.text);
+    }
+}

@@ -402,28 +402,7 @@ std::optional<std::uint32_t> Document::headerValue(std::string_view name) const
 
 std::optional<std::uint64_t> Document::parseHandle(std::string_view hex)
 {
-    // A table, not comparisons: a drawing has a handle for every object,
-    // and its digits mix numbers and letters.
-    static constexpr auto digit = [] {
-        std::array<std::uint8_t, 256> t{};
-        t.fill(0xFF);
-        for (int c = 0; c < 10; ++c) t[static_cast<std::size_t>('0' + c)] = static_cast<std::uint8_t>(c);
-        for (int c = 0; c < 6; ++c) {
-            t[static_cast<std::size_t>('A' + c)] = static_cast<std::uint8_t>(10 + c);
-            t[static_cast<std::size_t>('a' + c)] = static_cast<std::uint8_t>(10 + c);
-        }
-        return t;
-    }();
-    hex = trim(hex);
-    if (hex.empty() || hex.size() > 16) return std::nullopt;
-    std::uint64_t v = 0;
-    for (char c : hex) {
-        const std::uint8_t d = digit[static_cast<unsigned char>(c)];
-        if (d == 0xFF) return std::nullopt;
-        v = v * 16 + d;
-    }
-    if (v == 0) return std::nullopt;
-    return v;
+    return handleOf(hex);
 }
 
 std::string Document::formatHandle(std::uint64_t handle)

@@ -316,6 +316,7 @@ private:
     bool tokenizeAscii();
     // The pieces of tokenizeAscii (DocumentTokens.cpp).
     struct AsciiScan;
+    struct SecondHalf;
     enum class AsciiStep { Next, End, Fail };
     void detectLineEnds();
     // The end of the line's content at `pos`; `next` is set to the next line.
@@ -354,7 +355,30 @@ private:
     std::uint32_t prefixEnd_ = 0;  // bytes before the first record (binary sentinel)
     std::uint32_t tailBegin_ = 0;  // bytes after the last record
 
-    std::vector<Group> groups_;
+    // Growing the group array leaves the new room as it is: the reader
+    // fills it, in part from a second thread before the array is grown over
+    // that part (tokenizeAscii).
+    template <typename T>
+    struct Uncleared : std::allocator<T> {
+        template <typename U>
+        struct rebind {
+            using other = Uncleared<U>;
+        };
+        Uncleared() = default;
+        template <typename U>
+        Uncleared(const Uncleared<U>&) noexcept {}
+        template <typename U>
+        void construct(U* p) noexcept
+        {
+            ::new (static_cast<void*>(p)) U;
+        }
+        template <typename U, typename... A>
+        void construct(U* p, A&&... args)
+        {
+            ::new (static_cast<void*>(p)) U(std::forward<A>(args)...);
+        }
+    };
+    std::vector<Group, Uncleared<Group>> groups_;
     LongLengths longs_;
     std::uint32_t firstGroup_ = 0;  // where the first group starts: 0, or after the binary sentinel
     char terminator_ = '\n';

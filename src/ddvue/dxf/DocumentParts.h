@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -131,6 +132,34 @@ inline double asciiReal(std::string_view text)
     double d = 0;
     std::from_chars(text.data(), text.data() + text.size(), d);
     return d;
+}
+
+// A handle's hex digits as a number; none when empty, zero or not hex.
+// Inline: the reader parses one for every object.
+inline std::optional<std::uint64_t> handleOf(std::string_view hex)
+{
+    // A table, not comparisons: a drawing has a handle for every object,
+    // and its digits mix numbers and letters.
+    static constexpr auto digit = [] {
+        std::array<std::uint8_t, 256> t{};
+        t.fill(0xFF);
+        for (int c = 0; c < 10; ++c) t[static_cast<std::size_t>('0' + c)] = static_cast<std::uint8_t>(c);
+        for (int c = 0; c < 6; ++c) {
+            t[static_cast<std::size_t>('A' + c)] = static_cast<std::uint8_t>(10 + c);
+            t[static_cast<std::size_t>('a' + c)] = static_cast<std::uint8_t>(10 + c);
+        }
+        return t;
+    }();
+    hex = trim(hex);
+    if (hex.empty() || hex.size() > 16) return std::nullopt;
+    std::uint64_t v = 0;
+    for (char c : hex) {
+        const std::uint8_t d = digit[static_cast<unsigned char>(c)];
+        if (d == 0xFF) return std::nullopt;
+        v = v * 16 + d;
+    }
+    if (v == 0) return std::nullopt;
+    return v;
 }
 
 inline bool isBracketOpen(std::string_view v) { return !v.empty() && v.front() == '{'; }

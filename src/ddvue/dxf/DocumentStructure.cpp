@@ -212,7 +212,7 @@ bool Document::indexRecords(StructureScan& scan)
             if (at && *at < 0) *at = static_cast<int>(g);
         });
         if (handleAt >= 0) {
-            if (auto h = parseHandle(v.str(static_cast<std::uint32_t>(handleAt)))) {
+            if (auto h = handleOf(v.str(static_cast<std::uint32_t>(handleAt)))) {
                 r.handle = *h;
                 scan.maxHandle = std::max(scan.maxHandle, *h);
             } else {
@@ -373,18 +373,32 @@ void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
     // The records with the handles the file gives, sorted by handle; where
     // two records share one, the first in the file keeps it. Four bytes a
     // record: the handle itself is the record's.
+    // Files give out handles in the order they write objects, section by
+    // section: a few long sorted runs, which merging puts in order faster
+    // than sorting does. One pass over the records finds the runs and the
+    // objects that have no handle.
+    auto needsOne = [](const Record& r) {
+        bool object = r.section == Section::Entities || r.section == Section::Blocks || r.section == Section::Objects ||
+                      (r.section == Section::Tables && r.kind != Kind::TableStart && r.kind != Kind::TableEnd);
+        return object && r.kind != Kind::SectionStart && r.kind != Kind::SectionEnd && r.kind != Kind::Eof;
+    };
+    std::vector<std::uint32_t> without;  // objects without a handle, in file order
+    std::vector<std::size_t> runs{0};
     byHandle_.reserve(n);
-    for (std::uint32_t i = 0; i < n; ++i)
-        if (records_[i].handle) byHandle_.push_back(i);
+    std::uint64_t previous = 0;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const Record& r = records_[i];
+        if (!r.handle) {
+            if (needsOne(r)) without.push_back(i);
+            continue;
+        }
+        if (r.handle < previous && runs.size() <= 32) runs.push_back(byHandle_.size());
+        previous = r.handle;
+        byHandle_.push_back(i);
+    }
     auto before = [this](std::uint32_t a, std::uint32_t b) {
         return records_[a].handle < records_[b].handle || (records_[a].handle == records_[b].handle && a < b);
     };
-    // Files give out handles in the order they write objects, section by
-    // section: a few long sorted runs, which merging puts in order faster
-    // than sorting does.
-    std::vector<std::size_t> runs{0};
-    for (std::size_t k = 1; k < byHandle_.size() && runs.size() <= 32; ++k)
-        if (before(byHandle_[k], byHandle_[k - 1])) runs.push_back(k);
     if (runs.size() > 32 && maxHandle <= UINT32_MAX) {
         // Handle and record number in one key: sorted without looking the
         // handles up, ties in file order.
@@ -404,11 +418,13 @@ void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
     std::size_t duplicates = 0;
     std::size_t kept = 0;
     std::uint64_t last = 0;
+    std::vector<std::uint32_t> repeated;
     for (std::size_t k = 0; k < byHandle_.size(); ++k) {
         Record& r = records_[byHandle_[k]];
         if (kept > 0 && r.handle == last) {
             r.handle = 0;
             ++duplicates;
+            if (needsOne(r)) repeated.push_back(byHandle_[k]);
             continue;
         }
         last = r.handle;
@@ -416,14 +432,16 @@ void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
     }
     byHandle_.resize(kept);
     // Every object without a handle of its own gets one in memory, above
-    // every handle of the file, so that each can be named and edited; it is
-    // never written.
-    for (std::uint32_t i = 0; i < n; ++i) {
+    // every handle of the file, in file order, so that each can be named and
+    // edited; it is never written.
+    if (!repeated.empty()) {
+        std::sort(repeated.begin(), repeated.end());
+        std::vector<std::uint32_t> all(without.size() + repeated.size());
+        std::merge(without.begin(), without.end(), repeated.begin(), repeated.end(), all.begin());
+        without = std::move(all);
+    }
+    for (std::uint32_t i : without) {
         Record& r = records_[i];
-        if (r.handle) continue;
-        bool object = r.section == Section::Entities || r.section == Section::Blocks || r.section == Section::Objects ||
-                      (r.section == Section::Tables && r.kind != Kind::TableStart && r.kind != Kind::TableEnd);
-        if (!object || r.kind == Kind::SectionStart || r.kind == Kind::SectionEnd || r.kind == Kind::Eof) continue;
         r.handle = ++maxHandle;
         r.syntheticHandle = true;
         byHandle_.push_back(i);  // above all before: the order holds

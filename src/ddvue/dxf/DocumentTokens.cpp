@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 namespace ddvue::dxf {
 
@@ -78,6 +81,103 @@ std::size_t Document::lineAt(std::size_t pos, std::size_t& next) const
     return end;
 }
 
+namespace {
+
+// How often `c` stands in [p, end): eight bytes at a time.
+std::size_t countByte(const char* p, const char* end, char c)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101ull, low7 = 0x7F7F7F7F7F7F7F7Full;
+    const std::uint64_t pattern = ones * static_cast<unsigned char>(c);
+    std::size_t n = 0;
+    while (end - p >= 8) {
+        // Up to 255 words summed in byte lanes, then added up.
+        std::uint64_t lanes = 0;
+        for (int k = 0; k < 255 && end - p >= 8; ++k, p += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            const std::uint64_t x = word ^ pattern;                  // zero where `c` stands
+            const std::uint64_t nonZero = ((x & low7) + low7) | x;   // high bit set where not
+            lanes += (~nonZero & ~low7) >> 7;
+        }
+        // Each lane holds up to 255: summed in pairs first, in 16-bit lanes.
+        const std::uint64_t pairs = (lanes & 0x00FF00FF00FF00FFull) + ((lanes >> 8) & 0x00FF00FF00FF00FFull);
+        n += static_cast<std::size_t>((pairs * 0x0001000100010001ull) >> 48);
+    }
+    for (; p < end; ++p) n += *p == c;
+    return n;
+}
+
+// Where a run of common groups stopped.
+struct Run {
+    const char* end;             // where the group that stopped it starts, or after the last
+    std::uint32_t records = 0;   // groups with code 0 read
+    bool odd = false;            // stopped at a group that is not common, or that `add` refused
+    bool ended = false;          // the last group read is the EOF record
+};
+
+// Reads common groups from `p` up to `stop` (where a group starts at or
+// after it): blanks, digits, blanks, the line end, then a value line. Calls
+// add(value, length, code) for each; it may refuse one (returns false).
+template <typename Add>
+Run commonGroups(const char* p, const char* stop, const char* end, char terminator, bool crOnly, Add&& add)
+{
+    Run run;
+    while (p < stop) {
+        const char* c = p;
+        while (c < end && *c == ' ') ++c;
+        const char* digits = c;
+        int v = 0;
+        while (c < end && static_cast<unsigned>(*c - '0') < 10 && c - digits < 6) v = v * 10 + (*c++ - '0');
+        const bool number = c > digits;
+        while (c < end && (*c == ' ' || *c == '\t' || *c == '\r')) ++c;
+        if (!(number && c + 1 < end && *c == terminator && v < 1072 &&
+              valueTypes[static_cast<std::size_t>(v)] != ValueType::Invalid)) {
+            run.odd = true;
+            break;
+        }
+        const char* value = c + 1;
+        const char* q = findByte(value, end, terminator);
+        const char* valueEnd = q;
+        while (!crOnly && valueEnd > value && valueEnd[-1] == '\r') --valueEnd;
+        if (!add(value, static_cast<std::size_t>(valueEnd - value), v)) {
+            run.odd = true;
+            break;
+        }
+        p = q < end ? q + 1 : end;
+        if (v == code::kType) {
+            ++run.records;
+            if (is(trim(std::string_view(value, static_cast<std::size_t>(valueEnd - value))), "EOF")) {
+                run.ended = true;
+                break;
+            }
+        }
+    }
+    run.end = p;
+    return run;
+}
+
+}  // namespace
+
+// The second half of a large file, read on another thread while the first
+// half is read: from the first code line after the middle (every group has
+// two lines, so the lines before it tell which is a code line) for as long
+// as its groups are common ones, into the group array's room after the
+// first half's groups. The first half's reading takes over where it stopped.
+struct Document::SecondHalf {
+    std::size_t middle = 0;      // the first half's reading stops at the first group at or after it
+    std::size_t start = 0;       // where the second half's first group starts
+    std::size_t firstGroup = 0;  // its index: half the lines before it
+    std::size_t count = 0;       // groups read
+    Run run;
+    bool ready = false;          // start and count are known
+    std::thread thread;
+
+    ~SecondHalf()
+    {
+        if (thread.joinable()) thread.join();
+    }
+};
+
 bool Document::tokenizeAscii()
 {
     const char* data = file_.data();
@@ -91,63 +191,106 @@ bool Document::tokenizeAscii()
     tailBegin_ = static_cast<std::uint32_t>(size);
     reserveGroups(3);  // "0", a line end, an empty value and its line end
     FaultAhead faultAhead(groups_.data(), groups_.capacity() * sizeof(Group));
+
+    // A large file is read in two halves at once, when the group array has
+    // room for every group the file could hold and no one follows the
+    // progress (the command line's way).
+    std::optional<SecondHalf> second;
+    if (size >= (16u << 20) && !progress_ && groups_.capacity() >= size / 3 + 1) {
+        second.emplace();
+        SecondHalf& h = second.value();
+        h.middle = size / 2;
+        Group* const room = groups_.data();
+        const std::size_t roomSize = groups_.capacity();
+        try {
+            h.thread = std::thread([&h, data, size, terminator, crOnly, room, roomSize] {
+                auto nl = static_cast<const char*>(std::memchr(data + h.middle, terminator, size - h.middle));
+                if (!nl) return;
+                std::size_t start = static_cast<std::size_t>(nl - data) + 1;
+                std::size_t lines = countByte(data, data + start, terminator);
+                if (lines % 2) {
+                    nl = static_cast<const char*>(std::memchr(data + start, terminator, size - start));
+                    if (!nl) return;
+                    start = static_cast<std::size_t>(nl - data) + 1;
+                    ++lines;
+                }
+                h.start = start;
+                h.firstGroup = lines / 2;
+                Group* out = room + h.firstGroup;
+                Group* const outEnd = room + roomSize;
+                h.run = commonGroups(data + start, data + size, data + size, terminator, crOnly,
+                                     [&](const char* value, std::size_t len, int code) {
+                                         if (len >= kLongValue || out == outEnd) return false;  // left to the first half's reader
+                                         *out++ = Group{static_cast<std::uint32_t>(value - data),
+                                                        static_cast<std::uint16_t>(len), static_cast<std::int16_t>(code)};
+                                         return true;
+                                     });
+                h.count = static_cast<std::size_t>(out - (room + h.firstGroup));
+                h.ready = true;
+            });
+        } catch (const std::system_error&) {
+            second.reset();  // no thread to be had: one reader for the whole file
+        }
+    }
+    // At the first group at or after the middle: the second half's groups
+    // join the first half's when it starts there, as it must; else they are
+    // dropped and reading goes on alone.
+    auto joinSecondHalf = [&]() -> bool {
+        SecondHalf& h = second.value();
+        h.thread.join();
+        bool joined = h.ready && scan.pos == h.start && groups_.size() == h.firstGroup;
+        if (joined) {
+            groups_.resize(groups_.size() + h.count);  // uncleared: the second half's groups stay
+            scan.pos = static_cast<std::size_t>(h.run.end - data);
+            scan.line += 2 * h.count;
+            recordStarts_ += h.run.records;
+            faultAhead.filled(groups_.size() * sizeof(Group));
+        }
+        bool ended = joined && h.run.ended;
+        second.reset();
+        return ended;
+    };
+
     std::size_t reportAt = 0;
     while (scan.pos < size) {
+        if (second && scan.pos >= second->middle) {
+            if (joinSecondHalf()) {
+                tailBegin_ = static_cast<std::uint32_t>(scan.pos);
+                break;
+            }
+            continue;
+        }
         if (progress_ && scan.pos >= reportAt) {
             if (!report(static_cast<int>(70 * scan.pos / size))) return false;
             reportAt = scan.pos + (4u << 20);
         }
         if (!scan.first) {
             // The common case, a run of groups at a time up to the next
-            // progress report, its state in locals: blanks, digits, blanks,
-            // the line end, then a short value line.
+            // progress report or the middle, its state in locals.
             const char* const end = data + size;
-            const char* const stop = progress_ ? data + std::min(size, reportAt) : end;
-            const char* p = data + scan.pos;
+            std::size_t stopAt = progress_ ? std::min(size, reportAt) : size;
+            if (second) stopAt = std::min(stopAt, second->middle);
             const std::size_t groupsBefore = groups_.size();
-            std::uint32_t records = 0;
-            bool odd = false, ended = false;
-            while (p < stop) {
-                const char* c = p;
-                while (c < end && *c == ' ') ++c;
-                const char* digits = c;
-                int v = 0;
-                while (c < end && static_cast<unsigned>(*c - '0') < 10 && c - digits < 6) v = v * 10 + (*c++ - '0');
-                const bool number = c > digits;
-                while (c < end && (*c == ' ' || *c == '\t' || *c == '\r')) ++c;
-                if (!(number && c + 1 < end && *c == terminator && v < 1072 &&
-                      valueTypes[static_cast<std::size_t>(v)] != ValueType::Invalid)) {
-                    odd = true;
-                    break;
-                }
-                const char* value = c + 1;
-                const char* q = findByte(value, end, terminator);
-                const char* valueEnd = q;
-                while (!crOnly && valueEnd > value && valueEnd[-1] == '\r') --valueEnd;
-                addGroup(static_cast<std::size_t>(value - data), static_cast<std::size_t>(valueEnd - value), v);
-                faultAhead.filled(groups_.size() * sizeof(Group));
-                p = q < end ? q + 1 : end;
-                if (v == code::kType) {
-                    ++records;
-                    if (is(trim(std::string_view(value, static_cast<std::size_t>(valueEnd - value))), "EOF")) {
-                        ended = true;
-                        break;
-                    }
-                }
-            }
-            scan.pos = static_cast<std::size_t>(p - data);
+            Run run = commonGroups(data + scan.pos, data + stopAt, end, terminator, crOnly,
+                                   [&](const char* value, std::size_t len, int code) {
+                                       addGroup(static_cast<std::size_t>(value - data), len, code);
+                                       faultAhead.filled(groups_.size() * sizeof(Group));
+                                       return true;
+                                   });
+            scan.pos = static_cast<std::size_t>(run.end - data);
             scan.line += 2 * (groups_.size() - groupsBefore);
-            recordStarts_ += records;
-            if (ended) {
+            recordStarts_ += run.records;
+            if (run.ended) {
                 tailBegin_ = static_cast<std::uint32_t>(scan.pos);
                 break;
             }
-            if (!odd) continue;
+            if (!run.odd) continue;
         }
         AsciiStep step = readOddGroup(scan);
         if (step == AsciiStep::Fail) return false;
         if (step == AsciiStep::End) break;
     }
+    second.reset();  // the first half ended early or failed: the second's work is not wanted
     if (groups_.empty()) {
         error_ = "The file holds no DXF groups.";
         return false;
