@@ -324,6 +324,10 @@ def examine(path: str, full: bool, with_audit: bool) -> dict:
         doc, file_layers, mtexts = read(path)
     except (IOError, DXFError, UnicodeError, ValueError) as exc:
         return {"error": f"{type(exc).__name__}: {exc}"}
+    except (AttributeError, KeyError, TypeError) as exc:
+        # ezdxf's loaders, the recovering one too, stumble over some damage
+        # (blocks without names, links to missing objects) with such errors.
+        return {"error": f"ezdxf failed: {type(exc).__name__}: {exc}"}
     if with_audit and not full:
         return audit(doc)
     # The dump first: the audit may repair the document it looks at.
