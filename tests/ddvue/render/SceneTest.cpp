@@ -509,6 +509,29 @@ TEST(ScenePainter, PaintsOnlyWhatTheViewShowsAndDotsWhatIsSmallerThanAPixel)
     EXPECT_FALSE(colorNear(img, view.toScreen({507.5, 502.5}), qRgb(255, 255, 255)));
 }
 
+TEST(ScenePainter, AColorThatIsTheBackgroundsShowsAsTheForeground)
+{
+    // True color black on the dark view (one line), true color white on
+    // paper (the other); a color near the background stays as it is.
+    Drawing d;
+    Groups black = line(0, 0, 10, 0), white = line(0, 10, 10, 10), dark = line(0, 5, 10, 5);
+    black.push_back({420, "0"});
+    white.push_back({420, "16777215"});
+    dark.push_back({420, "197379"});  // 0x030303
+    d.add(black).add(white).add(dark);
+    Built b(d);
+    ViewTransform view;
+    view.setViewport(100, 100);
+    view.zoomToExtents(b.s().extents());
+    QImage screen = renderScene(b.s(), QSize(100, 100));
+    EXPECT_TRUE(colorNear(screen, view.toScreen({5, 0}), qRgb(255, 255, 255)));
+    EXPECT_TRUE(colorNear(screen, view.toScreen({5, 10}), qRgb(255, 255, 255)));
+    EXPECT_TRUE(colorNear(screen, view.toScreen({5, 5}), qRgb(3, 3, 3)));
+    QImage paper = renderScene(b.s(), QSize(100, 100), PaintOptions::paper(96));
+    EXPECT_TRUE(colorNear(paper, view.toScreen({5, 0}), qRgb(0, 0, 0)));
+    EXPECT_TRUE(colorNear(paper, view.toScreen({5, 10}), qRgb(0, 0, 0)));
+}
+
 TEST(ScenePainter, LaterEntitiesCoverEarlierOnes)
 {
     Drawing d;
