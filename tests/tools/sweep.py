@@ -40,15 +40,20 @@ DXF_SUFFIXES = {".dxf", ".dxfb"}
 CHECKS = ["info", "resave", "content", "render", "twin"]
 
 
+# Qt's notes on standard error that say nothing about the drawing.
+NOISE = (b"QStandardPaths:", b"OpenType support missing")
+
+
 def run(args: list[str], timeout: float) -> tuple[int | None, bytes, bytes]:
     """Exit status (None: timed out or killed by a signal), output, errors."""
     try:
         p = subprocess.run(args, capture_output=True, timeout=timeout, env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
     except subprocess.TimeoutExpired:
         return None, b"", b"timed out"
+    err = b"\n".join(line for line in p.stderr.splitlines() if not line.lstrip().startswith(NOISE))
     if p.returncode < 0:
-        return None, p.stdout, p.stderr + f" (signal {-p.returncode})".encode()
-    return p.returncode, p.stdout, p.stderr
+        return None, p.stdout, err + f" (signal {-p.returncode})".encode()
+    return p.returncode, p.stdout, err
 
 
 def png_pixels(data: bytes) -> tuple[int, int, int, list[bytes]] | None:
