@@ -51,13 +51,13 @@ void Builder::entities()
     o.raw(dxf::code::kType, "ENDSEC");
 }
 
-QString Builder::layerOf(const QJsonObject& e)
+QString Builder::layerOf(const JsonObject& e)
 {
     QString l = str(e, "layer");
     return layerNames_.count(upperKey(l)) ? l : QStringLiteral("0");
 }
 
-void Builder::common(const char* type, std::uint64_t handle, std::uint64_t owner, const QJsonObject& e, bool paper)
+void Builder::common(const char* type, std::uint64_t handle, std::uint64_t owner, const JsonObject& e, bool paper)
 {
     Writer& o = w();
     o.raw(dxf::code::kType, type);
@@ -69,7 +69,7 @@ void Builder::common(const char* type, std::uint64_t handle, std::uint64_t owner
     QString lt = str(e, "lineType");
     if (!lt.isEmpty() && linetypeNames_.count(upperKey(lt)) && upperKey(lt) != QLatin1String("BYLAYER"))
         o.text(def::Entity::linetype.code, lt);
-    QJsonValue trueColor = e.value(QLatin1String("color"));
+    JsonValue trueColor = e.value(QLatin1String("color"));
     long long color = intOf(e, "colorIndex", 256);
     if (trueColor.isDouble()) {
         o.integer(def::Entity::color.code, color >= 1 && color <= 255
@@ -91,7 +91,7 @@ void Builder::common(const char* type, std::uint64_t handle, std::uint64_t owner
 
 void Builder::entity(const EntityInfo& info, const BlockInfo& block, bool paper)
 {
-    const QJsonObject& e = info.json;
+    const JsonObject& e = info.json;
     QString type = str(e, "type");
     std::uint64_t owner = block.record;
     Point ext = e.contains(QLatin1String("extrusionDirection")) ? pointOf(e, "extrusionDirection") : Point{0, 0, 1};
@@ -125,7 +125,7 @@ void Builder::entity(const EntityInfo& info, const BlockInfo& block, bool paper)
 
 bool Builder::geometry(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext)
 {
-    const QJsonObject& e = info.json;
+    const JsonObject& e = info.json;
     QString type = str(e, "type");
     std::uint64_t h = info.handle;
     Writer& o = w();
@@ -202,7 +202,7 @@ bool Builder::geometry(const EntityInfo& info, std::uint64_t owner, bool paper, 
 
 void Builder::text(const EntityInfo& info, std::uint64_t owner, bool paper)
 {
-    const QJsonObject& e = info.json;
+    const JsonObject& e = info.json;
     Writer& o = w();
     if (str(e, "type") == QLatin1String("TEXT")) {
         common("TEXT", info.handle, owner, e, paper);
@@ -221,7 +221,7 @@ void Builder::text(const EntityInfo& info, std::uint64_t owner, bool paper)
     if (intOf(e, "valign") != 0) o.integer(def::Attdef::valign.code, intOf(e, "valign"));
 }
 
-void Builder::textBody(const QJsonObject& e, const char* valueKey)
+void Builder::textBody(const JsonObject& e, const char* valueKey)
 {
     Writer& o = w();
     double z = real(e, "elevation");
@@ -245,19 +245,19 @@ void Builder::textBody(const QJsonObject& e, const char* valueKey)
 
 void Builder::lwpolyline(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext)
 {
-    const QJsonObject& e = info.json;
+    const JsonObject& e = info.json;
     Writer& o = w();
     common("LWPOLYLINE", info.handle, owner, e, paper);
     o.raw(def::Entity::subclass, "AcDbPolyline");
-    QJsonArray vertices = arr(e, "vertices");
+    JsonArray vertices = arr(e, "vertices");
     o.integer(kVertexCount, vertices.size());
     long long flag = intOf(e, "flag");
     o.integer(def::LwPolyline::flags.code, ((flag & 512) ? 1 : 0) | ((flag & 256) ? 128 : 0));
     if (real(e, "constantWidth") != 0) o.real(def::LwPolyline::constantWidth.code, real(e, "constantWidth"));
     if (real(e, "elevation") != 0) o.real(def::LwPolyline::elevation.code, real(e, "elevation"));
     if (real(e, "thickness") != 0) o.real(kThickness, real(e, "thickness"));
-    for (const QJsonValue& v : vertices) {
-        QJsonObject p = v.toObject();
+    for (const JsonValue& v : vertices) {
+        JsonObject p = v.toObject();
         o.real(def::LwPolyline::vertex.code, real(p, "x"));
         o.real(def::LwPolyline::vertex.code + 10, real(p, "y"));
         if (p.contains(QLatin1String("startWidth")) || p.contains(QLatin1String("endWidth"))) {
@@ -271,7 +271,7 @@ void Builder::lwpolyline(const EntityInfo& info, std::uint64_t owner, bool paper
 
 void Builder::polyline(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext)
 {
-    const QJsonObject& e = info.json;
+    const JsonObject& e = info.json;
     Writer& o = w();
     bool is3d = str(e, "type") == QLatin1String("POLYLINE3D");
     common("POLYLINE", info.handle, owner, e, paper);
@@ -289,9 +289,9 @@ void Builder::polyline(const EntityInfo& info, std::uint64_t owner, bool paper, 
     }
     if (intOf(e, "smoothType") != 0) o.integer(75, intOf(e, "smoothType"));
     o.extrusion(ext);
-    QJsonArray vertices = arr(e, "vertices");
-    for (qsizetype i = 0; i < vertices.size(); ++i) {
-        QJsonObject v = vertices[i].toObject();
+    JsonArray vertices = arr(e, "vertices");
+    for (std::size_t i = 0; i < vertices.size(); ++i) {
+        JsonObject v = vertices[i].toObject();
         common("VERTEX", info.children[static_cast<std::size_t>(i)], info.handle, e, paper);
         o.raw(def::Entity::subclass, "AcDbVertex");
         o.raw(def::Entity::subclass, is3d ? "AcDb3dPolylineVertex" : "AcDb2dVertex");
@@ -309,7 +309,7 @@ void Builder::polyline(const EntityInfo& info, std::uint64_t owner, bool paper, 
     seqend(info, e, paper);
 }
 
-void Builder::seqend(const EntityInfo& info, const QJsonObject& e, bool paper)
+void Builder::seqend(const EntityInfo& info, const JsonObject& e, bool paper)
 {
     Writer& o = w();
     o.raw(dxf::code::kType, "SEQEND");
@@ -322,15 +322,15 @@ void Builder::seqend(const EntityInfo& info, const QJsonObject& e, bool paper)
 
 void Builder::spline(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext)
 {
-    const QJsonObject& e = info.json;
+    const JsonObject& e = info.json;
     Writer& o = w();
     common("SPLINE", info.handle, owner, e, paper);
     o.raw(def::Entity::subclass, "AcDbSpline");
     if (!isUnitZ(ext)) o.point(def::Entity::extrusion.code, ext);
-    QJsonArray knots = arr(e, "knots");
-    QJsonArray control = arr(e, "controlPoints");
-    QJsonArray fit = arr(e, "fitPoints");
-    QJsonArray weights = arr(e, "weights");
+    JsonArray knots = arr(e, "knots");
+    JsonArray control = arr(e, "controlPoints");
+    JsonArray fit = arr(e, "fitPoints");
+    JsonArray weights = arr(e, "weights");
     long long flag = intOf(e, "flag") & 0x7FF;
     if (!weights.isEmpty()) flag |= 4;
     o.integer(def::Spline::flags.code, flag);
@@ -344,16 +344,16 @@ void Builder::spline(const EntityInfo& info, std::uint64_t owner, bool paper, co
     Point start = pointOf(e, "startTangent"), end = pointOf(e, "endTangent");
     if (!fit.isEmpty() && (start.x != 0 || start.y != 0 || start.z != 0)) o.point(12, start);
     if (!fit.isEmpty() && (end.x != 0 || end.y != 0 || end.z != 0)) o.point(13, end);
-    for (const QJsonValue& k : knots) o.real(def::Spline::knot.code, num(k));
+    for (const JsonValue& k : knots) o.real(def::Spline::knot.code, num(k));
     if (!weights.isEmpty() && weights.size() == control.size())
-        for (const QJsonValue& k : weights) o.real(def::Spline::weight.code, num(k, 1));
-    for (const QJsonValue& p : control) o.point(def::Spline::control.code, point(p));
-    for (const QJsonValue& p : fit) o.point(def::Spline::fit.code, point(p));
+        for (const JsonValue& k : weights) o.real(def::Spline::weight.code, num(k, 1));
+    for (const JsonValue& p : control) o.point(def::Spline::control.code, point(p));
+    for (const JsonValue& p : fit) o.point(def::Spline::fit.code, point(p));
 }
 
 void Builder::mtext(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext)
 {
-    const QJsonObject& e = info.json;
+    const JsonObject& e = info.json;
     Writer& o = w();
     common("MTEXT", info.handle, owner, e, paper);
     o.raw(def::Entity::subclass, "AcDbMText");
@@ -380,14 +380,14 @@ void Builder::mtext(const EntityInfo& info, std::uint64_t owner, bool paper, con
 
 void Builder::insert(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext)
 {
-    const QJsonObject& e = info.json;
+    const JsonObject& e = info.json;
     Writer& o = w();
     QString name = str(e, "name");
     if (!blockNames_.count(upperKey(name))) {
         ++skipped_;  // a reference to a block the drawing does not hold
         return;
     }
-    QJsonArray attribs = arr(e, "attribs");
+    JsonArray attribs = arr(e, "attribs");
     common("INSERT", info.handle, owner, e, paper);
     o.raw(def::Entity::subclass, "AcDbBlockReference");
     if (!attribs.isEmpty()) o.integer(def::Insert::attribsFollow.code, 1);
@@ -404,8 +404,8 @@ void Builder::insert(const EntityInfo& info, std::uint64_t owner, bool paper, co
     if (columns > 1 && real(e, "columnSpacing") != 0) o.real(def::Insert::columnSpacing.code, real(e, "columnSpacing"));
     if (rows > 1 && real(e, "rowSpacing") != 0) o.real(def::Insert::rowSpacing.code, real(e, "rowSpacing"));
     o.extrusion(ext);
-    for (qsizetype i = 0; i < attribs.size(); ++i) {
-        QJsonObject a = attribs[i].toObject();
+    for (std::size_t i = 0; i < attribs.size(); ++i) {
+        JsonObject a = attribs[i].toObject();
         common("ATTRIB", info.children[static_cast<std::size_t>(i)], info.handle, a, paper);
         textBody(a, "text");
         o.raw(def::Entity::subclass, "AcDbAttribute");
@@ -419,7 +419,7 @@ void Builder::insert(const EntityInfo& info, std::uint64_t owner, bool paper, co
 
 void Builder::dimension(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext)
 {
-    const QJsonObject& e = info.json;
+    const JsonObject& e = info.json;
     Writer& o = w();
     QString block = str(e, "name");
     QString kind = str(e, "kind");

@@ -9,15 +9,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QMutex>
 #include <QProcess>
 #include <QStandardPaths>
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
+#include <cmath>
 #include <map>
 
 #include <csignal>
@@ -228,6 +227,7 @@ bool runReader(const QString& node, const QString& script, const QString& file, 
     if (p.state() != QProcess::NotRunning) {
         p.kill();
         p.waitForFinished(10000);
+        r.timedOut = true;
         r.error = local(QStringLiteral("Reading the DWG drawing took longer than %1 seconds and was stopped.")
                             .arg(limit / 1000.0));
         return false;
@@ -280,7 +280,7 @@ ImportResult importDwg(const std::string& path, const std::function<bool()>& kee
 
     QString why;
     QString node = nodeProgram(why);
-    if (node.isEmpty() || !nodeIsRecentEnough(node, why)) {
+    if (node.isEmpty()) {
         r.error = local(why);
         return r;
     }
@@ -290,23 +290,39 @@ ImportResult importDwg(const std::string& path, const std::function<bool()>& kee
         return r;
     }
 
+    // Node's version is asked only when the reader failed: asking first
+    // would start Node twice for every drawing. A Node too old to run the
+    // reader fails it, and is then named as the reason.
+    auto tooOld = [&] {
+        if (r.stopped || r.timedOut) return false;
+        QString old;
+        if (nodeIsRecentEnough(node, old)) return false;
+        r.error = local(old);
+        return true;
+    };
     QByteArray out;
-    if (!runReader(node, script, file, keepGoing, out, r)) return r;
-
-    QJsonParseError parseError{};
-    QJsonDocument json = QJsonDocument::fromJson(out, &parseError);
-    out.clear();
-    if (parseError.error != QJsonParseError::NoError || !json.isObject()) {
-        r.error = local(QStringLiteral("The DWG reader's answer is not readable: %1").arg(parseError.errorString()));
+    if (!runReader(node, script, file, keepGoing, out, r)) {
+        tooOld();
         return r;
     }
-    QJsonObject drawing = json.object();
-    json = QJsonDocument();
-    r.libraryErrors = drawing.value(QLatin1String("libraryErrors")).toInt();
+
+    JsonDocument json;
+    std::string parseError;
+    if (!json.parse(out.toStdString(), &parseError) || !json.root().isObject()) {
+        r.error = local(QStringLiteral("The DWG reader's answer is not readable: %1")
+                            .arg(parseError.empty() ? QStringLiteral("not an object") : QString::fromStdString(parseError)));
+        tooOld();
+        return r;
+    }
+    out = QByteArray();
+    JsonObject drawing = json.root().toObject();
+    // A whole number that fits, else none (as QJsonValue::toInt answers).
+    const double errors = drawing.value("libraryErrors").toDouble();
+    r.libraryErrors = errors >= INT_MIN && errors <= INT_MAX && errors == std::trunc(errors) ? static_cast<int>(errors) : 0;
     QStringList warnings;
-    for (const QJsonValue& v : drawing.value(QLatin1String("readNotes")).toArray()) warnings << v.toString();
+    for (const JsonValue& v : drawing.value("readNotes").toArray()) warnings << v.toString();
     QStringList problems;
-    for (const QJsonValue& v : drawing.value(QLatin1String("readProblems")).toArray()) problems << v.toString();
+    for (const JsonValue& v : drawing.value("readProblems").toArray()) problems << v.toString();
     if (!problems.isEmpty())
         warnings << QStringLiteral("the DWG library reports: %1").arg(problems.join(QStringLiteral(", ")));
     r.readWarnings = local(warnings.join(QStringLiteral("; ")));

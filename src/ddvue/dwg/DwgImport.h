@@ -16,6 +16,7 @@ struct ImportResult {
     int skippedEntities = 0;  // entities of types that could not be brought across
     std::string version;      // the DWG's version string, e.g. AC1032
     bool stopped = false;     // reading was stopped on request
+    bool timedOut = false;    // the reader took longer than the time limit
     int libraryErrors = 0;    // the DWG library's error bits for a drawing it read with
                               // non-critical errors (libredwg's DWG_ERR_*), 0 when clean
     std::string readWarnings; // what the library skipped or could not decode, for the
