@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <numbers>
+#include <optional>
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
@@ -134,7 +135,8 @@ public:
         out_ += value;
         out_ += "\r\n";
     }
-    void text(int c, const QString& value) { raw(c, codec_->encode(caretForm(value))); }
+    std::string encoded(const QString& value) const { return codec_->encode(caretForm(value)); }
+    void text(int c, const QString& value) { raw(c, encoded(value)); }
     void real(int c, double v) { raw(c, formatNumber(v)); }
     void integer(int c, long long v) { raw(c, std::to_string(v)); }
     void handle(int c, std::uint64_t h) { raw(c, Document::formatHandle(h)); }
@@ -276,7 +278,12 @@ private:
 
     // ------------------------------------------------------------ entities
 
-    QString layerOf(const JsonObject& e);
+    // The layer and the line type an entity names, as written: the
+    // drawing's few names, asked for by every entity, are looked up and
+    // encoded once each. No line type is written when it names none
+    // of the table's, or ByLayer.
+    const std::string& layerText(const JsonObject& e);
+    const std::optional<std::string>& linetypeText(const JsonObject& e);
 
     // The groups every entity starts with, up to and including its layer,
     // line type, colour and the other common properties.
@@ -342,6 +349,10 @@ private:
     std::unordered_map<std::uint64_t, std::size_t> byRecord_;
     std::vector<LayoutInfo> layouts_;
     std::vector<std::pair<std::uint64_t, JsonObject>> imageDefs_;
+    std::unordered_map<std::string_view, std::string> layerTexts_;  // by the name as the reader's text holds it
+    std::unordered_map<std::string_view, std::optional<std::string>> linetypeTexts_;
+    std::string oneOff_;
+    std::optional<std::string> oneOffLinetype_;
     std::deque<JsonDocument> made_;  // table entries every DXF needs that the drawing lacks
     int skipped_ = 0;
 };

@@ -193,12 +193,12 @@ void Builder::assignEntityHandles()
             EntityInfo info;
             info.json = e;
             info.handle = own(e.value(QLatin1String("handle")));
-            QString type = str(e, "type");
-            if (type == QLatin1String("INSERT")) {
+            const std::string_view type = e.value("type").plainString();
+            if (type == "INSERT") {
                 for (const JsonValue& a : arr(e, "attribs"))
                     info.children.push_back(own(a.toObject().value(QLatin1String("handle"))));
                 if (!info.children.empty()) info.seqend = own(e.value(QLatin1String("seqend")));
-            } else if (type == QLatin1String("POLYLINE2D") || type == QLatin1String("POLYLINE3D")) {
+            } else if (type == "POLYLINE2D" || type == "POLYLINE3D") {
                 for (const JsonValue& vx : arr(e, "vertices"))
                     info.children.push_back(own(vx.toObject().value(QLatin1String("handle"))));
                 info.seqend = own(e.value(QLatin1String("seqend")));
@@ -307,7 +307,7 @@ bool Builder::uses(const char* type)
 {
     for (const BlockInfo& b : blocksOut_)
         for (const EntityInfo& e : b.entities)
-            if (str(e.json, "type") == QLatin1String(type)) return true;
+            if (e.json.value("type").is(type)) return true;
     return false;
 }
 

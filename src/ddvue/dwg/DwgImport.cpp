@@ -17,6 +17,8 @@
 #include <cctype>
 #include <climits>
 #include <cmath>
+#include <cstring>
+#include <utility>
 #include <map>
 
 #include <csignal>
@@ -147,6 +149,45 @@ int timeLimitMs()
 
 }  // namespace
 
+void ReaderAnswer::add(const char* data, std::size_t size)
+{
+    const char* end = data + size;
+    while (data != end) {
+        const char* newline = static_cast<const char*>(std::memchr(data, '\n', static_cast<std::size_t>(end - data)));
+        if (!newline) {
+            partial_.append(data, end);
+            return;
+        }
+        partial_.append(data, newline);
+        line(std::move(partial_));
+        partial_ = std::string();
+        data = newline + 1;
+    }
+}
+
+void ReaderAnswer::line(std::string text)
+{
+    // After a line that is not JSON the answer is lost anyway.
+    if (!error_.empty() || text.find_first_not_of(" \t\r") == std::string::npos) return;
+    if (!doc_.parse(std::move(text), &error_)) return;
+    pieces_.push_back(doc_.root());
+}
+
+bool ReaderAnswer::finish(std::string& error)
+{
+    if (!partial_.empty()) line(std::exchange(partial_, std::string()));
+    if (error_.empty() && (pieces_.empty() || !pieces_.back().isObject())) error_ = "it holds no drawing";
+    if (!error_.empty()) {
+        error = error_;
+        return false;
+    }
+    JsonValue rest = pieces_.back();
+    pieces_.pop_back();
+    drawing_ = doc_.withMember(rest, "blocks", doc_.makeArray(pieces_)).toObject();
+    pieces_.clear();
+    return true;
+}
+
 bool looksLikeDwg(const std::string& head)
 {
     return head.size() >= 6 && head.compare(0, 4, "AC10") == 0 &&
@@ -178,11 +219,11 @@ bool isPasswordProtected(const std::string& head)
 
 namespace {
 
-// Runs the reader process on `file` and gathers what it writes to `out`;
-// false, with the error (and whether it was stopped) set in `r`, when it did
-// not end well.
+// Runs the reader process on `file` and takes in what it writes as it
+// comes; false, with the error (and whether it was stopped) set in `r`, when
+// it did not end well.
 bool runReader(const QString& node, const QString& script, const QString& file, const std::function<bool()>& keepGoing,
-               QByteArray& out, ImportResult& r)
+               ReaderAnswer& out, ImportResult& r)
 {
     // One reader process per drawing: a fault in the DWG library ends that
     // process, not the program. Liftoff compiles the library's WebAssembly
@@ -219,9 +260,16 @@ bool runReader(const QString& node, const QString& script, const QString& file, 
             r.error = "Reading the drawing was stopped.";
             return false;
         }
-        p.waitForFinished(static_cast<int>(std::min<qint64>(left, 100)));
-        out += p.readAllStandardOutput();
-        QByteArray more = p.readAllStandardError();
+        // Back as soon as the reader has written more, which is parsed
+        // here while the reader goes on reading.
+        const int wait = static_cast<int>(std::min<qint64>(left, 100));
+        QElapsedTimer step;
+        step.start();
+        if (!p.waitForReadyRead(wait) && p.state() != QProcess::NotRunning && step.elapsed() < wait)
+            p.waitForFinished(static_cast<int>(wait - step.elapsed()));
+        QByteArray more = p.readAllStandardOutput();
+        out.add(more.constData(), static_cast<std::size_t>(more.size()));
+        more = p.readAllStandardError();
         if (err.size() < (1 << 16)) err += more;
     }
     if (p.state() != QProcess::NotRunning) {
@@ -232,7 +280,8 @@ bool runReader(const QString& node, const QString& script, const QString& file, 
                             .arg(limit / 1000.0));
         return false;
     }
-    out += p.readAllStandardOutput();
+    QByteArray rest = p.readAllStandardOutput();
+    out.add(rest.constData(), static_cast<std::size_t>(rest.size()));
     err += p.readAllStandardError();
 
     QString detail = lastLines(err);
@@ -300,22 +349,18 @@ ImportResult importDwg(const std::string& path, const std::function<bool()>& kee
         r.error = local(old);
         return true;
     };
-    QByteArray out;
-    if (!runReader(node, script, file, keepGoing, out, r)) {
+    ReaderAnswer answer;
+    if (!runReader(node, script, file, keepGoing, answer, r)) {
         tooOld();
         return r;
     }
-
-    JsonDocument json;
     std::string parseError;
-    if (!json.parse(out.toStdString(), &parseError) || !json.root().isObject()) {
-        r.error = local(QStringLiteral("The DWG reader's answer is not readable: %1")
-                            .arg(parseError.empty() ? QStringLiteral("not an object") : QString::fromStdString(parseError)));
+    if (!answer.finish(parseError)) {
+        r.error = local(QStringLiteral("The DWG reader's answer is not readable: %1").arg(QString::fromStdString(parseError)));
         tooOld();
         return r;
     }
-    out = QByteArray();
-    JsonObject drawing = json.root().toObject();
+    JsonObject drawing = answer.drawing();
     // A whole number that fits, else none (as QJsonValue::toInt answers).
     const double errors = drawing.value("libraryErrors").toDouble();
     r.libraryErrors = errors >= INT_MIN && errors <= INT_MAX && errors == std::trunc(errors) ? static_cast<int>(errors) : 0;

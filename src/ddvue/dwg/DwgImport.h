@@ -3,8 +3,11 @@
 // as the DXF drawing they describe, so that every operation works on them as
 // on a DXF.
 
+#include "ddvue/dwg/DwgJson.h"
+
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace ddvue::dwg {
 
@@ -21,6 +24,31 @@ struct ImportResult {
                               // non-critical errors (libredwg's DWG_ERR_*), 0 when clean
     std::string readWarnings; // what the library skipped or could not decode, for the
                               // user; empty when nothing was
+};
+
+// The reader's answer, taken in as it comes: one JSON text a line, each
+// block of the drawing as soon as the reader has read it, and on the last
+// line the rest of the drawing. Each line is parsed when it is complete, so
+// that this work is done while the reader still reads.
+class ReaderAnswer {
+public:
+    // The next bytes of the answer.
+    void add(const char* data, std::size_t size);
+    // After the last bytes: false, with the reason, when the answer is not
+    // a drawing.
+    bool finish(std::string& error);
+    // The whole drawing, its blocks under "blocks"; valid after finish()
+    // and as long as this answer.
+    JsonObject drawing() const { return drawing_; }
+
+private:
+    void line(std::string text);
+
+    JsonDocument doc_;
+    std::string partial_;  // the bytes after the last complete line
+    std::vector<JsonValue> pieces_;
+    std::string error_;
+    JsonObject drawing_;
 };
 
 // True when the file's first bytes are a DWG version signature.

@@ -11,6 +11,15 @@ namespace {
 
 constexpr int kMaxDepth = 512;
 
+// A key's tag, kept beside it so that a search compares keys' texts only
+// where their tags agree.
+std::uint32_t tagOf(std::string_view key)
+{
+    std::uint32_t h = 2166136261u;
+    for (char c : key) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+    return h;
+}
+
 // QString of a JSON string's text between its quotes: UTF-8 as it is, each
 // escape as the UTF-16 unit it names, so that a pair of \u escapes makes one
 // character and a lone one stays as it is, as Qt's parser does.
@@ -225,6 +234,7 @@ private:
                 ++p_;
                 skip();
                 if (!value(item, depth + 1)) return false;
+                scratch_.push_back(doc_.tagOfKey(key));
                 scratch_.push_back(key);
                 scratch_.push_back(item);
                 skip();
@@ -238,7 +248,7 @@ private:
                 skip();
             }
         }
-        out = close(Type::Object, mark, 2);
+        out = close(Type::Object, mark, 3);
         return true;
     }
 
@@ -300,6 +310,13 @@ JsonValue JsonDocument::makeArray(const std::vector<JsonValue>& items)
     return JsonValue(this, static_cast<std::uint32_t>(nodes_.size() - 1));
 }
 
+std::uint32_t JsonDocument::tagOfKey(std::uint32_t key) const
+{
+    const Node& n = nodes_[key];
+    if (!n.escaped) return tagOf(std::string_view(n.text, n.count));
+    return tagOf(JsonValue(this, key).toString().toStdString());
+}
+
 JsonValue JsonDocument::withMember(const JsonValue& object, std::string_view key, const JsonValue& value)
 {
     std::uint32_t keyNode = addString(key);
@@ -309,8 +326,9 @@ JsonValue JsonDocument::withMember(const JsonValue& object, std::string_view key
     n.first = static_cast<std::uint32_t>(kids_.size());
     n.count = static_cast<std::uint32_t>(o.size() + 1);
     // Copied first: kids_ may move as it grows.
-    std::vector<std::uint32_t> members(kids_.begin() + o.first_, kids_.begin() + o.first_ + 2 * o.count_);
+    std::vector<std::uint32_t> members(kids_.begin() + o.first_, kids_.begin() + o.first_ + 3 * o.count_);
     kids_.insert(kids_.end(), members.begin(), members.end());
+    kids_.push_back(tagOfKey(keyNode));
     kids_.push_back(keyNode);
     kids_.push_back(value.node_);
     nodes_.push_back(n);
@@ -397,14 +415,16 @@ JsonArray JsonValue::toArray() const
 JsonValue JsonObject::value(std::string_view key) const
 {
     if (!count_) return {};
+    const std::uint32_t tag = tagOf(key);
     const std::uint32_t* kid = doc_->kids_.data() + first_;
-    const std::uint32_t* end = kid + 2 * count_;
-    for (; kid != end; kid += 2) {
-        const JsonDocument::Node& k = doc_->nodes_[kid[0]];
+    const std::uint32_t* end = kid + 3 * count_;
+    for (; kid != end; kid += 3) {
+        if (kid[0] != tag) continue;
+        const JsonDocument::Node& k = doc_->nodes_[kid[1]];
         if (k.escaped) {
-            if (JsonValue(doc_, kid[0]).is(key)) return JsonValue(doc_, kid[1]);
+            if (JsonValue(doc_, kid[1]).is(key)) return JsonValue(doc_, kid[2]);
         } else if (k.count == key.size() && std::memcmp(k.text, key.data(), key.size()) == 0) {
-            return JsonValue(doc_, kid[1]);
+            return JsonValue(doc_, kid[2]);
         }
     }
     return {};
@@ -417,12 +437,12 @@ JsonObject::const_iterator JsonObject::begin() const
 
 JsonObject::const_iterator JsonObject::end() const
 {
-    return const_iterator(doc_, count_ ? doc_->kids_.data() + first_ + 2 * count_ : nullptr);
+    return const_iterator(doc_, count_ ? doc_->kids_.data() + first_ + 3 * count_ : nullptr);
 }
 
-QString JsonObject::const_iterator::key() const { return JsonValue(doc_, kid_[0]).toString(); }
-std::string_view JsonObject::const_iterator::plainKey() const { return JsonValue(doc_, kid_[0]).plainString(); }
-JsonValue JsonObject::const_iterator::value() const { return JsonValue(doc_, kid_[1]); }
+QString JsonObject::const_iterator::key() const { return JsonValue(doc_, kid_[1]).toString(); }
+std::string_view JsonObject::const_iterator::plainKey() const { return JsonValue(doc_, kid_[1]).plainString(); }
+JsonValue JsonObject::const_iterator::value() const { return JsonValue(doc_, kid_[2]); }
 
 JsonValue JsonArray::at(std::size_t i) const
 {

@@ -78,7 +78,7 @@ public:
         JsonValue value() const;
         const_iterator& operator++()
         {
-            kid_ += 2;
+            kid_ += 3;
             return *this;
         }
         bool operator==(const const_iterator& o) const { return kid_ == o.kid_; }
@@ -97,7 +97,7 @@ private:
     friend class JsonValue;
     friend class JsonDocument;
     const JsonDocument* doc_ = nullptr;
-    std::uint32_t first_ = 0;  // in the document's list of members: key, value, key, value, ...
+    std::uint32_t first_ = 0;  // in the document's list of members: key's tag, key, value, tag, ...
     std::uint32_t count_ = 0;
 };
 
@@ -179,6 +179,7 @@ private:
     };
 
     std::uint32_t addString(std::string_view s);
+    std::uint32_t tagOfKey(std::uint32_t key) const;
 
     std::deque<std::string> texts_;  // a deque: its strings do not move as it grows
     std::vector<Node> nodes_;

@@ -1,8 +1,10 @@
-// Reads one DWG drawing and writes what Tessilux needs of it as one JSON
-// document on standard output: version and code page, the table entries,
-// the block definitions with their entities in drawing order (model space and
-// the paper layouts are blocks too), the layouts, the image definitions, and
-// what the DWG library could not read.
+// Reads one DWG drawing and writes what Tessilux needs of it on standard
+// output as JSON texts, one a line: first each block definition with its
+// entities in drawing order (model space and the paper layouts are blocks
+// too), as soon as it is read, so that the program can take it in while the
+// rest is read; then, on the last line, the rest of the drawing: version and
+// code page, the table entries, the layouts, the image definitions, and what
+// the DWG library could not read.
 //
 //   node --liftoff-only read-dwg.mjs DRAWING.dwg
 //
@@ -129,7 +131,8 @@ const mem = () => {
 };
 
 // Whether a number that JSON cannot carry (NaN, infinity) was read from
-// memory: only then must the entities be made safe for JSON one by one.
+// memory: only then must the block being read be made safe for JSON value
+// by value.
 let nonFinite = false;
 const num = (x) => {
   if (x - x !== 0) nonFinite = true;
@@ -1008,8 +1011,8 @@ const viewportIds = new Map();
 [...objects].filter(([, o]) => o.type === T.DWG_TYPE_VIEWPORT).map(([h]) => h)
   .sort((a, b) => (objects.get(a).h < objects.get(b).h ? -1 : 1)).forEach((h, i) => viewportIds.set(h, i + 1));
 
-const blocks = [];
 for (const h of handlesOf(T.DWG_TYPE_BLOCK_HEADER)) {
+  nonFinite = false;
   const header = objects.get(h);
   const htio = objectTio(header);
   const entities = [];
@@ -1032,7 +1035,7 @@ for (const h of handlesOf(T.DWG_TYPE_BLOCK_HEADER)) {
   }
   const get1 = (name, kind) => get(header.type, htio, name, kind);
   const layout = refHandle(get1('layout', 'PTR'));
-  blocks.push({
+  const block = {
     handle: h,
     name: blockNames.get(h),
     flags: get1('flag', 'RC'),
@@ -1046,7 +1049,10 @@ for (const h of handlesOf(T.DWG_TYPE_BLOCK_HEADER)) {
     explodability: get1('explodable', 'RC'),
     scalability: get1('block_scaling', 'RC'),
     entities,
-  });
+  };
+  // Made safe for JSON only when a number read for it needs it; a line
+  // written to a pipe is written whole before the reader goes on.
+  process.stdout.write(JSON.stringify(nonFinite ? jsonSafe(block) : block) + '\n');
 }
 
 // ------------------------------------------------------------ tables
@@ -1228,7 +1234,6 @@ const out = {
   dimstyles,
   appids,
   vports,
-  blocks,
   layouts,
   imageDefinitions,
   skipped,
@@ -1259,8 +1264,5 @@ function jsonSafe(v) {
   }
   return v;
 }
-// The entities read from memory were watched as they were read; the rest is
-// made safe here.
-for (const key in out) if (key !== 'blocks' || nonFinite) out[key] = jsonSafe(out[key]);
-const json = JSON.stringify(out);
-process.stdout.write(json, () => process.exit(0));
+for (const key in out) out[key] = jsonSafe(out[key]);
+process.stdout.write(JSON.stringify(out) + '\n', () => process.exit(0));
