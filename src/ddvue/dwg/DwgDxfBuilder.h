@@ -109,7 +109,10 @@ inline int lineWeight(long long index)
 
 class Writer {
 public:
-    explicit Writer(std::shared_ptr<const dxf::TextCodec> codec) : codec_(std::move(codec)) { out_.reserve(1 << 20); }
+    explicit Writer(std::shared_ptr<const dxf::TextCodec> codec, std::size_t room = 1 << 16) : codec_(std::move(codec))
+    {
+        out_.reserve(room);
+    }
 
     // A group code right-aligned in three places, as CAD programs write it.
     void code(int c)
@@ -349,6 +352,7 @@ private:
     std::unordered_map<std::uint64_t, std::size_t> byRecord_;
     std::vector<LayoutInfo> layouts_;
     std::vector<std::pair<std::uint64_t, JsonObject>> imageDefs_;
+    std::unordered_set<std::string_view> types_;  // of the entities, as the reader's text holds them
     std::unordered_map<std::string_view, std::string> layerTexts_;  // by the name as the reader's text holds it
     std::unordered_map<std::string_view, std::optional<std::string>> linetypeTexts_;
     std::string oneOff_;

@@ -54,7 +54,12 @@ DxfFromDwg Builder::build()
     assignHandles();
     std::string body;
     {
-        Writer b(codec_);
+        // Room for the whole drawing at once (about 200 bytes an entity),
+        // header included: growing it step by step would copy it and touch
+        // fresh memory again and again.
+        std::size_t count = 0;
+        for (const BlockInfo& block : blocksOut_) count += block.entities.size();
+        Writer b(codec_, (count + 1024) * 256);
         w_ = &b;
         classes();
         tables();
@@ -66,9 +71,9 @@ DxfFromDwg Builder::build()
     }
     w_ = &w;
     header();
-    w.out() += body;
+    body.insert(0, w.out());
     DxfFromDwg result;
-    result.dxf = std::move(w.out());
+    result.dxf = std::move(body);
     result.skippedEntities = skipped_;
     result.version = dwgVersion_;
     return result;
@@ -194,6 +199,7 @@ void Builder::assignEntityHandles()
             info.json = e;
             info.handle = own(e.value(QLatin1String("handle")));
             const std::string_view type = e.value("type").plainString();
+            types_.insert(type);
             if (type == "INSERT") {
                 for (const JsonValue& a : arr(e, "attribs"))
                     info.children.push_back(own(a.toObject().value(QLatin1String("handle"))));
@@ -305,10 +311,7 @@ void Builder::classes()
 
 bool Builder::uses(const char* type)
 {
-    for (const BlockInfo& b : blocksOut_)
-        for (const EntityInfo& e : b.entities)
-            if (e.json.value("type").is(type)) return true;
-    return false;
+    return types_.count(type) != 0;
 }
 
 }  // namespace ddvue::dwg::detail

@@ -170,21 +170,33 @@ void ReaderAnswer::line(std::string text)
     // After a line that is not JSON the answer is lost anyway.
     if (!error_.empty() || text.find_first_not_of(" \t\r") == std::string::npos) return;
     if (!doc_.parse(std::move(text), &error_)) return;
-    pieces_.push_back(doc_.root());
+    JsonValue piece = doc_.root();
+    if (piece.isArray()) {
+        for (const JsonValue& e : piece.toArray()) entities_.push_back(e);
+        return;
+    }
+    // An object: the one before it was a block, not the drawing.
+    if (!last_.isUndefined()) blocks_.push_back(last_);
+    last_ = piece;
+    if (piece.isObject()) {
+        last_ = doc_.withMember(piece, "entities", doc_.makeArray(entities_));
+        lastHadEntities_ = !entities_.empty();
+        entities_.clear();
+    }
 }
 
 bool ReaderAnswer::finish(std::string& error)
 {
     if (!partial_.empty()) line(std::exchange(partial_, std::string()));
-    if (error_.empty() && (pieces_.empty() || !pieces_.back().isObject())) error_ = "it holds no drawing";
+    // The drawing comes last, after all entities, and has none of its own.
+    if (error_.empty() && (!last_.isObject() || lastHadEntities_ || !entities_.empty()))
+        error_ = "it holds no drawing";
     if (!error_.empty()) {
         error = error_;
         return false;
     }
-    JsonValue rest = pieces_.back();
-    pieces_.pop_back();
-    drawing_ = doc_.withMember(rest, "blocks", doc_.makeArray(pieces_)).toObject();
-    pieces_.clear();
+    drawing_ = doc_.withMember(last_, "blocks", doc_.makeArray(blocks_)).toObject();
+    blocks_.clear();
     return true;
 }
 

@@ -26,8 +26,9 @@ struct ImportResult {
                               // user; empty when nothing was
 };
 
-// The reader's answer, taken in as it comes: one JSON text a line, each
-// block of the drawing as soon as the reader has read it, and on the last
+// The reader's answer, taken in as it comes: one JSON text a line, each as
+// soon as the reader has read it: arrays of entities of a block, then the
+// block (an object) they belong to, and so on for every block; on the last
 // line the rest of the drawing. Each line is parsed when it is complete, so
 // that this work is done while the reader still reads.
 class ReaderAnswer {
@@ -46,7 +47,10 @@ private:
 
     JsonDocument doc_;
     std::string partial_;  // the bytes after the last complete line
-    std::vector<JsonValue> pieces_;
+    std::vector<JsonValue> entities_;  // of the block still to come
+    std::vector<JsonValue> blocks_;    // each with its entities
+    JsonValue last_;                   // the object read last, which is the drawing once all is read
+    bool lastHadEntities_ = false;
     std::string error_;
     JsonObject drawing_;
 };

@@ -11,14 +11,6 @@ namespace {
 
 constexpr int kMaxDepth = 512;
 
-// A key's tag, kept beside it so that a search compares keys' texts only
-// where their tags agree.
-std::uint32_t tagOf(std::string_view key)
-{
-    std::uint32_t h = 2166136261u;
-    for (char c : key) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
-    return h;
-}
 
 // QString of a JSON string's text between its quotes: UTF-8 as it is, each
 // escape as the UTF-16 unit it names, so that a pair of \u escapes makes one
@@ -313,8 +305,8 @@ JsonValue JsonDocument::makeArray(const std::vector<JsonValue>& items)
 std::uint32_t JsonDocument::tagOfKey(std::uint32_t key) const
 {
     const Node& n = nodes_[key];
-    if (!n.escaped) return tagOf(std::string_view(n.text, n.count));
-    return tagOf(JsonValue(this, key).toString().toStdString());
+    if (!n.escaped) return detail::jsonKeyTag(std::string_view(n.text, n.count));
+    return detail::jsonKeyTag(JsonValue(this, key).toString().toStdString());
 }
 
 JsonValue JsonDocument::withMember(const JsonValue& object, std::string_view key, const JsonValue& value)
@@ -339,17 +331,7 @@ JsonValue JsonDocument::withMember(const JsonValue& object, std::string_view key
 
 #define NODE (doc_->nodes_[node_])
 
-bool JsonValue::isNull() const { return doc_ && NODE.type == JsonDocument::Type::Null; }
-bool JsonValue::isBool() const
-{
-    return doc_ && (NODE.type == JsonDocument::Type::True || NODE.type == JsonDocument::Type::False);
-}
-bool JsonValue::isDouble() const { return doc_ && NODE.type == JsonDocument::Type::Number; }
-bool JsonValue::isString() const { return doc_ && NODE.type == JsonDocument::Type::String; }
-bool JsonValue::isArray() const { return doc_ && NODE.type == JsonDocument::Type::Array; }
-bool JsonValue::isObject() const { return doc_ && NODE.type == JsonDocument::Type::Object; }
 
-double JsonValue::toDouble(double fallback) const { return isDouble() ? NODE.number : fallback; }
 
 bool JsonValue::toBool(bool fallback) const { return isBool() ? NODE.type == JsonDocument::Type::True : fallback; }
 
@@ -361,11 +343,6 @@ QString JsonValue::toString() const
     return n.escaped ? unescape(s) : QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-std::string_view JsonValue::plainString() const
-{
-    if (!isString() || NODE.escaped) return {};
-    return std::string_view(NODE.text, NODE.count);
-}
 
 bool JsonValue::is(std::string_view s) const
 {
@@ -388,47 +365,10 @@ bool JsonValue::truthy() const
     }
 }
 
-JsonObject JsonValue::toObject() const
-{
-    JsonObject o;
-    if (isObject()) {
-        o.doc_ = doc_;
-        o.first_ = NODE.first;
-        o.count_ = NODE.count;
-    }
-    return o;
-}
 
-JsonArray JsonValue::toArray() const
-{
-    JsonArray a;
-    if (isArray()) {
-        a.doc_ = doc_;
-        a.first_ = NODE.first;
-        a.count_ = NODE.count;
-    }
-    return a;
-}
 
 #undef NODE
 
-JsonValue JsonObject::value(std::string_view key) const
-{
-    if (!count_) return {};
-    const std::uint32_t tag = tagOf(key);
-    const std::uint32_t* kid = doc_->kids_.data() + first_;
-    const std::uint32_t* end = kid + 3 * count_;
-    for (; kid != end; kid += 3) {
-        if (kid[0] != tag) continue;
-        const JsonDocument::Node& k = doc_->nodes_[kid[1]];
-        if (k.escaped) {
-            if (JsonValue(doc_, kid[1]).is(key)) return JsonValue(doc_, kid[2]);
-        } else if (k.count == key.size() && std::memcmp(k.text, key.data(), key.size()) == 0) {
-            return JsonValue(doc_, kid[2]);
-        }
-    }
-    return {};
-}
 
 JsonObject::const_iterator JsonObject::begin() const
 {

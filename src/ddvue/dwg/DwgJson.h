@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <string>
 #include <string_view>
@@ -22,17 +23,31 @@ class JsonDocument;
 class JsonObject;
 class JsonArray;
 
+namespace detail {
+enum class JsonKind : std::uint8_t { Null, False, True, Number, String, Array, Object };
+
+// A key's tag, kept beside it so that a search compares keys' texts only
+// where their tags agree: its length and three of its bytes.
+inline std::uint32_t jsonKeyTag(std::string_view key)
+{
+    if (key.empty()) return 0;
+    return static_cast<std::uint32_t>(key.size()) ^ static_cast<std::uint32_t>(static_cast<unsigned char>(key[0])) << 8 ^
+           static_cast<std::uint32_t>(static_cast<unsigned char>(key[key.size() / 2])) << 16 ^
+           static_cast<std::uint32_t>(static_cast<unsigned char>(key.back())) << 24;
+}
+}  // namespace detail
+
 class JsonValue {
 public:
     JsonValue() = default;
 
     bool isUndefined() const { return !doc_; }
-    bool isNull() const;
-    bool isBool() const;
-    bool isDouble() const;
-    bool isString() const;
-    bool isArray() const;
-    bool isObject() const;
+    bool isNull() const { return is(Kind::Null); }
+    bool isBool() const { return is(Kind::True) || is(Kind::False); }
+    bool isDouble() const { return is(Kind::Number); }
+    bool isString() const { return is(Kind::String); }
+    bool isArray() const { return is(Kind::Array); }
+    bool isObject() const { return is(Kind::Object); }
 
     double toDouble(double fallback = 0) const;
     bool toBool(bool fallback = false) const;
@@ -54,7 +69,9 @@ private:
     friend class JsonDocument;
     friend class JsonObject;
     friend class JsonArray;
+    using Kind = detail::JsonKind;
     JsonValue(const JsonDocument* doc, std::uint32_t node) : doc_(doc), node_(node) {}
+    bool is(Kind kind) const;
     const JsonDocument* doc_ = nullptr;
     std::uint32_t node_ = 0;
 };
@@ -165,7 +182,7 @@ private:
     friend class JsonArray;
     friend class JsonParser;
 
-    enum class Type : std::uint8_t { Null, False, True, Number, String, Array, Object };
+    using Type = JsonValue::Kind;
     struct Node {
         Type type = Type::Null;
         bool escaped = false;  // a string with backslash escapes
@@ -186,5 +203,57 @@ private:
     std::vector<std::uint32_t> kids_;
     JsonValue root_;
 };
+
+// The lookups every value read makes, here so that they are inlined.
+
+inline bool JsonValue::is(Kind kind) const { return doc_ && doc_->nodes_[node_].type == kind; }
+
+inline double JsonValue::toDouble(double fallback) const { return isDouble() ? doc_->nodes_[node_].number : fallback; }
+
+inline std::string_view JsonValue::plainString() const
+{
+    if (!isString() || doc_->nodes_[node_].escaped) return {};
+    return std::string_view(doc_->nodes_[node_].text, doc_->nodes_[node_].count);
+}
+
+inline JsonObject JsonValue::toObject() const
+{
+    JsonObject o;
+    if (isObject()) {
+        o.doc_ = doc_;
+        o.first_ = doc_->nodes_[node_].first;
+        o.count_ = doc_->nodes_[node_].count;
+    }
+    return o;
+}
+
+inline JsonArray JsonValue::toArray() const
+{
+    JsonArray a;
+    if (isArray()) {
+        a.doc_ = doc_;
+        a.first_ = doc_->nodes_[node_].first;
+        a.count_ = doc_->nodes_[node_].count;
+    }
+    return a;
+}
+
+inline JsonValue JsonObject::value(std::string_view key) const
+{
+    if (!count_) return {};
+    const std::uint32_t tag = detail::jsonKeyTag(key);
+    const std::uint32_t* kid = doc_->kids_.data() + first_;
+    const std::uint32_t* end = kid + 3 * count_;
+    for (; kid != end; kid += 3) {
+        if (kid[0] != tag) continue;
+        const JsonDocument::Node& k = doc_->nodes_[kid[1]];
+        if (k.escaped) {
+            if (JsonValue(doc_, kid[1]).is(key)) return JsonValue(doc_, kid[2]);
+        } else if (k.count == key.size() && std::memcmp(k.text, key.data(), key.size()) == 0) {
+            return JsonValue(doc_, kid[2]);
+        }
+    }
+    return {};
+}
 
 }  // namespace ddvue::dwg
