@@ -1,7 +1,9 @@
 // The reader's answer parsed with the DWG import's own JSON tree: every value
 // must answer as Qt's JSON classes answer for the same text, since the DXF
-// written from the drawing depends on each of them.
+// written from the drawing depends on each of them; and the answer taken in
+// line by line, in pieces of any size, makes the drawing it describes.
 
+#include "ddvue/dwg/DwgImport.h"
 #include "ddvue/dwg/DwgJson.h"
 
 #include <QJsonArray>
@@ -121,6 +123,62 @@ TEST(DwgJson, PiecesParsedOneByOneMakeOneDrawing)
         "blocks": [{"name": "*Model_Space", "entities": [{"type": "LINE"}]}, {"name": "A"}]})")
                                .object();
     expectSame(drawing, QJsonValue(expected), "drawing");
+}
+
+// The reader's answer as it writes it: entities of a block in lines, then
+// the block; on the last line the rest of the drawing.
+const char* const kAnswer =
+    "[{\"type\":\"LINE\",\"handle\":\"A1\"},{\"type\":\"TEXT\",\"handle\":\"A2\"}]\n"
+    "[{\"type\":\"CIRCLE\",\"handle\":\"A3\"}]\n"
+    "{\"handle\":\"1F\",\"name\":\"*Model_Space\"}\n"
+    "{\"handle\":\"30\",\"name\":\"Empty\"}\n"
+    "[{\"type\":\"ARC\",\"handle\":\"B1\"}]\n"
+    "{\"handle\":\"31\",\"name\":\"Door\"}\n"
+    "{\"version\":\"AC1032\",\"layers\":[{\"name\":\"0\"}]}\n";
+
+const char* const kDrawing = R"({"version": "AC1032", "layers": [{"name": "0"}], "blocks": [
+    {"handle": "1F", "name": "*Model_Space", "entities": [{"type": "LINE", "handle": "A1"},
+        {"type": "TEXT", "handle": "A2"}, {"type": "CIRCLE", "handle": "A3"}]},
+    {"handle": "30", "name": "Empty", "entities": []},
+    {"handle": "31", "name": "Door", "entities": [{"type": "ARC", "handle": "B1"}]}]})";
+
+TEST(ReaderAnswer, LinesInPiecesOfAnySizeMakeTheDrawing)
+{
+    const std::string answer = kAnswer;
+    QJsonObject expected = QJsonDocument::fromJson(kDrawing).object();
+    for (std::size_t piece : {answer.size(), std::size_t(1), std::size_t(7), std::size_t(64)}) {
+        ddvue::dwg::ReaderAnswer a;
+        for (std::size_t at = 0; at < answer.size(); at += piece)
+            a.add(answer.data() + at, std::min(piece, answer.size() - at));
+        std::string error;
+        ASSERT_TRUE(a.finish(error)) << error;
+        expectSame(JsonValue(a.drawing().value("version")), expected.value("version"), "version");
+        ddvue::dwg::JsonArray blocks = a.drawing().value("blocks").toArray();
+        QJsonArray expectedBlocks = expected.value("blocks").toArray();
+        ASSERT_EQ(blocks.size(), 3u) << "pieces of " << piece;
+        for (std::size_t i = 0; i < blocks.size(); ++i)
+            expectSame(blocks[i], expectedBlocks.at(static_cast<qsizetype>(i)), "block " + std::to_string(i));
+    }
+    // The last line may come without its line end.
+    ddvue::dwg::ReaderAnswer a;
+    a.add(answer.data(), answer.size() - 1);
+    std::string error;
+    EXPECT_TRUE(a.finish(error)) << error;
+    EXPECT_EQ(a.drawing().value("blocks").toArray().size(), 3u);
+}
+
+TEST(ReaderAnswer, AnAnswerThatIsNoDrawingIsRefusedWithItsReason)
+{
+    for (std::string answer : {std::string(), std::string("\n\n"), std::string("[{\"type\":\"LINE\"}]\n"),
+                               std::string("{\"version\":\"AC1032\"}\n[{\"type\":\"LINE\"}]\n"),
+                               std::string("{\"blocks\": [\n"), std::string("[1]\nnot json\n{\"version\":1}\n"),
+                               std::string("{\"version\":\"AC1032\"}\n42\n")}) {
+        ddvue::dwg::ReaderAnswer a;
+        a.add(answer.data(), answer.size());
+        std::string error;
+        EXPECT_FALSE(a.finish(error)) << answer;
+        EXPECT_FALSE(error.empty()) << answer;
+    }
 }
 
 }  // namespace
