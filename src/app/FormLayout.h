@@ -4,6 +4,8 @@
 // same proportions of the form's current size. The form keeps between a
 // smallest size (its design size) and a largest (the screen).
 
+#include "platform/Twips.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -11,8 +13,8 @@
 
 namespace app {
 
-constexpr int kTwipsPerPixel = 15;
-// Twips to pixels (15 twips to the pixel).
+using platform::kTwipsPerPixel;
+// Twips to pixels, to the nearest pixel.
 inline int px(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
 
 struct ControlLayoutRecord {

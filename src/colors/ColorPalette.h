@@ -13,6 +13,8 @@
 //   Gray      numbers 250 to 255, one row; Standard numbers 1 to 9, one row.
 //             Cell i spans 209 + 291(i-1) < x < 466 + 291(i-1), 299 < y < 586.
 
+#include "platform/Twips.h"
+
 #include <QColor>
 #include <QImage>
 #include <QSize>
@@ -23,7 +25,7 @@ namespace colors {
 
 enum class Palette { Full, Gray, Standard };
 
-constexpr int TwipsPerPixel = 15;
+constexpr int TwipsPerPixel = platform::kTwipsPerPixel;
 
 // A cell: its color number and its open bounds in twips.
 struct Cell {

@@ -23,6 +23,7 @@
 // Widths are given in twips, 15 to a pixel.
 
 #include "data/Recordset.h"
+#include "platform/Twips.h"
 #include "data/RecordsetModel.h"
 
 #include <QPointer>
@@ -34,7 +35,7 @@ namespace data {
 class DataGrid : public QTableView {
     Q_OBJECT
 public:
-    static constexpr int TwipsPerPixel = 15;
+    static constexpr int TwipsPerPixel = platform::kTwipsPerPixel;
 
     explicit DataGrid(QWidget* parent = nullptr);
     ~DataGrid() override;

@@ -7,6 +7,7 @@
 #include "platform/Printing.h"
 #include "platform/Settings.h"
 #include "platform/Shell.h"
+#include "platform/Twips.h"
 
 #include <QAction>
 #include <QGuiApplication>
@@ -19,7 +20,7 @@ namespace drawing {
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
+using platform::kTwipsPerPixel;
 // Below the view: the status line, 50 twips under the view's bottom edge.
 constexpr int kStatusGapTwips = 50;
 

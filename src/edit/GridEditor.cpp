@@ -234,6 +234,24 @@ void GridEditor::showMatch(data::Recordset& rs, int row, int position, int lengt
     findBookmark_ = rs.bookmarkOfRow(row);
 }
 
+bool GridEditor::findInRecord(data::Recordset& rs, int row, int field, const SearchText& search, int start,
+                              Qt::CaseSensitivity cs)
+{
+    const QString text = rs.cell(row, field).toString();
+    const int length = static_cast<int>(search.find.size());
+    if (search.wholeWord) {
+        std::optional<WordMatch> m = findWholeWord(text, search.find, start, cs);
+        if (!m) return false;
+        findAdvance_ = m->atEnd;
+        showMatch(rs, row, m->position, length);
+        return true;
+    }
+    const int p = findIn(text, search.find, start, cs);
+    if (!p) return false;
+    showMatch(rs, row, p, length);
+    return true;
+}
+
 void GridEditor::FindFirst(const SearchText& search)
 {
     if (!startSearch(search)) return;
@@ -242,23 +260,11 @@ void GridEditor::FindFirst(const SearchText& search)
     if (!t) return;
     data::Recordset& rs = *t->rs;
     const Qt::CaseSensitivity cs = compareMode(search);
-    const int length = static_cast<int>(search.find.size());
+    if (search.wholeWord) findAdvance_ = false;
     // The records are tested where they stand; the grid moves once, to the
     // match.
-    for (int row = 0; row < rs.rowCount(); ++row) {
-        const QString text = rs.cell(row, t->field).toString();
-        if (search.wholeWord) {
-            findAdvance_ = false;
-            if (std::optional<WordMatch> m = findWholeWord(text, search.find, 1, cs)) {
-                findAdvance_ = m->atEnd;
-                showMatch(rs, row, m->position, length);
-                return;
-            }
-        } else if (int p = findIn(text, search.find, 1, cs)) {
-            showMatch(rs, row, p, length);
-            return;
-        }
-    }
+    for (int row = 0; row < rs.rowCount(); ++row)
+        if (findInRecord(rs, row, t->field, search, 1, cs)) return;
     // Past the last record: back to the first.
     if (rs.rowCount() > 0) rs.MoveFirst();
     findPosition_ = 1;
@@ -273,7 +279,6 @@ void GridEditor::FindNext(const SearchText& search)
     if (!t) return;
     data::Recordset& rs = *t->rs;
     const Qt::CaseSensitivity cs = compareMode(search);
-    const int length = static_cast<int>(search.find.size());
     const int rows = rs.rowCount();
     auto current = [&rs, rows] { return rs.isEOF() ? rows : rs.isBOF() ? -1 : rs.currentRow(); };
 
@@ -298,19 +303,7 @@ void GridEditor::FindNext(const SearchText& search)
             findPosition_ = 1;
             if (row >= rows) break;
         }
-        if (row >= 0 && row < rows) {
-            const QString text = rs.cell(row, t->field).toString();
-            if (search.wholeWord) {
-                if (std::optional<WordMatch> m = findWholeWord(text, search.find, findPosition_, cs)) {
-                    if (m->atEnd) findAdvance_ = true;
-                    showMatch(rs, row, m->position, length);
-                    return;
-                }
-            } else if (int p = findIn(text, search.find, findPosition_, cs)) {
-                showMatch(rs, row, p, length);
-                return;
-            }
-        }
+        if (row >= 0 && row < rows && findInRecord(rs, row, t->field, search, findPosition_, cs)) return;
         findPosition_ = 1;
         findBookmark_ = nullptr;
         ++row;

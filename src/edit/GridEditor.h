@@ -138,6 +138,11 @@ private:
     void chooseSearchColumn(const QString& find, bool blankTest);
     bool startSearch(const SearchText& search);
     void showMatch(data::Recordset& rs, int row, int position, int length);
+    // Tests one record's value from position `start` (1-based) and shows the
+    // match. A whole word that ends the value sends the next search on to the
+    // next record.
+    bool findInRecord(data::Recordset& rs, int row, int field, const SearchText& search, int start,
+                      Qt::CaseSensitivity cs);
     void report(const QString& stage, long done, long total);
 
     ddvue::DDVue& drawing_;

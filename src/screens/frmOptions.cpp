@@ -1,6 +1,7 @@
 #include "screens/frmOptions.h"
 
 #include "platform/Settings.h"
+#include "platform/Twips.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -11,7 +12,7 @@ namespace screens {
 
 namespace {
 
-constexpr int kTwips = 15;  // twips per pixel
+constexpr int kTwips = platform::kTwipsPerPixel;  // truncated: the form is laid out that way
 
 template <typename W>
 W* place(W* w, const char* name, int left, int top, int width, int height)

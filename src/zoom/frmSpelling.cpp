@@ -1,6 +1,7 @@
 #include "zoom/frmSpelling.h"
 
 #include "platform/Messages.h"
+#include "zoom/Named.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -11,17 +12,6 @@
 #include <QVBoxLayout>
 
 namespace zoom {
-
-namespace {
-
-template <typename W>
-W* named(W* w, const char* name)
-{
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
-
-}  // namespace
 
 frmSpelling::frmSpelling(SpellCheck& check, QWidget* parent) : QDialog(parent), check_(check)
 {

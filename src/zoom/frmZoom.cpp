@@ -6,6 +6,7 @@
 #include "platform/Screens.h"
 #include "platform/Spelling.h"
 #include "platform/WaitCursor.h"
+#include "zoom/Named.h"
 #include "zoom/SpellCheck.h"
 #include "zoom/frmSpelling.h"
 
@@ -25,13 +26,6 @@
 namespace zoom {
 
 namespace {
-
-template <typename W>
-W* named(W* w, const char* name)
-{
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
 
 // The text without the spaces at its ends (only spaces: a tab or a line
 // break is text).
