@@ -18,8 +18,8 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <utility>
 #include <map>
+#include <utility>
 
 #include <csignal>
 #include <sys/prctl.h>
