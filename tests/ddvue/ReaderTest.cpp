@@ -193,6 +193,8 @@ TEST(Reader, BadInputIsRefusedWithAReason)
          std::string("AutoCAD Binary DXF\r\n\x1a\0", 22) + std::string("\0\0SECTION\0\xd2\x04x\0", 14),
          "unknown group code 1234"},
         {"a DWG where a DXF was expected", "AC1015" + std::string(200, '\0'), "DWG"},
+        {"a DWG of Release 2.10", "AC2.10" + std::string(200, '\0'), "release before 2.5 (AC2.10)"},
+        {"a DWG of Release 1.2", "AC1.2" + std::string(200, '\0'), "release before 2.5 (AC1.2)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -21,6 +21,7 @@ JSON's "error" and on standard error), 2 wrong usage.
 
 from __future__ import annotations
 
+import io
 import json
 import math
 import re
@@ -46,11 +47,16 @@ def read(path: str):
         with open(path, "rb") as fp:
             raw = list(binary_tags_loader(fp.read(), errors="surrogateescape"))
     else:
-        if not is_dxf_file(path):
+        with open(path, "rb") as fp:
+            data = fp.read()
+        # A byte-order mark in front (some .NET writers put one there) hides
+        # the file from ezdxf's test for DXF; its loaders read what follows.
+        bom = data.startswith(b"\xef\xbb\xbf")
+        if not bom and not is_dxf_file(path):
             raise IOError(f"{path} is not a DXF file")
-        info = dxf_file_info(path)
-        with open(path, mode="rt", encoding=info.encoding, errors="surrogateescape") as fp:
-            raw = list(ascii_tags_loader(fp))
+        info = dxf_file_info(path) if not bom else None
+        text = data[3 if bom else 0 :].decode(info.encoding if info else "utf-8", errors="surrogateescape")
+        raw = list(ascii_tags_loader(io.StringIO(text, newline=None)))
     layers = set()
     in_layer = False
     for tag in raw:
@@ -172,8 +178,11 @@ class Reader:
 
     def layers(self, full: bool):
         out = []
+        # ezdxf's recovering loader decodes \U+XXXX in table names, its strict
+        # one does not: compare decoded names.
+        in_file = None if self.file_layers is None else {self.text(n) for n in self.file_layers}
         for layer in self.doc.layers:
-            if self.file_layers is not None and layer.dxf.name not in self.file_layers:
+            if in_file is not None and self.text(layer.dxf.name) not in in_file:
                 continue
             color = layer.dxf.get("color", 7)
             entry = {
@@ -256,7 +265,7 @@ class Reader:
                     )
         out = {
             "version": doc.loaded_dxfversion or doc.dxfversion,
-            "handles": (doc.loaded_dxfversion or doc.dxfversion) > "AC1009" or bool(doc.header.get("$HANDLING", 0)),
+            "handles": has_handles(doc),
             "layers": self.layers(full),
             "attributes": attributes,
             "texts": texts,
@@ -294,6 +303,14 @@ class Reader:
             entry["vertices"] = [self.value(v.dxf.location) for v in e.vertices]
 
 
+def has_handles(doc) -> bool:
+    """Whether the drawing's objects carry handles: from Release 13 on, or
+    when an older header says so. Versions before Release 2.5 have codes
+    such as "AC2.10", which are not of the "AC10nn" kind."""
+    version = doc.loaded_dxfversion or doc.dxfversion
+    return (version.startswith("AC1") and version > "AC1009") or bool(doc.header.get("$HANDLING", 0))
+
+
 def audit(doc) -> dict:
     auditor = doc.audit()
     return {
@@ -307,6 +324,10 @@ def examine(path: str, full: bool, with_audit: bool) -> dict:
         doc, file_layers, mtexts = read(path)
     except (IOError, DXFError, UnicodeError, ValueError) as exc:
         return {"error": f"{type(exc).__name__}: {exc}"}
+    except (AttributeError, KeyError, TypeError) as exc:
+        # ezdxf's loaders, the recovering one too, stumble over some damage
+        # (blocks without names, links to missing objects) with such errors.
+        return {"error": f"ezdxf failed: {type(exc).__name__}: {exc}"}
     if with_audit and not full:
         return audit(doc)
     # The dump first: the audit may repair the document it looks at.

@@ -165,7 +165,12 @@ Document::AsciiStep Document::readOddGroup(AsciiScan& scan)
                 return AsciiStep::End;
             }
         }
-        if (scan.first && std::string_view(data, std::min<std::size_t>(size, 6)).substr(0, 2) == "AC")
+        std::string_view head(data, std::min<std::size_t>(size, 6));
+        if (scan.first && head.size() == 6 && head.substr(0, 2) == "AC" && head[3] == '.')
+            // AC1.2 to AC2.22: the DWG of AutoCAD's first releases, which no reader here opens.
+            error_ = "This is a DWG drawing of a release before 2.5 (" + std::string(head.substr(0, head.find('\0'))) +
+                     "), which cannot be read.";
+        else if (scan.first && head.substr(0, 2) == "AC")
             error_ = "This is a DWG drawing, not a DXF file.";
         else
             error_ = "Line " + std::to_string(scan.line) + ": the group code " + shortQuote(codeText) +

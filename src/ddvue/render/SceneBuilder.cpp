@@ -156,6 +156,8 @@ void SceneBuilder::entity(const Context& ctx, std::uint32_t record)
         hatch(ctx, v);
     } else if (is("LEADER")) {
         leader(ctx, v);
+    } else if (is("MULTILEADER") || is("MLEADER")) {
+        multileader(ctx, v);
     } else if (is("IMAGE") || is("WIPEOUT")) {
         imageFrame(ctx, v);
     } else if (is("MLINE")) {

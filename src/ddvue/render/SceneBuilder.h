@@ -6,6 +6,7 @@
 // down to a fixed color or a layer.
 
 #include "ddvue/dxf/Entity.h"
+#include "ddvue/render/Geometry.h"
 #include "ddvue/render/Scene.h"
 #include "ddvue/render/TextLayout.h"
 #include "ddvue/render/Xrefs.h"
@@ -46,6 +47,11 @@ private:
     void dimension(const Context& ctx, std::uint32_t record, const dxf::EntityView& v);
     void text(const Context& ctx, std::uint32_t record, const dxf::EntityView& v, const QString& value, bool attribute);
     void mtext(const Context& ctx, const dxf::EntityView& v, const QString& value);
+    // Lays out `value` in `frame` and places it at `ins`, its lines running
+    // along `xdir` in the plane of normal `n`.
+    void placeMText(const Context& ctx, const QString& value, const TextFormat& fmt, const MTextFrame& frame, Vec3 ins,
+                    Vec3 xdir, Vec3 n);
+    void multileader(const Context& ctx, const dxf::EntityView& v);
     void lwpolyline(const Context& ctx, const dxf::EntityView& v);
     void polyline(const Context& ctx, std::uint32_t record, const dxf::EntityView& v);
     void polyfaceMesh(const Context& ctx, const std::vector<dxf::EntityView>& vertices);

@@ -114,11 +114,16 @@ private:
         if (c & color::kLayer) {
             std::uint32_t l = c & ~color::kLayer;
             if (l >= layers_.size() || layers_[l].foreground) return options_.foreground;
-            return 0xFF000000u | layers_[l].rgb;
+            return visible(0xFF000000u | layers_[l].rgb);
         }
         if (c & color::kForeground) return options_.foreground;
-        return 0xFF000000u | (c & 0xFFFFFFu);
+        return visible(0xFF000000u | (c & 0xFFFFFFu));
     }
+
+    // A fixed color that is the background's own (a true color black on the
+    // dark view, white on paper) would hide what it draws: it is drawn in
+    // the foreground color instead, as index 7 is.
+    QRgb visible(QRgb c) const { return (c & 0xFFFFFFu) == (options_.background & 0xFFFFFFu) ? options_.foreground : c; }
 
     QPen pen(QRgb c) const
     {

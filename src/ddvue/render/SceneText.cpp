@@ -113,9 +113,6 @@ void SceneBuilder::mtext(const Context& ctx, const dxf::EntityView& v, const QSt
     double spacing = v.get(def::MText::lineSpacing);
     frame.lineSpacing = (spacing > 0.05 && spacing < 20) ? spacing : 1;
 
-    std::vector<TextParagraph> paragraphs = parseMText(value, fmt);
-    TextBlock block = layoutMText(paragraphs, frame, *measure_);
-
     Vec3 ins = vec(v.get(def::MText::insert));
     Vec3 n = normalized(extrusionOf(v));
     Vec3 xdir;
@@ -134,9 +131,106 @@ void SceneBuilder::mtext(const Context& ctx, const dxf::EntityView& v, const QSt
                     o.ax.z * std::cos(a) + o.ay.z * std::sin(a)};
         }
     }
+    placeMText(ctx, value, fmt, frame, ins, xdir, n);
+}
+
+void SceneBuilder::placeMText(const Context& ctx, const QString& value, const TextFormat& fmt, const MTextFrame& frame,
+                              Vec3 ins, Vec3 xdir, Vec3 n)
+{
+    std::vector<TextParagraph> paragraphs = parseMText(value, fmt);
+    TextBlock block = layoutMText(paragraphs, frame, *measure_);
     Vec3 ydir = normalized(cross(n, xdir));
     QTransform place = frameOf(QPointF(ins.x, ins.y), QPointF(xdir.x, xdir.y), QPointF(ydir.x, ydir.y)) * ctx.m;
     emitText(ctx, block, place);
+}
+
+void SceneBuilder::multileader(const Context& ctx, const dxf::EntityView& v)
+{
+    // A multileader keeps what it shows in its context data ("CONTEXT_DATA{"
+    // to "}"): its text (304, at 12, along 13, 41 high, 43 wide, aligned by
+    // 171) and its leaders ("LEADER{" to "}"), each a landing point (10), a
+    // dogleg (11 direction, 40 length) and lines ("LEADER_LINE{" to "}") of
+    // vertices (10). Outside the context the same codes mean other things.
+    struct Line {
+        std::vector<QPointF> points;
+    };
+    struct Leader {
+        QPointF landing;
+        bool hasLanding = false;
+        QPointF dogleg;
+        double doglegLength = 0;
+        std::vector<Line> lines;
+    };
+    std::vector<Leader> leaders;
+    QString content;
+    Vec3 ins{0, 0, 0}, xdir{1, 0, 0};
+    double height = 0, width = 0;
+    int alignment = 1;
+    bool inContext = false, inLeader = false, inLine = false, dogleg = true;
+    auto point = [&](std::uint32_t i) {
+        // A point's y follows its x as the group coded 10 more.
+        double y = i + 1 < v.size() && v.code(i + 1) == v.code(i) + 10 ? v.real(i + 1) : 0;
+        return QPointF(v.real(i), y);
+    };
+    v.forEach([&](std::uint32_t i, int c) {
+        if (c == 300) inContext = v.str(i) == "CONTEXT_DATA{";
+        else if (c == 301) inContext = inLeader = inLine = false;
+        else if (!inContext) {
+            if (c == 291) dogleg = v.integer(i) != 0;
+        } else if (c == 302 && v.str(i) == "LEADER{") {
+            inLeader = true;
+            leaders.emplace_back();
+        } else if (c == 303) {
+            inLeader = inLine = false;
+        } else if (inLeader && c == 304 && v.str(i) == "LEADER_LINE{") {
+            inLine = true;
+            leaders.back().lines.emplace_back();
+        } else if (c == 305) {
+            inLine = false;
+        } else if (inLine) {
+            if (c == 10) leaders.back().lines.back().points.push_back(point(i));
+        } else if (inLeader) {
+            Leader& l = leaders.back();
+            if (c == 10) l.landing = point(i), l.hasLanding = true;
+            else if (c == 11) l.dogleg = point(i);
+            else if (c == 40) l.doglegLength = v.real(i);
+        } else if (c == 304) {
+            content = QString::fromStdString(v.text(i));
+        } else if (c == 12) {
+            QPointF p = point(i);
+            ins = {p.x(), p.y(), 0};
+        } else if (c == 13) {
+            QPointF p = point(i);
+            if (p.x() != 0 || p.y() != 0) xdir = normalized(Vec3{p.x(), p.y(), 0});
+        } else if (c == 41) {
+            height = v.real(i);
+        } else if (c == 43) {
+            width = v.real(i);
+        } else if (c == 171) {
+            alignment = static_cast<int>(v.integer(i));
+        }
+    });
+
+    for (const Leader& l : leaders) {
+        QPointF tail;
+        double len = std::hypot(l.dogleg.x(), l.dogleg.y());
+        bool withDogleg = dogleg && l.hasLanding && len > 0 && l.doglegLength > 0 && std::isfinite(l.doglegLength);
+        if (withDogleg) tail = l.landing + l.dogleg * (l.doglegLength / len);
+        for (const Line& line : l.lines) {
+            std::vector<QPointF> pts = line.points;
+            if (l.hasLanding) pts.push_back(l.landing);
+            if (withDogleg) pts.push_back(tail);
+            if (pts.size() >= 2) scene_.addPolyline(mapped(pts, ctx.m), false, style_);
+        }
+    }
+    if (content.isEmpty() || !(height > 0) || !std::isfinite(height)) return;
+    TextFormat fmt;
+    fmt.height = height;
+    MTextFrame frame;
+    frame.width = std::isfinite(width) ? std::max(0.0, width) : 0;
+    // Left, centred or right: attached at the top left, top centre or top right.
+    frame.attachment = (alignment >= 1 && alignment <= 3) ? alignment : 1;
+    placeMText(ctx, content, fmt, frame, ins, xdir, Vec3{0, 0, 1});
 }
 
 }  // namespace ddvue::render

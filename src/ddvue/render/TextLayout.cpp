@@ -490,6 +490,11 @@ std::shared_ptr<const ShapedText> TextMeasure::shape(const QString& text, const 
         const QList<QGlyphRun> runs = layout.glyphRuns();
         for (const QGlyphRun& run : runs) {
             QRawFont raw = run.rawFont();
+            // A script no font on the system covers (Devanagari where none
+            // is installed) comes as a run of Qt's stand-in engine, which has
+            // no font tables and no family: nothing to draw, and asking it for
+            // its family would crash.
+            if (!raw.isValid() || raw.fontTable("head").isEmpty()) continue;
             ShapedText::Run r;
             auto known = keys_.constFind(raw);
             if (known == keys_.cend()) {

@@ -31,6 +31,7 @@ void expectSameContent(const QString& drawing)
     ASSERT_FALSE(run.crashed);
     Dump dump = readWithOracle(drawing);
     if (!dump.ok()) GTEST_SKIP() << "ezdxf cannot read this drawing, nothing to compare: " << dump.error.toStdString();
+    if (handlesMadeUp(drawing)) dump.json.insert(QStringLiteral("handles"), false);
     Content content = parseContent(run.out);
     QStringList diffs = compareContent(content, dump.json);
     EXPECT_TRUE(diffs.isEmpty()) << summary(diffs);

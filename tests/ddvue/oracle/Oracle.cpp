@@ -321,6 +321,12 @@ QStringList compareContent(const Content& engine, const QJsonObject& oracle)
     return diffs;
 }
 
+bool handlesMadeUp(const QString& drawing)
+{
+    QByteArray info = tessilux({QStringLiteral("info"), drawing}).out;
+    return info.contains("the handle of an earlier one") || info.contains("empty or unreadable handle");
+}
+
 QStringList diffJson(const QJsonValue& expected, const QJsonValue& actual, const QString& path)
 {
     QStringList diffs;

@@ -56,6 +56,12 @@ Content parseContent(const QByteArray& xml);
 // or by order in drawings without handles.
 QStringList compareContent(const Content& engine, const QJsonObject& oracle);
 
+// Whether tessilux said on reading that objects of the drawing repeat a
+// handle or have none. Then each reader hands out handles of its own, to
+// different objects, and contents compare in file order ("handles": false
+// in the oracle's dump), not by handle.
+bool handlesMadeUp(const QString& drawing);
+
 // The differences between two JSON values, as paths with both sides.
 QStringList diffJson(const QJsonValue& expected, const QJsonValue& actual, const QString& path = QStringLiteral("$"));
 

@@ -380,6 +380,45 @@ TEST(SceneBuilder, MultiLineTextNeverDrawsItsCodes)
     EXPECT_GT(e.y1, 0);
 }
 
+TEST(SceneBuilder, MultileaderDrawsItsLeadersAndText)
+{
+    // The groups as AutoCAD writes them: the entity's own 41 (dogleg length)
+    // and 171 (line weight) must not be taken for the text's height and
+    // alignment, nor a leader's 10 for the text's position.
+    Drawing d;
+    d.add({{0, "MULTILEADER"}, {8, "0"}, {100, "AcDbMLeader"}, {300, "CONTEXT_DATA{"}, {40, "1"},
+           {10, "20"}, {20, "10"}, {30, "0"}, {41, "2.5"}, {140, "1"}, {145, "0.5"}, {290, "1"},
+           {304, "Valve\\PV-12"}, {11, "0"}, {21, "0"}, {31, "1"}, {12, "20"}, {22, "10"}, {32, "0"},
+           {13, "1"}, {23, "0"}, {33, "0"}, {43, "0"}, {171, "1"}, {302, "LEADER{"}, {290, "1"}, {291, "1"},
+           {10, "18"}, {20, "9"}, {30, "0"}, {11, "1"}, {21, "0"}, {31, "0"}, {40, "2"}, {304, "LEADER_LINE{"},
+           {10, "0"}, {20, "0"}, {30, "0"}, {10, "10"}, {20, "9"}, {30, "0"}, {91, "0"}, {305, "}"}, {271, "0"},
+           {303, "}"}, {301, "}"}, {170, "1"}, {91, "-1056964608"}, {171, "-2"}, {290, "1"}, {291, "1"},
+           {41, "8"}, {172, "2"}});
+    Built b(d);
+    auto prims = live(b.s());
+    ASSERT_GE(prims.size(), 2u);
+    EXPECT_EQ(prims[0].type, PrimitiveType::Polyline);
+    // The line's vertices, then the landing point and the dogleg from it.
+    const std::vector<QPointF>& pts = b.s().points();
+    ASSERT_EQ(prims[0].count, 4u);
+    EXPECT_EQ(pts[prims[0].data], QPointF(0, 0));
+    EXPECT_EQ(pts[prims[0].data + 2], QPointF(18, 9));
+    EXPECT_EQ(pts[prims[0].data + 3], QPointF(20, 9));
+    // Two lines of text, 2.5 high, hanging from their top left corner at (20, 10).
+    int lines = 0;
+    double left = 1e9, top = -1e9;
+    for (const Primitive& p : prims) {
+        if (p.type != PrimitiveType::Text) continue;
+        ++lines;
+        left = std::min(left, double(p.x0));
+        top = std::max(top, double(p.y1));
+    }
+    EXPECT_EQ(lines, 2);
+    EXPECT_NEAR(left, 20, 0.5);
+    EXPECT_NEAR(top, 10, 1);
+    EXPECT_LT(b.s().extents().y0, 10 - 2 * 2.5);
+}
+
 TEST(SceneBuilder, SolidHatchWithEdgesOutOfOrder)
 {
     // A 10 x 5 rectangle whose edges come in no order and two of them reversed.
@@ -468,6 +507,29 @@ TEST(ScenePainter, PaintsOnlyWhatTheViewShowsAndDotsWhatIsSmallerThanAPixel)
     // The line from (500,500) to (505,505) crosses the middle of the view.
     EXPECT_TRUE(colorNear(img, view.toScreen({502.5, 502.5}), qRgb(255, 255, 255)));
     EXPECT_FALSE(colorNear(img, view.toScreen({507.5, 502.5}), qRgb(255, 255, 255)));
+}
+
+TEST(ScenePainter, AColorThatIsTheBackgroundsShowsAsTheForeground)
+{
+    // True color black on the dark view (one line), true color white on
+    // paper (the other); a color near the background stays as it is.
+    Drawing d;
+    Groups black = line(0, 0, 10, 0), white = line(0, 10, 10, 10), dark = line(0, 5, 10, 5);
+    black.push_back({420, "0"});
+    white.push_back({420, "16777215"});
+    dark.push_back({420, "197379"});  // 0x030303
+    d.add(black).add(white).add(dark);
+    Built b(d);
+    ViewTransform view;
+    view.setViewport(100, 100);
+    view.zoomToExtents(b.s().extents());
+    QImage screen = renderScene(b.s(), QSize(100, 100));
+    EXPECT_TRUE(colorNear(screen, view.toScreen({5, 0}), qRgb(255, 255, 255)));
+    EXPECT_TRUE(colorNear(screen, view.toScreen({5, 10}), qRgb(255, 255, 255)));
+    EXPECT_TRUE(colorNear(screen, view.toScreen({5, 5}), qRgb(3, 3, 3)));
+    QImage paper = renderScene(b.s(), QSize(100, 100), PaintOptions::paper(96));
+    EXPECT_TRUE(colorNear(paper, view.toScreen({5, 0}), qRgb(0, 0, 0)));
+    EXPECT_TRUE(colorNear(paper, view.toScreen({5, 10}), qRgb(0, 0, 0)));
 }
 
 TEST(ScenePainter, LaterEntitiesCoverEarlierOnes)

@@ -175,3 +175,17 @@ TEST(TextShaping, ShapedTextTravelsAsPlainDataAndComesBackAsTheSameGlyphs)
     stale.runs[0].glyphs.fill(1u);  // whose numbers mean other glyphs
     EXPECT_EQ(byFont(GlyphFonts().glyphRuns(stale)), here);
 }
+
+// Text in a script that no installed font covers (here Devanagari, on a
+// system without such a font) is measured and laid out without a crash; what
+// can be drawn still is.
+TEST(TextShaping, AScriptNoFontCoversIsSkippedNotACrash)
+{
+    const QString text = QString::fromUtf8("Unicode: \u011Bsc\u0939\u093F\u0902\u0926 \u2461 Ab2");
+    TextMeasure measure;
+    std::shared_ptr<const ShapedText> shaped = measure.shape(text, TextFormat());
+    ASSERT_TRUE(shaped);
+    EXPECT_FALSE(shaped->runs.empty());
+    EXPECT_GT(measure.width(text, TextFormat()), 0);
+    for (const ShapedText::Run& r : shaped->runs) EXPECT_FALSE(r.font.family.isEmpty());
+}
