@@ -6,6 +6,7 @@
 
 #include "ddvue/dwg/DwgDxfWriter.h"
 #include "ddvue/dwg/DwgImport.h"
+#include "ddvue/dwg/DwgJson.h"
 #include "ddvue/dxf/Document.h"
 
 #include <QByteArray>
@@ -74,16 +75,43 @@ void readerProcess(benchmark::State& state)
 }
 BENCHMARK(readerProcess)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
+// The reader's answer taken in whole, as the program does line by line
+// while the reader runs.
 void jsonParse(benchmark::State& state)
 {
     QByteArray json = readerJson();
-    for (auto _ : state) benchmark::DoNotOptimize(QJsonDocument::fromJson(json));
+    for (auto _ : state) {
+        ddvue::dwg::ReaderAnswer answer;
+        answer.add(json.constData(), static_cast<std::size_t>(json.size()));
+        std::string error;
+        if (!answer.finish(error)) state.SkipWithError(error.c_str());
+        benchmark::DoNotOptimize(answer.drawing());
+    }
 }
 BENCHMARK(jsonParse)->Unit(benchmark::kMillisecond);
 
+// The same lines with Qt's JSON classes, for comparison.
+void jsonParseQt(benchmark::State& state)
+{
+    QList<QByteArray> lines = readerJson().split('\n');
+    for (auto _ : state)
+        for (const QByteArray& line : lines) benchmark::DoNotOptimize(QJsonDocument::fromJson(line));
+}
+BENCHMARK(jsonParseQt)->Unit(benchmark::kMillisecond);
+
+ddvue::dwg::JsonObject parsed(ddvue::dwg::ReaderAnswer& answer)
+{
+    QByteArray json = readerJson();
+    answer.add(json.constData(), static_cast<std::size_t>(json.size()));
+    std::string error;
+    answer.finish(error);
+    return answer.drawing();
+}
+
 void jsonToDxf(benchmark::State& state)
 {
-    QJsonObject d = QJsonDocument::fromJson(readerJson()).object();
+    ddvue::dwg::ReaderAnswer answer;
+    ddvue::dwg::JsonObject d = parsed(answer);
     for (auto _ : state) {
         ddvue::dwg::DxfFromDwg out = ddvue::dwg::writeDxfFromDwg(d);
         benchmark::DoNotOptimize(out.dxf.data());
@@ -94,7 +122,8 @@ BENCHMARK(jsonToDxf)->Unit(benchmark::kMillisecond);
 
 void dxfLoad(benchmark::State& state)
 {
-    std::string dxf = ddvue::dwg::writeDxfFromDwg(QJsonDocument::fromJson(readerJson()).object()).dxf;
+    ddvue::dwg::ReaderAnswer answer;
+    std::string dxf = ddvue::dwg::writeDxfFromDwg(parsed(answer)).dxf;
     for (auto _ : state) {
         ddvue::dxf::Document doc;
         benchmark::DoNotOptimize(doc.load(std::string(dxf)));

@@ -11,15 +11,16 @@
 #include "ddvue/dxf/Entities.h"
 #include "ddvue/dxf/TextCodec.h"
 
-#include <QJsonArray>
-#include <QJsonValue>
+#include "ddvue/dwg/DwgJson.h"
 
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <numbers>
+#include <optional>
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
@@ -61,7 +62,7 @@ inline std::string caretForm(const QString& text)
     return out;
 }
 
-inline double num(const QJsonValue& v, double fallback = 0)
+inline double num(const JsonValue& v, double fallback = 0)
 {
     if (v.isDouble()) {
         double d = v.toDouble();
@@ -71,7 +72,7 @@ inline double num(const QJsonValue& v, double fallback = 0)
     return fallback;
 }
 
-inline long long integer(const QJsonValue& v, long long fallback = 0)
+inline long long integer(const JsonValue& v, long long fallback = 0)
 {
     if (v.isDouble()) {
         double d = v.toDouble();
@@ -85,9 +86,9 @@ struct Point {
     double x = 0, y = 0, z = 0;
 };
 
-inline Point point(const QJsonValue& v, double z = 0)
+inline Point point(const JsonValue& v, double z = 0)
 {
-    QJsonObject o = v.toObject();
+    JsonObject o = v.toObject();
     Point p{num(o.value(QLatin1String("x"))), num(o.value(QLatin1String("y"))), z};
     if (o.contains(QLatin1String("z"))) p.z = num(o.value(QLatin1String("z")), z);
     return p;
@@ -108,7 +109,10 @@ inline int lineWeight(long long index)
 
 class Writer {
 public:
-    explicit Writer(std::shared_ptr<const dxf::TextCodec> codec) : codec_(std::move(codec)) { out_.reserve(1 << 20); }
+    explicit Writer(std::shared_ptr<const dxf::TextCodec> codec, std::size_t room = 1 << 16) : codec_(std::move(codec))
+    {
+        out_.reserve(room);
+    }
 
     // A group code right-aligned in three places, as CAD programs write it.
     void code(int c)
@@ -134,7 +138,8 @@ public:
         out_ += value;
         out_ += "\r\n";
     }
-    void text(int c, const QString& value) { raw(c, codec_->encode(caretForm(value))); }
+    std::string encoded(const QString& value) const { return codec_->encode(caretForm(value)); }
+    void text(int c, const QString& value) { raw(c, encoded(value)); }
     void real(int c, double v) { raw(c, formatNumber(v)); }
     void integer(int c, long long v) { raw(c, std::to_string(v)); }
     void handle(int c, std::uint64_t h) { raw(c, Document::formatHandle(h)); }
@@ -170,20 +175,20 @@ private:
     std::string out_;
 };
 
-inline QString str(const QJsonObject& o, const char* key) { return o.value(QLatin1String(key)).toString(); }
-inline double real(const QJsonObject& o, const char* key, double fallback = 0) { return num(o.value(QLatin1String(key)), fallback); }
-inline long long intOf(const QJsonObject& o, const char* key, long long fallback = 0)
+inline QString str(const JsonObject& o, const char* key) { return o.value(QLatin1String(key)).toString(); }
+inline double real(const JsonObject& o, const char* key, double fallback = 0) { return num(o.value(QLatin1String(key)), fallback); }
+inline long long intOf(const JsonObject& o, const char* key, long long fallback = 0)
 {
     return integer(o.value(QLatin1String(key)), fallback);
 }
-inline Point pointOf(const QJsonObject& o, const char* key, double z = 0) { return point(o.value(QLatin1String(key)), z); }
-inline QJsonArray arr(const QJsonObject& o, const char* key) { return o.value(QLatin1String(key)).toArray(); }
+inline Point pointOf(const JsonObject& o, const char* key, double z = 0) { return point(o.value(QLatin1String(key)), z); }
+inline JsonArray arr(const JsonObject& o, const char* key) { return o.value(QLatin1String(key)).toArray(); }
 
 inline QString upperKey(const QString& s) { return s.toUpper(); }
 
 class Builder {
 public:
-    explicit Builder(const QJsonObject& d) : d_(d)
+    explicit Builder(const JsonObject& d) : d_(d)
     {
         dwgVersion_ = str(d, "version").toStdString();
         version_ = dxfVersionFor(dwgVersion_);
@@ -197,13 +202,13 @@ public:
 
 private:
     struct EntityInfo {
-        QJsonObject json;
+        JsonObject json;
         std::uint64_t handle = 0;
         std::vector<std::uint64_t> children;  // ATTRIBs or VERTEXes
         std::uint64_t seqend = 0;
     };
     struct BlockInfo {
-        QJsonObject json;
+        JsonObject json;
         QString name;
         std::uint64_t record = 0, begin = 0, end = 0, layout = 0;
         bool isModel = false, isActivePaper = false, isLayout = false;
@@ -213,7 +218,7 @@ private:
         std::uint64_t handle;
         QString name;
         std::size_t block;
-        QJsonObject json;
+        JsonObject json;
     };
 
     struct Table {
@@ -221,11 +226,11 @@ private:
         std::uint64_t handle = 0;
     };
 
-    std::uint64_t handleOf(const QJsonValue& v);
+    std::uint64_t handleOf(const JsonValue& v);
     std::uint64_t fresh() { return next_++; }
     // The DWG's handle for an object, or a new one when it has none or one
     // that is already taken.
-    std::uint64_t own(const QJsonValue& v);
+    std::uint64_t own(const JsonValue& v);
 
     Writer& w() { return *w_; }
 
@@ -255,7 +260,7 @@ private:
     void entryStart(const char* type, std::uint64_t handle, const Table& t, const char* subclass);
 
     // Entries of a table: the drawing's, plus the ones every DXF must have.
-    std::vector<QJsonObject> entries(const char* key, std::initializer_list<const char*> required);
+    std::vector<JsonObject> entries(const char* key, std::initializer_list<const char*> required);
 
     void tables();
     void vportTable();
@@ -276,11 +281,16 @@ private:
 
     // ------------------------------------------------------------ entities
 
-    QString layerOf(const QJsonObject& e);
+    // The layer and the line type an entity names, as written: the
+    // drawing's few names, asked for by every entity, are looked up and
+    // encoded once each. No line type is written when it names none
+    // of the table's, or ByLayer.
+    const std::string& layerText(const JsonObject& e);
+    const std::optional<std::string>& linetypeText(const JsonObject& e);
 
     // The groups every entity starts with, up to and including its layer,
     // line type, colour and the other common properties.
-    void common(const char* type, std::uint64_t handle, std::uint64_t owner, const QJsonObject& e, bool paper);
+    void common(const char* type, std::uint64_t handle, std::uint64_t owner, const JsonObject& e, bool paper);
 
     void entity(const EntityInfo& info, const BlockInfo& block, bool paper);
     // LINE, POINT, CIRCLE, ARC, ELLIPSE, SOLID, TRACE, 3DFACE, XLINE, RAY;
@@ -289,13 +299,13 @@ private:
     void text(const EntityInfo& info, std::uint64_t owner, bool paper);  // TEXT and ATTDEF
 
     // TEXT, ATTRIB and ATTDEF share the text part; `valueKey` names the value.
-    void textBody(const QJsonObject& e, const char* valueKey);
+    void textBody(const JsonObject& e, const char* valueKey);
 
     void lwpolyline(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext);
 
     void polyline(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext);
 
-    void seqend(const EntityInfo& info, const QJsonObject& e, bool paper);
+    void seqend(const EntityInfo& info, const JsonObject& e, bool paper);
 
     void spline(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext);
 
@@ -307,7 +317,7 @@ private:
 
     void hatch(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext);
 
-    void edge(const QJsonObject& edge);
+    void edge(const JsonObject& edge);
 
     void leader(const EntityInfo& info, std::uint64_t owner, bool paper);
 
@@ -323,7 +333,7 @@ private:
 
     void layout(const LayoutInfo& l, int tab);
 
-    const QJsonObject& d_;
+    const JsonObject& d_;
     std::string dwgVersion_, version_;
     QString codePage_;
     std::shared_ptr<const dxf::TextCodec> codec_;
@@ -341,7 +351,13 @@ private:
     std::vector<BlockInfo> blocksOut_;
     std::unordered_map<std::uint64_t, std::size_t> byRecord_;
     std::vector<LayoutInfo> layouts_;
-    std::vector<std::pair<std::uint64_t, QJsonObject>> imageDefs_;
+    std::vector<std::pair<std::uint64_t, JsonObject>> imageDefs_;
+    std::unordered_set<std::string_view> types_;  // of the entities, as the reader's text holds them
+    std::unordered_map<std::string_view, std::string> layerTexts_;  // by the name as the reader's text holds it
+    std::unordered_map<std::string_view, std::optional<std::string>> linetypeTexts_;
+    std::string oneOff_;
+    std::optional<std::string> oneOffLinetype_;
+    std::deque<JsonDocument> made_;  // table entries every DXF needs that the drawing lacks
     int skipped_ = 0;
 };
 

@@ -51,13 +51,37 @@ void Builder::entities()
     o.raw(dxf::code::kType, "ENDSEC");
 }
 
-QString Builder::layerOf(const QJsonObject& e)
+const std::string& Builder::layerText(const JsonObject& e)
 {
-    QString l = str(e, "layer");
-    return layerNames_.count(upperKey(l)) ? l : QStringLiteral("0");
+    const JsonValue v = e.value("layer");
+    auto make = [&] {
+        QString l = v.toString();
+        return w().encoded(layerNames_.count(upperKey(l)) ? l : QStringLiteral("0"));
+    };
+    const std::string_view raw = v.plainString();
+    if (raw.empty()) return oneOff_ = make();
+    auto it = layerTexts_.find(raw);
+    if (it == layerTexts_.end()) it = layerTexts_.emplace(raw, make()).first;
+    return it->second;
 }
 
-void Builder::common(const char* type, std::uint64_t handle, std::uint64_t owner, const QJsonObject& e, bool paper)
+const std::optional<std::string>& Builder::linetypeText(const JsonObject& e)
+{
+    const JsonValue v = e.value("lineType");
+    auto make = [&]() -> std::optional<std::string> {
+        QString lt = v.toString();
+        if (!lt.isEmpty() && linetypeNames_.count(upperKey(lt)) && upperKey(lt) != QLatin1String("BYLAYER"))
+            return w().encoded(lt);
+        return std::nullopt;
+    };
+    const std::string_view raw = v.plainString();
+    if (raw.empty()) return oneOffLinetype_ = make();
+    auto it = linetypeTexts_.find(raw);
+    if (it == linetypeTexts_.end()) it = linetypeTexts_.emplace(raw, make()).first;
+    return it->second;
+}
+
+void Builder::common(const char* type, std::uint64_t handle, std::uint64_t owner, const JsonObject& e, bool paper)
 {
     Writer& o = w();
     o.raw(dxf::code::kType, type);
@@ -65,11 +89,9 @@ void Builder::common(const char* type, std::uint64_t handle, std::uint64_t owner
     o.handle(def::Entity::owner.code, owner);
     o.raw(def::Entity::subclass, "AcDbEntity");
     if (paper) o.integer(def::Entity::paperSpace.code, 1);
-    o.text(def::Entity::layer.code, layerOf(e));
-    QString lt = str(e, "lineType");
-    if (!lt.isEmpty() && linetypeNames_.count(upperKey(lt)) && upperKey(lt) != QLatin1String("BYLAYER"))
-        o.text(def::Entity::linetype.code, lt);
-    QJsonValue trueColor = e.value(QLatin1String("color"));
+    o.raw(def::Entity::layer.code, layerText(e));
+    if (const std::optional<std::string>& lt = linetypeText(e)) o.raw(def::Entity::linetype.code, *lt);
+    JsonValue trueColor = e.value(QLatin1String("color"));
     long long color = intOf(e, "colorIndex", 256);
     if (trueColor.isDouble()) {
         o.integer(def::Entity::color.code, color >= 1 && color <= 255
@@ -91,32 +113,33 @@ void Builder::common(const char* type, std::uint64_t handle, std::uint64_t owner
 
 void Builder::entity(const EntityInfo& info, const BlockInfo& block, bool paper)
 {
-    const QJsonObject& e = info.json;
-    QString type = str(e, "type");
+    const JsonObject& e = info.json;
+    // Types are plain names: compared as the text holds them.
+    const std::string_view type = e.value("type").plainString();
     std::uint64_t owner = block.record;
     Point ext = e.contains(QLatin1String("extrusionDirection")) ? pointOf(e, "extrusionDirection") : Point{0, 0, 1};
     if (geometry(info, owner, paper, ext)) return;
-    if (type == QLatin1String("TEXT") || type == QLatin1String("ATTDEF")) {
+    if (type == "TEXT" || type == "ATTDEF") {
         text(info, owner, paper);
-    } else if (type == QLatin1String("LWPOLYLINE")) {
+    } else if (type == "LWPOLYLINE") {
         lwpolyline(info, owner, paper, ext);
-    } else if (type == QLatin1String("POLYLINE2D") || type == QLatin1String("POLYLINE3D")) {
+    } else if (type == "POLYLINE2D" || type == "POLYLINE3D") {
         polyline(info, owner, paper, ext);
-    } else if (type == QLatin1String("SPLINE")) {
+    } else if (type == "SPLINE") {
         spline(info, owner, paper, ext);
-    } else if (type == QLatin1String("MTEXT")) {
+    } else if (type == "MTEXT") {
         mtext(info, owner, paper, ext);
-    } else if (type == QLatin1String("INSERT")) {
+    } else if (type == "INSERT") {
         insert(info, owner, paper, ext);
-    } else if (type == QLatin1String("DIMENSION")) {
+    } else if (type == "DIMENSION") {
         dimension(info, owner, paper, ext);
-    } else if (type == QLatin1String("HATCH")) {
+    } else if (type == "HATCH") {
         hatch(info, owner, paper, ext);
-    } else if (type == QLatin1String("LEADER")) {
+    } else if (type == "LEADER") {
         leader(info, owner, paper);
-    } else if (type == QLatin1String("IMAGE") || type == QLatin1String("WIPEOUT")) {
-        image(info, owner, paper, type == QLatin1String("WIPEOUT"));
-    } else if (type == QLatin1String("VIEWPORT")) {
+    } else if (type == "IMAGE" || type == "WIPEOUT") {
+        image(info, owner, paper, type == "WIPEOUT");
+    } else if (type == "VIEWPORT") {
         viewport(info, owner, paper);
     } else {
         ++skipped_;
@@ -125,30 +148,31 @@ void Builder::entity(const EntityInfo& info, const BlockInfo& block, bool paper)
 
 bool Builder::geometry(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext)
 {
-    const QJsonObject& e = info.json;
-    QString type = str(e, "type");
+    const JsonObject& e = info.json;
+    // Types are plain names: compared as the text holds them.
+    const std::string_view type = e.value("type").plainString();
     std::uint64_t h = info.handle;
     Writer& o = w();
     double thickness = real(e, "thickness");
     auto thick = [&]() {
         if (thickness != 0) o.real(kThickness, thickness);
     };
-    if (type == QLatin1String("LINE")) {
+    if (type == "LINE") {
         common("LINE", h, owner, e, paper);
         o.raw(def::Entity::subclass, "AcDbLine");
         thick();
         o.point(def::Line::start.code, pointOf(e, "startPoint"));
         o.point(def::Line::end.code, pointOf(e, "endPoint"));
         o.extrusion(ext);
-    } else if (type == QLatin1String("POINT")) {
+    } else if (type == "POINT") {
         common("POINT", h, owner, e, paper);
         o.raw(def::Entity::subclass, "AcDbPoint");
         o.point(def::Point::location.code, pointOf(e, "position"));
         thick();
         o.extrusion(ext);
         if (real(e, "angle") != 0) o.real(kPointAngle, real(e, "angle") * kDegrees);
-    } else if (type == QLatin1String("CIRCLE") || type == QLatin1String("ARC")) {
-        bool arc = type == QLatin1String("ARC");
+    } else if (type == "CIRCLE" || type == "ARC") {
+        bool arc = type == "ARC";
         common(arc ? "ARC" : "CIRCLE", h, owner, e, paper);
         o.raw(def::Entity::subclass, "AcDbCircle");
         thick();
@@ -160,7 +184,7 @@ bool Builder::geometry(const EntityInfo& info, std::uint64_t owner, bool paper, 
             o.real(def::Arc::startAngle.code, real(e, "startAngle") * kDegrees);
             o.real(def::Arc::endAngle.code, real(e, "endAngle") * kDegrees);
         }
-    } else if (type == QLatin1String("ELLIPSE")) {
+    } else if (type == "ELLIPSE") {
         common("ELLIPSE", h, owner, e, paper);
         o.raw(def::Entity::subclass, "AcDbEllipse");
         o.point(def::Ellipse::center.code, pointOf(e, "center"));
@@ -170,11 +194,11 @@ bool Builder::geometry(const EntityInfo& info, std::uint64_t owner, bool paper, 
         o.real(def::Ellipse::ratio.code, ratio > 0 && ratio <= 1 ? ratio : 1);
         o.real(def::Ellipse::startParam.code, real(e, "startAngle"));
         o.real(def::Ellipse::endParam.code, real(e, "endAngle", 2 * std::numbers::pi));
-    } else if (type == QLatin1String("SOLID") || type == QLatin1String("TRACE") || type == QLatin1String("3DFACE")) {
+    } else if (type == "SOLID" || type == "TRACE" || type == "3DFACE") {
         // SOLID and TRACE keep their corners in their plane at the elevation;
         // a 3DFACE's are in the world.
-        bool face = type == QLatin1String("3DFACE");
-        common(face ? "3DFACE" : type == QLatin1String("SOLID") ? "SOLID" : "TRACE", h, owner, e, paper);
+        bool face = type == "3DFACE";
+        common(face ? "3DFACE" : type == "SOLID" ? "SOLID" : "TRACE", h, owner, e, paper);
         o.raw(def::Entity::subclass, face ? "AcDbFace" : "AcDbTrace");
         double z = face ? 0 : real(e, "elevation");
         o.point(def::Solid::corner0.code, pointOf(e, "corner1", z));
@@ -188,8 +212,8 @@ bool Builder::geometry(const EntityInfo& info, std::uint64_t owner, bool paper, 
             thick();
             o.extrusion(ext);
         }
-    } else if (type == QLatin1String("XLINE") || type == QLatin1String("RAY")) {
-        bool ray = type == QLatin1String("RAY");
+    } else if (type == "XLINE" || type == "RAY") {
+        bool ray = type == "RAY";
         common(ray ? "RAY" : "XLINE", h, owner, e, paper);
         o.raw(def::Entity::subclass, ray ? "AcDbRay" : "AcDbXline");
         o.point(10, pointOf(e, "firstPoint"));
@@ -202,9 +226,9 @@ bool Builder::geometry(const EntityInfo& info, std::uint64_t owner, bool paper, 
 
 void Builder::text(const EntityInfo& info, std::uint64_t owner, bool paper)
 {
-    const QJsonObject& e = info.json;
+    const JsonObject& e = info.json;
     Writer& o = w();
-    if (str(e, "type") == QLatin1String("TEXT")) {
+    if (e.value("type").is("TEXT")) {
         common("TEXT", info.handle, owner, e, paper);
         textBody(e, "text");
         o.raw(def::Entity::subclass, "AcDbText");
@@ -221,7 +245,7 @@ void Builder::text(const EntityInfo& info, std::uint64_t owner, bool paper)
     if (intOf(e, "valign") != 0) o.integer(def::Attdef::valign.code, intOf(e, "valign"));
 }
 
-void Builder::textBody(const QJsonObject& e, const char* valueKey)
+void Builder::textBody(const JsonObject& e, const char* valueKey)
 {
     Writer& o = w();
     double z = real(e, "elevation");
@@ -245,19 +269,19 @@ void Builder::textBody(const QJsonObject& e, const char* valueKey)
 
 void Builder::lwpolyline(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext)
 {
-    const QJsonObject& e = info.json;
+    const JsonObject& e = info.json;
     Writer& o = w();
     common("LWPOLYLINE", info.handle, owner, e, paper);
     o.raw(def::Entity::subclass, "AcDbPolyline");
-    QJsonArray vertices = arr(e, "vertices");
+    JsonArray vertices = arr(e, "vertices");
     o.integer(kVertexCount, vertices.size());
     long long flag = intOf(e, "flag");
     o.integer(def::LwPolyline::flags.code, ((flag & 512) ? 1 : 0) | ((flag & 256) ? 128 : 0));
     if (real(e, "constantWidth") != 0) o.real(def::LwPolyline::constantWidth.code, real(e, "constantWidth"));
     if (real(e, "elevation") != 0) o.real(def::LwPolyline::elevation.code, real(e, "elevation"));
     if (real(e, "thickness") != 0) o.real(kThickness, real(e, "thickness"));
-    for (const QJsonValue& v : vertices) {
-        QJsonObject p = v.toObject();
+    for (const JsonValue& v : vertices) {
+        JsonObject p = v.toObject();
         o.real(def::LwPolyline::vertex.code, real(p, "x"));
         o.real(def::LwPolyline::vertex.code + 10, real(p, "y"));
         if (p.contains(QLatin1String("startWidth")) || p.contains(QLatin1String("endWidth"))) {
@@ -271,9 +295,9 @@ void Builder::lwpolyline(const EntityInfo& info, std::uint64_t owner, bool paper
 
 void Builder::polyline(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext)
 {
-    const QJsonObject& e = info.json;
+    const JsonObject& e = info.json;
     Writer& o = w();
-    bool is3d = str(e, "type") == QLatin1String("POLYLINE3D");
+    bool is3d = e.value("type").is("POLYLINE3D");
     common("POLYLINE", info.handle, owner, e, paper);
     o.raw(def::Entity::subclass, is3d ? "AcDb3dPolyline" : "AcDb2dPolyline");
     o.integer(kEntitiesFollow, 1);
@@ -289,9 +313,9 @@ void Builder::polyline(const EntityInfo& info, std::uint64_t owner, bool paper, 
     }
     if (intOf(e, "smoothType") != 0) o.integer(75, intOf(e, "smoothType"));
     o.extrusion(ext);
-    QJsonArray vertices = arr(e, "vertices");
-    for (qsizetype i = 0; i < vertices.size(); ++i) {
-        QJsonObject v = vertices[i].toObject();
+    JsonArray vertices = arr(e, "vertices");
+    for (std::size_t i = 0; i < vertices.size(); ++i) {
+        JsonObject v = vertices[i].toObject();
         common("VERTEX", info.children[static_cast<std::size_t>(i)], info.handle, e, paper);
         o.raw(def::Entity::subclass, "AcDbVertex");
         o.raw(def::Entity::subclass, is3d ? "AcDb3dPolylineVertex" : "AcDb2dVertex");
@@ -309,7 +333,7 @@ void Builder::polyline(const EntityInfo& info, std::uint64_t owner, bool paper, 
     seqend(info, e, paper);
 }
 
-void Builder::seqend(const EntityInfo& info, const QJsonObject& e, bool paper)
+void Builder::seqend(const EntityInfo& info, const JsonObject& e, bool paper)
 {
     Writer& o = w();
     o.raw(dxf::code::kType, "SEQEND");
@@ -317,20 +341,20 @@ void Builder::seqend(const EntityInfo& info, const QJsonObject& e, bool paper)
     o.handle(def::Common::owner.code, info.handle);
     o.raw(def::Entity::subclass, "AcDbEntity");
     if (paper) o.integer(def::Entity::paperSpace.code, 1);
-    o.text(def::Entity::layer.code, layerOf(e));
+    o.raw(def::Entity::layer.code, layerText(e));
 }
 
 void Builder::spline(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext)
 {
-    const QJsonObject& e = info.json;
+    const JsonObject& e = info.json;
     Writer& o = w();
     common("SPLINE", info.handle, owner, e, paper);
     o.raw(def::Entity::subclass, "AcDbSpline");
     if (!isUnitZ(ext)) o.point(def::Entity::extrusion.code, ext);
-    QJsonArray knots = arr(e, "knots");
-    QJsonArray control = arr(e, "controlPoints");
-    QJsonArray fit = arr(e, "fitPoints");
-    QJsonArray weights = arr(e, "weights");
+    JsonArray knots = arr(e, "knots");
+    JsonArray control = arr(e, "controlPoints");
+    JsonArray fit = arr(e, "fitPoints");
+    JsonArray weights = arr(e, "weights");
     long long flag = intOf(e, "flag") & 0x7FF;
     if (!weights.isEmpty()) flag |= 4;
     o.integer(def::Spline::flags.code, flag);
@@ -344,16 +368,16 @@ void Builder::spline(const EntityInfo& info, std::uint64_t owner, bool paper, co
     Point start = pointOf(e, "startTangent"), end = pointOf(e, "endTangent");
     if (!fit.isEmpty() && (start.x != 0 || start.y != 0 || start.z != 0)) o.point(12, start);
     if (!fit.isEmpty() && (end.x != 0 || end.y != 0 || end.z != 0)) o.point(13, end);
-    for (const QJsonValue& k : knots) o.real(def::Spline::knot.code, num(k));
+    for (const JsonValue& k : knots) o.real(def::Spline::knot.code, num(k));
     if (!weights.isEmpty() && weights.size() == control.size())
-        for (const QJsonValue& k : weights) o.real(def::Spline::weight.code, num(k, 1));
-    for (const QJsonValue& p : control) o.point(def::Spline::control.code, point(p));
-    for (const QJsonValue& p : fit) o.point(def::Spline::fit.code, point(p));
+        for (const JsonValue& k : weights) o.real(def::Spline::weight.code, num(k, 1));
+    for (const JsonValue& p : control) o.point(def::Spline::control.code, point(p));
+    for (const JsonValue& p : fit) o.point(def::Spline::fit.code, point(p));
 }
 
 void Builder::mtext(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext)
 {
-    const QJsonObject& e = info.json;
+    const JsonObject& e = info.json;
     Writer& o = w();
     common("MTEXT", info.handle, owner, e, paper);
     o.raw(def::Entity::subclass, "AcDbMText");
@@ -380,14 +404,14 @@ void Builder::mtext(const EntityInfo& info, std::uint64_t owner, bool paper, con
 
 void Builder::insert(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext)
 {
-    const QJsonObject& e = info.json;
+    const JsonObject& e = info.json;
     Writer& o = w();
     QString name = str(e, "name");
     if (!blockNames_.count(upperKey(name))) {
         ++skipped_;  // a reference to a block the drawing does not hold
         return;
     }
-    QJsonArray attribs = arr(e, "attribs");
+    JsonArray attribs = arr(e, "attribs");
     common("INSERT", info.handle, owner, e, paper);
     o.raw(def::Entity::subclass, "AcDbBlockReference");
     if (!attribs.isEmpty()) o.integer(def::Insert::attribsFollow.code, 1);
@@ -404,8 +428,8 @@ void Builder::insert(const EntityInfo& info, std::uint64_t owner, bool paper, co
     if (columns > 1 && real(e, "columnSpacing") != 0) o.real(def::Insert::columnSpacing.code, real(e, "columnSpacing"));
     if (rows > 1 && real(e, "rowSpacing") != 0) o.real(def::Insert::rowSpacing.code, real(e, "rowSpacing"));
     o.extrusion(ext);
-    for (qsizetype i = 0; i < attribs.size(); ++i) {
-        QJsonObject a = attribs[i].toObject();
+    for (std::size_t i = 0; i < attribs.size(); ++i) {
+        JsonObject a = attribs[i].toObject();
         common("ATTRIB", info.children[static_cast<std::size_t>(i)], info.handle, a, paper);
         textBody(a, "text");
         o.raw(def::Entity::subclass, "AcDbAttribute");
@@ -419,7 +443,7 @@ void Builder::insert(const EntityInfo& info, std::uint64_t owner, bool paper, co
 
 void Builder::dimension(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext)
 {
-    const QJsonObject& e = info.json;
+    const JsonObject& e = info.json;
     Writer& o = w();
     QString block = str(e, "name");
     QString kind = str(e, "kind");

@@ -6,7 +6,7 @@ namespace ddvue::dwg::detail {
 
 void Builder::hatch(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext)
 {
-    const QJsonObject& e = info.json;
+    const JsonObject& e = info.json;
     Writer& o = w();
     common("HATCH", info.handle, owner, e, paper);
     o.raw(dxf::code::kSubclass, "AcDbHatch");
@@ -18,27 +18,27 @@ void Builder::hatch(const EntityInfo& info, std::uint64_t owner, bool paper, con
     o.text(2, pattern);
     o.integer(70, solid ? 1 : 0);
     o.integer(71, 0);  // the boundary objects do not come along
-    QJsonArray paths = arr(e, "boundaryPaths");
+    JsonArray paths = arr(e, "boundaryPaths");
     o.integer(91, paths.size());
-    for (const QJsonValue& pv : paths) {
-        QJsonObject p = pv.toObject();
+    for (const JsonValue& pv : paths) {
+        JsonObject p = pv.toObject();
         long long flag = intOf(p, "boundaryPathTypeFlag", 1);
         o.integer(92, flag & ~(4 | 8 | 0x100));
         if (flag & 2) {
-            QJsonArray vs = arr(p, "vertices");
+            JsonArray vs = arr(p, "vertices");
             bool bulges = false;
-            for (const QJsonValue& v : vs) bulges = bulges || real(v.toObject(), "bulge") != 0;
+            for (const JsonValue& v : vs) bulges = bulges || real(v.toObject(), "bulge") != 0;
             o.integer(72, bulges ? 1 : 0);
             o.integer(73, p.value(QLatin1String("isClosed")).toBool(true) ? 1 : 0);
             o.integer(93, vs.size());
-            for (const QJsonValue& v : vs) {
+            for (const JsonValue& v : vs) {
                 o.point(10, point(v), false);
                 if (bulges) o.real(42, real(v.toObject(), "bulge"));
             }
         } else {
-            QJsonArray edges = arr(p, "edges");
+            JsonArray edges = arr(p, "edges");
             o.integer(93, edges.size());
-            for (const QJsonValue& ev : edges) edge(ev.toObject());
+            for (const JsonValue& ev : edges) edge(ev.toObject());
         }
         o.integer(97, 0);
     }
@@ -49,27 +49,27 @@ void Builder::hatch(const EntityInfo& info, std::uint64_t owner, bool paper, con
         double scale = real(e, "patternScale", 1);
         o.real(41, scale > 0 ? scale : 1);
         o.integer(77, 0);
-        QJsonArray lines = arr(e, "definitionLines");
+        JsonArray lines = arr(e, "definitionLines");
         o.integer(78, lines.size());
-        for (const QJsonValue& lv : lines) {
-            QJsonObject l = lv.toObject();
+        for (const JsonValue& lv : lines) {
+            JsonObject l = lv.toObject();
             o.real(53, real(l, "angle") * kDegrees);
             Point base = pointOf(l, "base"), offset = pointOf(l, "offset");
             o.real(43, base.x);
             o.real(44, base.y);
             o.real(45, offset.x);
             o.real(46, offset.y);
-            QJsonArray dashes = arr(l, "dashLengths");
+            JsonArray dashes = arr(l, "dashLengths");
             o.integer(79, dashes.size());
-            for (const QJsonValue& dv : dashes) o.real(49, num(dv));
+            for (const JsonValue& dv : dashes) o.real(49, num(dv));
         }
     }
-    QJsonArray seeds = arr(e, "seedPoints");
+    JsonArray seeds = arr(e, "seedPoints");
     o.integer(98, seeds.size());
-    for (const QJsonValue& s : seeds) o.point(10, point(s), false);
+    for (const JsonValue& s : seeds) o.point(10, point(s), false);
 }
 
-void Builder::edge(const QJsonObject& edge)
+void Builder::edge(const JsonObject& edge)
 {
     Writer& o = w();
     long long type = intOf(edge, "type", 1);
@@ -84,7 +84,7 @@ void Builder::edge(const QJsonObject& edge)
         o.real(40, real(edge, "radius"));
         o.real(50, real(edge, "startAngle") * kDegrees);
         o.real(51, real(edge, "endAngle") * kDegrees);
-        o.integer(73, edge.value(QLatin1String("isCCW")).toVariant().toBool() ? 1 : 0);
+        o.integer(73, edge.value(QLatin1String("isCCW")).truthy() ? 1 : 0);
         break;
     case 3:
         o.point(10, pointOf(edge, "center"), false);
@@ -92,23 +92,23 @@ void Builder::edge(const QJsonObject& edge)
         o.real(40, real(edge, "lengthOfMinorAxis", 1));
         o.real(50, real(edge, "startAngle") * kDegrees);
         o.real(51, real(edge, "endAngle") * kDegrees);
-        o.integer(73, edge.value(QLatin1String("isCCW")).toVariant().toBool() ? 1 : 0);
+        o.integer(73, edge.value(QLatin1String("isCCW")).truthy() ? 1 : 0);
         break;
     default: {
-        QJsonArray knots = arr(edge, "knots"), control = arr(edge, "controlPoints"), fit = arr(edge, "fitDatum");
-        bool rational = edge.value(QLatin1String("isRational")).toVariant().toBool();
+        JsonArray knots = arr(edge, "knots"), control = arr(edge, "controlPoints"), fit = arr(edge, "fitDatum");
+        bool rational = edge.value(QLatin1String("isRational")).truthy();
         o.integer(94, intOf(edge, "degree", 3));
         o.integer(73, rational ? 1 : 0);
-        o.integer(74, edge.value(QLatin1String("isPeriodic")).toVariant().toBool() ? 1 : 0);
+        o.integer(74, edge.value(QLatin1String("isPeriodic")).truthy() ? 1 : 0);
         o.integer(95, knots.size());
         o.integer(96, control.size());
-        for (const QJsonValue& k : knots) o.real(40, num(k));
-        for (const QJsonValue& p : control) {
+        for (const JsonValue& k : knots) o.real(40, num(k));
+        for (const JsonValue& p : control) {
             o.point(10, point(p), false);
             if (rational) o.real(42, num(p.toObject().value(QLatin1String("w")), 1));
         }
         o.integer(97, fit.size());
-        for (const QJsonValue& p : fit) o.point(11, point(p), false);
+        for (const JsonValue& p : fit) o.point(11, point(p), false);
         if (!fit.isEmpty()) {
             o.point(12, pointOf(edge, "startTangent"), false);
             o.point(13, pointOf(edge, "endTangent"), false);
@@ -120,9 +120,9 @@ void Builder::edge(const QJsonObject& edge)
 
 void Builder::leader(const EntityInfo& info, std::uint64_t owner, bool paper)
 {
-    const QJsonObject& e = info.json;
+    const JsonObject& e = info.json;
     Writer& o = w();
-    QJsonArray vertices = arr(e, "vertices");
+    JsonArray vertices = arr(e, "vertices");
     if (vertices.size() < 2) {
         ++skipped_;
         return;
@@ -139,7 +139,7 @@ void Builder::leader(const EntityInfo& info, std::uint64_t owner, bool paper)
     o.real(40, real(e, "textHeight"));
     o.real(41, real(e, "textWidth"));
     o.integer(76, vertices.size());
-    for (const QJsonValue& v : vertices) o.point(10, point(v));
+    for (const JsonValue& v : vertices) o.point(10, point(v));
     Point normal = pointOf(e, "normal");
     o.point(210, isUnitZ(normal) ? Point{0, 0, 1} : normal);
     Point horizontal = pointOf(e, "horizontalDirection");
@@ -151,7 +151,7 @@ void Builder::leader(const EntityInfo& info, std::uint64_t owner, bool paper)
 
 void Builder::image(const EntityInfo& info, std::uint64_t owner, bool paper, bool wipeout)
 {
-    const QJsonObject& e = info.json;
+    const JsonObject& e = info.json;
     Writer& o = w();
     std::uint64_t def = 0;
     if (!wipeout) {
@@ -176,10 +176,10 @@ void Builder::image(const EntityInfo& info, std::uint64_t owner, bool paper, boo
     o.integer(281, intOf(e, "brightness", 50));
     o.integer(282, intOf(e, "contrast", 50));
     o.integer(283, intOf(e, "fade"));
-    QJsonArray clip = arr(e, "clippingBoundaryPath");
+    JsonArray clip = arr(e, "clippingBoundaryPath");
     long long clipType = intOf(e, "clippingBoundaryType", 1);
     std::vector<Point> corners;
-    for (const QJsonValue& v : clip) corners.push_back(point(v));
+    for (const JsonValue& v : clip) corners.push_back(point(v));
     if (corners.size() < 2) {
         Point size = pointOf(e, "imageSize");
         corners = {Point{-0.5, -0.5, 0}, Point{size.x - 0.5, size.y - 0.5, 0}};
@@ -195,7 +195,7 @@ void Builder::image(const EntityInfo& info, std::uint64_t owner, bool paper, boo
 
 void Builder::viewport(const EntityInfo& info, std::uint64_t owner, bool paper)
 {
-    const QJsonObject& e = info.json;
+    const JsonObject& e = info.json;
     Writer& o = w();
     common("VIEWPORT", info.handle, owner, e, paper);
     o.raw(dxf::code::kSubclass, "AcDbViewport");
@@ -306,7 +306,7 @@ void Builder::objects()
 void Builder::layout(const LayoutInfo& l, int tab)
 {
     Writer& o = w();
-    const QJsonObject& j = l.json;
+    const JsonObject& j = l.json;
     const BlockInfo& b = blocksOut_[l.block];
     o.raw(dxf::code::kType, "LAYOUT");
     o.handle(dxf::code::kHandle, l.handle);

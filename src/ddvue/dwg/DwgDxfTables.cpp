@@ -28,21 +28,23 @@ void Builder::entryStart(const char* type, std::uint64_t handle, const Table& t,
     o.raw(dxf::code::kSubclass, subclass);
 }
 
-std::vector<QJsonObject> Builder::entries(const char* key, std::initializer_list<const char*> required)
+std::vector<JsonObject> Builder::entries(const char* key, std::initializer_list<const char*> required)
 {
-    std::vector<QJsonObject> out;
+    std::vector<JsonObject> out;
     std::set<QString> names;
-    for (const QJsonValue& v : arr(d_, key)) {
-        QJsonObject o = v.toObject();
+    for (const JsonValue& v : arr(d_, key)) {
+        JsonObject o = v.toObject();
         QString name = str(o, "name");
         if (name.isEmpty() || !names.insert(upperKey(name)).second) continue;
         out.push_back(o);
     }
     for (const char* r : required) {
         if (names.count(upperKey(QLatin1String(r)))) continue;
-        QJsonObject o;
-        o.insert(QLatin1String("name"), QLatin1String(r));
-        out.push_back(o);
+        // An entry of that name only; documents of its own, kept while the
+        // builder lives.
+        auto& made = made_.emplace_back();
+        made.parse(std::string("{\"name\":\"") + r + "\"}");
+        out.push_back(made.root().toObject());
         if (std::string_view(key) == "layers") layerNames_.insert(upperKey(QLatin1String(r)));
         if (std::string_view(key) == "linetypes") linetypeNames_.insert(upperKey(QLatin1String(r)));
         if (std::string_view(key) == "styles") styleNames_.insert(upperKey(QLatin1String(r)));
@@ -75,15 +77,15 @@ void Builder::vportTable()
     Writer& o = w();
     const Table& vport = tables_[kVportTable];
     // Viewports: the active one, which sets the initial view.
-    std::vector<QJsonObject> vports;
-    for (const QJsonValue& v : arr(d_, "vports"))
+    std::vector<JsonObject> vports;
+    for (const JsonValue& v : arr(d_, "vports"))
         if (str(v.toObject(), "name").compare(QLatin1String("*Active"), Qt::CaseInsensitive) == 0) {
             vports.push_back(v.toObject());
             break;
         }
     if (vports.empty()) vports.emplace_back();
     tableStart(vport, static_cast<int>(vports.size()));
-    for (const QJsonObject& v : vports) {
+    for (const JsonObject& v : vports) {
         entryStart("VPORT", own(v.value(QLatin1String("handle"))), vport, "AcDbViewportTableRecord");
         o.raw(dxf::code::kName, "*Active");
         o.integer(70, 0);
@@ -123,20 +125,20 @@ void Builder::linetypeTable()
 {
     Writer& o = w();
     const Table& ltype = tables_[kLinetypeTable];
-    std::vector<QJsonObject> ltypes = entries("linetypes", {"ByBlock", "ByLayer", "Continuous"});
+    std::vector<JsonObject> ltypes = entries("linetypes", {"ByBlock", "ByLayer", "Continuous"});
     tableStart(ltype, static_cast<int>(ltypes.size()));
-    for (const QJsonObject& l : ltypes) {
+    for (const JsonObject& l : ltypes) {
         entryStart("LTYPE", own(l.value(QLatin1String("handle"))), ltype, "AcDbLinetypeTableRecord");
         o.text(2, str(l, "name"));
         o.integer(70, intOf(l, "standardFlag") & 0x3F);
         o.text(3, str(l, "description"));
         o.integer(72, 65);
-        QJsonArray pattern = arr(l, "pattern");
+        JsonArray pattern = arr(l, "pattern");
         o.integer(73, pattern.size());
         double total = 0;
-        for (const QJsonValue& p : pattern) total += std::fabs(real(p.toObject(), "elementLength"));
+        for (const JsonValue& p : pattern) total += std::fabs(real(p.toObject(), "elementLength"));
         o.real(40, l.contains(QLatin1String("totalPatternLength")) ? real(l, "totalPatternLength") : total);
-        for (const QJsonValue& p : pattern) {
+        for (const JsonValue& p : pattern) {
             o.real(49, real(p.toObject(), "elementLength"));
             o.integer(74, 0);
         }
@@ -148,16 +150,16 @@ void Builder::layerTable()
 {
     Writer& o = w();
     const Table& layer = tables_[kLayerTable];
-    std::vector<QJsonObject> layers = entries("layers", {"0"});
+    std::vector<JsonObject> layers = entries("layers", {"0"});
     tableStart(layer, static_cast<int>(layers.size()));
-    for (const QJsonObject& l : layers) {
+    for (const JsonObject& l : layers) {
         entryStart("LAYER", own(l.value(QLatin1String("handle"))), layer, "AcDbLayerTableRecord");
         o.text(def::Layer::name.code, str(l, "name"));
         o.integer(def::Layer::flags.code, intOf(l, "standardFlag") & 0x7F & ~64);
         // A true colour goes with the colour number the drawing keeps
         // for it, else the nearest one.
         int color = static_cast<int>(intOf(l, "colorIndex", 0));
-        QJsonValue trueColor = l.value(QLatin1String("trueColor"));
+        JsonValue trueColor = l.value(QLatin1String("trueColor"));
         if (trueColor.isDouble() && (color < 1 || color > 255))
             color = nearestColorIndex(static_cast<std::uint32_t>(integer(trueColor)));
         if (color < 1 || color > 255) color = 7;
@@ -178,9 +180,9 @@ void Builder::styleTable()
 {
     Writer& o = w();
     const Table& style = tables_[kStyleTable];
-    std::vector<QJsonObject> styles = entries("styles", {"Standard"});
+    std::vector<JsonObject> styles = entries("styles", {"Standard"});
     tableStart(style, static_cast<int>(styles.size()));
-    for (const QJsonObject& s : styles) {
+    for (const JsonObject& s : styles) {
         entryStart("STYLE", own(s.value(QLatin1String("handle"))), style, "AcDbTextStyleTableRecord");
         o.text(2, str(s, "name"));
         o.integer(70, intOf(s, "standardFlag") & 0x3F & ~16 & ~32);
@@ -201,9 +203,9 @@ void Builder::appidTable()
 {
     Writer& o = w();
     const Table& appid = tables_[kAppidTable];
-    std::vector<QJsonObject> appids = entries("appids", {"ACAD"});
+    std::vector<JsonObject> appids = entries("appids", {"ACAD"});
     tableStart(appid, static_cast<int>(appids.size()));
-    for (const QJsonObject& a : appids) {
+    for (const JsonObject& a : appids) {
         entryStart("APPID", own(a.value(QLatin1String("handle"))), appid, "AcDbRegAppTableRecord");
         o.text(2, str(a, "name"));
         o.integer(70, intOf(a, "flags") & 0x3F);
@@ -215,9 +217,9 @@ void Builder::dimstyleTable()
 {
     Writer& o = w();
     const Table& dimstyle = tables_[kDimstyleTable];
-    std::vector<QJsonObject> dimstyles = entries("dimstyles", {"Standard"});
+    std::vector<JsonObject> dimstyles = entries("dimstyles", {"Standard"});
     tableStart(dimstyle, static_cast<int>(dimstyles.size()));
-    for (const QJsonObject& s : dimstyles) {
+    for (const JsonObject& s : dimstyles) {
         entryStart("DIMSTYLE", own(s.value(QLatin1String("handle"))), dimstyle, "AcDbDimStyleTableRecord");
         o.text(2, str(s, "name"));
         o.integer(70, 0);

@@ -1,5 +1,7 @@
 #include "ddvue/dwg/DwgDxfBuilder.h"
 
+#include <QJsonDocument>
+
 namespace ddvue::dwg::detail {
 
 namespace {
@@ -52,7 +54,12 @@ DxfFromDwg Builder::build()
     assignHandles();
     std::string body;
     {
-        Writer b(codec_);
+        // Room for the whole drawing at once (about 200 bytes an entity),
+        // header included: growing it step by step would copy it and touch
+        // fresh memory again and again.
+        std::size_t count = 0;
+        for (const BlockInfo& block : blocksOut_) count += block.entities.size();
+        Writer b(codec_, (count + 1024) * 256);
         w_ = &b;
         classes();
         tables();
@@ -64,21 +71,23 @@ DxfFromDwg Builder::build()
     }
     w_ = &w;
     header();
-    w.out() += body;
+    body.insert(0, w.out());
     DxfFromDwg result;
-    result.dxf = std::move(w.out());
+    result.dxf = std::move(body);
     result.skippedEntities = skipped_;
     result.version = dwgVersion_;
     return result;
 }
 
-std::uint64_t Builder::handleOf(const QJsonValue& v)
+std::uint64_t Builder::handleOf(const JsonValue& v)
 {
-    auto h = Document::parseHandle(v.toString().toStdString());
+    std::string_view plain = v.plainString();
+    auto h = !plain.empty() || !v.isString() ? Document::parseHandle(plain)
+                                             : Document::parseHandle(v.toString().toStdString());
     return h ? *h : 0;
 }
 
-std::uint64_t Builder::own(const QJsonValue& v)
+std::uint64_t Builder::own(const JsonValue& v)
 {
     std::uint64_t h = handleOf(v);
     if (h == 0 || !used_.insert(h).second) {
@@ -90,12 +99,12 @@ std::uint64_t Builder::own(const QJsonValue& v)
 
 void Builder::collect()
 {
-    for (const QJsonValue& v : arr(d_, "layers")) layerNames_.insert(upperKey(str(v.toObject(), "name")));
-    for (const QJsonValue& v : arr(d_, "linetypes")) linetypeNames_.insert(upperKey(str(v.toObject(), "name")));
-    for (const QJsonValue& v : arr(d_, "styles")) styleNames_.insert(upperKey(str(v.toObject(), "name")));
-    for (const QJsonValue& v : arr(d_, "dimstyles")) dimstyleNames_.insert(upperKey(str(v.toObject(), "name")));
-    for (const QJsonValue& v : arr(d_, "blocks")) blockNames_.insert(upperKey(str(v.toObject(), "name")));
-    QJsonObject skipped = d_.value(QLatin1String("skipped")).toObject();
+    for (const JsonValue& v : arr(d_, "layers")) layerNames_.insert(upperKey(str(v.toObject(), "name")));
+    for (const JsonValue& v : arr(d_, "linetypes")) linetypeNames_.insert(upperKey(str(v.toObject(), "name")));
+    for (const JsonValue& v : arr(d_, "styles")) styleNames_.insert(upperKey(str(v.toObject(), "name")));
+    for (const JsonValue& v : arr(d_, "dimstyles")) dimstyleNames_.insert(upperKey(str(v.toObject(), "name")));
+    for (const JsonValue& v : arr(d_, "blocks")) blockNames_.insert(upperKey(str(v.toObject(), "name")));
+    JsonObject skipped = d_.value(QLatin1String("skipped")).toObject();
     for (auto it = skipped.begin(); it != skipped.end(); ++it) skipped_ += static_cast<int>(integer(it.value()));
 }
 
@@ -105,30 +114,22 @@ void Builder::assignHandles()
     // collide with them.
     // Handles live in the tables, the blocks, their entities and the
     // entities' attributes and vertices; points and the like hold none.
-    static const std::set<QString> holders = {
-        QStringLiteral("layers"), QStringLiteral("linetypes"), QStringLiteral("styles"),
-        QStringLiteral("dimstyles"), QStringLiteral("appids"), QStringLiteral("vports"),
-        QStringLiteral("blocks"), QStringLiteral("entities"), QStringLiteral("attribs"),
-        QStringLiteral("vertices"), QStringLiteral("layouts"), QStringLiteral("imageDefinitions")};
-    std::function<void(const QJsonValue&)> reserve = [&](const QJsonValue& v) {
-        if (v.isObject()) {
-            QJsonObject o = v.toObject();
-            for (auto it = o.begin(); it != o.end(); ++it) {
-                const QString k = it.key();
-                if (k == QLatin1String("handle") || k == QLatin1String("seqend") || k == QLatin1String("begin") ||
-                    k == QLatin1String("end")) {
-                    if (std::uint64_t h = handleOf(it.value())) reserved_.insert(h);
-                } else if (it.value().isArray() && holders.count(k)) {
-                    reserve(it.value());
-                }
+    static const std::set<std::string_view> holders = {"layers", "linetypes", "styles", "dimstyles", "appids",
+                                                       "vports", "blocks", "entities", "attribs", "vertices",
+                                                       "layouts", "imageDefinitions"};
+    std::function<void(const JsonObject&)> reserve = [&](const JsonObject& o) {
+        for (auto it = o.begin(); it != o.end(); ++it) {
+            const std::string_view k = it.plainKey();
+            if (k == "handle" || k == "seqend" || k == "begin" || k == "end") {
+                if (std::uint64_t h = handleOf(it.value())) reserved_.insert(h);
+            } else if (it.value().isArray() && holders.count(k)) {
+                for (const JsonValue& e : it.value().toArray())
+                    if (e.isObject()) reserve(e.toObject());
             }
-        } else if (v.isArray()) {
-            for (const QJsonValue& e : v.toArray())
-                if (e.isObject()) reserve(e);
         }
     };
     reserve(d_);
-    QJsonObject controls = d_.value(QLatin1String("controls")).toObject();
+    JsonObject controls = d_.value(QLatin1String("controls")).toObject();
     for (auto it = controls.begin(); it != controls.end(); ++it)
         if (std::uint64_t h = handleOf(it.value())) reserved_.insert(h);
     for (const char* k : {"rootDictionary", "groupDictionary", "layoutDictionary", "imageDictionary"})
@@ -146,8 +147,8 @@ void Builder::assignHandles()
 void Builder::assignBlockHandles()
 {
     // Block records, their BLOCK and ENDBLK, and the layouts of the spaces.
-    for (const QJsonValue& v : arr(d_, "blocks")) {
-        QJsonObject b = v.toObject();
+    for (const JsonValue& v : arr(d_, "blocks")) {
+        JsonObject b = v.toObject();
         BlockInfo info;
         info.json = b;
         info.name = str(b, "name");
@@ -161,8 +162,8 @@ void Builder::assignBlockHandles()
         byRecord_[info.record] = blocksOut_.size();
         blocksOut_.push_back(std::move(info));
     }
-    for (const QJsonValue& v : arr(d_, "layouts")) {
-        QJsonObject l = v.toObject();
+    for (const JsonValue& v : arr(d_, "layouts")) {
+        JsonObject l = v.toObject();
         auto it = byRecord_.find(handleOf(l.value(QLatin1String("paperSpaceTableId"))));
         if (it == byRecord_.end() || blocksOut_[it->second].layout) continue;
         LayoutInfo info{own(l.value(QLatin1String("handle"))), str(l, "layoutName"), it->second, l};
@@ -177,11 +178,11 @@ void Builder::assignBlockHandles()
         if (!b.isLayout || b.layout) continue;
         QString name = b.isModel ? QStringLiteral("Model") : QStringLiteral("Layout%1").arg(++paperCount);
         b.layout = fresh();
-        layouts_.push_back(LayoutInfo{b.layout, name, i, QJsonObject()});
+        layouts_.push_back(LayoutInfo{b.layout, name, i, JsonObject()});
     }
     // Images need their definitions.
-    for (const QJsonValue& v : arr(d_, "imageDefinitions")) {
-        QJsonObject o = v.toObject();
+    for (const JsonValue& v : arr(d_, "imageDefinitions")) {
+        JsonObject o = v.toObject();
         std::uint64_t h = handleOf(o.value(QLatin1String("handle")));
         if (h && used_.insert(h).second) imageDefs_.push_back({h, o});
     }
@@ -192,18 +193,19 @@ void Builder::assignEntityHandles()
 {
     // Entities: their own handles, new ones for what has none.
     for (BlockInfo& b : blocksOut_) {
-        for (const QJsonValue& v : arr(b.json, "entities")) {
-            QJsonObject e = v.toObject();
+        for (const JsonValue& v : arr(b.json, "entities")) {
+            JsonObject e = v.toObject();
             EntityInfo info;
             info.json = e;
             info.handle = own(e.value(QLatin1String("handle")));
-            QString type = str(e, "type");
-            if (type == QLatin1String("INSERT")) {
-                for (const QJsonValue& a : arr(e, "attribs"))
+            const std::string_view type = e.value("type").plainString();
+            types_.insert(type);
+            if (type == "INSERT") {
+                for (const JsonValue& a : arr(e, "attribs"))
                     info.children.push_back(own(a.toObject().value(QLatin1String("handle"))));
                 if (!info.children.empty()) info.seqend = own(e.value(QLatin1String("seqend")));
-            } else if (type == QLatin1String("POLYLINE2D") || type == QLatin1String("POLYLINE3D")) {
-                for (const QJsonValue& vx : arr(e, "vertices"))
+            } else if (type == "POLYLINE2D" || type == "POLYLINE3D") {
+                for (const JsonValue& vx : arr(e, "vertices"))
                     info.children.push_back(own(vx.toObject().value(QLatin1String("handle"))));
                 info.seqend = own(e.value(QLatin1String("seqend")));
             }
@@ -220,7 +222,7 @@ std::uint64_t Builder::ownControl(const char* table)
 void Builder::header()
 {
     Writer& o = w();
-    QJsonObject h = d_.value(QLatin1String("header")).toObject();
+    JsonObject h = d_.value(QLatin1String("header")).toObject();
     o.raw(dxf::code::kType, "SECTION");
     o.raw(dxf::code::kName, "HEADER");
     auto var = [&](const char* name) { o.raw(dxf::code::kHeaderVariable, name); };
@@ -309,10 +311,7 @@ void Builder::classes()
 
 bool Builder::uses(const char* type)
 {
-    for (const BlockInfo& b : blocksOut_)
-        for (const EntityInfo& e : b.entities)
-            if (str(e.json, "type") == QLatin1String(type)) return true;
-    return false;
+    return types_.count(type) != 0;
 }
 
 }  // namespace ddvue::dwg::detail
@@ -348,6 +347,13 @@ int nearestColorIndex(std::uint32_t rgb)
     return best;
 }
 
-DxfFromDwg writeDxfFromDwg(const QJsonObject& drawing) { return Builder(drawing).build(); }
+DxfFromDwg writeDxfFromDwg(const JsonObject& drawing) { return Builder(drawing).build(); }
+
+DxfFromDwg writeDxfFromDwg(const QJsonObject& drawing)
+{
+    JsonDocument doc;
+    doc.parse(QJsonDocument(drawing).toJson(QJsonDocument::Compact).toStdString());
+    return writeDxfFromDwg(doc.root().toObject());
+}
 
 }  // namespace ddvue::dwg

@@ -4,6 +4,8 @@
 // tables, blocks, entities and the objects that hold the layouts, with the
 // DWG's own handles. The engine then reads these bytes as it reads any DXF.
 
+#include "ddvue/dwg/DwgJson.h"
+
 #include <QJsonObject>
 
 #include <cstdint>
@@ -21,6 +23,8 @@ struct DxfFromDwg {
 // 2000 on, 2000 (AC1015) for older drawings.
 std::string dxfVersionFor(const std::string& dwgVersion);
 
+DxfFromDwg writeDxfFromDwg(const JsonObject& drawing);
+// The same from a document made with Qt's JSON classes.
 DxfFromDwg writeDxfFromDwg(const QJsonObject& drawing);
 
 // The AutoCAD colour index (1 to 255) nearest to a 0xRRGGBB colour, as CAD

@@ -9,16 +9,17 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QMutex>
 #include <QProcess>
 #include <QStandardPaths>
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
+#include <cmath>
+#include <cstring>
 #include <map>
+#include <utility>
 
 #include <csignal>
 #include <sys/prctl.h>
@@ -148,6 +149,57 @@ int timeLimitMs()
 
 }  // namespace
 
+void ReaderAnswer::add(const char* data, std::size_t size)
+{
+    const char* end = data + size;
+    while (data != end) {
+        const char* newline = static_cast<const char*>(std::memchr(data, '\n', static_cast<std::size_t>(end - data)));
+        if (!newline) {
+            partial_.append(data, end);
+            return;
+        }
+        partial_.append(data, newline);
+        line(std::move(partial_));
+        partial_ = std::string();
+        data = newline + 1;
+    }
+}
+
+void ReaderAnswer::line(std::string text)
+{
+    // After a line that is not JSON the answer is lost anyway.
+    if (!error_.empty() || text.find_first_not_of(" \t\r") == std::string::npos) return;
+    if (!doc_.parse(std::move(text), &error_)) return;
+    JsonValue piece = doc_.root();
+    if (piece.isArray()) {
+        for (const JsonValue& e : piece.toArray()) entities_.push_back(e);
+        return;
+    }
+    // An object: the one before it was a block, not the drawing.
+    if (!last_.isUndefined()) blocks_.push_back(last_);
+    last_ = piece;
+    if (piece.isObject()) {
+        last_ = doc_.withMember(piece, "entities", doc_.makeArray(entities_));
+        lastHadEntities_ = !entities_.empty();
+        entities_.clear();
+    }
+}
+
+bool ReaderAnswer::finish(std::string& error)
+{
+    if (!partial_.empty()) line(std::exchange(partial_, std::string()));
+    // The drawing comes last, after all entities, and has none of its own.
+    if (error_.empty() && (!last_.isObject() || lastHadEntities_ || !entities_.empty()))
+        error_ = "it holds no drawing";
+    if (!error_.empty()) {
+        error = error_;
+        return false;
+    }
+    drawing_ = doc_.withMember(last_, "blocks", doc_.makeArray(blocks_)).toObject();
+    blocks_.clear();
+    return true;
+}
+
 bool looksLikeDwg(const std::string& head)
 {
     return head.size() >= 6 && head.compare(0, 4, "AC10") == 0 &&
@@ -179,11 +231,11 @@ bool isPasswordProtected(const std::string& head)
 
 namespace {
 
-// Runs the reader process on `file` and gathers what it writes to `out`;
-// false, with the error (and whether it was stopped) set in `r`, when it did
-// not end well.
+// Runs the reader process on `file` and takes in what it writes as it
+// comes; false, with the error (and whether it was stopped) set in `r`, when
+// it did not end well.
 bool runReader(const QString& node, const QString& script, const QString& file, const std::function<bool()>& keepGoing,
-               QByteArray& out, ImportResult& r)
+               ReaderAnswer& out, ImportResult& r)
 {
     // One reader process per drawing: a fault in the DWG library ends that
     // process, not the program. Liftoff compiles the library's WebAssembly
@@ -220,19 +272,28 @@ bool runReader(const QString& node, const QString& script, const QString& file, 
             r.error = "Reading the drawing was stopped.";
             return false;
         }
-        p.waitForFinished(static_cast<int>(std::min<qint64>(left, 100)));
-        out += p.readAllStandardOutput();
-        QByteArray more = p.readAllStandardError();
+        // Back as soon as the reader has written more, which is parsed
+        // here while the reader goes on reading.
+        const int wait = static_cast<int>(std::min<qint64>(left, 100));
+        QElapsedTimer step;
+        step.start();
+        if (!p.waitForReadyRead(wait) && p.state() != QProcess::NotRunning && step.elapsed() < wait)
+            p.waitForFinished(static_cast<int>(wait - step.elapsed()));
+        QByteArray more = p.readAllStandardOutput();
+        out.add(more.constData(), static_cast<std::size_t>(more.size()));
+        more = p.readAllStandardError();
         if (err.size() < (1 << 16)) err += more;
     }
     if (p.state() != QProcess::NotRunning) {
         p.kill();
         p.waitForFinished(10000);
+        r.timedOut = true;
         r.error = local(QStringLiteral("Reading the DWG drawing took longer than %1 seconds and was stopped.")
                             .arg(limit / 1000.0));
         return false;
     }
-    out += p.readAllStandardOutput();
+    QByteArray rest = p.readAllStandardOutput();
+    out.add(rest.constData(), static_cast<std::size_t>(rest.size()));
     err += p.readAllStandardError();
 
     QString detail = lastLines(err);
@@ -280,7 +341,7 @@ ImportResult importDwg(const std::string& path, const std::function<bool()>& kee
 
     QString why;
     QString node = nodeProgram(why);
-    if (node.isEmpty() || !nodeIsRecentEnough(node, why)) {
+    if (node.isEmpty()) {
         r.error = local(why);
         return r;
     }
@@ -290,23 +351,35 @@ ImportResult importDwg(const std::string& path, const std::function<bool()>& kee
         return r;
     }
 
-    QByteArray out;
-    if (!runReader(node, script, file, keepGoing, out, r)) return r;
-
-    QJsonParseError parseError{};
-    QJsonDocument json = QJsonDocument::fromJson(out, &parseError);
-    out.clear();
-    if (parseError.error != QJsonParseError::NoError || !json.isObject()) {
-        r.error = local(QStringLiteral("The DWG reader's answer is not readable: %1").arg(parseError.errorString()));
+    // Node's version is asked only when the reader failed: asking first
+    // would start Node twice for every drawing. A Node too old to run the
+    // reader fails it, and is then named as the reason.
+    auto tooOld = [&] {
+        if (r.stopped || r.timedOut) return false;
+        QString old;
+        if (nodeIsRecentEnough(node, old)) return false;
+        r.error = local(old);
+        return true;
+    };
+    ReaderAnswer answer;
+    if (!runReader(node, script, file, keepGoing, answer, r)) {
+        tooOld();
         return r;
     }
-    QJsonObject drawing = json.object();
-    json = QJsonDocument();
-    r.libraryErrors = drawing.value(QLatin1String("libraryErrors")).toInt();
+    std::string parseError;
+    if (!answer.finish(parseError)) {
+        r.error = local(QStringLiteral("The DWG reader's answer is not readable: %1").arg(QString::fromStdString(parseError)));
+        tooOld();
+        return r;
+    }
+    JsonObject drawing = answer.drawing();
+    // A whole number that fits, else none (as QJsonValue::toInt answers).
+    const double errors = drawing.value("libraryErrors").toDouble();
+    r.libraryErrors = errors >= INT_MIN && errors <= INT_MAX && errors == std::trunc(errors) ? static_cast<int>(errors) : 0;
     QStringList warnings;
-    for (const QJsonValue& v : drawing.value(QLatin1String("readNotes")).toArray()) warnings << v.toString();
+    for (const JsonValue& v : drawing.value("readNotes").toArray()) warnings << v.toString();
     QStringList problems;
-    for (const QJsonValue& v : drawing.value(QLatin1String("readProblems")).toArray()) problems << v.toString();
+    for (const JsonValue& v : drawing.value("readProblems").toArray()) problems << v.toString();
     if (!problems.isEmpty())
         warnings << QStringLiteral("the DWG library reports: %1").arg(problems.join(QStringLiteral(", ")));
     r.readWarnings = local(warnings.join(QStringLiteral("; ")));

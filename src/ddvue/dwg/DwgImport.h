@@ -3,8 +3,11 @@
 // as the DXF drawing they describe, so that every operation works on them as
 // on a DXF.
 
+#include "ddvue/dwg/DwgJson.h"
+
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace ddvue::dwg {
 
@@ -16,10 +19,40 @@ struct ImportResult {
     int skippedEntities = 0;  // entities of types that could not be brought across
     std::string version;      // the DWG's version string, e.g. AC1032
     bool stopped = false;     // reading was stopped on request
+    bool timedOut = false;    // the reader took longer than the time limit
     int libraryErrors = 0;    // the DWG library's error bits for a drawing it read with
                               // non-critical errors (libredwg's DWG_ERR_*), 0 when clean
     std::string readWarnings; // what the library skipped or could not decode, for the
                               // user; empty when nothing was
+};
+
+// The reader's answer, taken in as it comes: one JSON text a line, each as
+// soon as the reader has read it: arrays of entities of a block, then the
+// block (an object) they belong to, and so on for every block; on the last
+// line the rest of the drawing. Each line is parsed when it is complete, so
+// that this work is done while the reader still reads.
+class ReaderAnswer {
+public:
+    // The next bytes of the answer.
+    void add(const char* data, std::size_t size);
+    // After the last bytes: false, with the reason, when the answer is not
+    // a drawing.
+    bool finish(std::string& error);
+    // The whole drawing, its blocks under "blocks"; valid after finish()
+    // and as long as this answer.
+    JsonObject drawing() const { return drawing_; }
+
+private:
+    void line(std::string text);
+
+    JsonDocument doc_;
+    std::string partial_;  // the bytes after the last complete line
+    std::vector<JsonValue> entities_;  // of the block still to come
+    std::vector<JsonValue> blocks_;    // each with its entities
+    JsonValue last_;                   // the object read last, which is the drawing once all is read
+    bool lastHadEntities_ = false;
+    std::string error_;
+    JsonObject drawing_;
 };
 
 // True when the file's first bytes are a DWG version signature.

@@ -1,8 +1,11 @@
-// Reads one DWG drawing and writes what Tessilux needs of it as one JSON
-// document on standard output: version and code page, the table entries,
-// the block definitions with their entities in drawing order (model space and
-// the paper layouts are blocks too), the layouts, the image definitions, and
-// what the DWG library could not read.
+// Reads one DWG drawing and writes what Tessilux needs of it on standard
+// output as JSON texts, one a line, each as soon as it is read, so that the
+// program takes it in while the rest is read: first the block definitions
+// (model space and the paper layouts are blocks too), each as arrays of at
+// most a few hundred of its entities in drawing order and then an object
+// with the block's own properties; then, on the last line, the rest of the
+// drawing: version and code page, the table entries, the layouts, the image
+// definitions, and what the DWG library could not read.
 //
 //   node --liftoff-only read-dwg.mjs DRAWING.dwg
 //
@@ -129,7 +132,8 @@ const mem = () => {
 };
 
 // Whether a number that JSON cannot carry (NaN, infinity) was read from
-// memory: only then must the entities be made safe for JSON one by one.
+// memory: only then must the piece being read be made safe for JSON value
+// by value.
 let nonFinite = false;
 const num = (x) => {
   if (x - x !== 0) nonFinite = true;
@@ -1008,12 +1012,25 @@ const viewportIds = new Map();
 [...objects].filter(([, o]) => o.type === T.DWG_TYPE_VIEWPORT).map(([h]) => h)
   .sort((a, b) => (objects.get(a).h < objects.get(b).h ? -1 : 1)).forEach((h, i) => viewportIds.set(h, i + 1));
 
-const blocks = [];
+// One piece of the answer, made safe for JSON only when a number read for
+// it needs it. A line written to a pipe is written whole before the reader
+// goes on.
+const writeLine = (piece) => {
+  process.stdout.write(JSON.stringify(nonFinite ? jsonSafe(piece) : piece) + '\n');
+  nonFinite = false;
+};
+const entitiesPerLine = 256;
+
+nonFinite = false;
 for (const h of handlesOf(T.DWG_TYPE_BLOCK_HEADER)) {
   const header = objects.get(h);
   const htio = objectTio(header);
-  const entities = [];
+  let entities = [];
   for (const eh of chains.get(h)) {
+    if (entities.length === entitiesPerLine) {
+      writeLine(entities);
+      entities = [];
+    }
     const o = objects.get(eh);
     const type = o ? o.type : -1;
     // A damaged entity costs that entity, not the drawing.
@@ -1030,9 +1047,10 @@ for (const h of handlesOf(T.DWG_TYPE_BLOCK_HEADER)) {
       skip(typeNames[type] || 'UNKNOWN');
     }
   }
+  if (entities.length) writeLine(entities);
   const get1 = (name, kind) => get(header.type, htio, name, kind);
   const layout = refHandle(get1('layout', 'PTR'));
-  blocks.push({
+  const block = {
     handle: h,
     name: blockNames.get(h),
     flags: get1('flag', 'RC'),
@@ -1045,8 +1063,8 @@ for (const h of handlesOf(T.DWG_TYPE_BLOCK_HEADER)) {
     insertionUnits: get1('insert_units', 'BS'),
     explodability: get1('explodable', 'RC'),
     scalability: get1('block_scaling', 'RC'),
-    entities,
-  });
+  };
+  writeLine(block);
 }
 
 // ------------------------------------------------------------ tables
@@ -1228,7 +1246,6 @@ const out = {
   dimstyles,
   appids,
   vports,
-  blocks,
   layouts,
   imageDefinitions,
   skipped,
@@ -1259,8 +1276,5 @@ function jsonSafe(v) {
   }
   return v;
 }
-// The entities read from memory were watched as they were read; the rest is
-// made safe here.
-for (const key in out) if (key !== 'blocks' || nonFinite) out[key] = jsonSafe(out[key]);
-const json = JSON.stringify(out);
-process.stdout.write(json, () => process.exit(0));
+for (const key in out) out[key] = jsonSafe(out[key]);
+process.stdout.write(JSON.stringify(out) + '\n', () => process.exit(0));
