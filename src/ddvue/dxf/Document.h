@@ -70,11 +70,13 @@ enum class Kind : std::uint8_t {
     Comment,  // a 999 group standing where a record could start
 };
 
+// One for every record of a drawing, a million in a large one: the fields
+// are ordered so that none is padded.
 struct Record {
+    std::uint64_t handle = 0;  // 0 when the record has none
     std::uint32_t first = 0;   // first group in the document's group array
     std::uint32_t count = 0;   // number of groups
     std::uint32_t begin = 0;   // offset of the record's first byte in the file
-    std::uint64_t handle = 0;  // 0 when the record has none
     std::int32_t parent = -1;  // ATTRIB, VERTEX, SEQEND: the INSERT or POLYLINE they belong to
     std::int32_t block = -1;   // entities inside a block definition: the block's index
     Section section = Section::None;
@@ -82,6 +84,7 @@ struct Record {
     bool paperSpace = false;   // 67 = 1
     bool syntheticHandle = false;  // the handle was given in memory, the file has none
 };
+static_assert(sizeof(Record) <= 32, "a record's fields without padding");
 
 struct LayerEntry {
     std::string name;  // UTF-8
