@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <set>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -296,6 +297,25 @@ TEST(Save, AFileChangedOnDiskSinceItWasReadIsNotOverwrittenUnasked)
     QString elsewhere = tmp.filePath("copy.dxf");
     put(elsewhere, "someone's file");
     EXPECT_TRUE(engine.SaveDrawing(elsewhere)) << engine.lastError().toStdString();
+}
+
+// The hash that tells whether a drawing changed on disk: every byte counts,
+// in the long steps and in the tail after them, and so does the length.
+TEST(Save, TheContentHashTellsEveryOneByteChangeApart)
+{
+    std::string bytes;
+    for (int i = 0; i < 77; ++i) bytes.push_back(static_cast<char>('A' + i % 26));
+    std::set<std::uint64_t> seen{ddvue::hashContent(bytes)};
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        std::string changed = bytes;
+        changed[i] = static_cast<char>(changed[i] ^ 1);
+        EXPECT_TRUE(seen.insert(ddvue::hashContent(changed)).second) << "byte " << i;
+    }
+    for (std::size_t n = 0; n < bytes.size(); ++n)
+        EXPECT_TRUE(seen.insert(ddvue::hashContent(std::string_view(bytes).substr(0, n))).second) << n << " bytes";
+    const std::string zeros(64, '\0');
+    EXPECT_NE(ddvue::hashContent(zeros), ddvue::hashContent(std::string_view(zeros).substr(0, 63)));
+    EXPECT_NE(ddvue::hashContent(zeros), ddvue::hashContent(zeros + '\0'));
 }
 
 TEST(Save, ADxfBesideADwgIsReplacedOnlyWhenAskedOrWhenThisProgramWroteIt)
