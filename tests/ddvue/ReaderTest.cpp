@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -169,6 +171,72 @@ TEST(Reader, DrawingsWithoutHandlesGetThemInMemoryOnly)
     std::string saved = doc.serialize();
     EXPECT_EQ(saved.find("\n  5\n"), std::string::npos) << "a handle was written into a drawing that had none";
     EXPECT_NE(saved.find("deux"), std::string::npos);
+}
+
+// What the structure takes from each record: its kind as its section gives
+// it, and the first handle, paper space flag and owner of its main groups,
+// never one inside a 102 bracket or after extended data.
+TEST(Reader, EachRecordIsReadForItsSectionAndItsMainGroups)
+{
+    auto groups = dxftext::join({
+        dxftext::header("AC1015"),  // its $HANDSEED is a 5 group: no handle for the section
+        dxftext::section("CLASSES", {{0, "CLASS"}, {5, "zz"}, {1, "NOT_AN_OBJECT"}}),
+        dxftext::section("TABLES",
+                         {{0, "TABLE"}, {2, "BLOCK_RECORD"},
+                          {0, "BLOCK_RECORD"}, {5, "1B"}, {2, "*Paper_Space"},
+                          {0, "BLOCK_RECORD"}, {5, "1F"}, {2, "*Model_Space"},
+                          {0, "ENDTAB"},
+                          {0, "TABLE"}, {2, "DIMSTYLE"}, {0, "DIMSTYLE"}, {105, "30"}, {2, "STANDARD"}, {0, "ENDTAB"},
+                          {0, "TABLE"}, {2, "LAYER"}, {0, "LAYER"}, {5, "10"}, {2, "0"}, {0, "INSERT"}, {5, "12"},
+                          {0, "ENDTAB"}}),
+        dxftext::section("ENTITIES",
+                         {{0, "TEXT"}, {5, "60"}, {102, "{ACAD_REACTORS"}, {330, "1B"}, {102, "}"}, {330, "1F"},
+                          {1, "model, a paper owner only among its reactors"},
+                          {0, "TEXT"}, {5, "61"}, {330, "1B"}, {1, "paper by its owner alone"},
+                          {0, "TEXT"}, {5, "62"}, {330, "10000001B"}, {1, "model: the owner only looks alike"},
+                          {0, "TEXT"}, {102, "{APP"}, {5, "77"}, {67, "1"}, {102, "}"}, {5, "63"}, {67, "1"},
+                          {1, "paper by its flag"},
+                          {0, "TEXT"}, {1, "model, no handle"}, {1001, "APP"}, {5, "78"}, {67, "1"},
+                          {0, "LAYER"}, {5, "65"}, {2, "NOT_A_LAYER"},
+                          {0, "BLOCK"}, {5, "66"}, {2, "NOT_A_BLOCK"},
+                          {0, "TEXT"}, {5, ""}, {1, "an empty handle"},
+                          {0, "INSERT"}, {5, "70"}, {66, "1"}, {2, "B"},
+                          {0, "ATTRIB"}, {5, "71"}, {330, "70"}, {1, "v"},
+                          {0, "SEQEND"}, {5, "72"}}),
+        {{0, "EOF"}},
+    });
+    Document doc;
+    ASSERT_TRUE(doc.load(dxftext::write(groups))) << doc.error();
+    EXPECT_EQ(doc.repairs(),
+              std::vector<std::string>{"1 object has an empty or unreadable handle; it was given one in memory."});
+    EXPECT_EQ(doc.record(0).kind, Kind::SectionStart);
+    EXPECT_EQ(doc.record(0).handle, 0u);
+    EXPECT_FALSE(doc.findHandle("100")) << "the header's handle seed is no object's handle";
+    ASSERT_TRUE(doc.findHandle("30"));
+    EXPECT_EQ(doc.typeName(*doc.findHandle("30")), "DIMSTYLE");
+    ASSERT_EQ(doc.layers().size(), 1u);
+    EXPECT_EQ(doc.layers()[0].name, "0");
+    EXPECT_EQ(doc.record(*doc.findHandle("12")).kind, Kind::Other) << "an INSERT among the tables";
+    EXPECT_EQ(doc.record(*doc.findHandle("65")).kind, Kind::Other) << "a LAYER among the entities";
+    EXPECT_EQ(doc.record(*doc.findHandle("66")).kind, Kind::Other) << "a BLOCK among the entities";
+    EXPECT_TRUE(doc.blocks().empty());
+    EXPECT_FALSE(doc.findHandle("77")) << "a handle inside a 102 bracket";
+    EXPECT_FALSE(doc.findHandle("78")) << "a handle after extended data";
+
+    auto textOf = [&](std::uint32_t i) { return doc.view(i).textOf(1); };
+    std::vector<std::string> paper, model;
+    for (std::uint32_t i : doc.spaces()[1].entities) paper.push_back(textOf(i));
+    for (std::uint32_t i : doc.spaces()[0].entities)
+        if (doc.record(i).kind == Kind::Text) model.push_back(textOf(i));
+    EXPECT_EQ(paper, (std::vector<std::string>{"paper by its owner alone", "paper by its flag"}));
+    EXPECT_EQ(model, (std::vector<std::string>{"model, a paper owner only among its reactors",
+                                               "model: the owner only looks alike", "model, no handle",
+                                               "an empty handle"}));
+    const std::uint32_t insert = *doc.findHandle("70");
+    EXPECT_EQ(doc.record(insert).kind, Kind::Insert);
+    EXPECT_EQ(doc.children(insert), (std::vector<std::uint32_t>{insert + 1, insert + 2}));
+    EXPECT_EQ(doc.record(insert + 1).parent, static_cast<std::int32_t>(insert));
+    EXPECT_EQ(doc.record(insert).parent, -1);
 }
 
 TEST(Reader, BadInputIsRefusedWithAReason)
@@ -399,6 +467,13 @@ TEST(Reader, ALargeMappedDrawingReadsAsItsCopyDoes)
 // bytes, whatever stands near the middle or after it: odd groups, a code
 // DXF does not define (its line number told), a value of 64 KB and more,
 // comments, the end of the file followed by more lines, CR-only line ends.
+bool sameRecord(const Record& a, const Record& b)
+{
+    return a.handle == b.handle && a.first == b.first && a.count == b.count && a.begin == b.begin &&
+           a.parent == b.parent && a.block == b.block && a.section == b.section && a.kind == b.kind &&
+           a.paperSpace == b.paperSpace && a.syntheticHandle == b.syntheticHandle;
+}
+
 TEST(Reader, ALargeFileReadInTwoHalvesReadsAsInOnePass)
 {
     auto points = [](std::size_t bytes, const std::string& eol) {
@@ -440,9 +515,7 @@ TEST(Reader, ALargeFileReadInTwoHalvesReadsAsInOnePass)
         ASSERT_EQ(halves.recordCount(), onePass.recordCount());
         for (std::uint32_t i = 0; i < onePass.recordCount(); ++i) {
             const Record &a = halves.record(i), &b = onePass.record(i);
-            ASSERT_EQ(a.first, b.first) << "record " << i;
-            ASSERT_EQ(a.count, b.count) << "record " << i;
-            ASSERT_EQ(a.begin, b.begin) << "record " << i;
+            ASSERT_TRUE(sameRecord(a, b)) << "record " << i;
             RecordView va = halves.view(i), vb = onePass.view(i);
             for (std::uint32_t g = 0; g < vb.size(); ++g) {
                 ASSERT_EQ(va.code(g), vb.code(g)) << "record " << i << " group " << g;
@@ -454,3 +527,76 @@ TEST(Reader, ALargeFileReadInTwoHalvesReadsAsInOnePass)
         EXPECT_TRUE(halves.serialize() == c.text);
     }
 }
+
+// The second half's reader starts inside a record and the first half's
+// finishes it; the second stops at a group it leaves to the first (a code
+// DXF does not define) inside a later record, and the first goes on there.
+// Wherever in a record either falls, the records read as in one pass: their
+// handles, owners, paper space flags, 102 brackets and extended data, and
+// the ATTRIBs that belong to an INSERT.
+TEST(Reader, ARecordCutByTheMiddleReadsAsInOnePass)
+{
+    const dxftext::Groups rich = {
+        {0, "INSERT"}, {5, "#"}, {102, "{ACAD_REACTORS"}, {330, "1B"}, {102, "}"}, {330, "1F"}, {8, "0"}, {2, "B"},
+        {66, "1"}, {0, "ATTRIB"}, {5, "#"}, {330, "1B"}, {1, "v"}, {2, "T"}, {1001, "APP"}, {1000, "x"},
+        {0, "ATTRIB"}, {102, "{X"}, {5, "FF"}, {67, "0"}, {102, "}"}, {5, "#"}, {67, "1"}, {1, "w"},
+        {0, "SEQEND"}, {5, "#"}, {0, "TEXT"}, {5, ""}, {330, "1B"}, {1, "note"}};
+    dxftext::Style lf{"\n", true};
+    std::string head = dxftext::write(dxftext::join({
+        dxftext::header("AC1015"),
+        dxftext::section("TABLES", {{0, "TABLE"}, {2, "BLOCK_RECORD"}, {0, "BLOCK_RECORD"}, {5, "1B"},
+                                    {2, "*Paper_Space"}, {0, "ENDTAB"}}),
+        {{0, "SECTION"}, {2, "ENTITIES"}}}), lf);
+    std::string body;
+    std::vector<std::size_t> starts;  // where each group of the rich records starts
+    for (int n = 0x100; body.size() < (17u << 20); n += 8) {
+        for (auto [code, value] : rich) {
+            if (value == "#") value = Document::formatHandle(static_cast<std::uint64_t>(n++));
+            starts.push_back(head.size() + body.size());
+            body += dxftext::write({{code, value}}, lf);
+        }
+    }
+    const std::string tail = dxftext::write({{0, "ENDSEC"}, {0, "EOF"}}, lf);
+    const std::size_t base = head.size() + body.size() + tail.size();
+    // A record near the middle; a comment before the ENDSEC moves the
+    // middle onto each of its groups in turn (the second half starts at
+    // the first group after the middle's line end).
+    const std::size_t first = static_cast<std::size_t>(
+        std::upper_bound(starts.begin(), starts.end(), base / 2 + 4096) - starts.begin());
+    const std::size_t record = first - first % rich.size() + rich.size();
+    for (std::size_t g = 0; g < rich.size(); ++g) {
+        SCOPED_TRACE("the middle before group " + std::to_string(g));
+        const std::size_t middle = starts[record + g] - 1;
+        const std::string odd = "12345\nodd\n";
+        const std::size_t oddAt = starts[record + rich.size() + g] - head.size();  // in the next record
+        const std::size_t padding = 2 * middle - base - odd.size();  // the comment's group: "999", its value, two line ends
+        ASSERT_GE(padding, 5u);
+        const std::string text = head + body.substr(0, oddAt) + odd + body.substr(oddAt) +
+                                 dxftext::write({{999, std::string(padding - 5, 'c')}}, {"\n", false}) + tail;
+        ASSERT_EQ(text.size() / 2, middle);
+        Document halves, onePass;
+        ASSERT_TRUE(halves.load(text)) << halves.error();
+        ASSERT_TRUE(onePass.load(text, [](int) { return true; })) << onePass.error();
+        EXPECT_EQ(halves.repairs(), onePass.repairs());
+        ASSERT_EQ(halves.recordCount(), onePass.recordCount());
+        for (std::uint32_t i = 0; i < onePass.recordCount(); ++i)
+            ASSERT_TRUE(sameRecord(halves.record(i), onePass.record(i))) << "record " << i;
+        for (std::size_t k = 0; k < 2; ++k) EXPECT_EQ(halves.spaces()[k].entities, onePass.spaces()[k].entities);
+        // The INSERT cut by the middle, read as its groups say: its
+        // reactors' owner does not count, its ATTRIBs' owner and flag do,
+        // the handle in a bracket does not; the TEXT after it has none.
+        const std::uint64_t h = 0x100 + 12 * (record / rich.size());
+        const auto insert = halves.findHandle(h);
+        ASSERT_TRUE(insert);
+        const std::uint32_t i = *insert;
+        EXPECT_EQ(halves.record(i).kind, Kind::Insert);
+        EXPECT_FALSE(halves.record(i).paperSpace);
+        EXPECT_EQ(halves.children(i), (std::vector<std::uint32_t>{i + 1, i + 2, i + 3}));
+        EXPECT_TRUE(halves.record(i + 1).paperSpace);
+        EXPECT_EQ(halves.record(i + 2).handle, h + 2);
+        EXPECT_TRUE(halves.record(i + 2).paperSpace);
+        EXPECT_TRUE(halves.record(i + 4).syntheticHandle);
+        EXPECT_TRUE(halves.record(i + 4).paperSpace);
+    }
+}
+

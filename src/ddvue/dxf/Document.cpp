@@ -51,10 +51,7 @@ double RecordView::real(std::uint32_t i) const
 
 std::int64_t RecordView::integer(std::uint32_t i) const
 {
-    if (doc_->format_ == Format::Ascii) return asciiInteger(raw(i));
-    ValueType t = valueTypeOf(groups_[i].code);
-    if (t == ValueType::String) return asciiInteger(raw(i));
-    return binaryInteger(t, base_ + groups_[i].val, length(i));
+    return storedInteger(doc_->format_, groups_[i].code, raw(i));
 }
 
 int RecordView::find(int code, std::uint32_t from) const
@@ -250,7 +247,7 @@ bool Document::parse(const Progress& progress)
     blockIndex_.clear();
     spaces_.clear();
     headerRecord_ = UINT32_MAX;
-    recordStarts_ = 0;
+    badHandles_.clear();
     if (file_.size() > kMaxFileSize) {
         error_ = "The file is larger than 4 GB.";
         return false;

@@ -77,7 +77,9 @@ struct Record {
     std::uint32_t first = 0;   // first group in the document's group array
     std::uint32_t count = 0;   // number of groups
     std::uint32_t begin = 0;   // offset of the record's first byte in the file
-    std::int32_t parent = -1;  // ATTRIB, VERTEX, SEQEND: the INSERT or POLYLINE they belong to
+    // ATTRIB, VERTEX, SEQEND: the INSERT or POLYLINE they belong to. While
+    // the file is read, the low 32 bits of the owner's handle instead.
+    std::int32_t parent = -1;
     std::int32_t block = -1;   // entities inside a block definition: the block's index
     Section section = Section::None;
     Kind kind = Kind::Other;
@@ -326,6 +328,9 @@ private:
     std::size_t lineAt(std::size_t pos, std::size_t& next) const;
     AsciiStep readOddGroup(AsciiScan& scan);
     bool tokenizeBinary();
+    // Makes the records as the groups are read (DocumentTokens.cpp).
+    struct RecordMaker;
+    void reserveRecords(std::size_t fewestBytesPerRecord);
     bool buildRecords();
     bool buildStructure();
     // The pieces of buildStructure, in order (DocumentStructure.cpp).
@@ -335,10 +340,9 @@ private:
     bool readSections();
     void readEncoding();
     bool indexRecords(StructureScan& scan);
-    void indexTableRecord(StructureScan& scan, std::uint32_t i, const EntityView& v, std::string_view type);
-    void indexLayout(StructureScan& scan, std::uint32_t i, const EntityView& v);
-    void indexEntityRecord(StructureScan& scan, std::uint32_t i, const EntityView& v, std::string_view type,
-                           int paperAt, int ownerAt);
+    void indexTableRecord(StructureScan& scan, std::uint32_t i);
+    void indexLayout(StructureScan& scan, std::uint32_t i);
+    void indexEntityRecord(StructureScan& scan, std::uint32_t i, std::uint32_t ownerLow);
     void buildSpaces(const StructureScan& scan);
     void reserveGroups(std::size_t fewestBytesPerGroup);
     void indexHandles(std::uint64_t maxHandle, std::size_t unreadable);
@@ -387,7 +391,9 @@ private:
     char terminator_ = '\n';
     bool crOnly_ = false;
     std::vector<Record> records_;
-    std::uint32_t recordStarts_ = 0;  // groups with code 0, counted while reading
+    // While reading: the records whose handle group cannot be read. The
+    // structure (indexRecords) reads them, and they go.
+    std::vector<std::uint32_t> badHandles_;
     std::unordered_map<std::uint32_t, Replacement> replaced_;
 
     std::string acadver_;

@@ -3,6 +3,7 @@
 // DocumentStructure.cpp) share: the small parsers of codes, numbers and names.
 // Not for use outside src/ddvue/dxf.
 
+#include "ddvue/dxf/Document.h"
 #include "ddvue/dxf/GroupCodes.h"
 
 #include <array>
@@ -132,6 +133,16 @@ inline double asciiReal(std::string_view text)
     double d = 0;
     std::from_chars(text.data(), text.data() + text.size(), d);
     return d;
+}
+
+// An integer value as stored: its text in an ASCII file, its bytes (or, for
+// a code whose values are text, its text) in a binary one.
+inline std::int64_t storedInteger(Format format, int code, std::string_view value)
+{
+    if (format == Format::Ascii) return asciiInteger(value);
+    const ValueType t = valueTypeOf(code);
+    if (t == ValueType::String) return asciiInteger(value);
+    return binaryInteger(t, value.data(), static_cast<std::uint32_t>(value.size()));
 }
 
 // A handle's hex digits as a number; none when empty, zero or not hex.

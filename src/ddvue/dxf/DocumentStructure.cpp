@@ -5,6 +5,7 @@
 #include "ddvue/dxf/Entity.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace ddvue::dxf {
 
@@ -23,17 +24,21 @@ Section sectionOf(std::string_view name)
     return Section::Other;
 }
 
-Kind entityKind(std::string_view type)
+// The kinds that a record's type name keeps among entities (a BLOCK there is
+// no block definition, a LAYER no layer).
+Kind asEntity(Kind named)
 {
-    if (is(type, "INSERT")) return Kind::Insert;
-    if (is(type, "ATTRIB")) return Kind::Attrib;
-    if (is(type, "ATTDEF")) return Kind::Attdef;
-    if (is(type, "TEXT")) return Kind::Text;
-    if (is(type, "MTEXT")) return Kind::MText;
-    if (is(type, "POLYLINE")) return Kind::Polyline;
-    if (is(type, "VERTEX")) return Kind::Vertex;
-    if (is(type, "SEQEND")) return Kind::SeqEnd;
-    return Kind::Other;
+    switch (named) {
+    case Kind::Insert:
+    case Kind::Attrib:
+    case Kind::Attdef:
+    case Kind::Text:
+    case Kind::MText:
+    case Kind::Polyline:
+    case Kind::Vertex:
+    case Kind::SeqEnd: return named;
+    default: return Kind::Other;
+    }
 }
 
 // "3 sections have", "1 section has": a count and its noun, one or many.
@@ -50,6 +55,8 @@ struct Document::StructureScan {
     std::int32_t currentBlock = -1;
     std::int32_t owner = -1;  // the INSERT or POLYLINE whose ATTRIBs or VERTEXes may follow
     std::unordered_map<std::uint64_t, std::string> blockRecordNames;
+    std::unordered_set<std::uint64_t> paperSpaceRecords;  // block records of paper spaces
+    std::unordered_set<std::uint32_t> paperSpaceLow;      // the low 32 bits of their handles
     std::vector<std::pair<std::string, std::uint64_t>> layouts;  // layout name, block record handle
     std::uint64_t maxHandle = 0;
     std::size_t unreadableHandles = 0;
@@ -61,6 +68,7 @@ bool Document::buildStructure()
     readEncoding();
     StructureScan scan;
     if (!indexRecords(scan)) return false;
+    std::vector<std::uint32_t>().swap(badHandles_);
     indexHandles(scan.maxHandle, scan.unreadableHandles);
     buildSpaces(scan);
     return true;
@@ -100,8 +108,8 @@ bool Document::readSections()
     std::size_t strayVariables = readVariables(0, n ? records_[0].first : 0, false);
     for (std::uint32_t i = 0; i < n; ++i) {
         Record& r = records_[i];
-        std::string_view type = trim(groupText(r.first));
-        if (is(type, "SECTION")) {
+        // The kind here is still the one the type names (RecordMaker).
+        if (r.kind == Kind::SectionStart) {
             if (section != Section::None) ++unclosed;
             sectionName.clear();
             for (std::uint32_t g = r.first + 1; g < r.first + r.count; ++g) {
@@ -119,7 +127,7 @@ bool Document::readSections()
             }
             continue;
         }
-        if (is(type, "ENDSEC")) {
+        if (r.kind == Kind::SectionEnd) {
             if (section == Section::None) ++strayEnds;
             r.kind = Kind::SectionEnd;
             r.section = section;
@@ -129,7 +137,7 @@ bool Document::readSections()
             strayVariables += readVariables(r.first, r.count, false);
             continue;
         }
-        if (is(type, "EOF")) {
+        if (r.kind == Kind::Eof) {
             // The end of the file closes a section whose ENDSEC a writer
             // left out: the file itself is whole.
             r.kind = Kind::Eof;
@@ -140,7 +148,7 @@ bool Document::readSections()
         if (section == Section::Header) {
             readVariables(r.first, r.count, true);
         } else if (section == Section::None) {
-            if (outsideRecords++ == 0) firstOutside = std::string(type.substr(0, 32));
+            if (outsideRecords++ == 0) firstOutside = std::string(trim(groupText(r.first)).substr(0, 32));
             strayVariables += readVariables(r.first, r.count, false);
         }
     }
@@ -186,74 +194,82 @@ void Document::readEncoding()
 
 bool Document::indexRecords(StructureScan& scan)
 {
+    // Each record's kind, handle, paper space flag and owner were noted as
+    // it was read (RecordMaker): here they are kept where its section gives
+    // them a meaning, and the records are tied to their tables, blocks and
+    // owners.
     const std::uint32_t n = recordCount();
+    std::size_t nextBad = 0;
     for (std::uint32_t i = 0; i < n; ++i) {
         if (progress_ && (i & 0xFFFF) == 0 && !report(70 + static_cast<int>(30ull * i / n))) return false;
         Record& r = records_[i];
-        if (r.kind == Kind::SectionStart || r.kind == Kind::SectionEnd || r.kind == Kind::Eof) {
+        const auto ownerLow = static_cast<std::uint32_t>(r.parent);  // see Record::parent
+        r.parent = -1;
+        const bool badHandle = nextBad < badHandles_.size() && badHandles_[nextBad] == i;
+        if (badHandle) ++nextBad;
+        const Section section = r.section;
+        const bool marker = r.kind == Kind::SectionStart || r.kind == Kind::SectionEnd || r.kind == Kind::Eof;
+        if (marker || section == Section::None || section == Section::Header || section == Section::Classes) {
+            // Not an object: no handle, nothing to index.
+            r.handle = 0;
+            r.paperSpace = false;
+            if (!marker) {
+                r.kind = Kind::Other;
+                continue;
+            }
             scan.owner = -1;
             if (r.kind != Kind::SectionStart) scan.currentBlock = -1;
             continue;
         }
-        const Section section = r.section;
-        if (section == Section::None || section == Section::Header || section == Section::Classes) continue;
-        EntityView v = view(i);
-        std::string_view type = trim(v.type());
-
-        // One pass over the main groups for the handle (5 for most, 105 for
-        // dimension styles), the paper space flag and the owner.
-        const int handleCode = is(type, "DIMSTYLE") ? def::Common::dimstyleHandle.code : def::Common::handle.code;
-        int handleAt = -1, paperAt = -1, ownerAt = -1;
-        v.forEachMain([&](std::uint32_t g, int c) {
-            int* at = c == handleCode                        ? &handleAt
-                      : c == def::Entity::paperSpace.code ? &paperAt
-                      : c == def::Common::owner.code      ? &ownerAt
-                                                          : nullptr;
-            if (at && *at < 0) *at = static_cast<int>(g);
-        });
-        if (handleAt >= 0) {
-            if (auto h = handleOf(v.str(static_cast<std::uint32_t>(handleAt)))) {
-                r.handle = *h;
-                scan.maxHandle = std::max(scan.maxHandle, *h);
-            } else {
-                ++scan.unreadableHandles;
-            }
+        if (r.handle) scan.maxHandle = std::max(scan.maxHandle, r.handle);
+        else if (badHandle) ++scan.unreadableHandles;
+        if (section == Section::Blocks || section == Section::Entities) {
+            indexEntityRecord(scan, i, ownerLow);
+            continue;
         }
-        if (section == Section::Tables) {
-            indexTableRecord(scan, i, v, type);
-        } else if (section == Section::Objects) {
-            if (is(type, "LAYOUT")) indexLayout(scan, i, v);
-        } else if (section == Section::Blocks || section == Section::Entities) {
-            indexEntityRecord(scan, i, v, type, paperAt, ownerAt);
-        }
+        r.paperSpace = false;
+        if (section == Section::Tables) indexTableRecord(scan, i);
+        else if (section == Section::Objects && r.kind == Kind::Layout) indexLayout(scan, i);
+        else r.kind = Kind::Other;
     }
     return true;
 }
 
-void Document::indexTableRecord(StructureScan& scan, std::uint32_t i, const EntityView& v, std::string_view type)
+void Document::indexTableRecord(StructureScan& scan, std::uint32_t i)
 {
     Record& r = records_[i];
-    if (is(type, "TABLE")) {
-        r.kind = Kind::TableStart;
+    switch (r.kind) {
+    case Kind::TableStart: {
+        EntityView v = view(i);
         int at = v.find(def::TableEntry::name.code);
         scan.tableName = at < 0 ? std::string() : std::string(trim(v.str(static_cast<std::uint32_t>(at))));
-    } else if (is(type, "ENDTAB")) {
-        r.kind = Kind::TableEnd;
-    } else if (is(type, "LAYER")) {
-        r.kind = Kind::Layer;
-        std::string name = v.get(def::Layer::name);
+        break;
+    }
+    case Kind::TableEnd: break;
+    case Kind::Layer: {
+        std::string name = EntityView(view(i)).get(def::Layer::name);
         layerIndex_.emplace(nameKey(name), static_cast<std::uint32_t>(layers_.size()));
         layers_.push_back(LayerEntry{std::move(name), i});
-    } else if (is(type, "BLOCK_RECORD")) {
-        r.kind = Kind::BlockRecord;
-        if (r.handle) scan.blockRecordNames[r.handle] = v.get(def::TableEntry::name);
+        break;
+    }
+    case Kind::BlockRecord:
+        if (r.handle) {
+            std::string name = EntityView(view(i)).get(def::TableEntry::name);
+            if (nameKey(name).rfind("*PAPER_SPACE", 0) == 0) {
+                scan.paperSpaceRecords.insert(r.handle);
+                scan.paperSpaceLow.insert(static_cast<std::uint32_t>(r.handle));
+            }
+            scan.blockRecordNames[r.handle] = std::move(name);
+        }
+        break;
+    default: r.kind = Kind::Other;
     }
 }
 
-void Document::indexLayout(StructureScan& scan, std::uint32_t i, const EntityView& v)
+void Document::indexLayout(StructureScan& scan, std::uint32_t i)
 {
-    records_[i].kind = Kind::Layout;
     // The layout's name and, in its AcDbLayout part, the block record of its space.
+    EntityView v = view(i);
     std::string name;
     std::uint64_t blockRecord = 0;
     bool inLayout = false;
@@ -267,40 +283,37 @@ void Document::indexLayout(StructureScan& scan, std::uint32_t i, const EntityVie
     scan.layouts.emplace_back(std::move(name), blockRecord);
 }
 
-void Document::indexEntityRecord(StructureScan& scan, std::uint32_t i, const EntityView& v, std::string_view type,
-                                 int paperAt, int ownerAt)
+void Document::indexEntityRecord(StructureScan& scan, std::uint32_t i, std::uint32_t ownerLow)
 {
     Record& r = records_[i];
     const Section section = r.section;
-    if (section == Section::Blocks && is(type, "BLOCK")) {
-        r.kind = Kind::BlockStart;
-        scan.currentBlock = static_cast<std::int32_t>(blocks_.size());
-        BlockDef b;
-        b.name = v.get(def::Block::name);
-        b.begin = b.end = i;
-        blockIndex_.emplace(nameKey(b.name), static_cast<std::uint32_t>(blocks_.size()));
-        blocks_.push_back(std::move(b));
+    if (section == Section::Blocks && (r.kind == Kind::BlockStart || r.kind == Kind::BlockEnd)) {
+        r.paperSpace = false;
         scan.owner = -1;
-        return;
-    }
-    if (section == Section::Blocks && is(type, "ENDBLK")) {
-        r.kind = Kind::BlockEnd;
-        if (scan.currentBlock >= 0) blocks_[static_cast<std::size_t>(scan.currentBlock)].end = i;
-        r.block = scan.currentBlock;
-        scan.currentBlock = -1;
-        scan.owner = -1;
+        if (r.kind == Kind::BlockStart) {
+            scan.currentBlock = static_cast<std::int32_t>(blocks_.size());
+            BlockDef b;
+            b.name = EntityView(view(i)).get(def::Block::name);
+            b.begin = b.end = i;
+            blockIndex_.emplace(nameKey(b.name), static_cast<std::uint32_t>(blocks_.size()));
+            blocks_.push_back(std::move(b));
+        } else {
+            if (scan.currentBlock >= 0) blocks_[static_cast<std::size_t>(scan.currentBlock)].end = i;
+            r.block = scan.currentBlock;
+            scan.currentBlock = -1;
+        }
         return;
     }
     r.block = section == Section::Blocks ? scan.currentBlock : -1;
-    r.paperSpace = paperAt >= 0 && v.integer(static_cast<std::uint32_t>(paperAt)) == 1;
-    if (!r.paperSpace && section == Section::Entities && ownerAt >= 0 && !scan.blockRecordNames.empty()) {
-        // Some writers leave out the paper space flag and name only
-        // the owner: the paper space block record.
-        auto h = parseHandle(v.str(static_cast<std::uint32_t>(ownerAt)));
-        auto it = h ? scan.blockRecordNames.find(*h) : scan.blockRecordNames.end();
-        r.paperSpace = it != scan.blockRecordNames.end() && nameKey(it->second).rfind("*PAPER_SPACE", 0) == 0;
+    // Some writers leave out the paper space flag and name only the owner:
+    // the paper space block record.
+    if (!r.paperSpace && section == Section::Entities && scan.paperSpaceLow.count(ownerLow)) {
+        const EntityView v = view(i);
+        const int at = v.findMain(def::Common::owner.code);
+        const auto owner = at < 0 ? std::nullopt : parseHandle(v.str(static_cast<std::uint32_t>(at)));
+        r.paperSpace = owner && scan.paperSpaceRecords.count(*owner);
     }
-    r.kind = entityKind(type);
+    r.kind = asEntity(r.kind);
 
     // An INSERT's ATTRIBs and a POLYLINE's VERTEXes follow it up to a SEQEND.
     bool child = false;
@@ -366,6 +379,7 @@ void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
 {
     const std::uint32_t n = recordCount();
     hasHandles_ = maxHandle != 0;
+    const std::uint64_t top = maxHandle;  // the largest handle a record has
     if (auto seed = headerValue("$HANDSEED")) {
         const Group& g = groups_[*seed];
         if (auto h = parseHandle(file_.substr(g.val, lengthOf(g)))) maxHandle = std::max(maxHandle, *h);
@@ -373,10 +387,12 @@ void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
     // The records with the handles the file gives, sorted by handle; where
     // two records share one, the first in the file keeps it. Four bytes a
     // record: the handle itself is the record's.
-    // Files give out handles in the order they write objects, section by
-    // section: a few long sorted runs, which merging puts in order faster
-    // than sorting does. One pass over the records finds the runs and the
-    // objects that have no handle.
+    // Files give out handles from 1 up with few gaps, which a table by
+    // handle puts in order fastest. Where they are sparse, they are sorted;
+    // written in the order of the objects, section by section, they form a
+    // few long sorted runs, which merging puts in order faster than sorting
+    // does. One pass over the records finds the runs and the objects that
+    // have no handle.
     auto needsOne = [](const Record& r) {
         bool object = r.section == Section::Entities || r.section == Section::Blocks || r.section == Section::Objects ||
                       (r.section == Section::Tables && r.kind != Kind::TableStart && r.kind != Kind::TableEnd);
@@ -396,46 +412,65 @@ void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
         previous = r.handle;
         byHandle_.push_back(i);
     }
-    auto before = [this](std::uint32_t a, std::uint32_t b) {
-        return records_[a].handle < records_[b].handle || (records_[a].handle == records_[b].handle && a < b);
-    };
-    if (runs.size() > 32 && maxHandle <= UINT32_MAX) {
-        // Handle and record number in one key: sorted without looking the
-        // handles up, ties in file order.
-        std::vector<std::uint64_t> keys;
-        keys.reserve(byHandle_.size());
-        for (std::uint32_t i : byHandle_) keys.push_back(records_[i].handle << 32 | i);
-        std::sort(keys.begin(), keys.end());
-        for (std::size_t k = 0; k < keys.size(); ++k) byHandle_[k] = static_cast<std::uint32_t>(keys[k]);
-    } else if (runs.size() > 32) {
-        std::sort(byHandle_.begin(), byHandle_.end(), before);
-    } else {
-        runs.push_back(byHandle_.size());
-        for (std::size_t k = 1; k + 1 < runs.size(); ++k)
-            std::inplace_merge(byHandle_.begin(), byHandle_.begin() + static_cast<std::ptrdiff_t>(runs[k]),
-                               byHandle_.begin() + static_cast<std::ptrdiff_t>(runs[k + 1]), before);
-    }
     std::size_t duplicates = 0;
-    std::size_t kept = 0;
-    std::uint64_t last = 0;
-    std::vector<std::uint32_t> repeated;
-    for (std::size_t k = 0; k < byHandle_.size(); ++k) {
-        Record& r = records_[byHandle_[k]];
-        if (kept > 0 && r.handle == last) {
-            r.handle = 0;
-            ++duplicates;
-            if (needsOne(r)) repeated.push_back(byHandle_[k]);
-            continue;
+    std::vector<std::uint32_t> repeated;  // objects that repeat an earlier one's handle, in file order
+    auto repeats = [&](std::uint32_t i) {
+        Record& r = records_[i];
+        r.handle = 0;
+        ++duplicates;
+        if (needsOne(r)) repeated.push_back(i);
+    };
+    if (top <= 4 * static_cast<std::uint64_t>(byHandle_.size()) + 4096) {
+        // Handles given out densely, as files give them: a table by handle
+        // puts them in order in one pass, and the first record in the file
+        // to claim a handle keeps it.
+        std::vector<std::uint32_t> slot(top + 1, UINT32_MAX);
+        for (std::uint32_t i : byHandle_) {
+            std::uint32_t& s = slot[records_[i].handle];
+            if (s == UINT32_MAX) s = i;
+            else repeats(i);
         }
-        last = r.handle;
-        byHandle_[kept++] = byHandle_[k];
+        byHandle_.clear();
+        for (std::uint32_t i : slot)
+            if (i != UINT32_MAX) byHandle_.push_back(i);
+    } else {
+        auto before = [this](std::uint32_t a, std::uint32_t b) {
+            return records_[a].handle < records_[b].handle || (records_[a].handle == records_[b].handle && a < b);
+        };
+        if (runs.size() > 32 && top <= UINT32_MAX) {
+            // Handle and record number in one key: sorted without looking the
+            // handles up, ties in file order.
+            std::vector<std::uint64_t> keys;
+            keys.reserve(byHandle_.size());
+            for (std::uint32_t i : byHandle_) keys.push_back(records_[i].handle << 32 | i);
+            std::sort(keys.begin(), keys.end());
+            for (std::size_t k = 0; k < keys.size(); ++k) byHandle_[k] = static_cast<std::uint32_t>(keys[k]);
+        } else if (runs.size() > 32) {
+            std::sort(byHandle_.begin(), byHandle_.end(), before);
+        } else {
+            runs.push_back(byHandle_.size());
+            for (std::size_t k = 1; k + 1 < runs.size(); ++k)
+                std::inplace_merge(byHandle_.begin(), byHandle_.begin() + static_cast<std::ptrdiff_t>(runs[k]),
+                                   byHandle_.begin() + static_cast<std::ptrdiff_t>(runs[k + 1]), before);
+        }
+        std::size_t kept = 0;
+        std::uint64_t last = 0;
+        for (std::size_t k = 0; k < byHandle_.size(); ++k) {
+            const std::uint32_t i = byHandle_[k];
+            if (kept > 0 && records_[i].handle == last) {
+                repeats(i);
+                continue;
+            }
+            last = records_[i].handle;
+            byHandle_[kept++] = i;
+        }
+        byHandle_.resize(kept);
+        std::sort(repeated.begin(), repeated.end());
     }
-    byHandle_.resize(kept);
     // Every object without a handle of its own gets one in memory, above
     // every handle of the file, in file order, so that each can be named and
     // edited; it is never written.
     if (!repeated.empty()) {
-        std::sort(repeated.begin(), repeated.end());
         std::vector<std::uint32_t> all(without.size() + repeated.size());
         std::merge(without.begin(), without.end(), repeated.begin(), repeated.end(), all.begin());
         without = std::move(all);

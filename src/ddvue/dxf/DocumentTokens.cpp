@@ -27,6 +27,145 @@ void Document::reserveGroups(std::size_t fewestBytesPerGroup)
     preferLargePages(groups_.data(), groups_.capacity() * sizeof(Group));
 }
 
+void Document::reserveRecords(std::size_t fewestBytesPerRecord)
+{
+    // An estimate: a record has a few groups at least. A file of smaller
+    // records grows the arrays as it must.
+    const std::size_t n = file_.size() / fewestBytesPerRecord + 16;
+    try {
+        records_.reserve(n);
+    } catch (const std::bad_alloc&) {
+        // Left to grow.
+    }
+    preferLargePages(records_.data(), records_.capacity() * sizeof(Record));
+}
+
+namespace {
+
+// The kind a record's type names (trimmed, in any letter case), before its
+// section is known; the structure keeps it only where the section gives it
+// that meaning (a LAYER among the tables, an INSERT among entities).
+Kind kindOfName(std::string_view type)
+{
+    switch (type.size()) {
+    case 3: return is(type, "EOF") ? Kind::Eof : Kind::Other;
+    case 4: return is(type, "TEXT") ? Kind::Text : Kind::Other;
+    case 5:
+        return is(type, "TABLE")   ? Kind::TableStart
+               : is(type, "BLOCK") ? Kind::BlockStart
+               : is(type, "LAYER") ? Kind::Layer
+               : is(type, "MTEXT") ? Kind::MText
+                                   : Kind::Other;
+    case 6:
+        return is(type, "ENDSEC")   ? Kind::SectionEnd
+               : is(type, "ATTRIB") ? Kind::Attrib
+               : is(type, "SEQEND") ? Kind::SeqEnd
+               : is(type, "INSERT") ? Kind::Insert
+               : is(type, "VERTEX") ? Kind::Vertex
+               : is(type, "ATTDEF") ? Kind::Attdef
+               : is(type, "ENDTAB") ? Kind::TableEnd
+               : is(type, "ENDBLK") ? Kind::BlockEnd
+               : is(type, "LAYOUT") ? Kind::Layout
+                                    : Kind::Other;
+    case 7: return is(type, "SECTION") ? Kind::SectionStart : Kind::Other;
+    case 8: return is(type, "POLYLINE") ? Kind::Polyline : Kind::Other;
+    case 12: return is(type, "BLOCK_RECORD") ? Kind::BlockRecord : Kind::Other;
+    default: return Kind::Other;
+    }
+}
+
+}  // namespace
+
+// Makes the records while the groups are read, while each group's bytes are
+// still in the processor's cache: a record starts at a group with code 0
+// and ends where the next one starts. Of each record it notes what the
+// structure needs (DocumentStructure.cpp): the kind its type names, and from
+// its main groups (after the type, outside 102 brackets, before an embedded
+// object or extended data) the first handle (105 for a dimension style, 5
+// for the rest), paper space flag and owner. Groups before the first record
+// belong to none. Each reading thread has a maker of its own.
+struct Document::RecordMaker {
+    std::vector<Record>* records;
+    std::vector<std::uint32_t>* badHandles;  // indexes into *records
+    const char* data;                         // the buffer the values stand in
+    Format format;
+    // The last record's state.
+    int handleCode = code::kHandle;
+    bool inBracket = false, ended = false, handleSeen = false, paperSeen = false, ownerSeen = false;
+
+    // A group: its index in the group array, code, value (offset and true
+    // length) and where it starts.
+    [[gnu::always_inline]] void group(std::uint32_t index, int code, std::size_t val, std::size_t len, std::size_t start)
+    {
+        if (code == code::kType) return open(index, std::string_view(data + val, len), start);
+        if (ended || records->empty()) return;
+        if (code == code::kAppGroup) {
+            inBracket = len > 0 && data[val] == '{';
+            return;
+        }
+        if (inBracket) return;
+        if (code == code::kExtendedData || code == code::kEmbeddedObject) {
+            ended = true;
+            return;
+        }
+        if (code == handleCode || code == code::kPaperSpace || code == code::kOwner)
+            noteMain(code, std::string_view(data + val, len));
+    }
+
+    void open(std::uint32_t index, std::string_view value, std::size_t start)
+    {
+        if (!records->empty()) records->back().count = index - records->back().first;
+        Record r;
+        r.first = index;
+        r.begin = static_cast<std::uint32_t>(start);
+        const std::string_view type = trim(value);
+        r.kind = kindOfName(type);
+        r.parent = 0;  // no owner yet
+        records->push_back(r);
+        handleCode = is(type, "DIMSTYLE") ? code::kDimstyleHandle : code::kHandle;
+        inBracket = ended = handleSeen = paperSeen = ownerSeen = false;
+    }
+
+    void noteMain(int code, std::string_view value)
+    {
+        Record& r = records->back();
+        if (code == handleCode) {
+            if (handleSeen) return;
+            handleSeen = true;
+            if (auto h = handleOf(value)) r.handle = *h;
+            else badHandles->push_back(static_cast<std::uint32_t>(records->size() - 1));
+        } else if (code == code::kPaperSpace) {
+            if (paperSeen) return;
+            paperSeen = true;
+            r.paperSpace = storedInteger(format, code, value) == 1;
+        } else if (!ownerSeen) {
+            ownerSeen = true;
+            // Its handle's low 32 bits, kept where the record's parent will
+            // be (Record::parent): indexRecords reads them, and the few that
+            // name a paper space's block record, in full.
+            r.parent = static_cast<std::int32_t>(static_cast<std::uint32_t>(handleOf(value).value_or(0)));
+        }
+    }
+
+    // Takes over the records another maker made of the groups that follow
+    // this one's: the last of this maker's records ends where the other's
+    // first begins, and the other's last one goes on here.
+    void adopt(const RecordMaker& other)
+    {
+        if (other.records->empty()) return;
+        const auto offset = static_cast<std::uint32_t>(records->size());
+        if (!records->empty()) records->back().count = other.records->front().first - records->back().first;
+        records->insert(records->end(), other.records->begin(), other.records->end());
+        for (std::uint32_t b : *other.badHandles) badHandles->push_back(b + offset);
+        handleCode = other.handleCode;
+        inBracket = other.inBracket;
+        ended = other.ended;
+        handleSeen = other.handleSeen;
+        paperSeen = other.paperSeen;
+        ownerSeen = other.ownerSeen;
+    }
+};
+
 bool Document::tokenize()
 {
     if (file_.size() >= kBinarySentinel.size() && file_.substr(0, kBinarySentinel.size()) == kBinarySentinel) {
@@ -44,6 +183,7 @@ struct Document::AsciiScan {
     bool first = true;
     std::size_t unknownCodes = 0;
     std::string firstUnknown;
+    RecordMaker* maker = nullptr;
 };
 
 void Document::detectLineEnds()
@@ -110,14 +250,13 @@ std::size_t countByte(const char* p, const char* end, char c)
 // Where a run of common groups stopped.
 struct Run {
     const char* end;             // where the group that stopped it starts, or after the last
-    std::uint32_t records = 0;   // groups with code 0 read
     bool odd = false;            // stopped at a group that is not common, or that `add` refused
     bool ended = false;          // the last group read is the EOF record
 };
 
 // Reads common groups from `p` up to `stop` (where a group starts at or
 // after it): blanks, digits, blanks, the line end, then a value line. Calls
-// add(value, length, code) for each; it may refuse one (returns false).
+// add(start, value, length, code) for each; it may refuse one (returns false).
 template <typename Add>
 Run commonGroups(const char* p, const char* stop, const char* end, char terminator, bool crOnly, Add&& add)
 {
@@ -139,13 +278,12 @@ Run commonGroups(const char* p, const char* stop, const char* end, char terminat
         const char* q = findByte(value, end, terminator);
         const char* valueEnd = q;
         while (!crOnly && valueEnd > value && valueEnd[-1] == '\r') --valueEnd;
-        if (!add(value, static_cast<std::size_t>(valueEnd - value), v)) {
+        if (!add(p, value, static_cast<std::size_t>(valueEnd - value), v)) {
             run.odd = true;
             break;
         }
         p = q < end ? q + 1 : end;
         if (v == code::kType) {
-            ++run.records;
             if (is(trim(std::string_view(value, static_cast<std::size_t>(valueEnd - value))), "EOF")) {
                 run.ended = true;
                 break;
@@ -162,7 +300,8 @@ Run commonGroups(const char* p, const char* stop, const char* end, char terminat
 // half is read: from the first code line after the middle (every group has
 // two lines, so the lines before it tell which is a code line) for as long
 // as its groups are common ones, into the group array's room after the
-// first half's groups. The first half's reading takes over where it stopped.
+// first half's groups, and its records into arrays of its own. The first
+// half's reading takes over where it stopped.
 struct Document::SecondHalf {
     std::size_t middle = 0;      // the first half's reading stops at the first group at or after it
     std::size_t start = 0;       // where the second half's first group starts
@@ -170,6 +309,9 @@ struct Document::SecondHalf {
     std::size_t count = 0;       // groups read
     Run run;
     bool ready = false;          // start and count are known
+    std::vector<Record> records;
+    std::vector<std::uint32_t> badHandles;
+    std::optional<RecordMaker> maker;
     std::thread thread;
 
     ~SecondHalf()
@@ -190,7 +332,10 @@ bool Document::tokenizeAscii()
     AsciiScan scan;
     tailBegin_ = static_cast<std::uint32_t>(size);
     reserveGroups(3);  // "0", a line end, an empty value and its line end
+    reserveRecords(24);
     FaultAhead faultAhead(groups_.data(), groups_.capacity() * sizeof(Group));
+    RecordMaker maker{&records_, &badHandles_, data, format_};
+    scan.maker = &maker;
 
     // A large file is read in two halves at once, when the group array has
     // room for every group the file could hold and no one follows the
@@ -203,6 +348,9 @@ bool Document::tokenizeAscii()
         Group* const room = groups_.data();
         const std::size_t roomSize = groups_.capacity();
         try {
+            const std::size_t n = (size - h.middle) / 24 + 16;
+            h.records.reserve(n);
+            h.maker.emplace(RecordMaker{&h.records, &h.badHandles, data, format_});
             h.thread = std::thread([&h, data, size, terminator, crOnly, room, roomSize] {
                 auto nl = static_cast<const char*>(std::memchr(data + h.middle, terminator, size - h.middle));
                 if (!nl) return;
@@ -218,11 +366,16 @@ bool Document::tokenizeAscii()
                 h.firstGroup = lines / 2;
                 Group* out = room + h.firstGroup;
                 Group* const outEnd = room + roomSize;
+                RecordMaker& maker = *h.maker;
                 h.run = commonGroups(data + start, data + size, data + size, terminator, crOnly,
-                                     [&](const char* value, std::size_t len, int code) {
+                                     [&](const char* at, const char* value, std::size_t len, int code) {
                                          if (len >= kLongValue || out == outEnd) return false;  // left to the first half's reader
-                                         *out++ = Group{static_cast<std::uint32_t>(value - data),
-                                                        static_cast<std::uint16_t>(len), static_cast<std::int16_t>(code)};
+                                         const auto val = static_cast<std::size_t>(value - data);
+                                         *out = Group{static_cast<std::uint32_t>(val), static_cast<std::uint16_t>(len),
+                                                      static_cast<std::int16_t>(code)};
+                                         maker.group(static_cast<std::uint32_t>(out - room), code, val, len,
+                                                     static_cast<std::size_t>(at - data));
+                                         ++out;
                                          return true;
                                      });
                 h.count = static_cast<std::size_t>(out - (room + h.firstGroup));
@@ -243,8 +396,15 @@ bool Document::tokenizeAscii()
             groups_.resize(groups_.size() + h.count);  // uncleared: the second half's groups stay
             scan.pos = static_cast<std::size_t>(h.run.end - data);
             scan.line += 2 * h.count;
-            recordStarts_ += h.run.records;
-            faultAhead.filled(groups_.size() * sizeof(Group));
+            // The second half made its own pages present; ahead of them only
+            // when reading goes on.
+            if (!h.run.ended) faultAhead.filled(groups_.size() * sizeof(Group));
+            // The second half's groups before its first record end the
+            // first half's last one; its records follow.
+            const std::size_t gapEnd = h.records.empty() ? groups_.size() : h.records.front().first;
+            for (std::size_t g = h.firstGroup; g < gapEnd; ++g)
+                maker.group(static_cast<std::uint32_t>(g), groups_[g].code, groups_[g].val, groups_[g].len, 0);
+            maker.adopt(*h.maker);
         }
         bool ended = joined && h.run.ended;
         second.reset();
@@ -272,14 +432,16 @@ bool Document::tokenizeAscii()
             if (second) stopAt = std::min(stopAt, second->middle);
             const std::size_t groupsBefore = groups_.size();
             Run run = commonGroups(data + scan.pos, data + stopAt, end, terminator, crOnly,
-                                   [&](const char* value, std::size_t len, int code) {
-                                       addGroup(static_cast<std::size_t>(value - data), len, code);
+                                   [&](const char* at, const char* value, std::size_t len, int code) {
+                                       const auto val = static_cast<std::size_t>(value - data);
+                                       addGroup(val, len, code);
+                                       maker.group(static_cast<std::uint32_t>(groups_.size() - 1), code, val, len,
+                                                   static_cast<std::size_t>(at - data));
                                        faultAhead.filled(groups_.size() * sizeof(Group));
                                        return true;
                                    });
             scan.pos = static_cast<std::size_t>(run.end - data);
             scan.line += 2 * (groups_.size() - groupsBefore);
-            recordStarts_ += run.records;
             if (run.ended) {
                 tailBegin_ = static_cast<std::uint32_t>(scan.pos);
                 break;
@@ -364,6 +526,7 @@ Document::AsciiStep Document::readOddGroup(AsciiScan& scan)
     std::size_t valStart = next;
     std::size_t valEnd = lineAt(valStart, next);
     addGroup(valStart, valEnd - valStart, code);
+    scan.maker->group(static_cast<std::uint32_t>(groups_.size() - 1), code, valStart, valEnd - valStart, pos);
     if (scan.first) {
         // The file's code line style: right-aligned ("  0") or not ("0").
         codeWidth_ = (!codeText.empty() && codeText[0] == ' ') ? static_cast<int>(codeText.size()) : 0;
@@ -372,7 +535,6 @@ Document::AsciiStep Document::readOddGroup(AsciiScan& scan)
     scan.pos = next;
     scan.line += 2;
     if (code == code::kType) {
-        ++recordStarts_;
         if (is(trim(std::string_view(data + valStart, valEnd - valStart)), "EOF")) {
             tailBegin_ = static_cast<std::uint32_t>(scan.pos);
             return AsciiStep::End;
@@ -394,7 +556,9 @@ bool Document::tokenizeBinary()
     // The first group is "0 SECTION", which tells the two apart.
     binaryCodeBytes_ = (pos + 2 < size && data[pos] == 0 && data[pos + 1] == 'S') ? 1 : 2;
     reserveGroups(3);  // a two-byte code and a one-byte value
+    reserveRecords(24);
     FaultAhead faultAhead(groups_.data(), groups_.capacity() * sizeof(Group));
+    RecordMaker maker{&records_, &badHandles_, data, format_};
 
     auto fail = [&](std::size_t at, const std::string& what) {
         error_ = "Byte " + std::to_string(at) + ": " + what;
@@ -449,9 +613,9 @@ bool Document::tokenizeBinary()
         }
         if (pos > size) return fail(start, "the file is truncated.");
         addGroup(valStart, valLen, code);
+        maker.group(static_cast<std::uint32_t>(groups_.size() - 1), code, valStart, valLen, start);
         faultAhead.filled(groups_.size() * sizeof(Group));
         if (code == code::kType) {
-            ++recordStarts_;
             if (is(std::string_view(data + valStart, valLen), "EOF")) {
                 tailBegin_ = static_cast<std::uint32_t>(pos);
                 break;
@@ -464,34 +628,17 @@ bool Document::tokenizeBinary()
 
 bool Document::buildRecords()
 {
-    std::uint32_t n = static_cast<std::uint32_t>(groups_.size());
-    std::uint32_t i = 0;
-    // Groups before the first record: comments, and in files of some
-    // writers header variables ahead of the HEADER section. They stay as
-    // they are; buildStructure reads the header variables among them.
-    while (i < n && groups_[i].code != code::kType) ++i;
-    if (i == n) {
+    // The records were made as the groups were read (RecordMaker); the
+    // last one ends with the last group. Groups before the first record:
+    // comments, and in files of some writers header variables ahead of the
+    // HEADER section. They stay as they are; buildStructure reads the
+    // header variables among them.
+    if (records_.empty()) {
         error_ = "The file holds no DXF records (no group with code 0); it is not a DXF drawing.";
         return false;
     }
-    const char* data = file_.data();
-    const auto size = static_cast<std::uint32_t>(file_.size());
-    auto startOf = [&](std::uint32_t g) {
-        return g == 0 ? firstGroup_ : afterValue(data, size, groups_[g - 1], lengthOf(groups_[g - 1]));
-    };
-    prefixEnd_ = startOf(i);
-    records_.reserve(recordStarts_);
-    FaultAhead faultAhead(records_.data(), records_.capacity() * sizeof(Record));
-    while (i < n) {
-        std::uint32_t first = i++;
-        while (i < n && groups_[i].code != code::kType) ++i;
-        Record r;
-        r.first = first;
-        r.count = i - first;
-        r.begin = startOf(first);
-        records_.push_back(r);
-        faultAhead.filled(records_.size() * sizeof(Record));
-    }
+    records_.back().count = static_cast<std::uint32_t>(groups_.size()) - records_.back().first;
+    prefixEnd_ = records_.front().begin;
     return true;
 }
 
