@@ -176,6 +176,13 @@ int edit(const QStringList& args, std::ostream& err)
 
 namespace cli {
 
+QStringList argumentsOf(int argc, char* argv[])
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args << ddvue::decodeFileName(argv[i]);
+    return args;
+}
+
 std::optional<ExportArguments> readExportArguments(const QStringList& args, std::ostream& err)
 {
     ExportArguments o;

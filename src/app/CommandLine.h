@@ -87,6 +87,10 @@ bool lockDrawing(ddvue::FileLock& lock, const QString& drawing, std::ostream& er
 int saveDrawing(ddvue::DDVueEngine& engine, const QString& drawing, const QString& outPath, bool overwrite,
                 std::ostream& err);
 
+// The arguments after the program's name, as the system gave them: a file
+// name that is not UTF-8 keeps its bytes (see ddvue/FileNames.h).
+QStringList argumentsOf(int argc, char* argv[]);
+
 // Reads a command's arguments in order: "--" ends the options, after which
 // every argument is an operand; before it, an argument that begins with "-"
 // is an option, unless it is none the command knows and a file of that name

@@ -21,15 +21,6 @@
 
 namespace {
 
-// The arguments after the program's name, as the system gave them: a file
-// name that is not UTF-8 keeps its bytes (see ddvue/FileNames.h).
-QStringList argumentsOf(int argc, char* argv[])
-{
-    QStringList args;
-    for (int i = 1; i < argc; ++i) args << ddvue::decodeFileName(argv[i]);
-    return args;
-}
-
 // True when Qt may take some of the arguments as its own options
 // (-platform, -style, ...): one of them begins with "-" before any "--".
 bool mayHoldQtOptions(const QStringList& args)
@@ -90,7 +81,7 @@ int main(int argc, char* argv[])
     app::registerExportCommands();
     app::registerImportCommand();
     app::registerReplaceCommand();
-    QStringList args = argumentsOf(argc, argv);
+    QStringList args = app::cli::argumentsOf(argc, argv);
     if (!args.isEmpty() && app::isCommand(args.front())) {
         // The commands read their own arguments; Qt is given none of them.
         int qtArgc = 1;
@@ -127,7 +118,7 @@ int main(int argc, char* argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("tessilux"));
     if (qtOptions) {
         // Qt has taken its own options out of argv; the rest is the start.
-        if (int exit = readStart(argumentsOf(argc, argv), start); exit >= 0) return exit;
+        if (int exit = readStart(app::cli::argumentsOf(argc, argv), start); exit >= 0) return exit;
     }
     app::frmMain window(start);
     window.show();

@@ -34,7 +34,7 @@ export HOME="$home" XDG_CONFIG_HOME="$home/.config"
 program="$prefix/bin/tessilux"
 dir="$prefix/lib/tessilux"
 
-for f in "$dir/tessilux" "$dir/dwg-reader/read-dwg.mjs" "$dir/dwg-reader/package-lock.json" \
+for f in "$dir/tessilux" "$dir/tessilux-gui" "$dir/dwg-reader/read-dwg.mjs" "$dir/dwg-reader/package-lock.json" \
          "$dir/samples/office-floor-plan-2000.dxf" "$prefix/share/applications/tessilux.desktop" \
          "$prefix/share/icons/hicolor/scalable/apps/tessilux.svg" "$prefix/share/mime/packages/tessilux.xml"; do
   [ -f "$f" ] || fail "not installed: $f"
@@ -52,6 +52,19 @@ echo "$version" | grep -Eq '^tessilux [0-9]+\.[0-9]+\.[0-9]+$' && ok "$version" 
 
 out=$("$program" info "$dir/samples/office-floor-plan-2000.dxf" 2>&1)
 echo "$out" | grep -q '^Block attributes: [1-9]' && ok "info on an installed sample" || fail "info said: $out"
+
+# The commands that paint or build the grid's documents, and the window, are
+# the whole program's, beside the one started; without it they say so.
+out=$("$program" export "$dir/samples/office-floor-plan-2000.dxf" --format content 2>&1 | head -n 2)
+echo "$out" | grep -q '^<DrawingContent>' && ok "export through the whole program" || fail "export said: $out"
+mkdir -p "$home/alone"
+cp "$dir/tessilux" "$home/alone/tessilux"
+out=$("$home/alone/tessilux" export "$dir/samples/office-floor-plan-2000.dxf" 2>&1)
+status=$?
+[ "$status" -eq 1 ] && echo "$out" | grep -q "^tessilux: cannot start $home/alone/tessilux-gui: " \
+  && ok "without the whole program: $out" || fail "without the whole program, status $status: $out"
+out=$("$home/alone/tessilux" info "$dir/samples/office-floor-plan-2000.dxf" 2>&1)
+echo "$out" | grep -q '^Block attributes: [1-9]' && ok "info without the whole program" || fail "info alone said: $out"
 
 # A DWG is read by the installed reader, not the source tree's: a stand-in
 # for node notes the script it is given, then runs node.
