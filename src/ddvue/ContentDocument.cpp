@@ -308,7 +308,7 @@ ContentCounts countContent(const Document& doc)
         for (std::uint32_t rec : space.entities) {
             if (doc.isDeleted(rec)) continue;
             switch (doc.record(rec).kind) {
-            case Kind::Insert: n.attributes += attributesOf(doc, rec).size(); break;
+            case Kind::Insert: n.attributes += attributeCount(doc, rec); break;
             case Kind::Text: ++n.texts; break;
             case Kind::MText: ++n.multilineTexts; break;
             default: break;

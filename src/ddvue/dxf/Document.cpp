@@ -444,10 +444,15 @@ std::optional<std::uint32_t> Document::findBlock(std::string_view name) const
 std::vector<std::uint32_t> Document::children(std::uint32_t record) const
 {
     std::vector<std::uint32_t> out;
-    for (std::uint32_t j = record + 1; j < records_.size() && records_[j].parent == static_cast<std::int32_t>(record);
-         ++j)
-        out.push_back(j);
+    for (std::uint32_t j = record + 1, end = childrenEnd(record); j < end; ++j) out.push_back(j);
     return out;
+}
+
+std::uint32_t Document::childrenEnd(std::uint32_t record) const
+{
+    std::uint32_t j = record + 1;
+    while (j < records_.size() && records_[j].parent == static_cast<std::int32_t>(record)) ++j;
+    return j;
 }
 
 void Document::notify(Change::What what, std::uint32_t record) const

@@ -262,6 +262,8 @@ public:
     const std::vector<Space>& spaces() const { return spaces_; }
     // The ATTRIBs (or VERTEXes) of an INSERT (or POLYLINE), and its SEQEND.
     std::vector<std::uint32_t> children(std::uint32_t record) const;
+    // They follow it: the records after it, up to this one.
+    std::uint32_t childrenEnd(std::uint32_t record) const;
 
     // Editing. Each edit replaces the groups of one record.
     class Edit;

@@ -193,8 +193,7 @@ void Document::detectLineEnds()
     const char* data = file_.data();
     const std::size_t size = file_.size();
     const void* firstLf = std::memchr(data, '\n', size);
-    const void* firstCr = std::memchr(data, '\r', size);
-    bool crOnly = firstCr && !firstLf;
+    const bool crOnly = !firstLf && std::memchr(data, '\r', size);
     if (firstLf && !crOnly) {
         auto lf = static_cast<const char*>(firstLf);
         eol_ = (lf > data && lf[-1] == '\r') ? "\r\n" : "\n";

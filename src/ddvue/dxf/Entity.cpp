@@ -60,11 +60,18 @@ EntityColor entityColor(const EntityView& v)
 
 namespace {
 
+// Calls f(child) for each child of `record` of this kind that is not deleted.
+template <typename F>
+void forChildrenOfKind(const Document& doc, std::uint32_t record, Kind kind, F&& f)
+{
+    for (std::uint32_t c = record + 1, end = doc.childrenEnd(record); c < end; ++c)
+        if (doc.record(c).kind == kind && !doc.isDeleted(c)) f(c);
+}
+
 std::vector<std::uint32_t> childrenOfKind(const Document& doc, std::uint32_t record, Kind kind)
 {
     std::vector<std::uint32_t> out;
-    for (std::uint32_t c : doc.children(record))
-        if (doc.record(c).kind == kind && !doc.isDeleted(c)) out.push_back(c);
+    forChildrenOfKind(doc, record, kind, [&out](std::uint32_t c) { out.push_back(c); });
     return out;
 }
 
@@ -73,6 +80,13 @@ std::vector<std::uint32_t> childrenOfKind(const Document& doc, std::uint32_t rec
 std::vector<std::uint32_t> attributesOf(const Document& doc, std::uint32_t insert)
 {
     return childrenOfKind(doc, insert, Kind::Attrib);
+}
+
+std::size_t attributeCount(const Document& doc, std::uint32_t insert)
+{
+    std::size_t n = 0;
+    forChildrenOfKind(doc, insert, Kind::Attrib, [&n](std::uint32_t) { ++n; });
+    return n;
 }
 
 std::vector<std::uint32_t> verticesOf(const Document& doc, std::uint32_t polyline)

@@ -320,6 +320,8 @@ EntityColor entityColor(const EntityView& v);
 
 // The children of an INSERT that are its ATTRIBs (deleted ones left out).
 std::vector<std::uint32_t> attributesOf(const Document& doc, std::uint32_t insert);
+// How many there are, without listing them.
+std::size_t attributeCount(const Document& doc, std::uint32_t insert);
 // The VERTEX children of a POLYLINE (deleted ones left out).
 std::vector<std::uint32_t> verticesOf(const Document& doc, std::uint32_t polyline);
 // Whether a block definition stands for an external reference.
