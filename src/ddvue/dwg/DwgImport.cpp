@@ -22,6 +22,7 @@
 #include <utility>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -251,6 +252,10 @@ bool runReader(const QString& node, const QString& script, const QString& file, 
     p.setChildProcessModifier([parent] {
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent) _exit(1);  // the program ended before the line above
+        // Room in the pipe for a megabyte of the answer, where the system
+        // allows it: the reader writes on while a line is parsed here,
+        // instead of waiting for every 64 KB to be taken.
+        fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1 << 20);
     });
     p.start(node, {QStringLiteral("--liftoff-only"), script, QFileInfo(file).absoluteFilePath()});
     if (!p.waitForStarted(15000)) {
