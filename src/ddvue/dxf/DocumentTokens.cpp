@@ -349,6 +349,7 @@ bool Document::tokenizeAscii()
         try {
             const std::size_t n = (size - h.middle) / 24 + 16;
             h.records.reserve(n);
+            preferLargePages(h.records.data(), h.records.capacity() * sizeof(Record));
             h.maker.emplace(RecordMaker{&h.records, &h.badHandles, data, format_});
             h.thread = std::thread([&h, data, size, terminator, crOnly, room, roomSize] {
                 auto nl = static_cast<const char*>(std::memchr(data + h.middle, terminator, size - h.middle));
