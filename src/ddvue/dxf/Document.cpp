@@ -376,12 +376,6 @@ const Document::Replacement* Document::replacement(std::uint32_t i) const
     return it == replaced_.end() ? nullptr : &it->second;
 }
 
-bool Document::isDeleted(std::uint32_t i) const
-{
-    const Replacement* rep = replacement(i);
-    return rep && rep->deleted;
-}
-
 RecordView Document::headerView() const
 {
     // Header variables may stand anywhere in a repaired file: the view

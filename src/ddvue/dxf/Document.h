@@ -239,7 +239,12 @@ public:
     std::uint32_t recordCount() const { return static_cast<std::uint32_t>(records_.size()); }
     const Record& record(std::uint32_t i) const { return records_[i]; }
     RecordView view(std::uint32_t i) const;
-    bool isDeleted(std::uint32_t i) const;
+    bool isDeleted(std::uint32_t i) const
+    {
+        if (replaced_.empty()) return false;  // the common case, asked for every object
+        const Replacement* rep = replacement(i);
+        return rep && rep->deleted;
+    }
     std::string_view typeName(std::uint32_t i) const { return view(i).type(); }
 
     // Header variables: the first value group after "9 $NAME", in the header

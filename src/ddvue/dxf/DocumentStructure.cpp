@@ -349,6 +349,8 @@ void Document::buildSpaces(const StructureScan& scan)
     };
     Space model{"*Model_Space", layoutName("*Model_Space", "Model"), {}, true};
     Space paper{"*Paper_Space", layoutName("*Paper_Space", "Layout1"), {}, true};
+    model.entities.reserve(n);  // room for every record: only what is used is ever touched
+    preferLargePages(model.entities.data(), model.entities.capacity() * sizeof(std::uint32_t));
     for (std::uint32_t i = 0; i < n; ++i) {
         const Record& r = records_[i];
         if (r.section != Section::Entities || r.parent >= 0) continue;
@@ -398,27 +400,21 @@ void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
                       (r.section == Section::Tables && r.kind != Kind::TableStart && r.kind != Kind::TableEnd);
         return object && r.kind != Kind::SectionStart && r.kind != Kind::SectionEnd && r.kind != Kind::Eof;
     };
-    std::vector<std::uint32_t> without;  // objects without a handle, in file order
     std::vector<std::size_t> runs{0};
     byHandle_.reserve(n);
+    preferLargePages(byHandle_.data(), byHandle_.capacity() * sizeof(std::uint32_t));
     std::uint64_t previous = 0;
     for (std::uint32_t i = 0; i < n; ++i) {
         const Record& r = records_[i];
-        if (!r.handle) {
-            if (needsOne(r)) without.push_back(i);
-            continue;
-        }
+        if (!r.handle) continue;
         if (r.handle < previous && runs.size() <= 32) runs.push_back(byHandle_.size());
         previous = r.handle;
         byHandle_.push_back(i);
     }
     std::size_t duplicates = 0;
-    std::vector<std::uint32_t> repeated;  // objects that repeat an earlier one's handle, in file order
     auto repeats = [&](std::uint32_t i) {
-        Record& r = records_[i];
-        r.handle = 0;
+        records_[i].handle = 0;  // given one of its own below
         ++duplicates;
-        if (needsOne(r)) repeated.push_back(i);
     };
     if (top <= 4 * static_cast<std::uint64_t>(byHandle_.size()) + 4096) {
         // Handles given out densely, as files give them: a table by handle
@@ -465,18 +461,14 @@ void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
             byHandle_[kept++] = i;
         }
         byHandle_.resize(kept);
-        std::sort(repeated.begin(), repeated.end());
     }
-    // Every object without a handle of its own gets one in memory, above
-    // every handle of the file, in file order, so that each can be named and
-    // edited; it is never written.
-    if (!repeated.empty()) {
-        std::vector<std::uint32_t> all(without.size() + repeated.size());
-        std::merge(without.begin(), without.end(), repeated.begin(), repeated.end(), all.begin());
-        without = std::move(all);
-    }
-    for (std::uint32_t i : without) {
+    // Every object without a handle of its own (none in the file, or one
+    // that an earlier object has) gets one in memory, above every handle of
+    // the file, in file order, so that each can be named and edited; it is
+    // never written.
+    for (std::uint32_t i = 0; i < n; ++i) {
         Record& r = records_[i];
+        if (r.handle || !needsOne(r)) continue;
         r.handle = ++maxHandle;
         r.syntheticHandle = true;
         byHandle_.push_back(i);  // above all before: the order holds
