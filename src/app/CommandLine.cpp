@@ -45,6 +45,7 @@ int info(const QStringList& args, std::ostream& out, std::ostream& err)
     }
     if (drawing.isEmpty()) return usage(err, QStringLiteral("info takes one drawing"));
     ddvue::DDVueEngine engine;
+    engine.setReadOnly(true);
     if (!openDrawing(engine, drawing, err)) return ExitFailed;
     QString path = drawing;
     long code = engine.GetDrawingVersion(path);
@@ -71,6 +72,7 @@ int exportCommand(const QStringList& args, std::ostream& out, std::ostream& err)
     const QString &drawing = o->drawing, &format = o->format, &outPath = o->outPath;
     if (format == QLatin1String("content")) {
         ddvue::DDVueEngine engine;
+        engine.setReadOnly(true);
         if (!openDrawing(engine, drawing, err)) return ExitFailed;
         if (outPath.isEmpty()) {
             // Piece by piece: a large drawing's document is never whole in memory.

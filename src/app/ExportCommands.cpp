@@ -55,6 +55,7 @@ int load(const ExportOptions& o, data::Recordset& recordset, extract::CategoryLo
          std::string* flat = nullptr)
 {
     ddvue::DDVueEngine engine;
+    engine.setReadOnly(true);
     if (!openDrawing(engine, o.drawing, err)) return ExitFailed;
     result = extract::loadCategory(engine, o.category, recordset, flat);
     QString why = extract::loadFailure(result);

@@ -61,6 +61,7 @@ int render(const QStringList& args, std::ostream& out, std::ostream& err)
         return failed(err, QStringLiteral("rendering needs the GUI library, which this run did not start"));
 
     ddvue::DDVueEngine engine;
+    engine.setReadOnly(true);
     if (!cli::openDrawing(engine, drawing, err)) return ExitFailed;
 
     ddvue::render::DrawingScene scene;

@@ -58,12 +58,14 @@ bool DDVueEngine::OpenDrawing(const QString& path, const QString& password)
 {
     Q_UNUSED(password);  // DXF drawings carry no password, and the DWG reader cannot decrypt
     CloseDrawing();
-    return adopt(read(path, progress_, mapFiles_), path);
+    return adopt(read(path, progress_, mapFiles_, readOnlyOpens_), path);
 }
 
-ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)>& progress, bool mapFile)
+ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)>& progress, bool mapFile,
+                              bool readOnly)
 {
     ReadDrawing r;
+    r.readOnly = readOnly;
     auto fail = [&r](const QString& why) {
         r.error = why;
         return std::move(r);
@@ -103,11 +105,13 @@ ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)
         // The content's hash, for telling later whether the file changed,
         // is taken on another core while the drawing is parsed.
         std::uint64_t hash = 0;
-        if (!doc->loadFile(fd, progress, [&hash](std::string_view bytes) { hash = hashContent(bytes); })) {
+        dxf::Document::Beside hashing;
+        if (!readOnly) hashing = [&hash](std::string_view bytes) { hash = hashContent(bytes); };
+        if (!doc->loadFile(fd, progress, hashing)) {
             r.stopped = doc->stopped();
             return fail(QString::fromStdString(doc->error()));
         }
-        if (before) r.identity = identityAfterReading(fd, *before, hash);
+        if (before && !readOnly) r.identity = identityAfterReading(fd, *before, hash);
     } else {
         // Straight into the buffer the document keeps: one copy of the
         // file in memory, not two.
@@ -118,7 +122,7 @@ ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)
             if (n <= 0) return fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
             got += n;
         }
-        if (before) r.identity = identityAfterReading(fd, *before, bytes);
+        if (before && !readOnly) r.identity = identityAfterReading(fd, *before, bytes);
         if (!doc->load(std::move(bytes), progress)) {
             r.stopped = doc->stopped();
             return fail(QString::fromStdString(doc->error()));
@@ -140,6 +144,7 @@ bool DDVueEngine::adopt(ReadDrawing drawing, const QString& path)
     readWarnings_ = std::move(drawing.readWarnings);
     dwgVersion_ = std::move(drawing.dwgVersion);
     known_ = drawing.identity;
+    readOnly_ = drawing.readOnly;
     sourceFile_ = canonicalPath(encodeFileName(path));
     path_ = path;
     return true;
@@ -169,6 +174,7 @@ void DDVueEngine::CloseDrawing()
     dwgVersion_.clear();
     sourceFile_.clear();
     known_.reset();
+    readOnly_ = false;
 }
 
 std::string DDVueEngine::contentDocument(bool attributes, bool externalReferences, bool layers, bool text) const
@@ -337,6 +343,8 @@ bool DDVueEngine::SaveDrawing(QString& path, const SaveOptions& options)
 {
     saveProblem_ = SaveProblem::None;
     if (!doc_) return refuseSave(SaveProblem::Failed, QStringLiteral("No drawing is open."));
+    if (readOnly_)
+        return refuseSave(SaveProblem::Failed, QStringLiteral("The drawing was opened only to be read; it is not saved."));
     QString target = path;
     if (fromDwg_ || dwg::looksLikeDwgPath(target.toStdString())) {
         // A DWG is never written: the drawing goes to a DXF of the same name.

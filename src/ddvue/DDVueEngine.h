@@ -36,6 +36,7 @@ struct ReadDrawing {
     // The DXF file as it was read, so that a save can tell whether anything
     // else has written it since.
     std::optional<FileIdentity> identity;
+    bool readOnly = false;  // read only to be read: no identity, and no save
     bool ok() const { return document != nullptr; }
 };
 
@@ -72,8 +73,10 @@ public:
     // come, in percent, and stops it by answering false.
     // `mapFile` maps a DXF's pages instead of copying them (see
     // dxf::Document::loadFile): for short-lived readers such as the command line.
+    // `readOnly` reads a drawing that will not be saved: what a save over it
+    // checks (the content's hash, a pass over the whole file) is not taken.
     static ReadDrawing read(const QString& path, const std::function<bool(int percent)>& progress = {},
-                            bool mapFile = false);
+                            bool mapFile = false, bool readOnly = false);
     // Opens a drawing that read() brought in (closing the one open before).
     // False, with lastError() set, when it was not read.
     bool adopt(ReadDrawing drawing, const QString& path);
@@ -171,6 +174,9 @@ public:
     // for a process that ends soon after (the command line); a window keeps
     // its drawing long, while other programs may rewrite the file, and copies.
     void setMapFiles(bool map) { mapFiles_ = map; }
+    // Whether OpenDrawing reads drawings only to read them (the command
+    // line's info, export and render): faster, and SaveDrawing then refuses.
+    void setReadOnly(bool readOnly) { readOnlyOpens_ = readOnly; }
 
     // The content document as text, the way ExportDrawingContent writes it.
     std::string contentDocument(bool attributes, bool externalReferences, bool layers, bool text) const;
@@ -209,6 +215,8 @@ private:
     QString readWarnings_;
     std::function<bool(int)> progress_;
     bool mapFiles_ = false;
+    bool readOnlyOpens_ = false;
+    bool readOnly_ = false;  // the open drawing was read only to be read
     std::string dwgVersion_;  // the DWG's own version string, for a drawing read from one
     std::string sourceFile_;  // the file read, as canonicalPath() spells it
     std::optional<FileIdentity> known_;  // that file as it was read, or as this engine last saved it

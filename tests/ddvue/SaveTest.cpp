@@ -299,6 +299,35 @@ TEST(Save, AFileChangedOnDiskSinceItWasReadIsNotOverwrittenUnasked)
     EXPECT_TRUE(engine.SaveDrawing(elsewhere)) << engine.lastError().toStdString();
 }
 
+// The command line reads some drawings only to read them, without what a
+// save over them would check: such a drawing is never saved, and says why.
+TEST(Save, ADrawingOpenedOnlyToBeReadIsNotSaved)
+{
+    QTemporaryDir tmp;
+    QString path = tmp.filePath("plan.dxf");
+    ASSERT_TRUE(QFile::copy(kSample, path));
+    const std::string original = bytesOf(path);
+    for (bool mapped : {true, false}) {
+        DDVueEngine engine;
+        engine.setMapFiles(mapped);
+        engine.setReadOnly(true);
+        ASSERT_TRUE(engine.OpenDrawing(path)) << engine.lastError().toStdString();
+        ASSERT_TRUE(engine.SetLayerColor(QStringLiteral("A-WALL"), 4));
+        QString target = path;
+        EXPECT_FALSE(engine.SaveDrawing(target));
+        EXPECT_EQ(engine.saveProblem(), SaveProblem::Failed);
+        EXPECT_NE(engine.lastError().indexOf("opened only to be read"), -1) << engine.lastError().toStdString();
+        EXPECT_EQ(bytesOf(path), original);
+        // Opened again for editing, it saves.
+        engine.setReadOnly(false);
+        ASSERT_TRUE(engine.OpenDrawing(path));
+        ASSERT_TRUE(engine.SetLayerColor(QStringLiteral("A-WALL"), 4));
+        EXPECT_TRUE(engine.SaveDrawing(target)) << engine.lastError().toStdString();
+        EXPECT_EQ(wallColor(path), 4);
+        put(path, original);
+    }
+}
+
 // The hash that tells whether a drawing changed on disk: every byte counts,
 // in the long steps and in the tail after them, and so does the length.
 TEST(Save, TheContentHashTellsEveryOneByteChangeApart)
