@@ -133,8 +133,9 @@ void Document::restore(std::uint32_t record, const RecordState& state, Change::W
 std::string_view Document::bytesIn(std::uint32_t record, const RecordState& state) const
 {
     if (state) return state->deleted ? std::string_view() : std::string_view(state->bytes);
-    std::uint32_t end = record + 1 < records_.size() ? records_[record + 1].begin : tailBegin_;
-    return file_.substr(records_[record].begin, end - records_[record].begin);
+    const std::uint32_t begin = recordBegin(record);
+    const std::uint32_t end = record + 1 < records_.size() ? recordBegin(record + 1) : tailBegin_;
+    return file_.substr(begin, end - begin);
 }
 
 void Document::touching(std::uint32_t record, Change::What what)
@@ -365,8 +366,16 @@ RecordView Document::view(std::uint32_t i) const
         return RecordView(*this, rep->bytes.data(), rep->groups.data(), static_cast<std::uint32_t>(rep->groups.size()),
                           0, static_cast<std::uint32_t>(rep->bytes.size()), &rep->longs);
     const Record& r = records_[i];
-    std::uint32_t end = i + 1 < records_.size() ? records_[i + 1].begin : tailBegin_;
-    return RecordView(*this, file_.data(), groups_.data() + r.first, r.count, r.begin, end, &longs_);
+    const std::uint32_t end = i + 1 < records_.size() ? recordBegin(i + 1) : tailBegin_;
+    return RecordView(*this, file_.data(), groups_.data() + r.first, groupCount(i), recordBegin(i), end, &longs_);
+}
+
+std::uint32_t Document::recordBegin(std::uint32_t i) const
+{
+    const std::uint32_t first = records_[i].first;
+    if (first == 0) return firstGroup_;
+    const Group& g = groups_[first - 1];
+    return afterValue(file_.data(), static_cast<std::uint32_t>(file_.size()), g, lengthOf(g));
 }
 
 const Document::Replacement* Document::replacement(std::uint32_t i) const
@@ -476,7 +485,7 @@ std::string Document::serialize() const
     std::sort(edited.begin(), edited.end());
 
     auto startOf = [&](std::uint32_t i) -> std::uint32_t {
-        return i < records_.size() ? records_[i].begin : tailBegin_;
+        return i < records_.size() ? recordBegin(i) : tailBegin_;
     };
     std::string out;
     out.reserve(file_.size() + 4096);

@@ -71,12 +71,12 @@ enum class Kind : std::uint8_t {
 };
 
 // One for every record of a drawing, a million in a large one: the fields
-// are ordered so that none is padded.
+// are ordered so that none is padded. Its groups run up to the next record's
+// first, and its bytes start where the group before its first ends
+// (Document::groupCount, Document::recordBegin).
 struct Record {
     std::uint64_t handle = 0;  // 0 when the record has none
     std::uint32_t first = 0;   // first group in the document's group array
-    std::uint32_t count = 0;   // number of groups
-    std::uint32_t begin = 0;   // offset of the record's first byte in the file
     // ATTRIB, VERTEX, SEQEND: the INSERT or POLYLINE they belong to. While
     // the file is read, the low 32 bits of the owner's handle instead.
     std::int32_t parent = -1;
@@ -86,7 +86,7 @@ struct Record {
     bool paperSpace = false;   // 67 = 1
     bool syntheticHandle = false;  // the handle was given in memory, the file has none
 };
-static_assert(sizeof(Record) <= 32, "a record's fields without padding");
+static_assert(sizeof(Record) <= 24, "a record's fields without padding");
 
 struct LayerEntry {
     std::string name;  // UTF-8
@@ -238,6 +238,14 @@ public:
     // Records and their groups.
     std::uint32_t recordCount() const { return static_cast<std::uint32_t>(records_.size()); }
     const Record& record(std::uint32_t i) const { return records_[i]; }
+    // How many groups the record has, as read.
+    std::uint32_t groupCount(std::uint32_t i) const
+    {
+        return (i + 1 < records_.size() ? records_[i + 1].first : static_cast<std::uint32_t>(groups_.size())) -
+               records_[i].first;
+    }
+    // Where the record's bytes start in the file.
+    std::uint32_t recordBegin(std::uint32_t i) const;
     RecordView view(std::uint32_t i) const;
     bool isDeleted(std::uint32_t i) const
     {

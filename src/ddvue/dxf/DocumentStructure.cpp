@@ -112,7 +112,7 @@ bool Document::readSections()
         if (r.kind == Kind::SectionStart) {
             if (section != Section::None) ++unclosed;
             sectionName.clear();
-            for (std::uint32_t g = r.first + 1; g < r.first + r.count; ++g) {
+            for (std::uint32_t g = r.first + 1, end = r.first + groupCount(i); g < end; ++g) {
                 if (groups_[g].code == def::Section::name.code) {
                     sectionName = std::string(trim(groupText(g)));
                     break;
@@ -123,7 +123,7 @@ bool Document::readSections()
             r.section = section;
             if (section == Section::Header) {
                 if (headerRecord_ == UINT32_MAX) headerRecord_ = i;
-                readVariables(r.first, r.count, true);
+                readVariables(r.first, groupCount(i), true);
             }
             continue;
         }
@@ -134,7 +134,7 @@ bool Document::readSections()
             section = Section::None;
             // Groups after an ENDSEC belong to no record; header variables
             // among them still count.
-            strayVariables += readVariables(r.first, r.count, false);
+            strayVariables += readVariables(r.first, groupCount(i), false);
             continue;
         }
         if (r.kind == Kind::Eof) {
@@ -146,10 +146,10 @@ bool Document::readSections()
         }
         r.section = section;
         if (section == Section::Header) {
-            readVariables(r.first, r.count, true);
+            readVariables(r.first, groupCount(i), true);
         } else if (section == Section::None) {
             if (outsideRecords++ == 0) firstOutside = std::string(trim(groupText(r.first)).substr(0, 32));
-            strayVariables += readVariables(r.first, r.count, false);
+            strayVariables += readVariables(r.first, groupCount(i), false);
         }
     }
     if (section != Section::None) {

@@ -93,11 +93,11 @@ struct Document::RecordMaker {
     int handleCode = code::kHandle;
     bool inBracket = false, ended = false, handleSeen = false, paperSeen = false, ownerSeen = false;
 
-    // A group: its index in the group array, code, value (offset and true
-    // length) and where it starts.
-    [[gnu::always_inline]] void group(std::uint32_t index, int code, std::size_t val, std::size_t len, std::size_t start)
+    // A group: its index in the group array, code, and value (offset and
+    // true length).
+    [[gnu::always_inline]] void group(std::uint32_t index, int code, std::size_t val, std::size_t len)
     {
-        if (code == code::kType) return open(index, std::string_view(data + val, len), start);
+        if (code == code::kType) return open(index, std::string_view(data + val, len));
         if (ended || records->empty()) return;
         if (code == code::kAppGroup) {
             inBracket = len > 0 && data[val] == '{';
@@ -112,12 +112,10 @@ struct Document::RecordMaker {
             noteMain(code, std::string_view(data + val, len));
     }
 
-    void open(std::uint32_t index, std::string_view value, std::size_t start)
+    void open(std::uint32_t index, std::string_view value)
     {
-        if (!records->empty()) records->back().count = index - records->back().first;
         Record r;
         r.first = index;
-        r.begin = static_cast<std::uint32_t>(start);
         const std::string_view type = trim(value);
         r.kind = kindOfName(type);
         r.parent = 0;  // no owner yet
@@ -154,7 +152,6 @@ struct Document::RecordMaker {
     {
         if (other.records->empty()) return;
         const auto offset = static_cast<std::uint32_t>(records->size());
-        if (!records->empty()) records->back().count = other.records->front().first - records->back().first;
         records->insert(records->end(), other.records->begin(), other.records->end());
         for (std::uint32_t b : *other.badHandles) badHandles->push_back(b + offset);
         handleCode = other.handleCode;
@@ -255,7 +252,7 @@ struct Run {
 
 // Reads common groups from `p` up to `stop` (where a group starts at or
 // after it): blanks, digits, blanks, the line end, then a value line. Calls
-// add(start, value, length, code) for each; it may refuse one (returns false).
+// add(value, length, code) for each; it may refuse one (returns false).
 template <typename Add>
 Run commonGroups(const char* p, const char* stop, const char* end, char terminator, bool crOnly, Add&& add)
 {
@@ -277,7 +274,7 @@ Run commonGroups(const char* p, const char* stop, const char* end, char terminat
         const char* q = findByte(value, end, terminator);
         const char* valueEnd = q;
         while (!crOnly && valueEnd > value && valueEnd[-1] == '\r') --valueEnd;
-        if (!add(p, value, static_cast<std::size_t>(valueEnd - value), v)) {
+        if (!add(value, static_cast<std::size_t>(valueEnd - value), v)) {
             run.odd = true;
             break;
         }
@@ -368,13 +365,12 @@ bool Document::tokenizeAscii()
                 Group* const outEnd = room + roomSize;
                 RecordMaker& maker = *h.maker;
                 h.run = commonGroups(data + start, data + size, data + size, terminator, crOnly,
-                                     [&](const char* at, const char* value, std::size_t len, int code) {
+                                     [&](const char* value, std::size_t len, int code) {
                                          if (len >= kLongValue || out == outEnd) return false;  // left to the first half's reader
                                          const auto val = static_cast<std::size_t>(value - data);
                                          *out = Group{static_cast<std::uint32_t>(val), static_cast<std::uint16_t>(len),
                                                       static_cast<std::int16_t>(code)};
-                                         maker.group(static_cast<std::uint32_t>(out - room), code, val, len,
-                                                     static_cast<std::size_t>(at - data));
+                                         maker.group(static_cast<std::uint32_t>(out - room), code, val, len);
                                          ++out;
                                          return true;
                                      });
@@ -403,7 +399,7 @@ bool Document::tokenizeAscii()
             // first half's last one; its records follow.
             const std::size_t gapEnd = h.records.empty() ? groups_.size() : h.records.front().first;
             for (std::size_t g = h.firstGroup; g < gapEnd; ++g)
-                maker.group(static_cast<std::uint32_t>(g), groups_[g].code, groups_[g].val, groups_[g].len, 0);
+                maker.group(static_cast<std::uint32_t>(g), groups_[g].code, groups_[g].val, groups_[g].len);
             maker.adopt(*h.maker);
         }
         bool ended = joined && h.run.ended;
@@ -432,11 +428,10 @@ bool Document::tokenizeAscii()
             if (second) stopAt = std::min(stopAt, second->middle);
             const std::size_t groupsBefore = groups_.size();
             Run run = commonGroups(data + scan.pos, data + stopAt, end, terminator, crOnly,
-                                   [&](const char* at, const char* value, std::size_t len, int code) {
+                                   [&](const char* value, std::size_t len, int code) {
                                        const auto val = static_cast<std::size_t>(value - data);
                                        addGroup(val, len, code);
-                                       maker.group(static_cast<std::uint32_t>(groups_.size() - 1), code, val, len,
-                                                   static_cast<std::size_t>(at - data));
+                                       maker.group(static_cast<std::uint32_t>(groups_.size() - 1), code, val, len);
                                        faultAhead.filled(groups_.size() * sizeof(Group));
                                        return true;
                                    });
@@ -526,7 +521,7 @@ Document::AsciiStep Document::readOddGroup(AsciiScan& scan)
     std::size_t valStart = next;
     std::size_t valEnd = lineAt(valStart, next);
     addGroup(valStart, valEnd - valStart, code);
-    scan.maker->group(static_cast<std::uint32_t>(groups_.size() - 1), code, valStart, valEnd - valStart, pos);
+    scan.maker->group(static_cast<std::uint32_t>(groups_.size() - 1), code, valStart, valEnd - valStart);
     if (scan.first) {
         // The file's code line style: right-aligned ("  0") or not ("0").
         codeWidth_ = (!codeText.empty() && codeText[0] == ' ') ? static_cast<int>(codeText.size()) : 0;
@@ -613,7 +608,7 @@ bool Document::tokenizeBinary()
         }
         if (pos > size) return fail(start, "the file is truncated.");
         addGroup(valStart, valLen, code);
-        maker.group(static_cast<std::uint32_t>(groups_.size() - 1), code, valStart, valLen, start);
+        maker.group(static_cast<std::uint32_t>(groups_.size() - 1), code, valStart, valLen);
         faultAhead.filled(groups_.size() * sizeof(Group));
         if (code == code::kType) {
             if (is(std::string_view(data + valStart, valLen), "EOF")) {
@@ -637,8 +632,7 @@ bool Document::buildRecords()
         error_ = "The file holds no DXF records (no group with code 0); it is not a DXF drawing.";
         return false;
     }
-    records_.back().count = static_cast<std::uint32_t>(groups_.size()) - records_.back().first;
-    prefixEnd_ = records_.front().begin;
+    prefixEnd_ = recordBegin(0);
     return true;
 }
 
