@@ -89,26 +89,28 @@ struct Document::RecordMaker {
     std::vector<std::uint32_t>* badHandles;  // indexes into *records
     const char* data;                         // the buffer the values stand in
     Format format;
-    // The last record's state.
-    int handleCode = code::kHandle;
-    bool inBracket = false, ended = false, handleSeen = false, paperSeen = false, ownerSeen = false;
+    // Where reading the last record's main groups stands.
+    struct Open {
+        int handleCode = code::kHandle;
+        bool inBracket = false, ended = false, handleSeen = false, paperSeen = false, ownerSeen = false;
+    } at;
 
     // A group: its index in the group array, code, and value (offset and
     // true length).
     [[gnu::always_inline]] void group(std::uint32_t index, int code, std::size_t val, std::size_t len)
     {
         if (code == code::kType) return open(index, std::string_view(data + val, len));
-        if (ended || records->empty()) return;
+        if (at.ended || records->empty()) return;
         if (code == code::kAppGroup) {
-            inBracket = len > 0 && data[val] == '{';
+            at.inBracket = len > 0 && data[val] == '{';
             return;
         }
-        if (inBracket) return;
+        if (at.inBracket) return;
         if (code == code::kExtendedData || code == code::kEmbeddedObject) {
-            ended = true;
+            at.ended = true;
             return;
         }
-        if (code == handleCode || code == code::kPaperSpace || code == code::kOwner)
+        if (code == at.handleCode || code == code::kPaperSpace || code == code::kOwner)
             noteMain(code, std::string_view(data + val, len));
     }
 
@@ -120,24 +122,23 @@ struct Document::RecordMaker {
         r.kind = kindOfName(type);
         r.parent = 0;  // no owner yet
         records->push_back(r);
-        handleCode = is(type, "DIMSTYLE") ? code::kDimstyleHandle : code::kHandle;
-        inBracket = ended = handleSeen = paperSeen = ownerSeen = false;
+        at = Open{is(type, "DIMSTYLE") ? code::kDimstyleHandle : code::kHandle};
     }
 
     void noteMain(int code, std::string_view value)
     {
         Record& r = records->back();
-        if (code == handleCode) {
-            if (handleSeen) return;
-            handleSeen = true;
+        if (code == at.handleCode) {
+            if (at.handleSeen) return;
+            at.handleSeen = true;
             if (auto h = handleOf(value)) r.handle = *h;
             else badHandles->push_back(static_cast<std::uint32_t>(records->size() - 1));
         } else if (code == code::kPaperSpace) {
-            if (paperSeen) return;
-            paperSeen = true;
+            if (at.paperSeen) return;
+            at.paperSeen = true;
             r.paperSpace = storedInteger(format, code, value) == 1;
-        } else if (!ownerSeen) {
-            ownerSeen = true;
+        } else if (!at.ownerSeen) {
+            at.ownerSeen = true;
             // Its handle's low 32 bits, kept where the record's parent will
             // be (Record::parent): indexRecords reads them, and the few that
             // name a paper space's block record, in full.
@@ -154,12 +155,7 @@ struct Document::RecordMaker {
         const auto offset = static_cast<std::uint32_t>(records->size());
         records->insert(records->end(), other.records->begin(), other.records->end());
         for (std::uint32_t b : *other.badHandles) badHandles->push_back(b + offset);
-        handleCode = other.handleCode;
-        inBracket = other.inBracket;
-        ended = other.ended;
-        handleSeen = other.handleSeen;
-        paperSeen = other.paperSeen;
-        ownerSeen = other.ownerSeen;
+        at = other.at;
     }
 };
 
@@ -330,7 +326,7 @@ bool Document::tokenizeAscii()
     reserveGroups(3);  // "0", a line end, an empty value and its line end
     reserveRecords(24);
     FaultAhead faultAhead(groups_.data(), groups_.capacity() * sizeof(Group));
-    RecordMaker maker{&records_, &badHandles_, data, format_};
+    RecordMaker maker{&records_, &badHandles_, data, format_, {}};
     scan.maker = &maker;
 
     // A large file is read in two halves at once, when the group array has
@@ -347,7 +343,7 @@ bool Document::tokenizeAscii()
             const std::size_t n = (size - h.middle) / 24 + 16;
             h.records.reserve(n);
             preferLargePages(h.records.data(), h.records.capacity() * sizeof(Record));
-            h.maker.emplace(RecordMaker{&h.records, &h.badHandles, data, format_});
+            h.maker.emplace(RecordMaker{&h.records, &h.badHandles, data, format_, {}});
             h.thread = std::thread([&h, data, size, terminator, crOnly, room, roomSize] {
                 auto nl = static_cast<const char*>(std::memchr(data + h.middle, terminator, size - h.middle));
                 if (!nl) return;
@@ -553,7 +549,7 @@ bool Document::tokenizeBinary()
     reserveGroups(3);  // a two-byte code and a one-byte value
     reserveRecords(24);
     FaultAhead faultAhead(groups_.data(), groups_.capacity() * sizeof(Group));
-    RecordMaker maker{&records_, &badHandles_, data, format_};
+    RecordMaker maker{&records_, &badHandles_, data, format_, {}};
 
     auto fail = [&](std::size_t at, const std::string& what) {
         error_ = "Byte " + std::to_string(at) + ": " + what;
