@@ -204,20 +204,21 @@ public:
 
     void insert(std::uint32_t rec)
     {
-        EntityView v(doc_, rec);
-        std::string blockName = v.get(def::Insert::block);
+        auto v = View<def::Insert>::of(doc_, rec);
+        if (!v) return;
+        std::string blockName = v->get(def::Insert::block);
         std::vector<std::uint32_t> attribs = attributesOf(doc_, rec);
         line("<Insert>");
         element("Name", blockName);
         handle(rec);
-        element("LayerName", v.get(def::Insert::layer));
+        element("LayerName", v->get(def::Insert::layer));
         line("<InsertionPoint>");
-        point(v.get(def::Insert::insert));
+        point(v->get(def::Insert::insert));
         line("</InsertionPoint>");
         element("NumberAttributes", std::to_string(attribs.size()));
         element("NumberConstantAttributes", std::to_string(constantAttributes(blockName)));
-        element("Rows", std::to_string(std::max<std::int64_t>(1, v.get(def::Insert::rows))));
-        element("Columns", std::to_string(std::max<std::int64_t>(1, v.get(def::Insert::columns))));
+        element("Rows", std::to_string(std::max<std::int64_t>(1, v->get(def::Insert::rows))));
+        element("Columns", std::to_string(std::max<std::int64_t>(1, v->get(def::Insert::columns))));
         for (std::uint32_t a : attribs) {
             line("<Attribute>");
             handle(a);
@@ -243,7 +244,8 @@ public:
         if (auto b = doc_.findBlock(blockName)) {
             for (std::uint32_t e : doc_.blocks()[*b].entities) {
                 if (doc_.record(e).kind != Kind::Attdef || doc_.isDeleted(e)) continue;
-                if (EntityView(doc_, e).flag(def::Attdef::flags, def::Attdef::kConstant)) ++n;
+                auto a = View<def::Attdef>::of(doc_, e);
+                if (a && a->flag(def::Attdef::flags, def::Attdef::kConstant)) ++n;
             }
         }
         constants_.emplace(blockName, n);
@@ -260,14 +262,17 @@ public:
             },
             [&](std::uint32_t rec) {
                 bool m = doc_.record(rec).kind == Kind::MText;
-                EntityView v(doc_, rec);
                 line(m ? "<MText>" : "<Text>");
                 element("Value", entityText(doc_, rec));
                 element("Handle", Document::formatHandle(doc_.record(rec).handle));
-                element("LayerName", v.get(def::Text::layer));
-                // TEXT and MTEXT keep their insertion point alike.
-                static_assert(def::Text::insert.code == def::MText::insert.code);
-                point(v.get(def::Text::insert));
+                element("LayerName", entityLayer(doc_, rec));
+                if (m) {
+                    auto v = View<def::MText>::of(doc_, rec);
+                    point(v ? v->get(def::MText::insert) : Point3{});
+                } else {
+                    auto v = View<def::Text>::of(doc_, rec);
+                    point(v ? v->get(def::Text::insert) : Point3{});
+                }
                 line(m ? "</MText>" : "</Text>");
             });
         line("</TextLiterals>");
@@ -278,11 +283,12 @@ public:
         line("<ExternalReferences>");
         for (const BlockDef& b : doc_.blocks()) {
             if (!isExternalReference(doc_, b)) continue;
-            EntityView v(doc_, b.begin);
+            auto v = View<def::Block>::of(doc_, b.begin);
+            if (!v) continue;
             line("<ExternalReference>");
             element("Name", b.name);
-            element("Path", v.get(def::Block::xrefPath));
-            element("Overlay", v.flag(def::Block::flags, def::Block::kOverlay) ? "Yes" : "No");
+            element("Path", v->get(def::Block::xrefPath));
+            element("Overlay", v->flag(def::Block::flags, def::Block::kOverlay) ? "Yes" : "No");
             line("</ExternalReference>");
         }
         line("</ExternalReferences>");

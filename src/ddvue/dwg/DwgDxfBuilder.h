@@ -29,15 +29,7 @@ namespace ddvue::dwg::detail {
 
 using dxf::Document;
 namespace def = dxf::def;
-
-// Group codes the writer uses that the program itself never reads.
-inline constexpr int kThickness = 39;
-inline constexpr int kPointAngle = 50;
-inline constexpr int kAttdefPrompt = 3;
-inline constexpr int kAttdefFieldLength = 73;  // ATTDEF and ATTRIB
-inline constexpr int kBlockName2 = 3;        // BLOCK: its name a second time
-inline constexpr int kVertexCount = 90;      // LWPOLYLINE
-inline constexpr int kEntitiesFollow = 66;   // POLYLINE: its VERTEXes follow
+namespace sub = dxf::sub;
 
 inline constexpr double kDegrees = 180.0 / std::numbers::pi;
 
@@ -143,15 +135,12 @@ public:
     void real(int c, double v) { raw(c, formatNumber(v)); }
     void integer(int c, long long v) { raw(c, std::to_string(v)); }
     void handle(int c, std::uint64_t h) { raw(c, Document::formatHandle(h)); }
-    void point(int c, const Point& p, bool withZ = true)
+    // A header variable and its value.
+    template <class A, class V>
+    void variable(const dxf::HeaderVar<A>& var, const V& value)
     {
-        real(c, p.x);
-        real(c + 10, p.y);
-        if (withZ) real(c + 20, p.z);
-    }
-    void extrusion(const Point& p)
-    {
-        if (!isUnitZ(p)) point(210, p);
+        raw(dxf::code::kHeaderVariable, var.name);
+        put(var.value, value);
     }
     // An object's reactors: the one object that owns it and is told of its changes.
     void reactors(std::uint64_t owner)
@@ -160,20 +149,111 @@ public:
         handle(dxf::code::kOwner, owner);
         raw(dxf::code::kAppGroup, "}");
     }
-    // Multi-line text: 250-byte pieces, every full one as 3, the last as 1.
+    // Multi-line text: 250-byte pieces, every full one a chunk, the last the text.
     void chunks(const QString& value)
     {
         std::vector<std::string> pieces = dxf::splitChunks(*codec_, caretForm(value));
         for (std::size_t k = 0; k < pieces.size(); ++k)
-            raw(k + 1 == pieces.size() ? dxf::def::MText::text : dxf::def::MText::chunk, pieces[k]);
+            put(k + 1 == pieces.size() ? def::MText::text : def::MText::chunk, std::string_view(pieces[k]));
     }
 
     std::string& out() { return out_; }
 
+    // Groups of declared attributes, in the file's formatting: numbers in
+    // their shortest form, texts encoded (or as stored, given as bytes),
+    // points as their two or three coordinates.
+    template <class S>
+    void put(const dxf::RealAttr<S>& a, double v)
+    {
+        real(a.code, v);
+    }
+    template <class S>
+    void put(const dxf::IntAttr<S>& a, long long v)
+    {
+        integer(a.code, v);
+    }
+    template <class S>
+    void put(const dxf::TextAttr<S>& a, const QString& v)
+    {
+        text(a.code, v);
+    }
+    template <class S>
+    void put(const dxf::TextAttr<S>& a, std::string_view stored)
+    {
+        raw(a.code, stored);
+    }
+    template <class S>
+    void put(const dxf::TextAttr<S>& a, const char* stored)
+    {
+        raw(a.code, stored);
+    }
+    template <class S>
+    void put(const dxf::HandleAttr<S>& a, std::uint64_t h)
+    {
+        handle(a.code, h);
+    }
+    template <class S>
+    void put(const dxf::PointAttr<S>& a, const Point& p)
+    {
+        real(a.code, p.x);
+        real(a.y(), p.y);
+        real(a.z(), p.z);
+    }
+    template <class S>
+    void put(const dxf::Point2Attr<S>& a, const Point& p)
+    {
+        real(a.code, p.x);
+        real(a.y(), p.y);
+    }
+
 private:
+
     std::shared_ptr<const dxf::TextCodec> codec_;
     std::string out_;
 };
+
+// One record of type T being written: its subclass markers and the groups
+// of its attributes, each through the type's declarations.
+template <class T>
+class Out {
+public:
+    explicit Out(Writer& w) : w_(w) {}
+
+    // The marker of subclass S (the `which`th of its names).
+    template <class S>
+    Out& marker(std::size_t which = 0)
+    {
+        static_assert(T::template indexOf<S> >= 0, "records of this type have no such subclass");
+        w_.raw(dxf::code::kSubclass, S::markers[which]);
+        return *this;
+    }
+    template <class A, class V>
+    Out& put(const A& a, const V& value)
+    {
+        static_assert(dxf::kHolds<T, A>, "records of this type have no such attribute");
+        w_.put(a, value);
+        return *this;
+    }
+    // The normal of the entity's plane, when it is not the z axis.
+    template <class A>
+    Out& extrusion(const A& a, const Point& p)
+    {
+        if (!isUnitZ(p)) put(a, p);
+        return *this;
+    }
+    Writer& writer() { return w_; }
+
+private:
+    Writer& w_;
+};
+
+// Starts a record of type T: its type (the `which`th of its names).
+template <class T>
+Out<T> start(Writer& w, std::size_t which = 0)
+{
+    w.raw(dxf::code::kType, T::names[which]);
+    return Out<T>(w);
+}
 
 inline QString str(const JsonObject& o, const char* key) { return o.value(QLatin1String(key)).toString(); }
 inline double real(const JsonObject& o, const char* key, double fallback = 0) { return num(o.value(QLatin1String(key)), fallback); }
@@ -257,7 +337,10 @@ private:
     // ------------------------------------------------------------ tables
 
     void tableStart(const Table& t, int count);
-    void entryStart(const char* type, std::uint64_t handle, const Table& t, const char* subclass);
+    // The head of an entry of table `t`: its type, handle, owner and markers,
+    // the last that of its own subclass S.
+    template <class T, class S>
+    Out<T> entryStart(std::uint64_t handle, const Table& t);
 
     // Entries of a table: the drawing's, plus the ones every DXF must have.
     std::vector<JsonObject> entries(const char* key, std::initializer_list<const char*> required);
@@ -274,8 +357,10 @@ private:
     // ------------------------------------------------------------ blocks
 
     void blocks();
-    // The head of a BLOCK or ENDBLK record of block `b`.
-    void blockMarker(const char* type, std::uint64_t handle, const BlockInfo& b, const char* subclass);
+    // The head of a BLOCK or ENDBLK record of block `b`, up to the marker
+    // of its own subclass S.
+    template <class T, class S>
+    Out<T> blockMarker(std::uint64_t handle, const BlockInfo& b);
 
     void entities();
 
@@ -289,8 +374,11 @@ private:
     const std::optional<std::string>& linetypeText(const JsonObject& e);
 
     // The groups every entity starts with, up to and including its layer,
-    // line type, colour and the other common properties.
-    void common(const char* type, std::uint64_t handle, std::uint64_t owner, const JsonObject& e, bool paper);
+    // line type, colour and the other common properties; `which` names the
+    // type among T's names.
+    template <class T>
+    Out<T> common(std::uint64_t handle, std::uint64_t owner, const JsonObject& e, bool paper, std::size_t which = 0);
+    void commonGroups(Out<def::AnyEntity> o, std::uint64_t handle, std::uint64_t owner, const JsonObject& e, bool paper);
 
     void entity(const EntityInfo& info, const BlockInfo& block, bool paper);
     // LINE, POINT, CIRCLE, ARC, ELLIPSE, SOLID, TRACE, 3DFACE, XLINE, RAY;
@@ -299,13 +387,18 @@ private:
     void text(const EntityInfo& info, std::uint64_t owner, bool paper);  // TEXT and ATTDEF
 
     // TEXT, ATTRIB and ATTDEF share the text part; `valueKey` names the value.
-    void textBody(const JsonObject& e, const char* valueKey);
+    template <class T>
+    void textBody(Out<T>& o, const JsonObject& e, const char* valueKey);
 
     void lwpolyline(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext);
 
     void polyline(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext);
 
     void seqend(const EntityInfo& info, const JsonObject& e, bool paper);
+    // A VERTEX of a 2D or 3D polyline.
+    void vertex(const EntityInfo& info, std::size_t i, const JsonObject& e, const JsonObject& v, bool paper, bool is3d);
+    // An ATTRIB of a block reference.
+    void attribute(const EntityInfo& info, std::size_t i, const JsonObject& a, bool paper);
 
     void spline(const EntityInfo& info, std::uint64_t owner, bool paper, const Point& ext);
 
@@ -360,5 +453,15 @@ private:
     std::deque<JsonDocument> made_;  // table entries every DXF needs that the drawing lacks
     int skipped_ = 0;
 };
+
+template <class T>
+Out<T> Builder::common(std::uint64_t handle, std::uint64_t owner, const JsonObject& e, bool paper, std::size_t which)
+{
+    static_assert(T::template indexOf<sub::AcDbEntity> == 1, "an entity type: its common groups first");
+    Writer& o = w();
+    Out<T> r = start<T>(o, which);
+    commonGroups(Out<def::AnyEntity>(o), handle, owner, e, paper);
+    return r;
+}
 
 }  // namespace ddvue::dwg::detail

@@ -5,27 +5,20 @@ namespace ddvue::dwg::detail {
 
 void Builder::tableStart(const Table& t, int count)
 {
-    Writer& o = w();
-    o.raw(dxf::code::kType, "TABLE");
-    o.raw(dxf::code::kName, t.name);
-    o.handle(dxf::code::kHandle, t.handle);
-    o.handle(dxf::code::kOwner, 0);
-    o.raw(dxf::code::kSubclass, "AcDbSymbolTable");
-    o.integer(70, count);
-    if (std::string_view(t.name) == "DIMSTYLE") {
-        o.raw(dxf::code::kSubclass, "AcDbDimStyleTable");
-        o.integer(71, 0);
-    }
+    using T = def::TableHead;
+    auto o = start<T>(w());
+    o.put(T::name, t.name).put(T::handle, t.handle).put(T::owner, 0);
+    o.marker<sub::AcDbSymbolTable>().put(sub::AcDbSymbolTable::count, count);
+    if (std::string_view(t.name) == "DIMSTYLE") o.marker<sub::AcDbDimStyleTable>().put(sub::AcDbDimStyleTable::count, 0);
 }
 
-void Builder::entryStart(const char* type, std::uint64_t handle, const Table& t, const char* subclass)
+template <class T, class S>
+Out<T> Builder::entryStart(std::uint64_t handle, const Table& t)
 {
-    Writer& o = w();
-    o.raw(dxf::code::kType, type);
-    o.handle(std::string_view(type) == "DIMSTYLE" ? 105 : 5, handle);
-    o.handle(dxf::code::kOwner, t.handle);
-    o.raw(dxf::code::kSubclass, "AcDbSymbolTableRecord");
-    o.raw(dxf::code::kSubclass, subclass);
+    auto o = start<T>(w());
+    o.put(T::handle, handle).put(T::owner, t.handle);
+    o.template marker<sub::AcDbSymbolTableRecord>().template marker<S>();
+    return o;
 }
 
 std::vector<JsonObject> Builder::entries(const char* key, std::initializer_list<const char*> required)
@@ -86,37 +79,24 @@ void Builder::vportTable()
     if (vports.empty()) vports.emplace_back();
     tableStart(vport, static_cast<int>(vports.size()));
     for (const JsonObject& v : vports) {
-        entryStart("VPORT", own(v.value(QLatin1String("handle"))), vport, "AcDbViewportTableRecord");
-        o.raw(dxf::code::kName, "*Active");
-        o.integer(70, 0);
-        o.point(10, Point{0, 0, 0}, false);
-        o.point(11, Point{1, 1, 0}, false);
-        o.point(12, pointOf(v, "center"), false);
-        o.point(13, pointOf(v, "snapBasePoint"), false);
-        o.point(14, v.contains(QLatin1String("snapSpacing")) ? pointOf(v, "snapSpacing") : Point{0.5, 0.5, 0}, false);
-        o.point(15, v.contains(QLatin1String("gridSpacing")) ? pointOf(v, "gridSpacing") : Point{0.5, 0.5, 0}, false);
+        using V = def::VPort;
+        auto e = entryStart<V, sub::AcDbViewportTableRecord>(own(v.value(QLatin1String("handle"))), vport);
+        e.put(V::name, "*Active").put(V::flags, 0);
+        e.put(V::lowerLeft, Point{0, 0, 0}).put(V::upperRight, Point{1, 1, 0});
+        e.put(V::center, pointOf(v, "center")).put(V::snapBase, pointOf(v, "snapBasePoint"));
+        e.put(V::snapSpacing, v.contains(QLatin1String("snapSpacing")) ? pointOf(v, "snapSpacing") : Point{0.5, 0.5, 0});
+        e.put(V::gridSpacing, v.contains(QLatin1String("gridSpacing")) ? pointOf(v, "gridSpacing") : Point{0.5, 0.5, 0});
         Point dir = v.contains(QLatin1String("viewDirectionFromTarget")) ? pointOf(v, "viewDirectionFromTarget")
                                                                           : Point{0, 0, 1};
         if (dir.x == 0 && dir.y == 0 && dir.z == 0) dir.z = 1;
-        o.point(16, dir);
-        o.point(17, pointOf(v, "viewTarget"));
+        e.put(V::direction, dir).put(V::target, pointOf(v, "viewTarget"));
         double height = real(v, "viewHeight", 10);
-        o.real(40, height > 0 ? height : 10);
+        e.put(V::height, height > 0 ? height : 10);
         double aspect = real(v, "aspectRatio", 1);
-        o.real(41, aspect > 0 ? aspect : 1);
-        o.real(42, real(v, "lensLength", 50));
-        o.real(43, 0);
-        o.real(44, 0);
-        o.real(50, 0);
-        o.real(51, 0);
-        o.integer(71, 0);
-        o.integer(72, 1000);
-        o.integer(73, 1);
-        o.integer(74, 3);
-        o.integer(75, 0);
-        o.integer(76, 0);
-        o.integer(77, 0);
-        o.integer(78, 0);
+        e.put(V::aspectRatio, aspect > 0 ? aspect : 1).put(V::lensLength, real(v, "lensLength", 50));
+        e.put(V::frontClip, 0.0).put(V::backClip, 0.0).put(V::snapRotation, 0.0).put(V::twist, 0.0);
+        e.put(V::viewMode, 0).put(V::circleZoom, 1000).put(V::fastZoom, 1).put(V::ucsIcon, 3);
+        e.put(V::snapOn, 0).put(V::gridOn, 0).put(V::snapStyle, 0).put(V::snapIsopair, 0);
     }
     o.raw(dxf::code::kType, "ENDTAB");
 }
@@ -128,20 +108,16 @@ void Builder::linetypeTable()
     std::vector<JsonObject> ltypes = entries("linetypes", {"ByBlock", "ByLayer", "Continuous"});
     tableStart(ltype, static_cast<int>(ltypes.size()));
     for (const JsonObject& l : ltypes) {
-        entryStart("LTYPE", own(l.value(QLatin1String("handle"))), ltype, "AcDbLinetypeTableRecord");
-        o.text(2, str(l, "name"));
-        o.integer(70, intOf(l, "standardFlag") & 0x3F);
-        o.text(3, str(l, "description"));
-        o.integer(72, 65);
+        using L = def::LineType;
+        auto e = entryStart<L, sub::AcDbLinetypeTableRecord>(own(l.value(QLatin1String("handle"))), ltype);
+        e.put(L::name, str(l, "name")).put(L::flags, intOf(l, "standardFlag") & 0x3F);
+        e.put(L::description, str(l, "description")).put(L::alignment, 'A');
         JsonArray pattern = arr(l, "pattern");
-        o.integer(73, pattern.size());
+        e.put(L::elementCount, pattern.size());
         double total = 0;
         for (const JsonValue& p : pattern) total += std::fabs(real(p.toObject(), "elementLength"));
-        o.real(40, l.contains(QLatin1String("totalPatternLength")) ? real(l, "totalPatternLength") : total);
-        for (const JsonValue& p : pattern) {
-            o.real(49, real(p.toObject(), "elementLength"));
-            o.integer(74, 0);
-        }
+        e.put(L::patternLength, l.contains(QLatin1String("totalPatternLength")) ? real(l, "totalPatternLength") : total);
+        for (const JsonValue& p : pattern) e.put(L::elementLength, real(p.toObject(), "elementLength")).put(L::elementType, 0);
     }
     o.raw(dxf::code::kType, "ENDTAB");
 }
@@ -153,9 +129,9 @@ void Builder::layerTable()
     std::vector<JsonObject> layers = entries("layers", {"0"});
     tableStart(layer, static_cast<int>(layers.size()));
     for (const JsonObject& l : layers) {
-        entryStart("LAYER", own(l.value(QLatin1String("handle"))), layer, "AcDbLayerTableRecord");
-        o.text(def::Layer::name.code, str(l, "name"));
-        o.integer(def::Layer::flags.code, intOf(l, "standardFlag") & 0x7F & ~64);
+        using L = def::Layer;
+        auto e = entryStart<L, sub::AcDbLayerTableRecord>(own(l.value(QLatin1String("handle"))), layer);
+        e.put(L::name, str(l, "name")).put(L::flags, intOf(l, "standardFlag") & 0x7F & ~64);
         // A true colour goes with the colour number the drawing keeps
         // for it, else the nearest one.
         int color = static_cast<int>(intOf(l, "colorIndex", 0));
@@ -163,15 +139,15 @@ void Builder::layerTable()
         if (trueColor.isDouble() && (color < 1 || color > 255))
             color = nearestColorIndex(static_cast<std::uint32_t>(integer(trueColor)));
         if (color < 1 || color > 255) color = 7;
-        o.integer(def::Layer::color.code, l.value(QLatin1String("off")).toBool() ? -color : color);
-        if (trueColor.isDouble()) o.integer(def::Layer::trueColor.code, integer(trueColor) & 0xFFFFFF);
+        e.put(L::color, l.value(QLatin1String("off")).toBool() ? -color : color);
+        if (trueColor.isDouble()) e.put(L::trueColor, integer(trueColor) & 0xFFFFFF);
         QString lt = str(l, "lineType");
         if (!linetypeNames_.count(upperKey(lt)) || upperKey(lt) == QLatin1String("BYLAYER") ||
             upperKey(lt) == QLatin1String("BYBLOCK"))
             lt = QStringLiteral("Continuous");
-        o.text(def::Layer::linetype.code, lt);
-        if (l.value(QLatin1String("plot")).isDouble() && integer(l.value(QLatin1String("plot"))) == 0) o.integer(290, 0);
-        if (l.contains(QLatin1String("lineweight"))) o.integer(370, lineWeight(intOf(l, "lineweight", 29)));
+        e.put(L::linetype, lt);
+        if (l.value(QLatin1String("plot")).isDouble() && integer(l.value(QLatin1String("plot"))) == 0) e.put(L::plot, 0);
+        if (l.contains(QLatin1String("lineweight"))) e.put(L::lineweight, lineWeight(intOf(l, "lineweight", 29)));
     }
     o.raw(dxf::code::kType, "ENDTAB");
 }
@@ -183,18 +159,16 @@ void Builder::styleTable()
     std::vector<JsonObject> styles = entries("styles", {"Standard"});
     tableStart(style, static_cast<int>(styles.size()));
     for (const JsonObject& s : styles) {
-        entryStart("STYLE", own(s.value(QLatin1String("handle"))), style, "AcDbTextStyleTableRecord");
-        o.text(2, str(s, "name"));
-        o.integer(70, intOf(s, "standardFlag") & 0x3F & ~16 & ~32);
-        o.real(40, real(s, "fixedTextHeight"));
+        using S = def::TextStyle;
+        auto e = entryStart<S, sub::AcDbTextStyleTableRecord>(own(s.value(QLatin1String("handle"))), style);
+        e.put(S::name, str(s, "name")).put(S::flags, intOf(s, "standardFlag") & 0x3F & ~16 & ~32);
+        e.put(S::fixedHeight, real(s, "fixedTextHeight"));
         double width = real(s, "widthFactor", 1);
-        o.real(41, width > 0 ? width : 1);
-        o.real(50, real(s, "obliqueAngle") * kDegrees);
-        o.integer(71, intOf(s, "textGenerationFlag"));
-        o.real(42, real(s, "lastHeight", 2.5));
+        e.put(S::widthFactor, width > 0 ? width : 1).put(S::oblique, real(s, "obliqueAngle") * kDegrees);
+        e.put(S::generation, intOf(s, "textGenerationFlag")).put(S::lastHeight, real(s, "lastHeight", 2.5));
         QString font = str(s, "font");
-        o.text(3, font.isEmpty() && !(intOf(s, "standardFlag") & 1) ? QStringLiteral("txt") : font);
-        o.text(4, str(s, "bigFont"));
+        e.put(S::font, font.isEmpty() && !(intOf(s, "standardFlag") & 1) ? QStringLiteral("txt") : font);
+        e.put(S::bigFont, str(s, "bigFont"));
     }
     o.raw(dxf::code::kType, "ENDTAB");
 }
@@ -206,9 +180,10 @@ void Builder::appidTable()
     std::vector<JsonObject> appids = entries("appids", {"ACAD"});
     tableStart(appid, static_cast<int>(appids.size()));
     for (const JsonObject& a : appids) {
-        entryStart("APPID", own(a.value(QLatin1String("handle"))), appid, "AcDbRegAppTableRecord");
-        o.text(2, str(a, "name"));
-        o.integer(70, intOf(a, "flags") & 0x3F);
+        using A = def::AppId;
+        entryStart<A, sub::AcDbRegAppTableRecord>(own(a.value(QLatin1String("handle"))), appid)
+            .put(A::name, str(a, "name"))
+            .put(A::flags, intOf(a, "flags") & 0x3F);
     }
     o.raw(dxf::code::kType, "ENDTAB");
 }
@@ -220,26 +195,26 @@ void Builder::dimstyleTable()
     std::vector<JsonObject> dimstyles = entries("dimstyles", {"Standard"});
     tableStart(dimstyle, static_cast<int>(dimstyles.size()));
     for (const JsonObject& s : dimstyles) {
-        entryStart("DIMSTYLE", own(s.value(QLatin1String("handle"))), dimstyle, "AcDbDimStyleTableRecord");
-        o.text(2, str(s, "name"));
-        o.integer(70, 0);
-        auto dimReal = [&](int code, const char* key) {
-            if (s.value(QLatin1String(key)).isDouble()) o.real(code, real(s, key));
+        using D = def::DimStyle;
+        auto e = entryStart<D, sub::AcDbDimStyleTableRecord>(own(s.value(QLatin1String("handle"))), dimstyle);
+        e.put(D::name, str(s, "name")).put(D::flags, 0);
+        auto dimReal = [&](const auto& attr, const char* key) {
+            if (s.value(QLatin1String(key)).isDouble()) e.put(attr, real(s, key));
         };
-        auto dimInt = [&](int code, const char* key) {
-            if (s.value(QLatin1String(key)).isDouble()) o.integer(code, intOf(s, key));
+        auto dimInt = [&](const auto& attr, const char* key) {
+            if (s.value(QLatin1String(key)).isDouble()) e.put(attr, intOf(s, key));
         };
-        dimReal(40, "DIMSCALE");
-        dimReal(41, "DIMASZ");
-        dimReal(42, "DIMEXO");
-        dimReal(44, "DIMEXE");
-        dimReal(140, "DIMTXT");
-        dimReal(144, "DIMLFAC");
-        dimReal(147, "DIMGAP");
-        dimInt(73, "DIMTIH");
-        dimInt(74, "DIMTOH");
-        dimInt(77, "DIMTAD");
-        dimInt(271, "DIMDEC");
+        dimReal(D::dimscale, "DIMSCALE");
+        dimReal(D::dimasz, "DIMASZ");
+        dimReal(D::dimexo, "DIMEXO");
+        dimReal(D::dimexe, "DIMEXE");
+        dimReal(D::dimtxt, "DIMTXT");
+        dimReal(D::dimlfac, "DIMLFAC");
+        dimReal(D::dimgap, "DIMGAP");
+        dimInt(D::dimtih, "DIMTIH");
+        dimInt(D::dimtoh, "DIMTOH");
+        dimInt(D::dimtad, "DIMTAD");
+        dimInt(D::dimdec, "DIMDEC");
     }
     o.raw(dxf::code::kType, "ENDTAB");
 }
@@ -250,12 +225,13 @@ void Builder::blockRecordTable()
     const Table& record = tables_[kBlockRecordTable];
     tableStart(record, static_cast<int>(blocksOut_.size()));
     for (const BlockInfo& b : blocksOut_) {
-        entryStart("BLOCK_RECORD", b.record, record, "AcDbBlockTableRecord");
-        o.text(2, b.name);
-        o.handle(340, b.layout);
-        o.integer(70, intOf(b.json, "insertionUnits"));
-        o.integer(280, b.json.contains(QLatin1String("explodability")) ? intOf(b.json, "explodability") : 1);
-        o.integer(281, intOf(b.json, "scalability"));
+        using R = def::BlockRecord;
+        entryStart<R, sub::AcDbBlockTableRecord>(b.record, record)
+            .put(R::name, b.name)
+            .put(R::layout, b.layout)
+            .put(R::units, intOf(b.json, "insertionUnits"))
+            .put(R::explodability, b.json.contains(QLatin1String("explodability")) ? intOf(b.json, "explodability") : 1)
+            .put(R::scalability, intOf(b.json, "scalability"));
     }
     o.raw(dxf::code::kType, "ENDTAB");
 }

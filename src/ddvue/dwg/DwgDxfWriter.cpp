@@ -225,64 +225,54 @@ void Builder::header()
     JsonObject h = d_.value(QLatin1String("header")).toObject();
     o.raw(dxf::code::kType, "SECTION");
     o.raw(dxf::code::kName, "HEADER");
-    auto var = [&](const char* name) { o.raw(dxf::code::kHeaderVariable, name); };
-    auto pt = [&](const char* name, const char* key, bool withZ) {
-        if (!h.contains(QLatin1String(key))) return;
-        var(name);
-        o.point(10, point(h.value(QLatin1String(key))), withZ);
+    namespace var = def::header;
+    auto pt = [&](const auto& v, const char* key) {
+        if (h.contains(QLatin1String(key))) o.variable(v, point(h.value(QLatin1String(key))));
     };
-    auto intVar = [&](const char* name, const char* key, int code = 70) {
-        if (!h.value(QLatin1String(key)).isDouble()) return;
-        var(name);
-        o.integer(code, integer(h.value(QLatin1String(key))));
+    auto number = [&](const auto& v, const char* key) {
+        if (h.value(QLatin1String(key)).isDouble()) o.variable(v, num(h.value(QLatin1String(key))));
     };
-    auto realVar = [&](const char* name, const char* key) {
-        if (!h.value(QLatin1String(key)).isDouble()) return;
-        var(name);
-        o.real(40, num(h.value(QLatin1String(key))));
+    auto integer = [&](const auto& v, const char* key) {
+        if (h.value(QLatin1String(key)).isDouble()) o.variable(v, detail::integer(h.value(QLatin1String(key))));
     };
-    auto nameVar = [&](const char* name, const char* key, int code, const std::set<QString>& known,
-                       const char* fallback) {
-        QString v = h.value(QLatin1String(key)).toString();
-        if (!known.count(upperKey(v))) v = QLatin1String(fallback);
-        var(name);
-        o.text(code, v);
+    // A name the drawing's table holds, else the fallback.
+    auto name = [&](const auto& v, const char* key, const std::set<QString>& known, const char* fallback) {
+        QString n = h.value(QLatin1String(key)).toString();
+        if (!known.count(upperKey(n))) n = QLatin1String(fallback);
+        o.variable(v, n);
     };
-    var("$ACADVER");
-    o.raw(1, version_);
-    var("$DWGCODEPAGE");
-    o.text(3, codePage_);
-    pt("$INSBASE", "INSBASE", true);
-    pt("$EXTMIN", "EXTMIN", true);
-    pt("$EXTMAX", "EXTMAX", true);
-    pt("$LIMMIN", "LIMMIN", false);
-    pt("$LIMMAX", "LIMMAX", false);
-    intVar("$ORTHOMODE", "ORTHOMODE");
-    intVar("$FILLMODE", "FILLMODE");
-    intVar("$MIRRTEXT", "MIRRTEXT");
-    realVar("$LTSCALE", "LTSCALE");
-    intVar("$ATTMODE", "ATTMODE");
-    realVar("$TEXTSIZE", "TEXTSIZE");
-    nameVar("$TEXTSTYLE", "TEXTSTYLE", 7, styleNames_, "Standard");
-    nameVar("$CLAYER", "CLAYER", 8, layerNames_, "0");
-    nameVar("$CELTYPE", "CELTYPE", 6, linetypeNames_, "ByLayer");
-    nameVar("$DIMSTYLE", "DIMSTYLE", 2, dimstyleNames_, "Standard");
-    realVar("$DIMSCALE", "DIMSCALE");
-    intVar("$LUNITS", "LUNITS");
-    intVar("$LUPREC", "LUPREC");
-    intVar("$AUNITS", "AUNITS");
-    intVar("$AUPREC", "AUPREC");
-    intVar("$ANGDIR", "ANGDIR");
-    intVar("$PDMODE", "PDMODE");
-    realVar("$PDSIZE", "PDSIZE");
-    realVar("$PLINEWID", "PLINEWID");
-    intVar("$TILEMODE", "TILEMODE");
-    intVar("$PSLTSCALE", "PSLTSCALE");
-    intVar("$INSUNITS", "INSUNITS");
-    intVar("$MEASUREMENT", "MEASUREMENT");
-    intVar("$LWDISPLAY", "LWDISPLAY", 290);
-    var("$HANDSEED");
-    o.handle(dxf::code::kHandle, next_);
+    o.variable(var::acadver, std::string_view(version_));
+    o.variable(var::dwgCodePage, codePage_);
+    pt(var::insBase, "INSBASE");
+    pt(var::extMin, "EXTMIN");
+    pt(var::extMax, "EXTMAX");
+    pt(var::limMin, "LIMMIN");
+    pt(var::limMax, "LIMMAX");
+    integer(var::orthoMode, "ORTHOMODE");
+    integer(var::fillMode, "FILLMODE");
+    integer(var::mirrText, "MIRRTEXT");
+    number(var::ltScale, "LTSCALE");
+    integer(var::attMode, "ATTMODE");
+    number(var::textSize, "TEXTSIZE");
+    name(var::textStyle, "TEXTSTYLE", styleNames_, "Standard");
+    name(var::cLayer, "CLAYER", layerNames_, "0");
+    name(var::cELType, "CELTYPE", linetypeNames_, "ByLayer");
+    name(var::dimStyle, "DIMSTYLE", dimstyleNames_, "Standard");
+    number(var::dimScale, "DIMSCALE");
+    integer(var::lUnits, "LUNITS");
+    integer(var::luPrec, "LUPREC");
+    integer(var::aUnits, "AUNITS");
+    integer(var::auPrec, "AUPREC");
+    integer(var::angDir, "ANGDIR");
+    integer(var::pdMode, "PDMODE");
+    number(var::pdSize, "PDSIZE");
+    number(var::plineWid, "PLINEWID");
+    integer(var::tileMode, "TILEMODE");
+    integer(var::psLtScale, "PSLTSCALE");
+    integer(var::insUnits, "INSUNITS");
+    integer(var::measurement, "MEASUREMENT");
+    integer(var::lwDisplay, "LWDISPLAY");
+    o.variable(var::handSeed, next_);
     o.raw(dxf::code::kType, "ENDSEC");
 }
 
@@ -292,13 +282,14 @@ void Builder::classes()
     o.raw(dxf::code::kType, "SECTION");
     o.raw(dxf::code::kName, "CLASSES");
     auto cls = [&](const char* dxfName, const char* cppName, const char* app, int flags, bool entity) {
-        o.raw(dxf::code::kType, "CLASS");
-        o.raw(1, dxfName);
-        o.raw(dxf::code::kName, cppName);
-        o.raw(3, app);
-        o.integer(90, flags);
-        o.integer(280, 0);
-        o.integer(281, entity ? 1 : 0);
+        using C = def::Class;
+        start<C>(o)
+            .put(C::dxfName, dxfName)
+            .put(C::cppName, cppName)
+            .put(C::application, app)
+            .put(C::flags, flags)
+            .put(C::wasProxy, 0)
+            .put(C::isEntity, entity ? 1 : 0);
     };
     cls("LAYOUT", "AcDbLayout", "ObjectDBX Classes", 0, false);
     if (uses("IMAGE")) {

@@ -23,8 +23,6 @@ namespace ddvue::dxf {
 
 enum class Format : std::uint8_t { Ascii, Binary };
 
-class EntityView;
-
 // A buffer of `size` bytes to read a drawing's file into, in large memory
 // pages where the system offers them.
 std::string fileBuffer(std::size_t size);

@@ -240,21 +240,23 @@ void Document::indexTableRecord(StructureScan& scan, std::uint32_t i)
     Record& r = records_[i];
     switch (r.kind) {
     case Kind::TableStart: {
-        EntityView v = view(i);
-        int at = v.find(def::TableEntry::name.code);
-        scan.tableName = at < 0 ? std::string() : std::string(trim(v.str(static_cast<std::uint32_t>(at))));
+        auto v = View<def::TableHead>::of(view(i));
+        int at = v ? v->find(def::TableHead::name) : -1;
+        scan.tableName = at < 0 ? std::string() : std::string(trim(v->str(static_cast<std::uint32_t>(at))));
         break;
     }
     case Kind::TableEnd: break;
     case Kind::Layer: {
-        std::string name = EntityView(view(i)).get(def::Layer::name);
+        auto v = View<def::Layer>::of(view(i));
+        std::string name = v ? v->get(def::Layer::name) : std::string();
         layerIndex_.emplace(nameKey(name), static_cast<std::uint32_t>(layers_.size()));
         layers_.push_back(LayerEntry{std::move(name), i});
         break;
     }
     case Kind::BlockRecord:
         if (r.handle) {
-            std::string name = EntityView(view(i)).get(def::TableEntry::name);
+            auto v = View<def::BlockRecord>::of(view(i));
+            std::string name = v ? v->get(def::BlockRecord::name) : std::string();
             if (nameKey(name).rfind("*PAPER_SPACE", 0) == 0) {
                 scan.paperSpaceRecords.insert(r.handle);
                 scan.paperSpaceLow.insert(static_cast<std::uint32_t>(r.handle));
@@ -269,17 +271,9 @@ void Document::indexTableRecord(StructureScan& scan, std::uint32_t i)
 void Document::indexLayout(StructureScan& scan, std::uint32_t i)
 {
     // The layout's name and, in its AcDbLayout part, the block record of its space.
-    EntityView v = view(i);
-    std::string name;
-    std::uint64_t blockRecord = 0;
-    bool inLayout = false;
-    for (std::uint32_t g = 1; g < v.size(); ++g) {
-        if (v.code(g) == def::Common::subclass) inLayout = trim(v.str(g)) == def::Layout::kSubclass;
-        else if (inLayout && v.code(g) == def::Layout::name.code && name.empty()) name = v.text(g);
-        else if (inLayout && v.code(g) == def::Layout::blockRecord.code) {
-            if (auto h = parseHandle(v.str(g))) blockRecord = *h;
-        }
-    }
+    auto v = View<def::Layout>::of(view(i));
+    std::string name = v ? v->get(def::Layout::name) : std::string();
+    std::uint64_t blockRecord = v ? parseHandle(v->get(def::Layout::blockRecord)).value_or(0) : 0;
     scan.layouts.emplace_back(std::move(name), blockRecord);
 }
 
@@ -293,7 +287,8 @@ void Document::indexEntityRecord(StructureScan& scan, std::uint32_t i, std::uint
         if (r.kind == Kind::BlockStart) {
             scan.currentBlock = static_cast<std::int32_t>(blocks_.size());
             BlockDef b;
-            b.name = EntityView(view(i)).get(def::Block::name);
+            auto v = View<def::Block>::of(view(i));
+            b.name = v ? v->get(def::Block::name) : std::string();
             b.begin = b.end = i;
             blockIndex_.emplace(nameKey(b.name), static_cast<std::uint32_t>(blocks_.size()));
             blocks_.push_back(std::move(b));
@@ -308,9 +303,8 @@ void Document::indexEntityRecord(StructureScan& scan, std::uint32_t i, std::uint
     // Some writers leave out the paper space flag and name only the owner:
     // the paper space block record.
     if (!r.paperSpace && section == Section::Entities && scan.paperSpaceLow.count(ownerLow)) {
-        const EntityView v = view(i);
-        const int at = v.findMain(def::Common::owner.code);
-        const auto owner = at < 0 ? std::nullopt : parseHandle(v.str(static_cast<std::uint32_t>(at)));
+        const std::string_view handle = View<def::AnyEntity>::of(view(i))->get(def::AnyEntity::owner);
+        const auto owner = handle.empty() ? std::nullopt : parseHandle(handle);
         r.paperSpace = owner && scan.paperSpaceRecords.count(*owner);
     }
     r.kind = asEntity(r.kind);

@@ -56,68 +56,52 @@ std::string sanitize(const std::string& utf8, bool multiline)
     return out;
 }
 
-// Inserts the text chunks of a multi-line value at `at`: 3 groups for every
-// full chunk, the last as group 1.
+// Inserts the text chunks of a multi-line value at `at`: a chunk group for
+// every full piece, the last as the text group.
 void insertChunks(Document& doc, Document::Edit& e, std::uint32_t at, const std::string& utf8)
 {
     std::vector<std::string> chunks = splitChunks(doc, utf8);  // already in the file's encoding
     for (std::size_t k = 0; k < chunks.size(); ++k)
-        e.insertEncoded(at + static_cast<std::uint32_t>(k), k + 1 == chunks.size() ? def::MText::text : def::MText::chunk,
-                        std::move(chunks[k]));
+        e.insertEncoded(at + static_cast<std::uint32_t>(k),
+                        k + 1 == chunks.size() ? def::MText::text.code : def::MText::chunk.code, std::move(chunks[k]));
 }
 
-// Removes the 1 and 3 groups in [from, to) and returns where the first stood
-// (or `fallback` when there were none); `to` shrinks as groups go.
-std::uint32_t removeTextGroups(Document::Edit& e, std::uint32_t from, std::uint32_t& to, std::uint32_t fallback)
+// Removes an embedded multi-line text's text and chunk groups, which run
+// from `from` to the end of the record or its extended data, and returns
+// where the first stood (the end when there were none).
+std::uint32_t removeEmbeddedText(Document::Edit& e, std::uint32_t from)
 {
-    std::uint32_t first = UINT32_MAX;
-    for (std::uint32_t i = from; i < to;) {
-        if (e.code(i) == def::MText::text || e.code(i) == def::MText::chunk) {
+    std::uint32_t first = UINT32_MAX, i = from;
+    while (i < e.size() && e.code(i) != code::kExtendedData) {
+        if (e.code(i) == def::MText::text.code || e.code(i) == def::MText::chunk.code) {
             if (first == UINT32_MAX) first = i;
             e.remove(i);
-            --to;
         } else {
             ++i;
         }
     }
-    return first == UINT32_MAX ? fallback : first;
+    return first == UINT32_MAX ? i : first;
 }
 
-// The end of an edit's main part: the first embedded object (101) or extended
-// data (1001) group, or the end.
-std::uint32_t mainEnd(const Document::Edit& e)
+// Sets a color group, or adds one where CAD programs put it: after the
+// group `after` stands at (and a line type right after it).
+template <class T, class S>
+void setOrInsertColor(TypedEdit<T>& e, const IntAttr<S>& color, int value, bool keepSign, int after)
 {
-    for (std::uint32_t i = 1; i < e.size(); ++i)
-        if (e.code(i) == def::Common::embeddedObject || e.code(i) == def::Common::extendedData) return i;
-    return e.size();
-}
-
-void setOrInsertColor(Document::Edit& e, int color, bool keepSign)
-{
-    int at = e.findMain(def::Entity::color.code);
+    int at = e.find(color);
     if (at >= 0) {
-        std::int64_t old = e.integer(static_cast<std::uint32_t>(at));
-        e.setInteger(static_cast<std::uint32_t>(at), keepSign && old < 0 ? -color : color);
+        std::int64_t old = e.groups().integer(static_cast<std::uint32_t>(at));
+        e.groups().setInteger(static_cast<std::uint32_t>(at), keepSign && old < 0 ? -value : value);
         return;
     }
-    // Where CAD programs put it: after the layer (and the line type that
-    // follows it), or after the flags of a table entry.
-    int after = e.findMain(def::Entity::layer.code);
-    if (after >= 0 && static_cast<std::uint32_t>(after) + 1 < e.size() &&
-        e.code(static_cast<std::uint32_t>(after) + 1) == def::Entity::linetype.code)
-        ++after;
-    if (after < 0) after = e.findMain(def::TableEntry::flags.code);
-    if (after < 0) after = e.findMain(def::TableEntry::name.code);
-    if (after < 0) after = 0;
-    e.insertInteger(static_cast<std::uint32_t>(after) + 1, def::Entity::color.code, color);
+    e.set(color, value, after >= 0 ? after + 1 : -1);
 }
 
-void removeTrueColor(Document::Edit& e)
+template <class T>
+void removeTrueColor(TypedEdit<T>& e)
 {
-    for (int code : {def::Entity::trueColor.code, def::Entity::colorName.code}) {
-        int at;
-        while ((at = e.findMain(code)) >= 0) e.remove(static_cast<std::uint32_t>(at));
-    }
+    e.removeAll(T::trueColor);
+    e.removeAll(T::colorName);
 }
 
 }  // namespace
@@ -149,62 +133,67 @@ std::vector<std::string> splitChunks(const TextCodec& codec, const std::string& 
 
 std::string entityText(const Document& doc, std::uint32_t record)
 {
-    EntityView v(doc, record);
-    if (doc.record(record).kind != Kind::MText) return v.get(def::Text::value);
-    std::string raw;
-    v.forEach([&](std::uint32_t i, int c) {
-        if (c == def::MText::text || c == def::MText::chunk) raw += v.str(i);
-    });
-    return doc.codec().decode(raw);
+    RecordView r = doc.view(record);
+    if (auto v = View<def::MText>::of(r)) {
+        std::string raw;
+        v->forEachOf<sub::AcDbMText>([&](std::uint32_t i, int c) {
+            if (c == def::MText::text.code || c == def::MText::chunk.code) raw += v->str(i);
+        });
+        return doc.codec().decode(raw);
+    }
+    if (auto v = View<def::Text>::of(r)) return v->get(def::Text::value);
+    if (auto v = View<def::Attrib>::of(r)) return v->get(def::Attrib::value);
+    if (auto v = View<def::Attdef>::of(r)) return v->get(def::Attdef::value);
+    return {};
 }
 
 std::string attributeTag(const Document& doc, std::uint32_t record)
 {
-    return EntityView(doc, record).get(def::Attrib::tag);
+    if (auto v = View<def::Attrib>::of(doc, record)) return v->get(def::Attrib::tag);
+    if (auto v = View<def::Attdef>::of(doc, record)) return v->get(def::Attdef::tag);
+    return {};
 }
 
 std::string entityLayer(const Document& doc, std::uint32_t record)
 {
-    return EntityView(doc, record).get(def::Entity::layer);
+    return View<def::AnyEntity>::of(doc, record)->get(def::AnyEntity::layer);
 }
 
 LayerState layerState(const Document& doc, std::uint32_t layerIndex)
 {
     LayerState s;
-    EntityView v(doc, doc.layers()[layerIndex].record);
-    int c = static_cast<int>(v.get(def::Layer::color));
+    auto v = View<def::Layer>::of(doc, doc.layers()[layerIndex].record);
+    if (!v) return s;
+    int c = static_cast<int>(v->get(def::Layer::color));
     s.on = c >= 0;
     s.color = std::abs(c);
-    s.frozen = v.flag(def::Layer::flags, def::Layer::kFrozen);
-    s.locked = v.flag(def::Layer::flags, def::Layer::kLocked);
-    if (v.has(def::Layer::trueColor))
-        s.trueColor = static_cast<std::uint32_t>(v.get(def::Layer::trueColor)) & 0xFFFFFF;
+    s.frozen = v->flag(def::Layer::flags, def::Layer::kFrozen);
+    s.locked = v->flag(def::Layer::flags, def::Layer::kLocked);
+    if (v->has(def::Layer::trueColor)) s.trueColor = static_cast<std::uint32_t>(v->get(def::Layer::trueColor)) & 0xFFFFFF;
     return s;
 }
 
 bool setAttributeValue(Document& doc, std::uint32_t record, const std::string& utf8)
 {
     if (record >= doc.recordCount() || doc.isDeleted(record) || doc.record(record).kind != Kind::Attrib) return false;
-    std::string value = sanitize(utf8, false);
-    Document::Edit e = doc.edit(record);
-    int at = e.findMain(def::Attrib::value.code);
-    if (at >= 0) {
-        e.setText(static_cast<std::uint32_t>(at), value);
-    } else {
-        int tag = e.findMain(def::Attrib::tag.code);
-        e.insertText(tag >= 0 ? static_cast<std::uint32_t>(tag) : mainEnd(e), def::Attrib::value.code, value);
-    }
+    auto e = TypedEdit<def::Attrib>::of(doc, record);
+    if (!e) return false;
+    // A value the record lacks goes at the end of its text part; in a
+    // drawing without subclass markers, before the tag, where Release 12
+    // writes it.
+    int at = e->placeFor(def::Attrib::value);
+    int tag = e->find(def::Attrib::tag);
+    if (tag >= 0 && tag < at) at = tag;
+    e->set(def::Attrib::value, sanitize(utf8, false), at);
     // A multi-line attribute carries its text a second time, in its embedded
     // multi-line text object; keep the two the same.
-    int embedded = e.find(def::Common::embeddedObject);
+    Document::Edit& g = e->groups();
+    int embedded = g.find(code::kEmbeddedObject);
     if (embedded >= 0) {
-        std::uint32_t from = static_cast<std::uint32_t>(embedded) + 1;
-        std::uint32_t to = from;
-        while (to < e.size() && e.code(to) != def::Common::extendedData) ++to;
-        std::uint32_t pos = removeTextGroups(e, from, to, to);
-        insertChunks(doc, e, pos, sanitize(utf8, true));
+        std::uint32_t pos = removeEmbeddedText(g, static_cast<std::uint32_t>(embedded) + 1);
+        insertChunks(doc, g, pos, sanitize(utf8, true));
     }
-    e.commit();
+    e->commit();
     return true;
 }
 
@@ -213,27 +202,29 @@ bool setTextValue(Document& doc, std::uint32_t record, const std::string& utf8)
     if (record >= doc.recordCount() || doc.isDeleted(record)) return false;
     Kind kind = doc.record(record).kind;
     if (kind == Kind::Text) {
-        Document::Edit e = doc.edit(record);
-        std::string value = sanitize(utf8, false);
-        int at = e.findMain(def::Text::value.code);
-        if (at >= 0) e.setText(static_cast<std::uint32_t>(at), value);
-        else e.insertText(mainEnd(e), def::Text::value.code, value);
-        e.commit();
+        auto e = TypedEdit<def::Text>::of(doc, record);
+        if (!e || !e->set(def::Text::value, sanitize(utf8, false))) return false;
+        e->commit();
         return true;
     }
     if (kind != Kind::MText) return false;
-    Document::Edit e = doc.edit(record);
-    std::uint32_t end = mainEnd(e);
-    // Without text groups so far, the text goes where CAD programs write it:
-    // before the style, direction and rotation groups.
-    std::uint32_t fallback = end;
-    for (int code : def::MText::kAfterText) {
-        int at = e.findMain(code);
-        if (at >= 0 && static_cast<std::uint32_t>(at) < fallback) fallback = static_cast<std::uint32_t>(at);
+    auto e = TypedEdit<def::MText>::of(doc, record);
+    if (!e) return false;
+    int first = -1;
+    for (int at : {e->removeAll(def::MText::chunk), e->removeAll(def::MText::text)})
+        if (at >= 0 && (first < 0 || at < first)) first = at;
+    if (first < 0) {
+        // Without text groups so far, the text goes where CAD programs write
+        // it: before the style, extrusion, direction and rotation groups.
+        first = e->placeFor(def::MText::text);
+        for (int at : {e->find(def::MText::style), e->find(def::MText::extrusion), e->find(def::MText::direction),
+                       e->find(def::MText::rotation), e->find(def::MText::lineSpacingStyle),
+                       e->find(def::MText::lineSpacing)})
+            if (at >= 0 && at < first) first = at;
+        if (first < 0) return false;
     }
-    std::uint32_t pos = removeTextGroups(e, 1, end, fallback);
-    insertChunks(doc, e, pos, sanitize(utf8, true));
-    e.commit();
+    insertChunks(doc, e->groups(), static_cast<std::uint32_t>(first), sanitize(utf8, true));
+    e->commit();
     return true;
 }
 
@@ -241,34 +232,49 @@ bool setEntityColor(Document& doc, std::uint32_t record, int color)
 {
     if (record >= doc.recordCount() || doc.isDeleted(record) || !isGraphical(doc.record(record))) return false;
     if (color < 0 || color > 256) return false;
-    Document::Edit e = doc.edit(record);
-    removeTrueColor(e);
-    setOrInsertColor(e, color, false);
-    e.commit();
+    auto e = TypedEdit<def::AnyEntity>::of(doc, record);
+    removeTrueColor(*e);
+    // A color the entity lacks goes after its layer and the line type that
+    // follows it.
+    int after = e->find(def::AnyEntity::layer);
+    if (after >= 0 && static_cast<std::uint32_t>(after) + 1 < e->groups().size() &&
+        e->groups().code(static_cast<std::uint32_t>(after) + 1) == def::AnyEntity::linetype.code)
+        ++after;
+    setOrInsertColor(*e, def::AnyEntity::color, color, false, after);
+    e->commit();
     return true;
 }
+
+namespace {
+
+// A layer's color, with its sign (on or off); a new one goes after the
+// layer's flags or, failing them, its name.
+bool setLayerColorGroup(Document& doc, std::uint32_t layerIndex, int color, bool keepSign, bool dropTrueColor)
+{
+    auto e = TypedEdit<def::Layer>::of(doc, doc.layers()[layerIndex].record);
+    if (!e) return false;
+    if (dropTrueColor) removeTrueColor(*e);
+    int after = e->find(def::Layer::flags);
+    if (after < 0) after = e->find(def::Layer::name);
+    setOrInsertColor(*e, def::Layer::color, color, keepSign, after);
+    e->commit(Change::What::Layer);
+    return true;
+}
+
+}  // namespace
 
 bool setLayerDisplay(Document& doc, std::uint32_t layerIndex, bool on)
 {
     if (layerIndex >= doc.layers().size()) return false;
-    std::uint32_t record = doc.layers()[layerIndex].record;
     LayerState s = layerState(doc, layerIndex);
     int color = s.color == 0 ? 7 : s.color;
-    Document::Edit e = doc.edit(record);
-    setOrInsertColor(e, on ? color : -color, false);
-    e.commit(Change::What::Layer);
-    return true;
+    return setLayerColorGroup(doc, layerIndex, on ? color : -color, false, false);
 }
 
 bool setLayerColor(Document& doc, std::uint32_t layerIndex, int color)
 {
     if (layerIndex >= doc.layers().size() || color < 1 || color > 255) return false;
-    std::uint32_t record = doc.layers()[layerIndex].record;
-    Document::Edit e = doc.edit(record);
-    removeTrueColor(e);
-    setOrInsertColor(e, color, true);
-    e.commit(Change::What::Layer);
-    return true;
+    return setLayerColorGroup(doc, layerIndex, color, true, true);
 }
 
 bool deleteEntity(Document& doc, std::uint32_t record)
@@ -288,10 +294,10 @@ bool deleteEntity(Document& doc, std::uint32_t record)
         if (!othersLeft) {
             // The INSERT keeps no attributes: it must no longer announce any.
             if (seqend) doc.remove(*seqend);
-            Document::Edit e = doc.edit(insert);
-            int flag = e.findMain(def::Insert::attribsFollow.code);
-            if (flag >= 0) e.remove(static_cast<std::uint32_t>(flag));
-            e.commit();
+            if (auto e = TypedEdit<def::Insert>::of(doc, insert)) {
+                e->removeAll(def::Insert::attribsFollow);
+                e->commit();
+            }
         }
         return true;
     }

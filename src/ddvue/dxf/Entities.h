@@ -11,18 +11,18 @@
 
 namespace ddvue::dxf {
 
-// A TEXT's or ATTRIB's value (group 1), or an MTEXT's whole text (its 3
-// chunks and final 1, joined), as stored, decoded to UTF-8.
+// A TEXT's, ATTRIB's or ATTDEF's value, or an MTEXT's whole text (its
+// chunks and final piece, joined), as stored, decoded to UTF-8.
 std::string entityText(const Document& doc, std::uint32_t record);
 std::string attributeTag(const Document& doc, std::uint32_t record);
 std::string entityLayer(const Document& doc, std::uint32_t record);
 
 struct LayerState {
-    int color = 7;      // 1..255 (the magnitude of group 62)
-    bool on = true;     // group 62 not negative
+    int color = 7;      // 1..255 (the magnitude of the layer's color number)
+    bool on = true;     // the color number not negative
     bool frozen = false;
     bool locked = false;
-    std::optional<std::uint32_t> trueColor;  // 0xRRGGBB from group 420
+    std::optional<std::uint32_t> trueColor;  // 0xRRGGBB, the layer's true color
 };
 LayerState layerState(const Document& doc, std::uint32_t layerIndex);
 

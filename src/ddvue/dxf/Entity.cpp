@@ -2,59 +2,255 @@
 
 namespace ddvue::dxf {
 
-std::optional<EntityView> EntityView::embedded() const
+namespace {
+
+// A record's groups as the lookup reads them: from the file or from an edit.
+struct FileGroups {
+    const RecordView& v;
+    std::uint32_t size() const { return v.size(); }
+    int code(std::uint32_t i) const { return v.code(i); }
+    std::string_view value(std::uint32_t i) const { return v.raw(i); }
+};
+struct EditGroups {
+    const Document::Edit& e;
+    std::uint32_t size() const { return e.size(); }
+    int code(std::uint32_t i) const { return e.code(i); }
+    std::string_view value(std::uint32_t i) const { return e.rawValue(i); }
+};
+
+bool isOpen(std::string_view bracket) { return !bracket.empty() && bracket.front() == '{'; }
+
+std::string_view trimmed(std::string_view s);
+
+// Whether a part may hold an entity's groups that a writer misplaced there.
+bool holdsStrays(std::string_view marker)
 {
-    for (std::uint32_t i = 1; i < size(); ++i) {
-        int c = code(i);
-        if (c == def::Common::extendedData) break;
-        if (c == def::Common::embeddedObject) {
-            EntityView v = *this;
-            v.from_ = i + 1;
-            return v;
-        }
-    }
-    return std::nullopt;
+    for (std::string_view own : kOwnColorParts)
+        if (trimmed(marker) == own) return false;
+    return true;
 }
 
-int EntityView::indexOf(int wanted) const
+std::string_view trimmed(std::string_view s)
 {
-    if (from_ == 0) return findMain(wanted);
-    for (std::uint32_t i = from_; i < size(); ++i) {
-        int c = code(i);
-        if (c == def::Common::extendedData) break;
-        if (c == wanted) return static_cast<int>(i);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
+    return s;
+}
+
+// One pass over the groups: the subclass each stands in follows the
+// markers, each the next of the type's subclasses that it names (a marker
+// the type does not declare opens a part of no subclass). Groups before the
+// first marker stand in the first part, which the first subclass with a
+// marker shares (some writers put an entity's layer before its AcDbEntity
+// marker). A record without markers has one part for all: the first group
+// of the code is the one, unless the attribute is newer than the type.
+// A subclass whose marker the record lacks has its groups in the part
+// before; the second subclass may gather its groups from later parts (see
+// Subclass in Declare.h).
+template <class G>
+int locateIn(const G& g, std::uint32_t from, const Shape& shape, int sub, int code, bool inFlat)
+{
+    int segment = 0, matched = 0, flat = -1, before = -1, stray = -1;
+    bool marked = false, inBracket = false, seen = sub == 0, strayPart = false;
+    const bool main = from == 0;
+    const bool strays = sub == 1 && shape.strays;
+    for (std::uint32_t i = main ? 1 : from, n = g.size(); i < n; ++i) {
+        const int c = g.code(i);
+        if (main) {
+            if (c == code::kAppGroup) {
+                inBracket = isOpen(g.value(i));
+                continue;
+            }
+            if (inBracket) continue;
+            if (c == code::kEmbeddedObject) break;
+        }
+        if (c == code::kExtendedData) break;
+        if (c == code::kSubclass) {
+            marked = true;
+            segment = detail::nextSubclass(shape, matched, g.value(i));
+            if (strays) strayPart = segment != sub && holdsStrays(g.value(i));
+            if (segment < 0) continue;
+            matched = segment;
+            if (segment == sub) seen = true;
+            else if (segment < sub) before = -1;  // a later part before the subclass's
+            else if (!strays) break;  // past the subclass: markers only go on
+            continue;
+        }
+        if (c != code) continue;
+        if (!marked) {
+            if (sub <= 1) return static_cast<int>(i);
+            if (flat < 0) flat = static_cast<int>(i);
+        } else if (segment == sub) {
+            return static_cast<int>(i);
+        } else if (segment >= 0 && segment < sub) {
+            if (before < 0) before = static_cast<int>(i);
+        } else if (strayPart && stray < 0) {
+            stray = static_cast<int>(i);
+        }
+    }
+    if (!marked) return inFlat ? flat : -1;
+    if (!seen) return before;
+    return stray;
+}
+
+}  // namespace
+
+namespace detail {
+
+int nextSubclass(const Shape& shape, int after, std::string_view marker)
+{
+    for (std::uint8_t k = 0; k < shape.count; ++k) {
+        const Marker& m = shape.markers[k];
+        if (m.subclass <= after) continue;
+        if (m.name == marker) return m.subclass;
+    }
+    if (std::string_view t = trimmed(marker); t.size() != marker.size()) {
+        for (std::uint8_t k = 0; k < shape.count; ++k)
+            if (shape.markers[k].subclass > after && shape.markers[k].name == t) return shape.markers[k].subclass;
     }
     return -1;
 }
 
-double EntityView::get(const RealAttr& a) const
+int partOf(const RecordView& v, std::uint32_t from, const Shape& shape, int sub)
 {
-    int i = indexOf(a.code);
-    return i < 0 ? a.fallback : real(static_cast<std::uint32_t>(i));
+    int matched = 0, part = 0;
+    bool marked = false, inBracket = false;
+    for (std::uint32_t i = from ? from : 1; i < v.size(); ++i) {
+        const int c = v.code(i);
+        if (c == code::kExtendedData) break;
+        if (from == 0) {
+            if (c == code::kAppGroup) {
+                inBracket = isOpen(v.raw(i));
+                continue;
+            }
+            if (inBracket) continue;
+            if (c == code::kEmbeddedObject) break;
+        }
+        if (c != code::kSubclass) continue;
+        marked = true;
+        int segment = nextSubclass(shape, matched, v.raw(i));
+        if (segment < 0) continue;
+        matched = segment;
+        if (segment > sub) break;
+        part = segment;
+    }
+    return marked ? part : -1;
 }
 
-std::int64_t EntityView::get(const IntAttr& a) const
+int locate(const RecordView& v, std::uint32_t from, const Shape& shape, int sub, int code, bool inFlat)
 {
-    int i = indexOf(a.code);
-    return i < 0 ? a.fallback : integer(static_cast<std::uint32_t>(i));
+    return locateIn(FileGroups{v}, from, shape, sub, code, inFlat);
 }
 
-std::string EntityView::get(const TextAttr& a) const
+int locate(const Document::Edit& e, std::uint32_t from, const Shape& shape, int sub, int code, bool inFlat)
 {
-    int i = indexOf(a.code);
-    return i < 0 ? std::string(a.fallback) : text(static_cast<std::uint32_t>(i));
+    return locateIn(EditGroups{e}, from, shape, sub, code, inFlat);
 }
 
-Point3 EntityView::get(const PointAttr& a) const
+int placeIn(const Document::Edit& e, const Shape& shape, int sub)
 {
-    return {get(RealAttr{a.code, a.fallback.x}), get(RealAttr{a.y(), a.fallback.y}), get(RealAttr{a.z(), a.fallback.z})};
+    int segment = 0, matched = 0, place = -1, before = -1;
+    bool marked = false, inBracket = false, seen = sub == 0;
+    std::uint32_t i = 1;
+    for (const std::uint32_t n = e.size(); i < n; ++i) {
+        const int c = e.code(i);
+        if (c == code::kAppGroup) {
+            inBracket = isOpen(e.rawValue(i));
+            continue;
+        }
+        if (inBracket) continue;
+        if (c == code::kEmbeddedObject || c == code::kExtendedData) break;
+        if (c == code::kSubclass) {
+            marked = true;
+            segment = nextSubclass(shape, matched, e.rawValue(i));
+            if (segment < 0) continue;
+            matched = segment;
+            if (segment > sub) break;
+            if (segment == sub) seen = true, place = static_cast<int>(i) + 1;
+            else before = static_cast<int>(i) + 1;
+            continue;
+        }
+        if (segment == sub || (!marked && sub == 1)) place = static_cast<int>(i) + 1;
+        else if (segment >= 0 && segment < sub) before = static_cast<int>(i) + 1;
+    }
+    if (!marked) return static_cast<int>(i);
+    // Without its marker, the subclass's groups go at the end of the part before.
+    return seen ? place : before;
 }
 
-EntityColor entityColor(const EntityView& v)
+bool typeIs(std::string_view type, const std::string_view* names, std::size_t count)
+{
+    if (count == 0) return true;
+    type = trimmed(type);
+    for (std::size_t k = 0; k < count; ++k) {
+        std::string_view n = names[k];
+        if (n.size() != type.size()) continue;
+        bool same = true;
+        for (std::size_t i = 0; i < n.size() && same; ++i) {
+            char c = type[i];
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            same = c == n[i];
+        }
+        if (same) return true;
+    }
+    return false;
+}
+
+std::uint32_t embeddedStart(const RecordView& v)
+{
+    for (std::uint32_t i = 1; i < v.size(); ++i) {
+        int c = v.code(i);
+        if (c == code::kExtendedData) break;
+        if (c == code::kEmbeddedObject) return i + 1;
+    }
+    return 0;
+}
+
+}  // namespace detail
+
+namespace {
+
+constexpr std::pair<std::string_view, Version> kVersions[] = {
+    {"AC1009", Version::R12},   {"AC1012", Version::R13},   {"AC1014", Version::R14},
+    {"AC1015", Version::R2000}, {"AC1018", Version::R2004}, {"AC1021", Version::R2007},
+    {"AC1024", Version::R2010}, {"AC1027", Version::R2013}, {"AC1032", Version::R2018},
+};
+
+}  // namespace
+
+Version versionOf(std::string_view acadver)
+{
+    acadver = trimmed(acadver);
+    for (auto& [name, v] : kVersions)
+        if (acadver == name) return v;
+    // Before AC1009 (and without one): Release 12's layout; a later one not
+    // known yet: the newest's.
+    if (acadver.size() == 6 && acadver.substr(0, 2) == "AC" && acadver > "AC1032") return kNewest;
+    return Version::R12;
+}
+
+std::string_view acadverOf(Version v)
+{
+    for (auto& [name, version] : kVersions)
+        if (version == v) return name;
+    return "AC1009";
+}
+
+double headerReal(const Document& doc, const HeaderVar<RealAttr<sub::Header>>& var)
+{
+    auto at = doc.headerValue(var.name);
+    if (!at) return var.value.fallback;
+    RecordView h = doc.headerView();
+    if (h.code(*at) != var.value.code) return var.value.fallback;
+    return h.real(*at);
+}
+
+EntityColor entityColor(const View<def::AnyEntity>& v)
 {
     EntityColor c;
-    c.aci = static_cast<int>(v.get(def::Entity::color));
-    if (v.has(def::Entity::trueColor)) c.rgb = static_cast<std::uint32_t>(v.get(def::Entity::trueColor)) & 0xFFFFFF;
+    c.aci = static_cast<int>(v.get(def::AnyEntity::color));
+    if (v.has(def::AnyEntity::trueColor))
+        c.rgb = static_cast<std::uint32_t>(v.get(def::AnyEntity::trueColor)) & 0xFFFFFF;
     return c;
 }
 
@@ -96,12 +292,15 @@ std::vector<std::uint32_t> verticesOf(const Document& doc, std::uint32_t polylin
 
 bool isExternalReference(const Document& doc, const BlockDef& block)
 {
-    return EntityView(doc, block.begin).flag(def::Block::flags, def::Block::kExternal);
+    auto v = View<def::Block>::of(doc, block.begin);
+    return v && v->flag(def::Block::flags, def::Block::kExternal);
 }
 
 bool isMultilineAttribute(const Document& doc, std::uint32_t record)
 {
-    return doc.record(record).kind == Kind::Attrib && EntityView(doc, record).embedded().has_value();
+    if (doc.record(record).kind != Kind::Attrib) return false;
+    auto v = View<def::Attrib>::of(doc, record);
+    return v && v->embedded().has_value();
 }
 
 }  // namespace ddvue::dxf

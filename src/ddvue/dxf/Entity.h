@@ -1,322 +1,360 @@
 #pragma once
-// The entity layer: what the program knows about the DXF records it reads
-// and changes, declared once. Each entity class and table entry lists its
-// attributes: the group code that holds each, and the value it has when the
-// record leaves it out. Everything above the lossless document (the
-// renderer, the content document, the edits, the DWG writer) reads and
-// writes group codes through these declarations, so a fact about an entity
+// The entity layer: records read and changed through the declarations of
+// their types (EntityTypes.h, ObjectTypes.h). Everything above the lossless
+// document (the renderer, the content document, the edits, the DWG writer)
+// reads and writes group codes through them, so a fact about an entity
 // (where a TEXT keeps its value, which code holds a true color, how an
-// INSERT's attributes follow it) lives in this one place.
+// INSERT's attributes follow it) lives in one place.
+//
+// A view or an edit of a record is typed by the record's type: a View<Line>
+// is made only of a LINE, and takes only the attributes of the LINE's
+// subclasses (asking it for an ATTRIB's tag does not compile). Each lookup
+// is a scan of the record's groups that finds the attribute within its own
+// subclass, and allocates nothing.
 //
 // The layer only reads the document's groups and hands codes to its edits:
 // the bytes of the file stay the document's.
 
 #include "ddvue/dxf/Document.h"
+#include "ddvue/dxf/ObjectTypes.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ddvue::dxf {
 
-struct Point3 {
-    double x = 0, y = 0, z = 0;
-};
+namespace detail {
 
-// One attribute: the group code that holds it and its value when absent.
-struct RealAttr {
-    int code;
-    double fallback = 0;
-};
-struct IntAttr {
-    int code;
-    std::int64_t fallback = 0;
-};
-struct TextAttr {
-    int code;
-    std::string_view fallback = {};
-};
-// A point or vector: x in `code`, y in code + 10, z in code + 20; each
-// coordinate the record leaves out takes the fallback's.
-struct PointAttr {
-    int code;
-    Point3 fallback = {};
-    int y() const { return code + 10; }
-    int z() const { return code + 20; }
-};
-// A group that repeats within a record: one per vertex, knot, weight...
-// A repeated point's y follows its x as code + 10.
-struct Repeat {
-    int code;
-};
+// Where the first group of `code` in subclass `sub` stands among a
+// record's groups from `from` to the end of its main part (outside 102
+// brackets, before an embedded object or extended data); -1 when none. In
+// a record without subclass markers every group stands in every subclass,
+// except that `inFlat` false leaves the attribute out there.
+int locate(const RecordView& v, std::uint32_t from, const Shape& shape, int sub, int code, bool inFlat);
+int locate(const Document::Edit& e, std::uint32_t from, const Shape& shape, int sub, int code, bool inFlat);
+// Where a new group of subclass `sub` goes: after the last group of its
+// part (of the main part, in a record without markers; of the part before,
+// when the record lacks the subclass's marker).
+int placeIn(const Document::Edit& e, const Shape& shape, int sub);
+// The subclass after `after` whose marker `marker` is; -1 when none.
+int nextSubclass(const Shape& shape, int after, std::string_view marker);
+// The part of a record where subclass `sub`'s groups stand: its own, or
+// the one before it when the record lacks its marker; -1 for a record
+// without markers, whose every group stands in every subclass.
+int partOf(const RecordView& v, std::uint32_t from, const Shape& shape, int sub);
 
-// The declarations, one struct per DXF class, in the spirit of the DXF
-// reference's subclass markers. An entity type inherits the common
-// attributes of every entity.
-namespace def {
+// Calls f(index, code) for each group of subclass `sub` of a record, in
+// order, from `from` (1 when 0) to the end of its main part.
+template <class F>
+void forEachOf(const RecordView& v, std::uint32_t from, const Shape& shape, int sub, F&& f)
+{
+    const int part = partOf(v, from, shape, sub);
+    int segment = 0, matched = 0;
+    bool inBracket = false;
+    for (std::uint32_t i = from ? from : 1; i < v.size(); ++i) {
+        const int c = v.code(i);
+        if (c == code::kExtendedData) return;
+        if (from == 0) {
+            if (c == code::kAppGroup) {
+                std::string_view b = v.raw(i);
+                inBracket = !b.empty() && b.front() == '{';
+                continue;
+            }
+            if (inBracket) continue;
+            if (c == code::kEmbeddedObject) return;
+        }
+        if (c == code::kSubclass && part >= 0) {
+            segment = nextSubclass(shape, matched, v.raw(i));
+            if (segment >= 0) matched = segment;
+            if (segment > part) return;
+            continue;
+        }
+        if (part < 0 || segment == part || (part == 1 && segment == 0)) f(i, c);
+    }
+}
 
-// Codes every record can carry, wherever it stands.
-struct Common {
-    static constexpr TextAttr handle{code::kHandle};
-    static constexpr TextAttr dimstyleHandle{code::kDimstyleHandle};
-    static constexpr TextAttr owner{code::kOwner};
-    static constexpr int subclass = code::kSubclass;
-    static constexpr int appGroup = code::kAppGroup;
-    static constexpr int embeddedObject = code::kEmbeddedObject;  // multi-line attributes' MTEXT
-    static constexpr int extendedData = code::kExtendedData;
-    static constexpr int comment = code::kComment;
-};
+// Whether a record type name (as stored: in any letter case, blanks around
+// it) is one of `names`; any is, when there are none.
+bool typeIs(std::string_view type, const std::string_view* names, std::size_t count);
+// Where the embedded object of a record starts (after its 101 group); 0 when none.
+std::uint32_t embeddedStart(const RecordView& v);
 
-// AcDbEntity: every graphical entity.
-struct Entity : Common {
-    static constexpr TextAttr layer{8, "0"};
-    static constexpr TextAttr linetype{6, "BYLAYER"};
-    static constexpr IntAttr color{62, 256};   // ACI: 0 by block, 256 by layer, 1..255
-    static constexpr IntAttr trueColor{420, -1};  // 0x00RRGGBB; rules over the ACI when present
-    static constexpr IntAttr colorName{430};      // a color book's name, goes with the true color
-    static constexpr IntAttr invisible{60, 0};
-    static constexpr IntAttr paperSpace{code::kPaperSpace, 0};
-    static constexpr PointAttr extrusion{210, {0, 0, 1}};
+template <class T, class = void>
+struct EmbedsText : std::false_type {};
+template <class T>
+struct EmbedsText<T, std::void_t<decltype(T::kEmbedsText)>> : std::bool_constant<T::kEmbedsText> {};
 
-    static constexpr int kByBlock = 0;
-    static constexpr int kForeground = 7;  // white on black, black on white
-    static constexpr int kByLayer = 256;
-};
+template <class T, class A>
+constexpr int subclassIndex()
+{
+    constexpr int s = T::template indexOf<typename SubclassOf<A>::type>;
+    static_assert(s >= 0, "records of this type have no such attribute");
+    return s;
+}
 
-struct Line : Entity {
-    static constexpr PointAttr start{10}, end{11};
-};
-struct Point : Entity {
-    static constexpr PointAttr location{10};
-};
-struct Circle : Entity {
-    static constexpr PointAttr center{10};
-    static constexpr RealAttr radius{40};
-};
-struct Arc : Circle {
-    static constexpr RealAttr startAngle{50}, endAngle{51};  // degrees
-};
-struct Ellipse : Entity {
-    static constexpr PointAttr center{10}, majorAxis{11};
-    static constexpr RealAttr ratio{40, 1};
-    static constexpr RealAttr startParam{41, 0}, endParam{42, 6.283185307179586};
-};
-// SOLID, TRACE and 3DFACE: three or four corners; a missing fourth is the third.
-struct Solid : Entity {
-    static constexpr PointAttr corner0{10}, corner1{11}, corner2{12}, corner3{13};
-};
-struct Face3d : Solid {
-    static constexpr IntAttr hiddenEdges{70, 0};  // bit e hides the edge from corner e
-};
+}  // namespace detail
 
-// TEXT, and the text part of ATTRIB and ATTDEF.
-struct Text : Entity {
-    static constexpr TextAttr value{1};
-    static constexpr PointAttr insert{10}, alignPoint{11};
-    static constexpr RealAttr height{40, 0};
-    static constexpr RealAttr widthFactor{41, 1};
-    static constexpr RealAttr rotation{50, 0};  // degrees
-    static constexpr RealAttr oblique{51, 0};   // degrees
-    static constexpr TextAttr style{7, "STANDARD"};
-    static constexpr IntAttr generation{71, 0};  // 2 backward, 4 upside down
-    static constexpr IntAttr halign{72, 0};      // 0 left .. 5 fit
-    static constexpr IntAttr valign{73, 0};      // 0 baseline .. 3 top
-    static constexpr int kBackward = 2, kUpsideDown = 4;
-    static constexpr int kAligned = 3, kMiddle = 4, kFit = 5;
-};
-// ATTRIB and ATTDEF: a text with a tag; the vertical alignment moves to 74.
-struct Attrib : Text {
-    static constexpr TextAttr tag{2};
-    static constexpr IntAttr flags{70, 0};
-    static constexpr IntAttr valign{74, 0};
-    static constexpr int kInvisible = 1, kConstant = 2;
-    // A multi-line attribute carries its text and layout a second time in an
-    // embedded MTEXT object, after the embedded-object group.
-};
-using Attdef = Attrib;
-
-struct MText : Entity {
-    static constexpr int text = 1;   // the text's last (or only) piece
-    static constexpr int chunk = 3;  // every full 250-byte piece before it
-    static constexpr std::size_t kChunkBytes = 250;
-    static constexpr PointAttr insert{10};
-    static constexpr PointAttr direction{11, {1, 0, 0}};
-    static constexpr RealAttr height{40, 0};
-    static constexpr RealAttr width{41, 0};
-    static constexpr RealAttr lineSpacing{44, 1};
-    static constexpr RealAttr rotation{50, 0};  // degrees, when there is no direction
-    static constexpr IntAttr attachment{71, 1};  // 1 top left .. 9 bottom right
-    static constexpr TextAttr style{7, "STANDARD"};
-    // The groups before which a new text goes when the record has none.
-    static constexpr int kAfterText[] = {7, 210, 11, 50, 73, 44};
-};
-
-// INSERT: a block reference; its ATTRIBs follow it up to a SEQEND when
-// attribsFollow is 1.
-struct Insert : Entity {
-    static constexpr TextAttr block{2};
-    static constexpr PointAttr insert{10};
-    static constexpr RealAttr xscale{41, 1}, yscale{42, 1};
-    static constexpr RealAttr rotation{50, 0};  // degrees
-    static constexpr IntAttr columns{70, 1}, rows{71, 1};
-    static constexpr RealAttr columnSpacing{44, 0}, rowSpacing{45, 0};
-    static constexpr IntAttr attribsFollow{66, 0};
-};
-// DIMENSION and ACAD_TABLE draw an anonymous block.
-struct Dimension : Entity {
-    static constexpr TextAttr block{2};
-};
-struct AcadTable : Dimension {
-    static constexpr PointAttr insert{10};
-    static constexpr PointAttr direction{11, {1, 0, 0}};
-};
-
-struct LwPolyline : Entity {
-    static constexpr IntAttr flags{70, 0};  // 1 closed
-    static constexpr RealAttr constantWidth{43, 0};
-    static constexpr RealAttr elevation{38, 0};
-    static constexpr Repeat vertex{10}, startWidth{40}, endWidth{41}, bulge{42};
-};
-// POLYLINE: its VERTEXes follow it up to a SEQEND.
-struct Polyline : Entity {
-    static constexpr IntAttr flags{70, 0};
-    static constexpr PointAttr elevation{10};  // z only
-    static constexpr RealAttr startWidth{40, 0}, endWidth{41, 0};
-    static constexpr IntAttr meshRows{71, 0}, meshColumns{72, 0};
-    static constexpr int kClosed = 1, k3d = 8, kMesh = 16, kMeshClosedN = 32, kPolyface = 64;
-};
-struct Vertex : Common {
-    static constexpr PointAttr location{10};
-    static constexpr RealAttr startWidth{40}, endWidth{41}, bulge{42, 0};
-    static constexpr IntAttr flags{70, 0};
-    static constexpr IntAttr face[4] = {{71}, {72}, {73}, {74}};  // polyface corners, 1-based
-    static constexpr int kSplineFrame = 16, kPolyfaceVertex = 64, kMeshVertex = 128;
-};
-
-struct Spline : Entity {
-    static constexpr IntAttr flags{70, 0};  // 1 closed
-    static constexpr IntAttr degree{71, 3};
-    static constexpr Repeat knot{40}, weight{41}, control{10}, fit{11};
-};
-struct Leader : Entity {
-    static constexpr Repeat vertex{10};
-    static constexpr IntAttr arrowhead{71, 1};
-};
-// IMAGE and WIPEOUT: an origin, pixel vectors, the size in pixels and a clip
-// boundary in pixels.
-struct Image : Entity {
-    static constexpr PointAttr origin{10}, uPixel{11}, vPixel{12};
-    static constexpr PointAttr size{13, {1, 1, 0}};
-    static constexpr Repeat clipVertex{14};
-};
-struct Viewport : Entity {
-    static constexpr PointAttr center{10};
-    static constexpr RealAttr width{40}, height{41};
-    static constexpr IntAttr id{69, 0};  // 1: the sheet's own
-};
-struct MLine : Entity {
-    static constexpr IntAttr flags{71, 0};  // 2 closed
-    static constexpr Repeat vertex{11}, miter{13};
-    static constexpr int elementParams = 74, param = 41;
-};
-struct Mesh : Entity {
-    static constexpr int vertexCount = 92, faceListSize = 93, edgeCount = 94, creaseCount = 95;
-    static constexpr Repeat vertex{10};
-    static constexpr int faceItem = 90;
-};
-struct Hatch : Entity {
-    static constexpr PointAttr elevation{10};
-    static constexpr IntAttr solid{70, 0};
-    // Within a boundary path: a vertex, an edge's (start or centre) point,
-    // a line edge's end or an ellipse's major axis; y at code + 10.
-    static constexpr int point = 10, point2 = 11;
-    static constexpr int pathCount = 91, pathType = 92, pathItems = 93, sourceObjects = 97;
-    static constexpr int styleFlag = 75, patternType = 76;
-    static constexpr int hasBulge = 72, edgeType = 72, isClosed = 73;
-    static constexpr int radius = 40, startAngle = 50, endAngle = 51, ccw = 73, bulge = 42;
-    static constexpr int degree = 94, rational = 73, periodic = 74, knotCount = 95, controlCount = 96;
-    static constexpr int knot = 40, weight = 42, fitCount = 97;
-    static constexpr int patternLines = 78, lineAngle = 53, lineBaseX = 43, lineBaseY = 44;
-    static constexpr int lineOffsetX = 45, lineOffsetY = 46, dashCount = 79, dash = 49;
-    static constexpr int seedCount = 98, gradient = 450;
-    static constexpr int kPolylinePath = 2;
-    static constexpr int kLineEdge = 1, kArcEdge = 2, kEllipseEdge = 3, kSplineEdge = 4;
-};
-
-// Table entries and section markers.
-struct TableEntry : Common {
-    static constexpr TextAttr name{code::kName};
-    static constexpr IntAttr flags{70, 0};
-};
-struct Layer : TableEntry {
-    static constexpr IntAttr color{62, 7};  // negative: the layer is off
-    static constexpr IntAttr trueColor{420, -1};
-    static constexpr TextAttr linetype{6, "CONTINUOUS"};
-    static constexpr int kFrozen = 1, kLocked = 4;
-};
-struct Block : TableEntry {  // BLOCK in the BLOCKS section
-    static constexpr PointAttr base{10};
-    static constexpr TextAttr xrefPath{1};
-    static constexpr int kExternal = 4, kOverlay = 8;
-};
-struct Section : Common {
-    static constexpr TextAttr name{code::kName};
-};
-struct Layout : Common {
-    static constexpr const char* kSubclass = "AcDbLayout";
-    static constexpr TextAttr name{1};         // within the AcDbLayout part
-    static constexpr TextAttr blockRecord{330};  // within the AcDbLayout part
-};
-
-}  // namespace def
-
-// A record's groups read through the declarations: the first group of an
-// attribute's code in the record's main part (outside 102 brackets, before an
-// embedded object or extended data), or the attribute's fallback.
-class EntityView : public RecordView {
+// A record read as a T.
+template <class T>
+class View : public RecordView {
 public:
-    EntityView(RecordView v) : RecordView(v) {}  // NOLINT: a view reads as an entity view
-    EntityView(const Document& doc, std::uint32_t record) : RecordView(doc.view(record)) {}
+    using Type = T;
 
-    // The embedded object of a multi-line attribute, as a view whose
-    // attributes are those of the embedded MTEXT; nullopt when there is none.
-    std::optional<EntityView> embedded() const;
+    // The record as a T; nullopt when its type is not one of T's.
+    static std::optional<View> of(const RecordView& v)
+    {
+        if (!detail::typeIs(v.type(), T::names.data(), T::names.size())) return std::nullopt;
+        return View(v, 0);
+    }
+    static std::optional<View> of(const Document& doc, std::uint32_t record) { return of(doc.view(record)); }
 
-    int indexOf(int code) const;
-    bool has(int code) const { return indexOf(code) >= 0; }
-    bool has(const PointAttr& a) const { return has(a.code); }
-    bool has(const RealAttr& a) const { return has(a.code); }
-    bool has(const IntAttr& a) const { return has(a.code); }
-    bool has(const TextAttr& a) const { return has(a.code); }
+    // A view of any type (AnyEntity) is made of a view of another.
+    template <class U>
+        requires(T::names.size() == 0)
+    View(const View<U>& other) : RecordView(other), from_(other.from_)  // NOLINT: a view reads as a wider view
+    {
+    }
 
-    double get(const RealAttr& a) const;
-    std::int64_t get(const IntAttr& a) const;
-    std::string get(const TextAttr& a) const;
-    Point3 get(const PointAttr& a) const;
+    // Where the attribute's (first) group stands; -1 when the record has none.
+    template <class A>
+    int find(const A& a) const
+    {
+        return detail::locate(*this, from_, kShape, detail::subclassIndex<T, A>(), a.code, inFlat(a));
+    }
+    template <class A>
+    bool has(const A& a) const
+    {
+        return find(a) >= 0;
+    }
+
+    template <class S>
+    double get(const RealAttr<S>& a) const
+    {
+        return get(a, a.fallback);
+    }
+    // The same with a fallback of the caller's (a vertex's width is its polyline's).
+    template <class S>
+    double get(const RealAttr<S>& a, double fallback) const
+    {
+        int i = find(a);
+        return i < 0 ? fallback : real(static_cast<std::uint32_t>(i));
+    }
+    template <class S>
+    std::int64_t get(const IntAttr<S>& a) const
+    {
+        int i = find(a);
+        return i < 0 ? a.fallback : integer(static_cast<std::uint32_t>(i));
+    }
+    template <class S>
+    std::string get(const TextAttr<S>& a) const
+    {
+        int i = find(a);
+        return i < 0 ? std::string(a.fallback) : text(static_cast<std::uint32_t>(i));
+    }
+    // A handle as stored (hex digits); empty when the record has none.
+    template <class S>
+    std::string_view get(const HandleAttr<S>& a) const
+    {
+        int i = find(a);
+        return i < 0 ? std::string_view() : str(static_cast<std::uint32_t>(i));
+    }
+    template <class S>
+    Point3 get(const PointAttr<S>& a) const
+    {
+        constexpr int s = detail::subclassIndex<T, PointAttr<S>>();
+        Point3 p = a.fallback;
+        int x = find(a);
+        if (x >= 0) p.x = real(static_cast<std::uint32_t>(x));
+        int y = coordinate(x, a.y(), s, inFlat(a));
+        if (y >= 0) p.y = real(static_cast<std::uint32_t>(y));
+        int z = coordinate(y >= 0 ? y : x, a.z(), s, inFlat(a));
+        if (z >= 0) p.z = real(static_cast<std::uint32_t>(z));
+        return p;
+    }
+    template <class S>
+    Point3 get(const Point2Attr<S>& a) const
+    {
+        constexpr int s = detail::subclassIndex<T, Point2Attr<S>>();
+        Point3 p = a.fallback;
+        int x = find(a);
+        if (x >= 0) p.x = real(static_cast<std::uint32_t>(x));
+        int y = coordinate(x, a.y(), s, inFlat(a));
+        if (y >= 0) p.y = real(static_cast<std::uint32_t>(y));
+        return p;
+    }
     // The bits of a flags attribute.
-    bool flag(const IntAttr& a, int bit) const { return (get(a) & bit) != 0; }
+    template <class S>
+    bool flag(const IntAttr<S>& a, std::int64_t bit) const
+    {
+        return (get(a) & bit) != 0;
+    }
+
+    // Calls f(index, code) for each group of subclass S, in order: for
+    // attributes that repeat (vertices, knots) and parts read group by
+    // group (a hatch's paths).
+    template <class S, class F>
+    void forEachOf(F&& f) const
+    {
+        constexpr int s = T::template indexOf<S>;
+        static_assert(s >= 0, "records of this type have no such subclass");
+        detail::forEachOf(*this, from_, kShape, s, std::forward<F>(f));
+    }
 
     // Calls f(index, code) for each group of the main part (of the embedded
     // object, for an embedded view).
-    template <typename F>
+    template <class F>
     void forEach(F&& f) const
     {
         if (from_ == 0) return forEachMain(std::forward<F>(f));
-        for (std::uint32_t i = from_; i < size() && code(i) != def::Common::extendedData; ++i) f(i, code(i));
+        for (std::uint32_t i = from_; i < size() && code(i) != code::kExtendedData; ++i) f(i, code(i));
+    }
+
+    // The MTEXT embedded in a multi-line attribute (ATTRIB, ATTDEF): its
+    // text and layout a second time; nullopt when there is none.
+    std::optional<View<def::MText>> embedded() const
+    {
+        static_assert(detail::EmbedsText<T>::value, "records of this type embed no text");
+        std::uint32_t at = detail::embeddedStart(*this);
+        if (at == 0) return std::nullopt;
+        return View<def::MText>(*this, at);
     }
 
 private:
+    template <class U>
+    friend class View;
+    static constexpr Shape kShape = shapeOf<T>();
+
+    View(const RecordView& v, std::uint32_t from) : RecordView(v), from_(from) {}
+
+    template <class A>
+    static bool inFlat(const A& a)
+    {
+        return a.in.flat;
+    }
+    // The group of a point's next coordinate: right after the one before
+    // it, as it stands in every file, else wherever it stands in the subclass.
+    int coordinate(int before, int code, int sub, bool flat) const
+    {
+        if (before >= 0 && static_cast<std::uint32_t>(before) + 1 < size() &&
+            this->code(static_cast<std::uint32_t>(before) + 1) == code)
+            return before + 1;
+        return detail::locate(*this, from_, kShape, sub, code, flat);
+    }
+
     std::uint32_t from_ = 0;  // 0: the record's main part; else where an embedded object's groups start
 };
+
+// A record's groups changed through its type's declarations; commit()
+// stores them (see Document::Edit).
+template <class T>
+class TypedEdit {
+public:
+    // The record as a T; nullopt when its type is not one of T's.
+    static std::optional<TypedEdit> of(Document& doc, std::uint32_t record)
+    {
+        if (!View<T>::of(doc, record)) return std::nullopt;
+        return TypedEdit(doc.edit(record));
+    }
+
+    // The groups themselves, for what goes by position (an embedded object).
+    Document::Edit& groups() { return e_; }
+    const Document::Edit& groups() const { return e_; }
+
+    template <class A>
+    int find(const A& a) const
+    {
+        return detail::locate(e_, 0, kShape, detail::subclassIndex<T, A>(), a.code, a.in.flat);
+    }
+    template <class A>
+    bool has(const A& a) const
+    {
+        return find(a) >= 0;
+    }
+    template <class S>
+    std::int64_t get(const IntAttr<S>& a) const
+    {
+        int i = find(a);
+        return i < 0 ? a.fallback : e_.integer(static_cast<std::uint32_t>(i));
+    }
+
+    // Where a new group of attribute `a` goes: after the last group of its
+    // subclass's part.
+    template <class A>
+    int placeFor(const A&) const
+    {
+        return detail::placeIn(e_, kShape, detail::subclassIndex<T, A>());
+    }
+
+    // Sets the attribute's first group, or adds one at `at` (-1: after the
+    // last group of its subclass). False, changing nothing, when it has
+    // no group and no place for one.
+    template <class S>
+    bool set(const IntAttr<S>& a, std::int64_t v, int at = -1)
+    {
+        int i = find(a);
+        if (i >= 0) {
+            e_.setInteger(static_cast<std::uint32_t>(i), v);
+            return true;
+        }
+        if (at < 0) at = placeFor(a);
+        if (at < 0) return false;
+        e_.insertInteger(static_cast<std::uint32_t>(at), a.code, v);
+        return true;
+    }
+    template <class S>
+    bool set(const TextAttr<S>& a, std::string_view utf8, int at = -1)
+    {
+        int i = find(a);
+        if (i >= 0) {
+            e_.setText(static_cast<std::uint32_t>(i), utf8);
+            return true;
+        }
+        if (at < 0) at = placeFor(a);
+        if (at < 0) return false;
+        e_.insertText(static_cast<std::uint32_t>(at), a.code, utf8);
+        return true;
+    }
+    // Removes every group of the attribute; where the first stood, or -1.
+    template <class A>
+    int removeAll(const A& a)
+    {
+        int first = -1;
+        for (int i; (i = find(a)) >= 0;) {
+            if (first < 0) first = i;
+            e_.remove(static_cast<std::uint32_t>(i));
+        }
+        return first;
+    }
+
+    void commit(Change::What what = Change::What::Entity) { e_.commit(what); }
+
+private:
+    static constexpr Shape kShape = shapeOf<T>();
+    explicit TypedEdit(Document::Edit e) : e_(std::move(e)) {}
+    Document::Edit e_;
+};
+
+// Reads a header variable; its fallback when the drawing has none.
+double headerReal(const Document& doc, const HeaderVar<RealAttr<sub::Header>>& var);
+
+// The record's view as a T; an unchecked record index is refused as well.
+template <class T>
+std::optional<View<T>> viewAs(const Document& doc, std::uint32_t record)
+{
+    if (record >= doc.recordCount()) return std::nullopt;
+    return View<T>::of(doc, record);
+}
 
 // An entity's own color: a true color when it has one, else its ACI
 // (0 by block, 256 by layer, 1..255).
 struct EntityColor {
-    int aci = def::Entity::kByLayer;
+    int aci = sub::AcDbEntity::kByLayer;
     std::optional<std::uint32_t> rgb;  // 0xRRGGBB
 };
-EntityColor entityColor(const EntityView& v);
+EntityColor entityColor(const View<def::AnyEntity>& v);
 
 // The children of an INSERT that are its ATTRIBs (deleted ones left out).
 std::vector<std::uint32_t> attributesOf(const Document& doc, std::uint32_t insert);

@@ -1,5 +1,5 @@
 #pragma once
-// The AutoCAD color index: the 255 colors that group 62 numbers.
+// The AutoCAD color index: the 255 colors an entity's or layer's color number names.
 
 #include <QRgb>
 

@@ -48,9 +48,9 @@ void SceneBuilder::addLayers(const dxf::Document& doc)
     for (std::uint32_t i = 0; i < doc.layers().size(); ++i) scene_.addLayer(layerOf(doc, i));
 }
 
-std::uint32_t SceneBuilder::layerFor(const Context& ctx, const dxf::EntityView& v)
+std::uint32_t SceneBuilder::layerFor(const Context& ctx, const View<def::AnyEntity>& v)
 {
-    std::string name = v.get(def::Entity::layer);
+    std::string name = v.get(def::AnyEntity::layer);
     const dxf::Document& doc = *ctx.doc;
     // Entities on layer 0 inside a block take the layer of the reference.
     if (ctx.layer != UINT32_MAX && name == "0") return ctx.layer;
@@ -86,17 +86,17 @@ std::uint32_t SceneBuilder::layerFor(const Context& ctx, const dxf::EntityView& 
     return scene;
 }
 
-std::uint32_t SceneBuilder::colorFor(const Context& ctx, const dxf::EntityView& v, std::uint32_t layer) const
+std::uint32_t SceneBuilder::colorFor(const Context& ctx, const View<def::AnyEntity>& v, std::uint32_t layer) const
 {
     dxf::EntityColor c = dxf::entityColor(v);
     if (c.rgb) return color::fixed(*c.rgb);
-    if (c.aci == def::Entity::kByBlock) return ctx.color;
-    if (c.aci == def::Entity::kForeground) return color::kForeground;
+    if (c.aci == def::AnyEntity::kByBlock) return ctx.color;
+    if (c.aci == def::AnyEntity::kForeground) return color::kForeground;
     if (c.aci < 1 || c.aci > 255) return color::ofLayer(layer);
     return color::fixed(aciColor(c.aci));
 }
 
-Scene::Style SceneBuilder::style(const Context& ctx, const dxf::EntityView& v)
+Scene::Style SceneBuilder::style(const Context& ctx, const View<def::AnyEntity>& v)
 {
     Scene::Style s;
     s.layer = layerFor(ctx, v);
@@ -123,110 +123,113 @@ void SceneBuilder::entity(const Context& ctx, std::uint32_t record)
 {
     const dxf::Document& doc = *ctx.doc;
     if (record >= doc.recordCount() || doc.isDeleted(record) || scene_.full()) return;
-    dxf::EntityView v(doc, record);
-    if (v.get(def::Entity::invisible) == 1) return;
-    std::string_view type = v.type();
-    auto is = [&](const char* t) { return type == t; };
-    style_ = style(ctx, v);
+    const dxf::RecordView r = doc.view(record);
+    const View<def::AnyEntity> any = *View<def::AnyEntity>::of(r);
+    if (any.get(def::AnyEntity::invisible) == 1) return;
+    style_ = style(ctx, any);
 
-    if (plainGeometry(ctx, type, v)) return;
-    if (is("LWPOLYLINE")) {
-        lwpolyline(ctx, v);
-    } else if (is("POLYLINE")) {
-        polyline(ctx, record, v);
-    } else if (is("SPLINE")) {
-        spline(ctx, v);
-    } else if (is("TEXT")) {
-        text(ctx, record, v, QString::fromStdString(dxf::entityText(doc, record)), false);
-    } else if (is("ATTDEF")) {
+    if (plainGeometry(ctx, r)) return;
+    if (auto v = View<def::LwPolyline>::of(r)) {
+        lwpolyline(ctx, *v);
+    } else if (auto v = View<def::Polyline>::of(r)) {
+        polyline(ctx, record, *v);
+    } else if (auto v = View<def::Spline>::of(r)) {
+        spline(ctx, *v);
+    } else if (auto v = View<def::Text>::of(r)) {
+        text(ctx, *v, QString::fromStdString(dxf::entityText(doc, record)));
+    } else if (auto v = View<def::Attdef>::of(r)) {
         // Inside a block only constant attributes show (the others stand
         // for the references' own values); on their own they show the tag.
-        if (ctx.depth > 0 && !v.flag(def::Attdef::flags, def::Attdef::kConstant)) return;
-        QString value = QString::fromStdString(ctx.depth > 0 ? v.get(def::Attdef::value) : v.get(def::Attdef::tag));
-        text(ctx, record, v, value, true);
-    } else if (is("ATTRIB")) {
-        text(ctx, record, v, QString::fromStdString(dxf::entityText(doc, record)), true);
-    } else if (is("MTEXT")) {
-        mtext(ctx, v, QString::fromStdString(dxf::entityText(doc, record)));
-    } else if (is("INSERT")) {
-        blockReference(ctx, record, v);
-    } else if (type.size() >= 9 && type.substr(type.size() - 9) == "DIMENSION") {
-        dimension(ctx, record, v);
-    } else if (is("HATCH")) {
-        hatch(ctx, v);
-    } else if (is("LEADER")) {
-        leader(ctx, v);
-    } else if (is("MULTILEADER") || is("MLEADER")) {
-        multileader(ctx, v);
-    } else if (is("IMAGE") || is("WIPEOUT")) {
-        imageFrame(ctx, v);
-    } else if (is("MLINE")) {
-        mline(ctx, v);
-    } else if (is("MESH")) {
-        mesh(ctx, v);
-    } else if (is("ACAD_TABLE")) {
-        // A table draws the anonymous block that holds its cells.
-        dimension(ctx, record, v);
+        if (ctx.depth > 0 && !v->flag(def::Attdef::flags, def::Attdef::kConstant)) return;
+        text(ctx, *v, QString::fromStdString(ctx.depth > 0 ? v->get(def::Attdef::value) : v->get(def::Attdef::tag)));
+    } else if (auto v = View<def::Attrib>::of(r)) {
+        text(ctx, *v, QString::fromStdString(dxf::entityText(doc, record)));
+    } else if (auto v = View<def::MText>::of(r)) {
+        mtext(ctx, *v, QString::fromStdString(dxf::entityText(doc, record)));
+    } else if (auto v = View<def::Insert>::of(r)) {
+        blockReference(ctx, record, *v);
+    } else if (auto v = View<def::Dimension>::of(r)) {
+        anonymousBlock(ctx, v->get(def::Dimension::block), ocsToWorld(extrusionOf(*v)) * ctx.m, true);
+    } else if (auto v = View<def::Hatch>::of(r)) {
+        hatch(ctx, *v);
+    } else if (auto v = View<def::Leader>::of(r)) {
+        leader(ctx, *v);
+    } else if (auto v = View<def::MLeader>::of(r)) {
+        multileader(ctx, *v);
+    } else if (auto v = View<def::Image>::of(r)) {
+        imageFrame(ctx, *v);
+    } else if (auto v = View<def::MLine>::of(r)) {
+        mline(ctx, *v);
+    } else if (auto v = View<def::Mesh>::of(r)) {
+        mesh(ctx, *v);
+    } else if (auto v = View<def::AcadTable>::of(r)) {
+        // A table draws the anonymous block that holds its cells, along its direction.
+        QPointF at = pointOf(*v, def::AcadTable::insert);
+        QPointF dir = pointOf(*v, def::AcadTable::direction);
+        double len = std::hypot(dir.x(), dir.y());
+        if (!(len > 0)) dir = QPointF(1, 0), len = 1;
+        dir /= len;
+        anonymousBlock(ctx, v->get(def::AcadTable::block), frameOf(at, dir, QPointF(-dir.y(), dir.x())) * ctx.m, false);
     }
 }
 
-bool SceneBuilder::plainGeometry(const Context& ctx, std::string_view type, const dxf::EntityView& v)
+bool SceneBuilder::plainGeometry(const Context& ctx, const dxf::RecordView& r)
 {
-    auto is = [&](const char* t) { return type == t; };
     const Scene::Style& s = style_;
     const QTransform& M = ctx.m;
-    if (is("LINE")) {
-        scene_.addLine(M.map(pointOf(v, def::Line::start)), M.map(pointOf(v, def::Line::end)), s);
-    } else if (is("POINT")) {
-        if (!ctx.dimension) scene_.addDot(M.map(pointOf(v, def::Point::location)), s);
-    } else if (is("CIRCLE") || is("ARC")) {
-        double r = v.get(def::Circle::radius);
-        if (!(r > 0) || !std::isfinite(r)) return true;
-        Vec3 c = vec(v.get(def::Circle::center));
-        QTransform unit(r, 0, 0, r, c.x, c.y);
-        QTransform m = unit * ocsToWorld(extrusionOf(v), c.z) * M;
-        double t0 = 0, t1 = 2 * kPi;
-        if (is("ARC")) {
-            t0 = v.get(def::Arc::startAngle) * kDeg;
-            t1 = v.get(def::Arc::endAngle) * kDeg;
-            normalizeSweep(t0, t1);
-        }
-        scene_.addArc(m, t0, t1, s);
-    } else if (is("ELLIPSE")) {
-        Vec3 c = vec(v.get(def::Ellipse::center)), major = vec(v.get(def::Ellipse::majorAxis));
-        double ratio = v.get(def::Ellipse::ratio);
-        Vec3 n = normalized(extrusionOf(v));
+    if (auto v = View<def::Line>::of(r)) {
+        scene_.addLine(M.map(pointOf(*v, def::Line::start)), M.map(pointOf(*v, def::Line::end)), s);
+    } else if (auto v = View<def::Point>::of(r)) {
+        if (!ctx.dimension) scene_.addDot(M.map(pointOf(*v, def::Point::location)), s);
+    } else if (auto v = View<def::Circle>::of(r)) {
+        double radius = v->get(def::Circle::radius);
+        if (!(radius > 0) || !std::isfinite(radius)) return true;
+        Vec3 c = vec(v->get(def::Circle::center));
+        QTransform unit(radius, 0, 0, radius, c.x, c.y);
+        scene_.addArc(unit * ocsToWorld(extrusionOf(*v), c.z) * M, 0, 2 * kPi, s);
+    } else if (auto v = View<def::Arc>::of(r)) {
+        double radius = v->get(def::Arc::radius);
+        if (!(radius > 0) || !std::isfinite(radius)) return true;
+        Vec3 c = vec(v->get(def::Arc::center));
+        QTransform unit(radius, 0, 0, radius, c.x, c.y);
+        double t0 = v->get(def::Arc::startAngle) * kDeg, t1 = v->get(def::Arc::endAngle) * kDeg;
+        normalizeSweep(t0, t1);
+        scene_.addArc(unit * ocsToWorld(extrusionOf(*v), c.z) * M, t0, t1, s);
+    } else if (auto v = View<def::Ellipse>::of(r)) {
+        Vec3 c = vec(v->get(def::Ellipse::center)), major = vec(v->get(def::Ellipse::majorAxis));
+        double ratio = v->get(def::Ellipse::ratio);
+        Vec3 n = normalized(extrusionOf(*v));
         Vec3 minor = cross(n, major);
         QTransform unit(major.x, major.y, minor.x * ratio, minor.y * ratio, c.x, c.y);
-        double t0 = v.get(def::Ellipse::startParam), t1 = v.get(def::Ellipse::endParam);
+        double t0 = v->get(def::Ellipse::startParam), t1 = v->get(def::Ellipse::endParam);
         normalizeSweep(t0, t1);
         scene_.addArc(unit * M, t0, t1, s);
-    } else if (is("SOLID") || is("TRACE")) {
-        dxf::Point3 p0 = v.get(def::Solid::corner0);
-        QTransform m = ocsToWorld(extrusionOf(v), p0.z) * M;
-        QPointF a = xy(p0), b = pointOf(v, def::Solid::corner1), c = pointOf(v, def::Solid::corner2);
-        QPointF d = v.has(def::Solid::corner3) ? pointOf(v, def::Solid::corner3) : c;
+    } else if (auto v = View<def::Solid>::of(r)) {
+        dxf::Point3 p0 = v->get(def::Solid::corner0);
+        QTransform m = ocsToWorld(extrusionOf(*v), p0.z) * M;
+        QPointF a = xy(p0), b = pointOf(*v, def::Solid::corner1), c = pointOf(*v, def::Solid::corner2);
+        QPointF d = v->has(def::Solid::corner3) ? pointOf(*v, def::Solid::corner3) : c;
         // The corners go first, second, fourth, third around the outline.
         std::vector<QPointF> ring{a, b, d, c};
         if (d == c) ring = {a, b, c};
         scene_.addFill({mapped(ring, m)}, s, false, true);
-    } else if (is("3DFACE")) {
-        QPointF c2 = pointOf(v, def::Face3d::corner2);
-        QPointF p[4] = {pointOf(v, def::Face3d::corner0), pointOf(v, def::Face3d::corner1), c2,
-                        v.has(def::Face3d::corner3) ? pointOf(v, def::Face3d::corner3) : c2};
-        int hidden = static_cast<int>(v.get(def::Face3d::hiddenEdges));
+    } else if (auto v = View<def::Face3d>::of(r)) {
+        QPointF c2 = pointOf(*v, def::Face3d::corner2);
+        QPointF p[4] = {pointOf(*v, def::Face3d::corner0), pointOf(*v, def::Face3d::corner1), c2,
+                        v->has(def::Face3d::corner3) ? pointOf(*v, def::Face3d::corner3) : c2};
+        int hidden = static_cast<int>(v->get(def::Face3d::hiddenEdges));
         for (int e = 0; e < 4; ++e) {
             if (hidden & (1 << e)) continue;
             QPointF a = p[e], b = p[(e + 1) % 4];
             if (a == b) continue;
             scene_.addLine(M.map(a), M.map(b), s);
         }
-    } else if (is("VIEWPORT")) {
+    } else if (auto v = View<def::Viewport>::of(r)) {
         // Paper space shows a viewport's frame; the sheet's own viewport
         // (number 1) has none.
-        if (!ctx.paperSpace || ctx.depth > 0 || v.get(def::Viewport::id) == 1) return true;
-        QPointF c = pointOf(v, def::Viewport::center);
-        double w = v.get(def::Viewport::width) / 2, h = v.get(def::Viewport::height) / 2;
+        if (!ctx.paperSpace || ctx.depth > 0 || v->get(def::Viewport::id) == 1) return true;
+        QPointF c = pointOf(*v, def::Viewport::center);
+        double w = v->get(def::Viewport::width) / 2, h = v->get(def::Viewport::height) / 2;
         if (!(w > 0) || !(h > 0)) return true;
         scene_.addPolyline(mapped({c + QPointF(-w, -h), c + QPointF(w, -h), c + QPointF(w, h), c + QPointF(-w, h)}, M),
                            true, s);
@@ -253,7 +256,7 @@ void SceneBuilder::blockContents(const Context& ctx, const dxf::Document& doc, s
     stack.pop_back();
 }
 
-void SceneBuilder::blockReference(const Context& ctx, std::uint32_t record, const dxf::EntityView& v)
+void SceneBuilder::blockReference(const Context& ctx, std::uint32_t record, const View<def::Insert>& v)
 {
     const dxf::Document& doc = *ctx.doc;
     const Scene::Style s = style_;
@@ -264,7 +267,7 @@ void SceneBuilder::blockReference(const Context& ctx, std::uint32_t record, cons
     std::vector<QPointF> copies{QPointF(0, 0)};
 
     if (block) {
-        dxf::EntityView head(doc, doc.blocks()[*block].begin);
+        auto head = View<def::Block>::of(doc, doc.blocks()[*block].begin);
         Vec3 ins = vec(v.get(def::Insert::insert));
         double sx = v.get(def::Insert::xscale), sy = v.get(def::Insert::yscale);
         if (sx == 0) sx = 1;
@@ -284,10 +287,10 @@ void SceneBuilder::blockReference(const Context& ctx, std::uint32_t record, cons
         const dxf::Document* target = &doc;
         std::string xrefName = ctx.xrefName;
         std::vector<std::uint32_t> space;
-        bool external = head.flag(def::Block::flags, def::Block::kExternal);
-        QPointF base = pointOf(head, def::Block::base);
+        bool external = head && head->flag(def::Block::flags, def::Block::kExternal);
+        QPointF base = head ? pointOf(*head, def::Block::base) : QPointF();
         if (external) {
-            const dxf::Document* x = xrefs_.load(head.get(def::Block::xrefPath));
+            const dxf::Document* x = xrefs_.load(head->get(def::Block::xrefPath));
             if (x && x != host_ && !x->spaces().empty()) {
                 target = x;
                 xrefName = doc.blocks()[*block].name;
@@ -341,24 +344,15 @@ void SceneBuilder::blockReference(const Context& ctx, std::uint32_t record, cons
     }
 }
 
-void SceneBuilder::dimension(const Context& ctx, std::uint32_t, const dxf::EntityView& v)
+void SceneBuilder::anonymousBlock(const Context& ctx, const std::string& name, const QTransform& m, bool measured)
 {
     const dxf::Document& doc = *ctx.doc;
-    auto block = doc.findBlock(v.get(def::Dimension::block));
+    auto block = doc.findBlock(name);
     if (!block) return;
     const Scene::Style s = style_;
-    QTransform m = ocsToWorld(extrusionOf(v)) * ctx.m;
-    if (v.type() == "ACAD_TABLE") {
-        QPointF at = pointOf(v, def::AcadTable::insert);
-        QPointF dir = pointOf(v, def::AcadTable::direction);
-        double len = std::hypot(dir.x(), dir.y());
-        if (!(len > 0)) dir = QPointF(1, 0), len = 1;
-        dir /= len;
-        m = frameOf(at, dir, QPointF(-dir.y(), dir.x())) * ctx.m;
-    }
-    Context measured = ctx;
-    measured.dimension = v.type() != "ACAD_TABLE";
-    blockContents(measured, doc, *block, m, s.layer, s.color, scene_.chainWith(ctx.chain, s.layer), ctx.xrefName);
+    Context inner = ctx;
+    inner.dimension = measured;
+    blockContents(inner, doc, *block, m, s.layer, s.color, scene_.chainWith(ctx.chain, s.layer), ctx.xrefName);
 }
 
 }  // namespace ddvue::render

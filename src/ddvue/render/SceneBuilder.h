@@ -38,30 +38,36 @@ public:
 
 private:
     struct Context;
+    template <class T>
+    using View = dxf::View<T>;
     void entity(const Context& ctx, std::uint32_t record);
-    // The entities drawn from their own groups alone; false when `type` is none of them.
-    bool plainGeometry(const Context& ctx, std::string_view type, const dxf::EntityView& v);
-    void blockReference(const Context& ctx, std::uint32_t record, const dxf::EntityView& v);
+    // The entities drawn from their own groups alone; false when the record is none of them.
+    bool plainGeometry(const Context& ctx, const dxf::RecordView& r);
+    void blockReference(const Context& ctx, std::uint32_t record, const View<dxf::def::Insert>& v);
     void blockContents(const Context& ctx, const dxf::Document& doc, std::uint32_t block, const QTransform& m,
                        std::uint32_t layer, std::uint32_t color, std::uint32_t chain, const std::string& xrefName);
-    void dimension(const Context& ctx, std::uint32_t record, const dxf::EntityView& v);
-    void text(const Context& ctx, std::uint32_t record, const dxf::EntityView& v, const QString& value, bool attribute);
-    void mtext(const Context& ctx, const dxf::EntityView& v, const QString& value);
+    // A dimension or a table: the anonymous block that draws it, in its frame `m`.
+    void anonymousBlock(const Context& ctx, const std::string& block, const QTransform& m, bool measured);
+    // TEXT, ATTRIB and ATTDEF.
+    template <class T>
+    void text(const Context& ctx, const View<T>& v, const QString& value);
+    void mtext(const Context& ctx, const View<dxf::def::MText>& v, const QString& value);
     // Lays out `value` in `frame` and places it at `ins`, its lines running
     // along `xdir` in the plane of normal `n`.
     void placeMText(const Context& ctx, const QString& value, const TextFormat& fmt, const MTextFrame& frame, Vec3 ins,
                     Vec3 xdir, Vec3 n);
-    void multileader(const Context& ctx, const dxf::EntityView& v);
-    void lwpolyline(const Context& ctx, const dxf::EntityView& v);
-    void polyline(const Context& ctx, std::uint32_t record, const dxf::EntityView& v);
-    void polyfaceMesh(const Context& ctx, const std::vector<dxf::EntityView>& vertices);
-    void polygonMesh(const Context& ctx, const dxf::EntityView& v, const std::vector<dxf::EntityView>& vertices);
-    void spline(const Context& ctx, const dxf::EntityView& v);
-    void hatch(const Context& ctx, const dxf::EntityView& v);
-    void leader(const Context& ctx, const dxf::EntityView& v);
-    void imageFrame(const Context& ctx, const dxf::EntityView& v);
-    void mline(const Context& ctx, const dxf::EntityView& v);
-    void mesh(const Context& ctx, const dxf::EntityView& v);
+    void multileader(const Context& ctx, const View<dxf::def::MLeader>& v);
+    void lwpolyline(const Context& ctx, const View<dxf::def::LwPolyline>& v);
+    void polyline(const Context& ctx, std::uint32_t record, const View<dxf::def::Polyline>& v);
+    void polyfaceMesh(const Context& ctx, const std::vector<View<dxf::def::Vertex>>& vertices);
+    void polygonMesh(const Context& ctx, const View<dxf::def::Polyline>& v,
+                     const std::vector<View<dxf::def::Vertex>>& vertices);
+    void spline(const Context& ctx, const View<dxf::def::Spline>& v);
+    void hatch(const Context& ctx, const View<dxf::def::Hatch>& v);
+    void leader(const Context& ctx, const View<dxf::def::Leader>& v);
+    void imageFrame(const Context& ctx, const View<dxf::def::Image>& v);
+    void mline(const Context& ctx, const View<dxf::def::MLine>& v);
+    void mesh(const Context& ctx, const View<dxf::def::Mesh>& v);
 
     struct Vertex {
         QPointF p;
@@ -71,9 +77,9 @@ private:
     void polyline2d(const std::vector<Vertex>& vertices, bool closed, const QTransform& m);
     void emitText(const Context& ctx, const TextBlock& block, const QTransform& frame);
 
-    std::uint32_t layerFor(const Context& ctx, const dxf::EntityView& v);
-    std::uint32_t colorFor(const Context& ctx, const dxf::EntityView& v, std::uint32_t layer) const;
-    Scene::Style style(const Context& ctx, const dxf::EntityView& v);
+    std::uint32_t layerFor(const Context& ctx, const View<dxf::def::AnyEntity>& v);
+    std::uint32_t colorFor(const Context& ctx, const View<dxf::def::AnyEntity>& v, std::uint32_t layer) const;
+    Scene::Style style(const Context& ctx, const View<dxf::def::AnyEntity>& v);
 
     Scene& scene_;
     TextMeasure* measure_ = nullptr;  // while an entity is built

@@ -21,8 +21,17 @@ constexpr double kDeg = kPi / 180;
 
 inline QPointF xy(const dxf::Point3& p) { return {p.x, p.y}; }
 inline Vec3 vec(const dxf::Point3& p) { return {p.x, p.y, p.z}; }
-inline QPointF pointOf(const dxf::EntityView& v, const dxf::PointAttr& a) { return xy(v.get(a)); }
-inline Vec3 extrusionOf(const dxf::EntityView& v) { return vec(v.get(def::Entity::extrusion)); }
+template <class T, class A>
+QPointF pointOf(const dxf::View<T>& v, const A& a)
+{
+    return xy(v.get(a));
+}
+// The normal of the plane an entity lies in, as its type declares it.
+template <class T>
+Vec3 extrusionOf(const dxf::View<T>& v)
+{
+    return vec(v.get(T::extrusion));
+}
 
 inline std::vector<QPointF> mapped(const std::vector<QPointF>& pts, const QTransform& m)
 {
@@ -46,14 +55,14 @@ inline void normalizeSweep(double t0, double& t1)
     if (t1 - t0 > 2 * kPi) t1 = t0 + 2 * kPi;
 }
 
-// Reads the points of a repeated point attribute (x at `x.code`, y at
-// x.code + 10) of the record's main part.
-inline std::vector<QPointF> repeatedPoints(const dxf::EntityView& v, dxf::Repeat x)
+// Reads the points of a repeated point attribute, in order.
+template <class T, class A>
+std::vector<QPointF> repeatedPoints(const dxf::View<T>& v, const A& a)
 {
     std::vector<QPointF> pts;
-    v.forEach([&](std::uint32_t i, int c) {
-        if (c == x.code) pts.emplace_back(v.real(i), 0);
-        else if (c == x.code + 10 && !pts.empty()) pts.back().setY(v.real(i));
+    v.template forEachOf<typename dxf::SubclassOf<A>::type>([&](std::uint32_t i, int c) {
+        if (c == a.code) pts.emplace_back(v.real(i), 0);
+        else if (c == a.y() && !pts.empty()) pts.back().setY(v.real(i));
     });
     return pts;
 }

@@ -71,16 +71,23 @@ std::vector<QPointF> chainEdges(std::vector<std::vector<QPointF>>& parts)
 class HatchReader {
 public:
     using H = def::Hatch;
-    explicit HatchReader(const dxf::EntityView& v) : v_(v), n_(v.size()) {}
+    explicit HatchReader(const dxf::View<H>& v) : v_(v)
+    {
+        // The hatch's own part, where its paths and pattern stand.
+        v.forEachOf<dxf::sub::AcDbHatch>([&](std::uint32_t i, int) {
+            if (i_ == 0) i_ = i;
+            n_ = i + 1;
+        });
+    }
 
     // The boundary paths as closed outlines of three points or more.
     std::vector<std::vector<QPointF>> boundaries()
     {
         std::vector<std::vector<QPointF>> rings;
-        if (!seek(H::pathCount, {})) return rings;
+        if (!seek(H::pathCount.code, {})) return rings;
         long paths = integer();
         for (long pi = 0; pi < paths && i_ < n_; ++pi) {
-            if (!seek(H::pathType, {H::styleFlag, H::patternType})) break;
+            if (!seek(H::pathType.code, {H::style.code, H::patternType.code})) break;
             long type = integer();
             std::vector<QPointF> ring = (type & H::kPolylinePath) ? polylinePath() : edgePath();
             if (ring.size() >= 3) rings.push_back(std::move(ring));
@@ -93,14 +100,14 @@ public:
     std::vector<PatternLine> patternLines()
     {
         std::vector<PatternLine> lines;
-        if (!seek(H::patternLines, {})) return lines;
+        if (!seek(H::patternLineCount.code, {})) return lines;
         long count = integer();
         for (long k = 0; k < count && i_ < n_; ++k) {
-            if (!seek(H::lineAngle, {H::seedCount, H::gradient, def::Common::extendedData})) break;
+            if (!seek(H::lineAngle.code, {H::seedCount.code, H::gradient.code})) break;
             PatternLine line;
             line.angle = real() * kDeg;
-            line.base = pointHere(H::lineBaseX, H::lineBaseY);
-            line.offset = pointHere(H::lineOffsetX, H::lineOffsetY);
+            line.base = pointHere(H::lineBaseX.code, H::lineBaseY.code);
+            line.offset = pointHere(H::lineOffsetX.code, H::lineOffsetY.code);
             long dashes = at(H::dashCount) ? integer() : 0;
             for (long dsh = 0; dsh < dashes && at(H::dash); ++dsh) line.dashes.push_back(real());
             lines.push_back(std::move(line));
@@ -109,14 +116,17 @@ public:
     }
 
 private:
-    bool at(int code) const { return i_ < n_ && v_.code(i_) == code; }
+    template <class A>
+    bool at(const A& a) const
+    {
+        return i_ < n_ && v_.code(i_) == a.code;
+    }
     // Moves to the next group with `code` before any of `stops`; false when none.
     bool seek(int code, std::initializer_list<int> stops)
     {
         for (; i_ < n_; ++i_) {
             int c = v_.code(i_);
             if (c == code) return true;
-            if (c == def::Common::extendedData) return false;
             for (int st : stops)
                 if (c == st) return false;
         }
@@ -127,11 +137,15 @@ private:
     QPointF pointHere(int xCode, int yCode)
     {
         QPointF p;
-        if (at(xCode)) p.setX(real());
-        if (at(yCode)) p.setY(real());
+        if (i_ < n_ && v_.code(i_) == xCode) p.setX(real());
+        if (i_ < n_ && v_.code(i_) == yCode) p.setY(real());
         return p;
     }
-    QPointF pointHere(int code) { return pointHere(code, code + 10); }
+    template <class S>
+    QPointF pointHere(const dxf::Point2Attr<S>& a)
+    {
+        return pointHere(a.code, a.y());
+    }
 
     std::vector<QPointF> polylinePath()
     {
@@ -140,8 +154,8 @@ private:
         long count = at(H::pathItems) ? integer() : 0;
         std::vector<std::pair<QPointF, double>> vs;  // point, bulge
         for (long k = 0; k < count && i_ < n_; ++k) {
-            if (!seek(H::point, {H::pathType, H::sourceObjects, H::styleFlag})) break;
-            QPointF p = pointHere(H::point);
+            if (!seek(H::pathVertex.code, {H::pathType.code, H::sourceCount.code, H::style.code})) break;
+            QPointF p = pointHere(H::pathVertex);
             vs.emplace_back(p, bulges && at(H::bulge) ? real() : 0.0);
         }
         std::vector<QPointF> ring;
@@ -158,12 +172,12 @@ private:
         long edges = at(H::pathItems) ? integer() : 0;
         std::vector<std::vector<QPointF>> parts;
         for (long e = 0; e < edges && i_ < n_; ++e) {
-            if (!seek(H::edgeType, {H::pathType, H::sourceObjects, H::styleFlag})) break;
+            if (!seek(H::edgeType.code, {H::pathType.code, H::sourceCount.code, H::style.code})) break;
             long et = integer();
             std::vector<QPointF> part;
             if (et == H::kLineEdge) {
-                part.push_back(pointHere(H::point));
-                part.push_back(pointHere(H::point2));
+                part.push_back(pointHere(H::edgePoint));
+                part.push_back(pointHere(H::edgePoint2));
             } else if (et == H::kArcEdge || et == H::kEllipseEdge) {
                 part = arcEdge(et == H::kEllipseEdge);
             } else if (et == H::kSplineEdge) {
@@ -177,8 +191,8 @@ private:
     std::vector<QPointF> arcEdge(bool elliptic)
     {
         std::vector<QPointF> part;
-        QPointF c = pointHere(H::point);
-        QPointF major = elliptic ? pointHere(H::point2) : QPointF();
+        QPointF c = pointHere(H::edgePoint);
+        QPointF major = elliptic ? pointHere(H::edgePoint2) : QPointF();
         double r = at(H::radius) ? real() : 0;  // the minor axis' ratio for an ellipse
         double a0 = at(H::startAngle) ? real() : 0, a1 = at(H::endAngle) ? real() : 360;
         bool ccw = at(H::ccw) ? integer() != 0 : true;
@@ -194,49 +208,49 @@ private:
 
     std::vector<QPointF> splineEdge()
     {
-        int degree = at(H::degree) ? static_cast<int>(integer()) : 3;
+        int degree = at(H::splineDegree) ? static_cast<int>(integer()) : 3;
         if (at(H::rational)) integer();
         if (at(H::periodic)) integer();
         long nk = at(H::knotCount) ? integer() : 0, nc = at(H::controlCount) ? integer() : 0;
         std::vector<double> knots, weights;
         std::vector<QPointF> controls, fit;
         for (long k = 0; k < nk && at(H::knot); ++k) knots.push_back(real());
-        for (long k = 0; k < nc && at(H::point); ++k) {
-            controls.push_back(pointHere(H::point));
+        for (long k = 0; k < nc && at(H::control); ++k) {
+            controls.push_back(pointHere(H::control));
             if (at(H::weight)) weights.push_back(real());
         }
         while (at(H::weight)) weights.push_back(real());
         if (at(H::fitCount)) {
             long nf = integer();
-            for (long k = 0; k < nf && at(H::point2); ++k) fit.push_back(pointHere(H::point2));
+            for (long k = 0; k < nf && at(H::fit); ++k) fit.push_back(pointHere(H::fit));
         }
         return controls.size() >= 2 ? evaluateSpline(degree, knots, controls, weights, false) : curveThrough(fit, false);
     }
 
-    const dxf::EntityView& v_;
-    std::uint32_t i_ = 1;
-    const std::uint32_t n_;
+    const dxf::View<H>& v_;
+    std::uint32_t i_ = 0;
+    std::uint32_t n_ = 0;
 };
 
 }  // namespace
 
-void SceneBuilder::spline(const Context& ctx, const dxf::EntityView& v)
+void SceneBuilder::spline(const Context& ctx, const View<def::Spline>& v)
 {
     using S = def::Spline;
     std::vector<double> knots, weights;
-    v.forEach([&](std::uint32_t i, int c) {
+    v.forEachOf<dxf::sub::AcDbSpline>([&](std::uint32_t i, int c) {
         if (c == S::knot.code) knots.push_back(v.real(i));
         else if (c == S::weight.code) weights.push_back(v.real(i));
     });
     std::vector<QPointF> controls = repeatedPoints(v, S::control), fit = repeatedPoints(v, S::fit);
-    bool closed = v.flag(S::flags, 1);
+    bool closed = v.flag(S::flags, S::kClosed);
     std::vector<QPointF> pts;
     if (controls.size() >= 2) pts = evaluateSpline(static_cast<int>(v.get(S::degree)), knots, controls, weights, closed);
     else pts = curveThrough(fit, closed);
     scene_.addPolyline(mapped(pts, ctx.m), false, style_);
 }
 
-void SceneBuilder::hatch(const Context& ctx, const dxf::EntityView& v)
+void SceneBuilder::hatch(const Context& ctx, const View<def::Hatch>& v)
 {
     const Scene::Style s = style_;
     HatchReader r(v);
@@ -260,7 +274,7 @@ void SceneBuilder::hatch(const Context& ctx, const dxf::EntityView& v)
     scene_.addFill(rings, s, !solid, false);
 }
 
-void SceneBuilder::leader(const Context& ctx, const dxf::EntityView& v)
+void SceneBuilder::leader(const Context& ctx, const View<def::Leader>& v)
 {
     const Scene::Style s = style_;
     std::vector<QPointF> pts = repeatedPoints(v, def::Leader::vertex);
@@ -270,13 +284,11 @@ void SceneBuilder::leader(const Context& ctx, const dxf::EntityView& v)
     // A closed filled arrowhead at the first point, as the drawing's
     // dimension settings size it.
     const dxf::Document& doc = *ctx.doc;
-    auto header = [&](const char* name, double fallback) {
-        auto at = doc.headerValue(name);
-        if (!at) return fallback;
-        double value = doc.headerView().real(*at);
-        return std::isfinite(value) && value > 0 ? value : fallback;
+    auto header = [&](const auto& var) {
+        double value = dxf::headerReal(doc, var);
+        return std::isfinite(value) && value > 0 ? value : var.value.fallback;
     };
-    double size = header("$DIMASZ", 0.18) * header("$DIMSCALE", 1.0);
+    double size = header(dxf::def::header::dimAsz) * header(dxf::def::header::dimScale);
     QPointF tip = pts[0], d = pts[1] - pts[0];
     double len = std::hypot(d.x(), d.y());
     if (!(len > 2 * size)) return;
@@ -285,7 +297,7 @@ void SceneBuilder::leader(const Context& ctx, const dxf::EntityView& v)
     scene_.addFill({mapped({tip, back + side, back - side}, ctx.m)}, s, false, true);
 }
 
-void SceneBuilder::imageFrame(const Context& ctx, const dxf::EntityView& v)
+void SceneBuilder::imageFrame(const Context& ctx, const View<def::Image>& v)
 {
     QPointF origin = pointOf(v, def::Image::origin), u = pointOf(v, def::Image::uPixel), w = pointOf(v, def::Image::vPixel);
     QPointF size = pointOf(v, def::Image::size);
@@ -307,7 +319,7 @@ void SceneBuilder::imageFrame(const Context& ctx, const dxf::EntityView& v)
     scene_.addPolyline(mapped(frame, ctx.m), true, style_);
 }
 
-void SceneBuilder::mline(const Context& ctx, const dxf::EntityView& v)
+void SceneBuilder::mline(const Context& ctx, const View<def::MLine>& v)
 {
     // Each vertex gives its miter direction and, per line of the style, the
     // offset along it.
@@ -316,24 +328,24 @@ void SceneBuilder::mline(const Context& ctx, const dxf::EntityView& v)
         std::vector<double> offsets;
     };
     std::vector<MVertex> vs;
-    int expect = 0;  // 41 values left for the current element
+    int expect = 0;  // parameters left for the current line
     bool first = true;
     using L = def::MLine;
-    v.forEach([&](std::uint32_t i, int c) {
+    v.forEachOf<dxf::sub::AcDbMline>([&](std::uint32_t i, int c) {
         if (c == L::vertex.code) {
             vs.push_back(MVertex{QPointF(v.real(i), 0), QPointF(), {}});
         } else if (vs.empty()) {
             return;
-        } else if (c == L::vertex.code + 10) {
+        } else if (c == L::vertex.y()) {
             vs.back().at.setY(v.real(i));
         } else if (c == L::miter.code) {
             vs.back().miter.setX(v.real(i));
-        } else if (c == L::miter.code + 10) {
+        } else if (c == L::miter.y()) {
             vs.back().miter.setY(v.real(i));
-        } else if (c == L::elementParams) {
+        } else if (c == L::paramCount.code) {
             expect = static_cast<int>(v.integer(i));
             first = true;
-        } else if (c == L::param && expect > 0) {
+        } else if (c == L::param.code && expect > 0) {
             if (first) vs.back().offsets.push_back(v.real(i));
             first = false;
             --expect;
@@ -341,7 +353,7 @@ void SceneBuilder::mline(const Context& ctx, const dxf::EntityView& v)
     });
     if (vs.size() < 2) return;
     std::size_t lines = vs[0].offsets.size();
-    bool closed = v.flag(L::flags, 2);
+    bool closed = v.flag(L::flags, L::kClosed);
     for (std::size_t k = 0; k < lines; ++k) {
         std::vector<QPointF> pts;
         for (const MVertex& mv : vs)
@@ -350,21 +362,21 @@ void SceneBuilder::mline(const Context& ctx, const dxf::EntityView& v)
     }
 }
 
-void SceneBuilder::mesh(const Context& ctx, const dxf::EntityView& v)
+void SceneBuilder::mesh(const Context& ctx, const View<def::Mesh>& v)
 {
-    // Vertices (10) after the count 92; faces after 93 as runs of
-    // "count, index...".
+    // The vertices after their count; the faces after the face list's size,
+    // as runs of "count, index...".
     std::vector<QPointF> points;
     std::vector<long> faces;
     int section = 0;
     using M = def::Mesh;
-    v.forEach([&](std::uint32_t i, int c) {
-        if (c == M::vertexCount) section = 1;
-        else if (c == M::faceListSize) section = 2;
-        else if (c == M::edgeCount || c == M::creaseCount) section = 3;
+    v.forEachOf<dxf::sub::AcDbSubDMesh>([&](std::uint32_t i, int c) {
+        if (c == M::vertexCount.code) section = 1;
+        else if (c == M::faceListSize.code) section = 2;
+        else if (c == M::edgeCount.code || c == M::creaseCount.code) section = 3;
         else if (section == 1 && c == M::vertex.code) points.emplace_back(v.real(i), 0);
-        else if (section == 1 && c == M::vertex.code + 10 && !points.empty()) points.back().setY(v.real(i));
-        else if (section == 2 && c == M::faceItem) faces.push_back(static_cast<long>(v.integer(i)));
+        else if (section == 1 && c == M::vertex.y() && !points.empty()) points.back().setY(v.real(i));
+        else if (section == 2 && c == M::faceItem.code) faces.push_back(static_cast<long>(v.integer(i)));
     });
     std::vector<QPointF> world = mapped(points, ctx.m);
     for (std::size_t f = 0; f < faces.size();) {

@@ -91,40 +91,41 @@ void SceneBuilder::polyline2d(const std::vector<Vertex>& vs, bool closed, const 
     }
 }
 
-void SceneBuilder::lwpolyline(const Context& ctx, const dxf::EntityView& v)
+void SceneBuilder::lwpolyline(const Context& ctx, const View<def::LwPolyline>& v)
 {
     using L = def::LwPolyline;
     std::vector<Vertex> vs;
     double constant = v.get(L::constantWidth);
-    v.forEach([&](std::uint32_t i, int c) {
+    v.forEachOf<dxf::sub::AcDbPolyline>([&](std::uint32_t i, int c) {
         if (c == L::vertex.code) {
             vs.push_back(Vertex{QPointF(v.real(i), 0), 0, constant, constant});
             return;
         }
         if (vs.empty()) return;
-        if (c == L::vertex.code + 10) vs.back().p.setY(v.real(i));
+        if (c == L::vertex.y()) vs.back().p.setY(v.real(i));
         else if (c == L::startWidth.code) vs.back().startWidth = v.real(i);
         else if (c == L::endWidth.code) vs.back().endWidth = v.real(i);
         else if (c == L::bulge.code) vs.back().bulge = v.real(i);
     });
-    bool closed = v.flag(L::flags, 1);
+    bool closed = v.flag(L::flags, L::kClosed);
     QTransform m = ocsToWorld(extrusionOf(v), v.get(L::elevation)) * ctx.m;
     polyline2d(vs, closed, m);
 }
 
-void SceneBuilder::polyline(const Context& ctx, std::uint32_t record, const dxf::EntityView& v)
+void SceneBuilder::polyline(const Context& ctx, std::uint32_t record, const View<def::Polyline>& v)
 {
     using P = def::Polyline;
     using V = def::Vertex;
     const dxf::Document& doc = *ctx.doc;
     const Scene::Style s = style_;
     int flags = static_cast<int>(v.get(P::flags));
-    std::vector<dxf::EntityView> vertices;
-    for (std::uint32_t c : dxf::verticesOf(doc, record)) vertices.emplace_back(doc, c);
+    std::vector<View<V>> vertices;
+    for (std::uint32_t c : dxf::verticesOf(doc, record))
+        if (auto vx = View<V>::of(doc, c)) vertices.push_back(*vx);
     if (flags & P::kPolyface) return polyfaceMesh(ctx, vertices);
-    if (flags & P::kMesh) return polygonMesh(ctx, v, vertices);
+    if (flags & P::k3dMesh) return polygonMesh(ctx, v, vertices);
     bool closed = flags & P::kClosed;
-    if (flags & P::k3d) {
+    if (flags & P::k3dPolyline) {
         // A 3D polyline, in world coordinates; a spline's frame points are
         // not part of the curve.
         std::vector<QPointF> points;
@@ -137,30 +138,31 @@ void SceneBuilder::polyline(const Context& ctx, std::uint32_t record, const dxf:
     std::vector<Vertex> vs;
     for (const auto& vx : vertices) {
         if (vx.flag(V::flags, V::kSplineFrame)) continue;
-        vs.push_back(Vertex{pointOf(vx, V::location), vx.get(V::bulge), vx.get(dxf::RealAttr{V::startWidth.code, startWidth}),
-                            vx.get(dxf::RealAttr{V::endWidth.code, endWidth})});
+        // A vertex without its own widths takes the polyline's.
+        vs.push_back(Vertex{pointOf(vx, V::location), vx.get(V::bulge), vx.get(V::startWidth, startWidth),
+                            vx.get(V::endWidth, endWidth)});
     }
     QTransform m = ocsToWorld(extrusionOf(v), v.get(P::elevation).z) * ctx.m;
     polyline2d(vs, closed, m);
 }
 
-void SceneBuilder::polyfaceMesh(const Context& ctx, const std::vector<dxf::EntityView>& vertices)
+void SceneBuilder::polyfaceMesh(const Context& ctx, const std::vector<View<def::Vertex>>& vertices)
 {
     // Vertices, then faces that number them (a negative number hides the
     // edge that starts there).
     using V = def::Vertex;
     const Scene::Style s = style_;
-    auto isVertex = [](const dxf::EntityView& vx) {
-        return vx.flag(V::flags, V::kMeshVertex) && vx.flag(V::flags, V::kPolyfaceVertex);
+    auto isVertex = [](const View<V>& vx) {
+        return vx.flag(V::flags, V::kPolyfaceVertex) && vx.flag(V::flags, V::kMeshVertex);
     };
     std::vector<QPointF> points;
     for (const auto& vx : vertices)
         if (isVertex(vx)) points.push_back(ctx.m.map(pointOf(vx, V::location)));
     for (const auto& vx : vertices) {
-        if (!vx.flag(V::flags, V::kMeshVertex) || isVertex(vx)) continue;
+        if (!vx.flag(V::flags, V::kPolyfaceVertex) || isVertex(vx)) continue;
         int idx[4];
         int count = 0;
-        for (const dxf::IntAttr& corner : V::face) {
+        for (const dxf::IntAttr<dxf::sub::VertexKind>& corner : {V::face0, V::face1, V::face2, V::face3}) {
             int k = static_cast<int>(vx.get(corner));
             if (k != 0) idx[count++] = k;
         }
@@ -173,7 +175,8 @@ void SceneBuilder::polyfaceMesh(const Context& ctx, const std::vector<dxf::Entit
     }
 }
 
-void SceneBuilder::polygonMesh(const Context& ctx, const dxf::EntityView& v, const std::vector<dxf::EntityView>& vertices)
+void SceneBuilder::polygonMesh(const Context& ctx, const View<def::Polyline>& v,
+                               const std::vector<View<def::Vertex>>& vertices)
 {
     // m rows of n vertices, each row and column a line.
     using P = def::Polyline;

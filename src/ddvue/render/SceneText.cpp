@@ -38,67 +38,75 @@ void SceneBuilder::emitText(const Context& ctx, const TextBlock& block, const QT
     }
 }
 
-void SceneBuilder::text(const Context& ctx, std::uint32_t, const dxf::EntityView& v, const QString& value,
-                        bool attribute)
+template <class T>
+void SceneBuilder::text(const Context& ctx, const View<T>& v, const QString& value)
 {
-    if (attribute && v.flag(def::Attrib::flags, def::Attrib::kInvisible)) return;
-    // A multi-line attribute carries its layout in an embedded text object.
-    if (attribute) {
+    // ATTRIB and ATTDEF: an attribute, visible or not, and perhaps a
+    // multi-line one, which carries its layout in an embedded text object.
+    constexpr bool attribute = !std::is_same_v<T, def::Text>;
+    if constexpr (attribute) {
+        if (v.flag(T::flags, T::kInvisible)) return;
         if (auto embedded = v.embedded()) return mtext(ctx, *embedded, value);
     }
-    double height = v.get(def::Text::height);
+    double height = v.get(T::height);
     if (!(height > 0) || !std::isfinite(height)) return;
     TextFormat fmt;
     fmt.height = height;
-    double wf = v.get(def::Text::widthFactor);
+    double wf = v.get(T::widthFactor);
     fmt.widthFactor = (wf > 0 && std::isfinite(wf)) ? wf : 1;
-    fmt.oblique = v.get(def::Text::oblique);
+    fmt.oblique = v.get(T::oblique);
     if (fmt.oblique > 180) fmt.oblique -= 360;
     std::vector<TextPiece> pieces = parseText(value, fmt);
     TextBlock block = layoutLine(pieces, *measure_);
     const double w = block.width;
 
-    int h = static_cast<int>(v.get(def::Text::halign));
-    int vj = static_cast<int>(v.get(attribute ? def::Attrib::valign : def::Text::valign));
-    int gen = static_cast<int>(v.get(def::Text::generation));
-    Vec3 p1 = vec(v.get(def::Text::insert));
-    bool hasSecond = v.has(def::Text::alignPoint);
-    QPointF first(p1.x, p1.y), second = hasSecond ? pointOf(v, def::Text::alignPoint) : first;
-    double rot = v.get(def::Text::rotation) * kDeg;
+    // The vertical alignment is where the type keeps it: a TEXT in its
+    // second text part, an attribute in its attribute part.
+    int h = static_cast<int>(v.get(T::halign));
+    int vj = static_cast<int>(v.get(T::valign));
+    int gen = static_cast<int>(v.get(T::generation));
+    Vec3 p1 = vec(v.get(T::insert));
+    bool hasSecond = v.has(T::alignPoint);
+    QPointF first(p1.x, p1.y), second = hasSecond ? pointOf(v, T::alignPoint) : first;
+    double rot = v.get(T::rotation) * kDeg;
 
     // The text's frame: local x along the baseline, y up, before the
     // alignment moves it.
     QTransform local;
     QPointF anchor = first;
     double sx = 1, sy = 1;
-    if ((h == def::Text::kAligned || h == def::Text::kFit) && hasSecond && w > 0 && second != first) {
+    if ((h == T::kAligned || h == T::kFit) && hasSecond && w > 0 && second != first) {
         // Aligned (scaled) or fitted (stretched) between the two points.
         QPointF d = second - first;
         rot = std::atan2(d.y(), d.x());
         double factor = std::hypot(d.x(), d.y()) / w;
         sx = factor;
-        if (h == def::Text::kAligned) sy = factor;
+        if (h == T::kAligned) sy = factor;
     } else {
         if (h != 0 || vj != 0) anchor = second;
         double dx = 0, dy = 0;
         double hh = height * sy;
-        if (h == 1 || h == def::Text::kMiddle) dx = -w / 2;
-        else if (h == 2) dx = -w;
-        if (h == def::Text::kMiddle && vj == 0) dy = -hh / 2;
-        else if (vj == 1) dy = measure_->descent() * measure_->unitScale(fmt);
-        else if (vj == 2) dy = -hh / 2;
-        else if (vj == 3) dy = -hh;
+        if (h == T::kCenter || h == T::kMiddle) dx = -w / 2;
+        else if (h == T::kRight) dx = -w;
+        if (h == T::kMiddle && vj == 0) dy = -hh / 2;
+        else if (vj == T::kBottom) dy = measure_->descent() * measure_->unitScale(fmt);
+        else if (vj == T::kVMiddle) dy = -hh / 2;
+        else if (vj == T::kTop) dy = -hh;
         local = QTransform::fromTranslate(dx, dy);
     }
     local *= QTransform::fromScale(sx, sy);
     // Backward and upside-down text mirror about the alignment point.
-    local *= QTransform::fromScale((gen & def::Text::kBackward) ? -1 : 1, (gen & def::Text::kUpsideDown) ? -1 : 1);
+    local *= QTransform::fromScale((gen & T::kBackward) ? -1 : 1, (gen & T::kUpsideDown) ? -1 : 1);
     QTransform frame = local * QTransform().rotateRadians(rot) * QTransform::fromTranslate(anchor.x(), anchor.y()) *
                        ocsToWorld(extrusionOf(v), p1.z) * ctx.m;
     emitText(ctx, block, frame);
 }
 
-void SceneBuilder::mtext(const Context& ctx, const dxf::EntityView& v, const QString& value)
+template void SceneBuilder::text(const Context&, const View<def::Text>&, const QString&);
+template void SceneBuilder::text(const Context&, const View<def::Attrib>&, const QString&);
+template void SceneBuilder::text(const Context&, const View<def::Attdef>&, const QString&);
+
+void SceneBuilder::mtext(const Context& ctx, const View<def::MText>& v, const QString& value)
 {
     // `v` is an MTEXT record, or the embedded MTEXT object of a multi-line attribute.
     double height = v.get(def::MText::height);
@@ -144,13 +152,11 @@ void SceneBuilder::placeMText(const Context& ctx, const QString& value, const Te
     emitText(ctx, block, place);
 }
 
-void SceneBuilder::multileader(const Context& ctx, const dxf::EntityView& v)
+void SceneBuilder::multileader(const Context& ctx, const View<def::MLeader>& v)
 {
-    // A multileader keeps what it shows in its context data ("CONTEXT_DATA{"
-    // to "}"): its text (304, at 12, along 13, 41 high, 43 wide, aligned by
-    // 171) and its leaders ("LEADER{" to "}"), each a landing point (10), a
-    // dogleg (11 direction, 40 length) and lines ("LEADER_LINE{" to "}") of
-    // vertices (10). Outside the context the same codes mean other things.
+    // What a multileader shows is in its context data: its text, and its
+    // leaders, each a landing point, a dogleg and lines of vertices.
+    using L = def::MLeader;
     struct Line {
         std::vector<QPointF> points;
     };
@@ -167,46 +173,46 @@ void SceneBuilder::multileader(const Context& ctx, const dxf::EntityView& v)
     double height = 0, width = 0;
     int alignment = 1;
     bool inContext = false, inLeader = false, inLine = false, dogleg = true;
-    auto point = [&](std::uint32_t i) {
-        // A point's y follows its x as the group coded 10 more.
-        double y = i + 1 < v.size() && v.code(i + 1) == v.code(i) + 10 ? v.real(i + 1) : 0;
+    auto point = [&](std::uint32_t i, const dxf::Point2Attr<dxf::sub::AcDbMLeader>& a) {
+        // A point's y follows its x.
+        double y = i + 1 < v.size() && v.code(i + 1) == a.y() ? v.real(i + 1) : 0;
         return QPointF(v.real(i), y);
     };
-    v.forEach([&](std::uint32_t i, int c) {
-        if (c == 300) inContext = v.str(i) == "CONTEXT_DATA{";
-        else if (c == 301) inContext = inLeader = inLine = false;
+    v.forEachOf<dxf::sub::AcDbMLeader>([&](std::uint32_t i, int c) {
+        if (c == L::contextOpen.code) inContext = v.str(i) == L::kContext;
+        else if (c == L::contextClose.code) inContext = inLeader = inLine = false;
         else if (!inContext) {
-            if (c == 291) dogleg = v.integer(i) != 0;
-        } else if (c == 302 && v.str(i) == "LEADER{") {
+            if (c == L::hasDogleg.code) dogleg = v.integer(i) != 0;
+        } else if (c == L::leaderOpen.code && v.str(i) == L::kLeader) {
             inLeader = true;
             leaders.emplace_back();
-        } else if (c == 303) {
+        } else if (c == L::leaderClose.code) {
             inLeader = inLine = false;
-        } else if (inLeader && c == 304 && v.str(i) == "LEADER_LINE{") {
+        } else if (inLeader && c == L::lineOpen.code && v.str(i) == L::kLine) {
             inLine = true;
             leaders.back().lines.emplace_back();
-        } else if (c == 305) {
+        } else if (c == L::lineClose.code) {
             inLine = false;
         } else if (inLine) {
-            if (c == 10) leaders.back().lines.back().points.push_back(point(i));
+            if (c == L::lineVertex.code) leaders.back().lines.back().points.push_back(point(i, L::lineVertex));
         } else if (inLeader) {
             Leader& l = leaders.back();
-            if (c == 10) l.landing = point(i), l.hasLanding = true;
-            else if (c == 11) l.dogleg = point(i);
-            else if (c == 40) l.doglegLength = v.real(i);
-        } else if (c == 304) {
+            if (c == L::landing.code) l.landing = point(i, L::landing), l.hasLanding = true;
+            else if (c == L::doglegDirection.code) l.dogleg = point(i, L::doglegDirection);
+            else if (c == L::doglegLength.code) l.doglegLength = v.real(i);
+        } else if (c == L::textContent.code) {
             content = QString::fromStdString(v.text(i));
-        } else if (c == 12) {
-            QPointF p = point(i);
+        } else if (c == L::textLocation.code) {
+            QPointF p = point(i, L::textLocation);
             ins = {p.x(), p.y(), 0};
-        } else if (c == 13) {
-            QPointF p = point(i);
+        } else if (c == L::textDirection.code) {
+            QPointF p = point(i, L::textDirection);
             if (p.x() != 0 || p.y() != 0) xdir = normalized(Vec3{p.x(), p.y(), 0});
-        } else if (c == 41) {
+        } else if (c == L::textHeight.code) {
             height = v.real(i);
-        } else if (c == 43) {
+        } else if (c == L::textWidth.code) {
             width = v.real(i);
-        } else if (c == 171) {
+        } else if (c == L::textAlignment.code) {
             alignment = static_cast<int>(v.integer(i));
         }
     });
