@@ -1,13 +1,18 @@
 #!/usr/bin/python3
-"""The DXF attributes that ezdxf reads from each entity and layer of drawings,
-as JSON, for the entity layer's test to compare with its own declarations.
+r"""The DXF attributes that ezdxf reads from each record of drawings, as JSON,
+for the entity layer's test to compare with its own declarations.
 
     entity_facts.py DRAWING...
 
-Prints {"DRAWING": {"HANDLE": {"type": T, "attrs": {NAME: VALUE}}}}, one
-entry per entity of a listed type with a handle (and "LAYER:NAME" for layer
-table entries). Only the attributes the file holds are given; points are
-[x, y, z]. A drawing ezdxf cannot read maps to {"error": reason}.
+Prints {"DRAWING": {"KEY": {"type": T, "attrs": {NAME: VALUE}}}}: one entry
+per entity (in every layout and block, with the attributes of inserts and
+the vertices of polylines), per BLOCK and ENDBLK, per entry of the tables,
+and per LAYOUT, DICTIONARY and IMAGEDEF object. KEY is the record's handle,
+or "TYPE:NAME" for a table entry without one. Only the attributes the file
+holds are given, under ezdxf's names; points are [x, y, z]; texts with
+\U+XXXX escapes decoded, as the program decodes them in every version. The
+entry "$ACADVER" gives the version ezdxf takes the drawing for. A drawing
+ezdxf cannot read maps to {"error": reason}.
 """
 
 from __future__ import annotations
@@ -15,55 +20,41 @@ from __future__ import annotations
 import json
 import sys
 
+import re
+
 import ezdxf
 
-COMMON = ["layer", "color", "true_color", "invisible", "paperspace", "extrusion"]
-TEXT = ["text", "insert", "align_point", "height", "width", "rotation", "oblique", "style",
-        "text_generation_flag", "halign", "valign"]
-CORNERS = ["vtx0", "vtx1", "vtx2", "vtx3"]
-ATTRS = {
-    "LINE": ["start", "end"],
-    "POINT": ["location"],
-    "CIRCLE": ["center", "radius"],
-    "ARC": ["center", "radius", "start_angle", "end_angle"],
-    "ELLIPSE": ["center", "major_axis", "ratio", "start_param", "end_param"],
-    "SOLID": CORNERS,
-    "TRACE": CORNERS,
-    "3DFACE": CORNERS,  # its "invisible" is the hidden edges (70), not 60
-    "TEXT": TEXT,
-    "ATTRIB": TEXT + ["tag", "flags"],
-    "ATTDEF": TEXT + ["tag", "flags"],
-    "MTEXT": ["insert", "char_height", "width", "attachment_point", "line_spacing_factor",
-              "text_direction", "rotation", "style"],
-    "INSERT": ["name", "insert", "xscale", "yscale", "rotation", "column_count", "row_count",
-               "column_spacing", "row_spacing"],
-    "LWPOLYLINE": ["flags", "const_width", "elevation"],
-    "POLYLINE": ["flags", "default_start_width", "default_end_width", "m_count", "n_count", "elevation"],
-    "VERTEX": ["location", "start_width", "end_width", "bulge", "flags"],
-    "SPLINE": ["flags", "degree"],
-    "LEADER": ["has_arrowhead"],
-    "VIEWPORT": ["center", "width", "height", "id"],
-    "DIMENSION": ["geometry"],
-}
-LAYER = ["name", "color", "flags", "true_color"]
+ESCAPE = re.compile(r"\\U\+([0-9A-Fa-f]{4})")
+
+
+def decoded(s: str) -> str:
+    return ESCAPE.sub(lambda m: chr(int(m.group(1), 16)), s)
+
+
+TABLES = ["layers", "linetypes", "styles", "appids", "dimstyles", "viewports", "block_records"]
+OBJECTS = ["LAYOUT", "DICTIONARY", "IMAGEDEF"]
 
 
 def value(v):
     if hasattr(v, "x") and hasattr(v, "y"):
         return [v.x, v.y, getattr(v, "z", 0.0)]
-    if isinstance(v, (int, float, str)):
+    if isinstance(v, (tuple, list)) and 2 <= len(v) <= 3 and all(isinstance(c, (int, float)) for c in v):
+        return [float(v[0]), float(v[1]), float(v[2]) if len(v) == 3 else 0.0]
+    if isinstance(v, str):
+        return decoded(v)
+    if isinstance(v, (int, float)):
         return v
     return str(v)
 
 
-def attrs(entity, names):
+def attrs(entity):
     out = {}
-    for name in names:
-        try:
-            if entity.dxf.hasattr(name):
-                out[name] = value(entity.dxf.get(name))
-        except Exception:  # a name this entity class does not know
-            pass
+    try:
+        existing = entity.dxf.all_existing_dxf_attribs()
+    except Exception:  # noqa: BLE001 - an entity ezdxf only half understands
+        return out
+    for name, v in existing.items():
+        out[name] = value(v)
     return out
 
 
@@ -72,12 +63,21 @@ def facts(path: str) -> dict:
         doc = ezdxf.readfile(path)
     except Exception as e:  # noqa: BLE001 - any failure is reported as data
         return {"error": str(e)}
-    out = {}
+    out = {"$ACADVER": {"type": "HEADER", "attrs": {"version": doc.dxfversion}}}
 
     def add(e):
         t = e.dxftype()
-        if t in ATTRS and e.dxf.hasattr("handle"):
-            out[e.dxf.handle] = {"type": t, "attrs": attrs(e, COMMON + ATTRS[t])}
+        if e.dxf.hasattr("handle"):
+            key = e.dxf.handle
+        elif e.dxf.hasattr("name"):
+            key = t + ":" + e.dxf.name
+        else:
+            return
+        out[key] = {"type": t, "attrs": attrs(e)}
+
+    def add_entity(e):
+        add(e)
+        t = e.dxftype()
         if t == "INSERT":
             for a in e.attribs:
                 add(a)
@@ -87,12 +87,18 @@ def facts(path: str) -> dict:
 
     for layout in doc.layouts:
         for e in layout:
-            add(e)
+            add_entity(e)
     for block in doc.blocks:
+        add(block.block)
+        add(block.endblk)
         for e in block:
-            add(e)
-    for layer in doc.layers:
-        out["LAYER:" + layer.dxf.name] = {"type": "LAYER", "attrs": attrs(layer, LAYER)}
+            add_entity(e)
+    for table in TABLES:
+        for entry in getattr(doc, table):
+            add(entry)
+    for t in OBJECTS:
+        for o in doc.objects.query(t):
+            add(o)
     return out
 
 
