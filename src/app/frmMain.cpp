@@ -1,7 +1,6 @@
 #include "app/frmMain.h"
 
 #include "app/FileBrowser.h"
-#include "app/FileRoutines.h"
 #include "app/frmHelp.h"
 #include "app/frmPassword.h"
 #include "app/ZoomEditor.h"

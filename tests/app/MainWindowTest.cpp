@@ -12,7 +12,7 @@
 #include "Oracle.h"
 #include "ddvue/dxf/Entities.h"
 #include "extract/CategoryContent.h"
-#include "platform/Seams.h"
+#include "Doubles.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -8,7 +8,7 @@
 #include "data/Recordset.h"
 #include "ddvue/DDVue.h"
 #include "extract/CategoryContent.h"
-#include "platform/Seams.h"
+#include "Doubles.h"
 
 #include <QFile>
 #include <QFileInfo>

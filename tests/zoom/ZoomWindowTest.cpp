@@ -11,7 +11,7 @@
 #include "ddvue/dxf/Entities.h"
 #include "ddvue/render/Palette.h"
 #include "extract/CategoryContent.h"
-#include "platform/Seams.h"
+#include "Doubles.h"
 #include "platform/Spelling.h"
 #include "zoom/frmSpelling.h"
 #include "zoom/frmZoom.h"
@@ -401,7 +401,7 @@ TEST(frmZoom, FindAndReplaceInTheValue)
 
 TEST(frmZoom, SpellingDialogCorrectsAWord)
 {
-    if (!platform::spelling().open()) GTEST_SKIP() << "no Hunspell dictionary";
+    if (!platform::spelling().open({})) GTEST_SKIP() << "no Hunspell dictionary";
     Seams seams;
     Workspace ws(Studio, Category::Attributes);
     ws.rs.setCurrentRow(0);
