@@ -409,7 +409,6 @@ void frmMain::openingFinished()
         openProgress_->setHint(QString());  // what follows cannot be stopped
         progress_ = openProgress_.get();
         DDVue1->adopt(std::move(read), currentDrawingPath_);
-        followChanges();
         FillGrid();
         progress_ = nullptr;
     }

@@ -208,8 +208,6 @@ private:
     // After an undo or redo: the category listed again, the current row
     // and column kept where they still exist.
     void relist();
-    // The Save button shows exactly while the drawing differs from its file.
-    void followChanges();
     // Runs long work on the grid with its progress on the status line.
     void withProgress(const std::function<void()>& work);
 

@@ -185,6 +185,9 @@ void frmMain::connectControls()
     DDVue1->setPrintDialog([](QPrinter& printer, QWidget* owner) { return platform::printDialog(printer, owner); });
     connect(DDVue1, &ddvue::DDVue::PointerMoved, this, [this](int x, int y) { DDVue1_PointerMoved(x, y); });
     connect(DDVue1, &ddvue::DDVue::DrawingWindowRequest, this, [this] { DDVue1_DrawingWindowRequest(); });
+    // The Save button shows exactly while the drawing differs from its file:
+    // told after every edit, undo, redo and save.
+    connect(DDVue1, &ddvue::DDVue::historyChanged, this, [this] { cmdSave->setVisible(DDVue1->engine().differsFromDisk()); });
     installFunctionKeys();
     for (QRadioButton* option : {optAttribute, optSingleText, optMultipleText, optLayer, optExtRef, optImage})
         connect(option, &QRadioButton::clicked, this, [this, option] { optionClicked(option); });

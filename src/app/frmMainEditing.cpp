@@ -130,15 +130,6 @@ void frmMain::cmdSave_Click()
     saveDrawing();
 }
 
-void frmMain::followChanges()
-{
-    ddvue::dxf::Document* doc = DDVue1->engine().document();
-    if (!doc) return;
-    // Told after every edit, undo, redo and save of this drawing; the
-    // listener goes with the drawing.
-    doc->history().addListener([this] { cmdSave->setVisible(DDVue1->engine().differsFromDisk()); });
-}
-
 void frmMain::undoChange()
 {
     if (isOpening() || !DDVue1->engine().isOpen()) return;

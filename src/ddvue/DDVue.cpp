@@ -3,6 +3,7 @@
 #include "ddvue/AtomicFile.h"
 #include "ddvue/FileNames.h"
 #include "ddvue/ViewHighlight.h"
+#include "ddvue/dxf/Operations.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -29,7 +30,8 @@ constexpr qint64 kSlowPaintMs = 40;
 
 }  // namespace
 
-DDVue::DDVue(QWidget* parent) : QWidget(parent), highlight_(std::make_unique<ViewHighlight>())
+DDVue::DDVue(QWidget* parent)
+    : QWidget(parent), scene_(std::make_unique<render::DrawingScene>()), highlight_(std::make_unique<ViewHighlight>())
 {
     setObjectName(QStringLiteral("DDVue1"));
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -43,8 +45,16 @@ DDVue::~DDVue() { releaseScene(); }
 void DDVue::ready()
 {
     if (!building_.valid()) return;
-    building_.get();
+    adoptScene(building_.get());
     built();
+}
+
+void DDVue::adoptScene(std::unique_ptr<render::DrawingScene> scene)
+{
+    // Nothing changed the drawing while the scene was built (edit() waits
+    // for it), so it stands as the scene shows it.
+    if (dxf::Document* doc = engine_.document()) scene->follow(*doc);
+    scene_ = std::move(scene);
 }
 
 void DDVue::built()
@@ -56,13 +66,20 @@ void DDVue::built()
 
 void DDVue::releaseScene()
 {
-    stopBuilding_ = true;
-    ready();
-    stopBuilding_ = false;
+    if (building_.valid()) {
+        // The drawing goes before its scene is ready: the build stops early,
+        // and only the texts it shaped are kept.
+        stopBuilding_ = true;
+        std::unique_ptr<render::DrawingScene> partial = building_.get();
+        stopBuilding_ = false;
+        partial->forget();
+        scene_ = std::make_unique<render::DrawingScene>(partial->takeShapes());
+        return;
+    }
     // The scene stops following the engine's drawing; a drawing the engine
     // no longer holds is gone already and is not touched.
-    if (scene_.document() && scene_.document() == engine_.document()) scene_.detach();
-    else scene_.forget();
+    if (scene_->document() && scene_->document() == engine_.document()) scene_->detach();
+    else scene_->forget();
 }
 
 bool DDVue::OpenDrawing(const QString& path, const QString& password)
@@ -87,21 +104,34 @@ void DDVue::startScene()
     highlight_->forget();
     userMoved_ = false;
     if (engine_.isOpen()) {
-        // The scene holds plain data only (its texts as characters), so it
-        // may be built here and painted on the window's thread.
-        dxf::Document* doc = engine_.document();
-        // Every change shows at the next paint: edits, undo and redo alike.
-        // (Added before the build starts, which adds the scene's own.)
-        doc->addListener([this](const dxf::Change&) { update(); });
+        // Listeners are added here, on the thread that edits the drawing,
+        // before the build starts; the scene's own once it is handed over.
+        watch(*engine_.document());
+        // The build owns its scene: a new object, which holds plain data only
+        // (its texts as characters), filled from the drawing read-only and
+        // handed over whole through the future. Texts shaped for the drawing
+        // before travel with it, to be used again.
+        const dxf::Document* doc = engine_.document();
         QString drawing = engine_.path(), search = engine_.searchPaths();
-        building_ = std::async(std::launch::async, [this, doc, drawing, search] {
-            scene_.attach(*doc, drawing, search, &stopBuilding_);
+        building_ = std::async(std::launch::async, [this, doc, drawing, search, shapes = scene_->takeShapes()]() mutable {
+            auto scene = std::make_unique<render::DrawingScene>(std::move(shapes));
+            scene->build(*doc, drawing, search, &stopBuilding_);
+            // Only a call comes back to the window's thread; the scene comes
+            // through the future.
             QMetaObject::invokeMethod(this, [this] { ready(); }, Qt::QueuedConnection);
+            return scene;
         });
     } else {
         zoomToExtents();
     }
     update();
+}
+
+void DDVue::watch(dxf::Document& doc)
+{
+    // Every change shows at the next paint: edits, undo and redo alike.
+    doc.addListener([this](const dxf::Change&) { update(); });
+    doc.history().addListener([this] { emit historyChanged(); });
 }
 
 void DDVue::CloseDrawing()
@@ -119,7 +149,7 @@ void DDVue::SetSearchPaths(const QString& paths)
 {
     ready();
     engine_.SetSearchPaths(paths);
-    scene_.setSearchPaths(paths);
+    scene_->setSearchPaths(paths);
     update();
 }
 
@@ -129,14 +159,14 @@ void DDVue::zoomToExtents()
 {
     if (building()) return;  // the view zooms to the drawing once it is built
     view_.setViewport(width(), height());
-    view_.zoomToExtents(scene_.scene().extents());
+    view_.zoomToExtents(scene_->scene().extents());
 }
 
 double DDVue::fitScale()
 {
     ready();
     render::ViewTransform fit = view_;
-    fit.zoomToExtents(scene_.scene().extents());
+    fit.zoomToExtents(scene_->scene().extents());
     return fit.scale();
 }
 
@@ -161,11 +191,16 @@ void DDVue::paintEvent(QPaintEvent*)
         p.fillRect(rect(), Qt::black);
         return;
     }
-    // A drawing opened or closed through engine() directly: the scene
-    // follows it here.
-    if (scene_.document() != engine_.document()) {
-        scene_.forget();
-        if (engine_.document()) scene_.attach(*engine_.document(), engine_.path(), engine_.searchPaths());
+    // A drawing opened or closed through edit() directly: the scene follows
+    // it here (the one before may be gone, and is not touched).
+    if (scene_->document() != engine_.document()) {
+        scene_->forget();
+        auto scene = std::make_unique<render::DrawingScene>(scene_->takeShapes());
+        if (dxf::Document* doc = engine_.document()) {
+            watch(*doc);
+            scene->attach(*doc, engine_.path(), engine_.searchPaths());
+        }
+        scene_ = std::move(scene);
         userMoved_ = false;
         zoomToExtents();
     }
@@ -204,7 +239,7 @@ void DDVue::paintEvent(QPaintEvent*)
         frameGeneration_ = 0;  // nothing painted in it yet
     }
     frame_.setDevicePixelRatio(ratio);
-    const render::Scene& scene = scene_.scene();
+    const render::Scene& scene = scene_->scene();
     if (frame_.isNull()) {
         painter_.paint(p, scene, view_, render::PaintOptions());
         lastPaintMs_ = timer.elapsed();
@@ -305,14 +340,14 @@ QImage DDVue::viewImage()
     if (size.isEmpty()) {
         size = QSize(800, 600);
         v.setViewport(size.width(), size.height());
-        v.zoomToExtents(scene_.scene().extents());
+        v.zoomToExtents(scene_->scene().extents());
     } else {
         v.setViewport(size.width(), size.height());
     }
     QImage image(size, QImage::Format_RGB32);
     if (image.isNull()) return image;
     QPainter p(&image);
-    painter_.paint(p, scene_.scene(), v, render::PaintOptions());
+    painter_.paint(p, scene_->scene(), v, render::PaintOptions());
     return image;
 }
 
@@ -389,8 +424,8 @@ bool DDVue::printTo(QPrinter& printer, bool showDialog)
     QRect area = p.viewport();
     render::ViewTransform v;
     v.setViewport(area.width(), area.height());
-    v.zoomToExtents(scene_.scene().extents(), 0.01);
-    painter_.paint(p, scene_.scene(), v, render::PaintOptions::paper(printer.resolution()));
+    v.zoomToExtents(scene_->scene().extents(), 0.01);
+    painter_.paint(p, scene_->scene(), v, render::PaintOptions::paper(printer.resolution()));
     return p.end();
 }
 

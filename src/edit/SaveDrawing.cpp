@@ -17,7 +17,8 @@ using platform::MsgResult;
 SaveResult saveDrawing(ddvue::DDVue& drawing, const QString& path, QWidget* parent)
 {
     SaveResult result{false, path};
-    ddvue::DDVueEngine& engine = drawing.engine();
+    // A save marks the history, so it waits for a scene being built, as edits do.
+    ddvue::DDVueEngine& engine = drawing.edit();
     ddvue::SaveOptions options;
     const QString kept = QStringLiteral("Your changes are kept here; they have not been saved.");
     while (!engine.SaveDrawing(result.path, options)) {
