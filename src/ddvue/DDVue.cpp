@@ -68,12 +68,11 @@ void DDVue::releaseScene()
 {
     if (building_.valid()) {
         // The drawing goes before its scene is ready: the build stops early,
-        // and only the texts it shaped are kept.
+        // and its scene object comes back emptied, to be used again.
         stopBuilding_ = true;
-        std::unique_ptr<render::DrawingScene> partial = building_.get();
+        scene_ = building_.get();
         stopBuilding_ = false;
-        partial->forget();
-        scene_ = std::make_unique<render::DrawingScene>(partial->takeShapes());
+        scene_->forget();
         return;
     }
     // The scene stops following the engine's drawing; a drawing the engine
@@ -107,19 +106,21 @@ void DDVue::startScene()
         // Listeners are added here, on the thread that edits the drawing,
         // before the build starts; the scene's own once it is handed over.
         watch(*engine_.document());
-        // The build owns its scene: a new object, which holds plain data only
-        // (its texts as characters), filled from the drawing read-only and
-        // handed over whole through the future. Texts shaped for the drawing
-        // before travel with it, to be used again.
+        // The build owns its scene while it runs: the view's scene object of
+        // the drawing before (emptied, its room and shaped texts used again)
+        // goes to the task, which fills it from the drawing read-only and
+        // hands it back whole through the future. It holds plain data only
+        // (its texts as characters). The view shows an empty scene meanwhile.
         const dxf::Document* doc = engine_.document();
         QString drawing = engine_.path(), search = engine_.searchPaths();
-        building_ = std::async(std::launch::async, [this, doc, drawing, search, shapes = scene_->takeShapes()]() mutable {
-            auto scene = std::make_unique<render::DrawingScene>(std::move(shapes));
+        std::unique_ptr<render::DrawingScene> scene = std::move(scene_);
+        scene_ = std::make_unique<render::DrawingScene>();
+        building_ = std::async(std::launch::async, [this, doc, drawing, search, scene = std::move(scene)]() mutable {
             scene->build(*doc, drawing, search, &stopBuilding_);
             // Only a call comes back to the window's thread; the scene comes
             // through the future.
             QMetaObject::invokeMethod(this, [this] { ready(); }, Qt::QueuedConnection);
-            return scene;
+            return std::move(scene);
         });
     } else {
         zoomToExtents();
@@ -195,12 +196,10 @@ void DDVue::paintEvent(QPaintEvent*)
     // it here (the one before may be gone, and is not touched).
     if (scene_->document() != engine_.document()) {
         scene_->forget();
-        auto scene = std::make_unique<render::DrawingScene>(scene_->takeShapes());
         if (dxf::Document* doc = engine_.document()) {
             watch(*doc);
-            scene->attach(*doc, engine_.path(), engine_.searchPaths());
+            scene_->attach(*doc, engine_.path(), engine_.searchPaths());
         }
-        scene_ = std::move(scene);
         userMoved_ = false;
         zoomToExtents();
     }

@@ -8,7 +8,7 @@
 
 namespace ddvue::render {
 
-DrawingScene::DrawingScene(ShapeCache shapes) : shapes_(std::move(shapes)), builder_(scene_, xrefs_) {}
+DrawingScene::DrawingScene() : builder_(scene_, xrefs_) {}
 
 DrawingScene::~DrawingScene() { detach(); }
 

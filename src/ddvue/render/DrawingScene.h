@@ -25,9 +25,7 @@ namespace ddvue::render {
 
 class DrawingScene {
 public:
-    // An empty scene. `shapes` are texts shaped before (by the scene of the
-    // drawing shown earlier), kept for this scene to use again.
-    explicit DrawingScene(ShapeCache shapes = {});
+    DrawingScene();
     // Stops following the document, which must still exist (see forget()).
     ~DrawingScene();
     DrawingScene(const DrawingScene&) = delete;
@@ -39,6 +37,8 @@ public:
     // When `stop` turns true the build ends early, leaving a partial scene
     // for a drawing that is about to go. The scene holds plain data only, so
     // the thread that built it can hand it whole to the one that shows it.
+    // A scene built before is emptied first; what it keeps for the next
+    // drawing (its room, the texts it shaped) is used again.
     void build(const dxf::Document& doc, const QString& drawingPath, const QString& searchPaths,
                const std::atomic<bool>* stop = nullptr);
     // From now on follows the edits of the document the scene was built
@@ -57,8 +57,6 @@ public:
     void forget();
     // The document the scene was built from; nullptr when empty.
     const dxf::Document* document() const { return doc_; }
-    // The texts shaped so far, handed on to the scene that comes next.
-    ShapeCache takeShapes() { return std::move(shapes_); }
     // New search paths: external references are looked for again.
     void setSearchPaths(const QString& searchPaths);
 
