@@ -174,6 +174,15 @@ std::unique_ptr<frmMain> startIn(Seams& seams, const QString& folder, const QStr
     return w;
 }
 
+// Starts in the folder with one of its drawings open, the window on the screen.
+std::unique_ptr<frmMain> startWith(Seams& seams, const Folder& folder, const QString& drawing)
+{
+    auto w = startIn(seams, folder.path());
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    open(*w, drawing);
+    return w;
+}
+
 QByteArray contentsOf(const QString& path)
 {
     QFile f(path);
@@ -760,9 +769,7 @@ TEST(MainWindow, ADrawingChangedOnDiskIsOverwrittenOnlyWhenThePersonSaysSo)
     Seams seams;
     Folder folder;
     QString plan = folder.path("office-floor-plan-2000.dxf");
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     change(*w);
     QByteArray theirs = contentsOf(testpaths::samples("clinic-floor-plan-2004.dxf"));
     writeFile(plan, theirs);
@@ -793,9 +800,7 @@ TEST(MainWindow, AWriteProtectedDrawingIsNotOverwrittenAndItsChangesStay)
     QString plan = folder.path("office-floor-plan-2000.dxf");
     QFile::setPermissions(plan, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     QByteArray before = contentsOf(plan);
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     change(*w);
     seams.boxes.answers = {MsgResult::Yes, MsgResult::Ok};
     open(*w, "workshop-plan-R12.dxf");
@@ -830,9 +835,7 @@ TEST(MainWindowGrid, EditsReplacementsAndDeletionsMadeInTheGridAreSaved)
     Seams seams;
     Folder folder;
     const QString plan = folder.path("office-floor-plan-2000.dxf");
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     ASSERT_FALSE(w->DrawingChanged());
     data::Recordset* rs = w->recordset();
     const int handleField = rs->fieldIndex(QStringLiteral("AttributeHandle"));
@@ -947,9 +950,7 @@ TEST(MainWindowGrid, F2OpensTheZoomEditorOnAnEditableCell)
 {
     Seams seams;
     Folder folder;
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     std::vector<edit::GridCell> opened;
     w->zoomEditor = [&](const edit::GridCell& cell) { opened.push_back(cell); };
     activate(*w);
@@ -990,9 +991,7 @@ TEST(MainWindowGrid, DeleteAllDeletesTheRowsShownAndSaveSaysWhenItFails)
     Seams seams;
     Folder folder;
     const QString plan = folder.path("office-floor-plan-2000.dxf");
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     data::Recordset* rs = w->recordset();
     const int all = rs->rowCount();
     rs->setFilter(QStringLiteral("AttributeTag = 'AREA'"));
@@ -1033,9 +1032,7 @@ TEST(MainWindowGrid, ReplaceAllShowsHowFarItHasCome)
 {
     Seams seams;
     Folder folder;
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     QStringList shown;
     w->statusShown = [&](const QString& t) { shown << t; };
     w->progressDelayMs = 0;  // as if the drawing were large
@@ -1052,9 +1049,7 @@ TEST(MainWindowGrid, ChangesSurviveAnotherCategoryAndAreOfferedAtClose)
 {
     Seams seams;
     Folder folder;
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     editCell(*w, 0, 7, QStringLiteral("A-1"));
     const QString handle = w->recordset()->cell(0, w->recordset()->fieldIndex(QStringLiteral("AttributeHandle"))).toString();
     QTest::mouseClick(w->optSingleText, Qt::LeftButton);
@@ -1092,9 +1087,7 @@ TEST_P(PendingEdit, GoesIntoTheDrawingBeforeTheWindowMovesOn)
     Seams seams;
     Folder folder;
     const QString plan = folder.path("office-floor-plan-2000.dxf");
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     data::Recordset* rs = w->recordset();
     const QString handle = rs->cell(2, rs->fieldIndex(QStringLiteral("AttributeHandle"))).toString();
     activate(*w);
@@ -1190,9 +1183,7 @@ TEST(MainWindow, TheSavePromptsKeepEverythingOnEscAndOnTheirCloseBox)
     Folder folder;
     const QString plan = folder.path("office-floor-plan-2000.dxf");
     const QByteArray before = contentsOf(plan);
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     change(*w);
 
     // The prompts are the real boxes, on the screen.
@@ -1257,9 +1248,7 @@ TEST(MainWindowGrid, TheSaveButtonShowsExactlyWhileTheDrawingDiffersFromItsFile)
 {
     Seams seams;
     Folder folder;
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
 
     // An edit begun, then left with Esc.
     activate(*w);
