@@ -6,6 +6,7 @@
 #include "app/frmPassword.h"
 #include "app/ZoomEditor.h"
 
+#include "drawing/DrawingPrint.h"
 #include "drawing/PointerStatus.h"
 #include "drawing/frmDrawing.h"
 #include "filter/frmFilter.h"
@@ -249,6 +250,7 @@ void frmMain::RefreshFileList(bool hideButtons, bool setExtent)
     platform::WaitCursor wait;
     if (hideButtons) {
         cmdPrint->hide();
+        cmdPrintPreview->hide();
         cmdOpen->hide();
     }
     QString folder = withSlash(Dir1->path());
@@ -450,6 +452,7 @@ void frmMain::clearGrid(bool noData)
     cmdSave->hide();
     cmdOpen->hide();
     cmdPrint->hide();
+    cmdPrintPreview->hide();
     lblStatus->clear();
 }
 
@@ -510,6 +513,7 @@ void frmMain::FillGrid()
     // open) they would hand on a file that is not open.
     bool open = DDVue1->engine().isOpen();
     cmdPrint->setVisible(open);
+    cmdPrintPreview->setVisible(open);
     cmdOpen->setVisible(open);
 
     // The content document and the flat document pass from step to step in
@@ -603,7 +607,7 @@ void frmMain::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
         if (drawingChosen) platform::shellOpen(currentDrawingPath_);
         break;
     case Qt::Key_F4:
-        if (drawingChosen) DDVue1->PrintDrawing();
+        if (drawingChosen) drawing::printDrawing(*DDVue1, false, this);
         break;
     case Qt::Key_F5:
         if (drawingChosen) showDrawingWindow();
@@ -641,7 +645,9 @@ void frmMain::cmdHelp_Click()
     Form_Activate();
 }
 
-void frmMain::cmdPrint_Click() { DDVue1->PrintDrawing(true); }
+void frmMain::cmdPrint_Click() { drawing::printDrawing(*DDVue1, true, this); }
+
+void frmMain::cmdPrintPreview_Click() { drawing::previewDrawing(*DDVue1, this); }
 
 void frmMain::DDVue1_PointerMoved(int x, int y)
 {
