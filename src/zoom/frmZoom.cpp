@@ -252,23 +252,19 @@ void frmZoom::cmdOK_Click()
                          0, this);
         // The cell keeps its value and the drawing counts as unchanged.
     } else if (d.writes()) {
-        bool written = false;
         if (d.action == OkDecision::Action::CellOnly) {
             // A view whose values do not go into the drawing: the cell alone.
             if (host_.recordset) {
                 try {
                     host_.recordset->setValue(host_.cell.field, d.value);
-                    written = true;
                 } catch (const data::RecordsetError&) {
                 }
             }
         } else if (host_.writeCell) {
             // Through the grid's own write-back, which tells the person when
             // the drawing refuses the value and keeps the cell as it was.
-            written = host_.writeCell(host_.cell, d.value).written();
+            host_.writeCell(host_.cell, d.value);
         }
-        if (written && host_.drawingChanged && !host_.drawingChanged() && host_.markDrawingChanged)
-            host_.markDrawingChanged();
     }
     accept();
 }
@@ -373,8 +369,7 @@ void frmZoom::cmdReplaceAll_Click()
 void frmZoom::setColorLabel(const QString& caption)
 {
     lblColor->setText(caption);
-    // The label's change marks the drawing as changed.
-    if (host_.markDrawingChanged) host_.markDrawingChanged();
+    colorChosen_ = true;
 }
 
 void frmZoom::cmdColor_Click()
@@ -403,8 +398,10 @@ void frmZoom::cmdColor_Click()
         colors::frmColors picker(std::move(target), this);
         platform::showModal(picker);
     }
-    // In the layers view the chosen color is the value: OK writes it.
-    if (host_.cell.category == extract::Category::Layers && host_.drawingChanged && host_.drawingChanged())
+    // In the layers view the chosen color is the value: OK writes it (as it
+    // does, unchanged, when the drawing has unsaved changes already).
+    if (host_.cell.category == extract::Category::Layers &&
+        (colorChosen_ || (host_.drawingChanged && host_.drawingChanged())))
         cmdOK_Click();
 }
 

@@ -289,9 +289,15 @@ TEST(FunctionKeys, F6FiltersTheGridWhenItHasRowsAndMoreThanTwoFields)
     ASSERT_EQ(seams.boxes.shown.size(), 1u);
     EXPECT_EQ(seams.boxes.shown[0].text, "Filter set.");
 
-    // Unsaved changes, not saved when asked: Clear Filter rebuilds the grid
-    // and the changes are still counted as unsaved.
-    w->cmdSave->show();
+    // Unsaved changes (a value typed into the first row), not saved when
+    // asked: Clear Filter rebuilds the grid and the changes are still
+    // counted as unsaved.
+    ASSERT_TRUE(windowkit::activate(w.get()));
+    QModelIndex first = w->dtgDrawing->model()->index(0, 7);
+    QTest::mouseClick(w->dtgDrawing->viewport(), Qt::LeftButton, {}, w->dtgDrawing->visualRect(first).center());
+    QTest::keyClicks(QApplication::focusWidget(), "X");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_TRUE(w->DrawingChanged());
     seams.boxes.answers = {MsgResult::No, MsgResult::Ok};
     seams.screens.handlers.push_back([&](QDialog& d) {
         auto& screen = static_cast<filter::frmFilter&>(d);
@@ -306,7 +312,7 @@ TEST(FunctionKeys, F6FiltersTheGridWhenItHasRowsAndMoreThanTwoFields)
     EXPECT_EQ(w->CurrentFilter(), "");
     EXPECT_EQ(w->recordset()->RecordCount(), 32);
     EXPECT_TRUE(w->DrawingChanged());
-    w->cmdSave->hide();
+    seams.boxes.answers = {MsgResult::No};  // not saved before the next drawing opens
 
     // No rows: the key does nothing (the R12 drawing has no multi-line text).
     ASSERT_NO_FATAL_FAILURE(open(*w, "workshop-plan-R12.dxf"));

@@ -8,7 +8,9 @@
 #include "colors/frmColors.h"
 #include "edit/CellText.h"
 #include "edit/GridEditor.h"
+#include "edit/UnsavedChanges.h"
 #include "ddvue/dxf/Entities.h"
+#include "ddvue/dxf/Operations.h"
 #include "ddvue/render/Palette.h"
 #include "extract/CategoryContent.h"
 #include "platform/Seams.h"
@@ -69,6 +71,7 @@ struct Workspace {
     data::Recordset rs;
     Category category;
     std::unique_ptr<edit::GridEditor> editor;
+    std::unique_ptr<edit::UnsavedChanges> unsaved;
 
     Workspace(const QString& drawing, Category c) : category(c)
     {
@@ -91,9 +94,13 @@ struct Workspace {
         edit::GridHost h;
         h.category = [this] { return std::optional<Category>(category); };
         h.recordset = [this] { return &rs; };
-        h.setDrawingChanged = [this] { save->show(); };
+        h.editBegan = [this] { unsaved->editBegan(); };
         h.parent = &window;
         editor = std::make_unique<edit::GridEditor>(*viewer, std::move(h));
+        // The Save button follows the drawing's history, as in the main window.
+        unsaved = std::make_unique<edit::UnsavedChanges>([this](bool u) { save->setVisible(u); });
+        unsaved->setDrawing([this] { return viewer->engine().differsFromDisk(); });
+        if (auto* doc = viewer->engine().document()) doc->history().addListener([this] { unsaved->refresh(); });
         window.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
@@ -109,7 +116,6 @@ struct Workspace {
         h.recordset = &rs;
         h.viewer = viewer;
         h.drawingChanged = [this] { return changed(); };
-        h.markDrawingChanged = [this] { save->show(); };
         h.writeCell = [this](const edit::GridCell& c, const QString& v) { return editor->writeCell(c, v); };
         return h;
     }
@@ -312,7 +318,6 @@ TEST(frmZoom, LayerValuesAreCheckedWithWarnings)
     EXPECT_FALSE(layer("A-WALL").on);
     EXPECT_TRUE(ws.changed());
 
-    ws.save->hide();
     EXPECT_EQ(edit("A-DOOR", 2, "7.5"), QStringLiteral("8"));
     EXPECT_EQ(layer("A-DOOR").color, 8);
     EXPECT_EQ(edit("A-DOOR", 2, "2.5"), QStringLiteral("2"));
@@ -344,7 +349,8 @@ TEST(frmZoom, AWriteTheDrawingRefusesIsToldAndTheOldValueStays)
     EXPECT_TRUE(seams.boxes.shown[0].text.startsWith(QStringLiteral("The drawing did not take the new value")));
     EXPECT_TRUE(seams.boxes.shown[0].text.contains(handle)) << seams.boxes.shown[0].text.toStdString();
     EXPECT_EQ(ws.grid->text(), before);
-    EXPECT_FALSE(ws.changed());
+    EXPECT_EQ(ws.viewer->engine().document()->history().undoLabel(), "Delete object")
+        << "the deletion is the drawing's last change: the refused value is none";
     EXPECT_FALSE(z->isVisible());
 }
 
