@@ -298,6 +298,7 @@ TEST(MainWindow, ControlsStandWhereTheDesignPutsThem)
         {"Dir1", 120, 720, 4215, 1440, true},      {"Combo2", 120, 2280, 2175, 315, true},
         {"Command3", 2280, 2280, 375, 255, true},  {"List3", 120, 2640, 4215, 2010, true},
         {"cmdPrint", 3960, 4640, 375, 375, false}, {"cmdOpen", 3720, 4760, 375, 375, false},
+        {"cmdPrintPreview", 3345, 4760, 375, 375, false},
         {"frmInfo", 4680, 120, 4335, 975, true},   {"optLayer", 2280, 600, 975, 255, true},
         {"DDVue1", 4680, 1320, 4335, 3615, true},  {"dtgDrawing", 120, 5280, 8895, 1935, true},
         {"Adodc1", 6480, 7200, 2535, 330, true},   {"cmdSave", 120, 7320, 615, 615, false},
