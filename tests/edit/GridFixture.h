@@ -58,7 +58,7 @@ struct Grid {
         host.editBegan = [this] { ++editsBegun; };
         host.setPosition = [this](const QString& caption) { position = caption; };
         editor = std::make_unique<edit::GridEditor>(drawing, std::move(host));
-        if (auto* doc = drawing.engine().document()) doc->history().addListener([this] { ++changed; });
+        QObject::connect(&drawing, &ddvue::DDVue::historyChanged, [this] { ++changed; });
         show(c);
     }
 

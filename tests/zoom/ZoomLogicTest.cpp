@@ -343,7 +343,7 @@ TEST(SpellCheck, StopsAndChangesAsAFreshReadingAfterEveryChange)
 {
     platform::WordListService service;
     service.words = {q("the"), q("wall"), q("a"), q("b"), q("abc")};
-    auto speller = service.open();
+    auto speller = service.open({});
 
     // What a fresh reading after every change gives.
     struct Fresh {

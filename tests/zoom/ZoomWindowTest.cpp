@@ -100,7 +100,7 @@ struct Workspace {
         // The Save button follows the drawing's history, as in the main window.
         unsaved = std::make_unique<edit::UnsavedChanges>([this](bool u) { save->setVisible(u); });
         unsaved->setDrawing([this] { return viewer->engine().differsFromDisk(); });
-        if (auto* doc = viewer->engine().document()) doc->history().addListener([this] { unsaved->refresh(); });
+        QObject::connect(viewer, &ddvue::DDVue::historyChanged, [this] { unsaved->refresh(); });
         window.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
