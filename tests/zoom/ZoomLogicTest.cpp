@@ -2,6 +2,7 @@
 // what OK writes, the find and replace panel, and the
 // spelling check's word by word walk.
 
+#include "Doubles.h"
 #include "platform/Spelling.h"
 #include "zoom/SpellCheck.h"
 #include "zoom/ZoomSearch.h"
@@ -10,6 +11,11 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <map>
+#include <optional>
+#include <random>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -288,7 +294,7 @@ TEST(SpellCheck, ChangeIgnoreAddWordByWord)
     platform::WordListService service;
     service.words = {q("the"), q("wall"), q("is"), q("red"), q("and"), q("blue")};
     service.suggested[q("wal")] = {q("wall"), q("was")};
-    auto speller = service.open();
+    auto speller = service.open({});
     SpellCheck check(q("The wal is red\nand teh wal is blue, teh end. Zorp zorp. Qux"), *speller);
 
     ASSERT_TRUE(check.next());
@@ -327,6 +333,101 @@ TEST(SpellCheck, ChangeIgnoreAddWordByWord)
     EXPECT_FALSE(again.changed());
 }
 
+// The check reads the value once, reading again after a change only the run
+// the change falls in. Whatever is changed, it must stop at the words, and
+// leave the text, that reading the whole changed text afresh after every
+// change gives: changes that join or split runs, make a run a number or a
+// code, put in a semicolon that closes an earlier code, remove words with
+// their spaces, over values full of codes.
+TEST(SpellCheck, StopsAndChangesAsAFreshReadingAfterEveryChange)
+{
+    platform::WordListService service;
+    service.words = {q("the"), q("wall"), q("a"), q("b"), q("abc")};
+    auto speller = service.open({});
+
+    // What a fresh reading after every change gives.
+    struct Fresh {
+        QString text;
+        int position = 0;
+        std::optional<WordSpan> current;
+        std::map<QString, QString> all;
+        std::set<QString> ignored;
+        platform::Speller* speller;
+        void replace(const QString& r)
+        {
+            int start = current->start, length = current->length;
+            if (r.isEmpty()) {
+                if (start > 0 && text.at(start - 1) == QLatin1Char(' ')) {
+                    --start;
+                    ++length;
+                } else if (start + length < text.size() && text.at(start + length) == QLatin1Char(' ')) {
+                    ++length;
+                }
+            }
+            text.replace(start, length, r);
+            position = start + static_cast<int>(r.size());
+        }
+        bool next()
+        {
+            current.reset();
+            while (auto w = nextWord(text, position)) {
+                QString word = text.mid(w->start, w->length);
+                current = w;
+                if (auto it = all.find(word); it != all.end()) {
+                    replace(it->second);
+                    continue;
+                }
+                position = w->start + w->length;
+                if (ignored.count(word) || speller->knows(word)) continue;
+                return true;
+            }
+            current.reset();
+            return false;
+        }
+    };
+
+    const char* pieces[] = {"teh", "wal", "the", "abc", "ABCD", "Zorp", "zorp", " ", " ", "\n", "{", "}", "\\P",
+                            "^J", "%%c", "%%12", "%", "\\A1;", "\\A", "\\U+00B0", ";", "2x4", "-", "'", "@", "://",
+                            "x"};
+    const char* replacements[] = {"the", "", "a b", "x;y", "1", "%%", "\\A", "don't", "{", "wall", "teh", "c"};
+    std::mt19937 random(23);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    for (int round = 0; round < 3000; ++round) {
+        QString text;
+        for (int i = pick(40); i > 0; --i) text += q(pieces[pick(std::size(pieces))]);
+        SpellCheck check(text, *speller);
+        Fresh fresh{text, 0, {}, {}, {}, speller.get()};
+        bool stopped = check.next();
+        ASSERT_EQ(stopped, fresh.next()) << text.toStdString();
+        for (int stop = 0; stopped && stop < 60; ++stop) {
+            ASSERT_EQ(check.span(), *fresh.current) << text.toStdString();
+            ASSERT_EQ(check.word(), fresh.text.mid(fresh.current->start, fresh.current->length));
+            const QString r = q(replacements[pick(std::size(replacements))]);
+            switch (pick(4)) {
+            case 0:
+                check.change(r);
+                fresh.replace(r);
+                break;
+            case 1:
+                fresh.all[check.word()] = r;
+                check.changeAll(r);
+                fresh.replace(r);
+                break;
+            case 2:
+                check.ignore();
+                break;
+            default:
+                fresh.ignored.insert(check.word());
+                check.ignoreAll();
+                break;
+            }
+            stopped = !check.atEnd();
+            ASSERT_EQ(stopped, fresh.next()) << text.toStdString();
+        }
+        ASSERT_EQ(check.text(), fresh.text) << text.toStdString();
+    }
+}
+
 TEST(Spelling, HunspellWithTheLocalesDictionaryElseAmericanEnglish)
 {
     platform::HunspellService service;
@@ -339,7 +440,7 @@ TEST(Spelling, HunspellWithTheLocalesDictionaryElseAmericanEnglish)
     for (const char* locale : {"xx_YY", "en_US.UTF-8", "C", ""})
         EXPECT_TRUE(service.dictionaryFor(q(locale)).endsWith(QStringLiteral("en_US"))) << locale;
     service.language = QStringLiteral("xx_YY");
-    std::unique_ptr<platform::Speller> speller = service.open();
+    std::unique_ptr<platform::Speller> speller = service.open(wordListWriter());
     ASSERT_TRUE(speller);
     EXPECT_EQ(speller->language(), QStringLiteral("en_US"));
     EXPECT_TRUE(speller->knows(QStringLiteral("floor")));
@@ -350,8 +451,21 @@ TEST(Spelling, HunspellWithTheLocalesDictionaryElseAmericanEnglish)
     EXPECT_FALSE(speller->knows(QStringLiteral("Tessilux")));
     ASSERT_TRUE(speller->addWord(QStringLiteral("Tessilux")));
     EXPECT_TRUE(speller->knows(QStringLiteral("Tessilux")));
-    EXPECT_TRUE(service.open()->knows(QStringLiteral("Tessilux")));
+    EXPECT_TRUE(service.open(wordListWriter())->knows(QStringLiteral("Tessilux")));
     QFile list(service.personalWordList);
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+    EXPECT_EQ(list.readAll(), QByteArray("Tessilux\n"));
+    list.close();
+    // A list that cannot be written is told, with the writer's reason; the
+    // word is known all the same while the speller lives, and the list stays.
+    auto refused = service.open([](const QString&, const QByteArray&, QString& why) {
+        why = QStringLiteral("no space left on device");
+        return false;
+    });
+    QString failure;
+    EXPECT_FALSE(refused->addWord(QStringLiteral("Korvane"), &failure));
+    EXPECT_TRUE(failure.contains(QStringLiteral("no space left on device"))) << failure.toStdString();
+    EXPECT_TRUE(refused->knows(QStringLiteral("Korvane")));
     ASSERT_TRUE(list.open(QIODevice::ReadOnly));
     EXPECT_EQ(list.readAll(), QByteArray("Tessilux\n"));
     EXPECT_TRUE(platform::HunspellService::defaultPersonalWordList().startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")));
@@ -359,6 +473,6 @@ TEST(Spelling, HunspellWithTheLocalesDictionaryElseAmericanEnglish)
     // No dictionary anywhere: no speller, and a reason.
     service.dictionaryFolders = {dir.path()};
     QString why;
-    EXPECT_FALSE(service.open(&why));
+    EXPECT_FALSE(service.open(wordListWriter(), &why));
     EXPECT_TRUE(why.contains(QStringLiteral("en_US"))) << why.toStdString();
 }

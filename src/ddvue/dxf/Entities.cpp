@@ -134,16 +134,33 @@ std::vector<std::string> splitChunks(const TextCodec& codec, const std::string& 
 std::string entityText(const Document& doc, std::uint32_t record)
 {
     RecordView r = doc.view(record);
-    if (auto v = View<def::MText>::of(r)) {
+    // Multi-line text, an MTEXT's own or the one a multi-line attribute
+    // embeds: its chunks and final piece joined; nullopt when it has neither.
+    auto joined = [&doc](const View<def::MText>& m) {
         std::string raw;
-        v->forEachOf<sub::AcDbMText>([&](std::uint32_t i, int c) {
-            if (c == def::MText::text.code || c == def::MText::chunk.code) raw += v->str(i);
+        bool any = false;
+        m.forEachOf<sub::AcDbMText>([&](std::uint32_t i, int c) {
+            if (c != def::MText::text.code && c != def::MText::chunk.code) return;
+            raw += m.str(i);
+            any = true;
         });
-        return doc.codec().decode(raw);
-    }
+        return any ? std::optional<std::string>(doc.codec().decode(raw)) : std::nullopt;
+    };
+    if (auto v = View<def::MText>::of(r)) return joined(*v).value_or(std::string());
     if (auto v = View<def::Text>::of(r)) return v->get(def::Text::value);
-    if (auto v = View<def::Attrib>::of(r)) return v->get(def::Attrib::value);
-    if (auto v = View<def::Attdef>::of(r)) return v->get(def::Attdef::value);
+    // A multi-line attribute's value is its embedded text, whole: the value
+    // group holds the same text where AutoCAD wrote it, but only the first
+    // line (without its formatting) where ezdxf did.
+    if (auto v = View<def::Attrib>::of(r)) {
+        if (auto embedded = v->embedded())
+            if (auto text = joined(*embedded)) return *text;
+        return v->get(def::Attrib::value);
+    }
+    if (auto v = View<def::Attdef>::of(r)) {
+        if (auto embedded = v->embedded())
+            if (auto text = joined(*embedded)) return *text;
+        return v->get(def::Attdef::value);
+    }
     return {};
 }
 
@@ -178,20 +195,24 @@ bool setAttributeValue(Document& doc, std::uint32_t record, const std::string& u
     if (record >= doc.recordCount() || doc.isDeleted(record) || doc.record(record).kind != Kind::Attrib) return false;
     auto e = TypedEdit<def::Attrib>::of(doc, record);
     if (!e) return false;
+    // A multi-line attribute carries its text twice: in its value and in its
+    // embedded multi-line text. Both get the whole value, line breaks as
+    // paragraph breaks, as AutoCAD keeps them; so a reader that knows nothing
+    // of the embedded text still sees every line (ezdxf's writer, which puts
+    // only the first line into the value, reads the embedded text itself).
+    const bool multiline = isMultilineAttribute(doc, record);
+    const std::string value = sanitize(utf8, multiline);
     // A value the record lacks goes at the end of its text part; in a
     // drawing without subclass markers, before the tag, where Release 12
     // writes it.
     int at = e->placeFor(def::Attrib::value);
     int tag = e->find(def::Attrib::tag);
     if (tag >= 0 && tag < at) at = tag;
-    e->set(def::Attrib::value, sanitize(utf8, false), at);
-    // A multi-line attribute carries its text a second time, in its embedded
-    // multi-line text object; keep the two the same.
+    e->set(def::Attrib::value, value, at);
     Document::Edit& g = e->groups();
-    int embedded = g.find(code::kEmbeddedObject);
-    if (embedded >= 0) {
+    if (int embedded = multiline ? g.find(code::kEmbeddedObject) : -1; embedded >= 0) {
         std::uint32_t pos = removeEmbeddedText(g, static_cast<std::uint32_t>(embedded) + 1);
-        insertChunks(doc, g, pos, sanitize(utf8, true));
+        insertChunks(doc, g, pos, value);
     }
     e->commit();
     return true;

@@ -12,7 +12,8 @@
 namespace ddvue::dxf {
 
 // A TEXT's, ATTRIB's or ATTDEF's value, or an MTEXT's whole text (its
-// chunks and final piece, joined), as stored, decoded to UTF-8.
+// chunks and final piece, joined), as stored, decoded to UTF-8. A multi-line
+// attribute's value is the whole text of its embedded multi-line text.
 std::string entityText(const Document& doc, std::uint32_t record);
 std::string attributeTag(const Document& doc, std::uint32_t record);
 std::string entityLayer(const Document& doc, std::uint32_t record);

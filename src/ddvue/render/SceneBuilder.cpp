@@ -141,7 +141,7 @@ void SceneBuilder::entity(const Context& ctx, std::uint32_t record)
         // Inside a block only constant attributes show (the others stand
         // for the references' own values); on their own they show the tag.
         if (ctx.depth > 0 && !v->flag(def::Attdef::flags, def::Attdef::kConstant)) return;
-        text(ctx, *v, QString::fromStdString(ctx.depth > 0 ? v->get(def::Attdef::value) : v->get(def::Attdef::tag)));
+        text(ctx, *v, QString::fromStdString(ctx.depth > 0 ? dxf::entityText(doc, record) : v->get(def::Attdef::tag)));
     } else if (auto v = View<def::Attrib>::of(r)) {
         text(ctx, *v, QString::fromStdString(dxf::entityText(doc, record)));
     } else if (auto v = View<def::MText>::of(r)) {
