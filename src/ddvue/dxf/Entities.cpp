@@ -146,28 +146,39 @@ std::string entityText(const Document& doc, std::uint32_t record)
         });
         return any ? std::optional<std::string>(doc.codec().decode(raw)) : std::nullopt;
     };
-    if (auto v = View<def::MText>::of(r)) return joined(*v).value_or(std::string());
-    if (auto v = View<def::Text>::of(r)) return v->get(def::Text::value);
     // A multi-line attribute's value is its embedded text, whole: the value
     // group holds the same text where AutoCAD wrote it, but only the first
     // line (without its formatting) where ezdxf did.
-    if (auto v = View<def::Attrib>::of(r)) {
+    auto attribute = [&](const auto& v, const auto& value) {
         if (auto embedded = v->embedded())
             if (auto text = joined(*embedded)) return *text;
-        return v->get(def::Attrib::value);
-    }
-    if (auto v = View<def::Attdef>::of(r)) {
-        if (auto embedded = v->embedded())
-            if (auto text = joined(*embedded)) return *text;
-        return v->get(def::Attdef::value);
+        return v->get(value);
+    };
+    switch (doc.record(record).kind) {
+    case Kind::MText:
+        if (auto v = View<def::MText>::of(r)) return joined(*v).value_or(std::string());
+        break;
+    case Kind::Text:
+        if (auto v = View<def::Text>::of(r)) return v->get(def::Text::value);
+        break;
+    case Kind::Attrib:
+        if (auto v = View<def::Attrib>::of(r)) return attribute(v, def::Attrib::value);
+        break;
+    case Kind::Attdef:
+        if (auto v = View<def::Attdef>::of(r)) return attribute(v, def::Attdef::value);
+        break;
+    default: break;
     }
     return {};
 }
 
 std::string attributeTag(const Document& doc, std::uint32_t record)
 {
-    if (auto v = View<def::Attrib>::of(doc, record)) return v->get(def::Attrib::tag);
-    if (auto v = View<def::Attdef>::of(doc, record)) return v->get(def::Attdef::tag);
+    const Kind kind = doc.record(record).kind;
+    if (kind == Kind::Attrib)
+        if (auto v = View<def::Attrib>::of(doc, record)) return v->get(def::Attrib::tag);
+    if (kind == Kind::Attdef)
+        if (auto v = View<def::Attdef>::of(doc, record)) return v->get(def::Attdef::tag);
     return {};
 }
 

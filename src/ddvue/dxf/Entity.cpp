@@ -30,6 +30,27 @@ bool holdsStrays(std::string_view marker)
     return true;
 }
 
+// The subclass after `after` that a marker with blanks around it opens; -1 when none.
+[[gnu::noinline]] int subclassAfterTrimmed(const Shape& shape, int after, std::string_view marker)
+{
+    if (std::string_view t = trimmed(marker); t.size() != marker.size()) {
+        for (std::uint8_t k = 0; k < shape.count; ++k)
+            if (shape.markers[k].subclass > after && shape.markers[k].name == t) return shape.markers[k].subclass;
+    }
+    return -1;
+}
+
+// The subclass after `after` that a marker opens (see detail::nextSubclass):
+// the markers as written first, then the marker without blanks around it.
+inline int subclassAfter(const Shape& shape, int after, std::string_view marker)
+{
+    for (std::uint8_t k = 0; k < shape.count; ++k) {
+        const Marker& m = shape.markers[k];
+        if (m.subclass > after && m.name == marker) return m.subclass;
+    }
+    return subclassAfterTrimmed(shape, after, marker);
+}
+
 std::string_view trimmed(std::string_view s)
 {
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
@@ -52,10 +73,17 @@ int locateIn(const G& g, std::uint32_t from, const Shape& shape, int sub, int co
 {
     int segment = 0, matched = 0, flat = -1, before = -1, stray = -1;
     bool marked = false, inBracket = false, seen = sub == 0, strayPart = false;
+    std::uint32_t strayMarker = 0;  // the marker of the part a stray group would stand in
     const bool main = from == 0;
     const bool strays = sub == 1 && shape.strays;
+    // The codes that shape a record (markers, brackets, an embedded object,
+    // extended data) are all at or above the marker's: most groups are
+    // passed over with one comparison.
+    static_assert(code::kSubclass < code::kEmbeddedObject && code::kSubclass < code::kAppGroup &&
+                  code::kSubclass < code::kExtendedData);
     for (std::uint32_t i = main ? 1 : from, n = g.size(); i < n; ++i) {
         const int c = g.code(i);
+        if (c < code::kSubclass && c != code) continue;
         if (main) {
             if (c == code::kAppGroup) {
                 inBracket = isOpen(g.value(i));
@@ -67,8 +95,8 @@ int locateIn(const G& g, std::uint32_t from, const Shape& shape, int sub, int co
         if (c == code::kExtendedData) break;
         if (c == code::kSubclass) {
             marked = true;
-            segment = detail::nextSubclass(shape, matched, g.value(i));
-            if (strays) strayPart = segment != sub && holdsStrays(g.value(i));
+            segment = subclassAfter(shape, matched, g.value(i));
+            if (strays) strayPart = segment != sub, strayMarker = i;
             if (segment < 0) continue;
             matched = segment;
             if (segment == sub) seen = true;
@@ -84,7 +112,7 @@ int locateIn(const G& g, std::uint32_t from, const Shape& shape, int sub, int co
             return static_cast<int>(i);
         } else if (segment >= 0 && segment < sub) {
             if (before < 0) before = static_cast<int>(i);
-        } else if (strayPart && stray < 0) {
+        } else if (strayPart && stray < 0 && holdsStrays(g.value(strayMarker))) {
             stray = static_cast<int>(i);
         }
     }
@@ -99,16 +127,7 @@ namespace detail {
 
 int nextSubclass(const Shape& shape, int after, std::string_view marker)
 {
-    for (std::uint8_t k = 0; k < shape.count; ++k) {
-        const Marker& m = shape.markers[k];
-        if (m.subclass <= after) continue;
-        if (m.name == marker) return m.subclass;
-    }
-    if (std::string_view t = trimmed(marker); t.size() != marker.size()) {
-        for (std::uint8_t k = 0; k < shape.count; ++k)
-            if (shape.markers[k].subclass > after && shape.markers[k].name == t) return shape.markers[k].subclass;
-    }
-    return -1;
+    return subclassAfter(shape, after, marker);
 }
 
 int partOf(const RecordView& v, std::uint32_t from, const Shape& shape, int sub)
@@ -128,7 +147,7 @@ int partOf(const RecordView& v, std::uint32_t from, const Shape& shape, int sub)
         }
         if (c != code::kSubclass) continue;
         marked = true;
-        int segment = nextSubclass(shape, matched, v.raw(i));
+        int segment = subclassAfter(shape, matched, v.raw(i));
         if (segment < 0) continue;
         matched = segment;
         if (segment > sub) break;
@@ -162,7 +181,7 @@ int placeIn(const Document::Edit& e, const Shape& shape, int sub)
         if (c == code::kEmbeddedObject || c == code::kExtendedData) break;
         if (c == code::kSubclass) {
             marked = true;
-            segment = nextSubclass(shape, matched, e.rawValue(i));
+            segment = subclassAfter(shape, matched, e.rawValue(i));
             if (segment < 0) continue;
             matched = segment;
             if (segment > sub) break;
@@ -178,9 +197,8 @@ int placeIn(const Document::Edit& e, const Shape& shape, int sub)
     return seen ? place : before;
 }
 
-bool typeIs(std::string_view type, const std::string_view* names, std::size_t count)
+bool typeIsLoosely(std::string_view type, const std::string_view* names, std::size_t count)
 {
-    if (count == 0) return true;
     type = trimmed(type);
     for (std::size_t k = 0; k < count; ++k) {
         std::string_view n = names[k];

@@ -77,8 +77,16 @@ void forEachOf(const RecordView& v, std::uint32_t from, const Shape& shape, int 
 }
 
 // Whether a record type name (as stored: in any letter case, blanks around
-// it) is one of `names`; any is, when there are none.
-bool typeIs(std::string_view type, const std::string_view* names, std::size_t count);
+// it) is one of `names`; any is, when there are none. A name as written, in
+// capitals, is decided here; others by typeIsLoosely.
+bool typeIsLoosely(std::string_view type, const std::string_view* names, std::size_t count);
+inline bool typeIs(std::string_view type, const std::string_view* names, std::size_t count)
+{
+    if (count == 0) return true;
+    for (std::size_t k = 0; k < count; ++k)
+        if (names[k] == type) return true;
+    return typeIsLoosely(type, names, count);
+}
 // Where the embedded object of a record starts (after its 101 group); 0 when none.
 std::uint32_t embeddedStart(const RecordView& v);
 
