@@ -402,7 +402,7 @@ bool DDVueEngine::SaveDrawing(QString& path, const SaveOptions& options)
     if (readOnly_)
         return refuseSave(SaveProblem::Failed, QStringLiteral("The drawing was opened only to be read; it is not saved."));
     if (!damage_.isEmpty() && !options.acceptDamage && !damageAccepted_)
-        return refuseSave(SaveProblem::Damaged, QStringLiteral("\"%1\" is not saved: %2").arg(path_, damageWarning()));
+        return refuseSave(SaveProblem::Damaged, QStringLiteral("\"%1\" is not saved. %2").arg(path_, damageWarning()));
 
     // Whether `file` (links followed) is the file the drawing was read from.
     auto isSourceFile = [this](const std::string& file, const std::optional<FileStamp>& onDisk) {
@@ -416,15 +416,9 @@ bool DDVueEngine::SaveDrawing(QString& path, const SaveOptions& options)
         // A DWG is never written: the drawing goes to a DXF of the same name.
         QFileInfo info(target);
         target = info.dir().filePath(info.completeBaseName() + QStringLiteral(".dxf"));
-    } else if (dwg::looksLikeDwgPath(target.toStdString())) {
-        // A DXF is written under a DXF's name, unless it is the file read,
-        // which keeps its own name whatever it is.
-        const std::string named = resolveLinks(encodeFileName(target), why);
-        if (named.empty() || !isSourceFile(named, stampOf(named))) {
-            QFileInfo info(target);
-            target = info.dir().filePath(info.completeBaseName() + QStringLiteral(".dxf"));
-        }
     }
+    // A DXF goes where it is saved to, under whatever name: it is a DXF
+    // there too, and is read as one.
     const std::string file = resolveLinks(encodeFileName(target), why);
     if (file.empty())
         return refuseSave(SaveProblem::Failed, QStringLiteral("Cannot save \"%1\": %2").arg(target, QString::fromLocal8Bit(why)));

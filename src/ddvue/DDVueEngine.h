@@ -108,7 +108,8 @@ public:
     // written; the old file is then left as it was.
     //
     // The kind of the drawing is that of the bytes read, not of its name: a
-    // DXF named .dwg is saved over itself, as the DXF it is.
+    // DXF named .dwg is saved over itself, as the DXF it is, and a DXF saved
+    // to a name ending in .dwg is a DXF there.
     //
     // A save never replaces, unasked, what it was not meant to: a file other
     // than the one read (the DXF beside a DWG, another drawing) that this
