@@ -6,6 +6,7 @@
 #include "app/frmPassword.h"
 #include "app/ZoomEditor.h"
 
+#include "drawing/DrawingPrint.h"
 #include "drawing/PointerStatus.h"
 #include "drawing/frmDrawing.h"
 #include "filter/frmFilter.h"
@@ -256,6 +257,7 @@ void frmMain::RefreshFileList(bool hideButtons, bool setExtent)
     platform::WaitCursor wait;
     if (hideButtons) {
         cmdPrint->hide();
+        cmdPrintPreview->hide();
         cmdOpen->hide();
     }
     QString folder = withSlash(Dir1->path());
@@ -498,6 +500,7 @@ void frmMain::clearGrid(bool noData)
     unsaved_->refresh();
     cmdOpen->hide();
     cmdPrint->hide();
+    cmdPrintPreview->hide();
     lblStatus->clear();
 }
 
@@ -560,6 +563,7 @@ void frmMain::FillGrid()
     // open) they would hand on a file that is not open.
     bool open = DDVue1->engine().isOpen();
     cmdPrint->setVisible(open);
+    cmdPrintPreview->setVisible(open);
     cmdOpen->setVisible(open);
 
     // The content document and the flat document pass from step to step in
@@ -656,7 +660,7 @@ void frmMain::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
         if (drawingChosen) platform::shellOpen(currentDrawingPath_);
         break;
     case Qt::Key_F4:
-        if (drawingChosen) DDVue1->PrintDrawing();
+        if (drawingChosen) drawing::printDrawing(*DDVue1, false, this);
         break;
     case Qt::Key_F5:
         if (drawingChosen) showDrawingWindow();
@@ -698,7 +702,13 @@ void frmMain::cmdHelp_Click()
 void frmMain::cmdPrint_Click()
 {
     finishCellEdit();
-    DDVue1->PrintDrawing(true);
+    drawing::printDrawing(*DDVue1, true, this);
+}
+
+void frmMain::cmdPrintPreview_Click()
+{
+    finishCellEdit();
+    drawing::previewDrawing(*DDVue1, this);
 }
 
 void frmMain::DDVue1_PointerMoved(int x, int y)

@@ -110,6 +110,7 @@ public:
     QListWidget* List3;
     QLabel* Label1;
     QToolButton* cmdPrint;
+    QToolButton* cmdPrintPreview;
     QToolButton* cmdOpen;
     QGroupBox* frmInfo;
     QRadioButton* optAttribute;
@@ -167,6 +168,7 @@ public:
     void Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
     void cmdHelp_Click();
     void cmdPrint_Click();
+    void cmdPrintPreview_Click();
     void DDVue1_PointerMoved(int x, int y);
     void DDVue1_DrawingWindowRequest();
 

@@ -98,7 +98,6 @@ void frmZoom::buildControls()
     Command3 = named(new QPushButton(QStringLiteral("&Upper Case"), this), "Command3");
     Command4 = named(new QPushButton(QStringLiteral("&Lower Case"), this), "Command4");
     Command5 = named(new QPushButton(QStringLiteral("&Undo All Changes"), this), "Command5");
-    for (QPushButton* b : {cmdCancel, Command2, Command3, Command4, Command5}) b->setAutoDefault(false);
     cmdColor = named(new QToolButton(this), "cmdColor");
     cmdColor->setIcon(paletteIcon());
     cmdColor->setIconSize(QSize(24, 24));
@@ -121,7 +120,11 @@ void frmZoom::buildControls()
     cmdFind = named(new QPushButton(QStringLiteral("Find &Next"), this), "cmdFind");
     cmdReplace = named(new QPushButton(QStringLiteral("&Replace"), this), "cmdReplace");
     cmdReplaceAll = named(new QPushButton(QStringLiteral("Replace &All"), this), "cmdReplaceAll");
-    for (QPushButton* b : {Command1, cmdFind, cmdReplace, cmdReplaceAll}) b->setAutoDefault(false);
+    // Enter presses the button that has the focus (it shows as the default
+    // button meanwhile); with the focus elsewhere, Enter is OK.
+    for (QPushButton* b : {cmdOK, cmdCancel, Command2, Command3, Command4, Command5, Command1, cmdFind, cmdReplace,
+                           cmdReplaceAll})
+        b->setAutoDefault(true);
     lblMsg = named(new QLabel(this), "lblMsg");
     QPalette red = lblMsg->palette();
     red.setColor(QPalette::WindowText, QColor(192, 0, 0));
@@ -224,6 +227,19 @@ bool frmZoom::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void frmZoom::keyPressEvent(QKeyEvent* event)
+{
+    // A picture button with the focus is pressed by Enter as the others are
+    // (push buttons take Enter themselves).
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto* button = qobject_cast<QToolButton*>(focusWidget()); button && button->isVisible()) {
+            button->click();
+            return;
+        }
+    }
+    QDialog::keyPressEvent(event);
 }
 
 // ---------------------------------------------------------------------- OK

@@ -6,7 +6,9 @@
 //
 // Multi-line values show one paragraph a line (see ZoomText.h). In the
 // editor, Enter is OK, as in every screen with an OK button; Ctrl+Enter (or
-// Shift+Enter) starts a new line.
+// Shift+Enter) starts a new line. Enter presses a button that has the focus
+// (Find First, Replace, Upper Case...): it is OK only in the editor and
+// where no button has the focus.
 
 #include "data/Recordset.h"
 #include "ddvue/DDVue.h"
@@ -101,6 +103,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void buildControls();

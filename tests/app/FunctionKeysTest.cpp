@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -184,7 +185,30 @@ TEST(FunctionKeys, WithADrawingTheyOpenPrintAndShowIt)
     key(*w, Qt::Key_F3);
     ASSERT_EQ(seams.shell.opened.size(), 1u);
     EXPECT_EQ(seams.shell.opened[0], QUrl::fromLocalFile(path));
-    key(*w, Qt::Key_F4);  // no printer here: nothing happens, nothing is said
+    // F4 prints to the default printer; with none installed (as here) it
+    // asks through the print dialog, which offers a PDF file. The Print
+    // button always asks, and the preview beside it shows the page.
+    const bool noPrinter = QPrinterInfo::availablePrinters().isEmpty();
+    if (noPrinter) {
+        seams.screens.handlers.push_back([](QDialog& d) {
+            EXPECT_EQ(d.objectName(), "dlgPrint");
+            d.reject();
+        });
+        key(*w, Qt::Key_F4);
+        ASSERT_EQ(seams.screens.shown, std::vector<QString>{"dlgPrint"});
+    }
+    const std::size_t screensBefore = seams.screens.shown.size();
+    seams.screens.handlers.push_back([](QDialog& d) { d.reject(); });
+    QTest::mouseClick(w->cmdPrint, Qt::LeftButton);
+    EXPECT_EQ(w->cmdPrintPreview->toolTip(), "Print Preview");
+    seams.screens.handlers.push_back(
+        [](QDialog& d) { QTest::mouseClick(d.findChild<QPushButton*>("cmdClose"), Qt::LeftButton); });
+    QTest::mouseClick(w->cmdPrintPreview, Qt::LeftButton);
+    ASSERT_EQ(seams.screens.shown.size(), screensBefore + 2);
+    EXPECT_EQ(seams.screens.shown[screensBefore], "dlgPrint");
+    EXPECT_EQ(seams.screens.shown[screensBefore + 1], "dlgPrintPreview");
+    EXPECT_TRUE(seams.boxes.shown.empty());  // cancelled and closed: nothing said
+    seams.screens.shown.clear();
 
     // F5: the drawing window, on its own reading of the file; a picture saved
     // there leaves its folder for the next one.

@@ -177,6 +177,15 @@ std::unique_ptr<frmMain> startIn(Seams& seams, const QString& folder, const QStr
     return w;
 }
 
+// Starts in the folder with one of its drawings open, the window on the screen.
+std::unique_ptr<frmMain> startWith(Seams& seams, const Folder& folder, const QString& drawing)
+{
+    auto w = startIn(seams, folder.path());
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    open(*w, drawing);
+    return w;
+}
+
 QByteArray contentsOf(const QString& path)
 {
     QFile f(path);
@@ -292,6 +301,7 @@ TEST(MainWindow, ControlsStandWhereTheDesignPutsThem)
         {"Dir1", 120, 720, 4215, 1440, true},      {"Combo2", 120, 2280, 2175, 315, true},
         {"Command3", 2280, 2280, 375, 255, true},  {"List3", 120, 2640, 4215, 2010, true},
         {"cmdPrint", 3960, 4640, 375, 375, false}, {"cmdOpen", 3720, 4760, 375, 375, false},
+        {"cmdPrintPreview", 3345, 4760, 375, 375, false},
         {"frmInfo", 4680, 120, 4335, 975, true},   {"optLayer", 2280, 600, 975, 255, true},
         {"DDVue1", 4680, 1320, 4335, 3615, true},  {"dtgDrawing", 120, 5280, 8895, 1935, true},
         {"Adodc1", 6480, 7200, 2535, 330, true},   {"cmdSave", 120, 7320, 615, 615, false},
@@ -833,9 +843,7 @@ TEST(MainWindow, ADrawingChangedOnDiskIsOverwrittenOnlyWhenThePersonSaysSo)
     Seams seams;
     Folder folder;
     QString plan = folder.path("office-floor-plan-2000.dxf");
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     change(*w);
     QByteArray theirs = contentsOf(testpaths::samples("clinic-floor-plan-2004.dxf"));
     writeFile(plan, theirs);
@@ -866,9 +874,7 @@ TEST(MainWindow, AWriteProtectedDrawingIsNotOverwrittenAndItsChangesStay)
     QString plan = folder.path("office-floor-plan-2000.dxf");
     QFile::setPermissions(plan, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     QByteArray before = contentsOf(plan);
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     change(*w);
     seams.boxes.answers = {MsgResult::Yes, MsgResult::Ok};
     open(*w, "workshop-plan-R12.dxf");
@@ -903,9 +909,7 @@ TEST(MainWindowGrid, EditsReplacementsAndDeletionsMadeInTheGridAreSaved)
     Seams seams;
     Folder folder;
     const QString plan = folder.path("office-floor-plan-2000.dxf");
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     ASSERT_FALSE(w->DrawingChanged());
     data::Recordset* rs = w->recordset();
     const int handleField = rs->fieldIndex(QStringLiteral("AttributeHandle"));
@@ -1020,9 +1024,7 @@ TEST(MainWindowGrid, F2OpensTheZoomEditorOnAnEditableCell)
 {
     Seams seams;
     Folder folder;
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     std::vector<edit::GridCell> opened;
     w->zoomEditor = [&](const edit::GridCell& cell) { opened.push_back(cell); };
     activate(*w);
@@ -1063,9 +1065,7 @@ TEST(MainWindowGrid, DeleteAllDeletesTheRowsShownAndSaveSaysWhenItFails)
     Seams seams;
     Folder folder;
     const QString plan = folder.path("office-floor-plan-2000.dxf");
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     data::Recordset* rs = w->recordset();
     const int all = rs->rowCount();
     rs->setFilter(QStringLiteral("AttributeTag = 'AREA'"));
@@ -1106,9 +1106,7 @@ TEST(MainWindowGrid, ReplaceAllShowsHowFarItHasCome)
 {
     Seams seams;
     Folder folder;
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     QStringList shown;
     w->statusShown = [&](const QString& t) { shown << t; };
     w->progressDelayMs = 0;  // as if the drawing were large
@@ -1125,9 +1123,7 @@ TEST(MainWindowGrid, ChangesSurviveAnotherCategoryAndAreOfferedAtClose)
 {
     Seams seams;
     Folder folder;
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     editCell(*w, 0, 7, QStringLiteral("A-1"));
     const QString handle = w->recordset()->cell(0, w->recordset()->fieldIndex(QStringLiteral("AttributeHandle"))).toString();
     QTest::mouseClick(w->optSingleText, Qt::LeftButton);
@@ -1165,9 +1161,7 @@ TEST_P(PendingEdit, GoesIntoTheDrawingBeforeTheWindowMovesOn)
     Seams seams;
     Folder folder;
     const QString plan = folder.path("office-floor-plan-2000.dxf");
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     data::Recordset* rs = w->recordset();
     const QString handle = rs->cell(2, rs->fieldIndex(QStringLiteral("AttributeHandle"))).toString();
     activate(*w);
@@ -1263,9 +1257,7 @@ TEST(MainWindow, TheSavePromptsKeepEverythingOnEscAndOnTheirCloseBox)
     Folder folder;
     const QString plan = folder.path("office-floor-plan-2000.dxf");
     const QByteArray before = contentsOf(plan);
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     change(*w);
 
     // The prompts are the real boxes, on the screen.
@@ -1330,9 +1322,7 @@ TEST(MainWindowGrid, TheSaveButtonShowsExactlyWhileTheDrawingDiffersFromItsFile)
 {
     Seams seams;
     Folder folder;
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
 
     // An edit begun, then left with Esc.
     activate(*w);

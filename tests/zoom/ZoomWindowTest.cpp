@@ -405,6 +405,77 @@ TEST(frmZoom, FindAndReplaceInTheValue)
     EXPECT_FALSE(ws.viewer->engine().document()->modified());
 }
 
+// Enter presses the button that has the focus; it is OK only in the value
+// box and where no button has the focus. Tab moves the focus as a person
+// moves it, and every key goes to the widget that has the focus.
+TEST(frmZoom, EnterPressesTheFocusedButtonAndIsOkElsewhere)
+{
+    Seams seams;
+    platform::WordListService noDictionary;
+    noDictionary.failure = QStringLiteral("No spelling dictionary was found.");
+    platform::Installed<platform::SpellingService> s(noDictionary);
+    Workspace ws(Studio, Category::SingleText);
+    ws.rs.setCurrentRow(0);
+    ws.grid->setCurrentColumn(2);
+    const QString handle = ws.rs.value(QStringLiteral("Handle"));
+    auto z = openZoom(ws);
+    z->txtValue->setPlainText(QStringLiteral("abab"));
+    ASSERT_EQ(focused(z.get()), z->txtValue);
+    auto tabTo = [&](QWidget* target) {
+        for (int i = 0; i < 40 && QApplication::focusWidget() != target; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), target) << target->objectName().toStdString();
+    };
+    auto enter = [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); };
+
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->txtFindWhat));
+    QTest::keyClicks(QApplication::focusWidget(), "ab");
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->txtReplaceWith));
+    QTest::keyClicks(QApplication::focusWidget(), "X");
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->Command1));
+    enter();
+    EXPECT_EQ(z->lblMsg->text(), QStringLiteral("Text found at position 1."));
+    EXPECT_EQ(QApplication::focusWidget(), z->txtValue);  // where the match is selected
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->cmdReplace));
+    enter();
+    EXPECT_EQ(z->txtValue->toPlainText(), QStringLiteral("Xab"));
+    EXPECT_EQ(z->lblMsg->text(), QStringLiteral("Text not found."));  // Replace's own Find Next
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->cmdFind));
+    enter();
+    EXPECT_EQ(z->lblMsg->text(), QStringLiteral("Text found at position 2."));
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->cmdReplaceAll));
+    enter();
+    EXPECT_EQ(z->txtValue->toPlainText(), QStringLiteral("XX"));
+    EXPECT_EQ(z->lblMsg->text(), QStringLiteral("Text found and replaced."));
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->Command4));  // Lower Case
+    enter();
+    EXPECT_EQ(z->txtValue->toPlainText(), QStringLiteral("xx"));
+    // A picture button as well: the spelling check, which says it has no dictionary.
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->cmdSpellCheck));
+    enter();
+    ASSERT_EQ(seams.boxes.shown.size(), 1u);
+    EXPECT_TRUE(seams.boxes.shown[0].text.startsWith(QStringLiteral("Unable to spell check.")));
+    // Space toggles a check box.
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->chkMatchCase));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_TRUE(z->chkMatchCase->isChecked());
+    ASSERT_TRUE(z->isVisible());
+    EXPECT_FALSE(ws.viewer->engine().document()->modified());
+
+    // Where no button has the focus, Enter is OK: in the value box, after
+    // Ctrl+Enter started a line there, or on a check box.
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->txtValue));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(z->txtValue->toPlainText(), QStringLiteral("xx\n"));
+    ASSERT_TRUE(z->isVisible());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->chkWholeWord));
+    enter();
+    EXPECT_FALSE(z->isVisible());
+    EXPECT_EQ(z->result(), QDialog::Accepted);
+    EXPECT_EQ(ws.stored(handle), QStringLiteral("xx"));
+}
+
 TEST(frmZoom, SpellingDialogCorrectsAWord)
 {
     if (!platform::spelling().open()) GTEST_SKIP() << "no Hunspell dictionary";
