@@ -463,8 +463,8 @@ void frmMain::openingFinished()
     const QString& warnings = DDVue1->engine().readWarnings();
     if (const QString& damage = DDVue1->engine().damage(); !damage.isEmpty())
         // Shown for viewing; saving asks first (edit/SaveDrawing.h).
-        showStatus(QStringLiteral("The DWG drawing is damaged (%1): what is shown may be wrong or incomplete, and it "
-                                  "is saved only when you agree. Read with errors: %2.")
+        showStatus(QStringLiteral("Damaged DWG (%1): what is shown may be wrong or incomplete, and it is saved only "
+                                  "if you agree. Read with errors: %2.")
                        .arg(damage, warnings));
     else if (skipped > 0 || !warnings.isEmpty())
         showStatus((skipped > 0 ? QStringLiteral("%1 object(s) of the DWG could not be read and are left out. ").arg(skipped)

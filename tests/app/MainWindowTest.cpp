@@ -525,7 +525,7 @@ TEST(MainWindow, ADamagedDwgIsShownAndSavedOnlyWhenThePersonAgrees)
     w->Command3_Click();
     open(*w, "site.dwg");
     ASSERT_TRUE(w->DDVue1->engine().isOpen()) << w->DDVue1->engine().lastError().toStdString();
-    EXPECT_TRUE(w->lblStatus->text().contains("damaged (a checksum does not match)")) << w->lblStatus->text().toStdString();
+    EXPECT_TRUE(w->lblStatus->text().startsWith("Damaged DWG (a checksum does not match)")) << w->lblStatus->text().toStdString();
     change(*w);
 
     // No at the question: nothing is written, and the window (asked whether
