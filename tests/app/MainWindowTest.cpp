@@ -13,8 +13,8 @@
 #include "ddvue/FileNames.h"
 #include "ddvue/dxf/Entities.h"
 #include "extract/CategoryContent.h"
+#include "Doubles.h"
 #include "filter/frmFilter.h"
-#include "platform/Seams.h"
 
 #include <QApplication>
 #include <QCheckBox>
