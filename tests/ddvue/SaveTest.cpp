@@ -26,17 +26,29 @@
 #include <set>
 #include <fcntl.h>
 #include <grp.h>
-#include <poll.h>
-#include <sys/inotify.h>
+#include <sys/syscall.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
+#include <functional>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 
 using ddvue::DDVueEngine;
 using ddvue::SaveProblem;
+
+namespace {
+std::function<void()> takeBeforeNextSync();
+}
+
+// Every fsync of the test program, the library's included, comes here.
+extern "C" int fsync(int fd)
+{
+    if (std::function<void()> change = takeBeforeNextSync()) change();
+    return static_cast<int>(::syscall(SYS_fsync, fd));
+}
 
 namespace {
 
@@ -180,44 +192,33 @@ int runAs(uid_t user, const std::vector<std::string>& args)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Writes `theirs` over the file at `path` in place, as another program
-// would, the moment this program creates a file in its folder (the new
-// bytes, or the copy of the old ones, on their way): between the checks
-// before a save and the rename.
+// The other program's write, made at the moment this program syncs the
+// first file it wrote during a save (the new bytes beside the drawing, or
+// the copy of the old ones): after the checks before the save, before the
+// last check and the rename. The test's own fsync stands in for the
+// system's one for the whole test program, so the moment is exact however
+// busy the machine is.
+std::function<void()> g_beforeNextSync;
+
+std::function<void()> takeBeforeNextSync() { return std::exchange(g_beforeNextSync, nullptr); }
+
 class ChangeWhileSaving {
 public:
-    ChangeWhileSaving(const QString& path, std::string theirs) : path_(ddvue::encodeFileName(path)), theirs_(std::move(theirs))
+    ChangeWhileSaving(const QString& path, std::string theirs)
     {
-        fd_ = ::inotify_init1(IN_CLOEXEC);
-        const std::string folder = path_.substr(0, path_.rfind('/'));
-        ::inotify_add_watch(fd_, folder.c_str(), IN_CREATE);
-        thread_ = std::thread([this] {
-            alignas(inotify_event) char buffer[4096];
-            pollfd event{fd_, POLLIN, 0};
-            if (::poll(&event, 1, 30000) != 1 || ::read(fd_, buffer, sizeof buffer) <= 0) return;
-            int fd = ::open(path_.c_str(), O_WRONLY);
+        g_beforeNextSync = [this, file = ddvue::encodeFileName(path), theirs = std::move(theirs)] {
+            int fd = ::open(file.c_str(), O_WRONLY);
             if (fd < 0) return;
-            changed_ = ::pwrite(fd, theirs_.data(), theirs_.size(), 0) == static_cast<ssize_t>(theirs_.size());
+            changed_ = ::pwrite(fd, theirs.data(), theirs.size(), 0) == static_cast<ssize_t>(theirs.size());
             ::close(fd);
-        });
+        };
     }
-    ~ChangeWhileSaving()
-    {
-        if (thread_.joinable()) thread_.join();
-        ::close(fd_);
-    }
-    // Waits for the change; whether it was made.
-    bool changed()
-    {
-        thread_.join();
-        return changed_;
-    }
+    ~ChangeWhileSaving() { g_beforeNextSync = nullptr; }
+    // Whether the change was made.
+    bool changed() const { return changed_; }
 
 private:
-    std::string path_, theirs_;
-    int fd_ = -1;
     bool changed_ = false;
-    std::thread thread_;
 };
 
 }  // namespace
