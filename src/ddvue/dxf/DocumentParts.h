@@ -1,6 +1,7 @@
 #pragma once
 // What the pieces of the lossless document (Document.cpp, DocumentTokens.cpp,
-// DocumentStructure.cpp) share: the small parsers of codes, numbers and names.
+// DocumentIndex.cpp, DocumentWriter.cpp...) share: the small parsers of codes,
+// numbers and names, and the memory the reader fills.
 // Not for use outside src/ddvue/dxf.
 
 #include "ddvue/dxf/Document.h"
