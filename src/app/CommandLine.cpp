@@ -8,6 +8,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ostream>
@@ -114,13 +115,19 @@ int edit(const QStringList& args, std::ostream& err)
     };
     std::vector<Op> ops;
     static const QStringList operations = {
-        QStringLiteral("--set-attribute"), QStringLiteral("--set-text"),    QStringLiteral("--entity-color"),
+        QStringLiteral("--set-attribute"), QStringLiteral("--set-text"),      QStringLiteral("--entity-color"),
         QStringLiteral("--delete"),        QStringLiteral("--layer-display"), QStringLiteral("--layer-color"),
+        QStringLiteral("--rename-layer"),  QStringLiteral("--merge-layer"),
     };
+    // Every block's references, or (--sync-attributes=BLOCK) one block's.
+    const QString sync = QStringLiteral("--sync-attributes");
+    bool removeOrphaned = false;
     cli::Arguments reader(args);
     while (reader.next()) {
         const QString& a = reader.current();
-        bool known = a == QLatin1String("-o") || a == QLatin1String("--overwrite") || operations.contains(a);
+        const bool syncOption = a == sync || a.startsWith(sync + QLatin1Char('='));
+        bool known = a == QLatin1String("-o") || a == QLatin1String("--overwrite") || operations.contains(a) ||
+                     syncOption || a == QLatin1String("--remove-orphaned-attributes");
         if (!reader.isOption(known)) {
             if (!drawing.isEmpty()) return usage(err, QStringLiteral("edit takes one drawing"));
             drawing = a;
@@ -128,6 +135,15 @@ int edit(const QStringList& args, std::ostream& err)
             if (!reader.value(outPath)) return usage(err, QStringLiteral("-o needs a file"));
         } else if (a == QLatin1String("--overwrite")) {
             overwrite = true;
+        } else if (a == QLatin1String("--remove-orphaned-attributes")) {
+            removeOrphaned = true;
+        } else if (syncOption) {
+            Op op{sync, a.mid(sync.size() + 1), {}};
+            if (a.size() > sync.size() && op.key.isEmpty())
+                return usage(err, QStringLiteral("%1= needs a block's name").arg(sync));
+            if (ddvue::hasStrayBytes(op.key))
+                return usage(err, QStringLiteral("%1: the block's name is not valid UTF-8 text").arg(a));
+            ops.push_back(op);
         } else if (operations.contains(a)) {
             QString v;
             if (!reader.value(v)) return usage(err, QStringLiteral("%1 needs a value").arg(a));
@@ -149,6 +165,8 @@ int edit(const QStringList& args, std::ostream& err)
         }
     }
     if (drawing.isEmpty()) return usage(err, QStringLiteral("edit needs a drawing"));
+    if (removeOrphaned && std::none_of(ops.begin(), ops.end(), [&](const Op& op) { return op.option == sync; }))
+        return usage(err, QStringLiteral("--remove-orphaned-attributes goes with --sync-attributes"));
 
     ddvue::FileLock lock;
     if (!cli::lockDrawing(lock, drawing, err)) return ExitFailed;
@@ -168,8 +186,18 @@ int edit(const QStringList& args, std::ostream& err)
             ok = engine.SetLayerDisplay(op.key, op.value);
         } else if (op.option == QLatin1String("--layer-color")) {
             ok = engine.SetLayerColor(op.key, op.number);
+        } else if (op.option == QLatin1String("--rename-layer")) {
+            ok = engine.RenameLayer(op.key, op.value);
+        } else if (op.option == QLatin1String("--merge-layer")) {
+            ok = engine.MergeLayer(op.key, op.value);
+        } else if (op.option == sync) {
+            ok = engine.SyncAttributes(op.key, removeOrphaned);
         }
-        if (!ok) return failed(err, QStringLiteral("%1 %2: %3; nothing was saved").arg(op.option, op.key, engine.lastError()));
+        if (!ok) {
+            const QString what = op.option == sync && !op.key.isEmpty() ? sync + QLatin1Char('=') + op.key
+                                                                       : (op.key.isEmpty() ? op.option : op.option + QLatin1Char(' ') + op.key);
+            return failed(err, QStringLiteral("%1: %2; nothing was saved").arg(what, engine.lastError()));
+        }
     }
     return cli::saveDrawing(engine, drawing, outPath, overwrite, err);
 }
@@ -381,7 +409,17 @@ QString usageText()
         "      --set-attribute HANDLE=VALUE   --set-text HANDLE=VALUE\n"
         "      --entity-color HANDLE=N        --delete HANDLE\n"
         "      --layer-display NAME=On|Off    --layer-color NAME=N\n"
+        "      --rename-layer OLD=NEW         --merge-layer FROM=INTO\n"
+        "      --sync-attributes[=BLOCK]      [--remove-orphaned-attributes]\n"
         "      Applies the operations in the order given and saves, over DRAWING or to OUT.\n"
+        "      --rename-layer renames a layer and every reference to it (entities in every\n"
+        "      block, the current layer, layer states and filters); it refuses, with the\n"
+        "      reason, a name that the drawing's version does not allow or another layer\n"
+        "      has, and layers 0 and Defpoints. --merge-layer moves everything on FROM to\n"
+        "      INTO and removes FROM. --sync-attributes gives the references of every block\n"
+        "      (or of BLOCK) the attributes that their block defines and they lack, with the\n"
+        "      definition's default value and place; with --remove-orphaned-attributes also\n"
+        "      removes those the block no longer defines. Values already there are kept.\n"
         "      The first \"=\" separates key and value. With no operation it opens and saves.\n"
         "      A DWG is saved as the DXF of the same name; a DXF there that this program did\n"
         "      not write from that DWG is replaced only with --overwrite. A drawing changed\n"

@@ -195,6 +195,13 @@ bool Document::parse(const Progress& progress)
     blocks_.clear();
     blockIndex_.clear();
     spaces_.clear();
+    tables_.clear();
+    layerRecords_.clear();
+    fileRecords_ = 0;
+    anchorOf_.clear();
+    placed_.clear();
+    nextHandle_ = 0;
+    handseedPending_ = false;
     headerRecord_ = UINT32_MAX;
     badHandles_.clear();
     if (file_.size() > kMaxFileSize) {
@@ -226,7 +233,7 @@ RecordView Document::view(std::uint32_t i) const
         return RecordView(*this, rep->bytes.data(), rep->groups.data(), static_cast<std::uint32_t>(rep->groups.size()),
                           0, static_cast<std::uint32_t>(rep->bytes.size()), &rep->longs);
     const Record& r = records_[i];
-    const std::uint32_t end = i + 1 < records_.size() ? recordBegin(i + 1) : tailBegin_;
+    const std::uint32_t end = i + 1 < fileRecords_ ? recordBegin(i + 1) : tailBegin_;
     return RecordView(*this, file_.data(), groups_.data() + r.first, groupCount(i), recordBegin(i), end, &longs_);
 }
 

@@ -26,6 +26,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -117,6 +118,12 @@ public:
     // file as read; the index is the value's.
     std::optional<std::uint32_t> headerValue(std::string_view name) const;
     RecordView headerView() const;
+    // A header variable's value as it stands now (edits included), as
+    // stored: nothing when the drawing has no such variable.
+    std::optional<std::string> headerText(std::string_view name) const;
+    // Sets a header variable the drawing has to a value already in the
+    // file's encoding (an edit); false when it has no such variable.
+    bool setHeaderText(std::string_view name, std::string stored);
 
     // Handles.
     std::optional<std::uint32_t> findHandle(std::uint64_t handle) const;
@@ -124,16 +131,31 @@ public:
     static std::optional<std::uint64_t> parseHandle(std::string_view hex);
     static std::string formatHandle(std::uint64_t handle);
 
-    // Layers, blocks and the spaces their entities are listed in.
+    // Layers, blocks and the spaces their entities are listed in. The
+    // layers and the blocks' names follow every edit: a layer made, renamed
+    // or deleted (and its edit undone) is listed so at once.
     const std::vector<LayerEntry>& layers() const { return layers_; }
     std::optional<std::uint32_t> findLayer(std::string_view name) const;  // index into layers()
     const std::vector<BlockDef>& blocks() const { return blocks_; }
     std::optional<std::uint32_t> findBlock(std::string_view name) const;  // index into blocks()
     const std::vector<Space>& spaces() const { return spaces_; }
-    // The ATTRIBs (or VERTEXes) of an INSERT (or POLYLINE), and its SEQEND.
+    // The tables (LAYER, LTYPE, BLOCK_RECORD...): their TABLE and ENDTAB records.
+    const std::vector<TableDef>& tables() const { return tables_; }
+    std::optional<std::uint32_t> findTable(std::string_view name) const;  // index into tables()
+    // The ATTRIBs (or VERTEXes) of an INSERT (or POLYLINE), and its SEQEND,
+    // in the order a save writes them; deleted ones too.
     std::vector<std::uint32_t> children(std::uint32_t record) const;
-    // They follow it: the records after it, up to this one.
-    std::uint32_t childrenEnd(std::uint32_t record) const;
+    template <typename F>
+    void forEachChild(std::uint32_t record, F&& f) const
+    {
+        const auto owner = static_cast<std::int32_t>(record);
+        if (placed_.empty()) {
+            // Nothing made since reading: the children follow their owner.
+            for (std::uint32_t j = record + 1; j < fileRecords_ && records_[j].parent == owner; ++j) f(j);
+            return;
+        }
+        for (std::uint32_t j = next(record); j != kNoRecord && records_[j].parent == owner; j = next(j)) f(j);
+    }
 
     // ---- The journal (DocumentJournal.cpp)
 
@@ -159,12 +181,37 @@ public:
         RecordState before;
     };
     // While a journal is set, every change is noted in it (see Operations.h).
-    void setJournal(std::vector<Touched>* journal) { journal_ = journal; }
+    // Closing it writes what the changes left to write once: the raised
+    // $HANDSEED.
+    void setJournal(std::vector<Touched>* journal);
 
     // Deletes a record (an edit; see Entities.h for deleting an entity with
     // what belongs to it).
     void remove(std::uint32_t record);
     bool modified() const { return !replaced_.empty(); }
+
+    // Where a new record goes: just before an existing record, or just
+    // after one.
+    struct Place {
+        std::uint32_t record;
+        bool after = false;
+        static Place before(std::uint32_t r) { return {r, false}; }
+        static Place behind(std::uint32_t r) { return {r, true}; }
+    };
+    // Makes a record at `where`, without groups: deleted until an edit gives
+    // it its groups (edit(record), then commit()), and deleted again when
+    // that edit is undone; its number stays. `like` gives its kind,
+    // section, owner (parent), block and paper space flag. It gets a handle
+    // of its own, written only when the drawing has handles (see newHandle).
+    std::uint32_t create(Place where, const Record& like);
+    // Whether a record was made after reading.
+    bool isCreated(std::uint32_t record) const { return record >= fileRecords_; }
+    // The record that a save writes after `record`; kNoRecord after the last.
+    static constexpr std::uint32_t kNoRecord = UINT32_MAX;
+    std::uint32_t next(std::uint32_t record) const;
+    // Whether new objects get a handle in the file: the drawing has handles
+    // (a Release 12 drawing may have none, and gets none then).
+    bool writesHandles() const { return hasHandles_; }
 
     // Listeners are told of every change to a record: an edit, and an edit
     // undone or redone (see history()). Any number may listen; each is told
@@ -292,6 +339,12 @@ private:
     void indexHandles(std::uint64_t maxHandle, std::size_t unreadable);
     std::size_t sortHandles(std::uint64_t top);
     void giveHandles(std::uint64_t maxHandle);
+    // Keeps the index right after a record changed: a layer's or a block's
+    // name, a layer made or deleted.
+    void reindex(std::uint32_t record);
+    void indexLayers();
+    // The file record that holds a group of the file as read.
+    std::uint32_t recordOfGroup(std::uint32_t group) const;
 
     std::string acadver_;
     std::shared_ptr<const TextCodec> codec_;
@@ -304,14 +357,38 @@ private:
     std::vector<BlockDef> blocks_;
     std::unordered_map<std::string, std::uint32_t> blockIndex_;  // upper-case name
     std::vector<Space> spaces_;
+    std::vector<TableDef> tables_;
+    std::vector<std::uint32_t> layerRecords_;  // every LAYER record, deleted ones too, in the order saved
 
     // -- The journal
-    const Replacement* replacement(std::uint32_t i) const;
+    // Inline: asked for every record viewed.
+    const Replacement* replacement(std::uint32_t i) const
+    {
+        if (replaced_.empty()) return nullptr;
+        auto it = replaced_.find(i);
+        return it == replaced_.end() ? nullptr : &it->second;
+    }
     void touching(std::uint32_t record, Change::What what);
+    // A record's state changed: the index follows, the listeners are told.
+    void changed(Change::What what, std::uint32_t record);
     void notify(Change::What what, std::uint32_t record) const;
+    // A handle for a new object, above every handle the drawing has
+    // (synthetic ones too) and at or above $HANDSEED.
+    std::uint64_t newHandle();
+    void writeHandseed();
 
     std::unordered_map<std::uint32_t, Replacement> replaced_;
+    // Records made after reading stand after the file's records in the
+    // record array; where a save writes them is kept here: before which
+    // file record (anchorOf_, by record - fileRecords_), and in which order
+    // among those before the same one (placed_).
+    std::uint32_t fileRecords_ = 0;
+    std::vector<std::uint32_t> anchorOf_;
+    std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> placed_;
+    std::uint64_t nextHandle_ = 0;  // the next handle to give: $HANDSEED as read, raised as handles are given
+    bool handseedPending_ = false;  // $HANDSEED to be written when the journal closes
     std::vector<Touched>* journal_ = nullptr;
+    std::unordered_set<std::uint32_t> journaled_;  // the records in *journal_
     std::vector<std::pair<int, Listener>> listeners_;
     int nextListener_ = 0;
     std::unique_ptr<History> history_;

@@ -27,12 +27,20 @@ public:
     std::int64_t integer(std::uint32_t i) const;
 
     void setText(std::uint32_t i, std::string_view utf8);  // encoded with the file's code page
+    // Sets a value to bytes already stored as the file stores them: text in
+    // the file's encoding, a number's text (ASCII) or bytes (binary).
+    void setEncoded(std::uint32_t i, std::string bytes);
     void setInteger(std::uint32_t i, std::int64_t v);
+    void setReal(std::uint32_t i, double v);
     void remove(std::uint32_t i);
     void insertText(std::uint32_t at, int code, std::string_view utf8);
-    // Inserts a text value already in the file's encoding.
+    // Inserts a value already stored as the file stores it (see setEncoded).
     void insertEncoded(std::uint32_t at, int code, std::string bytes);
     void insertInteger(std::uint32_t at, int code, std::int64_t v);
+    void insertReal(std::uint32_t at, int code, double v);
+    // Appends a group of another record as it is stored there (the same
+    // file: the same encoding and formatting).
+    void append(const RecordView& from, std::uint32_t group);
     // Stores the result; `what` tells observers what changed.
     void commit(Change::What what = Change::What::Entity);
 
@@ -47,6 +55,7 @@ private:
     };
     Item make(int code, std::string value) const;
     std::string formatInteger(int code, std::int64_t v, std::string_view like) const;
+    std::string formatReal(double v) const;
     // The record's bytes and groups made of the items.
     Replacement build() const;
 

@@ -244,13 +244,17 @@ void Document::indexTableRecord(StructureScan& scan, std::uint32_t i)
         EntityView v = view(i);
         int at = v.find(def::TableEntry::name.code);
         scan.tableName = at < 0 ? std::string() : std::string(trim(v.str(static_cast<std::uint32_t>(at))));
+        tables_.push_back(TableDef{upper(scan.tableName), i, i});
         break;
     }
-    case Kind::TableEnd: break;
+    case Kind::TableEnd:
+        if (!tables_.empty() && tables_.back().end == tables_.back().begin) tables_.back().end = i;
+        break;
     case Kind::Layer: {
         std::string name = EntityView(view(i)).get(def::Layer::name);
         layerIndex_.emplace(nameKey(name), static_cast<std::uint32_t>(layers_.size()));
         layers_.push_back(LayerEntry{std::move(name), i});
+        layerRecords_.push_back(i);
         break;
     }
     case Kind::BlockRecord:
@@ -384,7 +388,10 @@ void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
     const std::uint64_t top = maxHandle;  // the largest handle a record has
     if (auto seed = headerValue("$HANDSEED")) {
         const Group& g = groups_[*seed];
-        if (auto h = parseHandle(file_.substr(g.val, lengthOf(g)))) maxHandle = std::max(maxHandle, *h);
+        if (auto h = parseHandle(file_.substr(g.val, lengthOf(g)))) {
+            maxHandle = std::max(maxHandle, *h);
+            nextHandle_ = *h;
+        }
     }
     const std::size_t duplicates = sortHandles(top);
     giveHandles(maxHandle);
@@ -560,15 +567,95 @@ std::optional<std::uint32_t> Document::findBlock(std::string_view name) const
 std::vector<std::uint32_t> Document::children(std::uint32_t record) const
 {
     std::vector<std::uint32_t> out;
-    for (std::uint32_t j = record + 1, end = childrenEnd(record); j < end; ++j) out.push_back(j);
+    forEachChild(record, [&out](std::uint32_t c) { out.push_back(c); });
     return out;
 }
 
-std::uint32_t Document::childrenEnd(std::uint32_t record) const
+std::optional<std::uint32_t> Document::findTable(std::string_view name) const
 {
-    std::uint32_t j = record + 1;
-    while (j < records_.size() && records_[j].parent == static_cast<std::int32_t>(record)) ++j;
-    return j;
+    const std::string key = upper(name);
+    for (std::uint32_t t = 0; t < tables_.size(); ++t)
+        if (tables_[t].name == key) return t;
+    return std::nullopt;
+}
+
+std::uint32_t Document::recordOfGroup(std::uint32_t group) const
+{
+    auto end = records_.begin() + fileRecords_;
+    auto it = std::upper_bound(records_.begin(), end, group,
+                               [](std::uint32_t g, const Record& r) { return g < r.first; });
+    if (it == records_.begin()) return kNoRecord;  // before the first record: no record holds it
+    return static_cast<std::uint32_t>(it - records_.begin() - 1);
+}
+
+std::optional<std::string> Document::headerText(std::string_view name) const
+{
+    auto at = headerValue(name);
+    if (!at) return std::nullopt;
+    const std::uint32_t r = recordOfGroup(*at);
+    if (r == kNoRecord || !replacement(r)) return std::string(groupText(*at));
+    // The record was edited since reading: the variable as it stands there.
+    const RecordView v = view(r);
+    const std::string key = upper(name);
+    for (std::uint32_t g = 0; g + 1 < v.size(); ++g) {
+        if (v.code(g) != code::kHeaderVariable || upper(trim(v.str(g))) != key) continue;
+        const int next = v.code(g + 1);
+        if (next == code::kHeaderVariable || next == code::kType) return std::nullopt;
+        return std::string(v.raw(g + 1));
+    }
+    return std::nullopt;
+}
+
+bool Document::setHeaderText(std::string_view name, std::string stored)
+{
+    auto at = headerValue(name);
+    if (!at) return false;
+    const std::uint32_t r = recordOfGroup(*at);
+    if (r == kNoRecord || isDeleted(r)) return false;
+    Edit e = edit(r);
+    const std::string key = upper(name);
+    for (std::uint32_t g = 0; g + 1 < e.size(); ++g) {
+        if (e.code(g) != code::kHeaderVariable || upper(trim(e.rawValue(g))) != key) continue;
+        const int next = e.code(g + 1);
+        if (next == code::kHeaderVariable || next == code::kType) return false;
+        e.setEncoded(g + 1, std::move(stored));
+        e.commit();
+        return true;
+    }
+    return false;
+}
+
+// ------------------------------------------------------------ Keeping it right
+
+void Document::reindex(std::uint32_t record)
+{
+    switch (records_[record].kind) {
+    case Kind::Layer: indexLayers(); break;
+    case Kind::BlockStart:
+        for (BlockDef& b : blocks_) {
+            if (b.begin != record) continue;
+            if (!isDeleted(record)) b.name = EntityView(view(record)).get(def::Block::name);
+            blockIndex_.clear();
+            for (std::uint32_t k = 0; k < blocks_.size(); ++k)
+                blockIndex_.emplace(nameKey(blocks_[k].name), k);
+            break;
+        }
+        break;
+    default: break;
+    }
+}
+
+void Document::indexLayers()
+{
+    // A layer table holds a few thousand entries at most: listed afresh.
+    layers_.clear();
+    layerIndex_.clear();
+    for (std::uint32_t r : layerRecords_) {
+        if (isDeleted(r)) continue;
+        std::string name = EntityView(view(r)).get(def::Layer::name);
+        layerIndex_.emplace(nameKey(name), static_cast<std::uint32_t>(layers_.size()));
+        layers_.push_back(LayerEntry{std::move(name), r});
+    }
 }
 
 }  // namespace ddvue::dxf

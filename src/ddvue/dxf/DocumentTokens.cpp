@@ -662,6 +662,7 @@ bool Document::buildRecords()
         return false;
     }
     prefixEnd_ = recordBegin(0);
+    fileRecords_ = recordCount();
     return true;
 }
 

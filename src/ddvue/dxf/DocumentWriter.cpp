@@ -5,6 +5,8 @@
 #include "ddvue/dxf/DocumentParts.h"
 
 #include <algorithm>
+#include <charconv>
+#include <system_error>
 
 namespace ddvue::dxf {
 
@@ -15,23 +17,33 @@ Document::Edit Document::edit(std::uint32_t record) { return Edit(*this, record)
 std::string Document::serialize() const
 {
     if (replaced_.empty()) return std::string(file_);
-    std::vector<std::uint32_t> edited;
-    edited.reserve(replaced_.size());
-    for (auto& [i, rep] : replaced_) edited.push_back(i);
-    std::sort(edited.begin(), edited.end());
+    // The file records that change, or that records made since reading
+    // stand before, in order; the file's bytes between them as they are.
+    std::vector<std::uint32_t> marks;
+    marks.reserve(replaced_.size() + placed_.size());
+    for (auto& [i, rep] : replaced_)
+        if (!isCreated(i)) marks.push_back(i);
+    for (auto& [anchor, list] : placed_)
+        if (!list.empty()) marks.push_back(anchor);
+    std::sort(marks.begin(), marks.end());
+    marks.erase(std::unique(marks.begin(), marks.end()), marks.end());
 
-    auto startOf = [&](std::uint32_t i) -> std::uint32_t {
-        return i < records_.size() ? recordBegin(i) : tailBegin_;
-    };
+    auto startOf = [&](std::uint32_t i) -> std::uint32_t { return i < fileRecords_ ? recordBegin(i) : tailBegin_; };
     std::string out;
     out.reserve(file_.size() + 4096);
     std::uint32_t runStart = 0;
-    for (std::uint32_t i : edited) {
-        std::uint32_t begin = startOf(i);
+    for (std::uint32_t i : marks) {
+        const std::uint32_t begin = startOf(i);
         out.append(file_.substr(runStart, begin - runStart));
-        const Replacement& rep = replaced_.at(i);
-        if (!rep.deleted) out += rep.bytes;
-        runStart = startOf(i + 1);
+        runStart = begin;
+        if (auto it = placed_.find(i); it != placed_.end())
+            for (std::uint32_t made : it->second)
+                if (const Replacement* rep = replacement(made); rep && !rep->deleted) out += rep->bytes;
+        if (i >= fileRecords_) continue;
+        if (const Replacement* rep = replacement(i)) {
+            if (!rep->deleted) out += rep->bytes;
+            runStart = startOf(i + 1);
+        }
     }
     out.append(file_.substr(runStart));
     return out;
@@ -156,6 +168,43 @@ void Document::Edit::setInteger(std::uint32_t i, std::int64_t v)
     it.kept = false;
 }
 
+void Document::Edit::setEncoded(std::uint32_t i, std::string bytes)
+{
+    Item& it = items_[i];
+    it.value = std::move(bytes);
+    it.kept = false;
+}
+
+void Document::Edit::setReal(std::uint32_t i, double v)
+{
+    Item& it = items_[i];
+    it.value = formatReal(v);
+    it.kept = false;
+}
+
+void Document::Edit::insertReal(std::uint32_t at, int code, double v)
+{
+    items_.insert(items_.begin() + at, make(code, formatReal(v)));
+}
+
+void Document::Edit::append(const RecordView& from, std::uint32_t group)
+{
+    items_.push_back(make(from.code(group), std::string(from.raw(group))));
+}
+
+std::string Document::Edit::formatReal(double v) const
+{
+    if (v == 0) v = 0;  // no negative zero
+    if (doc_.format_ == Format::Binary) return std::string(reinterpret_cast<const char*>(&v), sizeof v);
+    // The shortest text that reads back as the same number, with a decimal
+    // point as CAD programs write reals.
+    char buf[32];
+    auto [p, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    std::string s(buf, ec == std::errc() ? p : buf);
+    if (s.find_first_of(".eEn") == std::string::npos) s += ".0";
+    return s;
+}
+
 void Document::Edit::remove(std::uint32_t i) { items_.erase(items_.begin() + i); }
 
 void Document::Edit::insertText(std::uint32_t at, int code, std::string_view utf8)
@@ -217,7 +266,7 @@ void Document::Edit::commit(Change::What what)
     Replacement rep = build();
     doc_.touching(record_, what);
     doc_.replaced_[record_] = std::move(rep);
-    doc_.notify(what, record_);
+    doc_.changed(what, record_);
 }
 
 }  // namespace ddvue::dxf

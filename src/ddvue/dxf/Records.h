@@ -88,6 +88,14 @@ struct BlockDef {
     std::vector<std::uint32_t> entities;  // top-level entity records, in file order
 };
 
+// A table of the TABLES section: its TABLE record and its ENDTAB (== begin
+// when missing).
+struct TableDef {
+    std::string name;  // upper case
+    std::uint32_t begin = 0;
+    std::uint32_t end = 0;
+};
+
 // A space whose entities are listed together: model space, a paper layout,
 // or a block definition.
 struct Space {
