@@ -112,4 +112,14 @@ RowObject rowObject(const data::Recordset* recordset, std::optional<extract::Cat
     return row;
 }
 
+int rowOfObject(const data::Recordset& recordset, extract::Category category, const QString& key)
+{
+    const extract::CategorySettings* settings = extract::categorySettings(category);
+    const int field = settings ? recordset.fieldIndex(settings->keyField) : -1;
+    if (field < 0 || key.isEmpty()) return -1;
+    for (int row = 0; row < recordset.rowCount(); ++row)
+        if (recordset.cell(row, field).toString() == key) return row;
+    return -1;
+}
+
 }  // namespace app

@@ -38,6 +38,9 @@ struct RowObject {
     QString key;
 };
 RowObject rowObject(const data::Recordset* recordset, std::optional<extract::Category> category);
+// The row of a recordset (from 0) that lists the object or layer `key`
+// names in `category`; -1 when none does.
+int rowOfObject(const data::Recordset& recordset, extract::Category category, const QString& key);
 
 // What start-up restores from the settings.
 struct StartupSettings {

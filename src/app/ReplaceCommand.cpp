@@ -272,14 +272,13 @@ DrawingReplace replaceInDrawing(const QString& path, const ReplaceRequest& reque
             for (int row = 0; row < recordset.rowCount(); ++row) {
                 const QString before = recordset.cell(row, field).toString();
                 const QString after = rule.apply(before);
-                if (after == before) {
-                    if (rule.replacesEveryValue()) ++r.replaced;
-                    continue;
-                }
+                if (after == before) continue;
                 edit::WriteResult w = edit::writeValue(engine, request.category, column,
                                                        recordset.cell(row, key).toString(), after);
                 if (w.written()) {
-                    ++r.replaced;
+                    // A value the drawing holds already (a color written in
+                    // another form) is no replacement.
+                    if (w.shown != before) ++r.replaced;
                     ++written;
                 } else if (w.status != edit::WriteResult::Status::Nothing) {
                     ++r.refused;

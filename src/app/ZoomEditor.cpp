@@ -15,7 +15,6 @@ void showZoomEditor(frmMain& window, const edit::GridCell& cell)
     host.recordset = window.recordset();
     host.viewer = window.DDVue1;
     host.drawingChanged = [&window] { return window.DrawingChanged(); };
-    host.markDrawingChanged = [&window] { window.cmdSave->show(); };
     host.writeCell = [&window](const edit::GridCell& c, const QString& value) {
         return window.gridEditor().writeCell(c, value);
     };

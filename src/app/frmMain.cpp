@@ -6,6 +6,7 @@
 #include "app/frmPassword.h"
 #include "app/ZoomEditor.h"
 
+#include "drawing/DrawingPrint.h"
 #include "drawing/PointerStatus.h"
 #include "drawing/frmDrawing.h"
 #include "filter/frmFilter.h"
@@ -135,7 +136,13 @@ void frmMain::Form_Unload()
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
-    if (!offerToSave()) {
+    const SaveOffer offer = offerToSave();
+    if (offer == SaveOffer::Cancelled) {
+        // The window stays open, and the changes with it.
+        event->ignore();
+        return;
+    }
+    if (offer == SaveOffer::SaveFailed) {
         // Saving failed: closing now would lose the changes, so ask first.
         auto answer = platform::msgBox(QStringLiteral("The changes could not be saved. Close %1 anyway and lose them?")
                                            .arg(platform::programTitle()),
@@ -249,6 +256,7 @@ void frmMain::RefreshFileList(bool hideButtons, bool setExtent)
     platform::WaitCursor wait;
     if (hideButtons) {
         cmdPrint->hide();
+        cmdPrintPreview->hide();
         cmdOpen->hide();
     }
     QString folder = withSlash(Dir1->path());
@@ -281,16 +289,23 @@ void frmMain::openChosenDrawing(const QString& path)
     List3_Click();
 }
 
-bool frmMain::DrawingChanged() const { return cmdSave->isVisibleTo(this); }
+bool frmMain::DrawingChanged() const { return unsaved_->unsaved(); }
 
-bool frmMain::offerToSave()
+void frmMain::finishCellEdit() { dtgDrawing->commitEdit(); }
+
+frmMain::SaveOffer frmMain::offerToSave()
 {
-    if (!DrawingChanged()) return true;
-    auto answer = platform::msgBox(QStringLiteral("Do you want to save your changes?"), platform::MsgButtons::YesNo,
-                                   platform::MsgIcon::Question, platform::programTitle(), 0, this);
-    if (answer != platform::MsgResult::Yes) return true;
+    finishCellEdit();
+    if (!DrawingChanged()) return SaveOffer::Go;
+    // Cancel keeps everything as it is: closing the question with Esc or its
+    // close button must never throw the changes away.
+    auto answer = platform::msgBox(QStringLiteral("Do you want to save your changes?"),
+                                   platform::MsgButtons::YesNoCancel, platform::MsgIcon::Question,
+                                   platform::programTitle(), 0, this);
+    if (answer == platform::MsgResult::No) return SaveOffer::Go;
+    if (answer != platform::MsgResult::Yes) return SaveOffer::Cancelled;
     platform::WaitCursor wait;
-    return saveDrawing();
+    return saveDrawing() ? SaveOffer::Go : SaveOffer::SaveFailed;
 }
 
 bool frmMain::saveDrawing()
@@ -298,7 +313,9 @@ bool frmMain::saveDrawing()
     edit::SaveResult saved = edit::saveDrawing(*DDVue1, currentDrawingPath_, this);
     if (!saved.saved) return false;  // the person was told; the changes stay, and so does the Save button
     const QString path = saved.path;
-    cmdSave->hide();
+    // The Save button went with the save (the drawing's history says it
+    // equals its file now); the file's size and date are new.
+    Label1->setText(fileInformationLine(DrawingVersionName(path), QFileInfo(path)));
     if (path != currentDrawingPath_) {
         // A DWG is never written: its changes went to a DXF beside it.
         QString dwg = currentDrawingPath_;
@@ -328,7 +345,16 @@ void frmMain::List3_Click()
     QListWidgetItem* item = List3->currentItem();
     if (!item) return;
     lblWelcome->hide();
-    if (!offerToSave()) return;  // the changes could not be saved: keep the drawing they belong to
+    if (offerToSave() != SaveOffer::Go) {
+        // Cancelled, or the changes could not be saved: the drawing they
+        // belong to stays open, and the list shows it again.
+        QList<QListWidgetItem*> open = List3->findItems(currentDrawingName_, Qt::MatchExactly);
+        const bool listed = !currentDrawingPath_.isEmpty() && !open.isEmpty() &&
+                            withSlash(Dir1->path()) + currentDrawingName_ == currentDrawingPath_;
+        if (listed) List3->setCurrentItem(open.first());
+        else List3->setCurrentItem(nullptr);
+        return;
+    }
 
     currentDrawingName_ = item->text();
     currentDrawingPath_ = withSlash(Dir1->path()) + currentDrawingName_;
@@ -447,14 +473,17 @@ void frmMain::clearGrid(bool noData)
     DDVue1->clearHighlight();
     Adodc1->setCaption(QString());
     ShowGridControls(false);
-    cmdSave->hide();
+    // The drawing whose changes the Save button stood for is gone.
+    unsaved_->refresh();
     cmdOpen->hide();
     cmdPrint->hide();
+    cmdPrintPreview->hide();
     lblStatus->clear();
 }
 
 void frmMain::cmdOpen_Click()
 {
+    finishCellEdit();
     if (platform::shellOpen(currentDrawingPath_) <= 32)
         platform::msgBox(QStringLiteral("Unable to open file."), platform::MsgButtons::Ok, platform::MsgIcon::Exclamation,
                          platform::programTitle(), 0, this);
@@ -479,6 +508,7 @@ std::optional<extract::Category> frmMain::selectedCategory() const
 
 void frmMain::optionClicked(QRadioButton* option)
 {
+    finishCellEdit();
     if (List3->selectedItems().isEmpty()) return;
     if (option == optLayer) cmdDeleteAll->hide();
     if (isOpening()) return;  // the grid is filled with the chosen category once the drawing is read
@@ -510,6 +540,7 @@ void frmMain::FillGrid()
     // open) they would hand on a file that is not open.
     bool open = DDVue1->engine().isOpen();
     cmdPrint->setVisible(open);
+    cmdPrintPreview->setVisible(open);
     cmdOpen->setVisible(open);
 
     // The content document and the flat document pass from step to step in
@@ -568,9 +599,9 @@ public:
     std::optional<extract::Category> category() const override { return w_.selectedCategory(); }
     QString currentFilter() const override { return w_.currentFilter_; }
     void setCurrentFilter(const QString& filter) override { w_.currentFilter_ = filter; }
-    bool drawingChanged() const override { return w_.DrawingChanged(); }
-    void setDrawingChanged() override { w_.cmdSave->show(); }
-    void offerToSave() override { w_.offerToSave(); }
+    // A save that failed leaves the changes in the drawing, where a new
+    // filter does not touch them: only Cancel stops the filter.
+    bool offerToSave() override { return w_.offerToSave() != SaveOffer::Cancelled; }
     void fillGrid() override { w_.FillGrid(); }
 
 private:
@@ -590,6 +621,9 @@ void frmMain::installFunctionKeys()
 void frmMain::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
 {
     if (shift & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return;
+    // Every function key opens a screen or hands the drawing on: what is
+    // being typed into a cell goes into the drawing first.
+    finishCellEdit();
     const bool drawingChosen = !currentDrawingPath_.isEmpty();
     switch (keyCode) {
     case Qt::Key_F1: {
@@ -603,7 +637,7 @@ void frmMain::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
         if (drawingChosen) platform::shellOpen(currentDrawingPath_);
         break;
     case Qt::Key_F4:
-        if (drawingChosen) DDVue1->PrintDrawing();
+        if (drawingChosen) drawing::printDrawing(*DDVue1, false, this);
         break;
     case Qt::Key_F5:
         if (drawingChosen) showDrawingWindow();
@@ -636,12 +670,23 @@ void frmMain::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
 
 void frmMain::cmdHelp_Click()
 {
+    finishCellEdit();
     screens::frmAbout screen(appFolder_, this);
     platform::showModal(screen);
     Form_Activate();
 }
 
-void frmMain::cmdPrint_Click() { DDVue1->PrintDrawing(true); }
+void frmMain::cmdPrint_Click()
+{
+    finishCellEdit();
+    drawing::printDrawing(*DDVue1, true, this);
+}
+
+void frmMain::cmdPrintPreview_Click()
+{
+    finishCellEdit();
+    drawing::previewDrawing(*DDVue1, this);
+}
 
 void frmMain::DDVue1_PointerMoved(int x, int y)
 {
@@ -655,6 +700,7 @@ void frmMain::DDVue1_PointerMoved(int x, int y)
 
 void frmMain::DDVue1_DrawingWindowRequest()
 {
+    finishCellEdit();
     if (!currentDrawingPath_.isEmpty()) showDrawingWindow();
 }
 

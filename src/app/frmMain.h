@@ -13,6 +13,7 @@
 #include "ddvue/DDVue.h"
 #include "ddvue/DrawingReader.h"
 #include "edit/GridEditor.h"
+#include "edit/UnsavedChanges.h"
 #include "extract/Categories.h"
 
 #include <QWidget>
@@ -62,8 +63,14 @@ public:
     const QString& BitmapFolder() const { return bitmapFolder_; }
     const QString& CurrentFilter() const { return currentFilter_; }
     short ValueColumn() const { return editor_->valueColumn(); }
-    // Unsaved changes: exactly while the Save button is shown.
+    // Unsaved changes: the drawing differs from its file, or a cell is being
+    // edited. The Save button shows exactly while this holds.
     bool DrawingChanged() const;
+    // Ends the edit of a grid cell under way as Enter would: what was typed
+    // goes into the drawing, with the grid's checks. Every action that
+    // saves, closes, opens another drawing, lists another category, filters,
+    // undoes or opens another screen does this first.
+    void finishCellEdit();
     // A drawing is being read: the window stays usable meanwhile, a click
     // on another drawing or the Esc key stops the reading.
     bool isOpening() const;
@@ -103,6 +110,7 @@ public:
     QListWidget* List3;
     QLabel* Label1;
     QToolButton* cmdPrint;
+    QToolButton* cmdPrintPreview;
     QToolButton* cmdOpen;
     QGroupBox* frmInfo;
     QRadioButton* optAttribute;
@@ -157,6 +165,7 @@ public:
     void Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
     void cmdHelp_Click();
     void cmdPrint_Click();
+    void cmdPrintPreview_Click();
     void DDVue1_PointerMoved(int x, int y);
     void DDVue1_DrawingWindowRequest();
 
@@ -190,9 +199,14 @@ private:
     void openingFinished();
     void stopOpening();
     void endOpening();
-    // Offers to save unsaved changes; false when the person wanted them
-    // saved and saving failed (the drawing then stays as it is).
-    bool offerToSave();
+    // The save-changes prompt, with Yes, No and Cancel (Esc and the box's
+    // close button mean Cancel): whether the caller may go on.
+    enum class SaveOffer {
+        Go,          // nothing unsaved, saved, or the person chose not to save
+        Cancelled,   // the person cancelled: everything stays as it is
+        SaveFailed,  // the person wanted the changes saved, and saving failed
+    };
+    SaveOffer offerToSave();
     bool saveDrawing();
     void showOpenFailure(const QString& reason);
     // Empties the grid and hides what works on an open drawing; with
@@ -205,10 +219,10 @@ private:
     // the first row of a fill).
     void showRowObject(bool bringIntoView);
     edit::SearchText searchText() const;
-    // After an undo or redo: the category listed again, the current row
-    // and column kept where they still exist.
+    // After an undo or redo: the category listed again with the filter in
+    // force, the current row kept by its object (or place) and its column.
     void relist();
-    // The Save button shows exactly while the drawing differs from its file.
+    // The unsaved state follows the open drawing's history.
     void followChanges();
     // Runs long work on the grid with its progress on the status line.
     void withProgress(const std::function<void()>& work);
@@ -222,6 +236,8 @@ private:
     QString currentFilter_;
     // Editing in the grid, its search state and value column; reset by every fill.
     std::unique_ptr<edit::GridEditor> editor_;
+    // Whether there are unsaved changes; shows and hides the Save button.
+    std::unique_ptr<edit::UnsavedChanges> unsaved_;
     bool dwgSaveTold_ = false;
     bool activatedOnce_ = false;
     std::unique_ptr<data::Recordset> recordset_;

@@ -64,6 +64,26 @@ QIcon printerIcon()
     return QIcon(pm);
 }
 
+// A page under a magnifying glass: the print preview.
+QIcon previewIcon()
+{
+    QPixmap pm(32, 32);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 60, 60), 2));
+    p.setBrush(Qt::white);
+    p.drawRect(4, 2, 18, 24);  // the page
+    p.setPen(QPen(QColor(60, 60, 60), 1));
+    for (int y = 8; y <= 14; y += 3) p.drawLine(8, y, 18, y);
+    p.setPen(QPen(QColor(40, 40, 40), 3, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(22, 22, 29, 29);  // the handle
+    p.setPen(QPen(QColor(40, 40, 40), 2));
+    p.setBrush(QColor(200, 225, 250, 200));
+    p.drawEllipse(QPointF(18, 18), 6, 6);  // the glass
+    return QIcon(pm);
+}
+
 }  // namespace
 
 void frmMain::buildControls()
@@ -105,6 +125,8 @@ void frmMain::placeBrowserControls()
                      375, 375);
     cmdOpen = place(pictureButton(this, style()->standardIcon(QStyle::SP_DialogOpenButton), QStringLiteral("Open Drawing")),
                     "cmdOpen", 3720, 4760, 375, 375);
+    cmdPrintPreview = place(pictureButton(this, previewIcon(), QStringLiteral("Print Preview")), "cmdPrintPreview",
+                            3345, 4760, 375, 375);
 }
 
 // The category options, the view and its captions on the right.
@@ -162,7 +184,7 @@ void frmMain::placeGridControls()
                     "cmdHelp", 8640, 7560, 375, 375);
 
     // Hidden until a drawing's content is shown, or while nothing is unsaved.
-    for (QWidget* w : std::initializer_list<QWidget*>{cmdOpen, cmdPrint, cmdSave, Label4, txtFindWhat, Label3,
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdOpen, cmdPrint, cmdPrintPreview, cmdSave, Label4, txtFindWhat, Label3,
                                                       txtReplaceWith, Command1, cmdFind, cmdReplace, cmdReplaceAll,
                                                       cmdDeleteAll, chkMatchCase, chkWholeWord})
         w->hide();
@@ -181,6 +203,7 @@ void frmMain::connectControls()
     List3->installEventFilter(this);
     connect(cmdOpen, &QToolButton::clicked, this, [this] { cmdOpen_Click(); });
     connect(cmdPrint, &QToolButton::clicked, this, [this] { cmdPrint_Click(); });
+    connect(cmdPrintPreview, &QToolButton::clicked, this, [this] { cmdPrintPreview_Click(); });
     connect(cmdHelp, &QToolButton::clicked, this, [this] { cmdHelp_Click(); });
     DDVue1->setPrintDialog([](QPrinter& printer, QWidget* owner) { return platform::printDialog(printer, owner); });
     connect(DDVue1, &ddvue::DDVue::PointerMoved, this, [this](int x, int y) { DDVue1_PointerMoved(x, y); });

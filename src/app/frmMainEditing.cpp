@@ -5,6 +5,7 @@
 #include "app/ZoomEditor.h"
 #include "ddvue/dxf/Operations.h"
 #include "edit/SaveDrawing.h"
+#include "filter/RecordFilter.h"
 #include "platform/Messages.h"
 #include "platform/WaitCursor.h"
 
@@ -21,6 +22,8 @@ namespace app {
 
 void frmMain::connectGrid()
 {
+    unsaved_ = std::make_unique<edit::UnsavedChanges>([this](bool unsaved) { cmdSave->setVisible(unsaved); });
+    unsaved_->setDrawing([this] { return DDVue1->engine().differsFromDisk(); });
     edit::GridHost host;
     host.category = [this] { return selectedCategory(); };
     host.recordset = [this] { return recordset_.get(); };
@@ -30,7 +33,7 @@ void frmMain::connectGrid()
         dtgDrawing->setTextSelection(start, length);
     };
     host.focusFindWhat = [this] { txtFindWhat->setFocus(); };
-    host.setDrawingChanged = [this] { cmdSave->show(); };
+    host.editBegan = [this] { unsaved_->editBegan(); };
     host.setPosition = [this](const QString& caption) { Adodc1->setCaption(caption); };
     host.progress = [this](const QString& stage, int percent) {
         if (progress_) progress_->report(stage, percent);
@@ -42,6 +45,7 @@ void frmMain::connectGrid()
     connect(dtgDrawing, &data::DataGrid::BeforeColEdit, this,
             [this](int column, int, int*) { editor_->BeforeColEdit(column); });
     connect(dtgDrawing, &data::DataGrid::AfterColEdit, this, [this](int column) { editor_->AfterColEdit(column); });
+    connect(dtgDrawing, &data::DataGrid::EditEnded, this, [this](int) { unsaved_->editEnded(); });
     connect(dtgDrawing, &data::DataGrid::BeforeDelete, this, [this](int* cancel) {
         if (editor_->BeforeDelete()) *cancel = 1;
     });
@@ -108,24 +112,41 @@ void frmMain::withProgress(const std::function<void()>& work)
     if (report.shown()) lblStatus->clear();
 }
 
-void frmMain::Command1_Click() { editor_->FindFirst(searchText()); }
+void frmMain::Command1_Click()
+{
+    finishCellEdit();
+    editor_->FindFirst(searchText());
+}
 
-void frmMain::cmdFind_Click() { editor_->FindNext(searchText()); }
+void frmMain::cmdFind_Click()
+{
+    finishCellEdit();
+    editor_->FindNext(searchText());
+}
 
-void frmMain::cmdReplace_Click() { editor_->Replace(searchText()); }
+void frmMain::cmdReplace_Click()
+{
+    finishCellEdit();
+    editor_->Replace(searchText());
+}
 
 void frmMain::cmdReplaceAll_Click()
 {
+    finishCellEdit();
     withProgress([this] { editor_->ReplaceAll(searchText()); });
 }
 
 void frmMain::cmdDeleteAll_Click()
 {
+    finishCellEdit();
     withProgress([this] { editor_->DeleteAll(); });
 }
 
 void frmMain::cmdSave_Click()
 {
+    // The Save button and Alt+S leave the focus where it is: a value being
+    // typed into a cell goes into the drawing before it is saved.
+    finishCellEdit();
     platform::WaitCursor wait;
     saveDrawing();
 }
@@ -133,14 +154,16 @@ void frmMain::cmdSave_Click()
 void frmMain::followChanges()
 {
     ddvue::dxf::Document* doc = DDVue1->engine().document();
+    unsaved_->refresh();
     if (!doc) return;
     // Told after every edit, undo, redo and save of this drawing; the
     // listener goes with the drawing.
-    doc->history().addListener([this] { cmdSave->setVisible(DDVue1->engine().differsFromDisk()); });
+    doc->history().addListener([this] { unsaved_->refresh(); });
 }
 
 void frmMain::undoChange()
 {
+    finishCellEdit();
     if (isOpening() || !DDVue1->engine().isOpen()) return;
     platform::WaitCursor wait;
     if (DDVue1->edit().undo()) relist();
@@ -148,6 +171,7 @@ void frmMain::undoChange()
 
 void frmMain::redoChange()
 {
+    finishCellEdit();
     if (isOpening() || !DDVue1->engine().isOpen()) return;
     platform::WaitCursor wait;
     if (DDVue1->edit().redo()) relist();
@@ -155,12 +179,30 @@ void frmMain::redoChange()
 
 void frmMain::relist()
 {
-    const long position = recordset_ && recordset_->isOpen() ? recordset_->AbsolutePosition() : 1;
+    const bool listed = recordset_ && recordset_->isOpen();
+    const long position = listed ? recordset_->AbsolutePosition() : 1;
+    RowObject row;
+    try {
+        row = rowObject(recordset_.get(), selectedCategory());
+    } catch (const data::RecordsetError&) {
+    }
+    const QString filter = currentFilter_;
     const int column = dtgDrawing->currentColumn();
     const bool focused = dtgDrawing->hasFocus();
     FillGrid();
-    if (!recordset_ || !recordset_->isOpen() || recordset_->RecordCount() <= 0) return;
-    recordset_->setAbsolutePosition(std::clamp<long>(position, 1, recordset_->RecordCount()));
+    if (!recordset_ || !recordset_->isOpen()) return;
+    // The filter stays in force where it still leaves rows; where it no
+    // longer does, every row is listed and the status line says why.
+    if (!filter.isEmpty()) {
+        if (filter::reapplyFilter(*recordset_, filter)) currentFilter_ = filter;
+        else
+            showStatus(QStringLiteral("The filter %1 leaves no rows after the change: every row is listed.").arg(filter));
+    }
+    if (recordset_->RecordCount() <= 0) return;
+    // The row of the same object where it is still listed; else the same place.
+    const int found = row.kind == RowObject::Kind::None ? -1 : rowOfObject(*recordset_, *selectedCategory(), row.key);
+    if (found >= 0) recordset_->setCurrentRow(found);
+    else recordset_->setAbsolutePosition(std::clamp<long>(position, 1, recordset_->RecordCount()));
     if (column >= 0) dtgDrawing->setCurrentColumn(column);
     Adodc1->setCaption(editor_->positionCaption());
     if (focused) dtgDrawing->setFocus();

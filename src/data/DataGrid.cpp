@@ -107,6 +107,8 @@ DataGrid::~DataGrid() = default;
 
 void DataGrid::setRecordset(Recordset* recordset)
 {
+    // An editor open on the rows that go is dropped with them, uncommitted.
+    endOfEdit();
     disconnect(followConnection_);
     for (auto& c : removeConnections_) disconnect(c);
     recordset_ = recordset;
@@ -129,6 +131,7 @@ void DataGrid::setRecordset(Recordset* recordset)
 
 void DataGrid::showNoData(const QString& text)
 {
+    endOfEdit();
     model_->setPlaceholder(text);
     currentColumn_ = 0;
     following_ = true;
@@ -225,6 +228,10 @@ bool DataGrid::deleteCurrentRow()
     } catch (const RecordsetError&) {
         return false;
     }
+    // The row that takes the deleted one's place may stand where the view's
+    // current cell already is: the move is told all the same, so that the
+    // position shown is the new row's.
+    moved(lastBookmark_, currentColumn_);
     return true;
 }
 
@@ -286,6 +293,7 @@ bool DataGrid::beginEdit(int column)
     int cancel = 0;
     emit BeforeColEdit(column, pendingKeyAscii_, &cancel);
     pendingKeyAscii_ = 0;
+    if (cancel == 0) editColumn_ = column;
     return cancel == 0;
 }
 
@@ -309,6 +317,15 @@ void DataGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint h
 {
     editorKey_ = nullptr;
     QTableView::closeEditor(editor, hint);
+    endOfEdit();
+}
+
+void DataGrid::endOfEdit()
+{
+    if (editColumn_ < 0) return;
+    const int column = editColumn_;
+    editColumn_ = -1;
+    emit EditEnded(column);
 }
 
 QVariant DataGrid::currentBookmark() const

@@ -10,6 +10,9 @@
 //       begun otherwise). Setting *cancel to nonzero keeps the cell unedited.
 //   AfterColEdit(column)  an edit was committed to the recordset (not sent
 //       when the person leaves the edit with Escape).
+//   EditEnded(column)  the edit of a cell ended, however it ended: committed
+//       (after AfterColEdit), left with Escape, or cut short because the grid
+//       was given other rows.
 //   BeforeDelete(cancel*)  the current row is about to be deleted; setting
 //       *cancel to nonzero keeps it.
 //   KeyDown(keyCode*, shift*)  a key was pressed in the grid (also while a
@@ -94,6 +97,7 @@ public:
 signals:
     void BeforeColEdit(int column, int keyAscii, int* cancel);
     void AfterColEdit(int column);
+    void EditEnded(int column);
     void BeforeDelete(int* cancel);
     void KeyDown(int* keyCode, int* shift);
     void RowColChange(QVariant* lastRow, int lastColumn);
@@ -113,6 +117,8 @@ private:
     void editorCreated(QWidget* editor);
     QWidget* editorOfCurrentCell() const;
 
+    // Tells EditEnded once for the edit under way, if any.
+    void endOfEdit();
     // Raises KeyDown; false when the handler took the key.
     bool raiseKeyDown(QKeyEvent* event);
     void followRecordset(int row);
@@ -129,6 +135,7 @@ private:
     bool allowDelete_ = true;
     int selStart_ = 0, selLength_ = 0;
     int pendingKeyAscii_ = 0;
+    int editColumn_ = -1;  // the column of the edit under way; -1 when none
     QPointer<QWidget> editor_;
     const QKeyEvent* editorKey_ = nullptr;  // the key the editor is being given
 };

@@ -6,13 +6,19 @@
 
 #include <QBuffer>
 #include <QClipboard>
+#include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -360,20 +366,53 @@ bool DDVue::PrintDrawing() { return PrintDrawing(false); }
 
 bool DDVue::PrintDrawing(bool showDialog)
 {
-    // Without a printer there is nothing to print to (and no dialog that
-    // could wait for a choice that does not exist).
+    QString why;
+    return PrintDrawing(showDialog, why);
+}
+
+bool DDVue::PrintDrawing(bool showDialog, QString& why)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    setUpPrinter(printer);
+    // Without a printer the file to print to is the person's choice: the
+    // dialog comes even when none was asked for.
+    if (printer.outputFormat() == QPrinter::PdfFormat) showDialog = true;
+    return printTo(printer, showDialog, why);
+}
+
+void DDVue::setUpPrinter(QPrinter& printer) const
+{
+    const QFileInfo drawing(engine_.path());
+    const QString name = drawing.completeBaseName().isEmpty() ? QStringLiteral("drawing") : drawing.completeBaseName();
+    printer.setDocName(name);
+    printer.setCreator(QCoreApplication::applicationName());
     QPrinterInfo target = QPrinterInfo::defaultPrinter();
     if (target.isNull()) {
         const QList<QPrinterInfo> printers = QPrinterInfo::availablePrinters();
-        if (printers.isEmpty()) return false;
-        target = printers.first();
+        if (!printers.isEmpty()) target = printers.first();
     }
-    QPrinter printer(target, QPrinter::HighResolution);
-    return printTo(printer, showDialog);
+    if (!target.isNull()) {
+        printer.setPrinterName(target.printerName());
+        return;
+    }
+    QString folder = drawing.absolutePath();
+    if (engine_.path().isEmpty() || !QFileInfo(folder).isWritable()) {
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (folder.isEmpty() || !QFileInfo(folder).isDir()) folder = QDir::homePath();
+    }
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QDir(folder).filePath(name + QStringLiteral(".pdf")));
 }
 
 bool DDVue::printTo(QPrinter& printer, bool showDialog)
 {
+    QString why;
+    return printTo(printer, showDialog, why);
+}
+
+bool DDVue::printTo(QPrinter& printer, bool showDialog, QString& why)
+{
+    why.clear();
     ready();
     if (showDialog) {
         if (printDialog_) {
@@ -383,6 +422,51 @@ bool DDVue::printTo(QPrinter& printer, bool showDialog)
             if (dialog.exec() != QDialog::Accepted) return false;
         }
     }
+    if (printer.outputFormat() != QPrinter::PdfFormat) {
+        if (!paintPage(printer)) {
+            why = QStringLiteral("The printer %1 could not be started.").arg(printer.printerName());
+            return false;
+        }
+        if (printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted) {
+            why = QStringLiteral("The printer %1 did not take the drawing.").arg(printer.printerName());
+            return false;
+        }
+        return true;
+    }
+
+    // A PDF file: made in a private folder, then put in place as every file
+    // the program writes is, so that a failure leaves what stood there.
+    const QString target = printer.outputFileName();
+    if (target.isEmpty()) {
+        why = QStringLiteral("No file was named to print to.");
+        return false;
+    }
+    QTemporaryDir scratch;
+    const QString made = scratch.filePath(QStringLiteral("print.pdf"));
+    bool painted = false;
+    if (scratch.isValid()) {
+        printer.setOutputFileName(made);
+        painted = paintPage(printer);
+        printer.setOutputFileName(target);
+    }
+    QFile pdf(made);
+    if (!painted || !pdf.open(QIODevice::ReadOnly)) {
+        why = QStringLiteral("The PDF file could not be made in the temporary folder %1.").arg(QDir::tempPath());
+        return false;
+    }
+    const QByteArray bytes = pdf.readAll();
+    std::string reason;
+    if (!writeFileAtomically(encodeFileName(target),
+                             std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), reason)) {
+        why = QStringLiteral("%1 could not be written: %2").arg(target, QString::fromStdString(reason));
+        return false;
+    }
+    return true;
+}
+
+bool DDVue::paintPage(QPrinter& printer)
+{
+    ready();
     QPainter p;
     if (!p.begin(&printer)) return false;
     // The drawing fitted to the printable area, on white paper.

@@ -57,10 +57,12 @@ public:
     void ScreenToDrawing(double x, double y, double& drawingX, double& drawingY) const;
     // Prints the drawing fitted to the page: without an argument to the
     // default printer without a dialog, with true through the print dialog.
-    // False when nothing was printed (no printer, the dialog cancelled, or
-    // the printer failed).
+    // Where no printer is installed the dialog always comes, and offers to
+    // print to a PDF file (see setUpPrinter). False when nothing was printed:
+    // `why` then says what failed, and stays empty when the person cancelled.
     bool PrintDrawing();
     bool PrintDrawing(bool showDialog);
+    bool PrintDrawing(bool showDialog, QString& why);
     // Puts the current view on the clipboard as a picture.
     void CopyToClipboard();
     void SetFocus() { setFocus(); }
@@ -98,9 +100,21 @@ public:
         ready();
         return scene_.scene();
     }
-    // Prints to `printer` (a real printer or a file); with `showDialog`, asks
-    // through the print dialog first. False when cancelled or failed.
+    // Makes `printer` ready to print this drawing: to the default printer,
+    // else the first one installed; with none, to a PDF file named after the
+    // drawing, in the drawing's folder when that can be written, else in the
+    // user's documents folder.
+    void setUpPrinter(QPrinter& printer) const;
+    // Prints to `printer` (a real printer or a PDF file); with `showDialog`,
+    // asks through the print dialog first. A PDF file is written through the
+    // safe write routine, whole or not at all. False when cancelled or
+    // failed; `why` then says what failed (empty when cancelled).
     bool printTo(QPrinter& printer, bool showDialog);
+    bool printTo(QPrinter& printer, bool showDialog, QString& why);
+    // Paints the drawing fitted to the printable area of `printer`'s page,
+    // on white paper: what a print shows, for printing and for a preview.
+    // False when the printer could not be started.
+    bool paintPage(QPrinter& printer);
     // Replaces the print dialog (tests, or a program's own dialog): returns
     // true to print.
     void setPrintDialog(std::function<bool(QPrinter&, QWidget*)> dialog) { printDialog_ = std::move(dialog); }

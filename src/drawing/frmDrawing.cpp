@@ -1,5 +1,6 @@
 #include "drawing/frmDrawing.h"
 
+#include "drawing/DrawingPrint.h"
 #include "drawing/PointerStatus.h"
 
 #include "app/FileRoutines.h"
@@ -47,6 +48,8 @@ frmDrawing::frmDrawing(const Drawing& drawing, const QString& bitmapFolder, QWid
         addAction(action);
     };
     item(mnuFilePrint, "mnuFilePrint", QStringLiteral("&Print"), QKeySequence(Qt::CTRL | Qt::Key_P));
+    item(mnuFilePrintPreview, "mnuFilePrintPreview", QStringLiteral("Print Pre&view"),
+         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
     item(mnuFileOpen, "mnuFileOpen", QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O));
     item(mnuFileCopy, "mnuFileCopy", QStringLiteral("&Copy to Clipboard"), QKeySequence(Qt::CTRL | Qt::Key_C));
     item(mnuFileSave, "mnuFileSave", QStringLiteral("&Save as BMP file"), QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -59,6 +62,7 @@ frmDrawing::frmDrawing(const Drawing& drawing, const QString& bitmapFolder, QWid
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
 
     connect(mnuFilePrint, &QAction::triggered, this, [this] { mnuFilePrint_Click(); });
+    connect(mnuFilePrintPreview, &QAction::triggered, this, [this] { mnuFilePrintPreview_Click(); });
     connect(mnuFileOpen, &QAction::triggered, this, [this] { mnuFileOpen_Click(); });
     connect(mnuFileCopy, &QAction::triggered, this, [this] { mnuFileCopy_Click(); });
     connect(mnuFileSave, &QAction::triggered, this, [this] { mnuFileSave_Click(); });
@@ -169,7 +173,13 @@ void frmDrawing::mnuFileOpen_Click()
 void frmDrawing::mnuFilePrint_Click()
 {
     DDVue1->SetFocus();
-    DDVue1->PrintDrawing(true);
+    printDrawing(*DDVue1, true, this);
+}
+
+void frmDrawing::mnuFilePrintPreview_Click()
+{
+    DDVue1->SetFocus();
+    previewDrawing(*DDVue1, this);
 }
 
 void frmDrawing::mnuFileCopy_Click()

@@ -1,8 +1,9 @@
 #pragma once
 // The drawing window: the open drawing large, in a view of its own, with a
 // status line that follows the pointer and a File menu that opens the
-// drawing in its associated program, prints it, copies the view to the
-// clipboard and saves the view as a BMP picture. It reads the drawing afresh
+// drawing in its associated program, prints it (or shows its print
+// preview), copies the view to the clipboard and saves the view as a BMP
+// picture. It reads the drawing afresh
 // from its file, beside the main window's view, and closes it again when it
 // closes; the main window's drawing is not touched.
 
@@ -49,6 +50,7 @@ public:
     QMenuBar* menuBar;
     QMenu* mnuFile;
     QAction* mnuFilePrint;
+    QAction* mnuFilePrintPreview;
     QAction* mnuFileOpen;
     QAction* mnuFileCopy;
     QAction* mnuFileSave;
@@ -56,6 +58,7 @@ public:
 
     void mnuFileOpen_Click();
     void mnuFilePrint_Click();
+    void mnuFilePrintPreview_Click();
     void mnuFileCopy_Click();
     void mnuFileSave_Click();
     void mnuFileExit_Click();

@@ -149,7 +149,6 @@ WriteResult GridEditor::writeCell(const GridCell& cell, const QString& value)
     setCell(rs, row, t->field, value);
     WriteResult r = writeRow(*t, row, previous);
     if (r.status == WriteResult::Status::Failed) tellFailure(r);
-    if (r.written() && host_.setDrawingChanged) host_.setDrawingChanged();
     return r;
 }
 
@@ -169,7 +168,7 @@ void GridEditor::BeforeColEdit(int column)
 {
     std::optional<Target> t = target(column);
     if (t && t->rs->currentRow() >= 0) cellValueBeforeEdit_ = t->rs->cell(t->rs->currentRow(), t->field).toString();
-    if (host_.setDrawingChanged) host_.setDrawingChanged();
+    if (host_.editBegan) host_.editBegan();
 }
 
 bool GridEditor::BeforeDelete()
@@ -187,10 +186,7 @@ bool GridEditor::BeforeDelete()
     int key = rs->fieldIndex(extract::categorySettings(*category)->keyField);
     if (key < 0 || rs->currentRow() < 0) return false;
     const QString handle = rs->cell(rs->currentRow(), key).toString();
-    if (drawing_.edit().DeleteEntity(handle)) {
-        if (host_.setDrawingChanged) host_.setDrawingChanged();
-        return false;
-    }
+    if (drawing_.edit().DeleteEntity(handle)) return false;
     // The object is still in the drawing: the grid keeps listing it.
     platform::msgBox(QStringLiteral("The object could not be deleted from the drawing.\n\n%1")
                          .arg(drawing_.engine().lastError()),
@@ -330,7 +326,6 @@ void GridEditor::Replace(const SearchText& search)
     cellValueBeforeEdit_ = before;
     WriteResult r = writeRow(*t, row, before);
     if (r.status == WriteResult::Status::Failed) tellFailure(r);
-    if (host_.setDrawingChanged) host_.setDrawingChanged();
 }
 
 long GridEditor::ReplaceAll(const SearchText& search)
@@ -355,10 +350,7 @@ long GridEditor::ReplaceAll(const SearchText& search)
             if (row % kReportEvery == 0) report(QStringLiteral("Replacing"), row, rows);
             const QString before = rs->cell(row, t->field).toString();
             const QString after = rule.apply(before);
-            if (after == before) {
-                if (rule.replacesEveryValue()) ++count;
-                continue;
-            }
+            if (after == before) continue;
             setCell(*rs, row, t->field, after);
             cellValueBeforeEdit_ = before;
             WriteResult r = writeRow(*t, row, before);
@@ -367,11 +359,12 @@ long GridEditor::ReplaceAll(const SearchText& search)
                 addReason(reasons, r.error);
                 continue;
             }
-            ++count;
+            // Only a cell that now shows another value counts: a layer entry
+            // that is not one was put back.
+            if (r.written() && r.shown != before) ++count;
         }
         rs->endUpdate();
     }
-    if (count > 0 && host_.setDrawingChanged) host_.setDrawingChanged();
     platform::msgBox(countMessage(count, QStringLiteral(" replacements."), failed,
                                   QStringLiteral("values could not be written to the drawing and keep their old values"),
                                   reasons),
@@ -416,7 +409,6 @@ void GridEditor::DeleteAll()
                      platform::programTitle(), 0, host_.parent);
     if (rs) rs->Close();
     if (host_.setPosition) host_.setPosition(QString());
-    if (host_.setDrawingChanged) host_.setDrawingChanged();
 }
 
 void GridEditor::report(const QString& stage, long done, long total)

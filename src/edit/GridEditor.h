@@ -58,8 +58,9 @@ struct GridHost {
     std::function<void(int start, int length)> showFound;
     // Puts the focus into the find box.
     std::function<void()> focusFindWhat;
-    // The drawing has unsaved changes (the Save button shows).
-    std::function<void()> setDrawingChanged;
+    // An edit of a cell begins: what is typed counts as an unsaved change
+    // until the edit ends (the drawing's own changes are told by its history).
+    std::function<void()> editBegan;
     // The record navigator's caption.
     std::function<void(const QString& caption)> setPosition;
     // How far a long run has come, in percent.
@@ -81,7 +82,7 @@ public:
 
     // ---- The grid's events.
     // An edit of a cell of the current row begins: its text is remembered
-    // and the drawing counts as changed.
+    // and the drawing counts as changed while the edit lasts.
     void BeforeColEdit(int column);
     // An edit was committed to the cell: it goes on into the drawing.
     WriteResult AfterColEdit(int column) { return WriteBack(column); }
@@ -99,8 +100,7 @@ public:
     // the drawing refuses puts it back too, and one message says why.
     WriteResult WriteBack(int column);
     // Writes `value` into a cell of the grid and on into the drawing, the
-    // same way: the zoom editor's OK. The drawing counts as changed when it
-    // took the value. A layer's display is proper-cased; a layer entry that
+    // same way: the zoom editor's OK. A layer's display is proper-cased; a layer entry that
     // is not one leaves the cell as it was, without a message (the zoom
     // editor says what is wrong before it writes).
     WriteResult writeCell(const GridCell& cell, const QString& value);
@@ -111,7 +111,9 @@ public:
     void FindFirst(const SearchText& search);
     void FindNext(const SearchText& search);
     void Replace(const SearchText& search);
-    // Returns the number of records changed (as the message reports it).
+    // Returns the number of cells whose value changed (as the message
+    // reports it): a value the drawing refused, or a layer entry that is not
+    // one, leaves its cell as it was and is not counted.
     long ReplaceAll(const SearchText& search);
 
     // ---- Delete All: after asking, deletes every object the grid lists.

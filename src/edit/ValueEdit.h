@@ -72,9 +72,6 @@ class ReplaceAllRule {
 public:
     explicit ReplaceAllRule(const SearchText& search);
     QString apply(const QString& before) const;
-    // True when every value counts as replaced, even one that already reads
-    // as the replacement (nothing to find).
-    bool replacesEveryValue() const { return find_.isEmpty(); }
 
 private:
     QString find_, with_;

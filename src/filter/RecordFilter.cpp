@@ -54,14 +54,8 @@ FilterOutcome applyFilter(FilterHost& host, const QString& typed, QWidget* paren
     const QString text = typed.trimmed();
     if (text.compare(host.currentFilter(), Qt::CaseInsensitive) == 0) return FilterOutcome::Unchanged;
 
-    host.offerToSave();
-    // Changes the person did not save (or that could not be saved) stay in
-    // the drawing; a rebuilt grid must not let them go unnoticed.
-    const bool unsaved = host.drawingChanged();
-    auto refill = [&] {
-        host.fillGrid();
-        if (unsaved && !host.drawingChanged()) host.setDrawingChanged();
-    };
+    if (!host.offerToSave()) return FilterOutcome::Cancelled;
+    auto refill = [&] { host.fillGrid(); };
 
     host.setCurrentFilter(text);
     if (text.isEmpty()) {
@@ -94,6 +88,21 @@ FilterOutcome applyFilter(FilterHost& host, const QString& typed, QWidget* paren
         return FilterOutcome::NoRecords;
     }
     return FilterOutcome::Set;
+}
+
+bool reapplyFilter(data::Recordset& recordset, const QString& filter)
+{
+    try {
+        recordset.setFilter(filter);
+        if (recordset.RecordCount() > 0) return true;
+        recordset.setFilter(QString());
+    } catch (const data::RecordsetError&) {
+        try {
+            recordset.setFilter(QString());
+        } catch (const data::RecordsetError&) {
+        }
+    }
+    return false;
 }
 
 bool mayClearFilter(FilterHost& host, QWidget* parent)

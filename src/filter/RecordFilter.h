@@ -29,12 +29,9 @@ public:
     // The filter in force on the grid ("" for none).
     virtual QString currentFilter() const = 0;
     virtual void setCurrentFilter(const QString& filter) = 0;
-    // The drawing has unsaved changes.
-    virtual bool drawingChanged() const = 0;
-    // Marks the drawing as having unsaved changes.
-    virtual void setDrawingChanged() = 0;
-    // The save-changes prompt: asks, and saves on Yes.
-    virtual void offerToSave() = 0;
+    // The save-changes prompt: asks, and saves on Yes. False when the
+    // person cancelled: the filter is then not applied.
+    virtual bool offerToSave() = 0;
     // Rebuilds the grid from the drawing, without a filter; the grid's
     // recordset is a new one afterwards.
     virtual void fillGrid() = 0;
@@ -51,6 +48,7 @@ QString filterHelpText(std::optional<extract::Category> category);
 // What applying a filter came to.
 enum class FilterOutcome {
     Unchanged,  // the text is the filter in force: nothing was done
+    Cancelled,  // the person cancelled at the save-changes prompt: nothing was done
     Cleared,    // an empty text removed the filter
     Invalid,    // the recordset could not evaluate the text
     Set,        // the filter is in force and leaves rows
@@ -65,9 +63,13 @@ inline bool closesScreen(FilterOutcome outcome)
 
 // Applies `text` (blanks at either end dropped) to the grid's recordset, with
 // the save-changes prompt before a new filter and the messages that tell
-// the outcome ("Filter set.", "Invalid filter." ...). A drawing whose changes
-// were not saved keeps them marked unsaved when the grid is rebuilt.
+// the outcome ("Filter set.", "Invalid filter." ...).
 FilterOutcome applyFilter(FilterHost& host, const QString& text, QWidget* parent = nullptr);
+
+// Puts a filter that was in force back on a recordset listed anew (after
+// an undo, say), silently. False, with no filter left on it, when the
+// filter no longer leaves any row or cannot be applied.
+bool reapplyFilter(data::Recordset& recordset, const QString& filter);
 
 // Clear Filter: false, after saying "No active filter.", when the recordset
 // has no filter; true when the filter is to be cleared.

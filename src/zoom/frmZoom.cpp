@@ -98,7 +98,6 @@ void frmZoom::buildControls()
     Command3 = named(new QPushButton(QStringLiteral("&Upper Case"), this), "Command3");
     Command4 = named(new QPushButton(QStringLiteral("&Lower Case"), this), "Command4");
     Command5 = named(new QPushButton(QStringLiteral("&Undo All Changes"), this), "Command5");
-    for (QPushButton* b : {cmdCancel, Command2, Command3, Command4, Command5}) b->setAutoDefault(false);
     cmdColor = named(new QToolButton(this), "cmdColor");
     cmdColor->setIcon(paletteIcon());
     cmdColor->setIconSize(QSize(24, 24));
@@ -121,7 +120,11 @@ void frmZoom::buildControls()
     cmdFind = named(new QPushButton(QStringLiteral("Find &Next"), this), "cmdFind");
     cmdReplace = named(new QPushButton(QStringLiteral("&Replace"), this), "cmdReplace");
     cmdReplaceAll = named(new QPushButton(QStringLiteral("Replace &All"), this), "cmdReplaceAll");
-    for (QPushButton* b : {Command1, cmdFind, cmdReplace, cmdReplaceAll}) b->setAutoDefault(false);
+    // Enter presses the button that has the focus (it shows as the default
+    // button meanwhile); with the focus elsewhere, Enter is OK.
+    for (QPushButton* b : {cmdOK, cmdCancel, Command2, Command3, Command4, Command5, Command1, cmdFind, cmdReplace,
+                           cmdReplaceAll})
+        b->setAutoDefault(true);
     lblMsg = named(new QLabel(this), "lblMsg");
     QPalette red = lblMsg->palette();
     red.setColor(QPalette::WindowText, QColor(192, 0, 0));
@@ -226,6 +229,19 @@ bool frmZoom::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
+void frmZoom::keyPressEvent(QKeyEvent* event)
+{
+    // A picture button with the focus is pressed by Enter as the others are
+    // (push buttons take Enter themselves).
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto* button = qobject_cast<QToolButton*>(focusWidget()); button && button->isVisible()) {
+            button->click();
+            return;
+        }
+    }
+    QDialog::keyPressEvent(event);
+}
+
 // ---------------------------------------------------------------------- OK
 
 void frmZoom::cmdOK_Click()
@@ -236,23 +252,19 @@ void frmZoom::cmdOK_Click()
                          0, this);
         // The cell keeps its value and the drawing counts as unchanged.
     } else if (d.writes()) {
-        bool written = false;
         if (d.action == OkDecision::Action::CellOnly) {
             // A view whose values do not go into the drawing: the cell alone.
             if (host_.recordset) {
                 try {
                     host_.recordset->setValue(host_.cell.field, d.value);
-                    written = true;
                 } catch (const data::RecordsetError&) {
                 }
             }
         } else if (host_.writeCell) {
             // Through the grid's own write-back, which tells the person when
             // the drawing refuses the value and keeps the cell as it was.
-            written = host_.writeCell(host_.cell, d.value).written();
+            host_.writeCell(host_.cell, d.value);
         }
-        if (written && host_.drawingChanged && !host_.drawingChanged() && host_.markDrawingChanged)
-            host_.markDrawingChanged();
     }
     accept();
 }
@@ -357,8 +369,7 @@ void frmZoom::cmdReplaceAll_Click()
 void frmZoom::setColorLabel(const QString& caption)
 {
     lblColor->setText(caption);
-    // The label's change marks the drawing as changed.
-    if (host_.markDrawingChanged) host_.markDrawingChanged();
+    colorChosen_ = true;
 }
 
 void frmZoom::cmdColor_Click()
@@ -387,8 +398,10 @@ void frmZoom::cmdColor_Click()
         colors::frmColors picker(std::move(target), this);
         platform::showModal(picker);
     }
-    // In the layers view the chosen color is the value: OK writes it.
-    if (host_.cell.category == extract::Category::Layers && host_.drawingChanged && host_.drawingChanged())
+    // In the layers view the chosen color is the value: OK writes it (as it
+    // does, unchanged, when the drawing has unsaved changes already).
+    if (host_.cell.category == extract::Category::Layers &&
+        (colorChosen_ || (host_.drawingChanged && host_.drawingChanged())))
         cmdOK_Click();
 }
 

@@ -6,7 +6,9 @@
 //
 // Multi-line values show one paragraph a line (see ZoomText.h). In the
 // editor, Enter is OK, as in every screen with an OK button; Ctrl+Enter (or
-// Shift+Enter) starts a new line.
+// Shift+Enter) starts a new line. Enter presses a button that has the focus
+// (Find First, Replace, Upper Case...): it is OK only in the editor and
+// where no button has the focus.
 
 #include "data/Recordset.h"
 #include "ddvue/DDVue.h"
@@ -35,14 +37,12 @@ struct ZoomHost {
     edit::GridCell cell;
     data::Recordset* recordset = nullptr;  // the grid's rows
     ddvue::DDVue* viewer = nullptr;        // the drawing
-    // The main window's Save button: shown while the drawing has unsaved
-    // changes; showing it marks them.
+    // Whether the drawing has unsaved changes (the main window's Save button
+    // shows them; the drawing's own history decides).
     std::function<bool()> drawingChanged;
-    std::function<void()> markDrawingChanged;
     // The grid's write-back of one cell (edit::GridEditor::writeCell): the
-    // value into the drawing and the cell, the drawing marked as changed
-    // when it took the value; when it refuses, the person is told and the
-    // cell keeps its value.
+    // value into the drawing and the cell; when the drawing refuses, the
+    // person is told and the cell keeps its value.
     std::function<edit::WriteResult(const edit::GridCell& cell, const QString& value)> writeCell;
 };
 
@@ -103,6 +103,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void buildControls();
@@ -117,6 +118,7 @@ private:
     short zoomColumn_ = -1;
     ZoomValue value_;
     bool valueChanged_ = false;
+    bool colorChosen_ = false;  // the color picker set a color
     ZoomSearch search_;
 };
 

@@ -130,7 +130,7 @@ TEST(StartUp, TheCategorySettingIsReadAsTheNumberItIs)
     EXPECT_TRUE(s.w->optAttribute->isChecked());
 }
 
-TEST(Opening, OpenAndPrintAreOfferedOnlyWhileADrawingIsOpen)
+TEST(Opening, OpenPrintAndPreviewAreOfferedOnlyWhileADrawingIsOpen)
 {
     Shown s;
     s.w->Combo2->setEditText("*.dxf");
@@ -138,6 +138,7 @@ TEST(Opening, OpenAndPrintAreOfferedOnlyWhileADrawingIsOpen)
     open(*s.w, "office-floor-plan-2000.dxf");
     EXPECT_TRUE(s.w->cmdOpen->isVisible());
     EXPECT_TRUE(s.w->cmdPrint->isVisible());
+    EXPECT_TRUE(s.w->cmdPrintPreview->isVisible());
 
     open(*s.w, "broken.dxf");
     ASSERT_EQ(s.seams.boxes.shown.size(), 1u);
@@ -145,6 +146,7 @@ TEST(Opening, OpenAndPrintAreOfferedOnlyWhileADrawingIsOpen)
     EXPECT_TRUE(s.w->optLayer->isChecked());
     EXPECT_FALSE(s.w->cmdOpen->isVisible()) << "Open would hand the file that failed to the desktop";
     EXPECT_FALSE(s.w->cmdPrint->isVisible());
+    EXPECT_FALSE(s.w->cmdPrintPreview->isVisible());
     EXPECT_TRUE(s.seams.shell.opened.empty());
 }
 

@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -184,7 +185,30 @@ TEST(FunctionKeys, WithADrawingTheyOpenPrintAndShowIt)
     key(*w, Qt::Key_F3);
     ASSERT_EQ(seams.shell.opened.size(), 1u);
     EXPECT_EQ(seams.shell.opened[0], QUrl::fromLocalFile(path));
-    key(*w, Qt::Key_F4);  // no printer here: nothing happens, nothing is said
+    // F4 prints to the default printer; with none installed (as here) it
+    // asks through the print dialog, which offers a PDF file. The Print
+    // button always asks, and the preview beside it shows the page.
+    const bool noPrinter = QPrinterInfo::availablePrinters().isEmpty();
+    if (noPrinter) {
+        seams.screens.handlers.push_back([](QDialog& d) {
+            EXPECT_EQ(d.objectName(), "dlgPrint");
+            d.reject();
+        });
+        key(*w, Qt::Key_F4);
+        ASSERT_EQ(seams.screens.shown, std::vector<QString>{"dlgPrint"});
+    }
+    const std::size_t screensBefore = seams.screens.shown.size();
+    seams.screens.handlers.push_back([](QDialog& d) { d.reject(); });
+    QTest::mouseClick(w->cmdPrint, Qt::LeftButton);
+    EXPECT_EQ(w->cmdPrintPreview->toolTip(), "Print Preview");
+    seams.screens.handlers.push_back(
+        [](QDialog& d) { QTest::mouseClick(d.findChild<QPushButton*>("cmdClose"), Qt::LeftButton); });
+    QTest::mouseClick(w->cmdPrintPreview, Qt::LeftButton);
+    ASSERT_EQ(seams.screens.shown.size(), screensBefore + 2);
+    EXPECT_EQ(seams.screens.shown[screensBefore], "dlgPrint");
+    EXPECT_EQ(seams.screens.shown[screensBefore + 1], "dlgPrintPreview");
+    EXPECT_TRUE(seams.boxes.shown.empty());  // cancelled and closed: nothing said
+    seams.screens.shown.clear();
 
     // F5: the drawing window, on its own reading of the file; a picture saved
     // there leaves its folder for the next one.
@@ -265,9 +289,15 @@ TEST(FunctionKeys, F6FiltersTheGridWhenItHasRowsAndMoreThanTwoFields)
     ASSERT_EQ(seams.boxes.shown.size(), 1u);
     EXPECT_EQ(seams.boxes.shown[0].text, "Filter set.");
 
-    // Unsaved changes, not saved when asked: Clear Filter rebuilds the grid
-    // and the changes are still counted as unsaved.
-    w->cmdSave->show();
+    // Unsaved changes (a value typed into the first row), not saved when
+    // asked: Clear Filter rebuilds the grid and the changes are still
+    // counted as unsaved.
+    ASSERT_TRUE(windowkit::activate(w.get()));
+    QModelIndex first = w->dtgDrawing->model()->index(0, 7);
+    QTest::mouseClick(w->dtgDrawing->viewport(), Qt::LeftButton, {}, w->dtgDrawing->visualRect(first).center());
+    QTest::keyClicks(QApplication::focusWidget(), "X");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_TRUE(w->DrawingChanged());
     seams.boxes.answers = {MsgResult::No, MsgResult::Ok};
     seams.screens.handlers.push_back([&](QDialog& d) {
         auto& screen = static_cast<filter::frmFilter&>(d);
@@ -282,7 +312,7 @@ TEST(FunctionKeys, F6FiltersTheGridWhenItHasRowsAndMoreThanTwoFields)
     EXPECT_EQ(w->CurrentFilter(), "");
     EXPECT_EQ(w->recordset()->RecordCount(), 32);
     EXPECT_TRUE(w->DrawingChanged());
-    w->cmdSave->hide();
+    seams.boxes.answers = {MsgResult::No};  // not saved before the next drawing opens
 
     // No rows: the key does nothing (the R12 drawing has no multi-line text).
     ASSERT_NO_FATAL_FAILURE(open(*w, "workshop-plan-R12.dxf"));

@@ -12,6 +12,7 @@
 #include "Oracle.h"
 #include "ddvue/dxf/Entities.h"
 #include "extract/CategoryContent.h"
+#include "filter/frmFilter.h"
 #include "platform/Seams.h"
 
 #include <QApplication>
@@ -26,9 +27,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 #include <QToolButton>
 
@@ -171,6 +174,15 @@ std::unique_ptr<frmMain> startIn(Seams& seams, const QString& folder, const QStr
     return w;
 }
 
+// Starts in the folder with one of its drawings open, the window on the screen.
+std::unique_ptr<frmMain> startWith(Seams& seams, const Folder& folder, const QString& drawing)
+{
+    auto w = startIn(seams, folder.path());
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    open(*w, drawing);
+    return w;
+}
+
 QByteArray contentsOf(const QString& path)
 {
     QFile f(path);
@@ -286,6 +298,7 @@ TEST(MainWindow, ControlsStandWhereTheDesignPutsThem)
         {"Dir1", 120, 720, 4215, 1440, true},      {"Combo2", 120, 2280, 2175, 315, true},
         {"Command3", 2280, 2280, 375, 255, true},  {"List3", 120, 2640, 4215, 2010, true},
         {"cmdPrint", 3960, 4640, 375, 375, false}, {"cmdOpen", 3720, 4760, 375, 375, false},
+        {"cmdPrintPreview", 3345, 4760, 375, 375, false},
         {"frmInfo", 4680, 120, 4335, 975, true},   {"optLayer", 2280, 600, 975, 255, true},
         {"DDVue1", 4680, 1320, 4335, 3615, true},  {"dtgDrawing", 120, 5280, 8895, 1935, true},
         {"Adodc1", 6480, 7200, 2535, 330, true},   {"cmdSave", 120, 7320, 615, 615, false},
@@ -560,7 +573,7 @@ TEST(MainWindow, UnsavedChangesAreOfferedForSavingBeforeAnotherDrawingOpens)
     open(*w, "workshop-plan-R12.dxf");
     ASSERT_EQ(seams.boxes.shown.size(), 1u);
     EXPECT_EQ(seams.boxes.shown[0].text, "Do you want to save your changes?");
-    EXPECT_EQ(seams.boxes.shown[0].buttons, platform::MsgButtons::YesNo);
+    EXPECT_EQ(seams.boxes.shown[0].buttons, platform::MsgButtons::YesNoCancel);
     EXPECT_EQ(seams.boxes.shown[0].icon, platform::MsgIcon::Question);
     EXPECT_EQ(contents(plan), before);
     EXPECT_EQ(w->CurrentDrawingName(), "workshop-plan-R12.dxf");
@@ -757,9 +770,7 @@ TEST(MainWindow, ADrawingChangedOnDiskIsOverwrittenOnlyWhenThePersonSaysSo)
     Seams seams;
     Folder folder;
     QString plan = folder.path("office-floor-plan-2000.dxf");
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     change(*w);
     QByteArray theirs = contentsOf(testpaths::samples("clinic-floor-plan-2004.dxf"));
     writeFile(plan, theirs);
@@ -790,9 +801,7 @@ TEST(MainWindow, AWriteProtectedDrawingIsNotOverwrittenAndItsChangesStay)
     QString plan = folder.path("office-floor-plan-2000.dxf");
     QFile::setPermissions(plan, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     QByteArray before = contentsOf(plan);
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     change(*w);
     seams.boxes.answers = {MsgResult::Yes, MsgResult::Ok};
     open(*w, "workshop-plan-R12.dxf");
@@ -827,9 +836,7 @@ TEST(MainWindowGrid, EditsReplacementsAndDeletionsMadeInTheGridAreSaved)
     Seams seams;
     Folder folder;
     const QString plan = folder.path("office-floor-plan-2000.dxf");
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     ASSERT_FALSE(w->DrawingChanged());
     data::Recordset* rs = w->recordset();
     const int handleField = rs->fieldIndex(QStringLiteral("AttributeHandle"));
@@ -860,14 +867,16 @@ TEST(MainWindowGrid, EditsReplacementsAndDeletionsMadeInTheGridAreSaved)
     EXPECT_EQ(rs->currentRow(), 0);
 
     // A row chosen by its record selector and deleted with the Delete key.
-    const QString deleted = rs->cell(3, handleField).toString();
+    const QString deleted = rs->cell(0, handleField).toString();
     const int rows = rs->rowCount();
     QHeaderView* selectors = w->dtgDrawing->verticalHeader();
     QTest::mouseClick(selectors->viewport(), Qt::LeftButton, {},
-                      QPoint(selectors->width() / 2, selectors->sectionViewportPosition(3) + selectors->sectionSize(3) / 2));
+                      QPoint(selectors->width() / 2, selectors->sectionViewportPosition(0) + selectors->sectionSize(0) / 2));
     pressKey(Qt::Key_Delete);
     EXPECT_EQ(rs->rowCount(), rows - 1);
     EXPECT_FALSE(w->DDVue1->engine().listedValue(deleted));
+    EXPECT_EQ(w->Adodc1->caption(), QStringLiteral("%1 of %2").arg(rs->AbsolutePosition()).arg(rows - 1))
+        << "the position of the row that is current now";
 
     // A layer color, halved to even, shown as the drawing holds it.
     QTest::mouseClick(w->optLayer, Qt::LeftButton);
@@ -883,6 +892,8 @@ TEST(MainWindowGrid, EditsReplacementsAndDeletionsMadeInTheGridAreSaved)
     QTest::mouseClick(w->cmdSave, Qt::LeftButton);
     EXPECT_FALSE(w->cmdSave->isVisible());
     EXPECT_EQ(seams.boxes.shown.size(), 1u);
+    EXPECT_EQ(w->Label1->text(), fileInformationLine(w->DrawingVersionName(plan), QFileInfo(plan)))
+        << "the saved file's size and date";
 
     oracle::Dump dump = oracle::readWithOracle(plan);
     ASSERT_TRUE(dump.ok()) << dump.error.toStdString();
@@ -940,9 +951,7 @@ TEST(MainWindowGrid, F2OpensTheZoomEditorOnAnEditableCell)
 {
     Seams seams;
     Folder folder;
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     std::vector<edit::GridCell> opened;
     w->zoomEditor = [&](const edit::GridCell& cell) { opened.push_back(cell); };
     activate(*w);
@@ -983,9 +992,7 @@ TEST(MainWindowGrid, DeleteAllDeletesTheRowsShownAndSaveSaysWhenItFails)
     Seams seams;
     Folder folder;
     const QString plan = folder.path("office-floor-plan-2000.dxf");
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     data::Recordset* rs = w->recordset();
     const int all = rs->rowCount();
     rs->setFilter(QStringLiteral("AttributeTag = 'AREA'"));
@@ -1026,9 +1033,7 @@ TEST(MainWindowGrid, ReplaceAllShowsHowFarItHasCome)
 {
     Seams seams;
     Folder folder;
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     QStringList shown;
     w->statusShown = [&](const QString& t) { shown << t; };
     w->progressDelayMs = 0;  // as if the drawing were large
@@ -1045,9 +1050,7 @@ TEST(MainWindowGrid, ChangesSurviveAnotherCategoryAndAreOfferedAtClose)
 {
     Seams seams;
     Folder folder;
-    auto w = startIn(seams, folder.path());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    open(*w, "office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
     editCell(*w, 0, 7, QStringLiteral("A-1"));
     const QString handle = w->recordset()->cell(0, w->recordset()->fieldIndex(QStringLiteral("AttributeHandle"))).toString();
     QTest::mouseClick(w->optSingleText, Qt::LeftButton);
@@ -1060,4 +1063,236 @@ TEST(MainWindowGrid, ChangesSurviveAnotherCategoryAndAreOfferedAtClose)
     QString path = folder.path("office-floor-plan-2000.dxf");
     ASSERT_TRUE(saved.OpenDrawing(path));
     EXPECT_EQ(saved.listedValue(handle), "A-1");
+}
+
+namespace {
+
+// A value typed into a cell and left there, without Enter.
+const QString kPending = QStringLiteral("TYPED-NOT-ENTERED");
+
+// What a person may do next while a value is still being typed.
+struct PendingEditStep {
+    const char* name;
+    std::function<void(frmMain&, Seams&)> act;
+    bool saves;  // the step saves the drawing to its file
+};
+
+void PrintTo(const PendingEditStep& step, std::ostream* os) { *os << step.name; }
+
+class PendingEdit : public ::testing::TestWithParam<PendingEditStep> {};
+
+}  // namespace
+
+TEST_P(PendingEdit, GoesIntoTheDrawingBeforeTheWindowMovesOn)
+{
+    Seams seams;
+    Folder folder;
+    const QString plan = folder.path("office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
+    data::Recordset* rs = w->recordset();
+    const QString handle = rs->cell(2, rs->fieldIndex(QStringLiteral("AttributeHandle"))).toString();
+    activate(*w);
+    clickCell(w->dtgDrawing, 2, 7);
+    typeIn(kPending);
+    ASSERT_TRUE(w->dtgDrawing->isEditing());
+    EXPECT_TRUE(w->cmdSave->isVisible()) << "Save shows as the edit begins";
+
+    GetParam().act(*w, seams);
+
+    for (const platform::Message& m : seams.boxes.shown)
+        EXPECT_FALSE(m.text.startsWith(QLatin1String("The drawing did not take"))) << m.text.toStdString();
+    if (GetParam().saves) {
+        oracle::Dump dump = oracle::readWithOracle(plan);
+        ASSERT_TRUE(dump.ok()) << dump.error.toStdString();
+        EXPECT_EQ(attributeByHandle(dump.json, handle).value(QLatin1String("value")).toString(), kPending);
+    } else {
+        EXPECT_EQ(w->DDVue1->engine().listedValue(handle), kPending);
+        EXPECT_TRUE(w->DrawingChanged());
+    }
+    EXPECT_EQ(seams.boxes.unexpected, 0);
+    EXPECT_EQ(seams.screens.unexpected, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MainWindowGrid, PendingEdit,
+    ::testing::Values(
+        PendingEditStep{"SaveButton", [](frmMain& w, Seams&) { QTest::mouseClick(w.cmdSave, Qt::LeftButton); }, true},
+        PendingEditStep{"AltS",
+                        [](frmMain& w, Seams&) {
+                            pressKey(Qt::Key_S, Qt::AltModifier);
+                            // The button is pressed by its key, and clicks a moment later.
+                            EXPECT_TRUE(QTest::qWaitFor([&w] { return !w.cmdSave->isVisible(); }, 5000));
+                        },
+                        true},
+        PendingEditStep{"CloseBox",
+                        [](frmMain& w, Seams& s) {
+                            s.boxes.answers = {MsgResult::Yes};
+                            w.close();
+                        },
+                        true},
+        PendingEditStep{"AnotherDrawing",
+                        [](frmMain& w, Seams& s) {
+                            s.boxes.answers = {MsgResult::Yes};
+                            open(w, "workshop-plan-R12.dxf");
+                        },
+                        true},
+        PendingEditStep{"RecordFilter",
+                        [](frmMain& w, Seams& s) {
+                            // The filter screen opens on a drawing that holds the value.
+                            s.screens.handlers.push_back([&w](QDialog& d) {
+                                EXPECT_FALSE(w.dtgDrawing->isEditing());
+                                d.reject();
+                            });
+                            pressKey(Qt::Key_F6);
+                            EXPECT_EQ(s.screens.shown, std::vector<QString>{QStringLiteral("frmFilter")});
+                        },
+                        false}),
+    [](const ::testing::TestParamInfo<PendingEditStep>& info) { return std::string(info.param.name); });
+
+namespace {
+
+// Answers the next message box the program shows on the screen as a person
+// would, with `answer`, and notes what it asked and offered.
+struct OnScreenBox {
+    QString text;
+    QStringList buttons;
+};
+
+void answerOnScreen(std::function<void(QMessageBox&)> answer, OnScreenBox* seen)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, answer, seen] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        timer->stop();
+        timer->deleteLater();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(box));
+        seen->text = box->text();
+        for (QAbstractButton* b : box->buttons()) seen->buttons << b->text().remove(QLatin1Char('&'));
+        seen->buttons.sort();
+        answer(*box);
+    });
+    timer->start();
+}
+
+}  // namespace
+
+TEST(MainWindow, TheSavePromptsKeepEverythingOnEscAndOnTheirCloseBox)
+{
+    Seams seams;
+    Folder folder;
+    const QString plan = folder.path("office-floor-plan-2000.dxf");
+    const QByteArray before = contentsOf(plan);
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
+    change(*w);
+
+    // The prompts are the real boxes, on the screen.
+    platform::QtMessageBoxes real;
+    platform::Installed<platform::MessageBoxes> onScreen(real);
+    const std::function<void(QMessageBox&)> escape = [](QMessageBox& box) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus && box.isAncestorOf(focus) ? focus : &box, Qt::Key_Escape);
+    };
+    const std::function<void(QMessageBox&)> closeBox = [](QMessageBox& box) { box.close(); };
+    const QStringList offered = {QStringLiteral("Cancel"), QStringLiteral("No"), QStringLiteral("Yes")};
+    for (const auto& answer : {escape, closeBox}) {
+        OnScreenBox seen;
+        answerOnScreen(answer, &seen);
+        w->close();
+        EXPECT_EQ(seen.text, "Do you want to save your changes?");
+        EXPECT_EQ(seen.buttons, offered);
+        EXPECT_TRUE(w->isVisible()) << "the window stays open";
+        EXPECT_TRUE(w->DrawingChanged());
+
+        seen = {};
+        answerOnScreen(answer, &seen);
+        click(w->List3, "workshop-plan-R12.dxf");
+        settle(*w);
+        EXPECT_EQ(seen.text, "Do you want to save your changes?");
+        EXPECT_EQ(w->CurrentDrawingName(), "office-floor-plan-2000.dxf");
+        ASSERT_TRUE(w->List3->currentItem());
+        EXPECT_EQ(w->List3->currentItem()->text(), "office-floor-plan-2000.dxf") << "the list shows the open drawing";
+        EXPECT_TRUE(w->DrawingChanged());
+        EXPECT_FALSE(ddvue::dxf::layerState(*w->DDVue1->engine().document(),
+                                            *w->DDVue1->engine().document()->findLayer("0"))
+                         .on)
+            << "the change is still in the drawing";
+    }
+
+    // A new filter: nothing is applied, and the filter screen stays open.
+    OnScreenBox seen;
+    seams.screens.handlers.push_back([&](QDialog& d) {
+        auto& screen = static_cast<filter::frmFilter&>(d);
+        screen.txtFilter->setText(QStringLiteral("Name = '0'"));
+        answerOnScreen(escape, &seen);
+        QTest::mouseClick(screen.cmdOK, Qt::LeftButton);
+        EXPECT_EQ(seen.text, "Do you want to save your changes?");
+        EXPECT_EQ(w->CurrentFilter(), "");
+        d.reject();
+    });
+    const long rows = w->recordset()->RecordCount();
+    activate(*w);
+    pressKey(Qt::Key_F6);
+    EXPECT_EQ(w->recordset()->RecordCount(), rows);
+    EXPECT_EQ(contentsOf(plan), before) << "nothing was saved";
+
+    // No, at last: closed without saving.
+    seen = {};
+    answerOnScreen([](QMessageBox& box) { QTest::mouseClick(box.button(QMessageBox::No), Qt::LeftButton); }, &seen);
+    w->close();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(contentsOf(plan), before);
+}
+
+TEST(MainWindowGrid, TheSaveButtonShowsExactlyWhileTheDrawingDiffersFromItsFile)
+{
+    Seams seams;
+    Folder folder;
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
+
+    // An edit begun, then left with Esc.
+    activate(*w);
+    clickCell(w->dtgDrawing, 1, 7);
+    typeIn(QStringLiteral("x"));
+    EXPECT_TRUE(w->cmdSave->isVisible()) << "Save shows as the edit begins";
+    pressKey(Qt::Key_Escape);
+    EXPECT_FALSE(w->cmdSave->isVisible());
+    // A value typed again as it stands.
+    editCell(*w, 1, 7, cellText(*w, 1, 7));
+    EXPECT_FALSE(w->cmdSave->isVisible());
+
+    // A layer color that is none is put back silently.
+    QTest::mouseClick(w->optLayer, Qt::LeftButton);
+    const int door = rowOf(*w, QStringLiteral("Name"), QStringLiteral("A-DOOR"));
+    const QString color = cellText(*w, door, 2);
+    editCell(*w, door, 2, QStringLiteral("300"));
+    EXPECT_EQ(cellText(*w, door, 2), color);
+    EXPECT_FALSE(w->cmdSave->isVisible());
+
+    // Replace All with nothing to find and a display that is none: no cell
+    // changes, and the count says so.
+    activate(*w);
+    QTest::mouseClick(w->txtReplaceWith, Qt::LeftButton);
+    typeIn(QStringLiteral("Maybe"));
+    seams.boxes.answers = {MsgResult::Ok};
+    QTest::mouseClick(w->cmdReplaceAll, Qt::LeftButton);
+    ASSERT_EQ(seams.boxes.shown.size(), 1u);
+    EXPECT_EQ(seams.boxes.shown[0].text, "0 replacements.");
+    EXPECT_FALSE(w->cmdSave->isVisible());
+
+    // A change, undone to the file and redone, then saved: nothing to ask at close.
+    editCell(*w, door, 2, QStringLiteral("12"));
+    EXPECT_TRUE(w->cmdSave->isVisible());
+    w->dtgDrawing->setFocus();
+    pressKey(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(cellText(*w, door, 2), color);
+    EXPECT_FALSE(w->cmdSave->isVisible());
+    pressKey(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_TRUE(w->cmdSave->isVisible());
+    QTest::mouseClick(w->cmdSave, Qt::LeftButton);
+    EXPECT_FALSE(w->cmdSave->isVisible());
+    w->close();
+    EXPECT_EQ(seams.boxes.shown.size(), 1u) << "no save prompt";
+    EXPECT_EQ(seams.boxes.unexpected, 0);
 }

@@ -7,10 +7,14 @@
 #include "WindowKit.h"
 #include "colors/ColorPalette.h"
 #include "colors/frmColors.h"
+#include "filter/frmFilter.h"
 #include "zoom/frmZoom.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QJsonArray>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -187,6 +191,63 @@ TEST_F(UndoWindow, EditsUndoneToTheFileAsOpenedAndRedone)
     dump = oracle::readWithOracle(path);
     ASSERT_TRUE(dump.ok()) << dump.error.toStdString();
     EXPECT_TRUE(dump.json.value(QLatin1String("attributes")).toArray().isEmpty());
+    EXPECT_EQ(seams.boxes.unexpected, 0);
+    EXPECT_EQ(seams.screens.unexpected, 0);
+}
+
+TEST_F(UndoWindow, TheFilterInForceAndTheRowsObjectStay)
+{
+    // A filter through F6: the rows of one tag.
+    auto filterBy = [&](const QString& text) {
+        seams.boxes.answers.push_back(MsgResult::Ok);  // "Filter set."
+        seams.screens.handlers.push_back([text](QDialog& d) {
+            auto& screen = static_cast<filter::frmFilter&>(d);
+            screen.txtFilter->setText(text);
+            QTest::mouseClick(screen.cmdOK, Qt::LeftButton);
+        });
+        focusIn(*w);
+        press(Qt::Key_F6);
+    };
+    const int all = w->recordset()->rowCount();
+    filterBy(QStringLiteral("AttributeTag = 'NAME'"));
+    const int rows = w->recordset()->rowCount();
+    ASSERT_GT(rows, 3);
+    ASSERT_LT(rows, all);
+
+    // The second row deleted by its record selector; the row after it is current.
+    const QString gone = field(1, "AttributeHandle");
+    focusIn(*w);
+    QHeaderView* selectors = w->dtgDrawing->verticalHeader();
+    QTest::mouseClick(selectors->viewport(), Qt::LeftButton, {},
+                      QPoint(selectors->width() / 2, selectors->sectionViewportPosition(1) + selectors->sectionSize(1) / 2));
+    press(Qt::Key_Delete);
+    ASSERT_FALSE(w->DDVue1->engine().listedValue(gone));
+    clickCell(w->dtgDrawing, 2, 7);
+    const QString current = field(2, "AttributeHandle");
+
+    // Undone: the deleted row is back in its place, the filter still in force
+    // and the same object current.
+    onGrid(Qt::Key_Z);
+    EXPECT_EQ(w->CurrentFilter(), QStringLiteral("AttributeTag = 'NAME'"));
+    EXPECT_EQ(w->recordset()->rowCount(), rows);
+    EXPECT_EQ(field(1, "AttributeHandle"), gone);
+    EXPECT_EQ(field(w->recordset()->currentRow(), "AttributeHandle"), current);
+    EXPECT_EQ(w->dtgDrawing->currentColumn(), 7);
+    EXPECT_EQ(w->Adodc1->caption(), QStringLiteral("%1 of %2").arg(w->recordset()->currentRow() + 1).arg(rows));
+
+    // A filter on a value that an undo takes away: every row is listed, and
+    // the status line says why.
+    clickCell(w->dtgDrawing, 0, 7);
+    for (QChar c : QStringLiteral("Renamed")) QTest::keyClicks(QApplication::focusWidget(), QString(c));
+    press(Qt::Key_Return);
+    seams.boxes.answers = {MsgResult::No};  // not saved before the new filter
+    filterBy(QStringLiteral("AttributeValue = 'Renamed'"));
+    ASSERT_EQ(w->recordset()->rowCount(), 1);
+    onGrid(Qt::Key_Z);
+    EXPECT_EQ(w->CurrentFilter(), QString());
+    EXPECT_EQ(w->recordset()->rowCount(), all);
+    EXPECT_TRUE(w->lblStatus->text().contains(QStringLiteral("AttributeValue = 'Renamed'")))
+        << w->lblStatus->text().toStdString();
     EXPECT_EQ(seams.boxes.unexpected, 0);
     EXPECT_EQ(seams.screens.unexpected, 0);
 }

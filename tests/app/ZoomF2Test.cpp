@@ -3,6 +3,7 @@
 // objects, and what is saved is what an independent reader (ezdxf) finds,
 // on drawings of several versions.
 
+#include "Drawings.h"
 #include "Oracle.h"
 #include "WindowKit.h"
 #include "colors/ColorPalette.h"
@@ -144,6 +145,96 @@ INSTANTIATE_TEST_SUITE_P(Versions, ZoomF2,
                              for (const char* p = info.param; *p && *p != '.'; ++p)
                                  name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
                              return name;
+                         });
+
+// A multi-line attribute as AutoCAD keeps it (its own value holds the whole
+// text, as the embedded multi-line text does) and as ezdxf writes it (its own
+// value holds only the first line): the grid lists the whole text, a value
+// typed at the end of the cell and a line added in the zoom editor keep
+// every line, and ezdxf reads back what the grid shows, in the attribute's
+// own value and in its embedded text.
+struct MultiLine {
+    const char* name;
+    const char* tag;
+};
+
+class MultiLineAttribute : public ::testing::TestWithParam<MultiLine> {};
+
+TEST_P(MultiLineAttribute, KeepsEveryLineThroughTheCellAndTheZoomEditor)
+{
+    QString drawing;
+    if (QByteArray(GetParam().name).startsWith("ezdxf")) {
+        QString error;
+        for (const QString& f : oracle::ezdxfDrawings(&error))
+            if (QFileInfo(f).fileName() == QLatin1String(GetParam().name)) drawing = f;
+        ASSERT_FALSE(drawing.isEmpty()) << error.toStdString();
+    } else {
+        drawing = testpaths::testData(QStringLiteral("odd/") + QLatin1String(GetParam().name));
+    }
+    oracle::Dump original = oracle::readWithOracle(drawing, true);
+    ASSERT_TRUE(original.ok()) << original.error.toStdString();
+
+    Window win(drawing, "1");
+    frmMain& w = *win.w;
+    const QJsonObject entities = original.json.value(QLatin1String("entities")).toObject();
+    int row = -1;
+    for (int r = 0; r < w.recordset()->rowCount() && row < 0; ++r)
+        if (win.field(r, "AttributeTag") == QLatin1String(GetParam().tag) &&
+            entities.value(win.field(r, "AttributeHandle")).toObject().contains(QLatin1String("embedded_text")))
+            row = r;
+    ASSERT_GE(row, 0);
+    const QString handle = win.field(row, "AttributeHandle");
+    const QString whole = attribute(original.json, handle).value(QLatin1String("value")).toString();
+    ASSERT_TRUE(whole.contains(QLatin1String("\\P"))) << whole.toStdString();
+    ASSERT_EQ(win.cell(row, 7), whole);
+
+    // In the cell: clicked, opened with a double click, typed at its end, Enter.
+    focusIn(w);
+    clickCell(w.dtgDrawing, row, 7);
+    QModelIndex index = w.dtgDrawing->model()->index(row, 7);
+    QTest::mouseDClick(w.dtgDrawing->viewport(), Qt::LeftButton, {}, w.dtgDrawing->visualRect(index).center());
+    QWidget* editor = QApplication::focusWidget();
+    ASSERT_NE(editor, w.dtgDrawing);
+    QTest::keyClick(editor, Qt::Key_End);
+    QTest::keyClicks(editor, " (rev B)");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();
+    const QString typed = whole + QStringLiteral(" (rev B)");
+    ASSERT_EQ(win.cell(row, 7), typed);
+
+    // In the zoom editor: one paragraph a line, a line added.
+    bool shown = false;
+    win.seams.screens.handlers.push_back([&](QDialog& d) {
+        auto& z = dynamic_cast<zoom::frmZoom&>(d);
+        shown = true;
+        EXPECT_EQ(z.txtValue->toPlainText(), QString(typed).replace(QStringLiteral("\\P"), QStringLiteral("\n")));
+        QWidget* box = focusIn(z);
+        ASSERT_EQ(box, z.txtValue);
+        QTest::keyClick(box, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_Return, Qt::ControlModifier);
+        QTest::keyClicks(box, "Last line");
+        QTest::keyClick(box, Qt::Key_Return);  // OK
+    });
+    pressF2(w, row, 7);
+    ASSERT_TRUE(shown);
+    const QString expected = typed + QStringLiteral("\\PLast line");
+    EXPECT_EQ(win.cell(row, 7), expected);
+
+    QJsonObject dump = win.save();
+    QJsonObject entity = dump.value(QLatin1String("entities")).toObject().value(handle).toObject();
+    EXPECT_EQ(attribute(dump, handle).value(QLatin1String("value")).toString(), expected);
+    EXPECT_EQ(entity.value(QLatin1String("embedded_text")).toString(), expected);
+    EXPECT_EQ(entity.value(QLatin1String("dxf")).toObject().value(QLatin1String("text")).toString(), expected);
+    EXPECT_EQ(win.seams.boxes.unexpected, 0);
+    EXPECT_EQ(win.seams.screens.unexpected, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, MultiLineAttribute,
+                         ::testing::Values(MultiLine{"multiline-attribute-2018.dxf", "TITLE"},
+                                           MultiLine{"ezdxf-R2018-ascii.dxf", "REMARKS"}),
+                         [](const ::testing::TestParamInfo<MultiLine>& info) {
+                             return QByteArray(info.param.name).startsWith("ezdxf") ? std::string("Ezdxf")
+                                                                                    : std::string("AutoCad");
                          });
 
 TEST(ZoomF2Texts, ParagraphsAndAColorForOneTextAndForAll)

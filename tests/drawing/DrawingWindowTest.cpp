@@ -1,7 +1,10 @@
 // The drawing window shown and worked through its menu's shortcuts, typed to
 // the widget that has the focus: the drawing read beside the window, the
-// pointer status line, copy, save as BMP (and a cancelled save), open in
-// the associated program, exit; and the status line's numbers.
+// pointer status line, copy, save as BMP (and a cancelled save), print
+// through the print dialog (to a PDF file here, where no printer is
+// installed) and its preview, open in the associated program, exit; and the
+// status line's numbers. With TESSILUX_SCREENSHOT_DIR set, the print dialog
+// and the preview are saved there as pictures.
 
 #include "QtPrint.h"
 #include "TestPaths.h"
@@ -12,12 +15,22 @@
 #include "platform/Seams.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrintPreviewWidget>
+#include <QPushButton>
+#include <QtEndian>
 #include <QClipboard>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrinterInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,6 +52,48 @@ struct Seams {
     platform::Installed<platform::ShellOpener> o{shell};
 };
 
+void screenshot(QWidget& w, const char* name)
+{
+    QString dir = qEnvironmentVariable("TESSILUX_SCREENSHOT_DIR");
+    if (dir.isEmpty()) return;
+    QDir().mkpath(dir);
+    w.grab().save(QDir(dir).filePath(QString::fromLatin1(name) + QStringLiteral(".png")));
+}
+
+// What the pages of a PDF draw: its streams, unpacked.
+QByteArray pdfDrawing(const QByteArray& pdf)
+{
+    QByteArray all;
+    for (qsizetype at = pdf.indexOf(">>\nstream"); at >= 0; at = pdf.indexOf(">>\nstream", at)) {
+        qsizetype from = pdf.indexOf('\n', at + 3) + 1;
+        qsizetype to = pdf.indexOf("endstream", from);
+        if (to < 0) break;
+        const qsizetype object = pdf.lastIndexOf(" obj", at);
+        if (object >= 0 && pdf.mid(object, at - object).contains("/FlateDecode")) {
+            QByteArray packed(4, '\0');
+            qToBigEndian<quint32>(1u << 24, packed.data());  // room to unpack into
+            all += qUncompress(packed + pdf.mid(from, to - from));
+        } else {
+            all += pdf.mid(from, to - from);
+        }
+        at = to;
+    }
+    return all;
+}
+
+// Pixels of `image` in a clear color (not white, black or gray): the
+// drawing's colored lines on the paper.
+int coloredPixels(const QImage& image)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            QColor c = image.pixelColor(x, y);
+            n += c.hsvSaturation() > 120 && c.value() > 80;
+        }
+    return n;
+}
+
 // Shows the window and waits until its drawing is read and painted.
 void showAndSettle(frmDrawing& w)
 {
@@ -53,9 +108,12 @@ void showAndSettle(frmDrawing& w)
     ASSERT_TRUE(viewdriver::waitFor([&] { return paints.paints > 0; }));
 }
 
-// A shortcut typed where the focus is, as a person types it.
+// A shortcut typed where the focus is, as a person types it (the window
+// active again, as it is when a screen over it has closed).
 void press(QWidget& window, int key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier)
 {
+    window.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
     QWidget* focus = QApplication::focusWidget();
     QTest::keyClick(focus ? focus : &window, static_cast<Qt::Key>(key), modifiers);
 }
@@ -102,8 +160,9 @@ TEST(DrawingWindow, ShowsTheDrawingWithItsMenuAndFollowsThePointer)
         items << a->text();
         keys << a->shortcut().toString();
     }
-    EXPECT_EQ(items, QStringList({"&Print", "&Open", "&Copy to Clipboard", "&Save as BMP file", "&Exit"}));
-    EXPECT_EQ(keys, QStringList({"Ctrl+P", "Ctrl+O", "Ctrl+C", "Ctrl+S", "Ctrl+E"}));
+    EXPECT_EQ(items, QStringList({"&Print", "Print Pre&view", "&Open", "&Copy to Clipboard", "&Save as BMP file",
+                                  "&Exit"}));
+    EXPECT_EQ(keys, QStringList({"Ctrl+P", "Ctrl+Shift+P", "Ctrl+O", "Ctrl+C", "Ctrl+S", "Ctrl+E"}));
 
     // The view across the window under the menu, the status line under it.
     EXPECT_EQ(w.DDVue1->width(), w.width());
@@ -181,6 +240,118 @@ TEST(DrawingWindow, CopiesAndSavesTheViewAndOpensTheFile)
     ASSERT_EQ(seams.boxes.shown.size(), 3u);
     EXPECT_EQ(seams.boxes.shown[2].text, "Unable to open file.");
     EXPECT_EQ(seams.boxes.shown[2].icon, platform::MsgIcon::Exclamation);
+    w.close();
+}
+
+// Print (Ctrl+P) always shows the print dialog; where no printer is
+// installed it offers a PDF file named after the drawing, and the print
+// writes that file, whole, with the drawing on its page. A print that cannot
+// be written says why. The preview (Ctrl+Shift+P) shows the drawing on the
+// page, and its Print prints in the orientation chosen there.
+TEST(DrawingWindow, PrintsThroughTheDialogAndPreviewsThePage)
+{
+    Seams seams;
+    platform::ScriptedScreenRunner screens;
+    platform::Installed<platform::ScreenRunner> r{screens};
+    QTemporaryDir dir;
+    const QString path = dir.filePath("office-floor-plan-2000.dxf");
+    ASSERT_TRUE(QFile::copy(testpaths::samples("office-floor-plan-2000.dxf"), path));
+    frmDrawing w({path, "office-floor-plan-2000.dxf", QString()}, dir.path() + "/");
+    ASSERT_NO_FATAL_FAILURE(showAndSettle(w));
+    const bool noPrinter = QPrinterInfo::availablePrinters().isEmpty();
+
+    // The dialog: the PDF file offered where there is no printer; chosen
+    // here (the last entry) and printed with the dialog's own Print button.
+    const QString pdf = dir.filePath("plan.pdf");
+    screens.handlers.push_back([&](QDialog& d) {
+        ASSERT_TRUE(qobject_cast<QPrintDialog*>(&d));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+        auto* printers = d.findChild<QComboBox*>("printers");
+        auto* file = d.findChild<QLineEdit*>("filename");
+        ASSERT_TRUE(printers && file);
+        if (noPrinter) {
+            EXPECT_EQ(printers->currentIndex(), printers->count() - 1);
+            EXPECT_EQ(file->text(), dir.filePath("office-floor-plan-2000.pdf"));
+        }
+        screenshot(d, "print-dialog");
+        printers->setCurrentIndex(printers->count() - 1);
+        file->setText(pdf);
+        QTest::mouseClick(d.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    });
+    press(w, Qt::Key_P);
+    EXPECT_EQ(screens.shown, std::vector<QString>{"dlgPrint"});
+    EXPECT_EQ(seams.boxes.shown.size(), 0u);
+    QFile printed(pdf);
+    ASSERT_TRUE(printed.open(QIODevice::ReadOnly));
+    const QByteArray bytes = printed.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF-"));
+    EXPECT_TRUE(bytes.trimmed().endsWith("%%EOF"));
+    EXPECT_EQ(bytes.count("/Type /Page\n"), 1);
+    const QByteArray page = pdfDrawing(bytes);
+    // The floor plan's walls, doors and furniture: many lines, stroked in
+    // the layers' colors.
+    EXPECT_GT(page.count(" l\n"), 200) << page.left(400).toStdString();
+    EXPECT_TRUE(page.contains("\n0 1 1 SCN\n")) << page.left(400).toStdString();
+
+    // Printed where it cannot be written (a folder gone since it was
+    // chosen): said, with the reason, and nothing left behind.
+    const QString nowhere = dir.filePath("gone/plan.pdf");
+    screens.handlers.push_back([&](QDialog& d) {
+        d.findChild<QLineEdit*>("filename")->setText(nowhere);
+        d.accept();
+    });
+    press(w, Qt::Key_P);
+    ASSERT_EQ(seams.boxes.shown.size(), 1u);
+    const platform::Message& box = seams.boxes.shown[0];
+    EXPECT_TRUE(box.text.startsWith("The drawing could not be printed.")) << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains(nowhere)) << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains("No such file or directory")) << box.text.toStdString();
+    EXPECT_EQ(box.icon, platform::MsgIcon::Exclamation);
+    EXPECT_EQ(box.title, platform::programTitle());
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("gone")));
+
+    // Cancelled: nothing printed, nothing said.
+    screens.handlers.push_back([](QDialog& d) { d.reject(); });
+    press(w, Qt::Key_P);
+    EXPECT_EQ(seams.boxes.shown.size(), 1u);
+
+    // The preview: the drawing on the page; landscape, then Print.
+    const QString landscapePdf = dir.filePath("landscape.pdf");
+    screens.handlers.push_back([&](QDialog& d) {
+        EXPECT_EQ(d.windowTitle(), "Print Preview");
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+        auto* preview = d.findChild<QPrintPreviewWidget*>("preview");
+        ASSERT_TRUE(preview);
+        EXPECT_EQ(preview->pageCount(), 1);
+        QTest::qWait(50);
+        EXPECT_GT(coloredPixels(preview->grab().toImage()), 300);
+        screenshot(d, "print-preview");
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdLandscape"), Qt::LeftButton);
+        EXPECT_EQ(preview->orientation(), QPageLayout::Landscape);
+        QTest::qWait(50);
+        EXPECT_GT(coloredPixels(preview->grab().toImage()), 300);
+        screenshot(d, "print-preview-landscape");
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdPrint"), Qt::LeftButton);
+    });
+    screens.handlers.push_back([&](QDialog& d) {
+        auto* printers = d.findChild<QComboBox*>("printers");
+        printers->setCurrentIndex(printers->count() - 1);
+        d.findChild<QLineEdit*>("filename")->setText(landscapePdf);
+        QTest::mouseClick(d.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    });
+    press(w, Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(screens.shown.size(), 5u);
+    EXPECT_EQ(screens.shown[3], "dlgPrintPreview");
+    EXPECT_EQ(screens.unexpected, 0);
+    QFile wide(landscapePdf);
+    ASSERT_TRUE(wide.open(QIODevice::ReadOnly));
+    const QByteArray wideBytes = wide.readAll();
+    QRegularExpressionMatch box2 =
+        QRegularExpression(R"(/MediaBox \[0 0 ([0-9.]+) ([0-9.]+)\])").match(QString::fromLatin1(wideBytes));
+    ASSERT_TRUE(box2.hasMatch());
+    EXPECT_GT(box2.captured(1).toDouble(), box2.captured(2).toDouble());  // wider than high
+    EXPECT_GT(pdfDrawing(wideBytes).count(" l\n"), 200);
+    EXPECT_EQ(seams.boxes.shown.size(), 1u);
     w.close();
 }
 

@@ -7,6 +7,7 @@
 
 #include "data/Recordset.h"
 #include "ddvue/DDVue.h"
+#include "ddvue/dxf/Operations.h"
 #include "extract/CategoryContent.h"
 #include "platform/Seams.h"
 
@@ -30,8 +31,10 @@ struct Grid {
     data::Recordset rs;
     std::optional<Category> category;
     std::unique_ptr<edit::GridEditor> editor;
-    // What the editor asked of the window.
+    // How often the drawing's history told of a change, and how many cell
+    // edits began.
     int changed = 0;
+    int editsBegun = 0;
     int currentColumn = -1;
     int foundStart = -1, foundLength = -1;
     int findBoxFocused = 0;
@@ -52,9 +55,10 @@ struct Grid {
             foundLength = length;
         };
         host.focusFindWhat = [this] { ++findBoxFocused; };
-        host.setDrawingChanged = [this] { ++changed; };
+        host.editBegan = [this] { ++editsBegun; };
         host.setPosition = [this](const QString& caption) { position = caption; };
         editor = std::make_unique<edit::GridEditor>(drawing, std::move(host));
+        if (auto* doc = drawing.engine().document()) doc->history().addListener([this] { ++changed; });
         show(c);
     }
 

@@ -60,23 +60,24 @@ struct Host : filter::FilterHost {
     std::optional<Category> category() const override { return shown; }
     QString currentFilter() const override { return filter; }
     void setCurrentFilter(const QString& f) override { filter = f; }
-    bool drawingChanged() const override { return changed; }
-    void setDrawingChanged() override { changed = true; }
-    void offerToSave() override
+    bool offerToSave() override
     {
-        if (!changed) return;
-        if (platform::msgBox(QStringLiteral("Do you want to save your changes?"), platform::MsgButtons::YesNo,
-                             MsgIcon::Question) != MsgResult::Yes)
-            return;
-        ++saves;
-        if (!saveFails) changed = false;
+        if (!changed) return true;
+        MsgResult answer = platform::msgBox(QStringLiteral("Do you want to save your changes?"),
+                                            platform::MsgButtons::YesNoCancel, MsgIcon::Question);
+        if (answer == MsgResult::Cancel) return false;
+        if (answer == MsgResult::Yes) {
+            ++saves;
+            if (!saveFails) changed = false;
+        }
+        return true;
     }
+    // The unsaved changes are the drawing's: a new grid leaves them as they are.
     void fillGrid() override
     {
         ++fills;
         rs = attributeRows();
         filter.clear();
-        changed = false;
     }
 };
 
@@ -182,7 +183,7 @@ TEST(RecordFilter, SetClearedInvalidAndNoRecordsSayWhatHappened)
     EXPECT_EQ(host.rs->RecordCount(), 3);
 }
 
-TEST(RecordFilter, UnsavedChangesAreOfferedAndStayMarkedWhenNotSaved)
+TEST(RecordFilter, UnsavedChangesAreOfferedAndCancelAppliesNothing)
 {
     Seams seams;
     Host host;
@@ -193,9 +194,20 @@ TEST(RecordFilter, UnsavedChangesAreOfferedAndStayMarkedWhenNotSaved)
     EXPECT_EQ(host.saves, 1);
     EXPECT_FALSE(host.changed);
 
-    // No: the filter applies, the changes are not saved, and the grid
-    // rebuilt by clearing the filter still counts them as unsaved.
+    // Cancel (also Esc and the box's close button): no filter is applied
+    // or taken away, nothing is saved, and the screen stays open.
     host.changed = true;
+    const long shown = host.rs->RecordCount();
+    seams.boxes.answers = {MsgResult::Cancel};
+    ASSERT_EQ(filter::applyFilter(host, ""), FilterOutcome::Cancelled);
+    EXPECT_FALSE(filter::closesScreen(FilterOutcome::Cancelled));
+    EXPECT_EQ(host.filter, "Block = 'TITLE'");
+    EXPECT_EQ(host.rs->RecordCount(), shown);
+    EXPECT_EQ(host.saves, 1);
+    EXPECT_EQ(host.fills, 0);
+    EXPECT_EQ(seams.texts().size(), 3) << "Cancel shows nothing more";
+
+    // No: the filter applies and the changes are not saved.
     seams.boxes.answers = {MsgResult::No};
     ASSERT_EQ(filter::applyFilter(host, ""), FilterOutcome::Cleared);
     EXPECT_EQ(host.saves, 1);

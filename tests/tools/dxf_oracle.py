@@ -247,7 +247,7 @@ class Reader:
                             {
                                 "handle": a.dxf.get("handle", ""),
                                 "tag": self.text(a.dxf.get("tag", "")),
-                                "value": self.text(a.dxf.get("text", "")),
+                                "value": self.text(attribute_value(a)),
                                 "insert": handle,
                                 "insert_name": self.text(e.dxf.get("name", "")),
                                 "layer": self.text(e.dxf.get("layer", "0")),
@@ -305,6 +305,15 @@ class Reader:
                 self.entity(a, block_name, layout_name, into)
         elif e.dxftype() == "POLYLINE":
             entry["vertices"] = [self.value(v.dxf.location) for v in e.vertices]
+
+
+def attribute_value(a) -> str:
+    """An attribute's value: that of its embedded multi-line text when it
+    has one (ezdxf's own writer keeps only the first line in group 1, AutoCAD
+    the whole text), else group 1."""
+    if a.has_embedded_mtext_entity:
+        return a.virtual_mtext_entity().text
+    return a.dxf.get("text", "")
 
 
 ATTRIBUTE_FIELDS = ("text", "layer", "style", "flags", "height", "width", "rotation", "oblique",

@@ -13,6 +13,7 @@ import pathlib
 import sys
 
 import ezdxf
+from ezdxf.entities import MText
 
 VERSIONS = ["R12", "R2000", "R2004", "R2007", "R2010", "R2013", "R2018"]
 
@@ -20,6 +21,26 @@ NOTE = (
     "{\\fArial|b1|i0|c0|p34;Note}\\P"
     + "\\P".join(f"{k}. Prüfung Ω-{k} <{k}> & \"{k}\" = ok — 检查 {k}" for k in range(1, 9))
 )
+
+# Multi-line attributes (2018): ezdxf's writer keeps only the first line,
+# without its formatting, in the attribute's own value; AutoCAD keeps the
+# whole text there, as in the embedded text.
+REMARKS = (
+    "Erste Zeile — Ω <1> & \"x\"\\P{\\fArial|b1;Zweite} Zeile = 2\\P"
+    + "\\P".join(f"{k}. Prüfung {k} 检查 — ok" for k in range(3, 16))
+)
+STAMP = "Geprüft — ✓\\PFreigegeben 2024"
+
+
+def add_multiline_attributes(doc, msp):
+    ref = msp.add_blockref("TAG", (0, 80))
+    for k, (tag, text, whole) in enumerate([("REMARKS", REMARKS, False), ("STAMP", STAMP, True)]):
+        mtext = MText.new(dxfattribs={"insert": (70 * k, 80), "char_height": 2, "width": 60}, doc=doc)
+        mtext.text = text
+        attrib = ref.add_attrib(tag, "", (70 * k, 80))
+        attrib.set_mtext(mtext)
+        if whole:
+            attrib.dxf.text = text
 
 
 def make(version: str):
@@ -48,6 +69,8 @@ def make(version: str):
         ref.add_auto_attribs({"NUMBER": f"{k + 1:03d}", "NAME": name})
     if modern:
         msp.add_mtext(NOTE, dxfattribs={"layer": "NOTES", "insert": (0, -20), "char_height": 2})
+    if version == "R2018":
+        add_multiline_attributes(doc, msp)
     paper = doc.layout()
     ref = paper.add_blockref("TAG", (10, 10))
     ref.add_auto_attribs({"NUMBER": "P-1", "NAME": "Blatt 1"})

@@ -11,6 +11,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <map>
+#include <optional>
+#include <random>
+#include <set>
+
 #include <gtest/gtest.h>
 
 using namespace zoom;
@@ -325,6 +330,101 @@ TEST(SpellCheck, ChangeIgnoreAddWordByWord)
     EXPECT_EQ(error, q("disk full"));
     EXPECT_EQ(again.word(), q("qux"));
     EXPECT_FALSE(again.changed());
+}
+
+// The check reads the value once, reading again after a change only the run
+// the change falls in. Whatever is changed, it must stop at the words, and
+// leave the text, that reading the whole changed text afresh after every
+// change gives: changes that join or split runs, make a run a number or a
+// code, put in a semicolon that closes an earlier code, remove words with
+// their spaces, over values full of codes.
+TEST(SpellCheck, StopsAndChangesAsAFreshReadingAfterEveryChange)
+{
+    platform::WordListService service;
+    service.words = {q("the"), q("wall"), q("a"), q("b"), q("abc")};
+    auto speller = service.open();
+
+    // What a fresh reading after every change gives.
+    struct Fresh {
+        QString text;
+        int position = 0;
+        std::optional<WordSpan> current;
+        std::map<QString, QString> all;
+        std::set<QString> ignored;
+        platform::Speller* speller;
+        void replace(const QString& r)
+        {
+            int start = current->start, length = current->length;
+            if (r.isEmpty()) {
+                if (start > 0 && text.at(start - 1) == QLatin1Char(' ')) {
+                    --start;
+                    ++length;
+                } else if (start + length < text.size() && text.at(start + length) == QLatin1Char(' ')) {
+                    ++length;
+                }
+            }
+            text.replace(start, length, r);
+            position = start + static_cast<int>(r.size());
+        }
+        bool next()
+        {
+            current.reset();
+            while (auto w = nextWord(text, position)) {
+                QString word = text.mid(w->start, w->length);
+                current = w;
+                if (auto it = all.find(word); it != all.end()) {
+                    replace(it->second);
+                    continue;
+                }
+                position = w->start + w->length;
+                if (ignored.count(word) || speller->knows(word)) continue;
+                return true;
+            }
+            current.reset();
+            return false;
+        }
+    };
+
+    const char* pieces[] = {"teh", "wal", "the", "abc", "ABCD", "Zorp", "zorp", " ", " ", "\n", "{", "}", "\\P",
+                            "^J", "%%c", "%%12", "%", "\\A1;", "\\A", "\\U+00B0", ";", "2x4", "-", "'", "@", "://",
+                            "x"};
+    const char* replacements[] = {"the", "", "a b", "x;y", "1", "%%", "\\A", "don't", "{", "wall", "teh", "c"};
+    std::mt19937 random(23);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    for (int round = 0; round < 3000; ++round) {
+        QString text;
+        for (int i = pick(40); i > 0; --i) text += q(pieces[pick(std::size(pieces))]);
+        SpellCheck check(text, *speller);
+        Fresh fresh{text, 0, {}, {}, {}, speller.get()};
+        bool stopped = check.next();
+        ASSERT_EQ(stopped, fresh.next()) << text.toStdString();
+        for (int stop = 0; stopped && stop < 60; ++stop) {
+            ASSERT_EQ(check.span(), *fresh.current) << text.toStdString();
+            ASSERT_EQ(check.word(), fresh.text.mid(fresh.current->start, fresh.current->length));
+            const QString r = q(replacements[pick(std::size(replacements))]);
+            switch (pick(4)) {
+            case 0:
+                check.change(r);
+                fresh.replace(r);
+                break;
+            case 1:
+                fresh.all[check.word()] = r;
+                check.changeAll(r);
+                fresh.replace(r);
+                break;
+            case 2:
+                check.ignore();
+                break;
+            default:
+                fresh.ignored.insert(check.word());
+                check.ignoreAll();
+                break;
+            }
+            stopped = !check.atEnd();
+            ASSERT_EQ(stopped, fresh.next()) << text.toStdString();
+        }
+        ASSERT_EQ(check.text(), fresh.text) << text.toStdString();
+    }
 }
 
 TEST(Spelling, HunspellWithTheLocalesDictionaryElseAmericanEnglish)

@@ -8,7 +8,9 @@
 #include "colors/frmColors.h"
 #include "edit/CellText.h"
 #include "edit/GridEditor.h"
+#include "edit/UnsavedChanges.h"
 #include "ddvue/dxf/Entities.h"
+#include "ddvue/dxf/Operations.h"
 #include "ddvue/render/Palette.h"
 #include "extract/CategoryContent.h"
 #include "platform/Seams.h"
@@ -69,6 +71,7 @@ struct Workspace {
     data::Recordset rs;
     Category category;
     std::unique_ptr<edit::GridEditor> editor;
+    std::unique_ptr<edit::UnsavedChanges> unsaved;
 
     Workspace(const QString& drawing, Category c) : category(c)
     {
@@ -91,9 +94,13 @@ struct Workspace {
         edit::GridHost h;
         h.category = [this] { return std::optional<Category>(category); };
         h.recordset = [this] { return &rs; };
-        h.setDrawingChanged = [this] { save->show(); };
+        h.editBegan = [this] { unsaved->editBegan(); };
         h.parent = &window;
         editor = std::make_unique<edit::GridEditor>(*viewer, std::move(h));
+        // The Save button follows the drawing's history, as in the main window.
+        unsaved = std::make_unique<edit::UnsavedChanges>([this](bool u) { save->setVisible(u); });
+        unsaved->setDrawing([this] { return viewer->engine().differsFromDisk(); });
+        if (auto* doc = viewer->engine().document()) doc->history().addListener([this] { unsaved->refresh(); });
         window.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
@@ -109,7 +116,6 @@ struct Workspace {
         h.recordset = &rs;
         h.viewer = viewer;
         h.drawingChanged = [this] { return changed(); };
-        h.markDrawingChanged = [this] { save->show(); };
         h.writeCell = [this](const edit::GridCell& c, const QString& v) { return editor->writeCell(c, v); };
         return h;
     }
@@ -312,7 +318,6 @@ TEST(frmZoom, LayerValuesAreCheckedWithWarnings)
     EXPECT_FALSE(layer("A-WALL").on);
     EXPECT_TRUE(ws.changed());
 
-    ws.save->hide();
     EXPECT_EQ(edit("A-DOOR", 2, "7.5"), QStringLiteral("8"));
     EXPECT_EQ(layer("A-DOOR").color, 8);
     EXPECT_EQ(edit("A-DOOR", 2, "2.5"), QStringLiteral("2"));
@@ -344,7 +349,8 @@ TEST(frmZoom, AWriteTheDrawingRefusesIsToldAndTheOldValueStays)
     EXPECT_TRUE(seams.boxes.shown[0].text.startsWith(QStringLiteral("The drawing did not take the new value")));
     EXPECT_TRUE(seams.boxes.shown[0].text.contains(handle)) << seams.boxes.shown[0].text.toStdString();
     EXPECT_EQ(ws.grid->text(), before);
-    EXPECT_FALSE(ws.changed());
+    EXPECT_EQ(ws.viewer->engine().document()->history().undoLabel(), "Delete object")
+        << "the deletion is the drawing's last change: the refused value is none";
     EXPECT_FALSE(z->isVisible());
 }
 
@@ -397,6 +403,77 @@ TEST(frmZoom, FindAndReplaceInTheValue)
 
     // The panel changes only the editor: the drawing waits for OK.
     EXPECT_FALSE(ws.viewer->engine().document()->modified());
+}
+
+// Enter presses the button that has the focus; it is OK only in the value
+// box and where no button has the focus. Tab moves the focus as a person
+// moves it, and every key goes to the widget that has the focus.
+TEST(frmZoom, EnterPressesTheFocusedButtonAndIsOkElsewhere)
+{
+    Seams seams;
+    platform::WordListService noDictionary;
+    noDictionary.failure = QStringLiteral("No spelling dictionary was found.");
+    platform::Installed<platform::SpellingService> s(noDictionary);
+    Workspace ws(Studio, Category::SingleText);
+    ws.rs.setCurrentRow(0);
+    ws.grid->setCurrentColumn(2);
+    const QString handle = ws.rs.value(QStringLiteral("Handle"));
+    auto z = openZoom(ws);
+    z->txtValue->setPlainText(QStringLiteral("abab"));
+    ASSERT_EQ(focused(z.get()), z->txtValue);
+    auto tabTo = [&](QWidget* target) {
+        for (int i = 0; i < 40 && QApplication::focusWidget() != target; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), target) << target->objectName().toStdString();
+    };
+    auto enter = [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); };
+
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->txtFindWhat));
+    QTest::keyClicks(QApplication::focusWidget(), "ab");
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->txtReplaceWith));
+    QTest::keyClicks(QApplication::focusWidget(), "X");
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->Command1));
+    enter();
+    EXPECT_EQ(z->lblMsg->text(), QStringLiteral("Text found at position 1."));
+    EXPECT_EQ(QApplication::focusWidget(), z->txtValue);  // where the match is selected
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->cmdReplace));
+    enter();
+    EXPECT_EQ(z->txtValue->toPlainText(), QStringLiteral("Xab"));
+    EXPECT_EQ(z->lblMsg->text(), QStringLiteral("Text not found."));  // Replace's own Find Next
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->cmdFind));
+    enter();
+    EXPECT_EQ(z->lblMsg->text(), QStringLiteral("Text found at position 2."));
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->cmdReplaceAll));
+    enter();
+    EXPECT_EQ(z->txtValue->toPlainText(), QStringLiteral("XX"));
+    EXPECT_EQ(z->lblMsg->text(), QStringLiteral("Text found and replaced."));
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->Command4));  // Lower Case
+    enter();
+    EXPECT_EQ(z->txtValue->toPlainText(), QStringLiteral("xx"));
+    // A picture button as well: the spelling check, which says it has no dictionary.
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->cmdSpellCheck));
+    enter();
+    ASSERT_EQ(seams.boxes.shown.size(), 1u);
+    EXPECT_TRUE(seams.boxes.shown[0].text.startsWith(QStringLiteral("Unable to spell check.")));
+    // Space toggles a check box.
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->chkMatchCase));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_TRUE(z->chkMatchCase->isChecked());
+    ASSERT_TRUE(z->isVisible());
+    EXPECT_FALSE(ws.viewer->engine().document()->modified());
+
+    // Where no button has the focus, Enter is OK: in the value box, after
+    // Ctrl+Enter started a line there, or on a check box.
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->txtValue));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(z->txtValue->toPlainText(), QStringLiteral("xx\n"));
+    ASSERT_TRUE(z->isVisible());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+    ASSERT_NO_FATAL_FAILURE(tabTo(z->chkWholeWord));
+    enter();
+    EXPECT_FALSE(z->isVisible());
+    EXPECT_EQ(z->result(), QDialog::Accepted);
+    EXPECT_EQ(ws.stored(handle), QStringLiteral("xx"));
 }
 
 TEST(frmZoom, SpellingDialogCorrectsAWord)

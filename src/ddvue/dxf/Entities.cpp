@@ -150,12 +150,27 @@ std::vector<std::string> splitChunks(const TextCodec& codec, const std::string& 
 std::string entityText(const Document& doc, std::uint32_t record)
 {
     EntityView v(doc, record);
-    if (doc.record(record).kind != Kind::MText) return v.get(def::Text::value);
-    std::string raw;
-    v.forEach([&](std::uint32_t i, int c) {
-        if (c == def::MText::text || c == def::MText::chunk) raw += v.str(i);
-    });
-    return doc.codec().decode(raw);
+    // Multi-line text, an MTEXT's own or the one a multi-line attribute
+    // embeds: its chunks and final piece joined.
+    auto joined = [&doc](const EntityView& m) {
+        std::string raw;
+        bool any = false;
+        m.forEach([&](std::uint32_t i, int c) {
+            if (c != def::MText::text && c != def::MText::chunk) return;
+            raw += m.str(i);
+            any = true;
+        });
+        return any ? std::optional<std::string>(doc.codec().decode(raw)) : std::nullopt;
+    };
+    Kind kind = doc.record(record).kind;
+    if (kind == Kind::MText) return joined(v).value_or(std::string());
+    // A multi-line attribute's value is its embedded text, whole: group 1
+    // holds the same text where AutoCAD wrote it, but only the first line
+    // (without its formatting) where ezdxf did.
+    if (kind == Kind::Attrib || kind == Kind::Attdef)
+        if (auto embedded = v.embedded())
+            if (auto text = joined(*embedded)) return *text;
+    return v.get(def::Text::value);
 }
 
 std::string attributeTag(const Document& doc, std::uint32_t record)
@@ -185,7 +200,13 @@ LayerState layerState(const Document& doc, std::uint32_t layerIndex)
 bool setAttributeValue(Document& doc, std::uint32_t record, const std::string& utf8)
 {
     if (record >= doc.recordCount() || doc.isDeleted(record) || doc.record(record).kind != Kind::Attrib) return false;
-    std::string value = sanitize(utf8, false);
+    // A multi-line attribute carries its text twice: in group 1 and in its
+    // embedded multi-line text. Both get the whole value, line breaks as
+    // paragraph breaks, as AutoCAD keeps them; so a reader that knows nothing
+    // of the embedded text still sees every line (ezdxf's writer, which puts
+    // only the first line into group 1, reads the embedded text itself).
+    const bool multiline = isMultilineAttribute(doc, record);
+    std::string value = sanitize(utf8, multiline);
     Document::Edit e = doc.edit(record);
     int at = e.findMain(def::Attrib::value.code);
     if (at >= 0) {
@@ -194,15 +215,13 @@ bool setAttributeValue(Document& doc, std::uint32_t record, const std::string& u
         int tag = e.findMain(def::Attrib::tag.code);
         e.insertText(tag >= 0 ? static_cast<std::uint32_t>(tag) : mainEnd(e), def::Attrib::value.code, value);
     }
-    // A multi-line attribute carries its text a second time, in its embedded
-    // multi-line text object; keep the two the same.
-    int embedded = e.find(def::Common::embeddedObject);
+    int embedded = multiline ? e.find(def::Common::embeddedObject) : -1;
     if (embedded >= 0) {
         std::uint32_t from = static_cast<std::uint32_t>(embedded) + 1;
         std::uint32_t to = from;
         while (to < e.size() && e.code(to) != def::Common::extendedData) ++to;
         std::uint32_t pos = removeTextGroups(e, from, to, to);
-        insertChunks(doc, e, pos, sanitize(utf8, true));
+        insertChunks(doc, e, pos, value);
     }
     e.commit();
     return true;

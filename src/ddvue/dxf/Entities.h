@@ -12,7 +12,8 @@
 namespace ddvue::dxf {
 
 // A TEXT's or ATTRIB's value (group 1), or an MTEXT's whole text (its 3
-// chunks and final 1, joined), as stored, decoded to UTF-8.
+// chunks and final 1, joined), as stored, decoded to UTF-8. A multi-line
+// attribute's value is the whole text of its embedded multi-line text.
 std::string entityText(const Document& doc, std::uint32_t record);
 std::string attributeTag(const Document& doc, std::uint32_t record);
 std::string entityLayer(const Document& doc, std::uint32_t record);

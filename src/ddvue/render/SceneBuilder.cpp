@@ -142,7 +142,7 @@ void SceneBuilder::entity(const Context& ctx, std::uint32_t record)
         // Inside a block only constant attributes show (the others stand
         // for the references' own values); on their own they show the tag.
         if (ctx.depth > 0 && !v.flag(def::Attdef::flags, def::Attdef::kConstant)) return;
-        QString value = QString::fromStdString(ctx.depth > 0 ? v.get(def::Attdef::value) : v.get(def::Attdef::tag));
+        QString value = QString::fromStdString(ctx.depth > 0 ? dxf::entityText(doc, record) : v.get(def::Attdef::tag));
         text(ctx, record, v, value, true);
     } else if (is("ATTRIB")) {
         text(ctx, record, v, QString::fromStdString(dxf::entityText(doc, record)), true);

@@ -239,6 +239,23 @@ std::vector<Operation> operationsFor(const QJsonObject& dump)
         ops.push_back({"set-attribute", {QStringLiteral("--set-attribute"), attribute + QLatin1Char('=') + kAttributeValue},
                        [=](QJsonObject& d) { setAttribute(d, attribute, kAttributeValue); }});
     }
+    // Every multi-line attribute, whichever way its drawing keeps it: a long
+    // value typed with line breaks, which both its own value and its
+    // embedded text hold whole, the breaks as paragraph breaks.
+    QStringList multiLineArgs, multiLine;
+    QString typed = longMText();
+    typed.replace(QStringLiteral("\\P"), QStringLiteral("\n"));
+    for (const QJsonValue& v : attributes) {
+        QString h = str(v.toObject(), "handle");
+        if (!entity(dump, h).contains(QLatin1String("embedded_text"))) continue;
+        multiLine << h;
+        multiLineArgs << QStringLiteral("--set-attribute") << h + QLatin1Char('=') + typed;
+    }
+    if (!multiLine.isEmpty()) {
+        ops.push_back({"set-multi-line-attributes", multiLineArgs, [=](QJsonObject& d) {
+                           for (const QString& h : multiLine) setAttribute(d, h, longMText());
+                       }});
+    }
 
     QString text, mtext, coloredText;
     int longest = -1;
@@ -436,6 +453,21 @@ TEST(EditsEzdxf, BinaryRelease12And2000)
         if (!file.endsWith(QLatin1String("R12-binary.dxf")) && !file.endsWith(QLatin1String("R2000-binary.dxf"))) continue;
         SCOPED_TRACE(file.toStdString());
         checkEdits(file, testName(file));
+    }
+}
+
+// Multi-line attributes as ezdxf writes them (the attribute's own value
+// holds the first line alone) and as AutoCAD does (the whole text).
+TEST(EditsEzdxf, MultiLineAttributesInBothLayouts)
+{
+    QString error;
+    const QStringList& files = ezdxfDrawings(&error);
+    ASSERT_FALSE(files.isEmpty()) << error.toStdString();
+    for (const QString& file : files) {
+        if (!file.contains(QLatin1String("R2018"))) continue;
+        SCOPED_TRACE(file.toStdString());
+        checkEdits(file, testName(file), {"set-multi-line-attributes"});
+        if (HasFatalFailure()) return;
     }
 }
 

@@ -239,6 +239,26 @@ TEST(SceneBuilder, ArraysRepeatTheirAttributes)
     EXPECT_TRUE(texts.count({10, 9}) || texts.count({10, 10}));
 }
 
+// A multi-line attribute draws every line of its embedded text, also when
+// its own value holds only the first line (as ezdxf writes it).
+TEST(SceneBuilder, MultiLineAttributeDrawsEveryLine)
+{
+    Drawing d;
+    d.block("CELL", {circle(0, 0, 1)});
+    Groups ref = insert("CELL", 0, 0);
+    ref.push_back({66, "1"});
+    d.add(ref);
+    Groups a = attrib("NOTE", "First", 0, 0, 1);
+    a.insert(a.end(), {{101, "Embedded Object"}, {10, "0"}, {20, "0"}, {30, "0"}, {40, "1"}, {41, "50"}, {71, "1"},
+                       {72, "5"}, {1, "First\\PSecond\\PThird"}});
+    d.add(a);
+    d.add(seqend());
+    Built b(d);
+    int lines = 0;
+    for (const Primitive& p : live(b.s())) lines += p.type == PrimitiveType::Text;
+    EXPECT_EQ(lines, 3);
+}
+
 TEST(SceneBuilder, DimensionsLeadersImagesAndViewports)
 {
     Drawing d;

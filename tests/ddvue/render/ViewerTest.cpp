@@ -171,17 +171,29 @@ TEST_F(Viewer, PicturesOfTheView)
     EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(400, 300));
 }
 
-TEST_F(Viewer, PrintsFittedToThePageOrNothing)
+TEST_F(Viewer, PrintsFittedToThePageThroughTheDialogWhereNoPrinterIs)
 {
+    int asked = 0;
     if (QPrinterInfo::availablePrinters().isEmpty()) {
-        EXPECT_FALSE(view.PrintDrawing());
-        EXPECT_FALSE(view.PrintDrawing(true));  // no printer: no dialog either
+        // No printer: even a print without a dialog asks, offering a PDF
+        // file named after the drawing beside it. Cancelling is no failure.
+        view.setPrintDialog([&](QPrinter& p, QWidget*) {
+            ++asked;
+            EXPECT_EQ(p.outputFormat(), QPrinter::PdfFormat);
+            EXPECT_EQ(p.outputFileName(), dir.filePath(QStringLiteral("v.pdf")));
+            return false;
+        });
+        QString why;
+        EXPECT_FALSE(view.PrintDrawing(false, why));
+        EXPECT_FALSE(view.PrintDrawing(true, why));
+        EXPECT_EQ(asked, 2);
+        EXPECT_TRUE(why.isEmpty());
+        asked = 0;
     }
     QString pdf = dir.filePath(QStringLiteral("print.pdf"));
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdf);
-    int asked = 0;
     view.setPrintDialog([&](QPrinter&, QWidget*) { return ++asked > 1; });  // cancel, then print
     EXPECT_FALSE(view.printTo(printer, true));
     EXPECT_FALSE(QFile::exists(pdf));
