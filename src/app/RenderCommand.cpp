@@ -64,10 +64,10 @@ int render(const QStringList& args, std::ostream& out, std::ostream& err)
     engine.setReadOnly(true);
     if (!cli::openDrawing(engine, drawing, err)) return ExitFailed;
 
+    // Drawn once, as the drawing stands: the scene need not follow its edits.
     ddvue::render::DrawingScene scene;
-    scene.attach(*engine.document(), engine.path(), engine.searchPaths());
+    scene.build(*engine.document(), engine.path(), engine.searchPaths());
     QImage image = ddvue::render::renderScene(scene.scene(), size);
-    scene.detach();
     if (image.isNull()) return failed(err, QStringLiteral("not enough memory for a %1x%2 picture").arg(size.width()).arg(size.height()));
 
     // The picture is made in memory and written like every other file, so

@@ -1,7 +1,6 @@
 #include "app/frmMain.h"
 
 #include "app/FileBrowser.h"
-#include "app/FileRoutines.h"
 #include "app/frmHelp.h"
 #include "app/frmPassword.h"
 #include "app/ZoomEditor.h"
@@ -436,7 +435,7 @@ void frmMain::openingFinished()
         openProgress_->setHint(QString());  // what follows cannot be stopped
         progress_ = openProgress_.get();
         DDVue1->adopt(std::move(read), currentDrawingPath_);
-        followChanges();
+        unsaved_->refresh();
         FillGrid();
         progress_ = nullptr;
     }

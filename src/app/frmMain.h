@@ -222,8 +222,6 @@ private:
     // After an undo or redo: the category listed again with the filter in
     // force, the current row kept by its object (or place) and its column.
     void relist();
-    // The unsaved state follows the open drawing's history.
-    void followChanges();
     // Runs long work on the grid with its progress on the status line.
     void withProgress(const std::function<void()>& work);
 

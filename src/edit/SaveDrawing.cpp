@@ -1,6 +1,6 @@
 #include "edit/SaveDrawing.h"
 
-#include "app/FileRoutines.h"
+#include "platform/FileRoutines.h"
 
 #include "ddvue/DDVue.h"
 #include "platform/Messages.h"
@@ -17,7 +17,8 @@ using platform::MsgResult;
 SaveResult saveDrawing(ddvue::DDVue& drawing, const QString& path, QWidget* parent)
 {
     SaveResult result{false, path};
-    ddvue::DDVueEngine& engine = drawing.engine();
+    // A save marks the history, so it waits for a scene being built, as edits do.
+    ddvue::DDVueEngine& engine = drawing.edit();
     ddvue::SaveOptions options;
     const QString kept = QStringLiteral("Your changes are kept here; they have not been saved.");
     while (!engine.SaveDrawing(result.path, options)) {
@@ -34,7 +35,7 @@ SaveResult saveDrawing(ddvue::DDVue& drawing, const QString& path, QWidget* pare
                 QString filter = QStringLiteral("DXF Drawing (*.dxf)|*.dxf");
                 QFileInfo proposed(QFileInfo(result.path).dir().filePath(QFileInfo(result.path).completeBaseName() +
                                                                          QStringLiteral(".dxf")));
-                QString other = app::ShowSaveFileDialog(parent, filter, QStringLiteral("Save Drawing As"),
+                QString other = platform::ShowSaveFileDialog(parent, filter, QStringLiteral("Save Drawing As"),
                                                         proposed.absolutePath(), proposed.fileName());
                 if (other.isEmpty()) return {false, path};
                 // The dialog asked before replacing the name chosen, not one

@@ -7,8 +7,13 @@
 
 #include "ddvue/DDVueEngine.h"
 
+#include "platform/Twips.h"
 
 namespace extract {
+
+// The categories' column widths are in the forms' twips, which the grid
+// takes as they are.
+static_assert(data::DataGrid::TwipsPerPixel == platform::kTwipsPerPixel);
 
 CategoryLoad loadCategory(const ddvue::DDVueEngine& engine, Category category, data::Recordset& recordset,
                           std::string* flat)

@@ -12,8 +12,8 @@
 #include "Oracle.h"
 #include "ddvue/dxf/Entities.h"
 #include "extract/CategoryContent.h"
+#include "Doubles.h"
 #include "filter/frmFilter.h"
-#include "platform/Seams.h"
 
 #include <QApplication>
 #include <QCheckBox>
