@@ -232,6 +232,15 @@ std::optional<DDVueEngine::ListedLayer> DDVueEngine::listedLayer(const QString& 
     return ListedLayer{s.on ? QStringLiteral("On") : QStringLiteral("Off"), s.color};
 }
 
+QStringList DDVueEngine::layerNames() const
+{
+    QStringList names;
+    if (!doc_) return names;
+    for (const dxf::LayerEntry& layer : doc_->layers())
+        if (!doc_->isDeleted(layer.record)) names << QString::fromStdString(layer.name);
+    return names;
+}
+
 bool DDVueEngine::isMultilineText(const QString& handle) const
 {
     auto rec = entityByHandle(handle);

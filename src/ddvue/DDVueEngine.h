@@ -214,6 +214,8 @@ public:
         long color = 0;
     };
     std::optional<ListedLayer> listedLayer(const QString& name) const;
+    // The names of the drawing's layers, in the order the content lists them.
+    QStringList layerNames() const;
 
 private:
     bool fail(const QString& why);
