@@ -154,6 +154,9 @@ public:
     void Combo2_LostFocus();
     void Command3_Click();
     void List3_Click();
+    // The file name a row of the file list stands for, and the row of a name.
+    static QString fileNameOf(const QListWidgetItem* item);
+    QListWidgetItem* listedItem(const QString& name) const;
     void cmdOpen_Click();
     void Form_Activate();
     void Command1_Click();       // Find First
