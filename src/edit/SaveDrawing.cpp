@@ -26,9 +26,18 @@ SaveResult saveDrawing(ddvue::DDVue& drawing, const QString& path, QWidget* pare
         MsgResult answer;
         switch (engine.saveProblem()) {
         case ddvue::SaveProblem::FileExists:
-            answer = platform::msgBox(why + QStringLiteral("\n\nDo you want to replace it? Choose No to save the "
-                                                           "drawing under another name."),
-                                      MsgButtons::YesNoCancel, MsgIcon::Question, platform::programTitle(), 1, parent);
+        case ddvue::SaveProblem::NeedsOtherName: {
+            // The DWG itself is never offered for replacing: only another name.
+            const bool otherNameOnly = engine.saveProblem() == ddvue::SaveProblem::NeedsOtherName;
+            answer = otherNameOnly
+                         ? platform::msgBox(why + QStringLiteral("\n\nDo you want to save the drawing under another name?"),
+                                            MsgButtons::YesNo, MsgIcon::Question, platform::programTitle(), 0, parent)
+                         : platform::msgBox(why + QStringLiteral("\n\nDo you want to replace it? Choose No to save the "
+                                                                 "drawing under another name."),
+                                            MsgButtons::YesNoCancel, MsgIcon::Question, platform::programTitle(), 1,
+                                            parent);
+            if (otherNameOnly && answer == MsgResult::Yes) answer = MsgResult::No;
+            else if (otherNameOnly) answer = MsgResult::Cancel;
             if (answer == MsgResult::Yes) {
                 options.replaceExisting = true;
             } else if (answer == MsgResult::No) {
@@ -46,6 +55,16 @@ SaveResult saveDrawing(ddvue::DDVue& drawing, const QString& path, QWidget* pare
             } else {
                 return {false, path};
             }
+            break;
+        }
+        case ddvue::SaveProblem::Damaged:
+            // Saving writes what was read, which may be wrong: only when the
+            // person, told what may be wrong, says so.
+            answer = platform::msgBox(why + QStringLiteral("\n\nDo you want to save it all the same? Choose No to keep "
+                                                           "your changes here without saving them."),
+                                      MsgButtons::YesNo, MsgIcon::Exclamation, platform::programTitle(), 1, parent);
+            if (answer != MsgResult::Yes) return {false, path};
+            options.acceptDamage = true;
             break;
         case ddvue::SaveProblem::ChangedOnDisk:
             answer = platform::msgBox(why + QStringLiteral("\n\nDo you want to save your changes over it? Choose No "

@@ -131,7 +131,12 @@ void Builder::layerTable()
     for (const JsonObject& l : layers) {
         using L = def::Layer;
         auto e = entryStart<L, sub::AcDbLayerTableRecord>(own(l.value(QLatin1String("handle"))), layer);
-        e.put(L::name, str(l, "name")).put(L::flags, intOf(l, "standardFlag") & 0x7F & ~64);
+        const QString name = str(l, "name");
+        // The reader's flags carry bits (16, 32) that in DXF mark a layer of
+        // an external reference; only such a layer (named "ref|layer") keeps them.
+        long long flags = intOf(l, "standardFlag") & 0x7F & ~64;
+        if (!name.contains(QLatin1Char('|'))) flags &= ~(16 | 32);
+        e.put(L::name, name).put(L::flags, flags);
         // A true colour goes with the colour number the drawing keeps
         // for it, else the nearest one.
         int color = static_cast<int>(intOf(l, "colorIndex", 0));

@@ -31,6 +31,7 @@ struct AcDbEntity : Subclass<AcDbEntity> {
     static constexpr Int trueColor{420, -1, since(Version::R2004)};  // 0x00RRGGBB; rules over the ACI when present
     static constexpr Text colorName{430, {}, since(Version::R2004)};  // a color book's name, goes with the true color
     static constexpr Int transparency{440, 0, since(Version::R2004)};
+    static constexpr Text layout{410, {}, since(Version::R2000)};  // the paper space layout it is drawn in
 
     static constexpr int kByBlock = 0;
     static constexpr int kForeground = 7;  // white on black, black on white
@@ -369,6 +370,7 @@ struct AcDbViewport : Subclass<AcDbViewport> {
     static constexpr Point ucsOrigin{110}, ucsXAxis{111, {1, 0, 0}}, ucsYAxis{112, {0, 1, 0}};
     static constexpr Int ucsOrthoType{79, 0};
     static constexpr Real elevation{146, 0};
+    static constexpr Handle frozenLayer{341};  // repeated: the layers frozen in the viewport
 };
 
 struct AcDbMline : Subclass<AcDbMline> {

@@ -72,8 +72,10 @@ constexpr int kSubclass = 100;       // AcDb... subclass markers
 constexpr int kEmbeddedObject = 101;  // starts an embedded object
 constexpr int kAppGroup = 102;       // {APP ... } brackets
 constexpr int kOwner = 330;
+constexpr int kHardOwner = 360;      // an object this one owns (its extension dictionary...)
 constexpr int kComment = 999;
 constexpr int kExtendedData = 1001;  // starts extended data: an application's name
+constexpr int kExtendedLayerName = 1003;  // in extended data: a layer's name
 }  // namespace code
 
 // Group codes whose values are text that users read (as opposed to names,

@@ -47,6 +47,9 @@ struct AcDbLayerTableRecord : Subclass<AcDbLayerTableRecord> {
     static constexpr Int trueColor{420, -1, since(Version::R2004)};
     static constexpr Text colorName{430, {}, since(Version::R2004)};
     static constexpr int kFrozen = 1, kFrozenInNewViewports = 2, kLocked = 4;
+    // An external reference's layer: named "drawing|layer", and (once resolved) flagged.
+    static constexpr int kXrefDependent = 16, kXrefResolved = 32;
+    static constexpr char kXrefSeparator = '|';
 };
 
 struct AcDbLinetypeTableRecord : Subclass<AcDbLinetypeTableRecord> {
@@ -142,6 +145,41 @@ struct AcDbDictionary : Subclass<AcDbDictionary> {
     // Repeated: each entry's name and the object it names.
     static constexpr Text entryName{3};
     static constexpr Handle entry{350};
+    static constexpr Handle ownedEntry{360};  // an entry the dictionary owns (in place of entry)
+    static constexpr std::string_view kLayerStates = "ACAD_LAYERSTATES";  // the entry of the layer states
+};
+
+// XRECORD: data of an application's own. The layer states are such records
+// (in the ACAD_LAYERSTATES dictionary): after the current layer, one entry
+// for each layer, which starts with the layer's name (older drawings) or its
+// handle.
+struct AcDbXrecord : Subclass<AcDbXrecord> {
+    static constexpr auto markers = dxf::markers("AcDbXrecord");
+    static constexpr Int cloning{280, 1};
+    static constexpr Text currentLayer{302};
+    static constexpr Text layerName{8};
+    static constexpr Handle layerHandle{330};
+};
+
+// LAYER_FILTER: the names of the layers it lets through.
+struct AcDbFilter : Subclass<AcDbFilter> {
+    static constexpr auto markers = dxf::markers("AcDbFilter");
+};
+struct AcDbLayerFilter : Subclass<AcDbLayerFilter> {
+    static constexpr auto markers = dxf::markers("AcDbLayerFilter");
+    static constexpr Text layerName{8};  // repeated
+};
+
+// LAYER_INDEX: for each layer its name, its ID buffer and the buffer's size.
+struct AcDbIndex : Subclass<AcDbIndex> {
+    static constexpr auto markers = dxf::markers("AcDbIndex");
+    static constexpr Real timestamp{40, 0};
+};
+struct AcDbLayerIndex : Subclass<AcDbLayerIndex> {
+    static constexpr auto markers = dxf::markers("AcDbLayerIndex");
+    static constexpr Text layerName{8};  // repeated, each followed by its buffer and size
+    static constexpr Handle buffer{360};
+    static constexpr Int entries{90, 0};
 };
 
 struct AcDbPlotSettings : Subclass<AcDbPlotSettings> {
@@ -249,6 +287,22 @@ struct Dictionary : RecordType<sub::Object, sub::AcDbDictionary> {
     static constexpr auto names = typeNames("DICTIONARY");
     static constexpr Version since = Version::R13;
 };
+struct XRecord : RecordType<sub::Object, sub::AcDbXrecord> {
+    static constexpr auto names = typeNames("XRECORD");
+    static constexpr Version since = Version::R13;
+};
+struct LayerFilter : RecordType<sub::Object, sub::AcDbFilter, sub::AcDbLayerFilter> {
+    static constexpr auto names = typeNames("LAYER_FILTER");
+    static constexpr Version since = Version::R13;
+};
+struct LayerIndex : RecordType<sub::Object, sub::AcDbIndex, sub::AcDbLayerIndex> {
+    static constexpr auto names = typeNames("LAYER_INDEX");
+    static constexpr Version since = Version::R13;
+};
+// Any object, read for what every object has (its handle, its owner).
+struct AnyObject : RecordType<sub::Object> {
+    static constexpr auto names = typeNames();
+};
 struct Layout : dxf::RecordType<sub::Object, sub::AcDbPlotSettings, sub::AcDbLayout> {
     static constexpr auto names = typeNames("LAYOUT");
     static constexpr Version since = Version::R2000;
@@ -306,6 +360,7 @@ inline constexpr HeaderVar<IntAttr<H>> insUnits{"$INSUNITS", {70}};
 inline constexpr HeaderVar<IntAttr<H>> measurement{"$MEASUREMENT", {70}};
 inline constexpr HeaderVar<IntAttr<H>> lwDisplay{"$LWDISPLAY", {290}};
 inline constexpr HeaderVar<HandleAttr<H>> handSeed{"$HANDSEED", {5}};
+inline constexpr HeaderVar<IntAttr<H>> extNames{"$EXTNAMES", {290, 1}};  // long names in any case allowed
 }  // namespace def::header
 
 }  // namespace ddvue::dxf
