@@ -92,6 +92,10 @@ const namesOf = (error, from, to) =>
   errorNames.filter(([bit]) => bit >= from && bit < to && error & bit).map(([, name]) => name);
 
 w.FS.writeFile('/drawing.dwg', new Uint8Array(bytes.buffer, bytes.byteOffset, bytes.byteLength));
+// The file's own bytes stay for what the library does not keep (a layer's
+// stored colour number, below), in the drawings whose sections are read
+// here: those from 2004 on, but 2007.
+const fileBytes = /^AC10(18|2[4-9]|3\d)$/.test(bytes.toString('latin1', 0, 6)) ? bytes : null;
 bytes = null;
 const read = w.dwg_read_file('/drawing.dwg');
 w.FS.unlink('/drawing.dwg');
@@ -1067,18 +1071,327 @@ for (const h of handlesOf(T.DWG_TYPE_BLOCK_HEADER)) {
   writeLine(block);
 }
 
+// ------------------------------------------------------------ stored colour numbers
+
+// A colour in a drawing from 2004 on is a colour number, an RGB value whose
+// top byte says how it is meant (0xC2 a true colour, 0xC3 a colour number),
+// and a flag byte for the names of a colour book. The library passes the
+// RGB value on but puts its own look-up of it in the palette where the
+// stored number was. A layer with a true colour keeps, in the DXF that CAD
+// programs write, the number stored with it when there is one, else the
+// palette's nearest: so the stored numbers of the layers with a true colour
+// are read here from the file itself. Only what the library also read is
+// taken: a layer whose RGB value read here differs from the library's gets
+// no number from here (with TESSILUX_DWG_VERIFY=1 the reader then ends with
+// status 5).
+
+// The drawing's sections, as the file header of the 2004 form lists them:
+// name -> {size, pageSize, compressed, pages: [{address, start}]}.
+function fileSections(file) {
+  const head = Buffer.from(file.subarray(0x80, 0x80 + 0x6c));
+  let seed = 1;
+  for (let i = 0; i < head.length; i++) {
+    seed = (Math.imul(seed, 0x343fd) + 0x269ec3) >>> 0;
+    head[i] ^= (seed >>> 16) & 0xff;
+  }
+  if (head.toString('latin1', 0, 11) !== 'AcFssFcAJMB') throw new Error('no section header');
+  const pageMap = systemPage(file, Number(head.readBigUInt64LE(0x54)) + 0x100);
+  const pageAt = new Map();
+  for (let p = 0, address = 0x100; p + 8 <= pageMap.length;) {
+    const number = pageMap.readInt32LE(p);
+    pageAt.set(number, address);
+    address += pageMap.readUInt32LE(p + 4);
+    p += number < 0 ? 24 : 8;
+  }
+  const mapAddress = pageAt.get(head.readUInt32LE(0x5c));
+  if (mapAddress === undefined) throw new Error('no section map');
+  const map = systemPage(file, mapAddress);
+  const sections = new Map();
+  for (let k = 0, n = map.readUInt32LE(0), p = 20; k < n; k++) {
+    const size = Number(map.readBigUInt64LE(p));
+    const count = map.readUInt32LE(p + 8);
+    const pageSize = map.readUInt32LE(p + 12);
+    const compressed = map.readUInt32LE(p + 20) === 2;
+    const end = map.indexOf(0, p + 32);
+    const name = map.toString('latin1', p + 32, end < 0 || end > p + 96 ? p + 96 : end);
+    p += 96;
+    const pages = [];
+    for (let j = 0; j < count; j++, p += 16) {
+      const address = pageAt.get(map.readInt32LE(p));
+      if (address !== undefined) pages.push({ address, start: Number(map.readBigUInt64LE(p + 8)) });
+    }
+    sections.set(name, { size, pageSize, compressed, pages });
+  }
+  return sections;
+}
+
+// A page of the file's own maps: its header, then its compressed bytes.
+function systemPage(file, at) {
+  const size = file.readUInt32LE(at + 4);
+  return decompress(file, at + 20, file.readUInt32LE(at + 8), size);
+}
+
+// The bytes of a section, its pages unpacked as they are first asked for.
+function sectionBytes(file, section) {
+  const out = Buffer.alloc(section.size);
+  const done = new Set();
+  return (from, to) => {
+    for (const page of section.pages) {
+      if (done.has(page) || page.start >= Math.min(to, section.size) || page.start + section.pageSize <= from) continue;
+      done.add(page);
+      // Each page has a header of eight numbers, each masked with its address.
+      const mask = (0x4164536b ^ page.address) >>> 0;
+      const length = (file.readUInt32LE(page.address + 8) ^ mask) >>> 0;
+      const data = section.compressed ? decompress(file, page.address + 32, length, section.pageSize)
+        : file.subarray(page.address + 32, page.address + 32 + length);
+      const room = Math.max(0, Math.min(data.length, out.length - page.start));
+      out.set(data.subarray(0, room), page.start);
+    }
+    return out;
+  };
+}
+
+// The sections' compression: runs of bytes copied from the input, and
+// copies of earlier output.
+function decompress(src, at, length, size) {
+  const out = Buffer.alloc(size);
+  const end = Math.min(src.length, at + length);
+  let p = at;
+  let q = 0;
+  const byte = () => {
+    if (p >= end) throw new Error('compressed data end early');
+    return src[p++];
+  };
+  // A run's length, or 0 when the byte is an instruction (then kept in `next`).
+  let next = 0;
+  const runLength = () => {
+    let b = byte();
+    if (b >= 0x01 && b <= 0x0f) return b + 3;
+    if (b === 0) {
+      let total = 0x0f;
+      while ((b = byte()) === 0) total += 0xff;
+      return total + b + 3;
+    }
+    next = b;
+    return 0;
+  };
+  const longCount = () => {
+    let b = byte();
+    let total = 0;
+    if (b === 0) {
+      total = 0xff;
+      while ((b = byte()) === 0) total += 0xff;
+    }
+    return total + b;
+  };
+  const copyRun = (n) => {
+    if (n > size - q || p + n > end) throw new Error('compressed run out of range');
+    src.copy(out, q, p, p + n);
+    p += n;
+    q += n;
+  };
+  copyRun(runLength());
+  next = 0;
+  while (p < end && q < size) {
+    let op = next || byte();
+    next = 0;
+    let count;
+    let offset;
+    let run;
+    const twoBytes = () => {
+      const a = byte();
+      const b = byte();
+      run = a & 3;
+      return (a >> 2) | (b << 6);
+    };
+    if (op >= 0x40) {
+      count = (op >> 4) - 1;
+      offset = (byte() << 2) | ((op & 0x0c) >> 2);
+      run = op & 3;
+    } else if (op >= 0x21) {
+      count = op - 0x1e;
+      offset = twoBytes();
+    } else if (op === 0x20) {
+      count = longCount() + 0x21;
+      offset = twoBytes();
+    } else if (op >= 0x12) {
+      count = (op & 0x0f) + 2;
+      offset = twoBytes() + 0x3fff;
+    } else if (op === 0x10) {
+      count = longCount() + 9;
+      offset = twoBytes() + 0x3fff;
+    } else if (op === 0x11) {
+      break;
+    } else {
+      throw new Error(`compressed data has instruction ${op}`);
+    }
+    if (run === 0) run = runLength();
+    const from = q - offset - 1;
+    if (from < 0 || count > size - q) throw new Error('compressed copy out of range');
+    for (let i = 0; i < count; i++) out[q++] = out[from + i];
+    copyRun(run);
+  }
+  return out;
+}
+
+// Reads the fields of an object bit by bit, as the file holds them.
+class Bits {
+  constructor(bytes, at) {
+    this.b = bytes;
+    this.bit = at * 8;
+  }
+  B() {
+    const i = this.bit++;
+    if (i >> 3 >= this.b.length) throw new Error('object ends early');
+    return (this.b[i >> 3] >> (7 - (i & 7))) & 1;
+  }
+  n(count) {
+    let v = 0;
+    for (let i = 0; i < count; i++) v = v * 2 + this.B();
+    return v;
+  }
+  RC() { return this.n(8); }
+  RS() { return this.RC() | (this.RC() << 8); }
+  RL() { return (this.RS() | (this.RS() << 16)) >>> 0; }
+  BS() { return [() => this.RS(), () => this.RC(), () => 0, () => 256][this.n(2)](); }
+  BL() { return [() => this.RL(), () => this.RC(), () => 0, () => 0][this.n(2)](); }
+  H() {
+    this.n(4);
+    let v = 0n;
+    for (let i = this.n(4); i > 0; i--) v = (v << 8n) | BigInt(this.RC());
+    return v;
+  }
+}
+
+// A modular number: seven bits a byte, the last byte's 0x40 its sign when signed.
+function modular(bytes, at, signed) {
+  let v = 0;
+  let scale = 1;
+  for (;;) {
+    const b = bytes[at++];
+    if (b === undefined) throw new Error('modular number ends early');
+    if (b & 0x80) {
+      v += (b & 0x7f) * scale;
+      scale *= 128;
+      continue;
+    }
+    if (signed && b & 0x40) return [-(v + (b & 0x3f) * scale), at];
+    return [v + b * scale, at];
+  }
+}
+
+// The offset of every object in the object section, by handle: runs of at
+// most 2 KB, each counting its handles and offsets afresh from 0.
+function objectOffsets(map) {
+  const at = new Map();
+  for (let p = 0; p + 2 <= map.length;) {
+    const size = map.readUInt16BE(p);
+    if (size <= 2) break;
+    let handle = 0;
+    let offset = 0;
+    for (let q = p + 2; q < p + size;) {
+      let d;
+      [d, q] = modular(map, q, false);
+      handle += d;
+      [d, q] = modular(map, q, true);
+      offset += d;
+      at.set(handle, offset);
+    }
+    p += size + 2;
+  }
+  return at;
+}
+
+// The colour a LAYER object stores: {handle, index, rgb}.
+function layerColorAt(bytes, at) {
+  let size = 0;
+  let scale = 1;
+  for (;;) {
+    const v = bytes.readUInt16LE(at);
+    at += 2;
+    size += (v & 0x7fff) * scale;
+    scale *= 0x8000;
+    if (!(v & 0x8000)) break;
+  }
+  const late = versionName >= 'AC1024';
+  if (late) at = modular(bytes, at, false)[1];
+  const r = new Bits(bytes.subarray(0, at + size), at);
+  if (late) {
+    const kind = r.n(2);
+    if (kind === 0) r.RC();
+    else if (kind === 1) r.RC();
+    else r.RS();
+  } else {
+    r.BS();
+    r.RL();
+  }
+  const handle = r.H();
+  for (let n = r.BS(); n; n = r.BS()) {
+    r.H();
+    r.bit += 8 * n;
+  }
+  r.BL(); // reactors
+  r.B(); // no extension dictionary
+  if (versionName >= 'AC1027') r.B(); // binary data follow
+  // The name; from 2007 on it is with the object's strings.
+  if (!late) {
+    const length = r.BS();
+    r.bit += 8 * length;
+  }
+  r.B();
+  if (!late) r.BS();
+  r.B();
+  r.BS(); // the layer's flags
+  return { handle, index: r.BS(), rgb: r.BL() };
+}
+
+// The stored colour numbers of the given layers ({handle, obj, rgb}), by
+// handle; empty when the file cannot be read so.
+function storedColorNumbers(wantedLayers) {
+  const found = new Map();
+  if (!fileBytes || !wantedLayers.length) return found;
+  try {
+    const sections = fileSections(fileBytes);
+    const handles = sections.get('AcDb:Handles');
+    const objectSection = sections.get('AcDb:AcDbObjects');
+    if (!handles || !objectSection) return found;
+    const offsets = objectOffsets(sectionBytes(fileBytes, handles)(0, handles.size));
+    const bytesOf = sectionBytes(fileBytes, objectSection);
+    for (const layer of wantedLayers) {
+      const at = offsets.get(Number(layer.h));
+      if (at === undefined) continue;
+      // A layer's record is small: its start and a few kilobytes more are enough.
+      const color = layerColorAt(bytesOf(at, at + 0x2000), at);
+      const same = color.handle === BigInt(layer.h) && color.rgb === layer.rgb;
+      if (verify && !same) fail(5, `layer ${layer.handle} stores colour ${color.rgb.toString(16)}, the library says ${layer.rgb.toString(16)}`);
+      if (same) found.set(layer.handle, color.index);
+    }
+  } catch (error) {
+    if (verify) fail(5, `the colour numbers the layers store cannot be read: ${error.message}`);
+  }
+  return found;
+}
+
 // ------------------------------------------------------------ tables
 
+const layerColors = new Map(handlesOf(T.DWG_TYPE_LAYER).map((h) => [h, dyn(objectTio(objects.get(h)), 'color')]));
+const isTrueColor = (color) => color.method === 0xc2 || ((color.rgb >>> 24) & 0xff) === 0xc2;
+// Checked, every layer's colour is read from the file too.
+const storedNumbers = storedColorNumbers([...layerColors].filter(([, c]) => c && (verify || isTrueColor(c)))
+  .map(([h, c]) => ({ handle: h, h: objects.get(h).h, rgb: c.rgb >>> 0 })));
 const layers = handlesOf(T.DWG_TYPE_LAYER).map((h) => {
   const o = objects.get(h);
   const tio = objectTio(o);
   const flag = get(o.type, tio, 'flag', 'BS');
-  const color = dyn(tio, 'color') || { index: 7, rgb: 0, method: 0 };
+  const color = layerColors.get(h) || { index: 7, rgb: 0, method: 0 };
   const l = { handle: h, name: layerByHandle.get(h), standardFlag: flag };
-  // A true colour keeps the colour number that CAD programs write with it.
-  if (color.method === 0xc2 || ((color.rgb >>> 24) & 0xff) === 0xc2) {
+  // A true colour keeps the colour number stored with it, else the one the
+  // library found for it in the palette.
+  if (isTrueColor(color)) {
     l.trueColor = color.rgb & 0xffffff;
-    if (color.index >= 1 && color.index <= 255) l.colorIndex = color.index;
+    const stored = storedNumbers.get(h);
+    if (stored >= 1 && stored <= 255) l.colorIndex = stored;
+    else if (color.index >= 1 && color.index <= 255) l.colorIndex = color.index;
   } else {
     l.colorIndex = color.method === 0xc3 || ((color.rgb >>> 24) & 0xff) === 0xc3 ? color.rgb & 0xff : Math.abs(color.index);
   }
