@@ -126,8 +126,10 @@ const decoder = new TextDecoder(dwgCodePageToEncoding(codePageNumber) || 'window
 let view = null;
 let u8 = null;
 let u16 = null;
+// The views are made anew when the library's memory has grown (which
+// leaves the old ones empty).
 const mem = () => {
-  if (!view || view.buffer !== w.HEAPU8.buffer) {
+  if (!u8 || u8.length === 0) {
     view = new DataView(w.HEAPU8.buffer);
     u8 = w.HEAPU8;
     u16 = w.HEAPU16;
@@ -189,22 +191,23 @@ function dyn(tio, name) {
 function get(type, tio, name, kind) {
   const o = offset(type, tio, name);
   if (o < 0) return undefined;
-  const m = mem();
-  const a = tio + o;
-  let v;
-  switch (kind) {
-    case 'D': v = num(m.getFloat64(a, true)); break;
-    case 'P2': v = { x: num(m.getFloat64(a, true)), y: num(m.getFloat64(a + 8, true)) }; break;
-    case 'P3': v = { x: num(m.getFloat64(a, true)), y: num(m.getFloat64(a + 8, true)), z: num(m.getFloat64(a + 16, true)) }; break;
-    case 'RC': v = m.getUint8(a); break;
-    case 'BS': v = m.getUint16(a, true); break;
-    case 'BL': v = m.getUint32(a, true); break;
-    case 'PTR': v = m.getUint32(a, true); break;
-    case 'T': v = text(m.getUint32(a, true)); break;
-    default: throw new Error(`unknown field kind ${kind}`);
-  }
+  const v = valueAt(mem(), tio + o, kind);
   if (verify) check(type, tio, name, kind, v);
   return v;
+}
+
+function valueAt(m, a, kind) {
+  switch (kind) {
+    case 'D': return num(m.getFloat64(a, true));
+    case 'P2': return { x: num(m.getFloat64(a, true)), y: num(m.getFloat64(a + 8, true)) };
+    case 'P3': return { x: num(m.getFloat64(a, true)), y: num(m.getFloat64(a + 8, true)), z: num(m.getFloat64(a + 16, true)) };
+    case 'RC': return m.getUint8(a);
+    case 'BS': return m.getUint16(a, true);
+    case 'BL': return m.getUint32(a, true);
+    case 'PTR': return m.getUint32(a, true);
+    case 'T': return text(m.getUint32(a, true));
+    default: throw new Error(`unknown field kind ${kind}`);
+  }
 }
 
 function check(type, tio, name, kind, v) {
@@ -254,7 +257,7 @@ const hex = (v) => (typeof v === 'number' || typeof v === 'bigint' ? v : BigInt(
 // then; when one differs, the accessor serves that kind from then on (with
 // verification, the reader ends with status 5).
 const at = {
-  objectType: 16, objectSupertype: 28, objectTio: 32, objectHandle: 48, entityTio: 4, refHandle: 16,
+  objectType: 16, objectSupertype: 28, objectTio: 32, objectHandle: 48, entityTio: 4, refHandle: 32,
   colorIndex: 48, colorRgb: 56, colorMethod: 60, ltypeScale: 88, ltypeFlags: 96, invisible: 104, lineweight: 106,
 };
 const checkedUses = 64;
@@ -323,6 +326,7 @@ const subEntityTypes = new Set([T.DWG_TYPE_VERTEX_2D, T.DWG_TYPE_VERTEX_3D, T.DW
 const wanted = new Set([T.DWG_TYPE_LAYER, T.DWG_TYPE_LTYPE, T.DWG_TYPE_STYLE, T.DWG_TYPE_DIMSTYLE, T.DWG_TYPE_VPORT,
   T.DWG_TYPE_APPID, T.DWG_TYPE_BLOCK_HEADER, T.DWG_TYPE_DICTIONARY, T.DWG_TYPE_LAYOUT, T.DWG_TYPE_IMAGEDEF]);
 const objectReads = checked('object address, type, kind and handle');
+const subEntities = []; // their owners are read once all objects are known
 const objectList = new Array(objectCount); // by the library's index
 // The library keeps its objects in one array.
 const firstObject = w.dwg_get_object(data, 0);
@@ -360,17 +364,8 @@ for (let i = 0; i < objectCount; i++) {
     if (!byType.has(type)) byType.set(type, []);
     byType.get(type).push(handle);
   }
-  if (subEntityTypes.has(type)) {
-    try {
-      const owner = hex(w.dwg_object_entity_get_ownerhandle_object(w.dwg_object_to_entity(obj)).absolute_ref);
-      if (!ownedBy.has(owner)) ownedBy.set(owner, []);
-      ownedBy.get(owner).push({ handle, type });
-    } catch {
-      // an entity without a readable owner keeps no children
-    }
-  }
+  if (subEntityTypes.has(type)) subEntities.push(o);
 }
-for (const list of ownedBy.values()) list.sort((a, b) => (objects.get(a.handle).h < objects.get(b.handle).h ? -1 : 1));
 const handlesOf = (type) => byType.get(type) || [];
 // The handle of an object the library hands over: that of the object at its
 // place in the library's array (the same string, whose hash is known), else
@@ -410,6 +405,34 @@ const entityOf = (o) => {
   if (o.ent === undefined) entityParts(o);
   return o.ent;
 };
+
+// The handle of the object that owns an entity ('0' for none): its
+// reference lies in the entity's common part, found like the layer's below.
+let ownerRefOffset = null;
+const ownerReads = checked('entity owner');
+function entityOwner(o) {
+  if (ownerRefOffset === null) ownerRefOffset = findRefOffset('ownerhandle');
+  const fromMemory = ownerRefOffset >= 0 ? refHandle(mem().getUint32(entityOf(o) + ownerRefOffset, true)) ?? '0' : null;
+  if (fromMemory !== null && ownerReads.memory && ownerReads.left <= 0) return fromMemory;
+  let owner;
+  try {
+    owner = hex(w.dwg_object_entity_get_ownerhandle_object(entityOf(o)).absolute_ref);
+  } catch {
+    owner = null;
+  }
+  if (fromMemory !== null && ownerReads.memory) settle(ownerReads, fromMemory, owner, (a, b) => a === b);
+  return owner;
+}
+
+// Attributes, vertices and sequence ends by the entity that owns them, in
+// the order of their handles.
+for (const o of subEntities) {
+  const owner = entityOwner(o);
+  if (owner === null) continue; // an entity without a readable owner keeps no children
+  if (!ownedBy.has(owner)) ownedBy.set(owner, []);
+  ownedBy.get(owner).push({ handle: o.handle, type: o.type });
+}
+for (const list of ownedBy.values()) list.sort((a, b) => (objects.get(a.handle).h < objects.get(b.handle).h ? -1 : 1));
 
 // What the drawing's own maps promise: every entry of the tables, every
 // entity a block lists, every item of a dictionary. A table or block entry
@@ -593,15 +616,33 @@ const isUnitZ = (p) => p && p.x === 0 && p.y === 0 && p.z === 1;
 // Reads the fields named in `fields` ({key: [field, kind]}) into `e`,
 // leaving out zero thicknesses and the default extrusion.
 function fill(e, type, tio, fields) {
-  for (const key in fields) {
-    const [name, kind] = fields[key];
-    const v = get(type, tio, name, kind);
-    if (v === undefined) continue;
-    if (key === 'extrusionDirection' && isUnitZ(v)) continue;
-    if (key === 'thickness' && v === 0) continue;
-    e[key] = v;
+  const m = mem();
+  for (const f of planOf(type, tio, fields)) {
+    const v = valueAt(m, tio + f.at, f.kind);
+    if (verify) check(type, tio, f.name, f.kind, v);
+    if (f.unlessUnitZ ? isUnitZ(v) : f.unlessZero && v === 0) continue;
+    e[f.key] = v;
   }
   return e;
+}
+
+// The fields of a table such as `lineFields` that objects of a type have,
+// with their offsets: made once per table and type.
+const plans = new WeakMap();
+function planOf(type, tio, fields) {
+  let byType = plans.get(fields);
+  if (!byType) plans.set(fields, (byType = []));
+  let plan = byType[type];
+  if (!plan) {
+    plan = [];
+    for (const key in fields) {
+      const [name, kind] = fields[key];
+      const at = offset(type, tio, name);
+      if (at >= 0) plan.push({ key, name, kind, at, unlessUnitZ: key === 'extrusionDirection', unlessZero: key === 'thickness' });
+    }
+    byType[type] = plan;
+  }
+  return plan;
 }
 
 const textFields = {
@@ -630,15 +671,14 @@ function attribute(handle) {
 }
 
 function insert(e, o, handle, tio) {
-  fill(e, o.type, tio, { insertionPoint: ['ins_pt', 'P3'], rotation: ['rotation', 'D'], extrusionDirection: ['extrusion', 'P3'] });
+  fill(e, o.type, tio, insertFields);
   const scale = get(o.type, tio, 'scale', 'P3');
   e.name = nameByRef(blockNames, get(o.type, tio, 'block_header', 'PTR')) ?? '';
   e.xScale = scale.x;
   e.yScale = scale.y;
   e.zScale = scale.z;
   if (o.type === T.DWG_TYPE_MINSERT) {
-    fill(e, o.type, tio, { columnCount: ['num_cols', 'BS'], rowCount: ['num_rows', 'BS'],
-      columnSpacing: ['col_spacing', 'D'], rowSpacing: ['row_spacing', 'D'] });
+    fill(e, o.type, tio, minsertFields);
   }
   // The attributes the insert lists, in its order; else those that name it
   // as their owner.
@@ -656,10 +696,9 @@ function insert(e, o, handle, tio) {
 
 // Vertices as the drawing holds them, each with its handle.
 function polyline(e, o, handle, tio) {
-  fill(e, o.type, tio, { flag: ['flag', 'BS'], thickness: ['thickness', 'D'], extrusionDirection: ['extrusion', 'P3'] });
+  fill(e, o.type, tio, polylineFields);
   if (o.type === T.DWG_TYPE_POLYLINE_2D) {
-    fill(e, o.type, tio, { smoothType: ['curve_type', 'BS'], startWidth: ['start_width', 'D'],
-      endWidth: ['end_width', 'D'], elevation: ['elevation', 'D'] });
+    fill(e, o.type, tio, polyline2dFields);
   }
   const children = ownedBy.get(handle) || [];
   e.vertices = children.filter((c) => c.type !== T.DWG_TYPE_SEQEND).map((c) => {
@@ -668,8 +707,7 @@ function polyline(e, o, handle, tio) {
     const p = get(v.type, vt, 'point', 'P3') || { x: 0, y: 0, z: 0 };
     const out = { handle: c.handle, x: p.x, y: p.y, z: p.z, flag: get(v.type, vt, 'flag', 'RC') ?? 0 };
     if (v.type === T.DWG_TYPE_VERTEX_2D) {
-      fill(out, v.type, vt, { startWidth: ['start_width', 'D'], endWidth: ['end_width', 'D'], bulge: ['bulge', 'D'],
-        tangentDirection: ['tangent_dir', 'D'] });
+      fill(out, v.type, vt, vertex2dFields);
     }
     return out;
   });
@@ -700,9 +738,7 @@ function lwpolyline(e, o, tio) {
 
 let controlPoint = null;
 function spline(e, o, tio) {
-  fill(e, o.type, tio, { flag: ['flag', 'BS'], degree: ['degree', 'BL'], knotTolerance: ['knot_tol', 'D'],
-    controlTolerance: ['ctrl_tol', 'D'], fitTolerance: ['fit_tol', 'D'], startTangent: ['beg_tan_vec', 'P3'],
-    endTangent: ['end_tan_vec', 'P3'] });
+  fill(e, o.type, tio, splineFields);
   const nk = get(o.type, tio, 'num_knots', 'BL');
   e.knots = nk ? doubles(get(o.type, tio, 'knots', 'PTR'), nk) : [];
   const nc = get(o.type, tio, 'num_ctrl_pts', 'BL');
@@ -735,10 +771,7 @@ function dimension(e, o, tio) {
   const type = o.type;
   e.type = 'DIMENSION';
   e.kind = dimensionKinds[type];
-  fill(e, type, tio, { definitionPoint: ['def_pt', 'P3'], textPoint: ['text_midpt', 'P2'], elevation: ['elevation', 'D'],
-    dimensionType: ['flag', 'RC'], textLineSpacingStyle: ['lspace_style', 'BS'], textLineSpacingFactor: ['lspace_factor', 'D'],
-    measurement: ['act_measurement', 'D'], text: ['user_text', 'T'], textRotation: ['text_rotation', 'D'],
-    extrusionDirection: ['extrusion', 'P3'] });
+  fill(e, type, tio, dimensionFields);
   if (!e.textLineSpacingFactor) e.textLineSpacingFactor = 1;
   e.name = nameByRef(blockNames, get(type, tio, 'block', 'PTR')) ?? '';
   e.styleName = nameByRef(dimstyleNames, get(type, tio, 'dimstyle', 'PTR')) ?? '';
@@ -867,16 +900,42 @@ function viewport(e, tio) {
 }
 
 function mtext(e, o, tio) {
-  fill(e, o.type, tio, { insertionPoint: ['ins_pt', 'P3'], textHeight: ['text_height', 'D'], rectWidth: ['rect_width', 'D'],
-    rectHeight: ['rect_height', 'D'], attachmentPoint: ['attachment', 'BS'], drawingDirection: ['flow_dir', 'BS'],
-    text: ['text', 'T'], extrusionDirection: ['extrusion', 'P3'], direction: ['x_axis_dir', 'P3'],
-    lineSpacingStyle: ['linespace_style', 'BS'], lineSpacing: ['linespace_factor', 'D'] });
+  fill(e, o.type, tio, mtextFields);
   const style = nameByRef(styleNames, get(o.type, tio, 'style', 'PTR'));
   if (style) e.styleName = style;
   return e;
 }
 
-// The fields of the commonest entities, by the key the program reads.
+// The fields of each entity type, by the key the program reads.
+const insertFields = { insertionPoint: ['ins_pt', 'P3'], rotation: ['rotation', 'D'],
+  extrusionDirection: ['extrusion', 'P3'] };
+const minsertFields = { columnCount: ['num_cols', 'BS'], rowCount: ['num_rows', 'BS'],
+  columnSpacing: ['col_spacing', 'D'], rowSpacing: ['row_spacing', 'D'] };
+const polylineFields = { flag: ['flag', 'BS'], thickness: ['thickness', 'D'],
+  extrusionDirection: ['extrusion', 'P3'] };
+const polyline2dFields = { smoothType: ['curve_type', 'BS'], startWidth: ['start_width', 'D'],
+  endWidth: ['end_width', 'D'], elevation: ['elevation', 'D'] };
+const vertex2dFields = { startWidth: ['start_width', 'D'], endWidth: ['end_width', 'D'], bulge: ['bulge', 'D'],
+  tangentDirection: ['tangent_dir', 'D'] };
+const splineFields = { flag: ['flag', 'BS'], degree: ['degree', 'BL'], knotTolerance: ['knot_tol', 'D'],
+  controlTolerance: ['ctrl_tol', 'D'], fitTolerance: ['fit_tol', 'D'], startTangent: ['beg_tan_vec', 'P3'],
+  endTangent: ['end_tan_vec', 'P3'] };
+const dimensionFields = { definitionPoint: ['def_pt', 'P3'], textPoint: ['text_midpt', 'P2'],
+  elevation: ['elevation', 'D'], dimensionType: ['flag', 'RC'], textLineSpacingStyle: ['lspace_style', 'BS'],
+  textLineSpacingFactor: ['lspace_factor', 'D'], measurement: ['act_measurement', 'D'], text: ['user_text', 'T'],
+  textRotation: ['text_rotation', 'D'], extrusionDirection: ['extrusion', 'P3'] };
+const mtextFields = { insertionPoint: ['ins_pt', 'P3'], textHeight: ['text_height', 'D'],
+  rectWidth: ['rect_width', 'D'], rectHeight: ['rect_height', 'D'], attachmentPoint: ['attachment', 'BS'],
+  drawingDirection: ['flow_dir', 'BS'], text: ['text', 'T'], extrusionDirection: ['extrusion', 'P3'],
+  direction: ['x_axis_dir', 'P3'], lineSpacingStyle: ['linespace_style', 'BS'],
+  lineSpacing: ['linespace_factor', 'D'] };
+const pointFields = { thickness: ['thickness', 'D'], extrusionDirection: ['extrusion', 'P3'], angle: ['x_ang', 'D'] };
+const solidFields = { corner1: ['corner1', 'P2'], corner2: ['corner2', 'P2'], corner3: ['corner3', 'P2'],
+  corner4: ['corner4', 'P2'], elevation: ['elevation', 'D'], thickness: ['thickness', 'D'],
+  extrusionDirection: ['extrusion', 'P3'] };
+const faceFields = { corner1: ['corner1', 'P3'], corner2: ['corner2', 'P3'], corner3: ['corner3', 'P3'],
+  corner4: ['corner4', 'P3'], flag: ['invis_flags', 'BS'] };
+const xlineFields = { firstPoint: ['point', 'P3'], unitDirection: ['vector', 'P3'] };
 const lineFields = { startPoint: ['start', 'P3'], endPoint: ['end', 'P3'], thickness: ['thickness', 'D'],
   extrusionDirection: ['extrusion', 'P3'] };
 const circleFields = { center: ['center', 'P3'], radius: ['radius', 'D'], thickness: ['thickness', 'D'],
@@ -907,7 +966,7 @@ function entity(handle) {
       return e;
     case T.DWG_TYPE_POINT:
       e.position = { x: get(type, tio, 'x', 'D'), y: get(type, tio, 'y', 'D'), z: get(type, tio, 'z', 'D') };
-      return f({ thickness: ['thickness', 'D'], extrusionDirection: ['extrusion', 'P3'], angle: ['x_ang', 'D'] });
+      return f(pointFields);
     case T.DWG_TYPE_ELLIPSE:
       return f(ellipseFields);
     case T.DWG_TYPE_LWPOLYLINE:
@@ -922,15 +981,13 @@ function entity(handle) {
       return spline(e, o, tio);
     case T.DWG_TYPE_SOLID:
     case T.DWG_TYPE_TRACE:
-      return f({ corner1: ['corner1', 'P2'], corner2: ['corner2', 'P2'], corner3: ['corner3', 'P2'], corner4: ['corner4', 'P2'],
-        elevation: ['elevation', 'D'], thickness: ['thickness', 'D'], extrusionDirection: ['extrusion', 'P3'] });
+      return f(solidFields);
     case T.DWG_TYPE_3DFACE:
       e.type = '3DFACE';
-      return f({ corner1: ['corner1', 'P3'], corner2: ['corner2', 'P3'], corner3: ['corner3', 'P3'], corner4: ['corner4', 'P3'],
-        flag: ['invis_flags', 'BS'] });
+      return f(faceFields);
     case T.DWG_TYPE_XLINE:
     case T.DWG_TYPE_RAY:
-      return f({ firstPoint: ['point', 'P3'], unitDirection: ['vector', 'P3'] });
+      return f(xlineFields);
     case T.DWG_TYPE_TEXT:
       textBase(e, type, tio);
       e.text = get(type, tio, 'text_value', 'T');
@@ -994,12 +1051,7 @@ const blockTypes = new Set([T.DWG_TYPE_BLOCK, T.DWG_TYPE_ENDBLK]);
 for (const [h, o] of objects) {
   if (reached.has(h) || subEntityTypes.has(o.type) || blockTypes.has(o.type)) continue;
   if (o.supertype !== 0) continue;
-  let owner = null;
-  try {
-    owner = hex(w.dwg_object_entity_get_ownerhandle_object(w.dwg_object_to_entity(o.obj)).absolute_ref);
-  } catch {
-    owner = null;
-  }
+  let owner = entityOwner(o);
   // An entity whose owner is gone belongs to model space, as CAD programs
   // read it.
   if (!chains.has(owner)) owner = modelSpace;
