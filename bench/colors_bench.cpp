@@ -14,7 +14,7 @@
 #include "app/frmMain.h"
 #include "colors/ColorPalette.h"
 #include "colors/frmColors.h"
-#include "platform/Seams.h"
+#include "Doubles.h"
 
 #include <QApplication>
 #include <QComboBox>

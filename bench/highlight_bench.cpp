@@ -19,7 +19,7 @@
 
 #include "app/frmMain.h"
 #include "ddvue/DDVue.h"
-#include "platform/Seams.h"
+#include "Doubles.h"
 
 #include <QApplication>
 #include <QComboBox>

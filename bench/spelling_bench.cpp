@@ -11,6 +11,7 @@
 //
 //   build/bench/spelling_bench --benchmark_repetitions=5
 
+#include "Doubles.h"
 #include "platform/Spelling.h"
 #include "zoom/SpellCheck.h"
 
@@ -59,7 +60,7 @@ void ChangeAll(benchmark::State& state)
     // No personal words: the dictionary alone.
     service.personalWordList = QDir::temp().filePath(QStringLiteral("tessilux-bench-no-personal-words.dic"));
     QString why;
-    std::unique_ptr<platform::Speller> speller = service.open(&why);
+    std::unique_ptr<platform::Speller> speller = service.open(zoom::wordListWriter(), &why);
     if (!speller) {
         state.SkipWithError(why.toStdString().c_str());
         return;
@@ -71,7 +72,7 @@ void ChangeAllList(benchmark::State& state)
 {
     platform::WordListService service;
     service.words = {QStringLiteral("the"), QStringLiteral("floor")};
-    std::unique_ptr<platform::Speller> speller = service.open();
+    std::unique_ptr<platform::Speller> speller = service.open({});
     changeAll(state, *speller);
 }
 

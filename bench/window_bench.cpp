@@ -13,7 +13,7 @@
 #include "app/CommandLine.h"
 #include "app/ExportCommands.h"
 #include "app/frmMain.h"
-#include "platform/Seams.h"
+#include "Doubles.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -19,7 +19,7 @@
 #include "filter/frmFilter.h"
 #include "zoom/frmZoom.h"
 
-#include "platform/Seams.h"
+#include "Doubles.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>

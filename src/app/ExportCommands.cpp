@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <ostream>
+#include <sstream>
 
 namespace app {
 
@@ -26,6 +27,7 @@ struct ExportOptions {
     QString filter;
     bool filtered = false;
     QString outPath;
+    bool overwrite = false;
 };
 
 constexpr int Parsed = -1;
@@ -35,8 +37,11 @@ constexpr int Parsed = -1;
 // error.
 int parse(const QStringList& args, ExportOptions& o, std::ostream& err)
 {
-    std::optional<cli::ExportArguments> a = cli::readExportArguments(args, err);
-    if (!a) return ExitUsage;
+    // The export command has read them once already (and answered --help).
+    std::ostringstream help;
+    int status = ExitUsage;
+    std::optional<cli::ExportArguments> a = cli::readExportArguments(args, help, err, status);
+    if (!a) return status;
     if (!a->category.isEmpty()) {
         auto c = extract::categoryFromName(a->category);
         if (!c) return usage(err, QStringLiteral("unknown category %1").arg(a->category));
@@ -46,6 +51,7 @@ int parse(const QStringList& args, ExportOptions& o, std::ostream& err)
     o.filter = a->filter;
     o.filtered = a->filtered;
     o.outPath = a->outPath;
+    o.overwrite = a->overwrite;
     return Parsed;
 }
 
@@ -72,7 +78,7 @@ int exportFlat(const QStringList& args, std::ostream& out, std::ostream& err)
     extract::CategoryLoad result;
     std::string flat;
     if (int code = load(o, recordset, result, err, &flat); code != ExitDone) return code;
-    return writeOut(flat, o.outPath, out, err);
+    return writeOut(flat, o.outPath, out, err, o.overwrite);
 }
 
 int exportCsv(const QStringList& args, std::ostream& out, std::ostream& err)
@@ -95,7 +101,7 @@ int exportCsv(const QStringList& args, std::ostream& out, std::ostream& err)
             return failed(err, e.message());
         }
     }
-    return writeOut(extract::categoryCsv(recordset, o.category), o.outPath, out, err);
+    return writeOut(extract::categoryCsv(recordset, o.category), o.outPath, out, err, o.overwrite);
 }
 
 }  // namespace

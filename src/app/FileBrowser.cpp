@@ -1,23 +1,23 @@
 #include "app/FileBrowser.h"
 
+#include "ddvue/FileNames.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QStorageInfo>
+#include <QRegularExpression>
 #include <QStyle>
 
 #include <algorithm>
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace app {
 
-bool isDrawingSuffix(const QString& suffix)
-{
-    return suffix.compare(QLatin1String("dwg"), Qt::CaseInsensitive) == 0 ||
-           suffix.compare(QLatin1String("dxf"), Qt::CaseInsensitive) == 0 ||
-           suffix.compare(QLatin1String("dxfb"), Qt::CaseInsensitive) == 0;
-}
+bool isDrawingSuffix(const QString& suffix) { return ddvue::isDrawingSuffix(suffix); }
 
 bool patternRelists(const QString& pattern)
 {
@@ -40,9 +40,26 @@ QString fileCountText(int count)
 QStringList listDrawingFiles(const QString& folder, const QString& pattern)
 {
     if (pattern.isEmpty()) return {};
-    QDir dir(folder);
-    // QDir matches name filters without regard to letter case unless told to.
-    QStringList names = dir.entryList(QStringList{pattern}, QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+    // The system's own listing, so that a name that is not UTF-8 is listed
+    // too (kept in the bytes it has, see FileNames.h), and so is a named
+    // pipe or a device named as a drawing, which opening then refuses with
+    // the reason. Folders are not files.
+    const QRegularExpression matches(QRegularExpression::wildcardToRegularExpression(pattern),
+                                     QRegularExpression::CaseInsensitiveOption);
+    const std::string path = ddvue::encodeFileName(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'));
+    QStringList names;
+    DIR* dir = ::opendir(path.c_str());
+    if (!dir) return {};
+    while (dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.empty() || name[0] == '.') continue;  // hidden, as file browsers keep them
+        struct stat st {};
+        // Links are followed; one that leads nowhere is left out.
+        if (::stat((path + name).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) continue;
+        const QString decoded = ddvue::decodeFileName(name);
+        if (matches.match(ddvue::displayFileName(decoded)).hasMatch()) names << decoded;
+    }
+    ::closedir(dir);
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         int c = a.compare(b, Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a < b;
@@ -53,7 +70,7 @@ QStringList listDrawingFiles(const QString& folder, const QString& pattern)
 int horizontalExtent(const QStringList& names, const QFontMetrics& metrics)
 {
     int widest = 0;
-    for (const QString& n : names) widest = std::max(widest, metrics.horizontalAdvance(n));
+    for (const QString& n : names) widest = std::max(widest, metrics.horizontalAdvance(ddvue::displayFileName(n)));
     return widest + 25;
 }
 

@@ -22,8 +22,11 @@ bool patternRelists(const QString& pattern);
 QString patternAfterPeriod(const QString& pattern);
 // "" for none, "1 file." for one, "12 files." for twelve.
 QString fileCountText(int count);
-// The names of the normal files in `folder` matching the wildcard `pattern`
-// without regard to letter case, sorted alphabetically without regard to case.
+// The names of the files in `folder` (all but folders: a named pipe or a
+// device too, which opening refuses with the reason) matching the wildcard
+// `pattern` without regard to letter case, sorted alphabetically without
+// regard to case. A name that is not UTF-8 keeps its bytes (see
+// ddvue/FileNames.h); ddvue::displayFileName() gives it for the screen.
 QStringList listDrawingFiles(const QString& folder, const QString& pattern);
 // The width the list must scroll to: its widest entry plus 25 pixels.
 int horizontalExtent(const QStringList& names, const QFontMetrics& metrics);

@@ -20,11 +20,12 @@ using edit::ImportRow;
 int import(const QStringList& args, std::ostream& out, std::ostream& err)
 {
     QStringList operands;
-    QString outPath;
-    bool dryRun = false, overwrite = false;
+    cli::SaveRequest save;
+    bool dryRun = false;
     edit::ImportOptions options;
-    static const QStringList known = {QStringLiteral("--category"), QStringLiteral("-o"), QStringLiteral("--dry-run"),
-                                      QStringLiteral("--overwrite"), QStringLiteral("--skip-malformed")};
+    static const QStringList known = {QStringLiteral("--category"),  QStringLiteral("-o"),
+                                      QStringLiteral("--dry-run"),   QStringLiteral("--overwrite"),
+                                      QStringLiteral("--skip-malformed"), QStringLiteral("--accept-damaged")};
     cli::Arguments reader(args);
     while (reader.next()) {
         const QString& a = reader.current();
@@ -39,17 +40,20 @@ int import(const QStringList& args, std::ostream& out, std::ostream& err)
                 return usage(err, QStringLiteral("import takes attributes, single-text, multi-text or layers, not %1").arg(v));
             options.category = c;
         } else if (a == QLatin1String("-o")) {
-            if (!reader.value(outPath)) return usage(err, QStringLiteral("-o needs a file"));
+            if (!reader.value(save.outPath) || save.outPath.isEmpty()) return usage(err, QStringLiteral("-o needs a file"));
         } else if (a == QLatin1String("--dry-run")) {
             dryRun = true;
         } else if (a == QLatin1String("--overwrite")) {
-            overwrite = true;
+            save.overwrite = true;
+        } else if (a == QLatin1String("--accept-damaged")) {
+            save.acceptDamage = true;
         } else if (a == QLatin1String("--skip-malformed")) {
             options.skipMalformed = true;
         } else {
             return usage(err, QStringLiteral("unknown option %1").arg(a));
         }
     }
+    if (int status = reader.finish(QStringLiteral("import"), out, err); status >= 0) return status;
     if (operands.size() != 2) return usage(err, QStringLiteral("import needs a drawing and a CSV file"));
     const QString drawing = operands[0], csvPath = operands[1];
 
@@ -59,6 +63,7 @@ int import(const QStringList& args, std::ostream& out, std::ostream& err)
         return failed(err, QStringLiteral("cannot read %1: %2; nothing was changed").arg(csvPath, why));
     ddvue::FileLock lock;
     if (!dryRun && !cli::lockDrawing(lock, drawing, err)) return ExitFailed;
+    save.lock = &lock;
     ddvue::DDVueEngine engine;
     if (!cli::openDrawing(engine, drawing, err)) return ExitFailed;
 
@@ -67,13 +72,16 @@ int import(const QStringList& args, std::ostream& out, std::ostream& err)
     if (!report.error.isEmpty())
         return failed(err, QStringLiteral("%1 cannot be imported: %2; nothing was changed").arg(csvPath, report.error));
 
+    // The report goes where the drawing does not: standard error when the
+    // drawing goes to standard output.
+    std::ostream& told = save.outPath == QLatin1String("-") ? err : out;
     // What each row came to, but for the rows that changed nothing; then the counts.
     for (const ImportRow& row : report.rows) {
         if (row.outcome == ImportRow::Outcome::Unchanged) continue;
-        out << "line " << row.line << ": " << local(row.key) << ": " << local(edit::outcomeName(row.outcome));
-        if (!row.change.isEmpty()) out << ": " << local(row.change);
-        if (!row.reason.isEmpty()) out << (row.change.isEmpty() ? ": " : "; ") << local(row.reason);
-        out << "\n";
+        told << "line " << row.line << ": " << local(row.key) << ": " << local(edit::outcomeName(row.outcome));
+        if (!row.change.isEmpty()) told << ": " << local(row.change);
+        if (!row.reason.isEmpty()) told << (row.change.isEmpty() ? ": " : "; ") << local(row.reason);
+        told << "\n";
     }
     const long malformed = report.count(ImportRow::Outcome::Malformed);
     if (!report.applied)
@@ -82,22 +90,31 @@ int import(const QStringList& args, std::ostream& out, std::ostream& err)
                                .arg(csvPath)
                                .arg(malformed));
     const long changed = report.count(ImportRow::Outcome::Changed);
-    out << "Changed: " << changed << "\n"
+    const long notApplied = report.count(ImportRow::Outcome::NotFound) + report.count(ImportRow::Outcome::Rejected) + malformed;
+    told << "Changed: " << changed << "\n"
         << "Unchanged: " << report.count(ImportRow::Outcome::Unchanged) << "\n"
         << "Not found: " << report.count(ImportRow::Outcome::NotFound) << "\n"
         << "Rejected: " << report.count(ImportRow::Outcome::Rejected) << "\n"
         << "Malformed: " << malformed << "\n";
-    out.flush();
+    told.flush();
+    // Done, but not all of the file was applied: a script must be able to tell.
+    const int done = notApplied > 0 ? ExitPartly : ExitDone;
     if (dryRun) {
-        out << "Dry run: nothing was saved.\n";
-        return ExitDone;
+        told << "Dry run: nothing was saved.\n";
+        if (changed > 0 && !engine.damage().isEmpty() && !save.acceptDamage)
+            told << "The drawing is damaged (" << local(engine.damage())
+                 << "): it would be saved only with --accept-damaged.\n";
+        return done;
     }
     // Without changes the drawing is left as it is, unless a copy is asked for.
-    if (changed == 0 && outPath.isEmpty()) {
-        out << "Nothing changed: the drawing was not written.\n";
-        return ExitDone;
+    if (changed == 0 && save.outPath.isEmpty()) {
+        told << "Nothing changed: the drawing was not written.\n";
+        return done;
     }
-    return cli::saveDrawing(engine, drawing, outPath, overwrite, err);
+    QString saved;
+    if (int status = cli::saveDrawing(engine, drawing, save, out, err, &saved); status != ExitDone) return status;
+    if (save.outPath != QLatin1String("-")) told << "Saved: " << local(saved) << "\n";
+    return done;
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 #include "app/MainWindowLogic.h"
 
+#include "ddvue/FileNames.h"
+
+#include <sys/stat.h>
+
 #include <cmath>
 
 #include <QDateTime>
@@ -56,15 +60,33 @@ void writeShutdownSettings(platform::SettingsStore& store, const QString& drive,
     store.setValue(QStringLiteral("Data"), QString::number(static_cast<int>(category)));
 }
 
-QString fileInformationLine(const QString& versionName, const QFileInfo& file, const QLocale& locale)
+namespace {
+
+QString informationLine(const QString& versionName, const QDateTime& modified, qint64 size, const QLocale& locale)
 {
-    if (!file.exists()) return QString();
-    QDateTime modified = file.lastModified();
     QLocale grouped = locale;
     grouped.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
     return versionName + QStringLiteral("  ") + locale.toString(modified.date(), QLocale::ShortFormat) +
            QLatin1Char(' ') + locale.toString(modified.time(), QLocale::LongFormat) + QStringLiteral("  ") +
-           grouped.toString(file.size());
+           grouped.toString(size);
+}
+
+}  // namespace
+
+QString fileInformationLine(const QString& versionName, const QFileInfo& file, const QLocale& locale)
+{
+    if (!file.exists()) return QString();
+    return informationLine(versionName, file.lastModified(), file.size(), locale);
+}
+
+QString fileInformationLine(const QString& versionName, const QString& path, const QLocale& locale)
+{
+    // The system's own bytes of the name: one that is not UTF-8 has its line too.
+    struct stat st {};
+    if (::stat(ddvue::encodeFileName(path).c_str(), &st) != 0) return QString();
+    const QDateTime modified = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(st.st_mtim.tv_sec) * 1000 +
+                                                              st.st_mtim.tv_nsec / 1000000);
+    return informationLine(versionName, modified, static_cast<qint64>(st.st_size), locale);
 }
 
 ProgressReport::ProgressReport(std::function<void(const QString&)> show, std::function<void()> repaint, int delayMs)

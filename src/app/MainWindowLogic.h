@@ -63,6 +63,9 @@ void writeShutdownSettings(platform::SettingsStore& store, const QString& drive,
 // decimals: "R14  07/12/2026 10:15:02  1,234,567". "" when the file is gone.
 QString fileInformationLine(const QString& versionName, const QFileInfo& file,
                             const QLocale& locale = QLocale::system());
+// The same for the file at `path`, whatever bytes its name is made of.
+QString fileInformationLine(const QString& versionName, const QString& path,
+                            const QLocale& locale = QLocale::system());
 
 // Reports how far long work has come, once it has taken half a second: the
 // text goes to `show`, and `repaint` lets the window draw while it waits.

@@ -2,6 +2,7 @@
 
 #include "app/CommandLine.h"
 #include "ddvue/DDVueEngine.h"
+#include "ddvue/FileNames.h"
 #include "ddvue/render/DrawingScene.h"
 
 #include <QBuffer>
@@ -11,6 +12,7 @@
 #include <QRegularExpression>
 
 #include <ostream>
+#include <sys/stat.h>
 
 namespace app {
 
@@ -28,25 +30,38 @@ constexpr int kMaxSide = 16384;
 int render(const QStringList& args, std::ostream& out, std::ostream& err)
 {
     QString drawing, outPath, sizeText;
+    bool overwrite = false;
     cli::Arguments reader(args);
     while (reader.next()) {
         const QString& a = reader.current();
-        if (!reader.isOption(a == QLatin1String("-o") || a == QLatin1String("--size"))) {
+        if (!reader.isOption(a == QLatin1String("-o") || a == QLatin1String("--size") ||
+                             a == QLatin1String("--overwrite"))) {
             if (!drawing.isEmpty()) return usage(err, QStringLiteral("render takes one drawing"));
             drawing = a;
         } else if (a == QLatin1String("-o")) {
             if (!reader.value(outPath)) return usage(err, QStringLiteral("-o needs a file"));
         } else if (a == QLatin1String("--size")) {
             if (!reader.value(sizeText)) return usage(err, QStringLiteral("--size needs WIDTHxHEIGHT"));
+        } else if (a == QLatin1String("--overwrite")) {
+            overwrite = true;
         } else {
             return usage(err, QStringLiteral("unknown option %1").arg(a));
         }
     }
+    if (int status = reader.finish(QStringLiteral("render"), out, err); status >= 0) return status;
     if (drawing.isEmpty()) return usage(err, QStringLiteral("render needs a drawing"));
     if (outPath.isEmpty()) return usage(err, QStringLiteral("render needs -o OUT.png or -o OUT.bmp"));
     QString suffix = QFileInfo(outPath).suffix().toLower();
-    if (suffix != QLatin1String("png") && suffix != QLatin1String("bmp"))
-        return usage(err, QStringLiteral("the picture must be a .png or .bmp file, not %1").arg(outPath));
+    if (suffix != QLatin1String("png") && suffix != QLatin1String("bmp")) {
+        // Standard output, a pipe or a device has no name to tell the kind
+        // of picture by: it gets a PNG.
+        struct stat st {};
+        const bool stream = outPath == QLatin1String("-") ||
+                            (::stat(ddvue::encodeFileName(outPath).c_str(), &st) == 0 &&
+                             (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode)));
+        if (!stream) return usage(err, QStringLiteral("the picture must be a .png or .bmp file, not %1").arg(outPath));
+        suffix = QStringLiteral("png");
+    }
 
     QSize size(kDefaultWidth, kDefaultHeight);
     if (!sizeText.isEmpty()) {
@@ -64,10 +79,10 @@ int render(const QStringList& args, std::ostream& out, std::ostream& err)
     engine.setReadOnly(true);
     if (!cli::openDrawing(engine, drawing, err)) return ExitFailed;
 
+    // Drawn once, as the drawing stands: the scene need not follow its edits.
     ddvue::render::DrawingScene scene;
-    scene.attach(*engine.document(), engine.path(), engine.searchPaths());
+    scene.build(*engine.document(), engine.path(), engine.searchPaths());
     QImage image = ddvue::render::renderScene(scene.scene(), size);
-    scene.detach();
     if (image.isNull()) return failed(err, QStringLiteral("not enough memory for a %1x%2 picture").arg(size.width()).arg(size.height()));
 
     // The picture is made in memory and written like every other file, so
@@ -78,7 +93,7 @@ int render(const QStringList& args, std::ostream& out, std::ostream& err)
     QImageWriter writer(&buffer, suffix.toLatin1());
     if (!writer.write(image))
         return failed(err, QStringLiteral("cannot make the picture for %1: %2").arg(outPath, writer.errorString()));
-    return cli::writeOut(bytes.toStdString(), outPath, out, err);
+    return cli::writeOut(bytes.toStdString(), outPath, out, err, overwrite);
 }
 
 }  // namespace

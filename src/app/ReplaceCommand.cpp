@@ -13,6 +13,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <chrono>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -65,10 +66,14 @@ void walk(const std::string& folder, std::vector<FoundDrawing>& found, std::set<
         if (S_ISDIR(st.st_mode)) {
             // A folder reached again through a link is gone through once.
             if (seen.insert({st.st_dev, st.st_ino}).second) walk(path, found, seen);
-        } else if (S_ISREG(st.st_mode)) {
+        } else {
             const std::size_t dot = name.rfind('.');
             if (dot == std::string::npos || !isDrawingSuffix(ddvue::decodeFileName(name.substr(dot + 1)))) continue;
-            if (seen.insert({st.st_dev, st.st_ino}).second) found.push_back({ddvue::decodeFileName(path), {}});
+            if (!seen.insert({st.st_dev, st.st_ino}).second) continue;
+            // A pipe or a device named as a drawing is reported, never read.
+            if (S_ISREG(st.st_mode)) found.push_back({ddvue::decodeFileName(path), {}});
+            else found.push_back({ddvue::decodeFileName(path),
+                                  QStringLiteral("it is not a regular file but %1").arg(QString::fromStdString(ddvue::kindOfFile(st.st_mode)))});
         }
     }
 }
@@ -86,21 +91,21 @@ QString saveTarget(const ddvue::DDVueEngine& engine, const QString& path)
     return info.dir().filePath(info.completeBaseName() + QStringLiteral(".dxf"));
 }
 
-QString resultText(const FoundDrawing& drawing, const DrawingReplace& r)
+std::string resultText(const FoundDrawing& drawing, const DrawingReplace& r)
 {
-    auto elsewhere = [&] { return r.savedAs != drawing.path ? QStringLiteral(" as ") + r.savedAs : QString(); };
-    QString text;
+    auto elsewhere = [&] { return r.savedAs != drawing.path ? " as " + cli::shownName(r.savedAs) : std::string(); };
+    std::string text;
     switch (r.result) {
     case Result::Unchanged: break;
-    case Result::Saved: text = QStringLiteral("saved") + elsewhere(); break;
-    case Result::WouldSave: text = QStringLiteral("would be saved") + elsewhere(); break;
-    case Result::NotRead: text = QStringLiteral("not read: ") + r.error; break;
-    case Result::NotSaved: text = QStringLiteral("not saved: ") + r.error; break;
+    case Result::Saved: text = "saved" + elsewhere(); break;
+    case Result::WouldSave: text = "would be saved" + elsewhere(); break;
+    case Result::NotRead: text = "not read: " + local(r.error); break;
+    case Result::NotSaved: text = "not saved: " + local(r.error); break;
     }
     if (r.refused > 0) {
-        QString refused = QStringLiteral("refused: ") + r.reasons.mid(0, kReasonsShown).join(QStringLiteral(" "));
-        if (r.reasons.size() > kReasonsShown) refused += QStringLiteral(" ...");
-        text = text.isEmpty() ? refused : text + QStringLiteral("; ") + refused;
+        std::string refused = "refused: " + local(r.reasons.mid(0, kReasonsShown).join(QStringLiteral(" ")));
+        if (r.reasons.size() > kReasonsShown) refused += " ...";
+        text = text.empty() ? refused : text + "; " + refused;
     }
     return text;
 }
@@ -108,10 +113,12 @@ QString resultText(const FoundDrawing& drawing, const DrawingReplace& r)
 void printRow(std::ostream& out, const FoundDrawing& drawing, const DrawingReplace& r)
 {
     const bool counted = r.result != Result::NotRead;
+    // A name is quoted where it holds a line break or another control
+    // character, so that each drawing stays on one line of the table.
     out << std::setw(9) << (counted ? std::to_string(r.replaced) : std::string("-")) << "  " << std::setw(7)
-        << (counted ? std::to_string(r.refused) : std::string("-")) << "  " << local(drawing.path);
-    QString text = resultText(drawing, r);
-    if (!text.isEmpty()) out << ": " << local(text);
+        << (counted ? std::to_string(r.refused) : std::string("-")) << "  " << cli::shownName(drawing.path);
+    std::string text = resultText(drawing, r);
+    if (!text.empty()) out << ": " << text;
     out << "\n";
     out.flush();
 }
@@ -120,12 +127,13 @@ int replace(const QStringList& args, std::ostream& out, std::ostream& err)
 {
     QStringList paths;
     ReplaceRequest request;
-    bool hasFind = false, hasReplace = false;
+    bool hasFind = false, hasReplace = false, allValues = false;
     long jobs = std::clamp<long>(QThread::idealThreadCount(), 1, kMaxJobs);
     static const QStringList known = {
-        QStringLiteral("--find"),     QStringLiteral("--replace"),    QStringLiteral("--category"),
-        QStringLiteral("--match-case"), QStringLiteral("--whole-word"), QStringLiteral("--dry-run"),
-        QStringLiteral("--jobs"),     QStringLiteral("--overwrite"),
+        QStringLiteral("--find"),      QStringLiteral("--replace"),        QStringLiteral("--category"),
+        QStringLiteral("--match-case"), QStringLiteral("--whole-word"),    QStringLiteral("--dry-run"),
+        QStringLiteral("--jobs"),      QStringLiteral("--overwrite"),      QStringLiteral("--accept-damaged"),
+        QStringLiteral("--all-values"),
     };
     cli::Arguments reader(args);
     while (reader.next()) {
@@ -154,6 +162,10 @@ int replace(const QStringList& args, std::ostream& out, std::ostream& err)
             request.dryRun = true;
         } else if (a == QLatin1String("--overwrite")) {
             request.overwrite = true;
+        } else if (a == QLatin1String("--accept-damaged")) {
+            request.acceptDamage = true;
+        } else if (a == QLatin1String("--all-values")) {
+            allValues = true;
         } else if (a == QLatin1String("--jobs")) {
             if (!reader.value(v) || !cli::parseNumber(v, 1, kMaxJobs, jobs))
                 return usage(err, QStringLiteral("--jobs needs a whole number from 1 to %1").arg(kMaxJobs));
@@ -161,8 +173,14 @@ int replace(const QStringList& args, std::ostream& out, std::ostream& err)
             return usage(err, QStringLiteral("unknown option %1").arg(a));
         }
     }
+    if (int status = reader.finish(QStringLiteral("replace"), out, err); status >= 0) return status;
     if (paths.isEmpty()) return usage(err, QStringLiteral("replace needs a drawing or a folder"));
     if (!hasFind || !hasReplace) return usage(err, QStringLiteral("replace needs --find TEXT and --replace TEXT"));
+    // An empty text to find (an unset shell variable, say) sets every value
+    // of every drawing: only when that is what is meant.
+    if (request.search.find.isEmpty() && !allValues)
+        return usage(err, QStringLiteral("an empty --find makes every value the replacement; give --all-values if that is "
+                                         "what you mean"));
 
     const std::vector<FoundDrawing> drawings = drawingsUnder(paths);
     const std::size_t count = drawings.size();
@@ -187,17 +205,25 @@ int replace(const QStringList& args, std::ostream& out, std::ostream& err)
     std::vector<std::thread> workers;
     for (long j = 0; j < std::min<long>(jobs, static_cast<long>(count)); ++j) workers.emplace_back(work);
 
-    // The lines come in the drawings' order, each as soon as its drawing is done.
+    // The lines come in the drawings' order, each as soon as its drawing is
+    // done; on a terminal, how many are done shows below them meanwhile.
+    cli::Progress progress(err);
     out << " Replaced  Refused  Drawing\n";
+    out.flush();
     long replaced = 0, refused = 0, unchanged = 0, saved = 0, notRead = 0, notSaved = 0;
     for (std::size_t i = 0; i < count; ++i) {
         std::unique_lock<std::mutex> lock(mutex);
-        done.wait(lock, [&] { return results[i].has_value(); });
+        while (!done.wait_for(lock, std::chrono::milliseconds(250), [&] { return results[i].has_value(); })) {
+            std::size_t finished = 0;
+            for (const auto& result : results) finished += result.has_value();
+            progress.show(finished, count, drawings[i].path);
+        }
         DrawingReplace r = std::move(*results[i]);
         lock.unlock();
+        progress.clear();
         printRow(out, drawings[i], r);
         if (r.result == Result::NotRead || r.result == Result::NotSaved)
-            err << "tessilux: " << local(drawings[i].path) << ": " << local(r.error) << "\n";
+            err << "tessilux: " << cli::shownName(drawings[i].path) << ": " << local(r.error) << "\n";
         replaced += r.replaced;
         refused += r.refused;
         unchanged += r.result == Result::Unchanged;
@@ -241,7 +267,11 @@ DrawingReplace replaceInDrawing(const QString& path, const ReplaceRequest& reque
     try {
         ddvue::FileLock lock;
         std::string why;
-        if (!request.dryRun && !lock.lock(ddvue::encodeFileName(path), cli::kLockWaitMs, why)) {
+        struct stat st {};
+        const std::string name = ddvue::encodeFileName(path);
+        // Only a regular file is locked; opening says what is wrong with any other.
+        if (!request.dryRun && ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            !lock.lock(name, cli::kLockWaitMs, why)) {
             r.result = Result::NotRead;
             r.error = QString::fromLocal8Bit(why);
             return r;
@@ -290,8 +320,16 @@ DrawingReplace replaceInDrawing(const QString& path, const ReplaceRequest& reque
         r.savedAs = saveTarget(engine, path);
         if (request.dryRun) {
             r.result = Result::WouldSave;
-            // The one refusal a dry run can foresee: a DXF of the user's beside a DWG.
-            if (r.savedAs != path && !request.overwrite && cli::exists(r.savedAs)) {
+            // The refusals a dry run can foresee: a damaged DWG, a DXF of the
+            // user's beside a DWG.
+            if (!engine.damage().isEmpty() && !request.acceptDamage) {
+                r.result = Result::NotSaved;
+                r.error = QStringLiteral("the DWG drawing is damaged (%1). Give --accept-damaged to save it all the same.")
+                              .arg(engine.damage());
+            } else if (engine.isDwg() && r.savedAs == path) {
+                r.result = Result::NotSaved;
+                r.error = QStringLiteral("\"%1\" is the DWG drawing itself, which is never written over.").arg(path);
+            } else if (r.savedAs != path && !request.overwrite && cli::exists(r.savedAs)) {
                 r.result = Result::NotSaved;
                 r.error = QStringLiteral("\"%1\" already exists and was not written from \"%2\" by this program. Give "
                                          "--overwrite to replace it.")
@@ -302,11 +340,16 @@ DrawingReplace replaceInDrawing(const QString& path, const ReplaceRequest& reque
         QString target = path;
         ddvue::SaveOptions options;
         options.replaceExisting = request.overwrite;
+        options.acceptDamage = request.acceptDamage;
+        options.heldLock = &lock;
+        options.lockWaitMs = cli::kLockWaitMs;
         if (!engine.SaveDrawing(target, options)) {
             r.result = Result::NotSaved;
             r.error = engine.lastError();
             if (engine.saveProblem() == ddvue::SaveProblem::FileExists)
                 r.error += QStringLiteral(" Give --overwrite to replace it.");
+            if (engine.saveProblem() == ddvue::SaveProblem::Damaged)
+                r.error += QStringLiteral(" Give --accept-damaged to save it all the same.");
             return r;
         }
         r.result = Result::Saved;

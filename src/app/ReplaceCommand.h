@@ -2,7 +2,7 @@
 // The replace command: the grid's Replace All over many drawings.
 //   tessilux replace PATH... --find TEXT --replace TEXT [--category ...]
 //                    [--match-case] [--whole-word] [--dry-run] [--jobs N]
-//                    [--overwrite]
+//                    [--overwrite] [--accept-damaged] [--all-values]
 
 #include "edit/ValueEdit.h"
 #include "extract/Categories.h"
@@ -26,8 +26,9 @@ struct FoundDrawing {
 // The drawings a replace goes through: each PATH that is a file, and the
 // drawing files (.dxf, .dxfb, .dwg in any letter case) in each folder and
 // its subfolders, by name within a folder; each file once, however often it
-// is named. A PATH that does not exist, and a folder that cannot be read,
-// are kept with the reason.
+// is named. A PATH that does not exist, a folder that cannot be read, and a
+// drawing's name in a folder that is not a regular file (a named pipe, a
+// device), are kept with the reason.
 std::vector<FoundDrawing> drawingsUnder(const QStringList& paths);
 
 // What Replace All did to one drawing.
@@ -52,6 +53,7 @@ struct ReplaceRequest {
     edit::SearchText search;
     bool dryRun = false;
     bool overwrite = false;  // a DWG's DXF replaces a DXF this program did not write
+    bool acceptDamage = false;  // a drawing read from a damaged DWG is saved all the same
 };
 
 // Replace All in one drawing, read by an engine of its own: any thread may

@@ -1,7 +1,6 @@
 #include "app/frmMain.h"
 
 #include "app/FileBrowser.h"
-#include "app/FileRoutines.h"
 #include "app/frmHelp.h"
 #include "app/frmPassword.h"
 #include "app/ZoomEditor.h"
@@ -13,6 +12,7 @@
 #include "screens/frmAbout.h"
 #include "screens/frmOptions.h"
 
+#include "ddvue/FileNames.h"
 #include "ddvue/dxf/Operations.h"
 #include "edit/SaveDrawing.h"
 #include "extract/CategoryContent.h"
@@ -263,7 +263,12 @@ void frmMain::RefreshFileList(bool hideButtons, bool setExtent)
     Label1->clear();
     List3->clear();
     QStringList names = listDrawingFiles(folder, Combo2->currentText());
-    List3->addItems(names);
+    for (const QString& name : names) {
+        // A name that is not UTF-8 shows with U+FFFD for its stray bytes;
+        // the item keeps the name itself, which opens the file.
+        auto* item = new QListWidgetItem(ddvue::displayFileName(name), List3);
+        if (ddvue::hasStrayBytes(name)) item->setData(Qt::UserRole, name);
+    }
     if (setExtent) List3->setProperty("horizontalExtent", horizontalExtent(names, QFontMetrics(font())));
     Label2->setText(fileCountText(static_cast<int>(names.size())));
 }
@@ -283,9 +288,9 @@ void frmMain::openChosenDrawing(const QString& path)
         Combo2->setEditText(isDrawingSuffix(suffix) ? QStringLiteral("*.") + suffix : QStringLiteral("*.*"));
         RefreshFileList(true, true);
     }
-    QList<QListWidgetItem*> items = List3->findItems(file.fileName(), Qt::MatchExactly);
-    if (items.isEmpty()) return;
-    List3->setCurrentItem(items.first());
+    QListWidgetItem* item = listedItem(file.fileName());
+    if (!item) return;
+    List3->setCurrentItem(item);
     List3_Click();
 }
 
@@ -315,7 +320,7 @@ bool frmMain::saveDrawing()
     const QString path = saved.path;
     // The Save button went with the save (the drawing's history says it
     // equals its file now); the file's size and date are new.
-    Label1->setText(fileInformationLine(DrawingVersionName(path), QFileInfo(path)));
+    Label1->setText(fileInformationLine(DrawingVersionName(path), path));
     if (path != currentDrawingPath_) {
         // A DWG is never written: its changes went to a DXF beside it.
         QString dwg = currentDrawingPath_;
@@ -348,21 +353,33 @@ void frmMain::List3_Click()
     if (offerToSave() != SaveOffer::Go) {
         // Cancelled, or the changes could not be saved: the drawing they
         // belong to stays open, and the list shows it again.
-        QList<QListWidgetItem*> open = List3->findItems(currentDrawingName_, Qt::MatchExactly);
-        const bool listed = !currentDrawingPath_.isEmpty() && !open.isEmpty() &&
+        QListWidgetItem* open = listedItem(currentDrawingName_);
+        const bool listed = !currentDrawingPath_.isEmpty() && open &&
                             withSlash(Dir1->path()) + currentDrawingName_ == currentDrawingPath_;
-        if (listed) List3->setCurrentItem(open.first());
-        else List3->setCurrentItem(nullptr);
+        List3->setCurrentItem(listed ? open : nullptr);
         return;
     }
 
-    currentDrawingName_ = item->text();
+    currentDrawingName_ = fileNameOf(item);
     currentDrawingPath_ = withSlash(Dir1->path()) + currentDrawingName_;
     lblDrawing->setText(currentDrawingPath_);
-    Label1->setText(fileInformationLine(DrawingVersionName(currentDrawingPath_), QFileInfo(currentDrawingPath_)));
+    Label1->setText(fileInformationLine(DrawingVersionName(currentDrawingPath_), currentDrawingPath_));
     dwgSaveTold_ = false;
     drawingPassword_.clear();
     startOpening();
+}
+
+QString frmMain::fileNameOf(const QListWidgetItem* item)
+{
+    const QVariant name = item->data(Qt::UserRole);
+    return name.isValid() ? name.toString() : item->text();
+}
+
+QListWidgetItem* frmMain::listedItem(const QString& name) const
+{
+    for (int row = 0; row < List3->count(); ++row)
+        if (fileNameOf(List3->item(row)) == name) return List3->item(row);
+    return nullptr;
 }
 
 bool frmMain::isOpening() const { return reader_->busy(); }
@@ -436,14 +453,19 @@ void frmMain::openingFinished()
         openProgress_->setHint(QString());  // what follows cannot be stopped
         progress_ = openProgress_.get();
         DDVue1->adopt(std::move(read), currentDrawingPath_);
-        followChanges();
+        unsaved_->refresh();
         FillGrid();
         progress_ = nullptr;
     }
     openProgress_.reset();
     int skipped = DDVue1->engine().skippedEntities();
     const QString& warnings = DDVue1->engine().readWarnings();
-    if (skipped > 0 || !warnings.isEmpty())
+    if (const QString& damage = DDVue1->engine().damage(); !damage.isEmpty())
+        // Shown for viewing; saving asks first (edit/SaveDrawing.h).
+        showStatus(QStringLiteral("Damaged DWG (%1): what is shown may be wrong or incomplete, and it is saved only "
+                                  "if you agree. Read with errors: %2.")
+                       .arg(damage, warnings));
+    else if (skipped > 0 || !warnings.isEmpty())
         showStatus((skipped > 0 ? QStringLiteral("%1 object(s) of the DWG could not be read and are left out. ").arg(skipped)
                                 : QString()) +
                    (warnings.isEmpty() ? QString() : QStringLiteral("Read with errors: %1.").arg(warnings)));

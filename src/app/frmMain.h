@@ -147,6 +147,9 @@ public:
     void Combo2_LostFocus();
     void Command3_Click();
     void List3_Click();
+    // The file name a row of the file list stands for, and the row of a name.
+    static QString fileNameOf(const QListWidgetItem* item);
+    QListWidgetItem* listedItem(const QString& name) const;
     void cmdOpen_Click();
     void Form_Activate();
     void Command1_Click();       // Find First
@@ -222,8 +225,6 @@ private:
     // After an undo or redo: the category listed again with the filter in
     // force, the current row kept by its object (or place) and its column.
     void relist();
-    // The unsaved state follows the open drawing's history.
-    void followChanges();
     // Runs long work on the grid with its progress on the status line.
     void withProgress(const std::function<void()>& work);
 

@@ -208,6 +208,9 @@ void frmMain::connectControls()
     DDVue1->setPrintDialog([](QPrinter& printer, QWidget* owner) { return platform::printDialog(printer, owner); });
     connect(DDVue1, &ddvue::DDVue::PointerMoved, this, [this](int x, int y) { DDVue1_PointerMoved(x, y); });
     connect(DDVue1, &ddvue::DDVue::DrawingWindowRequest, this, [this] { DDVue1_DrawingWindowRequest(); });
+    // The unsaved state follows the open drawing's history: told after
+    // every edit, undo, redo and save.
+    connect(DDVue1, &ddvue::DDVue::historyChanged, this, [this] { unsaved_->refresh(); });
     installFunctionKeys();
     for (QRadioButton* option : {optAttribute, optSingleText, optMultipleText, optLayer, optExtRef, optImage})
         connect(option, &QRadioButton::clicked, this, [this, option] { optionClicked(option); });

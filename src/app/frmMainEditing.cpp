@@ -151,16 +151,6 @@ void frmMain::cmdSave_Click()
     saveDrawing();
 }
 
-void frmMain::followChanges()
-{
-    ddvue::dxf::Document* doc = DDVue1->engine().document();
-    unsaved_->refresh();
-    if (!doc) return;
-    // Told after every edit, undo, redo and save of this drawing; the
-    // listener goes with the drawing.
-    doc->history().addListener([this] { unsaved_->refresh(); });
-}
-
 void frmMain::undoChange()
 {
     finishCellEdit();

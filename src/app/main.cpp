@@ -21,15 +21,39 @@
 
 namespace {
 
-// True when Qt may take some of the arguments as its own options
-// (-platform, -style, ...): one of them begins with "-" before any "--".
-bool mayHoldQtOptions(const QStringList& args)
+// The arguments without Qt's own options (-platform NAME, -style=NAME,
+// -reverse, ...; also with two dashes), which the window's library takes
+// out for itself: what is left is what the window starts with.
+QStringList withoutQtOptions(const QStringList& args)
 {
-    for (const QString& a : args) {
-        if (a == QLatin1String("--")) return false;
-        if (a.startsWith(QLatin1Char('-'))) return true;
+    static const QStringList withValue = {
+        QStringLiteral("platform"),   QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
+        QStringLiteral("plugin"),     QStringLiteral("qwindowgeometry"),    QStringLiteral("qwindowicon"),
+        QStringLiteral("qwindowtitle"), QStringLiteral("session"),          QStringLiteral("style"),
+        QStringLiteral("stylesheet"), QStringLiteral("display"),            QStringLiteral("geometry"),
+        QStringLiteral("title"),      QStringLiteral("name"),               QStringLiteral("visual"),
+        QStringLiteral("dialogs"),
+    };
+    static const QStringList alone = {QStringLiteral("reverse"), QStringLiteral("widgetcount"), QStringLiteral("nograb"),
+                                      QStringLiteral("dograb"), QStringLiteral("sync"), QStringLiteral("testability")};
+    QStringList left;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--")) {
+            left += args.mid(i);
+            break;
+        }
+        QString name = a.startsWith(QLatin1String("--")) ? a.mid(2) : a.startsWith(QLatin1Char('-')) ? a.mid(1) : QString();
+        const qsizetype eq = name.indexOf(QLatin1Char('='));
+        if (eq > 0 && withValue.contains(name.left(eq))) continue;
+        if (withValue.contains(name)) {
+            ++i;  // and its value
+            continue;
+        }
+        if (alone.contains(name) || name.startsWith(QLatin1String("qmljsdebugger="))) continue;
+        left << a;
     }
-    return false;
+    return left;
 }
 
 // Reads what the window starts with: nothing, a folder or a drawing.
@@ -40,6 +64,10 @@ int readStart(QStringList args, app::frmMain::Start& start)
     if (args.isEmpty()) return -1;
     const QString& first = args.front();
     if (!app::cli::exists(first)) {
+        // A name the system refuses to look up (too long, a folder on the
+        // way that cannot be entered) gets the system's reason.
+        if (QString problem = app::cli::pathProblem(first); problem != QLatin1String("no such file"))
+            return app::cli::failed(std::cerr, QStringLiteral("%1: %2").arg(first, problem));
         if (first.startsWith(QLatin1Char('-')) && args.size() == 1)
             return app::cli::usage(std::cerr, QStringLiteral("unknown option %1").arg(first));
         if (args.size() > 1) return app::cli::usage(std::cerr, QStringLiteral("unknown command %1").arg(first));
@@ -59,7 +87,10 @@ int readStart(QStringList args, app::frmMain::Start& start)
 // Qt itself would end the program when it finds none.
 bool hasDisplay(const QStringList& args)
 {
-    if (args.contains(QStringLiteral("-platform"))) return true;
+    for (const QString& a : args)
+        if (a == QLatin1String("-platform") || a == QLatin1String("--platform") ||
+            a.startsWith(QLatin1String("-platform=")) || a.startsWith(QLatin1String("--platform=")))
+            return true;
     bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
     bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     QStringList platforms = qEnvironmentVariable("QT_QPA_PLATFORM").split(QLatin1Char(';'), Qt::SkipEmptyParts);
@@ -101,12 +132,10 @@ int main(int argc, char* argv[])
 
     // The main window: at a folder, or with a drawing open. What it is to
     // open is checked before the window's library starts, so that a mistyped
-    // command gets an answer even where no window could appear.
+    // command or option gets an answer (a usage error) even where no window
+    // could appear.
     app::frmMain::Start start;
-    bool qtOptions = mayHoldQtOptions(args);
-    if (!qtOptions) {
-        if (int exit = readStart(args, start); exit >= 0) return exit;
-    }
+    if (int exit = readStart(withoutQtOptions(args), start); exit >= 0) return exit;
     if (!hasDisplay(args)) {
         std::cerr << "tessilux: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set); "
                      "the commands work without one, see 'tessilux --help'\n";
@@ -116,10 +145,6 @@ int main(int argc, char* argv[])
     // The desktop entry an installation puts in the menu (desktop/), so that
     // the desktop shows the window under its name and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("tessilux"));
-    if (qtOptions) {
-        // Qt has taken its own options out of argv; the rest is the start.
-        if (int exit = readStart(app::cli::argumentsOf(argc, argv), start); exit >= 0) return exit;
-    }
     app::frmMain window(start);
     window.show();
     return application.exec();

@@ -26,7 +26,6 @@
 // Widths are given in twips, 15 to a pixel.
 
 #include "data/Recordset.h"
-#include "platform/Twips.h"
 #include "data/RecordsetModel.h"
 
 #include <QPointer>
@@ -38,7 +37,9 @@ namespace data {
 class DataGrid : public QTableView {
     Q_OBJECT
 public:
-    static constexpr int TwipsPerPixel = platform::kTwipsPerPixel;
+    // The twips of a pixel: the grid's columns are laid out in the forms'
+    // own unit.
+    static constexpr int TwipsPerPixel = 15;
 
     explicit DataGrid(QWidget* parent = nullptr);
     ~DataGrid() override;

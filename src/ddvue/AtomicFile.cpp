@@ -11,8 +11,10 @@
 #include <functional>
 #include <random>
 #include <sys/file.h>
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
 
@@ -156,6 +158,55 @@ void keepOwnerAndMode(int fd, const struct stat& old)
     ::fchmod(fd, old.st_mode & 07777);
 }
 
+// Gives the file open as `fd` the extended attributes of the file at `from`
+// (its access control lists among them). False when one of them cannot be
+// read or given.
+bool copyExtendedAttributes(const std::string& from, int fd)
+{
+    std::string names;
+    for (;;) {
+        ssize_t size = ::listxattr(from.c_str(), nullptr, 0);
+        if (size < 0) return errno == ENOTSUP || errno == ENOSYS;  // a file system without them
+        if (size == 0) return true;
+        names.assign(static_cast<std::size_t>(size), '\0');
+        size = ::listxattr(from.c_str(), names.data(), names.size());
+        if (size >= 0) {
+            names.resize(static_cast<std::size_t>(size));
+            break;
+        }
+        if (errno != ERANGE) return false;  // ERANGE: one was added meanwhile
+    }
+    for (std::size_t at = 0; at < names.size();) {
+        const char* name = names.c_str() + at;
+        at += std::strlen(name) + 1;
+        std::string value;
+        ssize_t size = ::getxattr(from.c_str(), name, nullptr, 0);
+        if (size < 0) return false;
+        value.assign(static_cast<std::size_t>(size), '\0');
+        size = ::getxattr(from.c_str(), name, value.data(), value.size());
+        if (size < 0) return false;
+        value.resize(static_cast<std::size_t>(size));
+        if (::fsetxattr(fd, name, value.data(), value.size(), 0) != 0) return false;
+    }
+    return true;
+}
+
+// Gives a replacement everything of the old file's identity that a rename
+// would otherwise lose: owner, group, mode, extended attributes. False when
+// this user cannot give all of it (another user's file, a group this user
+// is not in, an attribute only its owner may set).
+bool keepIdentity(int fd, const std::string& oldPath, const struct stat& old)
+{
+    keepOwnerAndMode(fd, old);
+    if (!copyExtendedAttributes(oldPath, fd)) return false;
+    // The access control list may have set the mode's group bits: the mode
+    // once more, last.
+    ::fchmod(fd, old.st_mode & 07777);
+    struct stat now {};
+    return ::fstat(fd, &now) == 0 && now.st_uid == old.st_uid && now.st_gid == old.st_gid &&
+           (now.st_mode & 07777) == (old.st_mode & 07777);
+}
+
 WriteOutcome failure(WriteProblem problem, std::string why)
 {
     WriteOutcome out;
@@ -174,6 +225,9 @@ FileIdentity identityOf(int fd, std::string_view bytes)
     return id;
 }
 
+WriteOutcome writeInPlace(const std::string& target, const struct stat& old, std::string_view bytes,
+                          const WriteOptions& options);
+
 WriteOutcome writeBeside(const std::string& target, const struct stat* old, std::string_view bytes,
                          const WriteOptions& options)
 {
@@ -183,10 +237,22 @@ WriteOutcome writeBeside(const std::string& target, const struct stat* old, std:
     Fd fd(createBeside(target, old ? 0600 : 0666, temp));
     if (fd.get() < 0)
         return failure(WriteProblem::Failed, "cannot create a file in " + folderOf(target) + ": " + reason(errno));
-    if (old) keepOwnerAndMode(fd.get(), *old);
+    if (old && !keepIdentity(fd.get(), target, *old)) {
+        // A new file would be this user's, or lack what the old one has:
+        // the old file takes the new bytes itself.
+        fd.close();
+        ::unlink(temp.c_str());
+        return writeInPlace(target, *old, bytes, options);
+    }
     int err = writeAll(fd.get(), bytes, 0);
     if (err == 0 && ::fsync(fd.get()) != 0) err = errno;
     WriteOutcome out;
+    if (err == 0 && options.lastCheck) {
+        if (std::string why = options.lastCheck(); !why.empty()) {
+            ::unlink(temp.c_str());
+            return failure(WriteProblem::Refused, why);
+        }
+    }
     if (err == 0) {
         // A name that was free when the write began must still be free: a
         // file that appeared meanwhile is not replaced unasked.
@@ -216,7 +282,8 @@ WriteOutcome writeBeside(const std::string& target, const struct stat* old, std:
     return out;
 }
 
-WriteOutcome writeInPlace(const std::string& target, const struct stat& old, std::string_view bytes)
+WriteOutcome writeInPlace(const std::string& target, const struct stat& old, std::string_view bytes,
+                          const WriteOptions& options)
 {
     // A size limit would stop the write halfway: refuse before touching the file.
     rlimit limit{};
@@ -241,6 +308,12 @@ WriteOutcome writeInPlace(const std::string& target, const struct stat& old, std
     if (err != 0) {
         ::unlink(copy.c_str());
         return failure(WriteProblem::Failed, reason(err));
+    }
+    if (options.lastCheck) {
+        if (std::string why = options.lastCheck(); !why.empty()) {
+            ::unlink(copy.c_str());
+            return failure(WriteProblem::Refused, why);
+        }
     }
 
     // Space for the new bytes, reserved before the first of them is written
@@ -274,7 +347,104 @@ WriteOutcome writeInPlace(const std::string& target, const struct stat& old, std
     return out;
 }
 
+// Writes everything from where the file stands, for files that have no
+// place to write at (a pipe, a terminal); a short write goes on.
+int writeStream(int fd, std::string_view bytes)
+{
+    // A reader that has gone away gives EPIPE here, with a reason, rather
+    // than the signal that would end the program.
+    sigset_t pipeSignal, previous;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+    int err = 0;
+    for (std::size_t done = 0; done < bytes.size();) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            err = errno;
+            break;
+        }
+        if (n == 0) {
+            err = ENOSPC;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (err == EPIPE) {
+        timespec none{};
+        ::sigtimedwait(&pipeSignal, nullptr, &none);
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return err;
+}
+
+// A named pipe or a character device takes the bytes as they come: there is
+// nothing to keep whole, and no name to rename over.
+WriteOutcome writeDirectly(const std::string& path, const struct stat& st, std::string_view bytes)
+{
+    // Without waiting: a pipe that no program reads would hold the write
+    // for ever.
+    Fd fd(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0)
+        return failure(WriteProblem::Failed,
+                       errno == ENXIO && S_ISFIFO(st.st_mode) ? "no program reads from the named pipe" : reason(errno));
+    int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+    int err = writeStream(fd.get(), bytes);
+    if (int closeErr = fd.close(); err == 0) err = closeErr;
+    if (err != 0) return failure(WriteProblem::Failed, reason(err));
+    WriteOutcome out;
+    out.writtenPath = path;
+    return out;
+}
+
 }  // namespace
+
+std::string kindOfFile(unsigned mode)
+{
+    switch (mode & S_IFMT) {
+    case S_IFREG: return "a regular file";
+    case S_IFDIR: return "a folder";
+    case S_IFIFO: return "a named pipe";
+    case S_IFCHR: return "a character device";
+    case S_IFBLK: return "a block device";
+    case S_IFSOCK: return "a socket";
+    case S_IFLNK: return "a symbolic link";
+    default: return "a special file";
+    }
+}
+
+int openForReading(const std::string& path, std::string& error)
+{
+    // Looked at before it is opened: opening some devices does something.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        error = reason(errno);
+        return -1;
+    }
+    auto refuse = [&error](const struct stat& s) {
+        error = S_ISDIR(s.st_mode) ? reason(EISDIR) : "it is not a regular file but " + kindOfFile(s.st_mode);
+        return -1;
+    };
+    if (!S_ISREG(st.st_mode)) return refuse(st);
+    // Without waiting, should a pipe have taken the file's place meanwhile.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        error = reason(errno);
+        return -1;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        int err = errno;
+        ::close(fd);
+        if (!S_ISREG(st.st_mode)) return refuse(st);
+        error = reason(err);
+        return -1;
+    }
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
 
 void ignoreFileSizeSignal()
 {
@@ -403,6 +573,11 @@ WriteOutcome writeFile(const std::string& path, std::string_view bytes, const Wr
 {
     ignoreFileSizeSignal();
     if (path.empty()) return failure(WriteProblem::Failed, "no file name");
+    struct stat named {};
+    if (::stat(path.c_str(), &named) == 0 && (S_ISFIFO(named.st_mode) || S_ISCHR(named.st_mode))) {
+        if (options.mustNotExist) return failure(WriteProblem::Exists, "the file already exists");
+        return writeDirectly(path, named, bytes);
+    }
     std::string error;
     std::string target = resolveLinks(path, error);
     if (target.empty()) return failure(WriteProblem::Failed, error);
@@ -412,7 +587,7 @@ WriteOutcome writeFile(const std::string& path, std::string_view bytes, const Wr
     if (!exists && errno != ENOENT) return failure(WriteProblem::Failed, reason(errno));
     if (exists) {
         if (S_ISDIR(old.st_mode)) return failure(WriteProblem::Failed, reason(EISDIR));
-        if (!S_ISREG(old.st_mode)) return failure(WriteProblem::Failed, "it is not a regular file");
+        if (!S_ISREG(old.st_mode)) return failure(WriteProblem::Failed, "it is not a regular file but " + kindOfFile(old.st_mode));
         if (options.mustNotExist) return failure(WriteProblem::Exists, "the file already exists");
         if (writeProtected(target, old)) return failure(WriteProblem::WriteProtected, "the file is write-protected");
     }
@@ -423,7 +598,7 @@ WriteOutcome writeFile(const std::string& path, std::string_view bytes, const Wr
     if (::stat(folder.c_str(), &dir) == 0 && (dir.st_mode & 0222) == 0)
         return failure(WriteProblem::Failed, "the folder " + folder + " is write-protected");
 
-    if (exists && old.st_nlink > 1) return writeInPlace(target, old, bytes);
+    if (exists && old.st_nlink > 1) return writeInPlace(target, old, bytes, options);
     return writeBeside(target, exists ? &old : nullptr, bytes, options);
 }
 
@@ -442,13 +617,22 @@ void FileLock::unlock()
     fd_ = -1;
 }
 
+bool FileLock::holds(const std::string& path) const
+{
+    if (fd_ < 0) return false;
+    auto held = stampOf(fd_);
+    auto named = stampOf(path);
+    return held && named && held->device == named->device && held->inode == named->inode;
+}
+
 bool FileLock::lock(const std::string& path, int timeoutMs, std::string& error)
 {
     unlock();
+    busy_ = false;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     auto pause = std::chrono::milliseconds(1);
     for (;;) {
-        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) {
             error = reason(errno);
             return false;
@@ -472,6 +656,7 @@ bool FileLock::lock(const std::string& path, int timeoutMs, std::string& error)
             return false;
         }
         if (std::chrono::steady_clock::now() >= deadline) {
+            busy_ = true;
             error = "another program is still working on it";
             return false;
         }

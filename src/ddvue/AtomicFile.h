@@ -2,27 +2,32 @@
 // Every file the program writes goes through here, so that a file is either
 // wholly replaced or left as it was, and what stood at its name stays what it
 // was: a symbolic link stays a link (its target is written), a file with
-// several hard links keeps them, the owner, group and mode stay. A
-// write-protected file is not written. Paths are the system's bytes (see
-// FileNames.h).
+// several hard links keeps them, the owner, group, mode and extended
+// attributes (access control lists among them) stay. A write-protected file
+// is not written. Paths are the system's bytes (see FileNames.h).
 //
 // How a file is replaced:
 // - Usually the bytes go to a new file beside it, which gets the old file's
-//   owner, group and mode and is renamed over the old one once every byte has
-//   reached the disk. A failure (a full disk, a size limit) removes the new
-//   file and leaves the old one untouched.
-// - A file with more than one hard link cannot be renamed over without
-//   parting its names, so it is written in place: first its old bytes are
+//   owner, group, mode and extended attributes and is renamed over the old
+//   one once every byte has reached the disk. A failure (a full disk, a size
+//   limit) removes the new file and leaves the old one untouched.
+// - A file that a new one cannot stand in for is written in place: one with
+//   more than one hard link (a rename would part its names), and one whose
+//   owner, group, mode or extended attributes this user cannot give to a new
+//   file (another user's file in a shared folder). First its old bytes are
 //   copied beside it (so that they survive even a crash halfway), the space
 //   for the new bytes is reserved, then the new bytes are written over the old
 //   ones. Should that write fail all the same, the old bytes are written back
 //   before the failure is reported; the copy goes once the file is whole.
+// - A named pipe or a character device (/dev/null, a terminal, a pipe to
+//   another program) is written directly: it holds no earlier content.
 //
 // The file size signal is ignored for the whole program once anything is
 // written: a size limit then fails the write (EFBIG) instead of ending the
 // program.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -52,6 +57,13 @@ struct FileIdentity {
 
 std::optional<FileStamp> stampOf(const std::string& path);  // follows symbolic links
 std::optional<FileStamp> stampOf(int fd);
+
+// Opens a file for reading, or refuses at once what is not a regular file:
+// a named pipe or a device could keep a reader waiting, or give bytes, for
+// ever. The descriptor (closed on exec), or -1 with `error` set to the reason.
+int openForReading(const std::string& path, std::string& error);
+// What kind of file a mode names, for a reason: "a named pipe", "a folder"...
+std::string kindOfFile(unsigned mode);
 std::uint64_t hashContent(std::string_view bytes);
 
 // The identity of a file just read through `fd`: `before` is its stamp taken
@@ -77,12 +89,17 @@ enum class WriteProblem {
     Failed,          // the system refused (the reason says why)
     WriteProtected,  // the file has no write permission
     Exists,          // a file stands at the path, and the request said there must be none
+    Refused,         // the last check said no (the reason is its answer)
 };
 
 struct WriteOptions {
     // Refuse when a file already stands at the path, even one that appears
     // while the new bytes are being written.
     bool mustNotExist = false;
+    // Asked once the new bytes are on disk, immediately before they take the
+    // old file's place (the rename, or the write in place): an answer other
+    // than "" stops the write, leaves the old file as it is, and is the reason.
+    std::function<std::string()> lastCheck;
 };
 
 struct WriteOutcome {
@@ -116,9 +133,14 @@ public:
     bool lock(const std::string& path, int timeoutMs, std::string& error);
     void unlock();
     bool locked() const { return fd_ >= 0; }
+    // The last lock() failed because another held the file all the time.
+    bool wasBusy() const { return busy_; }
+    // Whether the lock is on the file that now stands at `path`.
+    bool holds(const std::string& path) const;
 
 private:
     int fd_ = -1;
+    bool busy_ = false;
 };
 
 }  // namespace ddvue

@@ -3,6 +3,7 @@
 #include "ddvue/AtomicFile.h"
 #include "ddvue/FileNames.h"
 #include "ddvue/ViewHighlight.h"
+#include "ddvue/dxf/Operations.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -35,7 +36,8 @@ constexpr qint64 kSlowPaintMs = 40;
 
 }  // namespace
 
-DDVue::DDVue(QWidget* parent) : QWidget(parent), highlight_(std::make_unique<ViewHighlight>())
+DDVue::DDVue(QWidget* parent)
+    : QWidget(parent), scene_(std::make_unique<render::DrawingScene>()), highlight_(std::make_unique<ViewHighlight>())
 {
     setObjectName(QStringLiteral("DDVue1"));
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -49,8 +51,16 @@ DDVue::~DDVue() { releaseScene(); }
 void DDVue::ready()
 {
     if (!building_.valid()) return;
-    building_.get();
+    adoptScene(building_.get());
     built();
+}
+
+void DDVue::adoptScene(std::unique_ptr<render::DrawingScene> scene)
+{
+    // Nothing changed the drawing while the scene was built (edit() waits
+    // for it), so it stands as the scene shows it.
+    if (dxf::Document* doc = engine_.document()) scene->follow(*doc);
+    scene_ = std::move(scene);
 }
 
 void DDVue::built()
@@ -62,13 +72,19 @@ void DDVue::built()
 
 void DDVue::releaseScene()
 {
-    stopBuilding_ = true;
-    ready();
-    stopBuilding_ = false;
+    if (building_.valid()) {
+        // The drawing goes before its scene is ready: the build stops early,
+        // and its scene object comes back emptied, to be used again.
+        stopBuilding_ = true;
+        scene_ = building_.get();
+        stopBuilding_ = false;
+        scene_->forget();
+        return;
+    }
     // The scene stops following the engine's drawing; a drawing the engine
     // no longer holds is gone already and is not touched.
-    if (scene_.document() && scene_.document() == engine_.document()) scene_.detach();
-    else scene_.forget();
+    if (scene_->document() && scene_->document() == engine_.document()) scene_->detach();
+    else scene_->forget();
 }
 
 bool DDVue::OpenDrawing(const QString& path, const QString& password)
@@ -93,21 +109,36 @@ void DDVue::startScene()
     highlight_->forget();
     userMoved_ = false;
     if (engine_.isOpen()) {
-        // The scene holds plain data only (its texts as characters), so it
-        // may be built here and painted on the window's thread.
-        dxf::Document* doc = engine_.document();
-        // Every change shows at the next paint: edits, undo and redo alike.
-        // (Added before the build starts, which adds the scene's own.)
-        doc->addListener([this](const dxf::Change&) { update(); });
+        // Listeners are added here, on the thread that edits the drawing,
+        // before the build starts; the scene's own once it is handed over.
+        watch(*engine_.document());
+        // The build owns its scene while it runs: the view's scene object of
+        // the drawing before (emptied, its room and shaped texts used again)
+        // goes to the task, which fills it from the drawing read-only and
+        // hands it back whole through the future. It holds plain data only
+        // (its texts as characters). The view shows an empty scene meanwhile.
+        const dxf::Document* doc = engine_.document();
         QString drawing = engine_.path(), search = engine_.searchPaths();
-        building_ = std::async(std::launch::async, [this, doc, drawing, search] {
-            scene_.attach(*doc, drawing, search, &stopBuilding_);
+        std::unique_ptr<render::DrawingScene> scene = std::move(scene_);
+        scene_ = std::make_unique<render::DrawingScene>();
+        building_ = std::async(std::launch::async, [this, doc, drawing, search, scene = std::move(scene)]() mutable {
+            scene->build(*doc, drawing, search, &stopBuilding_);
+            // Only a call comes back to the window's thread; the scene comes
+            // through the future.
             QMetaObject::invokeMethod(this, [this] { ready(); }, Qt::QueuedConnection);
+            return std::move(scene);
         });
     } else {
         zoomToExtents();
     }
     update();
+}
+
+void DDVue::watch(dxf::Document& doc)
+{
+    // Every change shows at the next paint: edits, undo and redo alike.
+    doc.addListener([this](const dxf::Change&) { update(); });
+    doc.history().addListener([this] { emit historyChanged(); });
 }
 
 void DDVue::CloseDrawing()
@@ -125,7 +156,7 @@ void DDVue::SetSearchPaths(const QString& paths)
 {
     ready();
     engine_.SetSearchPaths(paths);
-    scene_.setSearchPaths(paths);
+    scene_->setSearchPaths(paths);
     update();
 }
 
@@ -135,14 +166,14 @@ void DDVue::zoomToExtents()
 {
     if (building()) return;  // the view zooms to the drawing once it is built
     view_.setViewport(width(), height());
-    view_.zoomToExtents(scene_.scene().extents());
+    view_.zoomToExtents(scene_->scene().extents());
 }
 
 double DDVue::fitScale()
 {
     ready();
     render::ViewTransform fit = view_;
-    fit.zoomToExtents(scene_.scene().extents());
+    fit.zoomToExtents(scene_->scene().extents());
     return fit.scale();
 }
 
@@ -167,11 +198,14 @@ void DDVue::paintEvent(QPaintEvent*)
         p.fillRect(rect(), Qt::black);
         return;
     }
-    // A drawing opened or closed through engine() directly: the scene
-    // follows it here.
-    if (scene_.document() != engine_.document()) {
-        scene_.forget();
-        if (engine_.document()) scene_.attach(*engine_.document(), engine_.path(), engine_.searchPaths());
+    // A drawing opened or closed through edit() directly: the scene follows
+    // it here (the one before may be gone, and is not touched).
+    if (scene_->document() != engine_.document()) {
+        scene_->forget();
+        if (dxf::Document* doc = engine_.document()) {
+            watch(*doc);
+            scene_->attach(*doc, engine_.path(), engine_.searchPaths());
+        }
         userMoved_ = false;
         zoomToExtents();
     }
@@ -210,7 +244,7 @@ void DDVue::paintEvent(QPaintEvent*)
         frameGeneration_ = 0;  // nothing painted in it yet
     }
     frame_.setDevicePixelRatio(ratio);
-    const render::Scene& scene = scene_.scene();
+    const render::Scene& scene = scene_->scene();
     if (frame_.isNull()) {
         painter_.paint(p, scene, view_, render::PaintOptions());
         lastPaintMs_ = timer.elapsed();
@@ -311,14 +345,14 @@ QImage DDVue::viewImage()
     if (size.isEmpty()) {
         size = QSize(800, 600);
         v.setViewport(size.width(), size.height());
-        v.zoomToExtents(scene_.scene().extents());
+        v.zoomToExtents(scene_->scene().extents());
     } else {
         v.setViewport(size.width(), size.height());
     }
     QImage image(size, QImage::Format_RGB32);
     if (image.isNull()) return image;
     QPainter p(&image);
-    painter_.paint(p, scene_.scene(), v, render::PaintOptions());
+    painter_.paint(p, scene_->scene(), v, render::PaintOptions());
     return image;
 }
 
@@ -473,8 +507,8 @@ bool DDVue::paintPage(QPrinter& printer)
     QRect area = p.viewport();
     render::ViewTransform v;
     v.setViewport(area.width(), area.height());
-    v.zoomToExtents(scene_.scene().extents(), 0.01);
-    painter_.paint(p, scene_.scene(), v, render::PaintOptions::paper(printer.resolution()));
+    v.zoomToExtents(scene_->scene().extents(), 0.01);
+    painter_.paint(p, scene_->scene(), v, render::PaintOptions::paper(printer.resolution()));
     return p.end();
 }
 

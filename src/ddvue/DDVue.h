@@ -41,6 +41,11 @@ public:
     // The operations that change what the view shows. The others (the
     // content, the edits, saving) are the engine's: engine() to read,
     // edit() to change the drawing.
+    //
+    // Threads: the scene of a drawing just opened is built on a thread of its
+    // own, into a scene object that the building task owns and hands over
+    // whole when done; meanwhile this thread may read the drawing (engine())
+    // but not change it: edit() first waits for the build.
     bool OpenDrawing(const QString& path, const QString& password = QString());
     // Opens a drawing read beforehand (DrawingReader reads one off the
     // window's thread), as OpenDrawing would have opened it.
@@ -70,8 +75,8 @@ public:
     void Move(int left, int top, int width, int height);
     int Height() const { return height(); }
 
-    // The engine, to read the drawing and its state.
-    DDVueEngine& engine() { return engine_; }
+    // The engine, to read the drawing and its state (also while the scene
+    // is being built, which only reads it too).
     const DDVueEngine& engine() const { return engine_; }
     // The engine, to change the drawing (edit, undo, redo): first waits
     // until the scene of a drawing being opened is built, since building
@@ -98,7 +103,7 @@ public:
     const render::Scene& scene()
     {
         ready();
-        return scene_.scene();
+        return scene_->scene();
     }
     // Makes `printer` ready to print this drawing: to the default printer,
     // else the first one installed; with none, to a PDF file named after the
@@ -151,6 +156,8 @@ public:
 signals:
     void PointerMoved(int x, int y);
     void DrawingWindowRequest();
+    // The open drawing's history moved: an edit, an undo or redo, a save.
+    void historyChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -166,6 +173,11 @@ private:
     // Starts building the scene of the drawing the engine just opened.
     void startScene();
     bool building() const { return building_.valid(); }
+    // Takes the scene that the build handed over, and follows the drawing's
+    // edits with it from now on.
+    void adoptScene(std::unique_ptr<render::DrawingScene> scene);
+    // Repaints, and tells of the history, at every change of `doc`.
+    void watch(dxf::Document& doc);
     void built();
     // The scale of the whole drawing in the view: zooming stays within a
     // range around it.
@@ -179,7 +191,8 @@ private:
     void paintHighlightOver(QPainter& painter);
 
     DDVueEngine engine_;
-    render::DrawingScene scene_;
+    // What the view shows: never null, empty while a build runs.
+    std::unique_ptr<render::DrawingScene> scene_;
     render::ViewTransform view_;
     render::ScenePainter painter_;
     bool userMoved_ = false;  // the user zoomed or panned since the drawing opened
@@ -190,8 +203,9 @@ private:
     qint64 lastPaintMs_ = 0;
     std::function<bool(QPrinter&, QWidget*)> printDialog_;
     // The scene of a newly opened drawing is built beside the program's own
-    // work (the grid fill reads the same drawing meanwhile); it only reads.
-    mutable std::future<void> building_;
+    // work (the grid fill reads the same drawing meanwhile); it only reads,
+    // and hands its scene over when done.
+    std::future<std::unique_ptr<render::DrawingScene>> building_;
     // Asks the build under way to stop, when the drawing goes before its
     // scene is ready.
     std::atomic<bool> stopBuilding_{false};

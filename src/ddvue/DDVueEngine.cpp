@@ -23,11 +23,13 @@ namespace ddvue {
 
 namespace {
 
-// The DXF files this program wrote from a DWG in this run, by canonical
-// path: from which DWG, and as written. A DXF beside a DWG is replaced
-// unasked only when it is the one written from that DWG and still as written.
-struct WrittenFromDwg {
-    std::string dwg;
+// The files this program wrote in this run from a drawing other than
+// themselves (the DXF beside a DWG, a DXF saved under another name), by
+// canonical path: from which drawing, and as written. Such a file is
+// replaced unasked only when it is the one written from that drawing and
+// still as written.
+struct WrittenElsewhere {
+    std::string source;  // the drawing read, as canonicalPath() spells it
     FileIdentity identity;
 };
 
@@ -37,10 +39,39 @@ std::mutex& writtenMutex()
     return m;
 }
 
-std::map<std::string, WrittenFromDwg>& writtenFromDwg()
+std::map<std::string, WrittenElsewhere>& writtenElsewhere()
 {
-    static std::map<std::string, WrittenFromDwg> written;
+    static std::map<std::string, WrittenElsewhere> written;
     return written;
+}
+
+// A control character that no text of a drawing holds: any but the tab and
+// the line breaks (which multi-line text holds as paragraph breaks, and
+// single-line text in DXF's caret form, ^J).
+bool unstorable(char16_t c) { return (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || (c >= 0x7F && c <= 0x9F); }
+
+// The value `typed` as the drawing is to hold it in place of `old`, or
+// nothing, with `why` set, when it holds a control character that no
+// drawing's text can hold (and `old` does not hold already). The
+// listing shows a control character the drawing holds as its picture
+// (U+2400 to U+241F); where `old` holds that control character, its picture
+// stands for it again. Anywhere else a picture is the character typed and is
+// kept as itself.
+std::optional<QString> storableValue(const QString& typed, const QString& old, QString& why)
+{
+    QString value = typed;
+    for (QChar& c : value) {
+        char16_t u = c.unicode();
+        if (u >= 0x2400 && u <= 0x241F && old.contains(QChar(static_cast<char16_t>(u - 0x2400)))) c = QChar(static_cast<char16_t>(u - 0x2400));
+    }
+    for (qsizetype i = 0; i < typed.size(); ++i) {
+        if (unstorable(typed[i].unicode()) && !old.contains(typed[i])) {
+            why = QStringLiteral("The value holds the control character U+%1, which a drawing's text cannot hold.")
+                      .arg(QString::number(typed[i].unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0')));
+            return std::nullopt;
+        }
+    }
+    return value;
 }
 
 }  // namespace
@@ -71,16 +102,19 @@ ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)
         return std::move(r);
     };
     auto goOn = [&progress] { return !progress || progress(0); };
-    // The name's own bytes, so that a name that is not UTF-8 opens too.
+    // The name's own bytes, so that a name that is not UTF-8 opens too. A
+    // named pipe or a device is refused at once: reading it may never end.
     const std::string name = encodeFileName(path);
-    int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    std::string why;
+    int fd = openForReading(name, why);
+    if (fd < 0) return fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, QString::fromLocal8Bit(why)));
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         return fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
     }
     std::optional<FileStamp> before = stampOf(fd);
+    r.stamp = before;
     if (file.size() > static_cast<qint64>(0xFFFFFFF0ll)) return fail(QStringLiteral("The file is larger than 4 GB."));
     QByteArray head = file.peek(8);
     auto doc = std::make_unique<dxf::Document>();
@@ -100,6 +134,7 @@ ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)
         r.fromDwg = true;
         r.skippedEntities = imported.skippedEntities;
         r.readWarnings = QString::fromStdString(imported.readWarnings);
+        r.damage = QString::fromStdString(imported.damage);
         r.dwgVersion = imported.version;
     } else if (mapFile) {
         // The content's hash, for telling later whether the file changed,
@@ -142,8 +177,11 @@ bool DDVueEngine::adopt(ReadDrawing drawing, const QString& path)
     fromDwg_ = drawing.fromDwg;
     skippedEntities_ = drawing.skippedEntities;
     readWarnings_ = std::move(drawing.readWarnings);
+    damage_ = std::move(drawing.damage);
+    damageAccepted_ = false;
     dwgVersion_ = std::move(drawing.dwgVersion);
     known_ = drawing.identity;
+    sourceStamp_ = drawing.stamp;
     readOnly_ = drawing.readOnly;
     sourceFile_ = canonicalPath(encodeFileName(path));
     path_ = path;
@@ -156,6 +194,15 @@ QStringList DDVueEngine::repairs() const
     if (doc_)
         for (const std::string& r : doc_->repairs()) out << QString::fromStdString(r);
     return out;
+}
+
+QString DDVueEngine::damageWarning() const
+{
+    if (damage_.isEmpty()) return {};
+    return QStringLiteral("The DWG drawing is damaged (%1): some of it may have been read wrongly or not at all, so that "
+                          "objects may be missing, stand in another layout or block, or have wrong values (such as "
+                          "lost polyline bulges). Saving it writes the drawing as it was read.")
+        .arg(damage_);
 }
 
 QString DDVueEngine::repairSummary() const
@@ -171,9 +218,12 @@ void DDVueEngine::CloseDrawing()
     fromDwg_ = false;
     skippedEntities_ = 0;
     readWarnings_.clear();
+    damage_.clear();
+    damageAccepted_ = false;
     dwgVersion_.clear();
     sourceFile_.clear();
     known_.reset();
+    sourceStamp_.reset();
     readOnly_ = false;
 }
 
@@ -246,7 +296,10 @@ bool DDVueEngine::SetAttributeValue(const QString& value, const QString& attribu
 {
     auto rec = entityByHandle(attributeHandle);
     if (!rec) return fail(QStringLiteral("No attribute with handle %1.").arg(attributeHandle));
-    if (!perform(std::make_unique<dxf::SetAttributeValue>(*rec, value.toStdString())))
+    QString why;
+    std::optional<QString> stored = storableValue(value, QString::fromStdString(dxf::entityText(*doc_, *rec)), why);
+    if (!stored) return fail(why);
+    if (!perform(std::make_unique<dxf::SetAttributeValue>(*rec, stored->toStdString())))
         return fail(QStringLiteral("%1 is not an attribute.").arg(attributeHandle));
     return true;
 }
@@ -255,7 +308,10 @@ bool DDVueEngine::SetTextValue(const QString& handle, const QString& value)
 {
     auto rec = entityByHandle(handle);
     if (!rec) return fail(QStringLiteral("No text with handle %1.").arg(handle));
-    if (!perform(std::make_unique<dxf::SetTextValue>(*rec, value.toStdString())))
+    QString why;
+    std::optional<QString> stored = storableValue(value, QString::fromStdString(dxf::entityText(*doc_, *rec)), why);
+    if (!stored) return fail(why);
+    if (!perform(std::make_unique<dxf::SetTextValue>(*rec, stored->toStdString())))
         return fail(QStringLiteral("%1 is not a single-line or multi-line text.").arg(handle));
     return true;
 }
@@ -345,18 +401,42 @@ bool DDVueEngine::SaveDrawing(QString& path, const SaveOptions& options)
     if (!doc_) return refuseSave(SaveProblem::Failed, QStringLiteral("No drawing is open."));
     if (readOnly_)
         return refuseSave(SaveProblem::Failed, QStringLiteral("The drawing was opened only to be read; it is not saved."));
+    if (!damage_.isEmpty() && !options.acceptDamage && !damageAccepted_)
+        return refuseSave(SaveProblem::Damaged, QStringLiteral("\"%1\" is not saved. %2").arg(path_, damageWarning()));
+
+    // Whether `file` (links followed) is the file the drawing was read from.
+    auto isSourceFile = [this](const std::string& file, const std::optional<FileStamp>& onDisk) {
+        const FileStamp* read = known_ ? &known_->stamp : sourceStamp_ ? &*sourceStamp_ : nullptr;
+        return canonicalPath(file) == sourceFile_ ||
+               (onDisk && read && onDisk->device == read->device && onDisk->inode == read->inode);
+    };
+    std::string why;
     QString target = path;
-    if (fromDwg_ || dwg::looksLikeDwgPath(target.toStdString())) {
+    if (fromDwg_) {
         // A DWG is never written: the drawing goes to a DXF of the same name.
         QFileInfo info(target);
         target = info.dir().filePath(info.completeBaseName() + QStringLiteral(".dxf"));
     }
-    std::string why;
+    // A DXF goes where it is saved to, under whatever name: it is a DXF
+    // there too, and is read as one.
     const std::string file = resolveLinks(encodeFileName(target), why);
     if (file.empty())
         return refuseSave(SaveProblem::Failed, QStringLiteral("Cannot save \"%1\": %2").arg(target, QString::fromLocal8Bit(why)));
     const std::string canonical = canonicalPath(file);
+
+    // The file saved to is locked from the checks to the rename, so that a
+    // run of this program that saves it too waits for this one.
+    FileLock lock;
+    if (stampOf(file) && !(options.heldLock && options.heldLock->holds(file)) &&
+        !lock.lock(file, options.lockWaitMs, why) && lock.wasBusy())
+        return refuseSave(SaveProblem::Failed, QStringLiteral("Cannot save \"%1\": %2").arg(target, QString::fromLocal8Bit(why)));
     const std::optional<FileStamp> onDisk = stampOf(file);
+
+    if (fromDwg_ && isSourceFile(file, onDisk))
+        return refuseSave(SaveProblem::NeedsOtherName,
+                          QStringLiteral("\"%1\" is the DWG drawing itself, which is never written over; the drawing "
+                                         "needs another name to be saved as a DXF.")
+                              .arg(target));
     auto exists = [&] {
         return refuseSave(SaveProblem::FileExists,
                           QStringLiteral("\"%1\" already exists and was not written from \"%2\" by this program.")
@@ -369,26 +449,38 @@ bool DDVueEngine::SaveDrawing(QString& path, const SaveOptions& options)
                               : QStringLiteral("\"%1\" has been changed by another program since it was read.").arg(target));
     };
 
-    WriteOptions write;
-    bool isSource = false;
-    if (fromDwg_) {
-        std::lock_guard<std::mutex> lock(writtenMutex());
-        auto it = writtenFromDwg().find(canonical);
-        bool mine = it != writtenFromDwg().end() && it->second.dwg == sourceFile_;
+    // What the file at `file` must still be for this save to replace it: the
+    // drawing's file as read or last saved, or a file this program wrote from
+    // this drawing in this run. None when the file is not to be compared
+    // (another file the person said to replace, or no file yet).
+    const bool isSource = !fromDwg_ && isSourceFile(file, onDisk);
+    std::optional<FileIdentity> expected;
+    if (isSource) {
+        expected = known_;
+    } else {
+        std::lock_guard<std::mutex> guard(writtenMutex());
+        auto it = writtenElsewhere().find(canonical);
+        const bool mine = it != writtenElsewhere().end() && it->second.source == sourceFile_;
         if (onDisk && !mine && !options.replaceExisting) return exists();
-        if (onDisk && mine && !options.overwriteChanges) {
-            DiskState state = compareWithDisk(file, it->second.identity);
-            if (state != DiskState::Same) return changed(state);
-        }
-        // A DXF that appears while this one is written is not replaced either.
-        write.mustNotExist = !onDisk && !options.replaceExisting;
-    } else if (known_) {
-        isSource = canonical == sourceFile_ ||
-                   (onDisk && onDisk->device == known_->stamp.device && onDisk->inode == known_->stamp.inode);
-        if (isSource && !options.overwriteChanges) {
-            DiskState state = compareWithDisk(file, *known_);
-            if (state != DiskState::Same) return changed(state);
-        }
+        if (onDisk && mine) expected = it->second.identity;
+    }
+    if (options.overwriteChanges) expected.reset();
+    if (expected) {
+        DiskState state = compareWithDisk(file, *expected);
+        if (state != DiskState::Same) return changed(state);
+    }
+
+    WriteOptions write;
+    // A file that appears while this one is written is not replaced either.
+    write.mustNotExist = !onDisk && !isSource && !options.replaceExisting;
+    DiskState lastState = DiskState::Same;
+    if (expected) {
+        // Once more with the new bytes on disk, immediately before they take
+        // the file's place: a change made while they were written is kept.
+        write.lastCheck = [&]() -> std::string {
+            lastState = compareWithDisk(file, *expected);
+            return lastState == DiskState::Same ? std::string() : std::string("changed");
+        };
     }
 
     std::string bytes = doc_->serialize();
@@ -399,16 +491,18 @@ bool DDVueEngine::SaveDrawing(QString& path, const SaveOptions& options)
         return refuseSave(SaveProblem::WriteProtected,
                           QStringLiteral("Cannot save \"%1\": the file is write-protected.").arg(target));
     case WriteProblem::Exists: return exists();
+    case WriteProblem::Refused: return changed(lastState);
     case WriteProblem::Failed:
         return refuseSave(SaveProblem::Failed,
                           QStringLiteral("Cannot save \"%1\": %2").arg(target, QString::fromLocal8Bit(out.error)));
     }
-    if (fromDwg_) {
-        std::lock_guard<std::mutex> lock(writtenMutex());
-        writtenFromDwg()[canonical] = WrittenFromDwg{sourceFile_, out.written};
-    } else if (isSource) {
+    if (isSource) {
         known_ = out.written;
+    } else {
+        std::lock_guard<std::mutex> guard(writtenMutex());
+        writtenElsewhere()[canonical] = WrittenElsewhere{sourceFile_, out.written};
     }
+    if (!damage_.isEmpty()) damageAccepted_ = true;
     doc_->history().markSaved();
     path = target;
     return true;

@@ -32,7 +32,9 @@ struct ReadDrawing {
     bool fromDwg = false;
     int skippedEntities = 0;
     QString readWarnings;       // what the DWG library skipped reading; empty when nothing
+    QString damage;             // why the DWG is damaged, so that what was read may be wrong; empty when whole
     std::string dwgVersion;
+    std::optional<FileStamp> stamp;  // the file read, as it was when reading began
     // The DXF file as it was read, so that a save can tell whether anything
     // else has written it since.
     std::optional<FileIdentity> identity;
@@ -40,19 +42,30 @@ struct ReadDrawing {
     bool ok() const { return document != nullptr; }
 };
 
+class FileLock;
+
 // Why the last save did not write the drawing.
 enum class SaveProblem {
     None,
     Failed,          // the file could not be written (the reason says why)
-    FileExists,      // the DXF beside a DWG exists, and this program did not write it from that DWG in this run
+    FileExists,      // a file other than the one read stands at the name (the DXF beside a DWG, another
+                     // drawing), and this program did not write it from this drawing in this run
     ChangedOnDisk,   // the file has been changed (or moved or deleted) by another since it was read or saved
     WriteProtected,  // the file has no write permission
+    Damaged,         // the drawing was read from a damaged DWG (damage() says how)
+    NeedsOtherName,  // the DXF name of a DWG is the DWG itself, which is never written
 };
 
 // What a save may do that it does not do unasked.
 struct SaveOptions {
-    bool replaceExisting = false;  // replace an existing DXF beside a DWG (SaveProblem::FileExists)
+    bool replaceExisting = false;  // replace a file other than the one read (SaveProblem::FileExists)
     bool overwriteChanges = false; // overwrite a file changed on disk since it was read (SaveProblem::ChangedOnDisk)
+    bool acceptDamage = false;     // save a drawing read from a damaged DWG (SaveProblem::Damaged)
+    // A lock the caller holds already on the file saved to (the command line
+    // locks a drawing from reading to saving); other saves take the lock
+    // themselves, waiting up to `lockWaitMs` for another program that holds it.
+    const FileLock* heldLock = nullptr;
+    int lockWaitMs = 10000;
 };
 
 class DDVueEngine {
@@ -94,11 +107,22 @@ public:
     // value back). False when the file could not be
     // written; the old file is then left as it was.
     //
-    // A save never replaces, unasked, what it was not meant to: a DXF beside
-    // a DWG that this program did not write from that DWG in this run, or a
-    // file that something else has written since the drawing was read (or
-    // last saved); nor a write-protected file. saveProblem() tells these
-    // refusals apart from other failures, and `options` allows the first two.
+    // The kind of the drawing is that of the bytes read, not of its name: a
+    // DXF named .dwg is saved over itself, as the DXF it is, and a DXF saved
+    // to a name ending in .dwg is a DXF there.
+    //
+    // A save never replaces, unasked, what it was not meant to: a file other
+    // than the one read (the DXF beside a DWG, another drawing) that this
+    // program did not write from this drawing in this run, or a file that
+    // something else has written since the drawing was read (or last saved);
+    // nor a write-protected file, nor the DWG itself. A drawing read from a
+    // damaged DWG is not saved unless the damage is accepted. saveProblem()
+    // tells these refusals apart from other failures, and `options` allows
+    // what may be allowed.
+    //
+    // The file saved to is locked (flock) from the checks to the rename, and
+    // whether it is still as it was is checked once more after the new bytes
+    // are on disk, immediately before they take its place.
     bool SaveDrawing(QString& path);
     bool SaveDrawing(QString& path, const SaveOptions& options);
     bool SetTextValue(const QString& handle, const QString& value);
@@ -153,6 +177,12 @@ public:
     // What the DWG library skipped or could not decode while reading the
     // drawing, for the user; empty when nothing (and for a DXF).
     const QString& readWarnings() const { return readWarnings_; }
+    // Why the DWG the drawing was read from is damaged ("a checksum does not
+    // match"): what was read may be wrong or incomplete. Empty when whole.
+    const QString& damage() const { return damage_; }
+    // What may be wrong with a drawing read from a damaged DWG, in a
+    // sentence for the person who decides whether to save it anyway.
+    QString damageWarning() const;
     // What reading mended to open the drawing, one sentence each; empty for
     // a well-formed file. The mends are in memory only: an unchanged save
     // gives back the file's bytes.
@@ -213,6 +243,9 @@ private:
     bool needsPassword_ = false;
     int skippedEntities_ = 0;
     QString readWarnings_;
+    QString damage_;
+    bool damageAccepted_ = false;  // a save of the damaged drawing has been allowed once
+    std::optional<FileStamp> sourceStamp_;  // the file read, as it was when reading began
     std::function<bool(int)> progress_;
     bool mapFiles_ = false;
     bool readOnlyOpens_ = false;

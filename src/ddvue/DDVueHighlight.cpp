@@ -76,13 +76,13 @@ void DDVue::applyHighlight()
 {
     ViewHighlight& h = *highlight_;
     if (h.kind == ViewHighlight::Kind::None || building()) return;
-    const render::Scene& scene = scene_.scene();
+    const render::Scene& scene = scene_->scene();
     // Found again only when the scene changed (an edit, another drawing).
     if (!h.found || h.generation != scene.generation() || h.revision != scene.revision()) {
         h.target = render::HighlightTarget();
         if (h.kind == ViewHighlight::Kind::Layer) {
             h.target = render::layerTarget(scene, h.key);
-        } else if (const dxf::Document* doc = engine_.document(); doc && scene_.document() == doc) {
+        } else if (const dxf::Document* doc = engine_.document(); doc && scene_->document() == doc) {
             if (auto record = doc->findHandle(h.key.toStdString())) h.target = render::objectTarget(scene, *doc, *record);
         }
         h.found = true;
@@ -167,7 +167,7 @@ void DDVue::paintHighlightOver(QPainter& painter)
     applyHighlight();
     const ViewHighlight& h = *highlight_;
     if (h.target.empty()) return;
-    render::paintHighlight(painter, painter_, scene_.scene(), view_, h.target);
+    render::paintHighlight(painter, painter_, scene_->scene(), view_, h.target);
 }
 
 }  // namespace ddvue

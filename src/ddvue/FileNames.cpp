@@ -81,4 +81,20 @@ bool hasStrayBytes(const QString& name)
     return false;
 }
 
+QString displayFileName(const QString& name)
+{
+    if (!hasStrayBytes(name)) return name;
+    QString out = name;
+    for (qsizetype i = 0; i < out.size(); ++i)
+        if (isStray(out[i].unicode()) && !(i > 0 && QChar::isHighSurrogate(out[i - 1].unicode()))) out[i] = QChar(0xFFFD);
+    return out;
+}
+
+bool isDrawingSuffix(const QString& suffix)
+{
+    return suffix.compare(QLatin1String("dwg"), Qt::CaseInsensitive) == 0 ||
+           suffix.compare(QLatin1String("dxf"), Qt::CaseInsensitive) == 0 ||
+           suffix.compare(QLatin1String("dxfb"), Qt::CaseInsensitive) == 0;
+}
+
 }  // namespace ddvue

@@ -18,5 +18,12 @@ std::string encodeFileName(const QString& name);
 // True when `name` holds a byte that is not valid UTF-8 (it then cannot be
 // given to Qt's file classes, only to the system's own calls).
 bool hasStrayBytes(const QString& name);
+// The name for the screen: each stray byte shown as U+FFFD, the character
+// for what cannot be shown.
+QString displayFileName(const QString& name);
+
+// True for a drawing file's extension, without the period, in any letter
+// case: "dwg", "dxf", or "dxfb" (binary DXF).
+bool isDrawingSuffix(const QString& suffix);
 
 }  // namespace ddvue

@@ -3,7 +3,7 @@
 #include "drawing/DrawingPrint.h"
 #include "drawing/PointerStatus.h"
 
-#include "app/FileRoutines.h"
+#include "platform/FileRoutines.h"
 #include "platform/Messages.h"
 #include "platform/Printing.h"
 #include "platform/Settings.h"
@@ -192,7 +192,7 @@ void frmDrawing::mnuFileCopy_Click()
 void frmDrawing::mnuFileSave_Click()
 {
     QString filter = QStringLiteral("BMP Files (*.bmp)|*.bmp");
-    QString path = app::ShowSaveFileDialog(this, filter, QStringLiteral("Save BMP File"), bitmapFolder_,
+    QString path = platform::ShowSaveFileDialog(this, filter, QStringLiteral("Save BMP File"), bitmapFolder_,
                                            bitmapFileName(drawing_.name));
     // A cancelled dialog saves nothing and keeps the folder.
     if (path.isEmpty()) return;

@@ -3,9 +3,11 @@
 // do. A save that would replace what the person may not mean to replace
 // asks first: the DXF beside a DWG that this program did not write (replace
 // it, or save under another name), a drawing that another program changed on
-// disk since it was read. A save that cannot be done (a write-protected
-// drawing, a read-only folder, a full disk) says why, and that the changes
-// are kept unsaved.
+// disk since it was read; so does a save of a drawing read from a damaged
+// DWG, naming what may be wrong with it. A DWG whose DXF name is its own is
+// saved only under another name. A save that cannot be done (a
+// write-protected drawing, a read-only folder, a full disk) says why, and
+// that the changes are kept unsaved.
 
 #include <QString>
 

@@ -7,8 +7,13 @@
 
 #include "ddvue/DDVueEngine.h"
 
+#include "platform/Twips.h"
 
 namespace extract {
+
+// The categories' column widths are in the forms' twips, which the grid
+// takes as they are.
+static_assert(data::DataGrid::TwipsPerPixel == platform::kTwipsPerPixel);
 
 CategoryLoad loadCategory(const ddvue::DDVueEngine& engine, Category category, data::Recordset& recordset,
                           std::string* flat)
@@ -99,6 +104,7 @@ std::string categoryCsv(const data::Recordset& recordset, Category category)
             first = false;
         }
         for (int f : kept) {
+            if (header[f] == key) continue;  // the key column comes first, once
             csv.rawField(header[f], first);
             first = false;
         }
@@ -108,7 +114,10 @@ std::string categoryCsv(const data::Recordset& recordset, Category category)
     std::vector<int> columns;
     int keyField = key.isEmpty() ? -1 : recordset.fieldIndex(key);
     if (keyField >= 0) columns.push_back(keyField);
-    for (int f : arrangedFields(recordset.fieldCount(), category)) columns.push_back(f);
+    // Every column once: a key that the grid shows too (a layer's Name) is
+    // the first column, and not written a second time.
+    for (int f : arrangedFields(recordset.fieldCount(), category))
+        if (f != keyField) columns.push_back(f);
     out.reserve(static_cast<std::size_t>(recordset.rowCount()) * columns.size() * 12);
     for (std::size_t i = 0; i < columns.size(); ++i) csv.rawField(recordset.fieldNames()[columns[i]], i == 0);
     csv.endRow();

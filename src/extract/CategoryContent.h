@@ -57,7 +57,8 @@ bool showCategory(data::DataGrid& grid, data::Recordset& recordset, Category cat
 
 // The category's view as CSV (RFC 4180, UTF-8, CR LF line ends, a header
 // row): the key field first, then the grid's columns as the category
-// arranges them, the rows in view. A value that a spreadsheet would run as
+// arranges them (but the key, which has its column already), the rows in
+// view; no two columns have the same name. A value that a spreadsheet would run as
 // a formula is guarded (see Csv.h). A recordset without data gives the
 // header of the category's record layout alone.
 std::string categoryCsv(const data::Recordset& recordset, Category category);

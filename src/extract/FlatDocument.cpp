@@ -1,6 +1,6 @@
 #include "extract/FlatDocument.h"
 
-#include "app/FileRoutines.h"
+#include "platform/FileRoutines.h"
 #include "ddvue/AtomicFile.h"
 #include "ddvue/FileNames.h"
 #include "extract/XmlScan.h"
@@ -520,7 +520,7 @@ bool NormalizeExportXml(const QString& path)
 
 short WriteFlatXml(const QString& sourcePath, const QString& flatPath, int code)
 {
-    if (!app::FileExists(sourcePath)) return -1;
+    if (!platform::FileExists(sourcePath)) return -1;
     bool failed = !NormalizeExportXml(sourcePath);
     QByteArray normalized;
     if (!readFile(sourcePath, normalized)) failed = true;

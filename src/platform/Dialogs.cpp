@@ -13,15 +13,6 @@ QString QtFileDialogs::getSaveFileName(QWidget* parent, const SaveFileRequest& r
     return QFileDialog::getSaveFileName(parent, request.title, request.directory, request.filter);
 }
 
-QString ScriptedFileDialogs::getSaveFileName(QWidget*, const SaveFileRequest& request)
-{
-    requests.push_back(request);
-    if (answers.empty()) return QString();
-    QString answer = answers.front();
-    answers.pop_front();
-    return answer;
-}
-
 FileDialogs& fileDialogs()
 {
     static QtFileDialogs own;

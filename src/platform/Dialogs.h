@@ -3,9 +3,6 @@
 
 #include <QString>
 
-#include <deque>
-#include <vector>
-
 class QWidget;
 
 namespace platform {
@@ -27,14 +24,6 @@ public:
 class QtFileDialogs : public FileDialogs {
 public:
     QString getSaveFileName(QWidget* parent, const SaveFileRequest& request) override;
-};
-
-// Answers from a queue ("" once it is empty) and records every request.
-class ScriptedFileDialogs : public FileDialogs {
-public:
-    QString getSaveFileName(QWidget* parent, const SaveFileRequest& request) override;
-    std::deque<QString> answers;
-    std::vector<SaveFileRequest> requests;
 };
 
 FileDialogs& fileDialogs();

@@ -45,13 +45,6 @@ MsgResult escapeAnswer(const std::vector<MsgResult>& buttons)
     return buttons.back();
 }
 
-MsgResult defaultOf(const Message& message)
-{
-    std::vector<MsgResult> buttons = buttonsOf(message.buttons);
-    int index = std::clamp(message.defaultButton, 0, static_cast<int>(buttons.size()) - 1);
-    return buttons[static_cast<std::size_t>(index)];
-}
-
 }  // namespace
 
 std::vector<MsgResult> buttonsOf(MsgButtons buttons)
@@ -67,30 +60,25 @@ std::vector<MsgResult> buttonsOf(MsgButtons buttons)
     return {MsgResult::Ok};
 }
 
+MsgResult defaultAnswer(const Message& message)
+{
+    std::vector<MsgResult> buttons = buttonsOf(message.buttons);
+    int index = std::clamp(message.defaultButton, 0, static_cast<int>(buttons.size()) - 1);
+    return buttons[static_cast<std::size_t>(index)];
+}
+
 MsgResult QtMessageBoxes::show(QWidget* parent, const Message& message)
 {
     QMessageBox box(standardIcon(message.icon), message.title, message.text, QMessageBox::NoButton, parent);
     std::vector<MsgResult> buttons = buttonsOf(message.buttons);
     for (MsgResult r : buttons) box.addButton(standardButton(r));
-    box.setDefaultButton(standardButton(defaultOf(message)));
+    box.setDefaultButton(standardButton(defaultAnswer(message)));
     box.setEscapeButton(box.button(standardButton(escapeAnswer(buttons))));
     box.exec();
     QAbstractButton* clicked = box.clickedButton();
     for (MsgResult r : buttons)
         if (clicked && clicked == box.button(standardButton(r))) return r;
     return escapeAnswer(buttons);
-}
-
-MsgResult ScriptedMessageBoxes::show(QWidget*, const Message& message)
-{
-    shown.push_back(message);
-    if (answers.empty()) {
-        ++unexpected;
-        return defaultOf(message);
-    }
-    MsgResult r = answers.front();
-    answers.pop_front();
-    return r;
 }
 
 MessageBoxes& messageBoxes()

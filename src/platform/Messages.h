@@ -7,7 +7,6 @@
 
 #include <QString>
 
-#include <deque>
 #include <vector>
 
 class QWidget;
@@ -39,21 +38,13 @@ public:
     MsgResult show(QWidget* parent, const Message& message) override;
 };
 
-// Answers from a queue and records every box shown; for tests. With the
-// queue empty it answers the default button and counts the box as unexpected.
-class ScriptedMessageBoxes : public MessageBoxes {
-public:
-    MsgResult show(QWidget* parent, const Message& message) override;
-    std::deque<MsgResult> answers;
-    std::vector<Message> shown;
-    int unexpected = 0;
-};
-
 MessageBoxes& messageBoxes();
 MessageBoxes* install(MessageBoxes* boxes);
 
 // The buttons of a set, in the order they stand.
 std::vector<MsgResult> buttonsOf(MsgButtons buttons);
+// The button a box chooses when Enter is pressed: its default button.
+MsgResult defaultAnswer(const Message& message);
 
 // Shows a message box and returns the button chosen (closing the box counts
 // as Cancel, or as No when there is no Cancel button, or as OK).

@@ -3,12 +3,6 @@
 // that a test can operate the screen (type into it, press its buttons) in
 // place of a person, instead of waiting in the screen's event loop.
 
-#include <QString>
-
-#include <deque>
-#include <functional>
-#include <vector>
-
 class QDialog;
 
 namespace platform {
@@ -25,18 +19,6 @@ public:
 class ExecScreenRunner : public ScreenRunner {
 public:
     int run(QDialog& screen) override;
-};
-
-// Shows the screen without waiting and hands it to the next handler of the
-// queue, which works it as a person would; a screen still open afterwards is
-// rejected (as if closed). With the queue empty the screen is rejected at
-// once and counted as unexpected. Records the object name of every screen.
-class ScriptedScreenRunner : public ScreenRunner {
-public:
-    int run(QDialog& screen) override;
-    std::deque<std::function<void(QDialog&)>> handlers;
-    std::vector<QString> shown;
-    int unexpected = 0;
 };
 
 ScreenRunner& screenRunner();

@@ -41,14 +41,6 @@ void IniSettingsStore::setValue(const QString& key, const QString& value)
 
 QString IniSettingsStore::fileName() { return openStore().fileName(); }
 
-QString MemorySettingsStore::value(const QString& key, const QString& fallback) const
-{
-    auto it = values.find(key);
-    return it == values.end() ? fallback : it->second;
-}
-
-void MemorySettingsStore::setValue(const QString& key, const QString& value) { values[key] = value; }
-
 SettingsStore& settings()
 {
     static IniSettingsStore own;

@@ -6,8 +6,6 @@
 
 #include <QString>
 
-#include <map>
-
 namespace platform {
 
 // The program's title: its window caption, message box titles and the
@@ -29,14 +27,6 @@ public:
     void setValue(const QString& key, const QString& value) override;
     // Where the file lives (for messages and tests).
     static QString fileName();
-};
-
-// A store in memory, for tests.
-class MemorySettingsStore : public SettingsStore {
-public:
-    QString value(const QString& key, const QString& fallback = QString()) const override;
-    void setValue(const QString& key, const QString& value) override;
-    std::map<QString, QString> values;
 };
 
 // The store in use: the INI store unless one has been installed.

@@ -5,8 +5,6 @@
 #include <QString>
 #include <QUrl>
 
-#include <vector>
-
 namespace platform {
 
 class ShellOpener {
@@ -19,18 +17,6 @@ public:
 class DesktopShellOpener : public ShellOpener {
 public:
     bool openUrl(const QUrl& url) override;
-};
-
-// Records what it is asked to open and answers `result`; for tests.
-class RecordingShellOpener : public ShellOpener {
-public:
-    bool openUrl(const QUrl& url) override
-    {
-        opened.push_back(url);
-        return result;
-    }
-    std::vector<QUrl> opened;
-    bool result = true;
 };
 
 ShellOpener& shellOpener();

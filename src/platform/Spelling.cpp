@@ -1,7 +1,5 @@
 #include "platform/Spelling.h"
 
-#include "ddvue/AtomicFile.h"
-#include "ddvue/FileNames.h"
 #include "platform/Settings.h"
 
 #include <QDir>
@@ -33,11 +31,12 @@ QStringList readWordList(const QString& path)
 
 class HunspellSpeller : public Speller {
 public:
-    HunspellSpeller(const QString& files, QString language, QString wordList)
+    HunspellSpeller(const QString& files, QString language, QString wordList, WordListWriter write)
         : hunspell_(QFile::encodeName(files + QStringLiteral(".aff")).constData(),
                     QFile::encodeName(files + QStringLiteral(".dic")).constData()),
           language_(std::move(language)),
-          wordList_(std::move(wordList))
+          wordList_(std::move(wordList)),
+          write_(std::move(write))
     {
         // Dictionaries say how their words are encoded; most are UTF-8, older
         // ones a single-byte code page.
@@ -67,12 +66,9 @@ public:
         if (words.contains(word)) return true;
         words << word;
         QDir().mkpath(QFileInfo(wordList_).absolutePath());
-        std::string why;
-        if (!ddvue::writeFileAtomically(ddvue::encodeFileName(wordList_), (words.join(QLatin1Char('\n')) + QLatin1Char('\n')).toStdString(),
-                                        why)) {
-            if (error)
-                *error = QStringLiteral("The word list \"%1\" could not be written: %2")
-                             .arg(wordList_, QString::fromLocal8Bit(why));
+        QString why = QStringLiteral("nothing was given to write it");
+        if (!write_ || !write_(wordList_, (words.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8(), why)) {
+            if (error) *error = QStringLiteral("The word list \"%1\" could not be written: %2").arg(wordList_, why);
             return false;
         }
         return true;
@@ -98,47 +94,10 @@ private:
     mutable Hunspell hunspell_;
     QString language_;
     QString wordList_;
+    WordListWriter write_;
     bool utf8_ = true;
     mutable QStringEncoder encoder_;
     mutable QStringDecoder decoder_;
-};
-
-class ListSpeller : public Speller {
-public:
-    explicit ListSpeller(WordListService& service) : service_(service) {}
-
-    bool knows(const QString& word) const override
-    {
-        auto has = [this](const QString& w) {
-            return service_.words.count(w) > 0 || service_.added.contains(w);
-        };
-        if (has(word)) return true;
-        // Capitals and a capital first letter are the same word.
-        QString lower = word.toLower();
-        bool capitalised = word.size() > 1 && word.at(0).isUpper() && word.mid(1) == word.mid(1).toLower();
-        return (word == word.toUpper() || capitalised) && has(lower);
-    }
-
-    QStringList suggestions(const QString& word) const override
-    {
-        auto it = service_.suggested.find(word);
-        return it == service_.suggested.end() ? QStringList() : it->second;
-    }
-
-    bool addWord(const QString& word, QString* error) override
-    {
-        if (!service_.addFails.isEmpty()) {
-            if (error) *error = service_.addFails;
-            return false;
-        }
-        service_.added << word;
-        return true;
-    }
-
-    QString language() const override { return QStringLiteral("en_US"); }
-
-private:
-    WordListService& service_;
 };
 
 }  // namespace
@@ -184,7 +143,7 @@ QString HunspellService::dictionaryFor(const QString& wanted) const
     return find(QStringLiteral("en_US"));
 }
 
-std::unique_ptr<Speller> HunspellService::open(QString* error)
+std::unique_ptr<Speller> HunspellService::open(const WordListWriter& write, QString* error)
 {
     QString files = dictionaryFor(language);
     if (files.isEmpty()) {
@@ -199,17 +158,7 @@ std::unique_ptr<Speller> HunspellService::open(QString* error)
         if (error) *error = QStringLiteral("The spelling dictionary %1 cannot be read.").arg(files);
         return nullptr;
     }
-    return std::make_unique<HunspellSpeller>(files, QFileInfo(files).fileName(), personalWordList);
-}
-
-std::unique_ptr<Speller> WordListService::open(QString* error)
-{
-    ++opened;
-    if (!failure.isEmpty()) {
-        if (error) *error = failure;
-        return nullptr;
-    }
-    return std::make_unique<ListSpeller>(*this);
+    return std::make_unique<HunspellSpeller>(files, QFileInfo(files).fileName(), personalWordList, write);
 }
 
 SpellingService& spelling()

@@ -8,16 +8,22 @@
 // language (from the locale, for example de_DE), or with the American English
 // dictionary (Debian package hunspell-en-us) when there is none for the
 // language. The personal word list is a file in the user's configuration
-// folder, one word a line, in UTF-8.
+// folder, one word a line, in UTF-8; the caller that opens a speller says how
+// it is written (the program writes every file through one safe routine).
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
-#include <map>
+#include <functional>
 #include <memory>
-#include <set>
 
 namespace platform {
+
+// Writes the personal word list: `content` becomes the whole file at `path`,
+// which is replaced only once every byte is written. False, with the reason
+// in `why`, when it could not be written.
+using WordListWriter = std::function<bool(const QString& path, const QByteArray& content, QString& why)>;
 
 class Speller {
 public:
@@ -36,16 +42,17 @@ public:
 class SpellingService {
 public:
     virtual ~SpellingService() = default;
-    // The speller for the user's language; nullptr, with the reason in
-    // `error`, when no dictionary can be loaded.
-    virtual std::unique_ptr<Speller> open(QString* error = nullptr) = 0;
+    // The speller for the user's language, which keeps the words it learns
+    // through `write`; nullptr, with the reason in `error`, when no
+    // dictionary can be loaded.
+    virtual std::unique_ptr<Speller> open(const WordListWriter& write, QString* error = nullptr) = 0;
 };
 
 // Hunspell with the system's dictionaries.
 class HunspellService : public SpellingService {
 public:
     HunspellService();
-    std::unique_ptr<Speller> open(QString* error = nullptr) override;
+    std::unique_ptr<Speller> open(const WordListWriter& write, QString* error = nullptr) override;
 
     // Where dictionaries are looked for, in order: the folders of the
     // DICPATH variable, then the system's Hunspell and MySpell folders.
@@ -60,22 +67,6 @@ public:
     // language's first (de for de_CH: de_DE), else en_US. Empty when none.
     QString dictionaryFor(const QString& language) const;
     static QString defaultPersonalWordList();
-};
-
-// Spellers over a fixed list of words, for tests: a word is known as
-// written, or in lower case when it is written in capitals or capitalised.
-// Words added go into `added` (and are known from then on); with
-// `addFails` set, adding fails with that reason. With `failure` set, open()
-// fails with it.
-class WordListService : public SpellingService {
-public:
-    std::unique_ptr<Speller> open(QString* error = nullptr) override;
-    std::set<QString> words;
-    std::map<QString, QStringList> suggested;  // what suggestions() gives for a word
-    QStringList added;
-    QString addFails;
-    QString failure;
-    int opened = 0;
 };
 
 SpellingService& spelling();

@@ -1,9 +1,25 @@
 #include "zoom/SpellCheck.h"
 
+#include "ddvue/AtomicFile.h"
+#include "ddvue/FileNames.h"
+
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace zoom {
+
+platform::WordListWriter wordListWriter()
+{
+    return [](const QString& path, const QByteArray& content, QString& why) {
+        std::string error;
+        if (ddvue::writeFileAtomically(ddvue::encodeFileName(path), std::string_view(content.constData(), static_cast<std::size_t>(content.size())),
+                                       error))
+            return true;
+        why = QString::fromLocal8Bit(error);
+        return false;
+    };
+}
 
 namespace {
 

@@ -34,6 +34,10 @@ struct WordSpan {
     bool operator==(const WordSpan&) const = default;
 };
 
+// How the program keeps the personal word list: through the one routine it
+// writes every file with.
+platform::WordListWriter wordListWriter();
+
 // The next word at or after `from` that a spelling check looks at.
 std::optional<WordSpan> nextWord(const QString& text, int from);
 

@@ -410,7 +410,7 @@ void frmZoom::cmdColor_Click()
 int frmZoom::SpellCheckText(QPlainTextEdit* box, QString* why)
 {
     QString error;
-    std::unique_ptr<platform::Speller> speller = platform::spelling().open(&error);
+    std::unique_ptr<platform::Speller> speller = platform::spelling().open(wordListWriter(), &error);
     if (!speller) {
         if (why) *why = error;
         return -1;

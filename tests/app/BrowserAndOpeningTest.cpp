@@ -4,7 +4,6 @@
 
 #include "WindowKit.h"
 #include "app/FileBrowser.h"
-#include "app/FileRoutines.h"
 #include "app/MainWindowLogic.h"
 
 #include <QComboBox>

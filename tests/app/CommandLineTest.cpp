@@ -1,8 +1,11 @@
 // The command line as a user meets it: numbers checked rather than wrapped,
-// "--" and names that begin with a dash or are not UTF-8, a mistyped command
-// or a missing display answered, concurrent edits of one drawing, and every
-// output whole under a size limit. Most cases run the built program, with
-// arguments given as bytes.
+// "--", --help and --option=value, names that begin with a dash or are not
+// UTF-8 or too long, a mistyped command or a missing display answered,
+// concurrent edits of one drawing, nothing replaced that was not meant to
+// be, every character given kept, standard output, pipes and devices
+// written directly and never waited on as drawings, and every output whole
+// under a size limit. Most cases run the built program, with arguments given
+// as bytes.
 
 #include "app/CommandLine.h"
 #include "app/ExportCommands.h"
@@ -25,6 +28,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <thread>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -49,6 +53,7 @@ struct RunOptions {
     rlim_t sizeLimit = RLIM_INFINITY;
     std::string outputFile;  // standard output goes here when given
     std::string folder;      // the working folder
+    int timeoutMs = 120000;  // the program is killed after this long without a word
 };
 
 // Runs the built tessilux with these argument bytes.
@@ -95,7 +100,7 @@ Outcome tessilux(const std::vector<std::string>& args, const RunOptions& o = {})
     std::string* sinks[2] = {&run.out, &run.err};
     int open = 2;
     while (open > 0) {
-        if (::poll(fds, 2, 120000) <= 0) {
+        if (::poll(fds, 2, o.timeoutMs) <= 0) {
             ::kill(pid, SIGKILL);
             break;
         }
@@ -244,7 +249,7 @@ TEST(CommandLine, NamesThatAreNotUtf8Work)
     EXPECT_EQ(layerColor(ddvue::decodeFileName(plan), "A-WALL"), 2);
     r = tessilux({"export", plan, "--format", "csv", "--category", "layers", "-o", folder + "/layers \xE9.csv"});
     ASSERT_EQ(r.exit, 0) << describe(r);
-    EXPECT_NE(bytesOf(folder + "/layers \xE9.csv").find("A-WALL,A-WALL,On,2"), std::string::npos);
+    EXPECT_NE(bytesOf(folder + "/layers \xE9.csv").find("A-WALL,On,2"), std::string::npos);
     r = tessilux({"render", plan, "-o", folder + "/picture \xFF.png", "--size", "40x30"});
     ASSERT_EQ(r.exit, 0) << describe(r);
     EXPECT_EQ(bytesOf(folder + "/picture \xFF.png").substr(1, 3), "PNG");
@@ -255,6 +260,18 @@ TEST(CommandLine, NamesThatAreNotUtf8Work)
     // A text that is not UTF-8 is refused rather than garbled.
     r = tessilux({"edit", plan, "--set-text", "46=caf\xE9"});
     EXPECT_EQ(r.exit, 2) << describe(r);
+    // A DWG of such a name opens too: the reader is handed the file itself.
+    const std::string dwg = folder + "/site \xE9\xFF.dwg";
+    put(dwg, bytesOf(testpaths::corpus("sample_2018.dwg")));
+    r = tessilux({"info", dwg});
+    ASSERT_EQ(r.exit, 0) << describe(r);
+    EXPECT_NE(r.out.find("Version: v2018"), std::string::npos) << r.out;
+    // A name longer than the system takes gets the system's reason.
+    r = tessilux({"info", folder + "/" + std::string(300, 'x') + ".dxf"});
+    EXPECT_EQ(r.exit, 1) << describe(r);
+    EXPECT_NE(r.err.find(std::strerror(ENAMETOOLONG)), std::string::npos) << r.err;
+    // Names the temporary folder's own clean-up cannot spell.
+    for (const std::string& made : {plan, dwg, folder + "/layers \xE9.csv", folder + "/picture \xFF.png"}) ::unlink(made.c_str());
 }
 
 TEST(CommandLine, AFirstArgumentThatIsNoCommandGetsAnAnswerEvenWithoutADisplay)
@@ -271,8 +288,13 @@ TEST(CommandLine, AFirstArgumentThatIsNoCommandGetsAnAnswerEvenWithoutADisplay)
     r = tessilux({"/no/such.dxf"}, headless);
     EXPECT_EQ(r.exit, 2) << describe(r);
     EXPECT_NE(r.err.find("/no/such.dxf"), std::string::npos) << r.err;
-    r = tessilux({"--bogus-option"}, headless);
-    EXPECT_TRUE(r.exit == 1 || r.exit == 2) << describe(r);
+    // A mistyped option is a mistake in the command, whether or not a
+    // window could appear.
+    for (const char* typo : {"--bogus-option", "--versoin"}) {
+        r = tessilux({typo}, headless);
+        EXPECT_EQ(r.exit, 2) << describe(r);
+        EXPECT_NE(r.err.find(std::string("unknown option ") + typo), std::string::npos) << r.err;
+    }
 
     // A real drawing, but nowhere to show the window: one line, exit 1.
     r = tessilux({plan.toStdString()}, headless);
@@ -383,4 +405,172 @@ TEST(CommandLine, EveryOutputStaysWholeUnderASizeLimitAndTheReasonIsNamed)
     EXPECT_EQ(r.signal, 0) << describe(r);
     EXPECT_EQ(r.exit, 1) << describe(r);
     EXPECT_NE(r.err.find(tooLarge), std::string::npos) << r.err;
+}
+
+TEST(CommandLine, EveryCommandHasHelpAndTakesOptionEqualsValue)
+{
+    for (const char* name : {"info", "export", "edit", "render", "import", "replace"}) {
+        Outcome r = tessilux({name, "--help"});
+        EXPECT_EQ(r.exit, 0) << name << ": " << describe(r);
+        EXPECT_EQ(r.out.rfind(std::string("Usage:\n  tessilux ") + name, 0), 0u) << r.out;
+        EXPECT_NE(r.out.find("Exit status"), std::string::npos) << r.out;
+    }
+    QTemporaryDir tmp;
+    const std::string plan = tmp.filePath("plan.dxf").toStdString();
+    put(plan, bytesOf(kSample));
+    Outcome r = tessilux({"export", plan, "--format=csv", "--category=layers"});
+    EXPECT_EQ(r.exit, 0) << describe(r);
+    EXPECT_EQ(r.out.rfind("Name,Display,Color\r\n", 0), 0u) << "each column once: " << r.out.substr(0, 40);
+    r = tessilux({"edit", plan, "--layer-color=A-WALL=3"});
+    EXPECT_EQ(r.exit, 0) << describe(r);
+    EXPECT_EQ(layerColor(QString::fromStdString(plan), "A-WALL"), 3);
+    // An option that takes no value is not given one in passing.
+    const std::string before = bytesOf(plan);
+    r = tessilux({"edit", plan, "--layer-color", "A-WALL=4", "--overwrite=no"});
+    EXPECT_EQ(r.exit, 2) << describe(r);
+    EXPECT_NE(r.err.find("--overwrite takes no value"), std::string::npos) << r.err;
+    EXPECT_TRUE(bytesOf(plan) == before);
+}
+
+TEST(CommandLine, NothingIsReplacedThatWasNotMeantToBe)
+{
+    QTemporaryDir tmp;
+    const std::string folder = ddvue::encodeFileName(tmp.path());
+    // A DXF named .dwg is read and saved as the DXF it is, over itself.
+    const std::string named = folder + "/plan.dwg", beside = folder + "/plan.dxf";
+    put(named, bytesOf(testpaths::samples("clinic-floor-plan-2004.dxf")));
+    put(beside, bytesOf(kSample));
+    const std::string office = bytesOf(beside);
+    Outcome r = tessilux({"edit", named, "--layer-color", "A-WALL=3"});
+    EXPECT_EQ(r.exit, 0) << describe(r);
+    EXPECT_EQ(layerColor(QString::fromStdString(named), "A-WALL"), 3);
+    EXPECT_TRUE(bytesOf(beside) == office) << "the DXF beside it was replaced";
+
+    // Another drawing named as the output (by its name or by its bytes):
+    // only with --overwrite, for a save as for an export or a picture.
+    const std::string clinic = bytesOf(named), picture = folder + "/plan.png";
+    put(picture, clinic);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"edit", beside, "-o", named, "--layer-color", "A-WALL=5"},
+          std::vector<std::string>{"export", beside, "-o", named},
+          std::vector<std::string>{"export", beside, "--format", "csv", "-o", beside},
+          std::vector<std::string>{"render", beside, "-o", picture}}) {
+        r = tessilux(args);
+        EXPECT_EQ(r.exit, 1) << args[0] << ": " << describe(r);
+        EXPECT_NE(r.err.find("--overwrite"), std::string::npos) << r.err;
+        EXPECT_TRUE(bytesOf(named) == clinic && bytesOf(picture) == clinic);
+        EXPECT_TRUE(bytesOf(beside) == office);
+    }
+    r = tessilux({"edit", beside, "-o", named, "--overwrite", "--layer-color", "A-WALL=5"});
+    EXPECT_EQ(r.exit, 0) << describe(r);
+    EXPECT_EQ(layerColor(QString::fromStdString(named), "A-WALL"), 5);
+    EXPECT_TRUE(bytesOf(beside) == office);
+    r = tessilux({"export", beside, "--format", "csv", "-o", beside, "--overwrite"});
+    EXPECT_EQ(r.exit, 0) << describe(r);
+    EXPECT_EQ(bytesOf(beside).rfind("AttributeHandle,", 0), 0u);
+}
+
+// The characters given on the command line are the characters stored:
+// printable ones as themselves (a code page that lacks them has \U+XXXX),
+// a control character that no drawing's text holds refused with a reason.
+TEST(CommandLine, EveryCharacterGivenIsKept)
+{
+    struct Case {
+        const char* sample;
+        const char* handle;
+        std::string stored;  // the bytes of "␀␊" in the file
+    };
+    for (const Case& c : {Case{"studio-floor-plan-2018.dxf", "78", "\xE2\x90\x80\xE2\x90\x8A"},
+                          Case{"office-floor-plan-2000.dxf", "75", "\\U+2400\\U+240A"}}) {
+        SCOPED_TRACE(c.sample);
+        QTemporaryDir tmp;
+        const std::string plan = tmp.filePath("plan.dxf").toStdString();
+        put(plan, bytesOf(testpaths::samples(c.sample)));
+        Outcome r = tessilux({"edit", plan, "--set-attribute", std::string(c.handle) + "=\xE2\x90\x80\xE2\x90\x8A"});
+        ASSERT_EQ(r.exit, 0) << describe(r);
+        const std::string saved = bytesOf(plan);
+        EXPECT_NE(saved.find("\n" + c.stored + "\r\n"), std::string::npos) << "not stored as given";
+        ddvue::DDVueEngine engine;
+        ASSERT_TRUE(engine.OpenDrawing(QString::fromStdString(plan)));
+        EXPECT_EQ(engine.listedValue(c.handle), QString::fromUtf8("\xE2\x90\x80\xE2\x90\x8A"));
+
+        for (const char* control : {"a\x01" "b", "\x1B[31m", "x\x7F"}) {
+            r = tessilux({"edit", plan, "--set-attribute", std::string(c.handle) + "=" + control});
+            EXPECT_EQ(r.exit, 1) << describe(r);
+            EXPECT_NE(r.err.find("control character U+00"), std::string::npos) << r.err;
+            EXPECT_TRUE(bytesOf(plan) == saved);
+        }
+        r = tessilux({"edit", plan, "--set-attribute", std::string(c.handle) + "=a\tb"});
+        EXPECT_EQ(r.exit, 0) << describe(r);
+        ASSERT_TRUE(engine.OpenDrawing(QString::fromStdString(plan)));
+        EXPECT_EQ(engine.listedValue(c.handle), "a\tb");
+    }
+}
+
+// A drawing, or a CSV, that is a named pipe or a device would keep a reader
+// waiting for ever (or give it bytes without end): refused at once. As an
+// output, standard output ("-"), a pipe or a device is written directly.
+TEST(CommandLine, PipesAndDevicesAreNeverWaitedOnAndWrittenDirectly)
+{
+    QTemporaryDir tmp;
+    const std::string folder = ddvue::encodeFileName(tmp.path());
+    const std::string fifo = folder + "/plan.dxf", plan = folder + "/real.dxf", csv = folder + "/rows.csv";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    ASSERT_EQ(::mkfifo(csv.c_str(), 0644), 0);
+    put(plan, bytesOf(kSample));
+    RunOptions quick;
+    quick.timeoutMs = 20000;
+    struct Refused {
+        std::vector<std::string> args;
+        const char* kind;
+    };
+    for (const Refused& c : {Refused{{"info", fifo}, "named pipe"}, Refused{{"edit", fifo, "--layer-color", "0=3"}, "named pipe"},
+                             Refused{{"export", fifo}, "named pipe"}, Refused{{"render", fifo, "-o", folder + "/p.png"}, "named pipe"},
+                             Refused{{"import", plan, csv}, "named pipe"}, Refused{{"info", "/dev/zero"}, "character device"}}) {
+        Outcome r = tessilux(c.args, quick);
+        EXPECT_EQ(r.exit, 1) << c.args[0] << ": " << describe(r);
+        EXPECT_NE(r.err.find(std::string("not a regular file but a ") + c.kind), std::string::npos) << r.err;
+    }
+
+    // Standard output.
+    Outcome r = tessilux({"export", plan, "--format", "csv", "-o", "-"});
+    EXPECT_EQ(r.exit, 0) << describe(r);
+    EXPECT_EQ(r.out.rfind("AttributeHandle,", 0), 0u);
+    const std::string original = bytesOf(plan);
+    r = tessilux({"edit", plan, "-o", "-", "--layer-color", "A-WALL=3"});
+    EXPECT_EQ(r.exit, 0) << describe(r);
+    EXPECT_TRUE(bytesOf(plan) == original);
+    put(folder + "/out.dxf", r.out);
+    EXPECT_EQ(layerColor(QString::fromStdString(folder + "/out.dxf"), "A-WALL"), 3);
+    r = tessilux({"render", plan, "-o", "-", "--size", "40x30"});
+    EXPECT_EQ(r.exit, 0) << describe(r);
+    EXPECT_EQ(r.out.substr(1, 3), "PNG");
+
+    // A device, and a pipe that a program reads; one that none reads is
+    // refused, not waited on.
+    r = tessilux({"export", plan, "-o", "/dev/null"});
+    EXPECT_EQ(r.exit, 0) << describe(r);
+    // The pipe is open for reading before the program opens it to write.
+    const int readEnd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(readEnd, 0);
+    std::string piped;
+    std::thread reader([&] {
+        char buffer[4096];
+        for (;;) {
+            pollfd ready{readEnd, POLLIN, 0};
+            if (::poll(&ready, 1, 20000) != 1) break;
+            ssize_t n = ::read(readEnd, buffer, sizeof buffer);
+            if (n > 0) piped.append(buffer, static_cast<std::size_t>(n));
+            else if (n == 0 || errno != EAGAIN) break;
+        }
+    });
+    r = tessilux({"export", plan, "--format", "csv", "-o", fifo}, quick);
+    reader.join();
+    ::close(readEnd);
+    EXPECT_EQ(r.exit, 0) << describe(r);
+    EXPECT_EQ(piped.rfind("AttributeHandle,", 0), 0u) << piped.substr(0, 40);
+    r = tessilux({"export", plan, "-o", fifo}, quick);
+    EXPECT_EQ(r.exit, 1) << describe(r);
+    EXPECT_NE(r.err.find("no program reads"), std::string::npos) << r.err;
+    EXPECT_TRUE(bytesOf(plan) == original);
 }

@@ -11,7 +11,7 @@
 #include "drawing/frmDrawing.h"
 #include "filter/frmField.h"
 #include "filter/frmFilter.h"
-#include "platform/Seams.h"
+#include "Doubles.h"
 #include "screens/frmAbout.h"
 #include "screens/frmOptions.h"
 

@@ -157,7 +157,7 @@ TEST(HighlightWindow, TheViewFollowsTheGridsRowWithTheArrowKeys)
     EXPECT_FALSE(w.DrawingChanged());
     EXPECT_FALSE(w.cmdSave->isVisible());
     QString copy = dir.filePath(QStringLiteral("copy.dxf"));
-    ASSERT_TRUE(view.engine().SaveDrawing(copy));
+    ASSERT_TRUE(view.edit().SaveDrawing(copy));
     QFile saved(copy);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(saved.readAll(), bytes);

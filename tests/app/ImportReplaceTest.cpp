@@ -1,6 +1,7 @@
 // The spreadsheet round trip (export --format csv, a script saving the file
 // again as a spreadsheet would, import) and replace over folders, run as the
-// built program and checked in the drawings with an independent reader.
+// built program and checked in the drawings with an independent reader;
+// what import tells a script by its exit status, and what replace shows.
 
 #include "Oracle.h"
 #include "TestPaths.h"
@@ -17,7 +18,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -132,9 +141,11 @@ TEST(Import, ASpreadsheetsEditsReachTheDrawingAndNothingElseChanges)
     resave(exported, edited, {"--reverse-columns", "--extra-column", "--bom"}, changes);
     QByteArray extraRow = bytesOf(edited) + "x,,,,,,,,FFFF0,\r\n";
     put(edited, extraRow);
+    // Saved, and a row not found: done in part, which the exit status tells.
     r = run({"import", plan, edited});
-    ASSERT_EQ(r.exitCode, 0) << r.describe().toStdString();
+    ASSERT_EQ(r.exitCode, 3) << r.describe().toStdString();
     EXPECT_TRUE(r.out.contains("Changed: 4\nUnchanged: 28\nNot found: 1\n")) << text(r.out);
+    EXPECT_TRUE(r.out.endsWith("Saved: " + plan.toUtf8() + "\n")) << text(r.out);
     EXPECT_TRUE(r.out.contains(": FFFF0: not found\n")) << text(r.out);
     EXPECT_TRUE(r.out.contains("76: changed: AttributeValue \"-5 apples\" -> \"=1+2\"")) << text(r.out);
 
@@ -170,7 +181,7 @@ TEST(Import, LayersAndTextsAreCheckedAsTheGridChecksThem)
                         {"Off layer", QJsonObject{{"Color", " 6 "}, {"Display", "On"}}}};
     resave(layers, layers, {"--key", "Name", "--separator", ";", "--reverse-columns"}, changes);
     oracle::Outcome r = run({"import", plan, layers});
-    ASSERT_EQ(r.exitCode, 0) << r.describe().toStdString();
+    ASSERT_EQ(r.exitCode, 3) << r.describe().toStdString();
     EXPECT_TRUE(r.out.contains("Changed: 3\nUnchanged: 0\nNot found: 0\nRejected: 2\n")) << text(r.out);
     EXPECT_TRUE(r.out.contains("Defpoints: rejected: A layer is either On or Off, not \"maybe\".")) << text(r.out);
     EXPECT_TRUE(r.out.contains("A&B it's: changed: Color \"3\" -> \"12\"\n")) << text(r.out);
@@ -214,7 +225,7 @@ TEST(Import, AMalformedRowChangesNothingUnlessToldAndOtherFilesAreRefused)
 
     // A dry run says what would change and writes nothing.
     r = run({"import", plan, csv, "--skip-malformed", "--dry-run"});
-    EXPECT_EQ(r.exitCode, 0) << r.describe().toStdString();
+    EXPECT_EQ(r.exitCode, 3) << r.describe().toStdString();
     EXPECT_TRUE(r.out.contains("Changed: 2\n")) << text(r.out);
     EXPECT_TRUE(r.out.contains("Malformed: 4\nDry run: nothing was saved.\n")) << text(r.out);
     EXPECT_EQ(bytesOf(plan), original);
@@ -222,7 +233,7 @@ TEST(Import, AMalformedRowChangesNothingUnlessToldAndOtherFilesAreRefused)
     // Told otherwise, the good rows go in; to another file with -o.
     const QString out = tmp.filePath("out.dxf");
     r = run({"import", plan, csv, "--skip-malformed", "-o", out});
-    EXPECT_EQ(r.exitCode, 0) << r.describe().toStdString();
+    EXPECT_EQ(r.exitCode, 3) << r.describe().toStdString();
     EXPECT_EQ(bytesOf(plan), original);
     Seen after = seen(out);
     EXPECT_EQ(after.values["75"], "good");
@@ -345,9 +356,15 @@ TEST(Replace, TheGridsRulesAndTheCommandsUsage)
     EXPECT_EQ(s.layers["Defpoints"], "On 2");
     EXPECT_EQ(s.layers["Off layer"], "Off 5");
 
-    // An empty find makes every value the replacement, as Replace All does.
+    // An empty find (an unset shell variable) would make every value the
+    // replacement, as Replace All does: only when that is said.
+    const QByteArray before = bytesOf(plan);
     r = run({"replace", plan, "--category", "multi-text", "--find", "", "--replace", "All new"});
-    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.exitCode, 2) << r.describe().toStdString();
+    EXPECT_TRUE(r.err.contains("--all-values")) << text(r.err);
+    EXPECT_EQ(bytesOf(plan), before);
+    r = run({"replace", plan, "--category=multi-text", "--find=", "--replace", "All new", "--all-values"});
+    EXPECT_EQ(r.exitCode, 0) << r.describe().toStdString();
     EXPECT_EQ(seen(plan).values["48"], "All new");
 
     for (const QStringList& bad : {QStringList{"replace", plan, "--find", "x"}, QStringList{"replace", "--find", "x", "--replace", "y"},
@@ -373,4 +390,63 @@ TEST(Replace, FoldersAreWalkedOnceEvenThroughLinks)
     QStringList paths;
     for (const app::FoundDrawing& f : found) paths << f.path.mid(tmp.path().size() + 1);
     EXPECT_EQ(paths, QStringList({"a/Two.DXF", "a/b/one.dxf"}));
+}
+
+// Each drawing stays on its line of the table, whatever its name holds; a
+// pipe named as a drawing is reported, not waited on; and on a terminal,
+// standard error shows how far the run has come (and nothing of it goes
+// into the table).
+TEST(Replace, EveryDrawingKeepsItsLineAndATerminalSeesHowFarItHasCome)
+{
+    QTemporaryDir tmp;
+    copyTo(kOffice, tmp.filePath("two\nlines.dxf"));
+    copyTo(testpaths::corpus("sample_2018.dwg"), tmp.filePath("site.dwg"));
+    ASSERT_EQ(::mkfifo(tmp.filePath("pipe.dxf").toUtf8(), 0644), 0);
+
+    int terminal = -1, errorSide = -1, out[2];
+    ASSERT_EQ(::openpty(&terminal, &errorSide, nullptr, nullptr, nullptr), 0);
+    ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
+    std::string program = testpaths::program().toStdString(), folder = tmp.path().toStdString();
+    std::vector<std::string> args = {program, "replace", folder, "--find", "A-101", "--replace", "A-201", "--jobs", "1"};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], 1);
+        ::dup2(errorSide, 2);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    ::close(errorSide);
+    std::string table, shown;
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {terminal, POLLIN, 0}};
+    for (int open = 2; open > 0;) {
+        if (::poll(fds, 2, 120000) <= 0) break;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            char buffer[4096];
+            ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                (i == 0 ? table : shown).append(buffer, static_cast<std::size_t>(n));
+            } else {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 1) << table << shown;  // the pipe was not read
+
+    EXPECT_NE(table.find("  \"" + folder + "/two\\nlines.dxf\": saved\n"), std::string::npos) << table;
+    EXPECT_NE(table.find("  " + folder + "/pipe.dxf: not read: it is not a regular file but a named pipe\n"),
+              std::string::npos)
+        << table;
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 5) << table;  // heading, 3 drawings, total
+    EXPECT_EQ(table.find('\r'), std::string::npos) << "progress went into the table";
+    EXPECT_NE(shown.find("/3 "), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\r\x1B[K"), std::string::npos) << shown;
 }

@@ -10,10 +10,11 @@
 #include "app/frmPassword.h"
 
 #include "Oracle.h"
+#include "ddvue/FileNames.h"
 #include "ddvue/dxf/Entities.h"
 #include "extract/CategoryContent.h"
+#include "Doubles.h"
 #include "filter/frmFilter.h"
-#include "platform/Seams.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -36,6 +37,8 @@
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace app;
 using platform::MsgResult;
@@ -474,6 +477,76 @@ TEST(MainWindow, TheBrowserListsByPattern)
     w->Combo2->setCurrentIndex(w->Combo2->count() - 1);
     w->Combo2_Click();
     EXPECT_EQ(listed(w->List3).size(), 5);
+}
+
+// The list shows every drawing of the folder, also one whose name is not
+// UTF-8 (which opens), and a named pipe named as a drawing, which says why
+// it cannot be opened instead of keeping the window waiting.
+TEST(MainWindow, TheBrowserListsEveryNameAndAPipeSaysWhyItIsNoDrawing)
+{
+    Seams seams;
+    Folder folder;
+    const std::string raw = ddvue::encodeFileName(folder.path()) + "/caf\xE9.dxf";
+    ASSERT_TRUE(QFile::copy(testpaths::samples("office-floor-plan-2000.dxf"), folder.path("copy.tmp")));
+    ASSERT_EQ(::rename(folder.path("copy.tmp").toUtf8(), raw.c_str()), 0);
+    ASSERT_EQ(::mkfifo(folder.path("pipe.dxf").toUtf8(), 0644), 0);
+    auto w = startIn(seams, folder.path());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    const QStringList names = listed(w->List3);
+    ASSERT_TRUE(names.contains(QString::fromUtf8("caf\uFFFD.dxf"))) << names.join(", ").toStdString();
+    ASSERT_TRUE(names.contains("pipe.dxf")) << names.join(", ").toStdString();
+    EXPECT_EQ(w->Label2->text(), "7 files.");
+
+    open(*w, QString::fromUtf8("caf\uFFFD.dxf"));
+    EXPECT_TRUE(w->DDVue1->engine().isOpen()) << w->DDVue1->engine().lastError().toStdString();
+    EXPECT_EQ(ddvue::encodeFileName(w->CurrentDrawingPath()), raw);
+    EXPECT_FALSE(w->Label1->text().isEmpty()) << "the file's version, date and size";
+    ::unlink(raw.c_str());  // a name the temporary folder's own clean-up cannot spell
+
+    seams.boxes.answers = {MsgResult::Ok};
+    open(*w, "pipe.dxf");
+    ASSERT_EQ(seams.boxes.shown.size(), 1u);
+    EXPECT_TRUE(seams.boxes.shown[0].text.contains("not a regular file but a named pipe"))
+        << seams.boxes.shown[0].text.toStdString();
+    EXPECT_FALSE(w->DDVue1->engine().isOpen());
+}
+
+// A DWG whose checksum does not match is shown with the warning in the
+// status line; saving it asks first, naming what may be wrong.
+TEST(MainWindow, ADamagedDwgIsShownAndSavedOnlyWhenThePersonAgrees)
+{
+    Seams seams;
+    Folder folder;
+    QByteArray bytes = contentsOf(testpaths::corpus("sample_2018.dwg"));
+    for (qsizetype i = bytes.size() / 2; i < bytes.size() / 2 + 64; ++i) bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+    writeFile(folder.path("site.dwg"), bytes);
+    auto w = startIn(seams, folder.path());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    w->Command3_Click();
+    open(*w, "site.dwg");
+    ASSERT_TRUE(w->DDVue1->engine().isOpen()) << w->DDVue1->engine().lastError().toStdString();
+    EXPECT_TRUE(w->lblStatus->text().startsWith("Damaged DWG (a checksum does not match)")) << w->lblStatus->text().toStdString();
+    change(*w);
+
+    // No at the question: nothing is written, and the window (asked whether
+    // to close all the same) keeps the changes.
+    seams.boxes.answers = {MsgResult::Yes, MsgResult::No, MsgResult::No};
+    w->close();
+    ASSERT_EQ(seams.boxes.shown.size(), 3u);
+    EXPECT_TRUE(seams.boxes.shown[1].text.contains("checksum")) << seams.boxes.shown[1].text.toStdString();
+    EXPECT_TRUE(seams.boxes.shown[1].text.contains("missing")) << "it names what may be wrong";
+    EXPECT_EQ(seams.boxes.shown[1].buttons, platform::MsgButtons::YesNo);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->DrawingChanged());
+    EXPECT_FALSE(QFile::exists(folder.path("site.dxf")));
+
+    // Yes: saved as read, as the DXF beside it.
+    seams.boxes.shown.clear();
+    seams.boxes.answers = {MsgResult::Yes, MsgResult::Yes, MsgResult::Ok};
+    w->close();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(layerZeroIsOff(folder.path("site.dxf")));
+    EXPECT_EQ(seams.boxes.unexpected, 0);
 }
 
 TEST(MainWindow, ClickingADrawingShowsItAndListsItsContentInEveryCategory)

@@ -6,7 +6,7 @@
 #include "ViewDriver.h"
 #include "app/frmMain.h"
 
-#include "platform/Seams.h"
+#include "Doubles.h"
 
 #include <QApplication>
 #include <QListWidget>

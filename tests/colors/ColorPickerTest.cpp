@@ -4,7 +4,7 @@
 #include "colors/ColorAll.h"
 #include "colors/ColorPalette.h"
 #include "colors/frmColors.h"
-#include "platform/Seams.h"
+#include "Doubles.h"
 
 #include <QLabel>
 #include <QPushButton>

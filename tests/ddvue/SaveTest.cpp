@@ -1,8 +1,10 @@
 // What stood at a drawing's name before a save is still there after it:
-// symbolic links, hard links, owner, group and mode; nothing is written over
-// a write-protected file, a file changed since it was read, or a DXF beside a
-// DWG that this program did not write from it; a full disk or a size limit
-// leaves every output whole; file names that are not UTF-8 work.
+// symbolic links, hard links, owner, group, mode and extended attributes,
+// also when another user saves; nothing is written over a write-protected
+// file, a file changed since it was read (also while the new bytes were
+// being written), or a file other than the one read that this program did
+// not write from it; a full disk or a size limit leaves every output whole;
+// file names that are not UTF-8 work.
 
 #include "DxfText.h"
 #include "TestPaths.h"
@@ -19,15 +21,34 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
+#include <map>
 #include <set>
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/syscall.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <functional>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 
 using ddvue::DDVueEngine;
 using ddvue::SaveProblem;
+
+namespace {
+std::function<void()> takeBeforeNextSync();
+}
+
+// Every fsync of the test program, the library's included, comes here.
+extern "C" int fsync(int fd)
+{
+    if (std::function<void()> change = takeBeforeNextSync()) change();
+    return static_cast<int>(::syscall(SYS_fsync, fd));
+}
 
 namespace {
 
@@ -106,6 +127,99 @@ auto underSizeLimit(rlim_t limit, F write)
     sigaction(SIGXFSZ, &previous, nullptr);
     return result;
 }
+
+
+// The extended attributes of a file, name and value.
+std::map<std::string, std::string> attributesOf(const QString& path)
+{
+    std::map<std::string, std::string> out;
+    const std::string p = ddvue::encodeFileName(path);
+    std::string names(4096, '\0');
+    ssize_t n = ::listxattr(p.c_str(), names.data(), names.size());
+    for (std::size_t at = 0; n > 0 && at < static_cast<std::size_t>(n);) {
+        const char* name = names.c_str() + at;
+        at += std::strlen(name) + 1;
+        std::string value(4096, '\0');
+        ssize_t m = ::getxattr(p.c_str(), name, value.data(), value.size());
+        value.resize(m > 0 ? static_cast<std::size_t>(m) : 0);
+        out[name] = value;
+    }
+    return out;
+}
+
+// An access control list as the system keeps it (the POSIX ACL extended
+// attribute): owner, group and others as in `mode`, and `user` with read
+// and write.
+std::string accessList(unsigned user, mode_t mode)
+{
+    std::string acl;
+    auto put32 = [&acl](std::uint32_t v) { for (int i = 0; i < 4; ++i) acl.push_back(static_cast<char>(v >> (8 * i))); };
+    auto entry = [&](std::uint16_t tag, std::uint16_t perm, std::uint32_t id) {
+        acl.push_back(static_cast<char>(tag & 0xFF));
+        acl.push_back(static_cast<char>(tag >> 8));
+        acl.push_back(static_cast<char>(perm & 0xFF));
+        acl.push_back(static_cast<char>(perm >> 8));
+        put32(id);
+    };
+    put32(2);  // the version
+    entry(0x01, (mode >> 6) & 7, 0xFFFFFFFF);  // the owner
+    entry(0x02, 6, user);                      // a named user
+    entry(0x04, (mode >> 3) & 7, 0xFFFFFFFF);  // the group
+    entry(0x10, 6, 0xFFFFFFFF);                // the mask
+    entry(0x20, mode & 7, 0xFFFFFFFF);         // others
+    return acl;
+}
+
+// Runs the built program as another user (root only), as that user would
+// in a shared folder; its exit status.
+int runAs(uid_t user, const std::vector<std::string>& args)
+{
+    std::string program = testpaths::program().toStdString();
+    std::vector<std::string> copy = args;
+    std::vector<char*> argv{program.data()};
+    for (std::string& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        if (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0) ::_exit(126);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The other program's write, made at the moment this program syncs the
+// first file it wrote during a save (the new bytes beside the drawing, or
+// the copy of the old ones): after the checks before the save, before the
+// last check and the rename. The test's own fsync stands in for the
+// system's one for the whole test program, so the moment is exact however
+// busy the machine is.
+std::function<void()> g_beforeNextSync;
+
+std::function<void()> takeBeforeNextSync() { return std::exchange(g_beforeNextSync, nullptr); }
+
+class ChangeWhileSaving {
+public:
+    ChangeWhileSaving(const QString& path, std::string theirs)
+    {
+        g_beforeNextSync = [this, file = ddvue::encodeFileName(path), theirs = std::move(theirs)] {
+            int fd = ::open(file.c_str(), O_WRONLY);
+            if (fd < 0) return;
+            changed_ = ::pwrite(fd, theirs.data(), theirs.size(), 0) == static_cast<ssize_t>(theirs.size());
+            ::close(fd);
+        };
+    }
+    ~ChangeWhileSaving() { g_beforeNextSync = nullptr; }
+    // Whether the change was made.
+    bool changed() const { return changed_; }
+
+private:
+    bool changed_ = false;
+};
 
 }  // namespace
 
@@ -293,10 +407,121 @@ TEST(Save, AFileChangedOnDiskSinceItWasReadIsNotOverwrittenUnasked)
     EXPECT_TRUE(engine.SaveDrawing(target)) << engine.lastError().toStdString();
     EXPECT_EQ(wallColor(path), 6);
 
-    // Saving somewhere else is not a save over the drawing read.
+    // Another file is not the drawing read: it is replaced only when the
+    // person says so, or when this drawing wrote it in this run.
     QString elsewhere = tmp.filePath("copy.dxf");
     put(elsewhere, "someone's file");
+    EXPECT_FALSE(engine.SaveDrawing(elsewhere));
+    EXPECT_EQ(engine.saveProblem(), SaveProblem::FileExists);
+    EXPECT_EQ(bytesOf(elsewhere), "someone's file");
+    ddvue::SaveOptions replace;
+    replace.replaceExisting = true;
+    EXPECT_TRUE(engine.SaveDrawing(elsewhere, replace)) << engine.lastError().toStdString();
+    ASSERT_TRUE(engine.SetLayerColor(QStringLiteral("A-WALL"), 7));
     EXPECT_TRUE(engine.SaveDrawing(elsewhere)) << engine.lastError().toStdString();
+    EXPECT_EQ(wallColor(elsewhere), 7);
+}
+
+// Another program that writes the drawing while the new bytes are being
+// written (after the checks, before the rename or the write in place) keeps
+// its change: the check is made again with the new bytes on disk.
+TEST(Save, AChangeMadeWhileTheNewBytesAreWrittenIsKept)
+{
+    for (bool linked : {false, true}) {
+        SCOPED_TRACE(linked ? "written in place (two names)" : "renamed over");
+        QTemporaryDir tmp;
+        QString path = tmp.filePath("plan.dxf");
+        ASSERT_TRUE(QFile::copy(kSample, path));
+        if (linked) {
+            ASSERT_EQ(::link(path.toUtf8(), tmp.filePath("second name.dxf").toUtf8()), 0);
+        }
+        DDVueEngine engine;
+        openAndChange(engine, path, 3);
+        std::string theirs = bytesOf(path);
+        theirs.replace(theirs.find("A-WALL"), 6, "B-WALL");
+        ChangeWhileSaving other(path, theirs);
+        QString target = path;
+        EXPECT_FALSE(engine.SaveDrawing(target));
+        ASSERT_TRUE(other.changed());
+        EXPECT_EQ(engine.saveProblem(), SaveProblem::ChangedOnDisk);
+        EXPECT_NE(engine.lastError().indexOf("changed by another program"), -1) << engine.lastError().toStdString();
+        EXPECT_EQ(bytesOf(path), theirs);
+        EXPECT_EQ(namesIn(tmp.path()), linked ? QStringList({"plan.dxf", "second name.dxf"}) : QStringList{"plan.dxf"});
+    }
+}
+
+// A drawing of another user's, saved by this one in a shared folder: a new
+// file would be this user's, without the drawing's attributes, so the
+// drawing takes the new bytes in place and stays what it was.
+TEST(Save, AnotherUsersDrawingKeepsItsOwnerModeAndAttributes)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "giving a file to another user, and saving as another, needs root";
+    QTemporaryDir tmp;
+    ASSERT_EQ(::chmod(tmp.path().toUtf8(), 0777), 0);
+    const QString path = tmp.filePath("plan.dxf");
+    ASSERT_TRUE(QFile::copy(kSample, path));
+    const std::string p = path.toStdString();
+    ASSERT_EQ(::chown(p.c_str(), 1234, 1235), 0);
+    ASSERT_EQ(::chmod(p.c_str(), 0666), 0);
+    const std::string acl = accessList(999, 0666);
+    ASSERT_EQ(::setxattr(p.c_str(), "user.project", "K-12", 4, 0), 0);
+    ASSERT_EQ(::setxattr(p.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0), 0);
+    const auto attributes = attributesOf(path);
+    ASSERT_EQ(attributes.size(), 2u);
+    const ino_t inode = statOf(path).st_ino;
+
+    EXPECT_EQ(runAs(4321, {"edit", p, "--layer-color", "A-WALL=5"}), 0);
+    struct stat st = statOf(path);
+    EXPECT_EQ(st.st_uid, 1234u);
+    EXPECT_EQ(st.st_gid, 1235u);
+    EXPECT_EQ(st.st_mode & 07777, 0666u);
+    EXPECT_EQ(st.st_ino, inode);
+    EXPECT_EQ(attributesOf(path), attributes);
+    EXPECT_EQ(wallColor(path), 5);
+    EXPECT_EQ(namesIn(tmp.path()), QStringList{"plan.dxf"}) << "the copy of the old bytes is gone";
+
+    // Root may give a new file all of it: the file renamed over has it too.
+    DDVueEngine engine;
+    openAndChange(engine, path, 6);
+    QString target = path;
+    ASSERT_TRUE(engine.SaveDrawing(target)) << engine.lastError().toStdString();
+    st = statOf(path);
+    EXPECT_EQ(st.st_uid, 1234u);
+    EXPECT_EQ(st.st_mode & 07777, 0666u);
+    EXPECT_EQ(attributesOf(path), attributes);
+    EXPECT_EQ(wallColor(path), 6);
+}
+
+// What a drawing is comes from its bytes: a DXF named .dwg is saved over
+// itself and nothing beside it; a DWG named .dxf, whose DXF would be itself,
+// is never written over, whatever is allowed.
+TEST(Save, TheKindOfADrawingIsInItsBytesNotItsName)
+{
+    QTemporaryDir tmp;
+    const QString named = tmp.filePath("plan.dwg"), beside = tmp.filePath("plan.dxf");
+    ASSERT_TRUE(QFile::copy(kSample, named));
+    put(beside, "the clinic's own DXF");
+    DDVueEngine engine;
+    openAndChange(engine, named, 4);
+    EXPECT_FALSE(engine.isDwg());
+    QString target = named;
+    ASSERT_TRUE(engine.SaveDrawing(target)) << engine.lastError().toStdString();
+    EXPECT_EQ(target, named);
+    EXPECT_EQ(wallColor(named), 4);
+    EXPECT_EQ(bytesOf(beside), "the clinic's own DXF");
+
+    const QString dwg = tmp.filePath("site.dxf");
+    ASSERT_TRUE(QFile::copy(testpaths::corpus("sample_2018.dwg"), dwg));
+    const std::string original = bytesOf(dwg);
+    DDVueEngine fromDwg;
+    QString path = dwg;
+    ASSERT_TRUE(fromDwg.OpenDrawing(path)) << fromDwg.lastError().toStdString();
+    ddvue::SaveOptions anything;
+    anything.replaceExisting = anything.overwriteChanges = true;
+    target = dwg;
+    EXPECT_FALSE(fromDwg.SaveDrawing(target, anything));
+    EXPECT_EQ(fromDwg.saveProblem(), SaveProblem::NeedsOtherName);
+    EXPECT_EQ(bytesOf(dwg), original);
 }
 
 // The command line reads some drawings only to read them, without what a

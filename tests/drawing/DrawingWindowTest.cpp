@@ -12,7 +12,7 @@
 #include "drawing/PointerStatus.h"
 #include "drawing/frmDrawing.h"
 
-#include "platform/Seams.h"
+#include "Doubles.h"
 
 #include <QAction>
 #include <QCheckBox>

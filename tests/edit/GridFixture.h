@@ -9,7 +9,7 @@
 #include "ddvue/DDVue.h"
 #include "ddvue/dxf/Operations.h"
 #include "extract/CategoryContent.h"
-#include "platform/Seams.h"
+#include "Doubles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -58,7 +58,7 @@ struct Grid {
         host.editBegan = [this] { ++editsBegun; };
         host.setPosition = [this](const QString& caption) { position = caption; };
         editor = std::make_unique<edit::GridEditor>(drawing, std::move(host));
-        if (auto* doc = drawing.engine().document()) doc->history().addListener([this] { ++changed; });
+        QObject::connect(&drawing, &ddvue::DDVue::historyChanged, [this] { ++changed; });
         show(c);
     }
 

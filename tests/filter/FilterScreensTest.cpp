@@ -8,7 +8,7 @@
 #include "filter/frmFilter.h"
 
 #include "data/Recordset.h"
-#include "platform/Seams.h"
+#include "Doubles.h"
 
 #include <QLineEdit>
 #include <QListWidget>

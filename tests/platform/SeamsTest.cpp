@@ -1,7 +1,7 @@
 // The platform's seams: what the program's own implementations do, and that
 // a test can stand in for each.
 
-#include "platform/Seams.h"
+#include "Doubles.h"
 
 #include <QApplication>
 #include <QDialog>

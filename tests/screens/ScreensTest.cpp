@@ -7,7 +7,7 @@
 #include "screens/frmAbout.h"
 #include "screens/frmOptions.h"
 
-#include "platform/Seams.h"
+#include "Doubles.h"
 
 #include <QFile>
 #include <QLabel>

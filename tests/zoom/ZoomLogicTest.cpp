@@ -2,6 +2,7 @@
 // what OK writes, the find and replace panel, and the
 // spelling check's word by word walk.
 
+#include "Doubles.h"
 #include "platform/Spelling.h"
 #include "zoom/SpellCheck.h"
 #include "zoom/ZoomSearch.h"
@@ -293,7 +294,7 @@ TEST(SpellCheck, ChangeIgnoreAddWordByWord)
     platform::WordListService service;
     service.words = {q("the"), q("wall"), q("is"), q("red"), q("and"), q("blue")};
     service.suggested[q("wal")] = {q("wall"), q("was")};
-    auto speller = service.open();
+    auto speller = service.open({});
     SpellCheck check(q("The wal is red\nand teh wal is blue, teh end. Zorp zorp. Qux"), *speller);
 
     ASSERT_TRUE(check.next());
@@ -342,7 +343,7 @@ TEST(SpellCheck, StopsAndChangesAsAFreshReadingAfterEveryChange)
 {
     platform::WordListService service;
     service.words = {q("the"), q("wall"), q("a"), q("b"), q("abc")};
-    auto speller = service.open();
+    auto speller = service.open({});
 
     // What a fresh reading after every change gives.
     struct Fresh {
@@ -439,7 +440,7 @@ TEST(Spelling, HunspellWithTheLocalesDictionaryElseAmericanEnglish)
     for (const char* locale : {"xx_YY", "en_US.UTF-8", "C", ""})
         EXPECT_TRUE(service.dictionaryFor(q(locale)).endsWith(QStringLiteral("en_US"))) << locale;
     service.language = QStringLiteral("xx_YY");
-    std::unique_ptr<platform::Speller> speller = service.open();
+    std::unique_ptr<platform::Speller> speller = service.open(wordListWriter());
     ASSERT_TRUE(speller);
     EXPECT_EQ(speller->language(), QStringLiteral("en_US"));
     EXPECT_TRUE(speller->knows(QStringLiteral("floor")));
@@ -450,8 +451,21 @@ TEST(Spelling, HunspellWithTheLocalesDictionaryElseAmericanEnglish)
     EXPECT_FALSE(speller->knows(QStringLiteral("Tessilux")));
     ASSERT_TRUE(speller->addWord(QStringLiteral("Tessilux")));
     EXPECT_TRUE(speller->knows(QStringLiteral("Tessilux")));
-    EXPECT_TRUE(service.open()->knows(QStringLiteral("Tessilux")));
+    EXPECT_TRUE(service.open(wordListWriter())->knows(QStringLiteral("Tessilux")));
     QFile list(service.personalWordList);
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+    EXPECT_EQ(list.readAll(), QByteArray("Tessilux\n"));
+    list.close();
+    // A list that cannot be written is told, with the writer's reason; the
+    // word is known all the same while the speller lives, and the list stays.
+    auto refused = service.open([](const QString&, const QByteArray&, QString& why) {
+        why = QStringLiteral("no space left on device");
+        return false;
+    });
+    QString failure;
+    EXPECT_FALSE(refused->addWord(QStringLiteral("Korvane"), &failure));
+    EXPECT_TRUE(failure.contains(QStringLiteral("no space left on device"))) << failure.toStdString();
+    EXPECT_TRUE(refused->knows(QStringLiteral("Korvane")));
     ASSERT_TRUE(list.open(QIODevice::ReadOnly));
     EXPECT_EQ(list.readAll(), QByteArray("Tessilux\n"));
     EXPECT_TRUE(platform::HunspellService::defaultPersonalWordList().startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")));
@@ -459,6 +473,6 @@ TEST(Spelling, HunspellWithTheLocalesDictionaryElseAmericanEnglish)
     // No dictionary anywhere: no speller, and a reason.
     service.dictionaryFolders = {dir.path()};
     QString why;
-    EXPECT_FALSE(service.open(&why));
+    EXPECT_FALSE(service.open(wordListWriter(), &why));
     EXPECT_TRUE(why.contains(QStringLiteral("en_US"))) << why.toStdString();
 }

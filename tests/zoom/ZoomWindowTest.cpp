@@ -13,7 +13,7 @@
 #include "ddvue/dxf/Operations.h"
 #include "ddvue/render/Palette.h"
 #include "extract/CategoryContent.h"
-#include "platform/Seams.h"
+#include "Doubles.h"
 #include "platform/Spelling.h"
 #include "zoom/frmSpelling.h"
 #include "zoom/frmZoom.h"
@@ -100,7 +100,7 @@ struct Workspace {
         // The Save button follows the drawing's history, as in the main window.
         unsaved = std::make_unique<edit::UnsavedChanges>([this](bool u) { save->setVisible(u); });
         unsaved->setDrawing([this] { return viewer->engine().differsFromDisk(); });
-        if (auto* doc = viewer->engine().document()) doc->history().addListener([this] { unsaved->refresh(); });
+        QObject::connect(viewer, &ddvue::DDVue::historyChanged, [this] { unsaved->refresh(); });
         window.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
@@ -478,7 +478,7 @@ TEST(frmZoom, EnterPressesTheFocusedButtonAndIsOkElsewhere)
 
 TEST(frmZoom, SpellingDialogCorrectsAWord)
 {
-    if (!platform::spelling().open()) GTEST_SKIP() << "no Hunspell dictionary";
+    if (!platform::spelling().open({})) GTEST_SKIP() << "no Hunspell dictionary";
     Seams seams;
     Workspace ws(Studio, Category::Attributes);
     ws.rs.setCurrentRow(0);

@@ -1,5 +1,6 @@
 #include "ddvue/dwg/DwgImport.h"
 
+#include "ddvue/AtomicFile.h"
 #include "ddvue/dwg/DwgDxfWriter.h"
 
 #include <QByteArray>
@@ -232,10 +233,10 @@ bool isPasswordProtected(const std::string& head)
 
 namespace {
 
-// Runs the reader process on `file` and takes in what it writes as it
-// comes; false, with the error (and whether it was stopped) set in `r`, when
-// it did not end well.
-bool runReader(const QString& node, const QString& script, const QString& file, const std::function<bool()>& keepGoing,
+// Runs the reader process on the drawing open as `fd`, which becomes its
+// standard input, and takes in what it writes as it comes; false, with the
+// error (and whether it was stopped) set in `r`, when it did not end well.
+bool runReader(const QString& node, const QString& script, int fd, const std::function<bool()>& keepGoing,
                ReaderAnswer& out, ImportResult& r)
 {
     // One reader process per drawing: a fault in the DWG library ends that
@@ -249,15 +250,18 @@ bool runReader(const QString& node, const QString& script, const QString& file, 
     // reader would go on reading for nobody. That thread waits here for the
     // reader, so it does not end first.
     const pid_t parent = getpid();
-    p.setChildProcessModifier([parent] {
+    p.setChildProcessModifier([parent, fd] {
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent) _exit(1);  // the program ended before the line above
+        // The drawing comes as the reader's standard input: its name may be
+        // bytes that no argument of the reader would carry.
+        if (dup2(fd, STDIN_FILENO) < 0) _exit(1);
         // Room in the pipe for a megabyte of the answer, where the system
         // allows it: the reader writes on while a line is parsed here,
         // instead of waiting for every 64 KB to be taken.
         fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1 << 20);
     });
-    p.start(node, {QStringLiteral("--liftoff-only"), script, QFileInfo(file).absoluteFilePath()});
+    p.start(node, {QStringLiteral("--liftoff-only"), script, QStringLiteral("-")});
     if (!p.waitForStarted(15000)) {
         r.error = local(QStringLiteral("The DWG reader could not be started: %1").arg(p.errorString()));
         return false;
@@ -329,30 +333,35 @@ bool runReader(const QString& node, const QString& script, const QString& file, 
 ImportResult importDwg(const std::string& path, const std::function<bool()>& keepGoing)
 {
     ImportResult r;
-    QString file = QString::fromStdString(path);
+    std::string why;
+    const int fd = openForReading(path, why);
+    if (fd < 0) {
+        r.error = "Cannot read \"" + path + "\": " + why;  // the name's own bytes
+        return r;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
     {
-        QFile f(file);
-        if (!f.open(QIODevice::ReadOnly)) {
-            r.error = local(QStringLiteral("Cannot read \"%1\": %2").arg(file, f.errorString()));
-            return r;
-        }
-        std::string head = f.read(64).toStdString();
-        if (isPasswordProtected(head)) {
+        char head[64];
+        ssize_t n = ::pread(fd, head, sizeof head, 0);
+        if (isPasswordProtected(std::string(head, n > 0 ? static_cast<std::size_t>(n) : 0))) {
             r.encrypted = true;
             r.error = "The DWG drawing is protected by a password; encrypted drawings cannot be read.";
             return r;
         }
     }
 
-    QString why;
-    QString node = nodeProgram(why);
+    QString problem;
+    QString node = nodeProgram(problem);
     if (node.isEmpty()) {
-        r.error = local(why);
+        r.error = local(problem);
         return r;
     }
-    QString script = readerScript(why);
+    QString script = readerScript(problem);
     if (script.isEmpty()) {
-        r.error = local(why);
+        r.error = local(problem);
         return r;
     }
 
@@ -367,7 +376,7 @@ ImportResult importDwg(const std::string& path, const std::function<bool()>& kee
         return true;
     };
     ReaderAnswer answer;
-    if (!runReader(node, script, file, keepGoing, answer, r)) {
+    if (!runReader(node, script, fd, keepGoing, answer, r)) {
         tooOld();
         return r;
     }
@@ -388,6 +397,10 @@ ImportResult importDwg(const std::string& path, const std::function<bool()>& kee
     if (!problems.isEmpty())
         warnings << QStringLiteral("the DWG library reports: %1").arg(problems.join(QStringLiteral(", ")));
     r.readWarnings = local(warnings.join(QStringLiteral("; ")));
+    // A checksum that does not match: some of the drawing's bytes are not
+    // what was written, and the library may have read wrong values, or left
+    // objects out, without knowing.
+    if (r.libraryErrors & 1) r.damage = "a checksum does not match";
     DxfFromDwg dxf = writeDxfFromDwg(drawing);
     r.dxf = std::move(dxf.dxf);
     r.skippedEntities = dxf.skippedEntities;

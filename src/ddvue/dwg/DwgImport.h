@@ -24,6 +24,8 @@ struct ImportResult {
                               // non-critical errors (libredwg's DWG_ERR_*), 0 when clean
     std::string readWarnings; // what the library skipped or could not decode, for the
                               // user; empty when nothing was
+    std::string damage;       // why the drawing is damaged (a checksum that does not match),
+                              // so that what was read may be wrong; empty when whole
 };
 
 // The reader's answer, taken in as it comes: one JSON text a line, each as
@@ -68,7 +70,9 @@ bool isPasswordProtected(const std::string& head);
 // reader/): the program TESSILUX_NODE names, else node on PATH; the script
 // TESSILUX_DWG_READER names, else dwg-reader/read-dwg.mjs in the program's
 // own folder (where it is installed), else the one in the source tree. The
-// process may run TESSILUX_DWG_TIMEOUT seconds (120 when unset). `keepGoing`, when
+// process may run TESSILUX_DWG_TIMEOUT seconds (120 when unset). The path is
+// the system's bytes, which need not be UTF-8: the reader is handed the open
+// file, never its name; what is not a regular file is refused. `keepGoing`, when
 // given, is asked every tenth of a second while the reader runs; answering
 // false ends the reader and the import. A drawing that the library could
 // read only in part is refused with the reason; the reader process ends

@@ -1,4 +1,5 @@
 #include "ddvue/dxf/Document.h"
+#include "ddvue/AtomicFile.h"
 #include "ddvue/dxf/DocumentParts.h"
 
 #include "ddvue/dxf/Operations.h"
@@ -156,12 +157,13 @@ bool Document::load(std::string bytes, const Progress& progress)
 
 bool Document::loadFile(const std::string& path, const Progress& progress)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    std::string why;
+    int fd = openForReading(path, why);
     if (fd < 0) {
         bytes_.clear();
         mapping_.reset();
         file_ = {};
-        error_ = std::string("Cannot read the file: ") + std::strerror(errno);
+        error_ = "Cannot read the file: " + why;
         return false;
     }
     bool ok = loadFile(fd, progress);
@@ -517,11 +519,21 @@ int Document::versionCode(std::string_view v)
 
 int Document::versionOfFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return -1;
+    // A named pipe or a device has no version: it is not read (that could wait for ever).
+    std::string why;
+    int fd = openForReading(path, why);
+    if (fd < 0) return -1;
     std::string head(256 * 1024, '\0');
-    in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<std::size_t>(in.gcount()));
+    std::size_t got = 0;
+    for (ssize_t n; got < head.size() && (n = ::read(fd, head.data() + got, head.size() - got)) != 0;) {
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    head.resize(got);
     if (head.size() >= 6 && (head.compare(0, 2, "AC") == 0 || head.compare(0, 2, "MC") == 0)) {
         // A DWG begins with its version string.
         std::size_t n = head.compare(0, 6, "AC1.40") == 0 || head.compare(0, 6, "AC1.50") == 0 ||

@@ -23,11 +23,10 @@ bool isGraphical(const Record& r)
     }
 }
 
-// Characters a value cannot hold as they are. Control pictures (U+2400 to
-// U+241F), which stand for control characters in the content document, turn
-// back into them; line breaks become MTEXT paragraph breaks in multi-line text
-// and DXF's caret form elsewhere, so no line of the file is ever split; NUL,
-// which ends a binary DXF string, is dropped.
+// Characters a value cannot hold as they are: line breaks become MTEXT
+// paragraph breaks in multi-line text and DXF's caret form elsewhere, so no
+// line of the file is ever split; other control characters (which only a
+// value that held them already brings back) take the caret form too.
 std::string sanitize(const std::string& utf8, bool multiline)
 {
     std::string out;
@@ -35,7 +34,6 @@ std::string sanitize(const std::string& utf8, bool multiline)
     std::size_t i = 0;
     while (i < utf8.size()) {
         char32_t cp = nextUtf8(utf8, i);
-        if (cp >= 0x2400 && cp <= 0x241F) cp -= 0x2400;
         if (cp == '\r' || cp == '\n') {
             if (multiline) {
                 if (cp == '\r' && i < utf8.size() && utf8[i] == '\n') ++i;
@@ -45,7 +43,6 @@ std::string sanitize(const std::string& utf8, bool multiline)
             }
             continue;
         }
-        if (cp == 0) continue;
         if (cp < 0x20 && cp != '\t') {
             out.push_back('^');
             out.push_back(static_cast<char>(cp + 0x40));

@@ -12,30 +12,39 @@ DrawingScene::DrawingScene() : builder_(scene_, xrefs_) {}
 
 DrawingScene::~DrawingScene() { detach(); }
 
-void DrawingScene::attach(dxf::Document& doc, const QString& drawingPath, const QString& searchPaths,
-                          const std::atomic<bool>* stop)
+void DrawingScene::build(const dxf::Document& doc, const QString& drawingPath, const QString& searchPaths,
+                         const std::atomic<bool>* stop)
 {
     detach();
     doc_ = &doc;
     path_ = drawingPath;
     searchPaths_ = searchPaths;
     xrefs_.reset(path_, searchPaths_);
-    listener_ = doc.addListener([this](const dxf::Change& c) { changed(c); });
+    // Made here, on the building thread: the fonts it holds belong to it.
     TextMeasure measure(&shapes_);
     stop_ = stop;
     rebuild(measure);
     stop_ = nullptr;
 }
 
+void DrawingScene::follow(dxf::Document& doc)
+{
+    if (&doc != doc_ || followed_) return;
+    followed_ = &doc;
+    listener_ = doc.addListener([this](const dxf::Change& c) { changed(c); });
+}
+
 void DrawingScene::detach()
 {
-    if (doc_) doc_->removeListener(listener_);
+    if (followed_) followed_->removeListener(listener_);
     forget();
 }
 
 void DrawingScene::forget()
 {
     doc_ = nullptr;
+    followed_ = nullptr;
+    listener_ = -1;
     scene_.clear();
     xrefs_.clear();
     topLevel_.clear();

@@ -1,6 +1,7 @@
 #pragma once
-// The scene of an open drawing, kept up to date with its edits. Built once
-// when the drawing is attached; afterwards the document tells of every edit
+// The scene of an open drawing, kept up to date with its edits. Built once,
+// on any thread, from the drawing as it stands; then it follows the drawing
+// on the thread that edits it: the document tells of every edit
 // and only what the edit touched is rebuilt: the entity itself, the
 // reference that holds an edited attribute or vertex, every reference that
 // draws an edited block definition. A layer's edit changes only the layer
@@ -25,21 +26,36 @@ namespace ddvue::render {
 class DrawingScene {
 public:
     DrawingScene();
+    // Stops following the document, which must still exist (see forget()).
     ~DrawingScene();
     DrawingScene(const DrawingScene&) = delete;
     DrawingScene& operator=(const DrawingScene&) = delete;
 
-    // Builds the scene of `doc` and follows its edits until detach(). The
+    // Builds the scene of `doc`, only reading it: it may run on any thread
+    // while others read the same document, as long as none changes it. The
     // path and search paths say where external references are looked for.
     // When `stop` turns true the build ends early, leaving a partial scene
-    // for a drawing that is about to go.
-    void attach(dxf::Document& doc, const QString& drawingPath, const QString& searchPaths,
-                const std::atomic<bool>* stop = nullptr);
+    // for a drawing that is about to go. The scene holds plain data only, so
+    // the thread that built it can hand it whole to the one that shows it.
+    // A scene built before is emptied first; what it keeps for the next
+    // drawing (its room, the texts it shaped) is used again.
+    void build(const dxf::Document& doc, const QString& drawingPath, const QString& searchPaths,
+               const std::atomic<bool>* stop = nullptr);
+    // From now on follows the edits of the document the scene was built
+    // from: called on the thread that edits it, before any edit after the
+    // build.
+    void follow(dxf::Document& doc);
+    // Both at once, on the thread that edits the document.
+    void attach(dxf::Document& doc, const QString& drawingPath, const QString& searchPaths)
+    {
+        build(doc, drawingPath, searchPaths);
+        follow(doc);
+    }
     // Stops following the document (which must still exist) and empties the scene.
     void detach();
-    // The same for a document that no longer exists.
+    // Empties the scene of a document that no longer exists.
     void forget();
-    bool attached() const { return doc_ != nullptr; }
+    // The document the scene was built from; nullptr when empty.
     const dxf::Document* document() const { return doc_; }
     // New search paths: external references are looked for again.
     void setSearchPaths(const QString& searchPaths);
@@ -65,8 +81,9 @@ private:
     void affected(std::uint32_t record, std::vector<std::uint32_t>& out, int depth) const;
     void changed(const dxf::Change& change);
 
-    dxf::Document* doc_ = nullptr;
-    int listener_ = -1;  // this scene's listener on doc_
+    const dxf::Document* doc_ = nullptr;  // built from
+    dxf::Document* followed_ = nullptr;   // whose edits it follows: doc_, once follow() is called
+    int listener_ = -1;                   // this scene's listener on followed_
     QString path_, searchPaths_;
     Scene scene_;
     // Texts shaped by earlier builds, of this drawing or the ones before.
@@ -79,7 +96,7 @@ private:
     std::vector<std::uint32_t> pendingEntities_;
     std::vector<std::uint32_t> pendingLayers_;
     bool pendingAll_ = false;
-    const std::atomic<bool>* stop_ = nullptr;  // while attach() builds
+    const std::atomic<bool>* stop_ = nullptr;  // while build() runs
 };
 
 // Paints a scene, zoomed to its extents, into a new picture of `size`.

@@ -1,7 +1,8 @@
 // A damaged DWG is never taken for a smaller drawing: copies of the corpus
 // drawings cut short or with a piece of their data repeated are refused with
 // a reason, or, where the library still reads all of them, open with all
-// they hold. What the library skipped is said. The values the reader takes
+// they hold. What the library skipped is said. One whose checksum does not
+// match opens to be looked at, and is saved only when the damage is accepted. The values the reader takes
 // from the library's memory agree with the library's own accessors, and the
 // reader process does not outlive a killed program.
 
@@ -130,6 +131,81 @@ TEST(DwgDamage, ADrawingReadInPartSaysWhy)
     EXPECT_EQ(info.exitCode(), 1);
     EXPECT_TRUE(info.readAllStandardError().contains("damaged"));
 }
+
+// Bytes changed inside a DWG's data: the library reads on, but what it
+// reads may be wrong (a block record lost, an entity in another layout,
+// bulges gone), and only the checksum tells.
+struct ChecksumDamage {
+    const char* drawing;
+    int size;        // of the piece changed, in the middle
+    bool zeroed;     // the piece set to zero, else each byte turned
+};
+
+class DwgChecksum : public ::testing::TestWithParam<ChecksumDamage> {};
+
+TEST_P(DwgChecksum, ADamagedDrawingOpensToBeLookedAtAndIsSavedOnlyWhenAccepted)
+{
+    const ChecksumDamage damage = GetParam();
+    QTemporaryDir dir;
+    QByteArray bytes = readAll(testpaths::corpus(damage.drawing));
+    ASSERT_FALSE(bytes.isEmpty());
+    const qsizetype middle = bytes.size() / 2;
+    for (int i = 0; i < damage.size; ++i)
+        bytes[middle + i] = damage.zeroed ? '\0' : static_cast<char>(bytes[middle + i] ^ 0x5A);
+    const QString dwg = dir.filePath("plan.dwg"), dxf = dir.filePath("plan.dxf");
+    {
+        QFile f(dwg);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+    ddvue::DDVueEngine engine;
+    QString path = dwg;
+    ASSERT_TRUE(engine.OpenDrawing(path)) << engine.lastError().toStdString();
+    EXPECT_EQ(engine.damage(), "a checksum does not match");
+    ASSERT_TRUE(engine.SetLayerColor(QStringLiteral("0"), 3));
+    QString target = dwg;
+    EXPECT_FALSE(engine.SaveDrawing(target));
+    EXPECT_EQ(engine.saveProblem(), ddvue::SaveProblem::Damaged);
+    EXPECT_TRUE(engine.lastError().contains("checksum")) << engine.lastError().toStdString();
+    EXPECT_FALSE(QFile::exists(dxf));
+
+    // Every command that saves refuses, and says how to save all the same.
+    auto run = [](const QStringList& args) {
+        QProcess p;
+        p.start(testpaths::program(), args);
+        EXPECT_TRUE(p.waitForFinished(120000));
+        return std::make_pair(p.exitCode(), QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()));
+    };
+    const QString csv = dir.filePath("layers.csv");
+    {
+        QFile f(csv);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("Name,Color\r\n0,4\r\n");
+    }
+    for (const QStringList& args : {QStringList{"edit", dwg, "--layer-color", "0=4"}, QStringList{"import", dwg, csv},
+                                    QStringList{"replace", dwg, "--category", "layers", "--find", "7", "--replace", "4"}}) {
+        auto [exit, said] = run(args);
+        EXPECT_EQ(exit, 1) << args.join(' ').toStdString() << ": " << said.toStdString();
+        EXPECT_TRUE(said.contains("--accept-damaged")) << said.toStdString();
+        EXPECT_FALSE(QFile::exists(dxf)) << args.join(' ').toStdString();
+    }
+    auto [exit, said] = run({"info", dwg});
+    EXPECT_EQ(exit, 0);
+    EXPECT_TRUE(said.contains("Damaged: a checksum does not match")) << said.toStdString();
+
+    // Accepted, it is saved as read.
+    ddvue::SaveOptions accept;
+    accept.acceptDamage = true;
+    target = dwg;
+    ASSERT_TRUE(engine.SaveDrawing(target, accept)) << engine.lastError().toStdString();
+    EXPECT_EQ(target, dxf);
+    EXPECT_EQ(run({"edit", dwg, "--layer-color", "0=4", "--accept-damaged", "--overwrite"}).first, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Damage, DwgChecksum,
+                         ::testing::Values(ChecksumDamage{"sample_2018.dwg", 64, false},
+                                           ChecksumDamage{"sample_R14.dwg", 4096, true}));
 
 TEST(DwgDamage, WhatTheLibrarySkippedIsSaid)
 {

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 using namespace ddvue;
 using namespace tinydxf;
 
@@ -137,6 +139,9 @@ TEST_F(Viewer, DoubleClickAsksForTheDrawingWindow)
 
 TEST_F(Viewer, EditsShowAtTheNextPaint)
 {
+    // The engine the view offers only reads; changes go through edit(),
+    // which first waits for a scene being built (just after the open here).
+    static_assert(std::is_const_v<std::remove_reference_t<decltype(view.engine())>>);
     int red = count(qRgb(255, 0, 0));
     ASSERT_TRUE(view.edit().SetEntityColor(QString::fromStdString(frameLine), 5));
     EXPECT_LT(count(qRgb(255, 0, 0)), red);

@@ -8,6 +8,10 @@
 // definitions, and what the DWG library could not read.
 //
 //   node --liftoff-only read-dwg.mjs DRAWING.dwg
+//   node --liftoff-only read-dwg.mjs - < DRAWING.dwg
+//
+// With "-" the drawing is read from standard input, which must be the file
+// itself: the program hands over the open file, whatever its name.
 //
 // Exit status: 0 done; 2 wrong usage; 3 the drawing cannot be read, or was
 // read only in part (the reason on standard error); 4 this Node is too old.
@@ -57,7 +61,7 @@ const verify = process.env.TESSILUX_DWG_VERIFY === '1';
 
 let bytes;
 try {
-  bytes = readFileSync(path);
+  bytes = readFileSync(path === '-' ? 0 : path);
 } catch (e) {
   fail(3, `Cannot read the file: ${e.message}`);
 }

@@ -1,11 +1,12 @@
 #pragma once
-// File routines the windows and the content pipeline share.
+// File routines the windows and the content pipeline share: whether a file
+// is there, and the Save As dialog with its filter in the pairs form.
 
 #include <QString>
 
 class QWidget;
 
-namespace app {
+namespace platform {
 
 // True when something exists at `path`: a file or a folder. A last path
 // part with the wildcards * or ? is true when any name in its folder
@@ -24,4 +25,4 @@ QString qtFileFilter(const QString& filter);
 QString ShowSaveFileDialog(QWidget* owner, QString& filter, const QString& title, const QString& initialFolder,
                            const QString& defaultFileName);
 
-}  // namespace app
+}  // namespace platform

@@ -1,4 +1,4 @@
-#include "app/FileRoutines.h"
+#include "platform/FileRoutines.h"
 
 #include "platform/Dialogs.h"
 
@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-namespace app {
+namespace platform {
 
 namespace {
 
@@ -73,7 +73,7 @@ QString ShowSaveFileDialog(QWidget* owner, QString& filter, const QString& title
     filter = qtFileFilter(filter);
     QString start = initialFolder;
     if (!defaultFileName.isEmpty()) start = start.isEmpty() ? defaultFileName : QDir(start).filePath(defaultFileName);
-    return platform::fileDialogs().getSaveFileName(owner, platform::SaveFileRequest{title, start, filter});
+    return fileDialogs().getSaveFileName(owner, SaveFileRequest{title, start, filter});
 }
 
-}  // namespace app
+}  // namespace platform
