@@ -245,10 +245,22 @@ void takePictures(const QString& samples, Camera& camera)
     settle([] { return true; });
     camera.part(&w, gridArea, QStringLiteral("grid-filtered"));
 
+    // The next modal screen, grabbed and left as closing it would leave it.
+    auto grabNextScreen = [&](const QString& name) {
+        screens.handlers.push_back([&camera, name](QDialog& dialog) {
+            settle([&] { return dialog.isVisible(); });
+            camera.window(&dialog, name);
+        });
+    };
+
     // The layers.
     w.optLayer->click();
     settle([] { return true; });
     camera.part(&w, gridArea, QStringLiteral("grid-layers"));
+    // The rename dialog on a layer, left with Cancel.
+    w.dtgDrawing->setCurrentIndex(w.dtgDrawing->model()->index(2, 0));
+    grabNextScreen(QStringLiteral("rename-layer"));
+    w.cmdRenameLayer->click();
 
     // The zoom editor on a multi-line text, and the color picker over it with
     // a color chosen. Both are left with Cancel: nothing is written.
@@ -302,12 +314,7 @@ void takePictures(const QString& samples, Camera& camera)
     w.Form_KeyDown(Qt::Key_F5, Qt::NoModifier);
 
     // The help, options and about screens.
-    auto grabNext = [&](const QString& name) {
-        screens.handlers.push_back([&camera, name](QDialog& dialog) {
-            settle([&] { return dialog.isVisible(); });
-            camera.window(&dialog, name);
-        });
-    };
+    auto grabNext = grabNextScreen;
     grabNext(QStringLiteral("help"));
     w.Form_KeyDown(Qt::Key_F1, Qt::NoModifier);
     settings.values[QStringLiteral("Paths")] = QStringLiteral("/usr/share/fonts/cad;/srv/drawings/xrefs");

@@ -9,6 +9,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iostream>
@@ -120,14 +121,19 @@ int edit(const QStringList& args, std::ostream& out, std::ostream& err)
     };
     std::vector<Op> ops;
     static const QStringList operations = {
-        QStringLiteral("--set-attribute"), QStringLiteral("--set-text"),    QStringLiteral("--entity-color"),
+        QStringLiteral("--set-attribute"), QStringLiteral("--set-text"),      QStringLiteral("--entity-color"),
         QStringLiteral("--delete"),        QStringLiteral("--layer-display"), QStringLiteral("--layer-color"),
+        QStringLiteral("--rename-layer"),  QStringLiteral("--merge-layer"),
     };
+    // Every block's references, or (--sync-attributes=BLOCK) one block's.
+    const QString sync = QStringLiteral("--sync-attributes");
+    bool removeOrphaned = false;
     cli::Arguments reader(args);
     while (reader.next()) {
         const QString& a = reader.current();
         bool known = a == QLatin1String("-o") || a == QLatin1String("--overwrite") ||
-                     a == QLatin1String("--accept-damaged") || operations.contains(a);
+                     a == QLatin1String("--accept-damaged") || operations.contains(a) || a == sync ||
+                     a == QLatin1String("--remove-orphaned-attributes");
         if (!reader.isOption(known)) {
             if (!drawing.isEmpty()) return usage(err, QStringLiteral("edit takes one drawing"));
             drawing = a;
@@ -137,6 +143,17 @@ int edit(const QStringList& args, std::ostream& out, std::ostream& err)
             save.overwrite = true;
         } else if (a == QLatin1String("--accept-damaged")) {
             save.acceptDamage = true;
+        } else if (a == QLatin1String("--remove-orphaned-attributes")) {
+            removeOrphaned = true;
+        } else if (a == sync) {
+            // Its value is only ever attached: the argument after it is the
+            // drawing or another option.
+            Op op{sync, {}, {}};
+            if (reader.attachedValue(op.key) && op.key.isEmpty())
+                return usage(err, QStringLiteral("%1= needs a block's name").arg(sync));
+            if (ddvue::hasStrayBytes(op.key))
+                return usage(err, QStringLiteral("%1=%2: the block's name is not valid UTF-8 text").arg(sync, op.key));
+            ops.push_back(op);
         } else if (operations.contains(a)) {
             QString v;
             if (!reader.value(v)) return usage(err, QStringLiteral("%1 needs a value").arg(a));
@@ -159,6 +176,8 @@ int edit(const QStringList& args, std::ostream& out, std::ostream& err)
     }
     if (int status = reader.finish(QStringLiteral("edit"), out, err); status >= 0) return status;
     if (drawing.isEmpty()) return usage(err, QStringLiteral("edit needs a drawing"));
+    if (removeOrphaned && std::none_of(ops.begin(), ops.end(), [&](const Op& op) { return op.option == sync; }))
+        return usage(err, QStringLiteral("--remove-orphaned-attributes goes with --sync-attributes"));
 
     ddvue::FileLock lock;
     if (!cli::lockDrawing(lock, drawing, err)) return ExitFailed;
@@ -179,11 +198,19 @@ int edit(const QStringList& args, std::ostream& out, std::ostream& err)
             ok = engine.SetLayerDisplay(op.key, op.value);
         } else if (op.option == QLatin1String("--layer-color")) {
             ok = engine.SetLayerColor(op.key, op.number);
+        } else if (op.option == QLatin1String("--rename-layer")) {
+            ok = engine.RenameLayer(op.key, op.value);
+        } else if (op.option == QLatin1String("--merge-layer")) {
+            ok = engine.MergeLayer(op.key, op.value);
+        } else if (op.option == sync) {
+            ok = engine.SyncAttributes(op.key, removeOrphaned);
         }
         if (!ok) {
+            const QString what = op.option == sync && !op.key.isEmpty() ? sync + QLatin1Char('=') + op.key
+                                                                       : (op.key.isEmpty() ? op.option : op.option + QLatin1Char(' ') + op.key);
             QString why = engine.lastError();
             if (why.endsWith(QLatin1Char('.'))) why.chop(1);
-            return failed(err, QStringLiteral("%1 %2: %3; nothing was saved").arg(op.option, op.key, why));
+            return failed(err, QStringLiteral("%1: %2; nothing was saved").arg(what, why));
         }
     }
     return cli::saveDrawing(engine, drawing, save, out, err);
@@ -464,6 +491,14 @@ bool Arguments::isOption(bool known)
     return option;
 }
 
+bool Arguments::attachedValue(QString& target)
+{
+    if (!attached_) return false;
+    target = *attached_;
+    taken_ = true;
+    return true;
+}
+
 bool Arguments::value(QString& target)
 {
     if (attached_) {
@@ -556,6 +591,8 @@ const std::vector<std::pair<QString, QString>>& commandUsages()
                         "      --set-attribute HANDLE=VALUE   --set-text HANDLE=VALUE\n"
                         "      --entity-color HANDLE=N        --delete HANDLE\n"
                         "      --layer-display NAME=On|Off    --layer-color NAME=N\n"
+                        "      --rename-layer OLD=NEW         --merge-layer FROM=INTO\n"
+                        "      --sync-attributes[=BLOCK]      [--remove-orphaned-attributes]\n"
                         "      Applies the operations in the order given and saves, over DRAWING or to OUT\n"
                         "      (-o - writes the drawing to standard output). The first \"=\" separates key\n"
                         "      and value. With no operation it opens and saves. A DXF is saved as a DXF,\n"
@@ -564,7 +601,15 @@ const std::vector<std::pair<QString, QString>>& commandUsages()
                         "      wrote it. A drawing changed by another program since it was read is not\n"
                         "      overwritten. A DWG with a checksum that does not match is saved only with\n"
                         "      --accept-damaged. A value's characters are kept; a control character other\n"
-                        "      than a tab or a line break is refused.\n")},
+                        "      than a tab or a line break is refused.\n"
+                        "      --rename-layer renames a layer and every reference to it (entities in every\n"
+                        "      block, the current layer, layer states and filters); it refuses, with the\n"
+                        "      reason, a name that the drawing's version does not allow or another layer\n"
+                        "      has, and layers 0 and Defpoints. --merge-layer moves everything on FROM to\n"
+                        "      INTO and removes FROM. --sync-attributes gives the references of every block\n"
+                        "      (or of BLOCK) the attributes that their block defines and they lack, with the\n"
+                        "      definition's default value and place; with --remove-orphaned-attributes also\n"
+                        "      removes those the block no longer defines. Values already there are kept.\n")},
         {QStringLiteral("render"),
          QStringLiteral("  tessilux render DRAWING -o OUT.png|OUT.bmp [--size WIDTHxHEIGHT] [--overwrite]\n"
                         "      Draws the whole drawing (zoomed to its extents) into a picture; -o - (or a\n"

@@ -157,6 +157,10 @@ public:
     bool isOption(bool known);
     // Takes the current option's value: the one after "=", else the next argument.
     bool value(QString& target);
+    // Takes the value after "=" of an option whose value may be left out
+    // ("--sync-attributes=BLOCK"); false when none was given, and then the
+    // next argument is not taken.
+    bool attachedValue(QString& target);
     // After next() said false: ExitDone after printing the help of
     // `command` on `out` (--help), ExitUsage after saying on `err` what was
     // wrong; -1 when the arguments were read to their end.

@@ -605,6 +605,11 @@ void frmMain::ShowGridControls(bool show)
                                                       cmdReplace, cmdReplaceAll})
         w->setVisible(show);
     cmdDeleteAll->setVisible(show && !optLayer->isChecked());
+    cmdRenameLayer->setVisible(show && optLayer->isChecked());
+    cmdMergeLayer->setVisible(show && optLayer->isChecked());
+    // Synchronizing may give attributes to references that have none, so
+    // it is offered while a drawing is open, also when none are listed.
+    cmdSyncAttributes->setVisible(optAttribute->isChecked() && DDVue1->engine().isOpen());
     chkMatchCase->setVisible(show);
     chkWholeWord->setVisible(show);
     dtgDrawing->setEnabled(show);

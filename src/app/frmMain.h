@@ -13,6 +13,7 @@
 #include "ddvue/DDVue.h"
 #include "ddvue/DrawingReader.h"
 #include "edit/GridEditor.h"
+#include "edit/StructureEdits.h"
 #include "edit/UnsavedChanges.h"
 #include "extract/Categories.h"
 
@@ -135,6 +136,12 @@ public:
     QPushButton* cmdReplace;
     QPushButton* cmdReplaceAll;
     QPushButton* cmdDeleteAll;
+    // In the Layers view, where Delete All is not: the current row's layer
+    // renamed, or merged into another. In the Block Attributes view: the
+    // block references' attributes synchronized with their definitions.
+    QPushButton* cmdRenameLayer;
+    QPushButton* cmdMergeLayer;
+    QPushButton* cmdSyncAttributes;
     QCheckBox* chkMatchCase;
     QCheckBox* chkWholeWord;
     QToolButton* cmdHelp;
@@ -158,6 +165,9 @@ public:
     void cmdReplaceAll_Click();
     void cmdDeleteAll_Click();
     void cmdSave_Click();
+    void cmdRenameLayer_Click();
+    void cmdMergeLayer_Click();
+    void cmdSyncAttributes_Click();
     // Ctrl+Z and Ctrl+Y: undo or redo the last change made to the drawing
     // (in the grid, the zoom editor, the color picker, Delete All); the grid
     // lists what the drawing then holds, on the same row where it can.
@@ -223,8 +233,14 @@ private:
     void showRowObject(bool bringIntoView);
     edit::SearchText searchText() const;
     // After an undo or redo: the category listed again with the filter in
-    // force, the current row kept by its object (or place) and its column.
-    void relist();
+    // force, the current row kept by its object (or place) and its column;
+    // or, when `layer` is given, on the row of that layer.
+    void relist(const QString& layer = QString());
+    // The current row's field, "" without a current row.
+    QString currentField(const QString& name) const;
+    // An edit of the layers or blocks done: the grid relisted, the status
+    // line told what was done. Refused: the reason shown, nothing changed.
+    void finishStructureEdit(const edit::StructureEdit& outcome);
     // Runs long work on the grid with its progress on the status line.
     void withProgress(const std::function<void()>& work);
 

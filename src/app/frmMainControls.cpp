@@ -176,6 +176,12 @@ void frmMain::placeGridControls()
     cmdReplace = place(new QPushButton(QStringLiteral("&Replace"), this), "cmdReplace", 2760, 7680, 855, 255);
     cmdReplaceAll = place(new QPushButton(QStringLiteral("Replace &All"), this), "cmdReplaceAll", 3600, 7680, 1095, 255);
     cmdDeleteAll = place(new QPushButton(QStringLiteral("&Delete All"), this), "cmdDeleteAll", 4680, 7680, 1095, 255);
+    cmdRenameLayer = place(new QPushButton(QStringLiteral("R&ename..."), this), "cmdRenameLayer", 4680, 7680, 855, 255);
+    cmdRenameLayer->setToolTip(QStringLiteral("Rename the current row's layer"));
+    cmdMergeLayer = place(new QPushButton(QStringLiteral("&Merge..."), this), "cmdMergeLayer", 5520, 7680, 855, 255);
+    cmdMergeLayer->setToolTip(QStringLiteral("Merge the current row's layer into another layer"));
+    cmdSyncAttributes = place(new QPushButton(QStringLiteral("S&ync..."), this), "cmdSyncAttributes", 5760, 7680, 705, 255);
+    cmdSyncAttributes->setToolTip(QStringLiteral("Synchronize the attributes of block references with their blocks"));
     chkMatchCase = place(new QCheckBox(QStringLiteral("Match Case"), this), "chkMatchCase", 6480, 7560, 1215, 255);
     chkWholeWord =
         place(new QCheckBox(QStringLiteral("Find Whole Word Only"), this), "chkWholeWord", 6480, 7800, 1935, 195);
@@ -186,7 +192,8 @@ void frmMain::placeGridControls()
     // Hidden until a drawing's content is shown, or while nothing is unsaved.
     for (QWidget* w : std::initializer_list<QWidget*>{cmdOpen, cmdPrint, cmdPrintPreview, cmdSave, Label4, txtFindWhat, Label3,
                                                       txtReplaceWith, Command1, cmdFind, cmdReplace, cmdReplaceAll,
-                                                      cmdDeleteAll, chkMatchCase, chkWholeWord})
+                                                      cmdDeleteAll, cmdRenameLayer, cmdMergeLayer, cmdSyncAttributes,
+                                                      chkMatchCase, chkWholeWord})
         w->hide();
 }
 

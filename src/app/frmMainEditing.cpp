@@ -2,17 +2,20 @@
 // Delete All, saving, undo and redo, and the current row shown in the view.
 #include "app/frmMain.h"
 
+#include "app/EditDialogs.h"
 #include "app/ZoomEditor.h"
 #include "ddvue/dxf/Operations.h"
 #include "edit/SaveDrawing.h"
 #include "filter/RecordFilter.h"
 #include "platform/Messages.h"
+#include "platform/Screens.h"
 #include "platform/WaitCursor.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QShortcut>
 #include <QToolButton>
 
@@ -73,6 +76,9 @@ void frmMain::connectGrid()
     connect(cmdReplaceAll, &QPushButton::clicked, this, [this] { cmdReplaceAll_Click(); });
     connect(cmdDeleteAll, &QPushButton::clicked, this, [this] { cmdDeleteAll_Click(); });
     connect(cmdSave, &QToolButton::clicked, this, [this] { cmdSave_Click(); });
+    connect(cmdRenameLayer, &QPushButton::clicked, this, [this] { cmdRenameLayer_Click(); });
+    connect(cmdMergeLayer, &QPushButton::clicked, this, [this] { cmdMergeLayer_Click(); });
+    connect(cmdSyncAttributes, &QPushButton::clicked, this, [this] { cmdSyncAttributes_Click(); });
 }
 
 void frmMain::showRowObject(bool bringIntoView)
@@ -167,7 +173,77 @@ void frmMain::redoChange()
     if (DDVue1->edit().redo()) relist();
 }
 
-void frmMain::relist()
+QString frmMain::currentField(const QString& name) const
+{
+    if (!recordset_ || !recordset_->isOpen() || recordset_->currentRow() < 0) return QString();
+    const int field = recordset_->fieldIndex(name);
+    return field < 0 ? QString() : recordset_->value(field);
+}
+
+void frmMain::cmdRenameLayer_Click()
+{
+    finishCellEdit();
+    const QString layer = optLayer->isChecked() ? currentField(QStringLiteral("Name")) : QString();
+    if (layer.isEmpty() || isOpening() || !DDVue1->engine().isOpen()) return;
+    // A name the drawing would refuse is not taken: the dialog says why and
+    // stays open.
+    frmRenameLayer dialog(
+        layer, [this, layer](const QString& name) { return DDVue1->engine().renameLayerRefusal(layer, name); }, this);
+    const bool ok = platform::showModal(dialog) == QDialog::Accepted;
+    Form_Activate();
+    if (!ok) return;
+    platform::WaitCursor wait;
+    finishStructureEdit(edit::renameLayer(*DDVue1, layer, dialog.newName()));
+}
+
+void frmMain::cmdMergeLayer_Click()
+{
+    finishCellEdit();
+    const QString layer = optLayer->isChecked() ? currentField(QStringLiteral("Name")) : QString();
+    if (layer.isEmpty() || isOpening() || !DDVue1->engine().isOpen()) return;
+    const edit::MergeTargets targets = edit::mergeTargets(DDVue1->engine(), layer);
+    if (targets.layers.isEmpty()) {
+        finishStructureEdit({false, targets.refusal, {}});
+        return;
+    }
+    frmMergeLayer dialog(layer, targets.layers, this);
+    const bool ok = platform::showModal(dialog) == QDialog::Accepted;
+    Form_Activate();
+    if (!ok) return;
+    platform::WaitCursor wait;
+    finishStructureEdit(edit::mergeLayer(*DDVue1, layer, dialog.target()));
+}
+
+void frmMain::cmdSyncAttributes_Click()
+{
+    finishCellEdit();
+    if (isOpening() || !DDVue1->engine().isOpen()) return;
+    // The block the current row's attribute belongs to, offered beside every block.
+    frmSyncAttributes dialog(optAttribute->isChecked() ? currentField(QStringLiteral("Name")) : QString(), this);
+    const bool ok = platform::showModal(dialog) == QDialog::Accepted;
+    Form_Activate();
+    if (!ok) return;
+    platform::WaitCursor wait;
+    finishStructureEdit(edit::syncAttributes(*DDVue1, dialog.block(), dialog.removeOrphaned()));
+}
+
+void frmMain::finishStructureEdit(const edit::StructureEdit& outcome)
+{
+    if (!outcome.done) {
+        if (!outcome.message.isEmpty())
+            platform::msgBox(outcome.message, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation,
+                             platform::programTitle(), 0, this);
+        return;
+    }
+    // What relisting has to say (a filter that no longer leaves rows) follows
+    // what the edit did.
+    lblStatus->clear();
+    relist(outcome.layer);
+    const QString note = lblStatus->text();
+    showStatus(note.isEmpty() ? outcome.message : outcome.message + QLatin1Char(' ') + note);
+}
+
+void frmMain::relist(const QString& layer)
 {
     const bool listed = recordset_ && recordset_->isOpen();
     const long position = listed ? recordset_->AbsolutePosition() : 1;
@@ -176,6 +252,7 @@ void frmMain::relist()
         row = rowObject(recordset_.get(), selectedCategory());
     } catch (const data::RecordsetError&) {
     }
+    if (!layer.isEmpty() && row.kind == RowObject::Kind::Layer) row.key = layer;
     const QString filter = currentFilter_;
     const int column = dtgDrawing->currentColumn();
     const bool focused = dtgDrawing->hasFocus();

@@ -1,4 +1,5 @@
 #include "ddvue/DDVue.h"
+#include "ddvue/Handoff.h"
 
 #include "ddvue/AtomicFile.h"
 #include "ddvue/FileNames.h"
@@ -125,7 +126,7 @@ void DDVue::startScene()
             scene->build(*doc, drawing, search, &stopBuilding_);
             // Only a call comes back to the window's thread; the scene comes
             // through the future.
-            QMetaObject::invokeMethod(this, [this] { ready(); }, Qt::QueuedConnection);
+            handOff(this, [this] { ready(); });
             return std::move(scene);
         });
     } else {

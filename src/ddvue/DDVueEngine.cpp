@@ -5,6 +5,7 @@
 #include "ddvue/FileNames.h"
 #include "ddvue/dwg/DwgImport.h"
 #include "ddvue/dxf/Entities.h"
+#include "ddvue/dxf/LayerEdits.h"
 #include "ddvue/dxf/Operations.h"
 
 #include <QFile>
@@ -281,6 +282,15 @@ std::optional<DDVueEngine::ListedLayer> DDVueEngine::listedLayer(const QString& 
     return ListedLayer{s.on ? QStringLiteral("On") : QStringLiteral("Off"), s.color};
 }
 
+QStringList DDVueEngine::layerNames() const
+{
+    QStringList names;
+    if (!doc_) return names;
+    for (const dxf::LayerEntry& layer : doc_->layers())
+        if (!doc_->isDeleted(layer.record)) names << QString::fromStdString(layer.name);
+    return names;
+}
+
 bool DDVueEngine::isMultilineText(const QString& handle) const
 {
     auto rec = entityByHandle(handle);
@@ -353,6 +363,53 @@ bool DDVueEngine::DeleteEntity(const QString& handle)
     auto rec = entityByHandle(handle);
     if (!rec) return fail(QStringLiteral("No object with handle %1.").arg(handle));
     if (!perform(std::make_unique<dxf::DeleteEntity>(*rec))) return fail(QStringLiteral("%1 cannot be deleted.").arg(handle));
+    return true;
+}
+
+QString DDVueEngine::renameLayerRefusal(const QString& layerName, const QString& newName) const
+{
+    if (!doc_) return QStringLiteral("No drawing is open.");
+    auto layer = doc_->findLayer(layerName.toStdString());
+    if (!layer) return QStringLiteral("No layer named %1.").arg(layerName);
+    return QString::fromStdString(dxf::renameRefusal(*doc_, *layer, newName.toStdString()));
+}
+
+bool DDVueEngine::RenameLayer(const QString& layerName, const QString& newName)
+{
+    QString why = renameLayerRefusal(layerName, newName);
+    if (!why.isEmpty()) return fail(why);
+    auto layer = doc_->findLayer(layerName.toStdString());
+    if (!perform(std::make_unique<dxf::RenameLayer>(*layer, newName.toStdString())))
+        return fail(QStringLiteral("The layer %1 cannot be renamed.").arg(layerName));
+    return true;
+}
+
+QString DDVueEngine::mergeLayerRefusal(const QString& from, const QString& into) const
+{
+    if (!doc_) return QStringLiteral("No drawing is open.");
+    auto a = doc_->findLayer(from.toStdString()), b = doc_->findLayer(into.toStdString());
+    if (!a) return QStringLiteral("No layer named %1.").arg(from);
+    if (!b) return QStringLiteral("No layer named %1.").arg(into);
+    return QString::fromStdString(dxf::mergeRefusal(*doc_, *a, *b));
+}
+
+bool DDVueEngine::MergeLayer(const QString& from, const QString& into)
+{
+    QString why = mergeLayerRefusal(from, into);
+    if (!why.isEmpty()) return fail(why);
+    auto a = doc_->findLayer(from.toStdString()), b = doc_->findLayer(into.toStdString());
+    if (!perform(std::make_unique<dxf::MergeLayer>(*a, *b)))
+        return fail(QStringLiteral("The layer %1 cannot be merged into %2.").arg(from, into));
+    return true;
+}
+
+bool DDVueEngine::SyncAttributes(const QString& blockName, bool removeOrphaned, dxf::SyncCounts* counts)
+{
+    if (!doc_) return fail(QStringLiteral("No drawing is open."));
+    const std::string block = blockName.toStdString();
+    if (std::string why = dxf::syncRefusal(*doc_, block); !why.empty()) return fail(QString::fromStdString(why));
+    if (!perform(std::make_unique<dxf::SyncAttributes>(block, removeOrphaned, counts)))
+        return fail(QStringLiteral("The attributes cannot be synchronized."));
     return true;
 }
 

@@ -19,6 +19,7 @@ namespace ddvue {
 
 namespace dxf {
 class Operation;
+struct SyncCounts;
 }
 
 // A drawing read from its file, not yet open in an engine. Reading touches
@@ -136,6 +137,22 @@ public:
     // A color number 1..255.
     bool SetLayerColor(const QString& layerName, long color);
     bool DeleteEntity(const QString& handle);
+    // Renames a layer; every reference to it follows (see dxf/LayerEdits.h).
+    // False, with the reason in lastError(), when the drawing's version
+    // does not allow the name, another layer has it, or the layer keeps its
+    // name (0, Defpoints, a layer of an external reference).
+    bool RenameLayer(const QString& layerName, const QString& newName);
+    // Moves everything on layer `from` to layer `into` and removes `from`.
+    bool MergeLayer(const QString& from, const QString& into);
+    // Gives the references of a block (of every block when `blockName` is
+    // empty) the attributes their block defines and they lack; with
+    // `removeOrphaned`, takes away those the block no longer defines
+    // (see dxf/AttributeSync.h). `counts`, when given, is told what changed.
+    bool SyncAttributes(const QString& blockName, bool removeOrphaned, dxf::SyncCounts* counts = nullptr);
+    // Why RenameLayer or MergeLayer would refuse, without trying: empty when
+    // it would not.
+    QString renameLayerRefusal(const QString& layerName, const QString& newName) const;
+    QString mergeLayerRefusal(const QString& from, const QString& into) const;
     // Whether the last OpenDrawing failed for want of a password.
     void QueryPasswordProtection(bool& needsPassword) const;
 
@@ -227,6 +244,8 @@ public:
         long color = 0;
     };
     std::optional<ListedLayer> listedLayer(const QString& name) const;
+    // The names of the drawing's layers, in the order the content lists them.
+    QStringList layerNames() const;
 
 private:
     bool fail(const QString& why);

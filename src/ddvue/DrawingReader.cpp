@@ -1,4 +1,5 @@
 #include "ddvue/DrawingReader.h"
+#include "ddvue/Handoff.h"
 
 namespace ddvue {
 
@@ -34,7 +35,7 @@ void DrawingReader::start(const QString& path)
             return true;
         });
         job->ended.store(true, std::memory_order_release);
-        QMetaObject::invokeMethod(this, [this, job] { done(job); }, Qt::QueuedConnection);
+        handOff(this, [this, job] { done(job); });
     });
     workers_.push_back(Worker{job, std::move(thread)});
 }

@@ -407,6 +407,75 @@ TEST(CommandLine, EveryOutputStaysWholeUnderASizeLimitAndTheReasonIsNamed)
     EXPECT_NE(r.err.find(tooLarge), std::string::npos) << r.err;
 }
 
+TEST(CommandLine, LayerAndAttributeEditsSayWhyTheyRefuseAndChangeNothingThen)
+{
+    QTemporaryDir tmp;
+    const std::string plan = tmp.filePath("plan.dxf").toStdString(), r12 = tmp.filePath("r12.dxf").toStdString();
+    put(plan, bytesOf(kSample));
+    put(r12, bytesOf(testpaths::samples(QStringLiteral("workshop-plan-R12.dxf"))));
+    struct Case {
+        std::string drawing;
+        std::vector<std::string> args;
+        int exit;
+        const char* says;
+    };
+    const std::vector<Case> cases = {
+        {plan, {"--rename-layer", "A-WALL=a-door"}, app::ExitFailed, "A layer named \"A-DOOR\" exists already"},
+        {plan, {"--rename-layer", "0=Zero"}, app::ExitFailed, "Layer 0 cannot be renamed"},
+        {plan, {"--rename-layer", "A-WALL=a*b"}, app::ExitFailed, "cannot contain"},
+        {plan, {"--rename-layer", "A-WALL=  "}, app::ExitFailed, "only spaces"},
+        {plan, {"--rename-layer", "A-WALL"}, app::ExitUsage, "KEY=VALUE"},
+        {plan, {"--merge-layer", "A-WALL=a-wall"}, app::ExitFailed, "into itself"},
+        {plan, {"--merge-layer", "0=A-WALL"}, app::ExitFailed, "Layer 0 cannot be merged"},
+        {plan, {"--merge-layer", "NOPE=0"}, app::ExitFailed, "No layer named NOPE"},
+        {plan, {"--sync-attributes=NOPE"}, app::ExitFailed, "No block named \"NOPE\""},
+        {plan, {"--sync-attributes="}, app::ExitUsage, "needs a block's name"},
+        {plan, {"--remove-orphaned-attributes"}, app::ExitUsage, "goes with --sync-attributes"},
+        // A good edit before a refused one saves nothing either.
+        {plan, {"--rename-layer", "A-WALL=Walls", "--merge-layer", "Walls=Walls"}, app::ExitFailed, "into itself"},
+        {r12, {"--rename-layer", "A-WALL=new walls"}, app::ExitFailed, "at most 31 characters"},
+    };
+    for (const Case& c : cases) {
+        const std::string before = bytesOf(c.drawing);
+        std::vector<std::string> args{"edit", c.drawing};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Outcome r = tessilux(args);
+        SCOPED_TRACE(c.args.front() + " " + (c.args.size() > 1 ? c.args[1] : std::string()));
+        EXPECT_EQ(r.exit, c.exit) << describe(r);
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(bytesOf(c.drawing), before);
+    }
+
+    // Before 2000 a name is stored in capitals.
+    Outcome r = tessilux({"edit", r12, "--rename-layer", "a-wall=new_walls-1"});
+    ASSERT_EQ(r.exit, 0) << describe(r);
+    EXPECT_NE(bytesOf(r12).find("\nNEW_WALLS-1\r\n"), std::string::npos);
+}
+
+// A DWG's layers and attributes edited like a DXF's: the result is the DXF
+// beside it.
+TEST(CommandLine, LayerAndAttributeEditsOfADwgSaveTheDxfBesideIt)
+{
+    QTemporaryDir tmp;
+    const QString dwg = tmp.filePath("site.dwg");
+    ASSERT_TRUE(QFile::copy(testpaths::corpus("sample_2018.dwg"), dwg));
+    ddvue::DDVueEngine read;
+    QString path = dwg;
+    ASSERT_TRUE(read.OpenDrawing(path)) << read.lastError().toStdString();
+    std::string layer;
+    for (const auto& l : read.document()->layers())
+        if (l.name != "0" && l.name.find('|') == std::string::npos)
+            layer = l.name;
+    ASSERT_FALSE(layer.empty());
+    Outcome r = tessilux({"edit", dwg.toStdString(), "--rename-layer", layer + "=Umbenannt", "--sync-attributes"});
+    ASSERT_EQ(r.exit, 0) << describe(r);
+    ddvue::DDVueEngine saved;
+    QString dxf = tmp.filePath("site.dxf");
+    ASSERT_TRUE(saved.OpenDrawing(dxf)) << saved.lastError().toStdString();
+    EXPECT_TRUE(saved.document()->findLayer("umbenannt"));
+    EXPECT_FALSE(saved.document()->findLayer(layer));
+}
+
 TEST(CommandLine, EveryCommandHasHelpAndTakesOptionEqualsValue)
 {
     for (const char* name : {"info", "export", "edit", "render", "import", "replace"}) {

@@ -6,6 +6,8 @@
 #include "ddvue/DDVueEngine.h"
 #include "ddvue/dxf/Document.h"
 #include "ddvue/dxf/Entities.h"
+#include "ddvue/dxf/LayerEdits.h"
+#include "ddvue/dxf/Operations.h"
 
 #include <QDir>
 #include <QFile>
@@ -349,4 +351,125 @@ TEST(Edit, SavingReportsFailureAndLeavesTheOldFileWhole)
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_NE(f.readAll().toStdString().find("A-999"), std::string::npos);
+}
+
+// ---- Layers renamed and merged: every place a drawing names a layer.
+
+namespace {
+
+// The current layer, three layers (one frozen in a viewport, named in
+// extended data), a layer state naming them by name and by handle, a layer
+// filter, and a layer index with an ID buffer for each.
+dxftext::Groups layerReferences()
+{
+    using dxftext::section;
+    return dxftext::join({
+        {{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, "AC1015"}, {9, "$CLAYER"}, {8, "Walls"},
+         {9, "$HANDSEED"}, {5, "100"}, {0, "ENDSEC"}},
+        {{0, "SECTION"}, {2, "TABLES"}, {0, "TABLE"}, {2, "LAYER"}, {5, "2"}, {330, "0"}, {100, "AcDbSymbolTable"},
+         {70, "3"},
+         {0, "LAYER"}, {5, "10"}, {330, "2"}, {100, "AcDbSymbolTableRecord"}, {100, "AcDbLayerTableRecord"}, {2, "0"},
+         {70, "0"}, {62, "7"}, {6, "CONTINUOUS"},
+         {0, "LAYER"}, {5, "11"}, {102, "{ACAD_XDICTIONARY"}, {360, "60"}, {102, "}"}, {330, "2"},
+         {100, "AcDbSymbolTableRecord"}, {100, "AcDbLayerTableRecord"}, {2, "Walls"}, {70, "0"}, {62, "1"},
+         {6, "CONTINUOUS"},
+         {0, "LAYER"}, {5, "12"}, {330, "2"}, {100, "AcDbSymbolTableRecord"}, {100, "AcDbLayerTableRecord"},
+         {2, "Doors"}, {70, "0"}, {62, "2"}, {6, "CONTINUOUS"},
+         {0, "ENDTAB"}, {0, "ENDSEC"}},
+        section("ENTITIES",
+                {{0, "LINE"}, {5, "30"}, {100, "AcDbEntity"}, {8, "WALLS"}, {100, "AcDbLine"}, {10, "0"}, {20, "0"},
+                 {30, "0"}, {11, "1"}, {21, "1"}, {31, "0"},
+                 {0, "VIEWPORT"}, {5, "31"}, {100, "AcDbEntity"}, {67, "1"}, {8, "0"}, {100, "AcDbViewport"},
+                 {10, "0"}, {20, "0"}, {30, "0"}, {40, "10"}, {41, "10"}, {69, "2"}, {341, "11"}, {341, "12"},
+                 {1001, "ACAD"}, {1003, "walls"}}),
+        section("OBJECTS",
+                {{0, "DICTIONARY"}, {5, "50"}, {330, "2"}, {100, "AcDbDictionary"}, {3, "ACAD_LAYERSTATES"},
+                 {360, "51"},
+                 {0, "DICTIONARY"}, {5, "51"}, {330, "50"}, {100, "AcDbDictionary"}, {3, "Plot"}, {350, "52"},
+                 {0, "XRECORD"}, {5, "52"}, {330, "51"}, {100, "AcDbXrecord"}, {280, "1"}, {91, "0"}, {301, ""},
+                 {290, "0"}, {302, "Walls"}, {8, "Walls"}, {90, "0"}, {62, "1"}, {330, "12"}, {90, "0"}, {62, "2"},
+                 {0, "LAYER_FILTER"}, {5, "53"}, {330, "50"}, {100, "AcDbFilter"}, {100, "AcDbLayerFilter"},
+                 {8, "Walls"}, {8, "Doors"},
+                 {0, "LAYER_INDEX"}, {5, "54"}, {330, "50"}, {100, "AcDbIndex"}, {40, "0"}, {100, "AcDbLayerIndex"},
+                 {8, "Walls"}, {360, "55"}, {90, "1"}, {8, "Doors"}, {360, "56"}, {90, "0"},
+                 {0, "IDBUFFER"}, {5, "55"}, {330, "54"}, {100, "AcDbIdBuffer"}, {330, "30"},
+                 {0, "IDBUFFER"}, {5, "56"}, {330, "54"}, {100, "AcDbIdBuffer"},
+                 {0, "DICTIONARY"}, {5, "60"}, {330, "11"}, {100, "AcDbDictionary"}, {3, "OVERRIDES"}, {360, "61"},
+                 {0, "XRECORD"}, {5, "61"}, {330, "60"}, {100, "AcDbXrecord"}, {280, "1"}}),
+        {{0, "EOF"}},
+    });
+}
+
+// The values of a code in a record, in order.
+std::vector<std::string> valuesOf(const Document& doc, const char* handle, int code)
+{
+    std::vector<std::string> out;
+    RecordView v = doc.view(*doc.findHandle(handle));
+    for (std::uint32_t i = 0; i < v.size(); ++i)
+        if (v.code(i) == code) out.push_back(v.text(i));
+    return out;
+}
+
+using Names = std::vector<std::string>;
+
+}  // namespace
+
+TEST(Edit, EveryReferenceToALayerFollowsItsNewName)
+{
+    Loaded l(layerReferences());
+    Document& doc = l.doc;
+    ASSERT_TRUE(renameLayer(doc, *doc.findLayer("walls"), "Mauern Ä"));
+    EXPECT_TRUE(doc.findLayer("MAUERN ä"));  // names compare without letter case, of any alphabet
+    EXPECT_FALSE(doc.findLayer("Walls"));
+    EXPECT_EQ(valuesOf(doc, "30", 8), Names{"Mauern Ä"});
+    EXPECT_EQ(doc.codec().decode(*doc.headerText("$CLAYER")), "Mauern Ä");
+    EXPECT_EQ(valuesOf(doc, "31", 1003), Names{"Mauern Ä"});
+    EXPECT_EQ(valuesOf(doc, "31", 341), (Names{"11", "12"}));  // by handle: unchanged
+    EXPECT_EQ(valuesOf(doc, "52", 302), Names{"Mauern Ä"});
+    EXPECT_EQ(valuesOf(doc, "52", 8), Names{"Mauern Ä"});
+    EXPECT_EQ(valuesOf(doc, "53", 8), (Names{"Mauern Ä", "Doors"}));
+    EXPECT_EQ(valuesOf(doc, "54", 8), (Names{"Mauern Ä", "Doors"}));
+
+    // Refused, each with its reason.
+    EXPECT_NE(renameRefusal(doc, *doc.findLayer("0"), "Zero").find("Layer 0"), std::string::npos);
+    EXPECT_NE(renameRefusal(doc, *doc.findLayer("doors"), "mauern ä").find("exists already"), std::string::npos);
+    EXPECT_NE(renameRefusal(doc, *doc.findLayer("doors"), "a/b").find("cannot contain"), std::string::npos);
+    EXPECT_NE(renameRefusal(doc, *doc.findLayer("doors"), "line\nbreak").find("control character"), std::string::npos);
+    EXPECT_EQ(renameRefusal(doc, *doc.findLayer("doors"), "DOORS"), "");  // its own name in other letters
+}
+
+TEST(Edit, AMergedLayerLeavesNoReferenceBehind)
+{
+    Loaded l(layerReferences());
+    Document& doc = l.doc;
+    const auto layers = doc.layers().size();
+    ASSERT_EQ(mergeRefusal(doc, *doc.findLayer("0"), *doc.findLayer("Doors")),
+              "Layer 0 cannot be merged into another layer: it cannot be removed.");
+    ASSERT_TRUE(mergeLayer(doc, *doc.findLayer("Walls"), *doc.findLayer("Doors")));
+    EXPECT_EQ(doc.layers().size(), layers - 1);
+    EXPECT_FALSE(doc.findLayer("Walls"));
+    EXPECT_FALSE(doc.findHandle("11")) << "the layer's entry";
+    EXPECT_FALSE(doc.findHandle("60")) << "its extension dictionary";
+    EXPECT_FALSE(doc.findHandle("61")) << "and what that owns";
+    EXPECT_EQ(valuesOf(doc, "2", 70), Names{"2"});  // the table's count
+    EXPECT_EQ(valuesOf(doc, "30", 8), Names{"Doors"});
+    EXPECT_EQ(*doc.headerText("$CLAYER"), "Doors");
+    EXPECT_EQ(valuesOf(doc, "31", 341), Names{"12"});  // frozen already: one entry left
+    EXPECT_EQ(valuesOf(doc, "31", 1003), Names{"Doors"});
+    // The layer state keeps only the entry of the layer merged into.
+    EXPECT_EQ(valuesOf(doc, "52", 302), Names{"Doors"});
+    EXPECT_TRUE(valuesOf(doc, "52", 8).empty());
+    EXPECT_EQ(valuesOf(doc, "52", 330), (Names{"51", "12"}));
+    EXPECT_EQ(valuesOf(doc, "52", 62), Names{"2"});
+    EXPECT_EQ(valuesOf(doc, "53", 8), Names{"Doors"});
+    EXPECT_EQ(valuesOf(doc, "54", 8), Names{"Doors"});
+    EXPECT_EQ(valuesOf(doc, "54", 360), Names{"56"});
+    EXPECT_FALSE(doc.findHandle("55")) << "the ID buffer of the entry that went";
+
+    // All of it one edit: undone, the drawing as it was.
+    Loaded again(layerReferences());
+    ASSERT_TRUE(again.doc.history().perform(std::make_unique<MergeLayer>(*again.doc.findLayer("Walls"), *again.doc.findLayer("Doors"))));
+    ASSERT_TRUE(again.doc.history().undo());
+    EXPECT_TRUE(again.doc.serialize() == again.before);
+    EXPECT_TRUE(again.doc.findLayer("Walls"));
 }

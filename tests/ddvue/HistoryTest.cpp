@@ -1,9 +1,11 @@
 // The history of a drawing's edits: what counts as a change, what one undo
-// takes back, and when the drawing differs from its file.
+// takes back, when the drawing differs from its file, and the objects an
+// edit makes (their handles, and the file's bytes again when undone).
 
 #include "TestPaths.h"
 #include "ddvue/DDVueEngine.h"
 #include "ddvue/dxf/Document.h"
+#include "ddvue/dxf/Entities.h"
 #include "ddvue/dxf/Operations.h"
 
 #include <QFile>
@@ -133,4 +135,133 @@ TEST_F(History, EveryListenerHearsOfEditsUndoAndRedo)
     EXPECT_EQ(first.size(), 3u);
     EXPECT_EQ(second.size(), 2u);
     EXPECT_EQ(historyCalls, 3);
+}
+
+// ---- New records: a layer and the attributes (with a SEQEND) that
+// synchronizing gives a reference, in drawings with handles written every
+// way and in one without handles.
+
+namespace {
+
+using ddvue::dxf::Document;
+using ddvue::dxf::Kind;
+
+std::string fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
+}
+
+// A header variable's value as the file now stores it, trimmed.
+std::string header(const Document& doc, const char* name)
+{
+    std::string v = doc.headerText(name).value_or("<none>");
+    v.erase(0, v.find_first_not_of(' '));
+    return v;
+}
+
+std::optional<std::int64_t> layerCount(const Document& doc)
+{
+    const auto t = doc.findTable("LAYER");
+    if (!t) return std::nullopt;
+    ddvue::dxf::EntityView v(doc, doc.tables()[*t].begin);
+    if (!v.has(ddvue::dxf::def::Table::count)) return std::nullopt;
+    return v.get(ddvue::dxf::def::Table::count);
+}
+
+bool hasGroup(const Document& doc, std::uint32_t record, int code)
+{
+    ddvue::dxf::RecordView v = doc.view(record);
+    for (std::uint32_t i = 0; i < v.size(); ++i)
+        if (v.code(i) == code) return true;
+    return false;
+}
+
+struct Drawing {
+    const char* name;
+    std::string bytes;
+    const char* seedAfter;  // $HANDSEED after two new objects, as the file writes it; "" without handles
+};
+
+}  // namespace
+
+TEST(NewRecords, TakeHandlesFromTheSeedAndUndoToTheFileAsItWas)
+{
+    const std::string office = fileBytes(testpaths::samples(QStringLiteral("office-floor-plan-2000.dxf")));
+    std::string padded = office;  // the same drawing with a seed written with leading zeros
+    const std::size_t seedAt = padded.find("$HANDSEED");
+    ASSERT_NE(seedAt, std::string::npos);
+    padded.replace(padded.find("D6", seedAt), 2, "000000D6");
+    const std::vector<Drawing> drawings = {
+        {"office-2000", office, "D8"},
+        {"padded-seed", padded, "000000D8"},
+        {"binary-2013", fileBytes(testpaths::samples(QStringLiteral("library-floor-plan-2013-binary.dxf"))), "BD"},
+        {"workshop-R12", fileBytes(testpaths::samples(QStringLiteral("workshop-plan-R12.dxf"))), "D9"},
+        // Objects without handles of their own get some in memory, above the seed: new ones go above those.
+        {"made-up-handles", fileBytes(testpaths::sourceDir() + QStringLiteral("/tests/data/odd/duplicate-and-empty-handles-2000.dxf")), ""},
+        {"no-handles-R12", fileBytes(testpaths::sourceDir() + QStringLiteral("/tests/data/odd/no-handles-R12.dxf")), ""},
+    };
+    for (const Drawing& d : drawings) {
+        SCOPED_TRACE(d.name);
+        Document doc;
+        ASSERT_TRUE(doc.load(d.bytes)) << doc.error();
+        const std::string original = doc.serialize();
+        const std::uint32_t layersBefore = static_cast<std::uint32_t>(doc.layers().size());
+        const auto countBefore = layerCount(doc);
+        std::uint64_t top = 0;
+        for (std::uint32_t r = 0; r < doc.recordCount(); ++r) top = std::max(top, doc.record(r).handle);
+
+        // A layer, then a reference's missing attribute: two new handles
+        // (three when the reference needs a SEQEND too).
+        ASSERT_TRUE(doc.history().perform(std::make_unique<ddvue::dxf::AddLayer>("Neu")));
+        auto layer = doc.findLayer("NEU");
+        ASSERT_TRUE(layer);
+        EXPECT_EQ(*layer, layersBefore) << "listed last, as it stands last in the table";
+        const std::uint32_t made = doc.layers()[*layer].record;
+        EXPECT_TRUE(doc.isCreated(made));
+        EXPECT_GT(doc.record(made).handle, top);
+        EXPECT_EQ(hasGroup(doc, made, ddvue::dxf::code::kHandle), doc.writesHandles());
+        if (countBefore) {
+            EXPECT_EQ(layerCount(doc), *countBefore + 1);
+        }
+
+        std::optional<std::uint32_t> attribute;
+        for (std::uint32_t r = 0; r < doc.recordCount() && !attribute; ++r)
+            if (doc.record(r).kind == Kind::Attrib && !doc.isDeleted(r)) attribute = r;
+        ASSERT_TRUE(attribute);
+        const auto insert = static_cast<std::uint32_t>(doc.record(*attribute).parent);
+        ASSERT_TRUE(doc.history().perform(std::make_unique<ddvue::dxf::DeleteEntity>(*attribute)));
+        ASSERT_TRUE(doc.history().perform(std::make_unique<ddvue::dxf::SyncAttributes>("", false)));
+        std::vector<std::uint32_t> attributes = ddvue::dxf::attributesOf(doc, insert);
+        ASSERT_FALSE(attributes.empty());
+        const std::uint32_t back = attributes.back();
+        EXPECT_TRUE(doc.isCreated(back)) << "the attribute comes back as a new one, after the others";
+        EXPECT_EQ(doc.record(back).handle, doc.record(made).handle + 1);
+        EXPECT_EQ(hasGroup(doc, back, ddvue::dxf::code::kHandle), doc.writesHandles());
+        EXPECT_EQ(hasGroup(doc, back, ddvue::dxf::code::kOwner), hasGroup(doc, insert, ddvue::dxf::code::kOwner));
+        if (*d.seedAfter) {
+            EXPECT_EQ(header(doc, "$HANDSEED"), d.seedAfter);
+        }
+        if (doc.writesHandles()) {
+            EXPECT_EQ(Document::parseHandle(header(doc, "$HANDSEED")), doc.record(back).handle + 1);
+        }
+        const std::string edited = doc.serialize();
+
+        // Undone, every byte as read, the layer no longer listed; redone, the same bytes again.
+        ASSERT_TRUE(doc.history().undo());
+        ASSERT_TRUE(doc.history().undo());
+        ASSERT_TRUE(doc.history().undo());
+        EXPECT_FALSE(doc.findLayer("NEU"));
+        EXPECT_EQ(doc.layers().size(), layersBefore);
+        EXPECT_TRUE(doc.serialize() == original);
+        for (int k = 0; k < 3; ++k) ASSERT_TRUE(doc.history().redo());
+        EXPECT_TRUE(doc.serialize() == edited);
+        EXPECT_TRUE(doc.findLayer("neu"));
+
+        // What was saved reads back with the new objects where they were.
+        Document again;
+        ASSERT_TRUE(again.load(edited)) << again.error();
+        EXPECT_TRUE(again.findLayer("Neu"));
+        EXPECT_TRUE(again.repairs().empty() || !doc.repairs().empty());
+    }
 }

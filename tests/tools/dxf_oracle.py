@@ -7,6 +7,10 @@
     dxf_oracle.py --audit DRAWING    ezdxf's audit: errors and fixes
     dxf_oracle.py --full --audit DRAWING
                                      the full dump with the audit as "audit"
+    dxf_oracle.py --references DRAWING
+                                     every block reference: its attributes,
+                                     and the attributes its block's
+                                     definitions give it as ezdxf places them
 
 With several drawings the output is one object keyed by their paths.
 
@@ -312,6 +316,60 @@ def attribute_value(a) -> str:
     return a.dxf.get("text", "")
 
 
+ATTRIBUTE_FIELDS = ("text", "layer", "style", "flags", "height", "width", "rotation", "oblique",
+                    "halign", "valign")
+
+
+def placed(attrib, with_align: bool) -> dict:
+    """An attribute's tag and the values that place and show it."""
+    dxf = attrib.dxf
+    out = {"tag": dxf.get("tag", ""), "handle": dxf.get("handle", "")}
+    for name in ATTRIBUTE_FIELDS:
+        if dxf.hasattr(name) or name in ("text", "layer"):
+            out[name] = dxf.get(name, "" if name in ("text", "layer") else None)
+    out["insert"] = [float(c) for c in dxf.get("insert", (0, 0, 0))]
+    out["extrusion"] = [float(c) for c in dxf.get("extrusion", (0, 0, 1))]
+    if with_align and dxf.hasattr("align_point"):
+        out["align_point"] = [float(c) for c in dxf.align_point]
+    return out
+
+
+def references(doc) -> list:
+    """Every INSERT in the layouts and blocks: its attributes, and the
+    attributes that its block's non-constant definitions give it, each
+    copied and carried along by the reference as ezdxf does it."""
+    from ezdxf.entities import factory
+
+    out = []
+    spaces = [doc.layouts.get(name) for name in doc.layouts.names_in_taborder()] + [
+        b for b in doc.blocks if not b.block_record.is_any_layout
+    ]
+    for space in spaces:
+        for ref in space.query("INSERT"):
+            block = ref.block()
+            expected = []
+            if block is not None and not block.block.dxf.get("flags", 0) & 4:
+                m = ref.matrix44()
+                for attdef in block.attdefs():
+                    if attdef.is_const:
+                        continue
+                    attrib = factory.new("ATTRIB", dxfattribs=attdef.dxfattribs(drop={"prompt", "handle", "owner"}))
+                    with_align = attdef.dxf.hasattr("align_point")
+                    attrib.transform(m)
+                    expected.append(placed(attrib, with_align))
+            out.append(
+                {
+                    "handle": ref.dxf.get("handle", ""),
+                    "block": ref.dxf.get("name", ""),
+                    "attribs_follow": ref.dxf.get("attribs_follow", 0),
+                    "defined": block is not None and not block.block.dxf.get("flags", 0) & 4,
+                    "attribs": [placed(a, True) for a in ref.attribs],
+                    "expected": expected,
+                }
+            )
+    return out
+
+
 def has_handles(doc) -> bool:
     """Whether the drawing's objects carry handles: from Release 13 on, or
     when an older header says so. Versions before Release 2.5 have codes
@@ -328,7 +386,7 @@ def audit(doc) -> dict:
     }
 
 
-def examine(path: str, full: bool, with_audit: bool) -> dict:
+def examine(path: str, full: bool, with_audit: bool, references_only: bool = False) -> dict:
     try:
         doc, file_layers, mtexts = read(path)
     except (IOError, DXFError, UnicodeError, ValueError) as exc:
@@ -337,6 +395,8 @@ def examine(path: str, full: bool, with_audit: bool) -> dict:
         # ezdxf's loaders, the recovering one too, stumble over some damage
         # (blocks without names, links to missing objects) with such errors.
         return {"error": f"ezdxf failed: {type(exc).__name__}: {exc}"}
+    if references_only:
+        return {"references": references(doc), "audit": audit(doc)}
     if with_audit and not full:
         return audit(doc)
     # The dump first: the audit may repair the document it looks at.
@@ -349,11 +409,12 @@ def examine(path: str, full: bool, with_audit: bool) -> dict:
 def main(argv: list[str]) -> int:
     full = "--full" in argv
     with_audit = "--audit" in argv
-    paths = [a for a in argv if a not in ("--full", "--audit")]
+    references_only = "--references" in argv
+    paths = [a for a in argv if a not in ("--full", "--audit", "--references")]
     if not paths:
         print(__doc__, file=sys.stderr)
         return 2
-    results = {path: examine(path, full, with_audit) for path in paths}
+    results = {path: examine(path, full, with_audit, references_only) for path in paths}
     failed = [path for path, r in results.items() if "error" in r]
     for path in failed:
         print(f"dxf_oracle: {path}: {results[path]['error']}", file=sys.stderr)

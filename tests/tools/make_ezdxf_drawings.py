@@ -75,7 +75,40 @@ def make(version: str):
     ref = paper.add_blockref("TAG", (10, 10))
     ref.add_auto_attribs({"NUMBER": "P-1", "NAME": "Blatt 1"})
     paper.add_text("Sheet 1", dxfattribs={"insert": (5, 5)})
+    references_to_synchronize(doc)
     return doc
+
+
+def references_to_synchronize(doc) -> None:
+    """Block references whose attributes differ from their block's
+    definitions, for synchronizing: none at all (at every kind of placement:
+    scaled, unevenly, mirrored, rotated, upside down, tilted, nested, in
+    paper space), some missing, one the block no longer defines."""
+    block = doc.blocks.new("MARK", base_point=(2, 1))
+    block.add_circle((2, 1), 3)
+    block.add_attdef("ID", (0, 0), text="M-?", dxfattribs={"height": 1.5, "layer": "NOTES"})
+    centred = block.add_attdef("LABEL", (2, -2), text="label", dxfattribs={"height": 1, "rotation": 30, "width": 0.8})
+    centred.dxf.halign, centred.dxf.valign, centred.dxf.align_point = 1, 2, (2, -2)
+    block.add_attdef("SLANT", (4, 3), text="", dxfattribs={"height": 0.75, "oblique": 15, "flags": 8})
+    block.add_attdef("KIND", (0, 5), text="fixed", dxfattribs={"flags": 2})
+    msp = doc.modelspace()
+    placements = [
+        {"insert": (200, 0)},
+        {"insert": (220, 0), "xscale": 2, "yscale": 2, "zscale": 2, "rotation": 45},
+        {"insert": (240, 0), "xscale": 2, "yscale": 0.5, "rotation": 30},
+        {"insert": (260, 0), "xscale": -1},
+        {"insert": (280, 0), "extrusion": (0, 0, -1)},
+        {"insert": (300, 0), "extrusion": (1, 1, 1), "rotation": 10},
+    ]
+    for attribs in placements:
+        msp.add_blockref("MARK", attribs["insert"], dxfattribs={k: v for k, v in attribs.items() if k != "insert"})
+    holder = doc.blocks.new("MARKS")
+    holder.add_blockref("MARK", (0, 0), dxfattribs={"rotation": 90})
+    msp.add_blockref("MARKS", (320, 0), dxfattribs={"xscale": 3, "yscale": 3})
+    doc.layout().add_blockref("MARK", (50, 50))
+    partial = msp.add_blockref("TAG", (340, 0), dxfattribs={"rotation": 15})
+    partial.add_attrib("NUMBER", "kept 7", (340, 0))
+    partial.add_attrib("RETIRED", "no definition", (340, -5))
 
 
 def main(argv: list[str]) -> int:

@@ -154,8 +154,13 @@ void Builder::layerTable()
     tableStart(layer, static_cast<int>(layers.size()));
     for (const JsonObject& l : layers) {
         entryStart("LAYER", own(l.value(QLatin1String("handle"))), layer, "AcDbLayerTableRecord");
-        o.text(def::Layer::name.code, str(l, "name"));
-        o.integer(def::Layer::flags.code, intOf(l, "standardFlag") & 0x7F & ~64);
+        const QString name = str(l, "name");
+        o.text(def::Layer::name.code, name);
+        // The reader's flags carry bits (16, 32) that in DXF mark a layer of
+        // an external reference; only such a layer (named "ref|layer") keeps them.
+        int flags = static_cast<int>(intOf(l, "standardFlag")) & 0x7F & ~64;
+        if (!name.contains(QLatin1Char('|'))) flags &= ~(16 | 32);
+        o.integer(def::Layer::flags.code, flags);
         // A true colour goes with the colour number the drawing keeps
         // for it, else the nearest one.
         int color = static_cast<int>(intOf(l, "colorIndex", 0));

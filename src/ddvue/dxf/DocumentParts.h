@@ -1,6 +1,7 @@
 #pragma once
 // What the pieces of the lossless document (Document.cpp, DocumentTokens.cpp,
-// DocumentStructure.cpp) share: the small parsers of codes, numbers and names.
+// DocumentIndex.cpp, DocumentWriter.cpp...) share: the small parsers of codes,
+// numbers and names, and the memory the reader fills.
 // Not for use outside src/ddvue/dxf.
 
 #include "ddvue/dxf/Document.h"
@@ -53,9 +54,42 @@ inline std::string upper(std::string_view s)
     return r;
 }
 
-// The upper-case form of a UTF-8 name, for the case-insensitive name lookups
-// of layers and blocks. ASCII letters only: that is what CAD programs fold.
-inline std::string nameKey(std::string_view utf8) { return upper(utf8); }
+// The capital of a small letter of the Latin, Greek and Cyrillic alphabets
+// (the letters drawings' names are written in); any other character as it is.
+constexpr char32_t capital(char32_t c)
+{
+    if (c >= 'a' && c <= 'z') return c - 0x20;
+    if (c < 0xE0) return c;
+    if (c <= 0xFE) return c == 0xF7 ? c : c - 0x20;  // Latin-1, but for the division sign
+    if (c == 0xFF) return 0x178;
+    if (c <= 0x17E) {  // Latin Extended-A: capital and small in pairs
+        const bool oddSmall = (c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177);
+        const bool evenSmall = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+        return (oddSmall && c % 2 == 1) || (evenSmall && c % 2 == 0) ? c - 1 : c;
+    }
+    if (c == 0x3C2) return 0x3A3;  // final sigma
+    if (c >= 0x3B1 && c <= 0x3C9) return c - 0x20;
+    if (c == 0x3AC) return 0x386;
+    if (c >= 0x3AD && c <= 0x3AF) return c - 0x25;
+    if (c == 0x3CC) return 0x38C;
+    if (c == 0x3CD || c == 0x3CE) return c - 0x3F;
+    if (c >= 0x430 && c <= 0x44F) return c - 0x20;
+    if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+    return c;
+}
+
+// The key of a UTF-8 name for the lookups of layers and blocks, which CAD
+// programs compare without regard to letter case.
+inline std::string nameKey(std::string_view utf8)
+{
+    bool ascii = true;
+    for (char c : utf8) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii) return upper(utf8);
+    std::string key;
+    key.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) appendUtf8(key, capital(nextUtf8(utf8, i)));
+    return key;
+}
 
 inline bool parseCode(std::string_view text, int& code)
 {

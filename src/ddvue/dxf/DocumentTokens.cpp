@@ -79,7 +79,7 @@ Kind kindOfName(std::string_view type)
 // Makes the records while the groups are read, while each group's bytes are
 // still in the processor's cache: a record starts at a group with code 0
 // and ends where the next one starts. Of each record it notes what the
-// structure needs (DocumentStructure.cpp): the kind its type names, and from
+// structure needs (DocumentIndex.cpp): the kind its type names, and from
 // its main groups (after the type, outside 102 brackets, before an embedded
 // object or extended data) the first handle (105 for a dimension style, 5
 // for the rest), paper space flag and owner. Groups before the first record
@@ -177,6 +177,7 @@ struct Document::AsciiScan {
     std::size_t unknownCodes = 0;
     std::string firstUnknown;
     RecordMaker* maker = nullptr;
+    FaultAhead* faultAhead = nullptr;
 };
 
 void Document::detectLineEnds()
@@ -189,9 +190,9 @@ void Document::detectLineEnds()
     const bool crOnly = !firstLf && std::memchr(data, '\r', size);
     if (firstLf && !crOnly) {
         auto lf = static_cast<const char*>(firstLf);
-        eol_ = (lf > data && lf[-1] == '\r') ? "\r\n" : "\n";
+        style_.eol = (lf > data && lf[-1] == '\r') ? "\r\n" : "\n";
     } else if (crOnly) {
-        eol_ = "\r";
+        style_.eol = "\r";
     }
     terminator_ = crOnly ? '\r' : '\n';
     crOnly_ = crOnly;
@@ -310,24 +311,118 @@ struct Document::SecondHalf {
     {
         if (thread.joinable()) thread.join();
     }
+
+    // On the second thread: finds the first code line after the middle and
+    // reads from there into `room`, the group array's whole room.
+    void read(std::string_view file, char terminator, bool crOnly, Group* room, std::size_t roomSize)
+    {
+        const char* data = file.data();
+        const std::size_t size = file.size();
+        auto nl = static_cast<const char*>(std::memchr(data + middle, terminator, size - middle));
+        if (!nl) return;
+        std::size_t at = static_cast<std::size_t>(nl - data) + 1;
+        std::size_t lines = countByte(data, data + at, terminator);
+        if (lines % 2) {
+            nl = static_cast<const char*>(std::memchr(data + at, terminator, size - at));
+            if (!nl) return;
+            at = static_cast<std::size_t>(nl - data) + 1;
+            ++lines;
+        }
+        start = at;
+        firstGroup = lines / 2;
+        Group* out = room + firstGroup;
+        Group* const outEnd = room + roomSize;
+        RecordMaker& m = *maker;
+        run = commonGroups(data + at, data + size, data + size, terminator, crOnly,
+                           [&](const char* value, std::size_t len, int code) {
+                               if (len >= kLongValue || out == outEnd) return false;  // left to the first half's reader
+                               const auto val = static_cast<std::size_t>(value - data);
+                               *out = Group{static_cast<std::uint32_t>(val), static_cast<std::uint16_t>(len),
+                                            static_cast<std::int16_t>(code)};
+                               m.group(static_cast<std::uint32_t>(out - room), code, val, len);
+                               ++out;
+                               return true;
+                           });
+        count = static_cast<std::size_t>(out - (room + firstGroup));
+        ready = true;
+    }
 };
 
-bool Document::tokenizeAscii()
+void Document::startSecondHalf(SecondHalf& h)
+{
+    h.middle = file_.size() / 2;
+    const std::size_t n = (file_.size() - h.middle) / 24 + 16;
+    h.records.reserve(n);
+    preferLargePages(h.records.data(), h.records.capacity() * sizeof(Record));
+    h.maker.emplace(RecordMaker{&h.records, &h.badHandles, file_.data(), format_, {}});
+    h.thread = std::thread([&h, file = file_, terminator = terminator_, crOnly = crOnly_, room = groups_.data(),
+                            roomSize = groups_.capacity()] { h.read(file, terminator, crOnly, room, roomSize); });
+}
+
+// At the first group at or after the middle: the second half's groups join
+// the first half's when it starts there, as it must; else they are dropped
+// and reading goes on alone. True when the second half read to the end.
+bool Document::joinSecondHalf(SecondHalf& h, AsciiScan& scan)
+{
+    h.thread.join();
+    const bool joined = h.ready && scan.pos == h.start && groups_.size() == h.firstGroup;
+    if (!joined) return false;
+    groups_.resize(groups_.size() + h.count);  // uncleared: the second half's groups stay
+    scan.pos = static_cast<std::size_t>(h.run.end - file_.data());
+    scan.line += 2 * h.count;
+    // The second half made its own pages present; ahead of them only when
+    // reading goes on.
+    if (!h.run.ended) scan.faultAhead->filled(groups_.size() * sizeof(Group));
+    // The second half's groups before its first record end the first
+    // half's last one; its records follow.
+    const std::size_t gapEnd = h.records.empty() ? groups_.size() : h.records.front().first;
+    for (std::size_t g = h.firstGroup; g < gapEnd; ++g)
+        scan.maker->group(static_cast<std::uint32_t>(g), groups_[g].code, groups_[g].val, groups_[g].len);
+    scan.maker->adopt(*h.maker);
+    return h.run.ended;
+}
+
+// The common case, a run of groups at a time up to the next progress report
+// or the middle, its state in locals.
+Document::AsciiStep Document::readCommonGroups(AsciiScan& scan, std::size_t& reportAt, const SecondHalf* half)
 {
     const char* data = file_.data();
     const std::size_t size = file_.size();
-    detectLineEnds();
-    const char terminator = terminator_;
-    const bool crOnly = crOnly_;
-    firstGroup_ = 0;
+    RecordMaker& maker = *scan.maker;
+    FaultAhead& faultAhead = *scan.faultAhead;
+    std::size_t stopAt = progress_ ? std::min(size, reportAt) : size;
+    if (half) stopAt = std::min(stopAt, half->middle);
+    const std::size_t groupsBefore = groups_.size();
+    Run run = commonGroups(data + scan.pos, data + stopAt, data + size, terminator_, crOnly_,
+                           [&](const char* value, std::size_t len, int code) {
+                               const auto val = static_cast<std::size_t>(value - data);
+                               addGroup(val, len, code);
+                               maker.group(static_cast<std::uint32_t>(groups_.size() - 1), code, val, len);
+                               faultAhead.filled(groups_.size() * sizeof(Group));
+                               return true;
+                           });
+    scan.pos = static_cast<std::size_t>(run.end - data);
+    scan.line += 2 * (groups_.size() - groupsBefore);
+    if (run.ended) {
+        tailBegin_ = static_cast<std::uint32_t>(scan.pos);
+        return AsciiStep::End;
+    }
+    return run.odd ? readOddGroup(scan) : AsciiStep::Next;
+}
 
-    AsciiScan scan;
+bool Document::tokenizeAscii()
+{
+    const std::size_t size = file_.size();
+    detectLineEnds();
+    firstGroup_ = 0;
     tailBegin_ = static_cast<std::uint32_t>(size);
     reserveGroups(3);  // "0", a line end, an empty value and its line end
     reserveRecords(24);
     FaultAhead faultAhead(groups_.data(), groups_.capacity() * sizeof(Group));
-    RecordMaker maker{&records_, &badHandles_, data, format_, {}};
+    RecordMaker maker{&records_, &badHandles_, file_.data(), format_, {}};
+    AsciiScan scan;
     scan.maker = &maker;
+    scan.faultAhead = &faultAhead;
 
     // A large file is read in two halves at once, when the group array has
     // room for every group the file could hold and no one follows the
@@ -335,78 +430,18 @@ bool Document::tokenizeAscii()
     std::optional<SecondHalf> second;
     if (size >= (16u << 20) && !progress_ && groups_.capacity() >= size / 3 + 1) {
         second.emplace();
-        SecondHalf& h = second.value();
-        h.middle = size / 2;
-        Group* const room = groups_.data();
-        const std::size_t roomSize = groups_.capacity();
         try {
-            const std::size_t n = (size - h.middle) / 24 + 16;
-            h.records.reserve(n);
-            preferLargePages(h.records.data(), h.records.capacity() * sizeof(Record));
-            h.maker.emplace(RecordMaker{&h.records, &h.badHandles, data, format_, {}});
-            h.thread = std::thread([&h, data, size, terminator, crOnly, room, roomSize] {
-                auto nl = static_cast<const char*>(std::memchr(data + h.middle, terminator, size - h.middle));
-                if (!nl) return;
-                std::size_t start = static_cast<std::size_t>(nl - data) + 1;
-                std::size_t lines = countByte(data, data + start, terminator);
-                if (lines % 2) {
-                    nl = static_cast<const char*>(std::memchr(data + start, terminator, size - start));
-                    if (!nl) return;
-                    start = static_cast<std::size_t>(nl - data) + 1;
-                    ++lines;
-                }
-                h.start = start;
-                h.firstGroup = lines / 2;
-                Group* out = room + h.firstGroup;
-                Group* const outEnd = room + roomSize;
-                RecordMaker& maker = *h.maker;
-                h.run = commonGroups(data + start, data + size, data + size, terminator, crOnly,
-                                     [&](const char* value, std::size_t len, int code) {
-                                         if (len >= kLongValue || out == outEnd) return false;  // left to the first half's reader
-                                         const auto val = static_cast<std::size_t>(value - data);
-                                         *out = Group{static_cast<std::uint32_t>(val), static_cast<std::uint16_t>(len),
-                                                      static_cast<std::int16_t>(code)};
-                                         maker.group(static_cast<std::uint32_t>(out - room), code, val, len);
-                                         ++out;
-                                         return true;
-                                     });
-                h.count = static_cast<std::size_t>(out - (room + h.firstGroup));
-                h.ready = true;
-            });
+            startSecondHalf(*second);
         } catch (const std::system_error&) {
             second.reset();  // no thread to be had: one reader for the whole file
         }
     }
-    // At the first group at or after the middle: the second half's groups
-    // join the first half's when it starts there, as it must; else they are
-    // dropped and reading goes on alone.
-    auto joinSecondHalf = [&]() -> bool {
-        SecondHalf& h = second.value();
-        h.thread.join();
-        bool joined = h.ready && scan.pos == h.start && groups_.size() == h.firstGroup;
-        if (joined) {
-            groups_.resize(groups_.size() + h.count);  // uncleared: the second half's groups stay
-            scan.pos = static_cast<std::size_t>(h.run.end - data);
-            scan.line += 2 * h.count;
-            // The second half made its own pages present; ahead of them only
-            // when reading goes on.
-            if (!h.run.ended) faultAhead.filled(groups_.size() * sizeof(Group));
-            // The second half's groups before its first record end the
-            // first half's last one; its records follow.
-            const std::size_t gapEnd = h.records.empty() ? groups_.size() : h.records.front().first;
-            for (std::size_t g = h.firstGroup; g < gapEnd; ++g)
-                maker.group(static_cast<std::uint32_t>(g), groups_[g].code, groups_[g].val, groups_[g].len);
-            maker.adopt(*h.maker);
-        }
-        bool ended = joined && h.run.ended;
-        second.reset();
-        return ended;
-    };
-
     std::size_t reportAt = 0;
     while (scan.pos < size) {
         if (second && scan.pos >= second->middle) {
-            if (joinSecondHalf()) {
+            const bool ended = joinSecondHalf(*second, scan);
+            second.reset();
+            if (ended) {
                 tailBegin_ = static_cast<std::uint32_t>(scan.pos);
                 break;
             }
@@ -416,30 +451,7 @@ bool Document::tokenizeAscii()
             if (!report(static_cast<int>(70 * scan.pos / size))) return false;
             reportAt = scan.pos + (4u << 20);
         }
-        if (!scan.first) {
-            // The common case, a run of groups at a time up to the next
-            // progress report or the middle, its state in locals.
-            const char* const end = data + size;
-            std::size_t stopAt = progress_ ? std::min(size, reportAt) : size;
-            if (second) stopAt = std::min(stopAt, second->middle);
-            const std::size_t groupsBefore = groups_.size();
-            Run run = commonGroups(data + scan.pos, data + stopAt, end, terminator, crOnly,
-                                   [&](const char* value, std::size_t len, int code) {
-                                       const auto val = static_cast<std::size_t>(value - data);
-                                       addGroup(val, len, code);
-                                       maker.group(static_cast<std::uint32_t>(groups_.size() - 1), code, val, len);
-                                       faultAhead.filled(groups_.size() * sizeof(Group));
-                                       return true;
-                                   });
-            scan.pos = static_cast<std::size_t>(run.end - data);
-            scan.line += 2 * (groups_.size() - groupsBefore);
-            if (run.ended) {
-                tailBegin_ = static_cast<std::uint32_t>(scan.pos);
-                break;
-            }
-            if (!run.odd) continue;
-        }
-        AsciiStep step = readOddGroup(scan);
+        AsciiStep step = scan.first ? readOddGroup(scan) : readCommonGroups(scan, reportAt, second ? &*second : nullptr);
         if (step == AsciiStep::Fail) return false;
         if (step == AsciiStep::End) break;
     }
@@ -454,6 +466,39 @@ bool Document::tokenizeAscii()
     return true;
 }
 
+// A line where a group code should stand that is none: blank lines at the
+// very end of the file (padding, kept as trailing bytes), or the sign of a
+// file that is no DXF.
+Document::AsciiStep Document::notACode(AsciiScan& scan, std::string_view codeText)
+{
+    const char* data = file_.data();
+    const std::size_t size = file_.size();
+    const std::size_t pos = scan.pos;
+    if (trim(codeText).empty() && !groups_.empty()) {
+        // Blank lines where a group should start: tolerated only as
+        // trailing padding at the very end of the file.
+        std::size_t p = pos;
+        while (p < size && (data[p] == ' ' || data[p] == '\t' || data[p] == '\r' || data[p] == '\n' ||
+                            data[p] == '\x1a' || data[p] == '\0'))
+            ++p;
+        if (p == size) {
+            tailBegin_ = static_cast<std::uint32_t>(pos);
+            return AsciiStep::End;
+        }
+    }
+    std::string_view head(data, std::min<std::size_t>(size, 6));
+    if (scan.first && head.size() == 6 && head.substr(0, 2) == "AC" && head[3] == '.')
+        // AC1.2 to AC2.22: the DWG of AutoCAD's first releases, which no reader here opens.
+        error_ = "This is a DWG drawing of a release before 2.5 (" + std::string(head.substr(0, head.find('\0'))) +
+                 "), which cannot be read.";
+    else if (scan.first && head.substr(0, 2) == "AC")
+        error_ = "This is a DWG drawing, not a DXF file.";
+    else
+        error_ = "Line " + std::to_string(scan.line) + ": the group code " + shortQuote(codeText) +
+                 " is not a number; this is not a DXF file or it is damaged.";
+    return AsciiStep::Fail;
+}
+
 Document::AsciiStep Document::readOddGroup(AsciiScan& scan)
 {
     // Everything the common case leaves: signs, padding, the first line, odd
@@ -466,31 +511,7 @@ Document::AsciiStep Document::readOddGroup(AsciiScan& scan)
     std::size_t codeEnd = lineAt(pos, next);
     std::string_view codeText(data + pos, codeEnd - pos);
     if (scan.first && codeText.substr(0, 3) == "\xEF\xBB\xBF") codeText.remove_prefix(3);
-    if (!parseCode(codeText, code)) {
-        if (trim(codeText).empty() && !groups_.empty()) {
-            // Blank lines where a group should start: tolerated only as
-            // trailing padding at the very end of the file.
-            std::size_t p = pos;
-            while (p < size && (data[p] == ' ' || data[p] == '\t' || data[p] == '\r' || data[p] == '\n' ||
-                                data[p] == '\x1a' || data[p] == '\0'))
-                ++p;
-            if (p == size) {
-                tailBegin_ = static_cast<std::uint32_t>(pos);
-                return AsciiStep::End;
-            }
-        }
-        std::string_view head(data, std::min<std::size_t>(size, 6));
-        if (scan.first && head.size() == 6 && head.substr(0, 2) == "AC" && head[3] == '.')
-            // AC1.2 to AC2.22: the DWG of AutoCAD's first releases, which no reader here opens.
-            error_ = "This is a DWG drawing of a release before 2.5 (" + std::string(head.substr(0, head.find('\0'))) +
-                     "), which cannot be read.";
-        else if (scan.first && head.substr(0, 2) == "AC")
-            error_ = "This is a DWG drawing, not a DXF file.";
-        else
-            error_ = "Line " + std::to_string(scan.line) + ": the group code " + shortQuote(codeText) +
-                     " is not a number; this is not a DXF file or it is damaged.";
-        return AsciiStep::Fail;
-    }
+    if (!parseCode(codeText, code)) return notACode(scan, codeText);
     if (code < INT16_MIN || code > INT16_MAX) {
         error_ = "Line " + std::to_string(scan.line) + ": the group code " + std::to_string(code) +
                  " is out of range; this is not a DXF file or it is damaged.";
@@ -520,7 +541,7 @@ Document::AsciiStep Document::readOddGroup(AsciiScan& scan)
     scan.maker->group(static_cast<std::uint32_t>(groups_.size() - 1), code, valStart, valEnd - valStart);
     if (scan.first) {
         // The file's code line style: right-aligned ("  0") or not ("0").
-        codeWidth_ = (!codeText.empty() && codeText[0] == ' ') ? static_cast<int>(codeText.size()) : 0;
+        style_.codeWidth = (!codeText.empty() && codeText[0] == ' ') ? static_cast<int>(codeText.size()) : 0;
     }
     scan.first = false;
     scan.pos = next;
@@ -534,6 +555,41 @@ Document::AsciiStep Document::readOddGroup(AsciiScan& scan)
     return AsciiStep::Next;
 }
 
+namespace {
+
+// Where a binary group's value stands, from its code's type: `pos` is moved
+// past it. Null, or what is wrong.
+[[gnu::always_inline]] inline const char* binaryValue(const char* data, std::size_t size, int code, std::size_t& pos,
+                                                      std::size_t& valStart, std::size_t& valLen)
+{
+    switch (valueTypeOf(code)) {
+    case ValueType::Invalid: return "unknown group code.";
+    case ValueType::String: {
+        auto nul = static_cast<const char*>(std::memchr(data + pos, '\0', size - pos));
+        if (!nul) return "the file is truncated inside a text value.";
+        valLen = static_cast<std::size_t>(nul - (data + pos));
+        pos += valLen + 1;
+        break;
+    }
+    case ValueType::Binary: {
+        if (pos >= size) return "the file is truncated.";
+        std::size_t n = static_cast<unsigned char>(data[pos]);
+        valStart = pos + 1;
+        valLen = n;
+        pos += 1 + n;
+        break;
+    }
+    case ValueType::Double:
+    case ValueType::Int64: valLen = 8; pos += 8; break;
+    case ValueType::Int32: valLen = 4; pos += 4; break;
+    case ValueType::Int16: valLen = 2; pos += 2; break;
+    case ValueType::Bool: valLen = 1; pos += 1; break;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 bool Document::tokenizeBinary()
 {
     const char* data = file_.data();
@@ -542,10 +598,10 @@ bool Document::tokenizeBinary()
     prefixEnd_ = static_cast<std::uint32_t>(pos);
     firstGroup_ = static_cast<std::uint32_t>(pos);
     tailBegin_ = static_cast<std::uint32_t>(size);
-    eol_.clear();
+    style_.eol.clear();
     // Release 12 binary files have one-byte group codes; later ones two.
     // The first group is "0 SECTION", which tells the two apart.
-    binaryCodeBytes_ = (pos + 2 < size && data[pos] == 0 && data[pos + 1] == 'S') ? 1 : 2;
+    style_.binaryCodeBytes = (pos + 2 < size && data[pos] == 0 && data[pos + 1] == 'S') ? 1 : 2;
     reserveGroups(3);  // a two-byte code and a one-byte value
     reserveRecords(24);
     FaultAhead faultAhead(groups_.data(), groups_.capacity() * sizeof(Group));
@@ -563,7 +619,7 @@ bool Document::tokenizeBinary()
         }
         std::size_t start = pos;
         int code = 0;
-        if (binaryCodeBytes_ == 1) {
+        if (style_.binaryCodeBytes == 1) {
             code = static_cast<unsigned char>(data[pos]);
             ++pos;
             if (code == 255) {
@@ -576,32 +632,9 @@ bool Document::tokenizeBinary()
             code = readLe<std::int16_t>(data + pos);
             pos += 2;
         }
-        ValueType type = valueTypeOf(code);
-        std::size_t valStart = pos;
-        std::size_t valLen = 0;
-        switch (type) {
-        case ValueType::Invalid: return fail(start, "unknown group code " + std::to_string(code) + ".");
-        case ValueType::String: {
-            auto nul = static_cast<const char*>(std::memchr(data + pos, '\0', size - pos));
-            if (!nul) return fail(start, "the file is truncated inside a text value.");
-            valLen = static_cast<std::size_t>(nul - (data + pos));
-            pos += valLen + 1;
-            break;
-        }
-        case ValueType::Binary: {
-            if (pos >= size) return fail(start, "the file is truncated.");
-            std::size_t n = static_cast<unsigned char>(data[pos]);
-            valStart = pos + 1;
-            valLen = n;
-            pos += 1 + n;
-            break;
-        }
-        case ValueType::Double:
-        case ValueType::Int64: valLen = 8; pos += 8; break;
-        case ValueType::Int32: valLen = 4; pos += 4; break;
-        case ValueType::Int16: valLen = 2; pos += 2; break;
-        case ValueType::Bool: valLen = 1; pos += 1; break;
-        }
+        if (valueTypeOf(code) == ValueType::Invalid) return fail(start, "unknown group code " + std::to_string(code) + ".");
+        std::size_t valStart = pos, valLen = 0;
+        if (const char* why = binaryValue(data, size, code, pos, valStart, valLen)) return fail(start, why);
         if (pos > size) return fail(start, "the file is truncated.");
         addGroup(valStart, valLen, code);
         maker.group(static_cast<std::uint32_t>(groups_.size() - 1), code, valStart, valLen);
@@ -629,6 +662,7 @@ bool Document::buildRecords()
         return false;
     }
     prefixEnd_ = recordBegin(0);
+    fileRecords_ = recordCount();
     return true;
 }
 

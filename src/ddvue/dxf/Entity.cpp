@@ -64,8 +64,9 @@ namespace {
 template <typename F>
 void forChildrenOfKind(const Document& doc, std::uint32_t record, Kind kind, F&& f)
 {
-    for (std::uint32_t c = record + 1, end = doc.childrenEnd(record); c < end; ++c)
+    doc.forEachChild(record, [&](std::uint32_t c) {
         if (doc.record(c).kind == kind && !doc.isDeleted(c)) f(c);
+    });
 }
 
 std::vector<std::uint32_t> childrenOfKind(const Document& doc, std::uint32_t record, Kind kind)

@@ -269,6 +269,58 @@ struct Layout : Common {
     static constexpr TextAttr blockRecord{330};  // within the AcDbLayout part
 };
 
+// The objects that the layer and attribute edits reach besides entities.
+struct Ownership : Common {
+    static constexpr int hardOwner = 360;          // an object this one owns
+    static constexpr const char* kExtensionDictionary = "{ACAD_XDICTIONARY";
+    static constexpr int extendedLayerName = 1003;  // a layer's name in extended data
+};
+struct Table : Common {  // TABLE, the start of a table
+    static constexpr TextAttr name{code::kName};
+    static constexpr IntAttr count{70, 0};
+};
+struct XrefDependent {
+    static constexpr int kFlag = 16;  // in a table entry's flags: it belongs to an external reference
+    static constexpr char kSeparator = '|';
+};
+struct Dictionary : Common {
+    static constexpr Repeat entryName{3}, entry{350}, ownedEntry{360};
+    static constexpr const char* kLayerStates = "ACAD_LAYERSTATES";
+};
+// A layer state: an XRECORD in the ACAD_LAYERSTATES dictionary. After its
+// subclass marker, the current layer, then one entry for each layer, which
+// starts with the layer's name (older drawings) or its handle.
+struct LayerStateRecord : Common {
+    static constexpr const char* kSubclass = "AcDbXrecord";
+    static constexpr TextAttr currentLayer{302};
+    static constexpr Repeat layerName{8}, layerHandle{330};
+};
+struct LayerFilter : Common {  // LAYER_FILTER: the names of the layers it lets through
+    static constexpr Repeat layerName{8};
+};
+struct LayerIndex : Common {  // LAYER_INDEX: for each layer its name, its ID buffer and the buffer's size
+    static constexpr Repeat layerName{8}, buffer{360}, entries{90};
+};
+struct FrozenLayers {  // VIEWPORT: the layers frozen in it, by handle
+    static constexpr Repeat layerHandle{341};
+};
+struct EntityLayout {  // the layout of an entity in paper space
+    static constexpr TextAttr layout{410};
+};
+struct InsertScale {  // INSERT: the scale along z, besides Insert's x and y
+    static constexpr RealAttr zscale{43, 1};
+};
+struct AttdefPrompt {  // ATTDEF: its prompt, in the attribute definition's part
+    static constexpr TextAttr prompt{3};
+    static constexpr const char* kSubclass = "AcDbAttributeDefinition";
+    static constexpr const char* kAttribSubclass = "AcDbAttribute";
+    static constexpr int kPreset = 8;
+};
+struct EmbeddedText {  // the MTEXT that a multi-line attribute embeds
+    static constexpr PointAttr insert{10}, direction{11};
+    static constexpr RealAttr height{40}, width{41}, definedHeight{46};
+};
+
 }  // namespace def
 
 // A record's groups read through the declarations: the first group of an

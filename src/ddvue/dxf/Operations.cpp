@@ -1,6 +1,7 @@
 #include "ddvue/dxf/Operations.h"
 
 #include "ddvue/dxf/Entities.h"
+#include "ddvue/dxf/LayerEdits.h"
 
 #include <algorithm>
 
@@ -68,6 +69,20 @@ bool SetEntityColor::perform(Document& doc) { return setEntityColor(doc, record_
 bool SetLayerDisplay::perform(Document& doc) { return setLayerDisplay(doc, layer_, on_); }
 bool SetLayerColor::perform(Document& doc) { return setLayerColor(doc, layer_, color_); }
 bool DeleteEntity::perform(Document& doc) { return deleteEntity(doc, record_); }
+bool RenameLayer::perform(Document& doc) { return renameLayer(doc, layer_, name_); }
+bool MergeLayer::perform(Document& doc) { return mergeLayer(doc, from_, into_); }
+bool SyncAttributes::perform(Document& doc)
+{
+    const bool ok = syncAttributes(doc, block_, removeOrphaned_, report_);
+    report_ = nullptr;  // told once: undone and redone, the operation does the same again
+    return ok;
+}
+
+bool AddLayer::perform(Document& doc)
+{
+    std::string why;
+    return addLayer(doc, name_, why).has_value();
+}
 
 // ---------------------------------------------------------------------- Batch
 

@@ -6,6 +6,7 @@
 // saves as the file it was read from). A document's History runs the
 // operations and keeps them for undo and redo.
 
+#include "ddvue/dxf/AttributeSync.h"
 #include "ddvue/dxf/Document.h"
 
 #include <cstdint>
@@ -123,6 +124,57 @@ public:
 private:
     bool perform(Document& doc) override;
     std::uint32_t record_;
+};
+
+// A layer's new name, followed by every reference to it (LayerEdits.h).
+class RenameLayer final : public RecordOperation {
+public:
+    RenameLayer(std::uint32_t layer, std::string name) : layer_(layer), name_(std::move(name)) {}
+    std::string label() const override { return "Rename layer"; }
+
+private:
+    bool perform(Document& doc) override;
+    std::uint32_t layer_;
+    std::string name_;
+};
+
+// One layer merged into another (LayerEdits.h).
+class MergeLayer final : public RecordOperation {
+public:
+    MergeLayer(std::uint32_t from, std::uint32_t into) : from_(from), into_(into) {}
+    std::string label() const override { return "Merge layer"; }
+
+private:
+    bool perform(Document& doc) override;
+    std::uint32_t from_, into_;
+};
+
+// A new layer (LayerEdits.h).
+class AddLayer final : public RecordOperation {
+public:
+    explicit AddLayer(std::string name) : name_(std::move(name)) {}
+    std::string label() const override { return "New layer"; }
+
+private:
+    bool perform(Document& doc) override;
+    std::string name_;
+};
+
+// Block references' attributes brought in line with their blocks'
+// definitions (AttributeSync.h); `report`, when given, is told what changed.
+class SyncAttributes final : public RecordOperation {
+public:
+    SyncAttributes(std::string block, bool removeOrphaned, SyncCounts* report = nullptr)
+        : block_(std::move(block)), removeOrphaned_(removeOrphaned), report_(report)
+    {
+    }
+    std::string label() const override { return "Synchronize attributes"; }
+
+private:
+    bool perform(Document& doc) override;
+    std::string block_;
+    bool removeOrphaned_;
+    SyncCounts* report_;
 };
 
 // Several operations undone and redone as one (Delete All, Replace All, a

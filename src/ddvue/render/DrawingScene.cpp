@@ -71,9 +71,19 @@ void DrawingScene::setSearchPaths(const QString& searchPaths)
 void DrawingScene::changed(const dxf::Change& change)
 {
     if (change.what == dxf::Change::What::Layer) {
+        // The scene's first layers are the drawing's, by their place in its
+        // list: a layer made, deleted or renamed moves them, and the scene
+        // is built afresh.
         const auto& layers = doc_->layers();
-        for (std::uint32_t i = 0; i < layers.size(); ++i)
-            if (layers[i].record == change.record) pendingLayers_.push_back(i);
+        const auto& shown = scene_.layers();
+        bool found = false;
+        for (std::uint32_t i = 0; i < layers.size(); ++i) {
+            if (layers[i].record != change.record) continue;
+            found = true;
+            if (i < shown.size() && shown[i].name == layers[i].name) pendingLayers_.push_back(i);
+            else pendingAll_ = true;
+        }
+        if (!found) pendingAll_ = true;
         return;
     }
     pendingEntities_.push_back(change.record);

@@ -19,30 +19,6 @@ int arcSegments(double sweep, int most = 90)
 
 }  // namespace
 
-Vec3 cross(const Vec3& a, const Vec3& b)
-{
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
-Vec3 normalized(const Vec3& v)
-{
-    double l = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-    if (!(l > 0) || !std::isfinite(l)) return {0, 0, 1};
-    return {v.x / l, v.y / l, v.z / l};
-}
-
-Ocs ocsOf(const Vec3& extrusion)
-{
-    Ocs o;
-    Vec3 n = normalized(extrusion);
-    if (std::abs(n.x) < 1e-12 && std::abs(n.y) < 1e-12 && n.z > 0) return o;
-    o.az = n;
-    if (std::abs(n.x) < 1.0 / 64 && std::abs(n.y) < 1.0 / 64) o.ax = normalized(cross({0, 1, 0}, n));
-    else o.ax = normalized(cross({0, 0, 1}, n));
-    o.ay = normalized(cross(n, o.ax));
-    return o;
-}
-
 QTransform ocsToWorld(const Vec3& extrusion, double elevation)
 {
     Ocs o = ocsOf(extrusion);

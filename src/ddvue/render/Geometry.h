@@ -3,6 +3,8 @@
 // (entities drawn in a plane given by their extrusion direction), polyline
 // bulges, splines, elliptical arcs.
 
+#include "ddvue/dxf/Ocs.h"
+
 #include <QPointF>
 #include <QTransform>
 
@@ -10,20 +12,13 @@
 
 namespace ddvue::render {
 
-struct Vec3 {
-    double x = 0, y = 0, z = 0;
-};
-
-Vec3 cross(const Vec3& a, const Vec3& b);
-Vec3 normalized(const Vec3& v);
-
-// The axes of the object coordinate system of an extrusion direction, by
-// the arbitrary axis rule: x runs along world y x N when N lies close to the
-// world z axis, else along world z x N.
-struct Ocs {
-    Vec3 ax{1, 0, 0}, ay{0, 1, 0}, az{0, 0, 1};
-};
-Ocs ocsOf(const Vec3& extrusion);
+// Vectors and object coordinate systems are the drawing component's
+// (dxf/Ocs.h).
+using Vec3 = dxf::Point3;
+using dxf::cross;
+using dxf::normalized;
+using dxf::Ocs;
+using dxf::ocsOf;
 
 // Maps an object coordinate system's (x, y) at height `elevation` to the
 // world's (x, y) as seen from above.

@@ -10,7 +10,11 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QJsonArray>
+#include <QMap>
 #include <QRegularExpression>
+
+#include <cmath>
 
 #include <functional>
 
@@ -163,6 +167,39 @@ void setLayerColor(QJsonObject& dump, const QString& name, int color)
     });
 }
 
+bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+// Every reference to layer `from` names `to`: entities (attributes and
+// entities in blocks too) and the lists' layer fields. With `merged`, the
+// layer's own entry goes; else it takes the new name.
+void moveLayer(QJsonObject& dump, const QString& from, const QString& to, bool merged)
+{
+    editList(dump, QStringLiteral("layers"), [&](QJsonObject& layer) {
+        if (!sameName(str(layer, "name"), from)) return true;
+        if (merged) return false;
+        layer.insert(QStringLiteral("name"), to);
+        QJsonObject dxf = layer.value(QLatin1String("dxf")).toObject();
+        dxf.insert(QStringLiteral("name"), to);
+        layer.insert(QStringLiteral("dxf"), dxf);
+        return true;
+    });
+    for (const char* list : {"attributes", "texts"})
+        editList(dump, QLatin1String(list), [&](QJsonObject& o) {
+            if (sameName(str(o, "layer"), from)) o.insert(QStringLiteral("layer"), to);
+            return true;
+        });
+    QJsonObject entities = dump.value(QLatin1String("entities")).toObject();
+    for (auto it = entities.begin(); it != entities.end(); ++it) {
+        QJsonObject e = it.value().toObject();
+        QJsonObject dxf = e.value(QLatin1String("dxf")).toObject();
+        if (!sameName(dxf.value(QLatin1String("layer")).toString(), from)) continue;
+        dxf.insert(QStringLiteral("layer"), to);
+        e.insert(QStringLiteral("dxf"), dxf);
+        it.value() = e;
+    }
+    dump.insert(QStringLiteral("entities"), entities);
+}
+
 // ---- The operations tried on a drawing, chosen from what it holds.
 
 struct Operation {
@@ -292,6 +329,33 @@ std::vector<Operation> operationsFor(const QJsonObject& dump)
     if (!colorLayer.isEmpty())
         ops.push_back({"layer-color", {QStringLiteral("--layer-color"), colorLayer + QStringLiteral("=140")},
                        [=](QJsonObject& d) { setLayerColor(d, colorLayer, 140); }});
+
+    // The layers entities are on (other than 0, Defpoints and those of
+    // external references): the first renamed, given in other letter case
+    // (names compare without it), with characters a drawing from 2000 on
+    // allows and an older one does not; another merged into layer 0.
+    QStringList used;
+    for (const QJsonValue& v : layers) {
+        const QString name = str(v.toObject(), "name");
+        if (name == QLatin1String("0") || sameName(name, QStringLiteral("Defpoints")) || name.contains(QLatin1Char('|')))
+            continue;
+        for (auto it = entities.begin(); it != entities.end(); ++it) {
+            if (!sameName(it.value().toObject().value(QLatin1String("dxf")).toObject().value(QLatin1String("layer")).toString(), name))
+                continue;
+            used << name;
+            break;
+        }
+    }
+    const bool extendedNames = str(dump, "version") >= QLatin1String("AC1015");
+    if (!used.isEmpty()) {
+        const QString old = used.first();
+        const QString renamed = extendedNames ? QStringLiteral("Ebène 2 (umbenannt, ü $x)") : QStringLiteral("RENAMED-2_$");
+        ops.push_back({"rename-layer", {QStringLiteral("--rename-layer"), old.toLower() + QLatin1Char('=') + renamed},
+                       [=](QJsonObject& d) { moveLayer(d, old, renamed, false); }});
+        const QString from = used.last();
+        ops.push_back({"merge-layer", {QStringLiteral("--merge-layer"), from + QStringLiteral("=0")},
+                       [=](QJsonObject& d) { moveLayer(d, from, QStringLiteral("0"), true); }});
+    }
     return ops;
 }
 
@@ -419,6 +483,166 @@ TEST(EditsMText, LongTextInCodePageDrawings)
                    {"set-text-MTEXT"});
         if (HasFatalFailure()) return;
     }
+}
+
+// ---- Synchronized attributes.
+
+bool near(const QJsonValue& a, const QJsonValue& b, const QString& key)
+{
+    if (a.isArray()) {
+        const QJsonArray x = a.toArray(), y = b.toArray();
+        if (x.size() != y.size()) return false;
+        for (qsizetype i = 0; i < x.size(); ++i)
+            if (!near(x[i], y[i], key)) return false;
+        return true;
+    }
+    if (!a.isDouble() || !b.isDouble()) return a == b;
+    const double p = a.toDouble(), q = b.toDouble();
+    if (key == QLatin1String("rotation") || key == QLatin1String("oblique")) {
+        const double d = std::fmod(std::abs(p - q), 360.0);
+        return std::min(d, 360 - d) < 1e-6;
+    }
+    return std::abs(p - q) <= 1e-6 * std::max(1.0, std::abs(p));
+}
+
+// What an attribute shows where a value is absent.
+QJsonValue orDefault(const QJsonObject& a, const QString& key)
+{
+    if (a.contains(key)) return a.value(key);
+    if (key == QLatin1String("width")) return 1.0;
+    if (key == QLatin1String("rotation") || key == QLatin1String("oblique")) return 0.0;
+    return QJsonValue();
+}
+
+// The differences between the references after synchronizing and what they
+// should be: an attribute for every definition their block has (no other
+// when orphans go, `others` kept otherwise), those kept as they were
+// before, the new ones as the oracle places their definitions.
+QStringList unsynchronized(const QJsonObject& before, const QJsonObject& after, bool orphansGo, const QString& onlyBlock = {})
+{
+    QMap<QString, QJsonObject> was;
+    for (const QJsonValue& r : before.value(QLatin1String("references")).toArray())
+        for (const QJsonValue& a : r.toObject().value(QLatin1String("attribs")).toArray())
+            if (!str(a.toObject(), "handle").isEmpty()) was.insert(str(a.toObject(), "handle"), a.toObject());
+    QStringList problems;
+    for (const QJsonValue& v : after.value(QLatin1String("references")).toArray()) {
+        const QJsonObject r = v.toObject();
+        const QString where = str(r, "block") + QStringLiteral(" reference ") + str(r, "handle") + QStringLiteral(": ");
+        const QJsonArray attribs = r.value(QLatin1String("attribs")).toArray();
+        QMap<QString, QJsonObject> expected;
+        for (const QJsonValue& e : r.value(QLatin1String("expected")).toArray()) expected.insert(str(e.toObject(), "tag"), e.toObject());
+        const bool chosen = onlyBlock.isEmpty() || sameName(str(r, "block"), onlyBlock);
+        if (!attribs.isEmpty() && r.value(QLatin1String("attribs_follow")).toInt() != 1)
+            problems << where + QStringLiteral("attributes follow it, but its flag does not say so");
+        QStringList tags;
+        for (const QJsonValue& a : attribs) tags << str(a.toObject(), "tag");
+        if (chosen && r.value(QLatin1String("defined")).toBool()) {
+            for (const QString& tag : expected.keys())
+                if (!tags.contains(tag)) problems << where + QStringLiteral("no attribute ") + tag;
+            if (orphansGo)
+                for (const QString& tag : tags)
+                    if (!expected.contains(tag)) problems << where + QStringLiteral("attribute ") + tag + QStringLiteral(" has no definition");
+        }
+        for (const QJsonValue& v2 : attribs) {
+            const QJsonObject a = v2.toObject();
+            const QString handle = str(a, "handle");
+            const bool kept = was.contains(handle);
+            if (!kept && !chosen) problems << where + QStringLiteral("a new attribute in a block not asked for");
+            const QJsonObject want = kept ? was.value(handle) : expected.value(str(a, "tag"));
+            for (auto it = want.begin(); it != want.end(); ++it) {
+                if (it.key() == QLatin1String("handle")) continue;
+                if (!near(it.value(), orDefault(a, it.key()), it.key()))
+                    problems << where + str(a, "tag") + QLatin1Char(' ') + it.key() + QStringLiteral(": ") +
+                                    QString::fromUtf8(QJsonDocument(QJsonArray{it.value(), a.value(it.key())}).toJson(QJsonDocument::Compact)) +
+                                    (kept ? QStringLiteral(" (kept)") : QStringLiteral(" (new)"));
+            }
+        }
+    }
+    return problems;
+}
+
+struct SyncRun {
+    SyncRun(QString drawing_, QStringList args_, bool orphansGo_ = true, QString onlyBlock_ = {})
+        : drawing(std::move(drawing_)), args(std::move(args_)), orphansGo(orphansGo_), onlyBlock(std::move(onlyBlock_))
+    {
+    }
+    QString drawing;
+    QStringList args;
+    bool orphansGo;
+    QString onlyBlock;
+    QString out;
+};
+
+void checkSync(std::vector<SyncRun> runs)
+{
+    QStringList files;
+    for (SyncRun& run : runs) {
+        run.out = scratch(QString::fromStdString(testName(run.drawing)) + QStringLiteral("-sync-%1.dxf").arg(files.size()));
+        QFile::remove(run.out);
+        Outcome r = tessilux(QStringList{QStringLiteral("edit"), run.drawing, QStringLiteral("-o"), run.out} + run.args);
+        ASSERT_EQ(r.exitCode, 0) << run.drawing.toStdString() << ": " << r.describe().toStdString();
+        files << run.drawing << run.out;
+    }
+    std::vector<Dump> dumps = readReferences(files);
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+        const SyncRun& run = runs[k];
+        SCOPED_TRACE(run.drawing.toStdString() + " " + run.args.join(QLatin1Char(' ')).toStdString());
+        const Dump &before = dumps[2 * k], &after = dumps[2 * k + 1];
+        ASSERT_TRUE(before.ok()) << before.error.toStdString();
+        ASSERT_TRUE(after.ok()) << "the oracle cannot read the saved drawing: " << after.error.toStdString();
+        QStringList problems = unsynchronized(before.json, after.json, run.orphansGo, run.onlyBlock);
+        EXPECT_TRUE(problems.isEmpty()) << summary(problems);
+        QStringList fresh = newAuditErrors(before.json.value(QLatin1String("audit")).toObject(),
+                                           after.json.value(QLatin1String("audit")).toObject());
+        EXPECT_TRUE(fresh.isEmpty()) << "new audit errors:\n" << summary(fresh);
+    }
+}
+
+// References at every kind of placement, without attributes, with some
+// missing and with one whose definition is gone, in every version, ASCII
+// and binary; one block's alone, which leaves the others as they are.
+TEST(SyncAttributes, ReferencesGetWhatTheirBlocksDefinePlacedAsTheyCarryIt)
+{
+    QString error;
+    const QStringList& files = ezdxfDrawings(&error);
+    ASSERT_FALSE(files.isEmpty()) << error.toStdString();
+    std::vector<SyncRun> runs;
+    for (const QString& file : files)
+        runs.emplace_back(file, QStringList{QStringLiteral("--sync-attributes"), QStringLiteral("--remove-orphaned-attributes")});
+    runs.emplace_back(files.last(), QStringList{QStringLiteral("--sync-attributes=mark")}, false, QStringLiteral("MARK"));
+    runs.emplace_back(files.first(), QStringList{QStringLiteral("--sync-attributes")}, false);
+    checkSync(runs);
+}
+
+// Drawings that CAD programs and this project wrote: a reference's
+// attributes deleted, then given back by their definitions (a multi-line
+// one with its embedded text, one in a drawing whose attributes have no
+// SEQEND, one without handles).
+TEST(SyncAttributes, DeletedAttributesComeBackFromTheirDefinitions)
+{
+    QStringList drawings = samples();
+    drawings << QStringLiteral("tests/data/odd/multiline-attribute-2018.dxf")
+             << QStringLiteral("tests/data/odd/attribs-without-seqend-R12.dxf")
+             << QStringLiteral("tests/corpus/sample_2000_binary.dxf") << QStringLiteral("tests/corpus/sample_R12_ascii.dxf");
+    QStringList paths;
+    for (const QString& d : drawings) paths << absolute(d);
+    std::vector<Dump> dumps = readReferences(paths);
+    std::vector<SyncRun> runs;
+    for (std::size_t k = 0; k < dumps.size(); ++k) {
+        ASSERT_TRUE(dumps[k].ok()) << dumps[k].error.toStdString();
+        QStringList args;
+        for (const QJsonValue& r : dumps[k].json.value(QLatin1String("references")).toArray()) {
+            const QJsonArray attribs = r.toObject().value(QLatin1String("attribs")).toArray();
+            if (attribs.isEmpty() || args.size() >= 8) continue;
+            // The last attribute of a few, and every attribute of one.
+            const qsizetype from = args.isEmpty() ? 0 : attribs.size() - 1;
+            for (qsizetype i = from; i < attribs.size(); ++i)
+                args << QStringLiteral("--delete") << str(attribs[i].toObject(), "handle");
+        }
+        ASSERT_FALSE(args.isEmpty()) << paths[static_cast<qsizetype>(k)].toStdString();
+        runs.emplace_back(paths[static_cast<qsizetype>(k)], args + QStringList{QStringLiteral("--sync-attributes")}, false);
+    }
+    checkSync(runs);
 }
 
 // ---- Unchanged open-and-save.

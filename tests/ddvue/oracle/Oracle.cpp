@@ -55,11 +55,11 @@ Outcome runProcess(const QString& program, const QStringList& args, int timeoutM
 
 Outcome tessilux(const QStringList& args, int timeoutMs) { return runProcess(testpaths::program(), args, timeoutMs); }
 
-std::vector<Dump> readWithOracle(const QStringList& drawings, bool full, bool audit)
+namespace {
+
+std::vector<Dump> runOracle(const QStringList& options, const QStringList& drawings)
 {
-    QStringList args{oracleScript()};
-    if (full) args << QStringLiteral("--full");
-    if (audit) args << QStringLiteral("--audit");
+    QStringList args = QStringList{oracleScript()} + options;
     args << drawings;
     Outcome run = runProcess(python(), args, 600000);
     QJsonParseError parseError;
@@ -80,6 +80,21 @@ std::vector<Dump> readWithOracle(const QStringList& drawings, bool full, bool au
         else d.json = one;
     }
     return dumps;
+}
+
+}  // namespace
+
+std::vector<Dump> readWithOracle(const QStringList& drawings, bool full, bool audit)
+{
+    QStringList options;
+    if (full) options << QStringLiteral("--full");
+    if (audit) options << QStringLiteral("--audit");
+    return runOracle(options, drawings);
+}
+
+std::vector<Dump> readReferences(const QStringList& drawings)
+{
+    return runOracle({QStringLiteral("--references")}, drawings);
 }
 
 Dump readWithOracle(const QString& drawing, bool full, bool audit)

@@ -41,6 +41,11 @@ Dump readWithOracle(const QString& drawing, bool full = false, bool audit = fals
 // in the order given.
 std::vector<Dump> readWithOracle(const QStringList& drawings, bool full = false, bool audit = false);
 
+// Every block reference of each drawing, as the oracle sees it: its
+// attributes, and those its block's definitions give it, placed by ezdxf
+// ("references"), with the drawing's audit ("audit").
+std::vector<Dump> readReferences(const QStringList& drawings);
+
 // The content document of `tessilux export`, in the oracle's terms: layers
 // {name, on, color}, attributes {handle, tag, value, insert, insert_name,
 // layer, block, layout}, texts {handle, type, value, layer, position, block,

@@ -8,6 +8,8 @@
 
 #include "ddvue/DDVueEngine.h"
 #include "ddvue/dxf/Document.h"
+#include "ddvue/dxf/Entities.h"
+#include "ddvue/dxf/Operations.h"
 
 #include <QDir>
 #include <QFile>
@@ -98,6 +100,24 @@ TEST_P(Undo, EveryEditUndoesToTheBytesBeforeItAndRedoes)
     ASSERT_GE(layers.size(), 2u);
     const QString layerOff = QString::fromStdString(layers[layers.size() - 1].name);
     const QString layerColor = QString::fromStdString(layers[layers.size() - 2].name);
+    // Two more layers to rename and to merge into layer 0.
+    QStringList spare;
+    for (std::size_t k = layers.size() - 2; k-- > 0;) {
+        const QString name = QString::fromStdString(layers[k].name);
+        if (name != QLatin1String("0") && name.compare(QLatin1String("Defpoints"), Qt::CaseInsensitive) != 0) spare << name;
+    }
+    ASSERT_GE(spare.size(), 2) << "too few layers";
+    const bool r12 = engine.document()->acadVersion() < "AC1015";
+    const QString renamed = r12 ? QStringLiteral("RENAMED") : QStringLiteral("Renamed Ü");
+    const QString synced = take(Kind::Attrib);
+    QString syncedInsert;
+    qsizetype syncedCount = 0;
+    if (!synced.isEmpty()) {
+        const ddvue::dxf::Document& doc = *engine.document();
+        const auto insert = static_cast<std::uint32_t>(doc.record(*doc.findHandle(synced.toStdString())).parent);
+        syncedInsert = QString::fromStdString(ddvue::dxf::Document::formatHandle(doc.record(insert).handle));
+        syncedCount = static_cast<qsizetype>(ddvue::dxf::attributeCount(doc, insert));
+    }
 
     std::vector<Step> steps;
     auto value = [](const QJsonObject& dump, const char* list, const QString& handle) {
@@ -149,6 +169,38 @@ TEST_P(Undo, EveryEditUndoesToTheBytesBeforeItAndRedoes)
         steps.push_back({"delete", [&](DDVueEngine& e) { return e.DeleteEntity(deleted); },
                          [&](const QJsonObject& d) {
                              EXPECT_FALSE(d.value(QLatin1String("entities")).toObject().contains(deleted));
+                         }});
+    steps.push_back({"rename layer", [&](DDVueEngine& e) { return e.RenameLayer(spare[0], renamed); },
+                     [&](const QJsonObject& d) {
+                         const QJsonArray list = d.value(QLatin1String("layers")).toArray();
+                         EXPECT_FALSE(find(list, "name", renamed).isEmpty());
+                         EXPECT_TRUE(find(list, "name", spare[0]).isEmpty());
+                     }});
+    steps.push_back({"merge layer", [&](DDVueEngine& e) { return e.MergeLayer(spare[1], QStringLiteral("0")); },
+                     [&](const QJsonObject& d) {
+                         EXPECT_TRUE(find(d.value(QLatin1String("layers")).toArray(), "name", spare[1]).isEmpty());
+                     }});
+    steps.push_back({"new layer",
+                     [&](DDVueEngine& e) {
+                         return e.document()->history().perform(std::make_unique<ddvue::dxf::AddLayer>("NEW-LAYER"));
+                     },
+                     [&](const QJsonObject& d) {
+                         EXPECT_FALSE(find(d.value(QLatin1String("layers")).toArray(), "name", QStringLiteral("NEW-LAYER")).isEmpty());
+                     }});
+    if (!synced.isEmpty())
+        steps.push_back({"attribute given back by its definition",
+                         [&](DDVueEngine& e) {
+                             DDVueEngine::Batch batch(e, "Synchronize");
+                             return e.DeleteEntity(synced) && e.SyncAttributes(QString(), false);
+                         },
+                         [&](const QJsonObject& d) {
+                             // The reference has as many attributes as before, one of them new.
+                             qsizetype n = 0;
+                             for (const QJsonValue& v : d.value(QLatin1String("attributes")).toArray()) {
+                                 EXPECT_NE(v.toObject().value(QLatin1String("handle")).toString(), synced);
+                                 if (v.toObject().value(QLatin1String("insert")).toString() == syncedInsert) ++n;
+                             }
+                             EXPECT_EQ(n, syncedCount);
                          }});
     if (!batchA.isEmpty() && !batchB.isEmpty())
         steps.push_back({"deletions as one",

@@ -1,5 +1,6 @@
-// Document: the structure over the records: sections, header variables,
-// layers, blocks, the owners of attributes and vertices, handles, spaces.
+// Document: the index over the records: sections, header variables,
+// layers, blocks, the owners of attributes and vertices, handles, spaces;
+// and the look-ups into it.
 #include "ddvue/dxf/Document.h"
 #include "ddvue/dxf/DocumentParts.h"
 #include "ddvue/dxf/Entity.h"
@@ -185,7 +186,7 @@ void Document::readEncoding()
         for (std::uint32_t g = 0; g < h.size(); ++g) {
             if (valueTypeOf(h.code(g)) == ValueType::Int16) {
                 std::string_view v = h.raw(g);
-                intWidth_ = (!v.empty() && v[0] == ' ') ? static_cast<int>(v.size()) : 0;
+                style_.intWidth = (!v.empty() && v[0] == ' ') ? static_cast<int>(v.size()) : 0;
                 break;
             }
         }
@@ -243,13 +244,17 @@ void Document::indexTableRecord(StructureScan& scan, std::uint32_t i)
         EntityView v = view(i);
         int at = v.find(def::TableEntry::name.code);
         scan.tableName = at < 0 ? std::string() : std::string(trim(v.str(static_cast<std::uint32_t>(at))));
+        tables_.push_back(TableDef{upper(scan.tableName), i, i});
         break;
     }
-    case Kind::TableEnd: break;
+    case Kind::TableEnd:
+        if (!tables_.empty() && tables_.back().end == tables_.back().begin) tables_.back().end = i;
+        break;
     case Kind::Layer: {
         std::string name = EntityView(view(i)).get(def::Layer::name);
         layerIndex_.emplace(nameKey(name), static_cast<std::uint32_t>(layers_.size()));
         layers_.push_back(LayerEntry{std::move(name), i});
+        layerRecords_.push_back(i);
         break;
     }
     case Kind::BlockRecord:
@@ -379,27 +384,40 @@ void Document::buildSpaces(const StructureScan& scan)
 
 void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
 {
-    const std::uint32_t n = recordCount();
     hasHandles_ = maxHandle != 0;
     const std::uint64_t top = maxHandle;  // the largest handle a record has
     if (auto seed = headerValue("$HANDSEED")) {
         const Group& g = groups_[*seed];
-        if (auto h = parseHandle(file_.substr(g.val, lengthOf(g)))) maxHandle = std::max(maxHandle, *h);
+        if (auto h = parseHandle(file_.substr(g.val, lengthOf(g)))) {
+            maxHandle = std::max(maxHandle, *h);
+            nextHandle_ = *h;
+        }
     }
-    // The records with the handles the file gives, sorted by handle; where
-    // two records share one, the first in the file keeps it. Four bytes a
-    // record: the handle itself is the record's.
-    // Files give out handles from 1 up with few gaps, which a table by
-    // handle puts in order fastest. Where they are sparse, they are sorted;
-    // written in the order of the objects, section by section, they form a
-    // few long sorted runs, which merging puts in order faster than sorting
-    // does. One pass over the records finds the runs and the objects that
-    // have no handle.
-    auto needsOne = [](const Record& r) {
-        bool object = r.section == Section::Entities || r.section == Section::Blocks || r.section == Section::Objects ||
-                      (r.section == Section::Tables && r.kind != Kind::TableStart && r.kind != Kind::TableEnd);
-        return object && r.kind != Kind::SectionStart && r.kind != Kind::SectionEnd && r.kind != Kind::Eof;
-    };
+    const std::size_t duplicates = sortHandles(top);
+    giveHandles(maxHandle);
+    if (unreadable)
+        repairs_.push_back(std::to_string(unreadable) +
+                           (unreadable == 1 ? " object has an empty or unreadable handle; it was"
+                                            : " objects have an empty or unreadable handle; they were") +
+                           " given one in memory.");
+    if (duplicates)
+        repairs_.push_back(std::to_string(duplicates) +
+                           (duplicates == 1 ? " object repeats the handle of an earlier one; it was"
+                                            : " objects repeat the handle of an earlier one; they were") +
+                           " given one of its own in memory.");
+}
+
+// The records with the handles the file gives, sorted by handle; where two
+// records share one, the first in the file keeps it (the others lose theirs,
+// and are counted). Four bytes a record: the handle itself is the record's.
+// Files give out handles from 1 up with few gaps, which a table by handle
+// puts in order fastest. Where they are sparse, they are sorted; written in
+// the order of the objects, section by section, they form a few long sorted
+// runs, which merging puts in order faster than sorting does. One pass over
+// the records finds the runs.
+std::size_t Document::sortHandles(std::uint64_t top)
+{
+    const std::uint32_t n = recordCount();
     std::vector<std::size_t> runs{0};
     byHandle_.reserve(n);
     preferLargePages(byHandle_.data(), byHandle_.capacity() * sizeof(std::uint32_t));
@@ -413,7 +431,7 @@ void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
     }
     std::size_t duplicates = 0;
     auto repeats = [&](std::uint32_t i) {
-        records_[i].handle = 0;  // given one of its own below
+        records_[i].handle = 0;  // given one of its own (giveHandles)
         ++duplicates;
     };
     if (top <= 4 * static_cast<std::uint64_t>(byHandle_.size()) + 4096) {
@@ -429,43 +447,53 @@ void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
         byHandle_.clear();
         for (std::uint32_t i : slot)
             if (i != UINT32_MAX) byHandle_.push_back(i);
-    } else {
-        auto before = [this](std::uint32_t a, std::uint32_t b) {
-            return records_[a].handle < records_[b].handle || (records_[a].handle == records_[b].handle && a < b);
-        };
-        if (runs.size() > 32 && top <= UINT32_MAX) {
-            // Handle and record number in one key: sorted without looking the
-            // handles up, ties in file order.
-            std::vector<std::uint64_t> keys;
-            keys.reserve(byHandle_.size());
-            for (std::uint32_t i : byHandle_) keys.push_back(records_[i].handle << 32 | i);
-            std::sort(keys.begin(), keys.end());
-            for (std::size_t k = 0; k < keys.size(); ++k) byHandle_[k] = static_cast<std::uint32_t>(keys[k]);
-        } else if (runs.size() > 32) {
-            std::sort(byHandle_.begin(), byHandle_.end(), before);
-        } else {
-            runs.push_back(byHandle_.size());
-            for (std::size_t k = 1; k + 1 < runs.size(); ++k)
-                std::inplace_merge(byHandle_.begin(), byHandle_.begin() + static_cast<std::ptrdiff_t>(runs[k]),
-                                   byHandle_.begin() + static_cast<std::ptrdiff_t>(runs[k + 1]), before);
-        }
-        std::size_t kept = 0;
-        std::uint64_t last = 0;
-        for (std::size_t k = 0; k < byHandle_.size(); ++k) {
-            const std::uint32_t i = byHandle_[k];
-            if (kept > 0 && records_[i].handle == last) {
-                repeats(i);
-                continue;
-            }
-            last = records_[i].handle;
-            byHandle_[kept++] = i;
-        }
-        byHandle_.resize(kept);
+        return duplicates;
     }
-    // Every object without a handle of its own (none in the file, or one
-    // that an earlier object has) gets one in memory, above every handle of
-    // the file, in file order, so that each can be named and edited; it is
-    // never written.
+    auto before = [this](std::uint32_t a, std::uint32_t b) {
+        return records_[a].handle < records_[b].handle || (records_[a].handle == records_[b].handle && a < b);
+    };
+    if (runs.size() > 32 && top <= UINT32_MAX) {
+        // Handle and record number in one key: sorted without looking the
+        // handles up, ties in file order.
+        std::vector<std::uint64_t> keys;
+        keys.reserve(byHandle_.size());
+        for (std::uint32_t i : byHandle_) keys.push_back(records_[i].handle << 32 | i);
+        std::sort(keys.begin(), keys.end());
+        for (std::size_t k = 0; k < keys.size(); ++k) byHandle_[k] = static_cast<std::uint32_t>(keys[k]);
+    } else if (runs.size() > 32) {
+        std::sort(byHandle_.begin(), byHandle_.end(), before);
+    } else {
+        runs.push_back(byHandle_.size());
+        for (std::size_t k = 1; k + 1 < runs.size(); ++k)
+            std::inplace_merge(byHandle_.begin(), byHandle_.begin() + static_cast<std::ptrdiff_t>(runs[k]),
+                               byHandle_.begin() + static_cast<std::ptrdiff_t>(runs[k + 1]), before);
+    }
+    std::size_t kept = 0;
+    std::uint64_t last = 0;
+    for (std::size_t k = 0; k < byHandle_.size(); ++k) {
+        const std::uint32_t i = byHandle_[k];
+        if (kept > 0 && records_[i].handle == last) {
+            repeats(i);
+            continue;
+        }
+        last = records_[i].handle;
+        byHandle_[kept++] = i;
+    }
+    byHandle_.resize(kept);
+    return duplicates;
+}
+
+// Every object without a handle of its own (none in the file, or one that an
+// earlier object has) gets one in memory, above every handle of the file, in
+// file order, so that each can be named and edited; it is never written.
+void Document::giveHandles(std::uint64_t maxHandle)
+{
+    auto needsOne = [](const Record& r) {
+        bool object = r.section == Section::Entities || r.section == Section::Blocks || r.section == Section::Objects ||
+                      (r.section == Section::Tables && r.kind != Kind::TableStart && r.kind != Kind::TableEnd);
+        return object && r.kind != Kind::SectionStart && r.kind != Kind::SectionEnd && r.kind != Kind::Eof;
+    };
+    const std::uint32_t n = recordCount();
     for (std::uint32_t i = 0; i < n; ++i) {
         Record& r = records_[i];
         if (r.handle || !needsOne(r)) continue;
@@ -473,16 +501,161 @@ void Document::indexHandles(std::uint64_t maxHandle, std::size_t unreadable)
         r.syntheticHandle = true;
         byHandle_.push_back(i);  // above all before: the order holds
     }
-    if (unreadable)
-        repairs_.push_back(std::to_string(unreadable) +
-                           (unreadable == 1 ? " object has an empty or unreadable handle; it was"
-                                            : " objects have an empty or unreadable handle; they were") +
-                           " given one in memory.");
-    if (duplicates)
-        repairs_.push_back(std::to_string(duplicates) +
-                           (duplicates == 1 ? " object repeats the handle of an earlier one; it was"
-                                            : " objects repeat the handle of an earlier one; they were") +
-                           " given one of its own in memory.");
+}
+
+// ------------------------------------------------------------------ Look-ups
+
+RecordView Document::headerView() const
+{
+    // Header variables may stand anywhere in a repaired file: the view
+    // spans every group as read, and headerValue() indexes into it.
+    return RecordView(*this, file_.data(), groups_.data(), static_cast<std::uint32_t>(groups_.size()), firstGroup_,
+                      tailBegin_, &longs_);
+}
+
+std::optional<std::uint32_t> Document::headerValue(std::string_view name) const
+{
+    auto it = headerVars_.find(upper(name));
+    if (it == headerVars_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<std::uint64_t> Document::parseHandle(std::string_view hex)
+{
+    return handleOf(hex);
+}
+
+std::string Document::formatHandle(std::uint64_t handle)
+{
+    char buf[20];
+    auto [p, ec] = std::to_chars(buf, buf + sizeof buf, handle, 16);
+    std::string s(buf, p);
+    for (auto& c : s)
+        if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+std::optional<std::uint32_t> Document::findHandle(std::uint64_t handle) const
+{
+    auto it = std::lower_bound(byHandle_.begin(), byHandle_.end(), handle,
+                               [this](std::uint32_t i, std::uint64_t h) { return records_[i].handle < h; });
+    if (it == byHandle_.end() || records_[*it].handle != handle || isDeleted(*it)) return std::nullopt;
+    return *it;
+}
+
+std::optional<std::uint32_t> Document::findHandle(std::string_view hex) const
+{
+    auto h = parseHandle(hex);
+    if (!h) return std::nullopt;
+    return findHandle(*h);
+}
+
+std::optional<std::uint32_t> Document::findLayer(std::string_view name) const
+{
+    auto it = layerIndex_.find(nameKey(name));
+    if (it == layerIndex_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<std::uint32_t> Document::findBlock(std::string_view name) const
+{
+    auto it = blockIndex_.find(nameKey(name));
+    if (it == blockIndex_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::vector<std::uint32_t> Document::children(std::uint32_t record) const
+{
+    std::vector<std::uint32_t> out;
+    forEachChild(record, [&out](std::uint32_t c) { out.push_back(c); });
+    return out;
+}
+
+std::optional<std::uint32_t> Document::findTable(std::string_view name) const
+{
+    const std::string key = upper(name);
+    for (std::uint32_t t = 0; t < tables_.size(); ++t)
+        if (tables_[t].name == key) return t;
+    return std::nullopt;
+}
+
+std::uint32_t Document::recordOfGroup(std::uint32_t group) const
+{
+    auto end = records_.begin() + fileRecords_;
+    auto it = std::upper_bound(records_.begin(), end, group,
+                               [](std::uint32_t g, const Record& r) { return g < r.first; });
+    if (it == records_.begin()) return kNoRecord;  // before the first record: no record holds it
+    return static_cast<std::uint32_t>(it - records_.begin() - 1);
+}
+
+std::optional<std::string> Document::headerText(std::string_view name) const
+{
+    auto at = headerValue(name);
+    if (!at) return std::nullopt;
+    const std::uint32_t r = recordOfGroup(*at);
+    if (r == kNoRecord || !replacement(r)) return std::string(groupText(*at));
+    // The record was edited since reading: the variable as it stands there.
+    const RecordView v = view(r);
+    const std::string key = upper(name);
+    for (std::uint32_t g = 0; g + 1 < v.size(); ++g) {
+        if (v.code(g) != code::kHeaderVariable || upper(trim(v.str(g))) != key) continue;
+        const int next = v.code(g + 1);
+        if (next == code::kHeaderVariable || next == code::kType) return std::nullopt;
+        return std::string(v.raw(g + 1));
+    }
+    return std::nullopt;
+}
+
+bool Document::setHeaderText(std::string_view name, std::string stored)
+{
+    auto at = headerValue(name);
+    if (!at) return false;
+    const std::uint32_t r = recordOfGroup(*at);
+    if (r == kNoRecord || isDeleted(r)) return false;
+    Edit e = edit(r);
+    const std::string key = upper(name);
+    for (std::uint32_t g = 0; g + 1 < e.size(); ++g) {
+        if (e.code(g) != code::kHeaderVariable || upper(trim(e.rawValue(g))) != key) continue;
+        const int next = e.code(g + 1);
+        if (next == code::kHeaderVariable || next == code::kType) return false;
+        e.setEncoded(g + 1, std::move(stored));
+        e.commit();
+        return true;
+    }
+    return false;
+}
+
+// ------------------------------------------------------------ Keeping it right
+
+void Document::reindex(std::uint32_t record)
+{
+    switch (records_[record].kind) {
+    case Kind::Layer: indexLayers(); break;
+    case Kind::BlockStart:
+        for (BlockDef& b : blocks_) {
+            if (b.begin != record) continue;
+            if (!isDeleted(record)) b.name = EntityView(view(record)).get(def::Block::name);
+            blockIndex_.clear();
+            for (std::uint32_t k = 0; k < blocks_.size(); ++k)
+                blockIndex_.emplace(nameKey(blocks_[k].name), k);
+            break;
+        }
+        break;
+    default: break;
+    }
+}
+
+void Document::indexLayers()
+{
+    // A layer table holds a few thousand entries at most: listed afresh.
+    layers_.clear();
+    layerIndex_.clear();
+    for (std::uint32_t r : layerRecords_) {
+        if (isDeleted(r)) continue;
+        std::string name = EntityView(view(r)).get(def::Layer::name);
+        layerIndex_.emplace(nameKey(name), static_cast<std::uint32_t>(layers_.size()));
+        layers_.push_back(LayerEntry{std::move(name), r});
+    }
 }
 
 }  // namespace ddvue::dxf
