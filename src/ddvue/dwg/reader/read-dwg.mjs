@@ -96,6 +96,10 @@ const namesOf = (error, from, to) =>
   errorNames.filter(([bit]) => bit >= from && bit < to && error & bit).map(([, name]) => name);
 
 w.FS.writeFile('/drawing.dwg', new Uint8Array(bytes.buffer, bytes.byteOffset, bytes.byteLength));
+// The file's own bytes stay for what the library does not keep (a layer's
+// stored colour number, below), in the drawings whose sections are read
+// here: those from 2004 on, but 2007.
+const fileBytes = /^AC10(18|2[4-9]|3\d)$/.test(bytes.toString('latin1', 0, 6)) ? bytes : null;
 bytes = null;
 const read = w.dwg_read_file('/drawing.dwg');
 w.FS.unlink('/drawing.dwg');
@@ -126,8 +130,10 @@ const decoder = new TextDecoder(dwgCodePageToEncoding(codePageNumber) || 'window
 let view = null;
 let u8 = null;
 let u16 = null;
+// The views are made anew when the library's memory has grown (which
+// leaves the old ones empty).
 const mem = () => {
-  if (!view || view.buffer !== w.HEAPU8.buffer) {
+  if (!u8 || u8.length === 0) {
     view = new DataView(w.HEAPU8.buffer);
     u8 = w.HEAPU8;
     u16 = w.HEAPU16;
@@ -189,22 +195,23 @@ function dyn(tio, name) {
 function get(type, tio, name, kind) {
   const o = offset(type, tio, name);
   if (o < 0) return undefined;
-  const m = mem();
-  const a = tio + o;
-  let v;
-  switch (kind) {
-    case 'D': v = num(m.getFloat64(a, true)); break;
-    case 'P2': v = { x: num(m.getFloat64(a, true)), y: num(m.getFloat64(a + 8, true)) }; break;
-    case 'P3': v = { x: num(m.getFloat64(a, true)), y: num(m.getFloat64(a + 8, true)), z: num(m.getFloat64(a + 16, true)) }; break;
-    case 'RC': v = m.getUint8(a); break;
-    case 'BS': v = m.getUint16(a, true); break;
-    case 'BL': v = m.getUint32(a, true); break;
-    case 'PTR': v = m.getUint32(a, true); break;
-    case 'T': v = text(m.getUint32(a, true)); break;
-    default: throw new Error(`unknown field kind ${kind}`);
-  }
+  const v = valueAt(mem(), tio + o, kind);
   if (verify) check(type, tio, name, kind, v);
   return v;
+}
+
+function valueAt(m, a, kind) {
+  switch (kind) {
+    case 'D': return num(m.getFloat64(a, true));
+    case 'P2': return { x: num(m.getFloat64(a, true)), y: num(m.getFloat64(a + 8, true)) };
+    case 'P3': return { x: num(m.getFloat64(a, true)), y: num(m.getFloat64(a + 8, true)), z: num(m.getFloat64(a + 16, true)) };
+    case 'RC': return m.getUint8(a);
+    case 'BS': return m.getUint16(a, true);
+    case 'BL': return m.getUint32(a, true);
+    case 'PTR': return m.getUint32(a, true);
+    case 'T': return text(m.getUint32(a, true));
+    default: throw new Error(`unknown field kind ${kind}`);
+  }
 }
 
 function check(type, tio, name, kind, v) {
@@ -254,7 +261,7 @@ const hex = (v) => (typeof v === 'number' || typeof v === 'bigint' ? v : BigInt(
 // then; when one differs, the accessor serves that kind from then on (with
 // verification, the reader ends with status 5).
 const at = {
-  objectType: 16, objectSupertype: 28, objectTio: 32, objectHandle: 48, entityTio: 4, refHandle: 16,
+  objectType: 16, objectSupertype: 28, objectTio: 32, objectHandle: 48, entityTio: 4, refHandle: 32,
   colorIndex: 48, colorRgb: 56, colorMethod: 60, ltypeScale: 88, ltypeFlags: 96, invisible: 104, lineweight: 106,
 };
 const checkedUses = 64;
@@ -323,6 +330,7 @@ const subEntityTypes = new Set([T.DWG_TYPE_VERTEX_2D, T.DWG_TYPE_VERTEX_3D, T.DW
 const wanted = new Set([T.DWG_TYPE_LAYER, T.DWG_TYPE_LTYPE, T.DWG_TYPE_STYLE, T.DWG_TYPE_DIMSTYLE, T.DWG_TYPE_VPORT,
   T.DWG_TYPE_APPID, T.DWG_TYPE_BLOCK_HEADER, T.DWG_TYPE_DICTIONARY, T.DWG_TYPE_LAYOUT, T.DWG_TYPE_IMAGEDEF]);
 const objectReads = checked('object address, type, kind and handle');
+const subEntities = []; // their owners are read once all objects are known
 const objectList = new Array(objectCount); // by the library's index
 // The library keeps its objects in one array.
 const firstObject = w.dwg_get_object(data, 0);
@@ -360,17 +368,8 @@ for (let i = 0; i < objectCount; i++) {
     if (!byType.has(type)) byType.set(type, []);
     byType.get(type).push(handle);
   }
-  if (subEntityTypes.has(type)) {
-    try {
-      const owner = hex(w.dwg_object_entity_get_ownerhandle_object(w.dwg_object_to_entity(obj)).absolute_ref);
-      if (!ownedBy.has(owner)) ownedBy.set(owner, []);
-      ownedBy.get(owner).push({ handle, type });
-    } catch {
-      // an entity without a readable owner keeps no children
-    }
-  }
+  if (subEntityTypes.has(type)) subEntities.push(o);
 }
-for (const list of ownedBy.values()) list.sort((a, b) => (objects.get(a.handle).h < objects.get(b.handle).h ? -1 : 1));
 const handlesOf = (type) => byType.get(type) || [];
 // The handle of an object the library hands over: that of the object at its
 // place in the library's array (the same string, whose hash is known), else
@@ -410,6 +409,34 @@ const entityOf = (o) => {
   if (o.ent === undefined) entityParts(o);
   return o.ent;
 };
+
+// The handle of the object that owns an entity ('0' for none): its
+// reference lies in the entity's common part, found like the layer's below.
+let ownerRefOffset = null;
+const ownerReads = checked('entity owner');
+function entityOwner(o) {
+  if (ownerRefOffset === null) ownerRefOffset = findRefOffset('ownerhandle');
+  const fromMemory = ownerRefOffset >= 0 ? refHandle(mem().getUint32(entityOf(o) + ownerRefOffset, true)) ?? '0' : null;
+  if (fromMemory !== null && ownerReads.memory && ownerReads.left <= 0) return fromMemory;
+  let owner;
+  try {
+    owner = hex(w.dwg_object_entity_get_ownerhandle_object(entityOf(o)).absolute_ref);
+  } catch {
+    owner = null;
+  }
+  if (fromMemory !== null && ownerReads.memory) settle(ownerReads, fromMemory, owner, (a, b) => a === b);
+  return owner;
+}
+
+// Attributes, vertices and sequence ends by the entity that owns them, in
+// the order of their handles.
+for (const o of subEntities) {
+  const owner = entityOwner(o);
+  if (owner === null) continue; // an entity without a readable owner keeps no children
+  if (!ownedBy.has(owner)) ownedBy.set(owner, []);
+  ownedBy.get(owner).push({ handle: o.handle, type: o.type });
+}
+for (const list of ownedBy.values()) list.sort((a, b) => (objects.get(a.handle).h < objects.get(b.handle).h ? -1 : 1));
 
 // What the drawing's own maps promise: every entry of the tables, every
 // entity a block lists, every item of a dictionary. A table or block entry
@@ -593,15 +620,33 @@ const isUnitZ = (p) => p && p.x === 0 && p.y === 0 && p.z === 1;
 // Reads the fields named in `fields` ({key: [field, kind]}) into `e`,
 // leaving out zero thicknesses and the default extrusion.
 function fill(e, type, tio, fields) {
-  for (const key in fields) {
-    const [name, kind] = fields[key];
-    const v = get(type, tio, name, kind);
-    if (v === undefined) continue;
-    if (key === 'extrusionDirection' && isUnitZ(v)) continue;
-    if (key === 'thickness' && v === 0) continue;
-    e[key] = v;
+  const m = mem();
+  for (const f of planOf(type, tio, fields)) {
+    const v = valueAt(m, tio + f.at, f.kind);
+    if (verify) check(type, tio, f.name, f.kind, v);
+    if (f.unlessUnitZ ? isUnitZ(v) : f.unlessZero && v === 0) continue;
+    e[f.key] = v;
   }
   return e;
+}
+
+// The fields of a table such as `lineFields` that objects of a type have,
+// with their offsets: made once per table and type.
+const plans = new WeakMap();
+function planOf(type, tio, fields) {
+  let byType = plans.get(fields);
+  if (!byType) plans.set(fields, (byType = []));
+  let plan = byType[type];
+  if (!plan) {
+    plan = [];
+    for (const key in fields) {
+      const [name, kind] = fields[key];
+      const at = offset(type, tio, name);
+      if (at >= 0) plan.push({ key, name, kind, at, unlessUnitZ: key === 'extrusionDirection', unlessZero: key === 'thickness' });
+    }
+    byType[type] = plan;
+  }
+  return plan;
 }
 
 const textFields = {
@@ -630,15 +675,14 @@ function attribute(handle) {
 }
 
 function insert(e, o, handle, tio) {
-  fill(e, o.type, tio, { insertionPoint: ['ins_pt', 'P3'], rotation: ['rotation', 'D'], extrusionDirection: ['extrusion', 'P3'] });
+  fill(e, o.type, tio, insertFields);
   const scale = get(o.type, tio, 'scale', 'P3');
   e.name = nameByRef(blockNames, get(o.type, tio, 'block_header', 'PTR')) ?? '';
   e.xScale = scale.x;
   e.yScale = scale.y;
   e.zScale = scale.z;
   if (o.type === T.DWG_TYPE_MINSERT) {
-    fill(e, o.type, tio, { columnCount: ['num_cols', 'BS'], rowCount: ['num_rows', 'BS'],
-      columnSpacing: ['col_spacing', 'D'], rowSpacing: ['row_spacing', 'D'] });
+    fill(e, o.type, tio, minsertFields);
   }
   // The attributes the insert lists, in its order; else those that name it
   // as their owner.
@@ -656,10 +700,9 @@ function insert(e, o, handle, tio) {
 
 // Vertices as the drawing holds them, each with its handle.
 function polyline(e, o, handle, tio) {
-  fill(e, o.type, tio, { flag: ['flag', 'BS'], thickness: ['thickness', 'D'], extrusionDirection: ['extrusion', 'P3'] });
+  fill(e, o.type, tio, polylineFields);
   if (o.type === T.DWG_TYPE_POLYLINE_2D) {
-    fill(e, o.type, tio, { smoothType: ['curve_type', 'BS'], startWidth: ['start_width', 'D'],
-      endWidth: ['end_width', 'D'], elevation: ['elevation', 'D'] });
+    fill(e, o.type, tio, polyline2dFields);
   }
   const children = ownedBy.get(handle) || [];
   e.vertices = children.filter((c) => c.type !== T.DWG_TYPE_SEQEND).map((c) => {
@@ -668,8 +711,7 @@ function polyline(e, o, handle, tio) {
     const p = get(v.type, vt, 'point', 'P3') || { x: 0, y: 0, z: 0 };
     const out = { handle: c.handle, x: p.x, y: p.y, z: p.z, flag: get(v.type, vt, 'flag', 'RC') ?? 0 };
     if (v.type === T.DWG_TYPE_VERTEX_2D) {
-      fill(out, v.type, vt, { startWidth: ['start_width', 'D'], endWidth: ['end_width', 'D'], bulge: ['bulge', 'D'],
-        tangentDirection: ['tangent_dir', 'D'] });
+      fill(out, v.type, vt, vertex2dFields);
     }
     return out;
   });
@@ -700,9 +742,7 @@ function lwpolyline(e, o, tio) {
 
 let controlPoint = null;
 function spline(e, o, tio) {
-  fill(e, o.type, tio, { flag: ['flag', 'BS'], degree: ['degree', 'BL'], knotTolerance: ['knot_tol', 'D'],
-    controlTolerance: ['ctrl_tol', 'D'], fitTolerance: ['fit_tol', 'D'], startTangent: ['beg_tan_vec', 'P3'],
-    endTangent: ['end_tan_vec', 'P3'] });
+  fill(e, o.type, tio, splineFields);
   const nk = get(o.type, tio, 'num_knots', 'BL');
   e.knots = nk ? doubles(get(o.type, tio, 'knots', 'PTR'), nk) : [];
   const nc = get(o.type, tio, 'num_ctrl_pts', 'BL');
@@ -735,10 +775,7 @@ function dimension(e, o, tio) {
   const type = o.type;
   e.type = 'DIMENSION';
   e.kind = dimensionKinds[type];
-  fill(e, type, tio, { definitionPoint: ['def_pt', 'P3'], textPoint: ['text_midpt', 'P2'], elevation: ['elevation', 'D'],
-    dimensionType: ['flag', 'RC'], textLineSpacingStyle: ['lspace_style', 'BS'], textLineSpacingFactor: ['lspace_factor', 'D'],
-    measurement: ['act_measurement', 'D'], text: ['user_text', 'T'], textRotation: ['text_rotation', 'D'],
-    extrusionDirection: ['extrusion', 'P3'] });
+  fill(e, type, tio, dimensionFields);
   if (!e.textLineSpacingFactor) e.textLineSpacingFactor = 1;
   e.name = nameByRef(blockNames, get(type, tio, 'block', 'PTR')) ?? '';
   e.styleName = nameByRef(dimstyleNames, get(type, tio, 'dimstyle', 'PTR')) ?? '';
@@ -867,16 +904,42 @@ function viewport(e, tio) {
 }
 
 function mtext(e, o, tio) {
-  fill(e, o.type, tio, { insertionPoint: ['ins_pt', 'P3'], textHeight: ['text_height', 'D'], rectWidth: ['rect_width', 'D'],
-    rectHeight: ['rect_height', 'D'], attachmentPoint: ['attachment', 'BS'], drawingDirection: ['flow_dir', 'BS'],
-    text: ['text', 'T'], extrusionDirection: ['extrusion', 'P3'], direction: ['x_axis_dir', 'P3'],
-    lineSpacingStyle: ['linespace_style', 'BS'], lineSpacing: ['linespace_factor', 'D'] });
+  fill(e, o.type, tio, mtextFields);
   const style = nameByRef(styleNames, get(o.type, tio, 'style', 'PTR'));
   if (style) e.styleName = style;
   return e;
 }
 
-// The fields of the commonest entities, by the key the program reads.
+// The fields of each entity type, by the key the program reads.
+const insertFields = { insertionPoint: ['ins_pt', 'P3'], rotation: ['rotation', 'D'],
+  extrusionDirection: ['extrusion', 'P3'] };
+const minsertFields = { columnCount: ['num_cols', 'BS'], rowCount: ['num_rows', 'BS'],
+  columnSpacing: ['col_spacing', 'D'], rowSpacing: ['row_spacing', 'D'] };
+const polylineFields = { flag: ['flag', 'BS'], thickness: ['thickness', 'D'],
+  extrusionDirection: ['extrusion', 'P3'] };
+const polyline2dFields = { smoothType: ['curve_type', 'BS'], startWidth: ['start_width', 'D'],
+  endWidth: ['end_width', 'D'], elevation: ['elevation', 'D'] };
+const vertex2dFields = { startWidth: ['start_width', 'D'], endWidth: ['end_width', 'D'], bulge: ['bulge', 'D'],
+  tangentDirection: ['tangent_dir', 'D'] };
+const splineFields = { flag: ['flag', 'BS'], degree: ['degree', 'BL'], knotTolerance: ['knot_tol', 'D'],
+  controlTolerance: ['ctrl_tol', 'D'], fitTolerance: ['fit_tol', 'D'], startTangent: ['beg_tan_vec', 'P3'],
+  endTangent: ['end_tan_vec', 'P3'] };
+const dimensionFields = { definitionPoint: ['def_pt', 'P3'], textPoint: ['text_midpt', 'P2'],
+  elevation: ['elevation', 'D'], dimensionType: ['flag', 'RC'], textLineSpacingStyle: ['lspace_style', 'BS'],
+  textLineSpacingFactor: ['lspace_factor', 'D'], measurement: ['act_measurement', 'D'], text: ['user_text', 'T'],
+  textRotation: ['text_rotation', 'D'], extrusionDirection: ['extrusion', 'P3'] };
+const mtextFields = { insertionPoint: ['ins_pt', 'P3'], textHeight: ['text_height', 'D'],
+  rectWidth: ['rect_width', 'D'], rectHeight: ['rect_height', 'D'], attachmentPoint: ['attachment', 'BS'],
+  drawingDirection: ['flow_dir', 'BS'], text: ['text', 'T'], extrusionDirection: ['extrusion', 'P3'],
+  direction: ['x_axis_dir', 'P3'], lineSpacingStyle: ['linespace_style', 'BS'],
+  lineSpacing: ['linespace_factor', 'D'] };
+const pointFields = { thickness: ['thickness', 'D'], extrusionDirection: ['extrusion', 'P3'], angle: ['x_ang', 'D'] };
+const solidFields = { corner1: ['corner1', 'P2'], corner2: ['corner2', 'P2'], corner3: ['corner3', 'P2'],
+  corner4: ['corner4', 'P2'], elevation: ['elevation', 'D'], thickness: ['thickness', 'D'],
+  extrusionDirection: ['extrusion', 'P3'] };
+const faceFields = { corner1: ['corner1', 'P3'], corner2: ['corner2', 'P3'], corner3: ['corner3', 'P3'],
+  corner4: ['corner4', 'P3'], flag: ['invis_flags', 'BS'] };
+const xlineFields = { firstPoint: ['point', 'P3'], unitDirection: ['vector', 'P3'] };
 const lineFields = { startPoint: ['start', 'P3'], endPoint: ['end', 'P3'], thickness: ['thickness', 'D'],
   extrusionDirection: ['extrusion', 'P3'] };
 const circleFields = { center: ['center', 'P3'], radius: ['radius', 'D'], thickness: ['thickness', 'D'],
@@ -907,7 +970,7 @@ function entity(handle) {
       return e;
     case T.DWG_TYPE_POINT:
       e.position = { x: get(type, tio, 'x', 'D'), y: get(type, tio, 'y', 'D'), z: get(type, tio, 'z', 'D') };
-      return f({ thickness: ['thickness', 'D'], extrusionDirection: ['extrusion', 'P3'], angle: ['x_ang', 'D'] });
+      return f(pointFields);
     case T.DWG_TYPE_ELLIPSE:
       return f(ellipseFields);
     case T.DWG_TYPE_LWPOLYLINE:
@@ -922,15 +985,13 @@ function entity(handle) {
       return spline(e, o, tio);
     case T.DWG_TYPE_SOLID:
     case T.DWG_TYPE_TRACE:
-      return f({ corner1: ['corner1', 'P2'], corner2: ['corner2', 'P2'], corner3: ['corner3', 'P2'], corner4: ['corner4', 'P2'],
-        elevation: ['elevation', 'D'], thickness: ['thickness', 'D'], extrusionDirection: ['extrusion', 'P3'] });
+      return f(solidFields);
     case T.DWG_TYPE_3DFACE:
       e.type = '3DFACE';
-      return f({ corner1: ['corner1', 'P3'], corner2: ['corner2', 'P3'], corner3: ['corner3', 'P3'], corner4: ['corner4', 'P3'],
-        flag: ['invis_flags', 'BS'] });
+      return f(faceFields);
     case T.DWG_TYPE_XLINE:
     case T.DWG_TYPE_RAY:
-      return f({ firstPoint: ['point', 'P3'], unitDirection: ['vector', 'P3'] });
+      return f(xlineFields);
     case T.DWG_TYPE_TEXT:
       textBase(e, type, tio);
       e.text = get(type, tio, 'text_value', 'T');
@@ -994,12 +1055,7 @@ const blockTypes = new Set([T.DWG_TYPE_BLOCK, T.DWG_TYPE_ENDBLK]);
 for (const [h, o] of objects) {
   if (reached.has(h) || subEntityTypes.has(o.type) || blockTypes.has(o.type)) continue;
   if (o.supertype !== 0) continue;
-  let owner = null;
-  try {
-    owner = hex(w.dwg_object_entity_get_ownerhandle_object(w.dwg_object_to_entity(o.obj)).absolute_ref);
-  } catch {
-    owner = null;
-  }
+  let owner = entityOwner(o);
   // An entity whose owner is gone belongs to model space, as CAD programs
   // read it.
   if (!chains.has(owner)) owner = modelSpace;
@@ -1071,18 +1127,327 @@ for (const h of handlesOf(T.DWG_TYPE_BLOCK_HEADER)) {
   writeLine(block);
 }
 
+// ------------------------------------------------------------ stored colour numbers
+
+// A colour in a drawing from 2004 on is a colour number, an RGB value whose
+// top byte says how it is meant (0xC2 a true colour, 0xC3 a colour number),
+// and a flag byte for the names of a colour book. The library passes the
+// RGB value on but puts its own look-up of it in the palette where the
+// stored number was. A layer with a true colour keeps, in the DXF that CAD
+// programs write, the number stored with it when there is one, else the
+// palette's nearest: so the stored numbers of the layers with a true colour
+// are read here from the file itself. Only what the library also read is
+// taken: a layer whose RGB value read here differs from the library's gets
+// no number from here (with TESSILUX_DWG_VERIFY=1 the reader then ends with
+// status 5).
+
+// The drawing's sections, as the file header of the 2004 form lists them:
+// name -> {size, pageSize, compressed, pages: [{address, start}]}.
+function fileSections(file) {
+  const head = Buffer.from(file.subarray(0x80, 0x80 + 0x6c));
+  let seed = 1;
+  for (let i = 0; i < head.length; i++) {
+    seed = (Math.imul(seed, 0x343fd) + 0x269ec3) >>> 0;
+    head[i] ^= (seed >>> 16) & 0xff;
+  }
+  if (head.toString('latin1', 0, 11) !== 'AcFssFcAJMB') throw new Error('no section header');
+  const pageMap = systemPage(file, Number(head.readBigUInt64LE(0x54)) + 0x100);
+  const pageAt = new Map();
+  for (let p = 0, address = 0x100; p + 8 <= pageMap.length;) {
+    const number = pageMap.readInt32LE(p);
+    pageAt.set(number, address);
+    address += pageMap.readUInt32LE(p + 4);
+    p += number < 0 ? 24 : 8;
+  }
+  const mapAddress = pageAt.get(head.readUInt32LE(0x5c));
+  if (mapAddress === undefined) throw new Error('no section map');
+  const map = systemPage(file, mapAddress);
+  const sections = new Map();
+  for (let k = 0, n = map.readUInt32LE(0), p = 20; k < n; k++) {
+    const size = Number(map.readBigUInt64LE(p));
+    const count = map.readUInt32LE(p + 8);
+    const pageSize = map.readUInt32LE(p + 12);
+    const compressed = map.readUInt32LE(p + 20) === 2;
+    const end = map.indexOf(0, p + 32);
+    const name = map.toString('latin1', p + 32, end < 0 || end > p + 96 ? p + 96 : end);
+    p += 96;
+    const pages = [];
+    for (let j = 0; j < count; j++, p += 16) {
+      const address = pageAt.get(map.readInt32LE(p));
+      if (address !== undefined) pages.push({ address, start: Number(map.readBigUInt64LE(p + 8)) });
+    }
+    sections.set(name, { size, pageSize, compressed, pages });
+  }
+  return sections;
+}
+
+// A page of the file's own maps: its header, then its compressed bytes.
+function systemPage(file, at) {
+  const size = file.readUInt32LE(at + 4);
+  return decompress(file, at + 20, file.readUInt32LE(at + 8), size);
+}
+
+// The bytes of a section, its pages unpacked as they are first asked for.
+function sectionBytes(file, section) {
+  const out = Buffer.alloc(section.size);
+  const done = new Set();
+  return (from, to) => {
+    for (const page of section.pages) {
+      if (done.has(page) || page.start >= Math.min(to, section.size) || page.start + section.pageSize <= from) continue;
+      done.add(page);
+      // Each page has a header of eight numbers, each masked with its address.
+      const mask = (0x4164536b ^ page.address) >>> 0;
+      const length = (file.readUInt32LE(page.address + 8) ^ mask) >>> 0;
+      const data = section.compressed ? decompress(file, page.address + 32, length, section.pageSize)
+        : file.subarray(page.address + 32, page.address + 32 + length);
+      const room = Math.max(0, Math.min(data.length, out.length - page.start));
+      out.set(data.subarray(0, room), page.start);
+    }
+    return out;
+  };
+}
+
+// The sections' compression: runs of bytes copied from the input, and
+// copies of earlier output.
+function decompress(src, at, length, size) {
+  const out = Buffer.alloc(size);
+  const end = Math.min(src.length, at + length);
+  let p = at;
+  let q = 0;
+  const byte = () => {
+    if (p >= end) throw new Error('compressed data end early');
+    return src[p++];
+  };
+  // A run's length, or 0 when the byte is an instruction (then kept in `next`).
+  let next = 0;
+  const runLength = () => {
+    let b = byte();
+    if (b >= 0x01 && b <= 0x0f) return b + 3;
+    if (b === 0) {
+      let total = 0x0f;
+      while ((b = byte()) === 0) total += 0xff;
+      return total + b + 3;
+    }
+    next = b;
+    return 0;
+  };
+  const longCount = () => {
+    let b = byte();
+    let total = 0;
+    if (b === 0) {
+      total = 0xff;
+      while ((b = byte()) === 0) total += 0xff;
+    }
+    return total + b;
+  };
+  const copyRun = (n) => {
+    if (n > size - q || p + n > end) throw new Error('compressed run out of range');
+    src.copy(out, q, p, p + n);
+    p += n;
+    q += n;
+  };
+  copyRun(runLength());
+  next = 0;
+  while (p < end && q < size) {
+    let op = next || byte();
+    next = 0;
+    let count;
+    let offset;
+    let run;
+    const twoBytes = () => {
+      const a = byte();
+      const b = byte();
+      run = a & 3;
+      return (a >> 2) | (b << 6);
+    };
+    if (op >= 0x40) {
+      count = (op >> 4) - 1;
+      offset = (byte() << 2) | ((op & 0x0c) >> 2);
+      run = op & 3;
+    } else if (op >= 0x21) {
+      count = op - 0x1e;
+      offset = twoBytes();
+    } else if (op === 0x20) {
+      count = longCount() + 0x21;
+      offset = twoBytes();
+    } else if (op >= 0x12) {
+      count = (op & 0x0f) + 2;
+      offset = twoBytes() + 0x3fff;
+    } else if (op === 0x10) {
+      count = longCount() + 9;
+      offset = twoBytes() + 0x3fff;
+    } else if (op === 0x11) {
+      break;
+    } else {
+      throw new Error(`compressed data has instruction ${op}`);
+    }
+    if (run === 0) run = runLength();
+    const from = q - offset - 1;
+    if (from < 0 || count > size - q) throw new Error('compressed copy out of range');
+    for (let i = 0; i < count; i++) out[q++] = out[from + i];
+    copyRun(run);
+  }
+  return out;
+}
+
+// Reads the fields of an object bit by bit, as the file holds them.
+class Bits {
+  constructor(bytes, at) {
+    this.b = bytes;
+    this.bit = at * 8;
+  }
+  B() {
+    const i = this.bit++;
+    if (i >> 3 >= this.b.length) throw new Error('object ends early');
+    return (this.b[i >> 3] >> (7 - (i & 7))) & 1;
+  }
+  n(count) {
+    let v = 0;
+    for (let i = 0; i < count; i++) v = v * 2 + this.B();
+    return v;
+  }
+  RC() { return this.n(8); }
+  RS() { return this.RC() | (this.RC() << 8); }
+  RL() { return (this.RS() | (this.RS() << 16)) >>> 0; }
+  BS() { return [() => this.RS(), () => this.RC(), () => 0, () => 256][this.n(2)](); }
+  BL() { return [() => this.RL(), () => this.RC(), () => 0, () => 0][this.n(2)](); }
+  H() {
+    this.n(4);
+    let v = 0n;
+    for (let i = this.n(4); i > 0; i--) v = (v << 8n) | BigInt(this.RC());
+    return v;
+  }
+}
+
+// A modular number: seven bits a byte, the last byte's 0x40 its sign when signed.
+function modular(bytes, at, signed) {
+  let v = 0;
+  let scale = 1;
+  for (;;) {
+    const b = bytes[at++];
+    if (b === undefined) throw new Error('modular number ends early');
+    if (b & 0x80) {
+      v += (b & 0x7f) * scale;
+      scale *= 128;
+      continue;
+    }
+    if (signed && b & 0x40) return [-(v + (b & 0x3f) * scale), at];
+    return [v + b * scale, at];
+  }
+}
+
+// The offset of every object in the object section, by handle: runs of at
+// most 2 KB, each counting its handles and offsets afresh from 0.
+function objectOffsets(map) {
+  const at = new Map();
+  for (let p = 0; p + 2 <= map.length;) {
+    const size = map.readUInt16BE(p);
+    if (size <= 2) break;
+    let handle = 0;
+    let offset = 0;
+    for (let q = p + 2; q < p + size;) {
+      let d;
+      [d, q] = modular(map, q, false);
+      handle += d;
+      [d, q] = modular(map, q, true);
+      offset += d;
+      at.set(handle, offset);
+    }
+    p += size + 2;
+  }
+  return at;
+}
+
+// The colour a LAYER object stores: {handle, index, rgb}.
+function layerColorAt(bytes, at) {
+  let size = 0;
+  let scale = 1;
+  for (;;) {
+    const v = bytes.readUInt16LE(at);
+    at += 2;
+    size += (v & 0x7fff) * scale;
+    scale *= 0x8000;
+    if (!(v & 0x8000)) break;
+  }
+  const late = versionName >= 'AC1024';
+  if (late) at = modular(bytes, at, false)[1];
+  const r = new Bits(bytes.subarray(0, at + size), at);
+  if (late) {
+    const kind = r.n(2);
+    if (kind === 0) r.RC();
+    else if (kind === 1) r.RC();
+    else r.RS();
+  } else {
+    r.BS();
+    r.RL();
+  }
+  const handle = r.H();
+  for (let n = r.BS(); n; n = r.BS()) {
+    r.H();
+    r.bit += 8 * n;
+  }
+  r.BL(); // reactors
+  r.B(); // no extension dictionary
+  if (versionName >= 'AC1027') r.B(); // binary data follow
+  // The name; from 2007 on it is with the object's strings.
+  if (!late) {
+    const length = r.BS();
+    r.bit += 8 * length;
+  }
+  r.B();
+  if (!late) r.BS();
+  r.B();
+  r.BS(); // the layer's flags
+  return { handle, index: r.BS(), rgb: r.BL() };
+}
+
+// The stored colour numbers of the given layers ({handle, obj, rgb}), by
+// handle; empty when the file cannot be read so.
+function storedColorNumbers(wantedLayers) {
+  const found = new Map();
+  if (!fileBytes || !wantedLayers.length) return found;
+  try {
+    const sections = fileSections(fileBytes);
+    const handles = sections.get('AcDb:Handles');
+    const objectSection = sections.get('AcDb:AcDbObjects');
+    if (!handles || !objectSection) return found;
+    const offsets = objectOffsets(sectionBytes(fileBytes, handles)(0, handles.size));
+    const bytesOf = sectionBytes(fileBytes, objectSection);
+    for (const layer of wantedLayers) {
+      const at = offsets.get(Number(layer.h));
+      if (at === undefined) continue;
+      // A layer's record is small: its start and a few kilobytes more are enough.
+      const color = layerColorAt(bytesOf(at, at + 0x2000), at);
+      const same = color.handle === BigInt(layer.h) && color.rgb === layer.rgb;
+      if (verify && !same) fail(5, `layer ${layer.handle} stores colour ${color.rgb.toString(16)}, the library says ${layer.rgb.toString(16)}`);
+      if (same) found.set(layer.handle, color.index);
+    }
+  } catch (error) {
+    if (verify) fail(5, `the colour numbers the layers store cannot be read: ${error.message}`);
+  }
+  return found;
+}
+
 // ------------------------------------------------------------ tables
 
+const layerColors = new Map(handlesOf(T.DWG_TYPE_LAYER).map((h) => [h, dyn(objectTio(objects.get(h)), 'color')]));
+const isTrueColor = (color) => color.method === 0xc2 || ((color.rgb >>> 24) & 0xff) === 0xc2;
+// Checked, every layer's colour is read from the file too.
+const storedNumbers = storedColorNumbers([...layerColors].filter(([, c]) => c && (verify || isTrueColor(c)))
+  .map(([h, c]) => ({ handle: h, h: objects.get(h).h, rgb: c.rgb >>> 0 })));
 const layers = handlesOf(T.DWG_TYPE_LAYER).map((h) => {
   const o = objects.get(h);
   const tio = objectTio(o);
   const flag = get(o.type, tio, 'flag', 'BS');
-  const color = dyn(tio, 'color') || { index: 7, rgb: 0, method: 0 };
+  const color = layerColors.get(h) || { index: 7, rgb: 0, method: 0 };
   const l = { handle: h, name: layerByHandle.get(h), standardFlag: flag };
-  // A true colour keeps the colour number that CAD programs write with it.
-  if (color.method === 0xc2 || ((color.rgb >>> 24) & 0xff) === 0xc2) {
+  // A true colour keeps the colour number stored with it, else the one the
+  // library found for it in the palette.
+  if (isTrueColor(color)) {
     l.trueColor = color.rgb & 0xffffff;
-    if (color.index >= 1 && color.index <= 255) l.colorIndex = color.index;
+    const stored = storedNumbers.get(h);
+    if (stored >= 1 && stored <= 255) l.colorIndex = stored;
+    else if (color.index >= 1 && color.index <= 255) l.colorIndex = color.index;
   } else {
     l.colorIndex = color.method === 0xc3 || ((color.rgb >>> 24) & 0xff) === 0xc3 ? color.rgb & 0xff : Math.abs(color.index);
   }
