@@ -222,8 +222,10 @@ public:
         for (std::uint32_t a : attribs) {
             line("<Attribute>");
             handle(a);
-            element("AttributeTag", attributeTag(doc_, a));
-            element("AttributeValue", entityText(doc_, a));
+            // Tag and value through one view, which finds the markers once.
+            auto v = View<def::Attrib>::of(doc_, a);
+            element("AttributeTag", v ? v->get(def::Attrib::tag) : std::string());
+            element("AttributeValue", v ? entityText(doc_, *v) : std::string());
             line("</Attribute>");
         }
         line("</Insert>");

@@ -128,9 +128,10 @@ std::vector<std::string> splitChunks(const TextCodec& codec, const std::string& 
     return chunks;
 }
 
-std::string entityText(const Document& doc, std::uint32_t record)
+namespace {
+
+std::string textOf(const Document& doc, std::uint32_t record, const View<def::Attrib>* attrib)
 {
-    RecordView r = doc.view(record);
     // Multi-line text, an MTEXT's own or the one a multi-line attribute
     // embeds: its chunks and final piece joined; nullopt when it has neither.
     auto joined = [&doc](const View<def::MText>& m) {
@@ -151,6 +152,8 @@ std::string entityText(const Document& doc, std::uint32_t record)
             if (auto text = joined(*embedded)) return *text;
         return v->get(value);
     };
+    if (attrib) return attribute(attrib, def::Attrib::value);
+    RecordView r = doc.view(record);
     switch (doc.record(record).kind) {
     case Kind::MText:
         if (auto v = View<def::MText>::of(r)) return joined(*v).value_or(std::string());
@@ -168,6 +171,12 @@ std::string entityText(const Document& doc, std::uint32_t record)
     }
     return {};
 }
+
+}  // namespace
+
+std::string entityText(const Document& doc, std::uint32_t record) { return textOf(doc, record, nullptr); }
+
+std::string entityText(const Document& doc, const View<def::Attrib>& attrib) { return textOf(doc, 0, &attrib); }
 
 std::string attributeTag(const Document& doc, std::uint32_t record)
 {

@@ -15,6 +15,8 @@ namespace ddvue::dxf {
 // chunks and final piece, joined), as stored, decoded to UTF-8. A multi-line
 // attribute's value is the whole text of its embedded multi-line text.
 std::string entityText(const Document& doc, std::uint32_t record);
+// The same of an ATTRIB read already (its tag, say), through the same view.
+std::string entityText(const Document& doc, const View<def::Attrib>& attrib);
 std::string attributeTag(const Document& doc, std::uint32_t record);
 std::string entityLayer(const Document& doc, std::uint32_t record);
 

@@ -130,6 +130,45 @@ int nextSubclass(const Shape& shape, int after, std::string_view marker)
     return subclassAfter(shape, after, marker);
 }
 
+void mapMarkers(const RecordView& v, const Shape& shape, std::uint32_t* opens, std::size_t count)
+{
+    int matched = 0;
+    bool inBracket = false;
+    const int last = static_cast<int>(count) - 1;
+    for (std::uint32_t i = 1, n = v.size(); i < n && matched < last; ++i) {
+        const int c = v.code(i);
+        if (c < code::kSubclass) continue;
+        if (c == code::kAppGroup) {
+            inBracket = isOpen(v.raw(i));
+            continue;
+        }
+        if (inBracket) continue;
+        if (c == code::kEmbeddedObject || c == code::kExtendedData) break;
+        if (c != code::kSubclass) continue;
+        const int segment = subclassAfter(shape, matched, v.raw(i));
+        if (segment < 0) continue;
+        matched = segment;
+        opens[segment] = i;
+    }
+}
+
+int locateAfter(const RecordView& v, std::uint32_t marker, int code)
+{
+    bool inBracket = false;
+    for (std::uint32_t i = marker + 1, n = v.size(); i < n; ++i) {
+        const int c = v.code(i);
+        if (c < code::kSubclass && c != code) continue;
+        if (c == code::kAppGroup) {
+            inBracket = isOpen(v.raw(i));
+            continue;
+        }
+        if (inBracket) continue;
+        if (c == code::kEmbeddedObject || c == code::kExtendedData || c == code::kSubclass) break;
+        if (c == code) return static_cast<int>(i);
+    }
+    return -1;
+}
+
 int partOf(const RecordView& v, std::uint32_t from, const Shape& shape, int sub)
 {
     int matched = 0, part = 0;
@@ -214,9 +253,9 @@ bool typeIsLoosely(std::string_view type, const std::string_view* names, std::si
     return false;
 }
 
-std::uint32_t embeddedStart(const RecordView& v)
+std::uint32_t embeddedStart(const RecordView& v, std::uint32_t after)
 {
-    for (std::uint32_t i = 1; i < v.size(); ++i) {
+    for (std::uint32_t i = after + 1; i < v.size(); ++i) {
         int c = v.code(i);
         if (c == code::kExtendedData) break;
         if (c == code::kEmbeddedObject) return i + 1;

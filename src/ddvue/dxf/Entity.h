@@ -18,6 +18,7 @@
 #include "ddvue/dxf/Document.h"
 #include "ddvue/dxf/ObjectTypes.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -41,6 +42,14 @@ int locate(const Document::Edit& e, std::uint32_t from, const Shape& shape, int 
 int placeIn(const Document::Edit& e, const Shape& shape, int sub);
 // The subclass after `after` whose marker `marker` is; -1 when none.
 int nextSubclass(const Shape& shape, int after, std::string_view marker);
+// Notes in opens[k] where the marker that opens subclass k stands among a
+// record's main groups (0 when the record lacks it; all 0 for a record
+// without markers), in one pass that stops at the last subclass's marker.
+void mapMarkers(const RecordView& v, const Shape& shape, std::uint32_t* opens, std::size_t count);
+// Where the first group of `code` stands in the part its marker at `marker`
+// opens: up to the next marker, outside brackets; -1 when none. What locate
+// finds for a subclass after the second, in a record that has its marker.
+int locateAfter(const RecordView& v, std::uint32_t marker, int code);
 // The part of a record where subclass `sub`'s groups stand: its own, or
 // the one before it when the record lacks its marker; -1 for a record
 // without markers, whose every group stands in every subclass.
@@ -88,7 +97,7 @@ inline bool typeIs(std::string_view type, const std::string_view* names, std::si
     return typeIsLoosely(type, names, count);
 }
 // Where the embedded object of a record starts (after its 101 group); 0 when none.
-std::uint32_t embeddedStart(const RecordView& v);
+std::uint32_t embeddedStart(const RecordView& v, std::uint32_t after = 0);
 
 template <class T, class = void>
 struct EmbedsText : std::false_type {};
@@ -130,7 +139,19 @@ public:
     template <class A>
     int find(const A& a) const
     {
-        return detail::locate(*this, from_, kShape, detail::subclassIndex<T, A>(), a.code, inFlat(a));
+        constexpr int s = detail::subclassIndex<T, A>();
+        // A subclass after the second is looked for within its own part,
+        // which the markers found once for the view tell.
+        if constexpr (s >= 2) {
+            if (from_ == 0) {
+                if (!mapped_) {
+                    detail::mapMarkers(*this, kShape, opens_.data(), opens_.size());
+                    mapped_ = true;
+                }
+                if (opens_[s] != 0) return detail::locateAfter(*this, opens_[s], a.code);
+            }
+        }
+        return detail::locate(*this, from_, kShape, s, a.code, inFlat(a));
     }
     template <class A>
     bool has(const A& a) const
@@ -225,7 +246,8 @@ public:
     std::optional<View<def::MText>> embedded() const
     {
         static_assert(detail::EmbedsText<T>::value, "records of this type embed no text");
-        std::uint32_t at = detail::embeddedStart(*this);
+        // After the last marker, when the markers are known.
+        std::uint32_t at = detail::embeddedStart(*this, mapped_ ? opens_.back() : 0);
         if (at == 0) return std::nullopt;
         return View<def::MText>(*this, at);
     }
@@ -253,6 +275,9 @@ private:
     }
 
     std::uint32_t from_ = 0;  // 0: the record's main part; else where an embedded object's groups start
+    // Where each subclass's marker stands, once a lookup has needed them.
+    mutable std::array<std::uint32_t, T::kSubclasses> opens_{};
+    mutable bool mapped_ = false;
 };
 
 // A record's groups changed through its type's declarations; commit()
