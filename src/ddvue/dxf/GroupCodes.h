@@ -60,7 +60,7 @@ constexpr ValueType valueTypeOf(int code) noexcept
 
 // The group codes that shape every record, whatever its type: the lossless
 // document finds its way through records with these alone. What the codes
-// of each entity and table entry mean is declared in Entity.h.
+// of each entity and table entry mean is declared in EntityTypes.h and ObjectTypes.h.
 namespace code {
 constexpr int kType = 0;             // starts a record: its type name
 constexpr int kName = 2;             // a section's, table's, block's or entry's name
