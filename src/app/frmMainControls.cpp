@@ -44,8 +44,10 @@ QToolButton* pictureButton(QWidget* parent, const QIcon& icon, const QString& ti
     return b;
 }
 
-// A printer, drawn: the standard icon set has none.
-QIcon printerIcon()
+// A 32-pixel icon that `draw` paints on a clear ground with smooth edges,
+// its pen dark grey and its brush white to begin with.
+template <typename Draw>
+QIcon drawnIcon(Draw draw)
 {
     QPixmap pm(32, 32);
     pm.fill(Qt::transparent);
@@ -53,35 +55,39 @@ QIcon printerIcon()
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(QColor(60, 60, 60), 2));
     p.setBrush(Qt::white);
-    p.drawRect(9, 3, 14, 10);  // paper in
-    p.setBrush(QColor(170, 170, 170));
-    p.drawRoundedRect(3, 12, 26, 12, 3, 3);  // body
-    p.setBrush(Qt::white);
-    p.drawRect(9, 20, 14, 9);  // paper out
-    p.setPen(QPen(QColor(60, 60, 60), 1));
-    p.drawLine(12, 24, 20, 24);
-    p.drawLine(12, 26, 18, 26);
+    draw(p);
+    p.end();
     return QIcon(pm);
+}
+
+// A printer, drawn: the standard icon set has none.
+QIcon printerIcon()
+{
+    return drawnIcon([](QPainter& p) {
+        p.drawRect(9, 3, 14, 10);  // paper in
+        p.setBrush(QColor(170, 170, 170));
+        p.drawRoundedRect(3, 12, 26, 12, 3, 3);  // body
+        p.setBrush(Qt::white);
+        p.drawRect(9, 20, 14, 9);  // paper out
+        p.setPen(QPen(QColor(60, 60, 60), 1));
+        p.drawLine(12, 24, 20, 24);
+        p.drawLine(12, 26, 18, 26);
+    });
 }
 
 // A page under a magnifying glass: the print preview.
 QIcon previewIcon()
 {
-    QPixmap pm(32, 32);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(60, 60, 60), 2));
-    p.setBrush(Qt::white);
-    p.drawRect(4, 2, 18, 24);  // the page
-    p.setPen(QPen(QColor(60, 60, 60), 1));
-    for (int y = 8; y <= 14; y += 3) p.drawLine(8, y, 18, y);
-    p.setPen(QPen(QColor(40, 40, 40), 3, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(22, 22, 29, 29);  // the handle
-    p.setPen(QPen(QColor(40, 40, 40), 2));
-    p.setBrush(QColor(200, 225, 250, 200));
-    p.drawEllipse(QPointF(18, 18), 6, 6);  // the glass
-    return QIcon(pm);
+    return drawnIcon([](QPainter& p) {
+        p.drawRect(4, 2, 18, 24);  // the page
+        p.setPen(QPen(QColor(60, 60, 60), 1));
+        for (int y = 8; y <= 14; y += 3) p.drawLine(8, y, 18, y);
+        p.setPen(QPen(QColor(40, 40, 40), 3, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(22, 22, 29, 29);  // the handle
+        p.setPen(QPen(QColor(40, 40, 40), 2));
+        p.setBrush(QColor(200, 225, 250, 200));
+        p.drawEllipse(QPointF(18, 18), 6, 6);  // the glass
+    });
 }
 
 }  // namespace
