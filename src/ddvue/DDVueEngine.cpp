@@ -540,8 +540,10 @@ bool DDVueEngine::SaveDrawing(QString& path, const SaveOptions& options)
         };
     }
 
-    std::string bytes = doc_->serialize();
-    WriteOutcome out = writeFile(file, bytes, write);
+    // The drawing goes into the new file as it is made from its kept bytes
+    // and its edits, never a second copy of it in memory.
+    const dxf::Document& doc = *doc_;
+    WriteOutcome out = writeFile(file, ByteSource([&doc](const ByteSink& sink) { return doc.serialize(sink); }), write);
     switch (out.problem) {
     case WriteProblem::None: break;
     case WriteProblem::WriteProtected:

@@ -230,6 +230,10 @@ public:
     Edit edit(std::uint32_t record);
     // The drawing's bytes with every edit applied.
     std::string serialize() const;
+    // The same bytes in pieces, in order, for a save that writes them as
+    // they come: the spans of the file that no edit touched go out as they
+    // stand in memory, uncopied. False when `sink` said no.
+    bool serialize(const std::function<bool(std::string_view piece)>& sink) const;
     // Formats a value for this file: encodes text with the file's code page.
     std::string encodeText(std::string_view utf8) const { return codec_->encode(utf8); }
 
