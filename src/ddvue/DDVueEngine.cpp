@@ -248,10 +248,13 @@ bool DDVueEngine::contentDocument(bool attributes, bool externalReferences, bool
 bool DDVueEngine::ExportDrawingContent(const QString& outputPath, const ContentSelection& what)
 {
     if (!doc_) return fail(QStringLiteral("No drawing is open."));
-    std::string content = contentDocument(what.attributes, what.externalReferences, what.layers, what.text);
-    std::string why;
-    if (!writeFileAtomically(encodeFileName(outputPath), content, why))
-        return fail(QStringLiteral("Cannot write \"%1\": %2").arg(outputPath, QString::fromStdString(why)));
+    // Written as it is made: the document is never whole in memory.
+    WriteOutcome out = writeFile(encodeFileName(outputPath), ByteSource([&](const ByteSink& sink) {
+                                     return contentDocument(what.attributes, what.externalReferences, what.layers,
+                                                            what.text, sink);
+                                 }));
+    if (!out.ok())
+        return fail(QStringLiteral("Cannot write \"%1\": %2").arg(outputPath, QString::fromStdString(out.error)));
     return true;
 }
 
