@@ -51,6 +51,7 @@ int info(const QStringList& args, std::ostream& out, std::ostream& err)
     if (drawing.isEmpty()) return usage(err, QStringLiteral("info takes one drawing"));
     ddvue::DDVueEngine engine;
     engine.setReadOnly(true);
+    engine.setCountsOnly(true);  // what is counted is all it reads
     if (!openDrawing(engine, drawing, err)) return ExitFailed;
     QString path = drawing;
     long code = engine.GetDrawingVersion(path);

@@ -90,11 +90,11 @@ bool DDVueEngine::OpenDrawing(const QString& path, const QString& password)
 {
     Q_UNUSED(password);  // DXF drawings carry no password, and the DWG reader cannot decrypt
     CloseDrawing();
-    return adopt(read(path, progress_, mapFiles_, readOnlyOpens_), path);
+    return adopt(read(path, progress_, mapFiles_, readOnlyOpens_, countsOnly_), path);
 }
 
 ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)>& progress, bool mapFile,
-                              bool readOnly)
+                              bool readOnly, bool countsOnly)
 {
     ReadDrawing r;
     r.readOnly = readOnly;
@@ -119,6 +119,7 @@ ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)
     if (file.size() > static_cast<qint64>(0xFFFFFFF0ll)) return fail(QStringLiteral("The file is larger than 4 GB."));
     QByteArray head = file.peek(8);
     auto doc = std::make_unique<dxf::Document>();
+    doc->setCountsOnly(countsOnly);
     if (dwg::looksLikeDwg(head.toStdString())) {
         file.close();
         dwg::ImportResult imported = dwg::importDwg(name, goOn);
