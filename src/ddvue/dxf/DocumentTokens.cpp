@@ -625,7 +625,9 @@ bool Document::tokenizeBinary()
     style_.binaryCodeBytes = (pos + 2 < size && data[pos] == 0 && data[pos + 1] == 'S') ? 1 : 2;
     reserveGroups(3);  // a two-byte code and a one-byte value
     reserveRecords(24);
-    FaultAhead faultAhead(groups_.data(), groups_.capacity() * sizeof(Group));
+    // Counting only, the group array stays small: pages made present ahead
+    // of it would mostly be made in vain.
+    FaultAhead faultAhead(groups_.data(), countsOnly_ ? 0 : groups_.capacity() * sizeof(Group));
     RecordMaker maker{&records_, &badHandles_, data, format_, {}};
 
     auto fail = [&](std::size_t at, const std::string& what) {
