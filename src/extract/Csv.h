@@ -64,6 +64,10 @@ struct CsvRecord {
 // closing quote, or a quoted field is not closed by the end.
 std::vector<CsvRecord> readCsv(QStringView text, QChar separator);
 
+// The text of the first record (a header): up to its first line end
+// outside quotes.
+QStringView firstCsvRecord(QStringView text);
+
 // The separator under which the first record of `text` has a field named
 // `wanted` (letter case and surrounding blanks aside): ",", ";" or tab, as
 // spreadsheets save with the separator of the user's language. None when
