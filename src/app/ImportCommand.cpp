@@ -65,6 +65,7 @@ int import(const QStringList& args, std::ostream& out, std::ostream& err)
     if (!dryRun && !cli::lockDrawing(lock, drawing, err)) return ExitFailed;
     save.lock = &lock;
     ddvue::DDVueEngine engine;
+    engine.setReadOnly(dryRun);  // a dry run saves nothing: what a save checks is not taken
     if (!cli::openDrawing(engine, drawing, err)) return ExitFailed;
 
     edit::ImportReport report =

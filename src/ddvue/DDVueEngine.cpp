@@ -139,14 +139,19 @@ ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)
         r.dwgVersion = imported.version;
     } else if (mapFile) {
         // The content's hash, for telling later whether the file changed,
-        // is taken on another core while the drawing is parsed.
+        // is taken on another core while a large drawing is parsed; for a
+        // small one (a folder of drawings read one after another) a thread
+        // costs more than the hash, which is then taken once it is read.
+        constexpr qint64 kHashBeside = 4 << 20;
         std::uint64_t hash = 0;
         dxf::Document::Beside hashing;
-        if (!readOnly) hashing = [&hash](std::string_view bytes) { hash = hashContent(bytes); };
+        if (!readOnly && file.size() >= kHashBeside)
+            hashing = [&hash](std::string_view bytes) { hash = hashContent(bytes); };
         if (!doc->loadFile(fd, progress, hashing)) {
             r.stopped = doc->stopped();
             return fail(QString::fromStdString(doc->error()));
         }
+        if (!readOnly && !hashing) hash = hashContent(doc->original());
         if (before && !readOnly) r.identity = identityAfterReading(fd, *before, hash);
     } else {
         // Straight into the buffer the document keeps: one copy of the
@@ -270,7 +275,7 @@ std::optional<QString> DDVueEngine::listedValue(const QString& handle) const
     if (!rec) return std::nullopt;
     dxf::Kind kind = doc_->record(*rec).kind;
     if (kind != dxf::Kind::Attrib && kind != dxf::Kind::Text && kind != dxf::Kind::MText) return std::nullopt;
-    return QString::fromStdString(listedText(dxf::entityText(*doc_, *rec)));
+    return QString::fromStdString(ddvue::listedValue(*doc_, *rec));
 }
 
 std::optional<DDVueEngine::ListedLayer> DDVueEngine::listedLayer(const QString& name) const
