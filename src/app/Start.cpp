@@ -58,6 +58,7 @@ int main(int argc, char* argv[])
         int qtArgc = 1;
         char* qtArgv[] = {argv[0], nullptr};
         QCoreApplication application(qtArgc, qtArgv);
+        app::setProcessEndsWithCommand(true);
         return app::runCommand(args, std::cout, std::cerr);
     }
     const std::string program = wholeProgram(argv[0]);
