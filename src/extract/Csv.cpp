@@ -148,9 +148,11 @@ std::vector<CsvRecord> readCsv(QStringView text, QChar separator)
     qsizetype i = 0;
     const qsizetype n = text.size();
     int line = 1;
+    qsizetype width = 0;  // the fields of the record before: room for as many
     while (i < n) {
         CsvRecord record;
         record.line = line;
+        record.fields.reserve(width);
         bool ended = false;
         while (!ended) {
             QString field;
@@ -208,6 +210,7 @@ std::vector<CsvRecord> readCsv(QStringView text, QChar separator)
             }
             ended = true;
         }
+        width = record.fields.size();
         bool blank = record.error.isEmpty();
         for (const QString& f : record.fields) blank = blank && f.isEmpty();
         if (!blank) records.push_back(std::move(record));
