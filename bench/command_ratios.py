@@ -31,31 +31,14 @@ names another) and reused.
 import argparse
 import csv
 import os
-import statistics
 import subprocess
-import sys
 import tempfile
-import time
+
+# Whole processes timed, and min / median / max, as the DWG reader's bench does.
+from dwg_info_vs_floor import spread, timed
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
-
-
-def timed(cmd):
-    start = time.perf_counter()
-    proc = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    _, status, usage = os.wait4(proc.pid, 0)
-    wall = time.perf_counter() - start
-    err = proc.stderr.read()
-    proc.stderr.close()
-    code = os.waitstatus_to_exitcode(status)
-    if code != 0:
-        sys.exit(f"{' '.join(cmd)} failed ({code}): {err.decode(errors='replace')}")
-    return wall, usage.ru_utime + usage.ru_stime
-
-
-def spread(values):
-    return f"{min(values):.3f} / {statistics.median(values):.3f} / {max(values):.3f}"
 
 
 def changed_copy(exported, changed):
