@@ -58,15 +58,23 @@ bool unstorable(char16_t c) { return (c < 0x20 && c != '\t' && c != '\n' && c !=
 // (U+2400 to U+241F); where `old` holds that control character, its picture
 // stands for it again. Anywhere else a picture is the character typed and is
 // kept as itself.
-std::optional<QString> storableValue(const QString& typed, const QString& old, QString& why)
+// `oldText` gives `old`, which is read only when a character of `typed`
+// asks for it (most values hold neither pictures nor control characters).
+std::optional<QString> storableValue(const QString& typed, const std::function<QString()>& oldText, QString& why)
 {
+    std::optional<QString> old;
+    auto oldHolds = [&](QChar c) {
+        if (!old) old = oldText();
+        return old->contains(c);
+    };
     QString value = typed;
     for (QChar& c : value) {
         char16_t u = c.unicode();
-        if (u >= 0x2400 && u <= 0x241F && old.contains(QChar(static_cast<char16_t>(u - 0x2400)))) c = QChar(static_cast<char16_t>(u - 0x2400));
+        if (u >= 0x2400 && u <= 0x241F && oldHolds(QChar(static_cast<char16_t>(u - 0x2400))))
+            c = QChar(static_cast<char16_t>(u - 0x2400));
     }
     for (qsizetype i = 0; i < typed.size(); ++i) {
-        if (unstorable(typed[i].unicode()) && !old.contains(typed[i])) {
+        if (unstorable(typed[i].unicode()) && !oldHolds(typed[i])) {
             why = QStringLiteral("The value holds the control character U+%1, which a drawing's text cannot hold.")
                       .arg(QString::number(typed[i].unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0')));
             return std::nullopt;
@@ -312,7 +320,8 @@ bool DDVueEngine::SetAttributeValue(const QString& value, const QString& attribu
     auto rec = entityByHandle(attributeHandle);
     if (!rec) return fail(QStringLiteral("No attribute with handle %1.").arg(attributeHandle));
     QString why;
-    std::optional<QString> stored = storableValue(value, QString::fromStdString(dxf::entityText(*doc_, *rec)), why);
+    std::optional<QString> stored =
+        storableValue(value, [&] { return QString::fromStdString(dxf::entityText(*doc_, *rec)); }, why);
     if (!stored) return fail(why);
     if (!perform(std::make_unique<dxf::SetAttributeValue>(*rec, stored->toStdString())))
         return fail(QStringLiteral("%1 is not an attribute.").arg(attributeHandle));
@@ -324,7 +333,8 @@ bool DDVueEngine::SetTextValue(const QString& handle, const QString& value)
     auto rec = entityByHandle(handle);
     if (!rec) return fail(QStringLiteral("No text with handle %1.").arg(handle));
     QString why;
-    std::optional<QString> stored = storableValue(value, QString::fromStdString(dxf::entityText(*doc_, *rec)), why);
+    std::optional<QString> stored =
+        storableValue(value, [&] { return QString::fromStdString(dxf::entityText(*doc_, *rec)); }, why);
     if (!stored) return fail(why);
     if (!perform(std::make_unique<dxf::SetTextValue>(*rec, stored->toStdString())))
         return fail(QStringLiteral("%1 is not a single-line or multi-line text.").arg(handle));
