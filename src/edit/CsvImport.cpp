@@ -229,7 +229,16 @@ ImportReport importCsv(ddvue::DDVueEngine& engine, QByteArrayView bytes, const I
     std::vector<Category> categories = viewOf(text, options, separator, report.error);
     if (categories.empty()) return report;
     const Category view = categories.front();
-    std::vector<extract::CsvRecord> records = extract::readCsv(text, *separator);
+    // Of the rows, only the key and the value columns are read; the others
+    // are counted.
+    const QStringList named = extract::readCsv(extract::firstCsvRecord(text), *separator).front().fields;
+    std::vector<bool> kept(static_cast<std::size_t>(named.size()), false);
+    auto keep = [&kept](int at) {
+        if (at >= 0) kept[static_cast<std::size_t>(at)] = true;
+    };
+    keep(columnOf(named, keyFieldOf(view)));
+    for (const ValueColumn& v : valueColumnsOf(view)) keep(columnOf(named, v.field));
+    std::vector<extract::CsvRecord> records = extract::readCsv(text, *separator, kept);
     const QStringList header = records.front().fields;
     if (!records.front().error.isEmpty()) {
         report.error = QStringLiteral("its header is malformed: %1").arg(records.front().error);

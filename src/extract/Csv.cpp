@@ -140,7 +140,7 @@ bool decodeCsv(QByteArrayView bytes, QString& text, QString& error)
     return true;
 }
 
-std::vector<CsvRecord> readCsv(QStringView text, QChar separator)
+std::vector<CsvRecord> readCsv(QStringView text, QChar separator, const std::vector<bool>& kept)
 {
     // Fields are taken from the text a run at a time: a field without
     // doubled quotes is one slice of it.
@@ -153,9 +153,19 @@ std::vector<CsvRecord> readCsv(QStringView text, QChar separator)
         CsvRecord record;
         record.line = line;
         record.fields.reserve(width);
+        bool hasText = false;
         bool ended = false;
         while (!ended) {
+            // The first record, a header, is taken whole.
+            const auto at = static_cast<std::size_t>(record.fields.size());
+            const bool keep = records.empty() || kept.empty() || (at < kept.size() && kept[at]);
             QString field;
+            auto take = [&](QStringView piece) {
+                hasText = hasText || !piece.isEmpty();
+                if (!keep || piece.isEmpty()) return;
+                if (field.isNull()) field = piece.toString();
+                else field += piece;
+            };
             if (i < n && text[i] == u'"') {
                 // A quoted field: up to the quote that is not doubled; line
                 // ends inside it are kept as they are.
@@ -166,7 +176,7 @@ std::vector<CsvRecord> readCsv(QStringView text, QChar separator)
                     const QChar c = text[i];
                     if (c == u'"') {
                         if (i + 1 < n && text[i + 1] == u'"') {
-                            field += text.sliced(from, i + 1 - from);  // the first of the two
+                            take(text.sliced(from, i + 1 - from));  // the first of the two
                             i += 2;
                             from = i;
                             continue;
@@ -180,7 +190,7 @@ std::vector<CsvRecord> readCsv(QStringView text, QChar separator)
                     }
                     ++i;
                 }
-                field += text.sliced(from, i - from);
+                take(text.sliced(from, i - from));
                 if (i < n) {
                     ++i;  // the closing quote
                     closed = true;
@@ -197,8 +207,7 @@ std::vector<CsvRecord> readCsv(QStringView text, QChar separator)
                     record.error = QStringLiteral("a quote stands inside the unquoted field %1").arg(record.fields.size() + 1);
                 ++i;
             }
-            if (field.isNull()) field = text.sliced(from, i - from).toString();
-            else if (i > from) field += text.sliced(from, i - from);
+            take(text.sliced(from, i - from));
             record.fields << std::move(field);
             if (i < n && text[i] == separator) {
                 ++i;
@@ -211,9 +220,7 @@ std::vector<CsvRecord> readCsv(QStringView text, QChar separator)
             ended = true;
         }
         width = record.fields.size();
-        bool blank = record.error.isEmpty();
-        for (const QString& f : record.fields) blank = blank && f.isEmpty();
-        if (!blank) records.push_back(std::move(record));
+        if (hasText || !record.error.isEmpty()) records.push_back(std::move(record));
     }
     return records;
 }
