@@ -141,26 +141,33 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
         error = std::strerror(code);
         return false;
     };
-    // The child's standard input is a descriptor of its own, above the
-    // standard ones, since dup2 onto itself would keep it closed on exec.
-    int in = input >= 0 ? fcntl(input, F_DUPFD_CLOEXEC, STDERR_FILENO + 1) : open("/dev/null", O_RDONLY | O_CLOEXEC);
-    in = aboveStandard(in);
+    // The child's standard input must lie above the standard descriptors:
+    // dup2 onto itself would leave it to be closed on exec. Only a program
+    // started without them gets one that does not; it is then copied.
+    int in = input;
+    int ownIn = -1;
+    if (in < 0) in = ownIn = aboveStandard(open("/dev/null", O_RDONLY | O_CLOEXEC));
+    else if (in <= STDERR_FILENO) in = ownIn = fcntl(input, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
     if (in < 0) return fail(errno);
+    auto closeIn = [&ownIn] {
+        if (ownIn >= 0) close(ownIn);
+        ownIn = -1;
+    };
     int out[2], err[2], status[2];
     if (!makePipe(out)) {
         const int e = errno;
-        close(in);
+        closeIn();
         return fail(e);
     }
     if (!makePipe(err)) {
         const int e = errno;
-        close(in);
+        closeIn();
         close(out[0]), close(out[1]);
         return fail(e);
     }
     if (!makePipe(status)) {
         const int e = errno;
-        close(in);
+        closeIn();
         close(out[0]), close(out[1]), close(err[0]), close(err[1]);
         return fail(e);
     }
@@ -178,7 +185,7 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     const pid_t pid = startChild(setup);
     const int forkError = errno;
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
-    close(in);
+    closeIn();
     close(out[1]);
     close(err[1]);
     close(status[1]);
