@@ -80,13 +80,15 @@ frmRenameLayer::frmRenameLayer(const QString& layer, std::function<QString(const
 
 QString frmRenameLayer::newName() const { return txtName->text(); }
 
-frmMergeLayer::frmMergeLayer(const QString& layer, const QStringList& targets, QWidget* parent) : QDialog(parent)
+frmMergeLayer::frmMergeLayer(const QString& layer, const QStringList& targets, qsizetype preferred, QWidget* parent)
+    : QDialog(parent)
 {
     setUp(this, "frmMergeLayer", QStringLiteral("Merge Layer"));
     Label1 = named(new QLabel(QStringLiteral("Merge layer %1 into:").arg(quoted(layer)), this), "Label1");
     Label1->setTextFormat(Qt::PlainText);
     cboLayer = named(new QComboBox(this), "cboLayer");
     cboLayer->addItems(targets);
+    cboLayer->setCurrentIndex(static_cast<int>(preferred));
     Label1->setBuddy(cboLayer);
     Label2 = named(new QLabel(QStringLiteral("Everything on %1 moves to the layer chosen, and %1 is removed.")
                                   .arg(quoted(layer)),

@@ -37,11 +37,12 @@ private:
     std::function<QString(const QString&)> refusal_;
 };
 
-// "Merge layer X into:", with the layers it may be merged into.
+// "Merge layer X into:", with the layers it may be merged into, the one at
+// `preferred` chosen to begin with.
 class frmMergeLayer : public QDialog {
     Q_OBJECT
 public:
-    frmMergeLayer(const QString& layer, const QStringList& targets, QWidget* parent = nullptr);
+    frmMergeLayer(const QString& layer, const QStringList& targets, qsizetype preferred, QWidget* parent = nullptr);
 
     // The layer chosen.
     QString target() const;

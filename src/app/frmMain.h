@@ -21,6 +21,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -238,6 +239,10 @@ private:
     void relist(const QString& layer = QString());
     // The current row's field, "" without a current row.
     QString currentField(const QString& name) const;
+    // The layer of the current row of the Layers view, for `action` ("rename",
+    // "merge"); when no row is current, says why nothing can be done and
+    // gives none.
+    std::optional<QString> layerToEdit(const char* action);
     // An edit of the layers or blocks done: the grid relisted, the status
     // line told what was done. Refused: the reason shown, nothing changed.
     void finishStructureEdit(const edit::StructureEdit& outcome);

@@ -180,11 +180,26 @@ QString frmMain::currentField(const QString& name) const
     return field < 0 ? QString() : recordset_->value(field);
 }
 
+std::optional<QString> frmMain::layerToEdit(const char* action)
+{
+    if (!optLayer->isChecked() || isOpening() || !DDVue1->engine().isOpen()) return std::nullopt;
+    const bool listed = recordset_ && recordset_->isOpen() && recordset_->RecordCount() > 0;
+    if (listed && recordset_->currentRow() >= 0) return currentField(QStringLiteral("Name"));
+    QString why = (listed ? QStringLiteral("No layer is chosen to %1: click the row of the layer first.")
+                          : QStringLiteral("No layer is listed to %1."))
+                      .arg(QLatin1String(action));
+    if (!listed && !currentFilter_.isEmpty())
+        why += QStringLiteral(" The filter %1 leaves none; clear it to list every layer.").arg(currentFilter_);
+    platform::msgBox(why, platform::MsgButtons::Ok, platform::MsgIcon::Exclamation, platform::programTitle(), 0, this);
+    return std::nullopt;
+}
+
 void frmMain::cmdRenameLayer_Click()
 {
     finishCellEdit();
-    const QString layer = optLayer->isChecked() ? currentField(QStringLiteral("Name")) : QString();
-    if (layer.isEmpty() || isOpening() || !DDVue1->engine().isOpen()) return;
+    const std::optional<QString> chosen = layerToEdit("rename");
+    if (!chosen) return;
+    const QString layer = *chosen;
     // A name the drawing would refuse is not taken: the dialog says why and
     // stays open.
     frmRenameLayer dialog(
@@ -199,14 +214,15 @@ void frmMain::cmdRenameLayer_Click()
 void frmMain::cmdMergeLayer_Click()
 {
     finishCellEdit();
-    const QString layer = optLayer->isChecked() ? currentField(QStringLiteral("Name")) : QString();
-    if (layer.isEmpty() || isOpening() || !DDVue1->engine().isOpen()) return;
+    const std::optional<QString> chosen = layerToEdit("merge");
+    if (!chosen) return;
+    const QString layer = *chosen;
     const edit::MergeTargets targets = edit::mergeTargets(DDVue1->engine(), layer);
     if (targets.layers.isEmpty()) {
         finishStructureEdit({false, targets.refusal, {}});
         return;
     }
-    frmMergeLayer dialog(layer, targets.layers, this);
+    frmMergeLayer dialog(layer, targets.layers, targets.preferred, this);
     const bool ok = platform::showModal(dialog) == QDialog::Accepted;
     Form_Activate();
     if (!ok) return;

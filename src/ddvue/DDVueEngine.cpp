@@ -117,11 +117,16 @@ ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)
     std::string why;
     int fd = openForReading(name, why);
     if (fd < 0) return fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, QString::fromLocal8Bit(why)));
+    // Closed here, after the QFile over it is gone, not by QFile: the thread
+    // sanitizer sees a descriptor closed only where the program's own code
+    // closes it, and would take the number's next owner for a race.
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
     QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
         return fail(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
-    }
     std::optional<FileStamp> before = stampOf(fd);
     r.stamp = before;
     if (file.size() > static_cast<qint64>(0xFFFFFFF0ll)) return fail(QStringLiteral("The file is larger than 4 GB."));

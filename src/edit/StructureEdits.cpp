@@ -3,6 +3,8 @@
 #include "ddvue/DDVue.h"
 #include "ddvue/dxf/AttributeSync.h"
 
+#include <algorithm>
+
 namespace edit {
 
 namespace {
@@ -30,12 +32,21 @@ qsizetype indexOfLayer(const QStringList& names, const QString& layer)
 MergeTargets mergeTargets(const ddvue::DDVueEngine& engine, const QString& layer)
 {
     MergeTargets targets;
-    for (const QString& name : engine.layerNames()) {
-        if (name == layer) continue;
-        const QString why = engine.mergeLayerRefusal(layer, name);
-        if (why.isEmpty()) targets.layers << name;
-        else if (targets.refusal.isEmpty()) targets.refusal = why;
+    const QStringList names = engine.layerNames();
+    const qsizetype self = indexOfLayer(names, layer);
+    qsizetype after = -1;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (i == self) continue;
+        const QString why = engine.mergeLayerRefusal(layer, names[i]);
+        if (!why.isEmpty()) {
+            if (targets.refusal.isEmpty()) targets.refusal = why;
+            continue;
+        }
+        if (after < 0 && i > self) after = targets.layers.size();
+        targets.layers << names[i];
     }
+    const qsizetype zero = targets.layers.indexOf(QStringLiteral("0"));
+    targets.preferred = zero >= 0 ? zero : std::max<qsizetype>(after, 0);
     if (!targets.layers.isEmpty()) targets.refusal.clear();
     else if (targets.refusal.isEmpty())
         targets.refusal = QStringLiteral("The drawing has no other layer to merge %1 into.").arg(quoted(layer));

@@ -27,9 +27,12 @@ struct StructureEdit {
 };
 
 // The layers that `layer` may be merged into, in the order the drawing
-// lists them; when there is none, `refusal` says why.
+// lists them, never `layer` itself; when there is none, `refusal` says why.
 struct MergeTargets {
     QStringList layers;
+    // The one a choice starts on: layer 0, where drawings gather what has
+    // no layer of its own; else the layer listed after `layer`.
+    qsizetype preferred = 0;
     QString refusal;
 };
 MergeTargets mergeTargets(const ddvue::DDVueEngine& engine, const QString& layer);

@@ -318,7 +318,7 @@ TEST_F(UndoWindow, ALayerRenamedAndMergedThroughItsDialogsIsOneUndoEach)
         QWidget* box = focusIn(dialog);
         ASSERT_EQ(box, dialog.cboLayer);
         EXPECT_EQ(dialog.cboLayer->findText(QStringLiteral("Door Leaves")), -1) << "not into itself";
-        EXPECT_EQ(dialog.cboLayer->findText(QStringLiteral("0")), 0);
+        EXPECT_EQ(dialog.cboLayer->currentText(), QStringLiteral("0")) << "the choice starts on layer 0";
         QTest::keyClicks(box, "A-WALL");
         ASSERT_EQ(dialog.cboLayer->currentText(), QStringLiteral("A-WALL"));
         QTest::keyClick(box, Qt::Key_Return);
@@ -373,6 +373,20 @@ TEST_F(UndoWindow, ALayerRenamedAndMergedThroughItsDialogsIsOneUndoEach)
     onGrid(Qt::Key_Y);
     QTest::mouseClick(w->cmdSave, Qt::LeftButton);
     EXPECT_TRUE(bytesOf(path) == merged) << "redone, the merged drawing again";
+
+    // With no layer row listed there is nothing to rename or merge: each
+    // says so, and no dialog opens.
+    w->recordset()->setFilter(QStringLiteral("Name = 'no such layer'"));
+    ASSERT_EQ(w->recordset()->RecordCount(), 0);
+    const std::size_t boxes = seams.boxes.shown.size();
+    seams.boxes.answers = {MsgResult::Ok, MsgResult::Ok};
+    for (QPushButton* button : {w->cmdRenameLayer, w->cmdMergeLayer}) QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_EQ(seams.boxes.shown.size(), boxes + 2);
+    EXPECT_TRUE(seams.boxes.shown[boxes].text.contains(QStringLiteral("No layer is listed to rename")))
+        << seams.boxes.shown[boxes].text.toStdString();
+    EXPECT_TRUE(seams.boxes.shown[boxes + 1].text.contains(QStringLiteral("No layer is listed to merge")))
+        << seams.boxes.shown[boxes + 1].text.toStdString();
+    EXPECT_TRUE(bytesOf(path) == merged);
     EXPECT_EQ(seams.boxes.unexpected, 0);
     EXPECT_EQ(seams.screens.unexpected, 0);
 }

@@ -1,6 +1,7 @@
 #include "ddvue/dwg/DwgImport.h"
 
 #include "ddvue/AtomicFile.h"
+#include "ddvue/dwg/ChildProcess.h"
 #include "ddvue/dwg/DwgDxfWriter.h"
 
 #include <QByteArray>
@@ -11,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
-#include <QProcess>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -22,9 +22,6 @@
 #include <map>
 #include <utility>
 
-#include <csignal>
-#include <fcntl.h>
-#include <sys/prctl.h>
 #include <unistd.h>
 
 #ifndef TESSILUX_DWG_READER_DIR
@@ -88,16 +85,24 @@ bool nodeIsRecentEnough(const QString& node, QString& error)
             return it->second.second;
         }
     }
-    QProcess p;
-    p.start(node, {QStringLiteral("--version")});
-    bool finished = p.waitForStarted(10000) && p.waitForFinished(15000);
+    ChildProcess p;
+    std::string failure, said, ignored;
+    if (!p.start(QFile::encodeName(node).toStdString(), {"--version"}, -1, failure)) {
+        error = QStringLiteral("Reading DWG drawings needs Node.js, and %1 could not be started: %2")
+                    .arg(node, QString::fromLocal8Bit(failure));
+        return false;  // not remembered: it may start next time
+    }
+    bool finished = true;
+    QElapsedTimer clock;
+    clock.start();
+    while (finished && !p.wait(static_cast<int>(std::max<qint64>(0, 15000 - clock.elapsed())), said, ignored))
+        if (clock.elapsed() >= 15000) finished = false;
     if (!finished) {
         p.kill();
-        p.waitForFinished(5000);
         error = QStringLiteral("Reading DWG drawings needs Node.js, and %1 does not answer.").arg(node);
         return false;  // not remembered: it may answer next time
     }
-    QString out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    QString out = QString::fromStdString(said).trimmed();
     bool ok = false;
     int major = 0;
     if (out.startsWith(QLatin1Char('v'))) major = out.mid(1).section(QLatin1Char('.'), 0, 0).toInt(&ok);
@@ -242,71 +247,46 @@ bool runReader(const QString& node, const QString& script, int fd, const std::fu
     // One reader process per drawing: a fault in the DWG library ends that
     // process, not the program. Liftoff compiles the library's WebAssembly
     // at once instead of optimising it, which is many times faster and
-    // smaller for a single drawing.
-    QProcess p;
-    p.setProcessChannelMode(QProcess::SeparateChannels);
-    // The kernel kills the reader when the thread that starts it ends, and
-    // so when the program ends in any way, also killed outright: else the
-    // reader would go on reading for nobody. That thread waits here for the
-    // reader, so it does not end first.
-    const pid_t parent = getpid();
-    p.setChildProcessModifier([parent, fd] {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() != parent) _exit(1);  // the program ended before the line above
-        // The drawing comes as the reader's standard input: its name may be
-        // bytes that no argument of the reader would carry.
-        if (dup2(fd, STDIN_FILENO) < 0) _exit(1);
-        // Room in the pipe for a megabyte of the answer, where the system
-        // allows it: the reader writes on while a line is parsed here,
-        // instead of waiting for every 64 KB to be taken.
-        fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1 << 20);
-    });
-    p.start(node, {QStringLiteral("--liftoff-only"), script, QStringLiteral("-")});
-    if (!p.waitForStarted(15000)) {
-        r.error = local(QStringLiteral("The DWG reader could not be started: %1").arg(p.errorString()));
+    // smaller for a single drawing. The drawing comes as the reader's
+    // standard input: its name may be bytes that no argument would carry.
+    ChildProcess p;
+    std::string why;
+    if (!p.start(QFile::encodeName(node).toStdString(),
+                 {"--liftoff-only", QFile::encodeName(script).toStdString(), "-"}, fd, why)) {
+        r.error = "The DWG reader could not be started: " + why;
         return false;
     }
-    p.closeWriteChannel();
     const int limit = timeLimitMs();
     QElapsedTimer clock;
     clock.start();
-    QByteArray err;
-    while (p.state() != QProcess::NotRunning) {
+    std::string more, err, errMore;
+    while (!p.ended()) {
         qint64 left = limit - clock.elapsed();
         if (left <= 0) break;
         if (keepGoing && !keepGoing()) {
             p.kill();
-            p.waitForFinished(10000);
             r.stopped = true;
             r.error = "Reading the drawing was stopped.";
             return false;
         }
         // Back as soon as the reader has written more, which is parsed
         // here while the reader goes on reading.
-        const int wait = static_cast<int>(std::min<qint64>(left, 100));
-        QElapsedTimer step;
-        step.start();
-        if (!p.waitForReadyRead(wait) && p.state() != QProcess::NotRunning && step.elapsed() < wait)
-            p.waitForFinished(static_cast<int>(wait - step.elapsed()));
-        QByteArray more = p.readAllStandardOutput();
-        out.add(more.constData(), static_cast<std::size_t>(more.size()));
-        more = p.readAllStandardError();
-        if (err.size() < (1 << 16)) err += more;
+        more.clear();
+        errMore.clear();
+        p.wait(static_cast<int>(std::min<qint64>(left, 100)), more, errMore);
+        out.add(more.data(), more.size());
+        if (err.size() < (1 << 16)) err += errMore;
     }
-    if (p.state() != QProcess::NotRunning) {
+    if (!p.ended()) {
         p.kill();
-        p.waitForFinished(10000);
         r.timedOut = true;
         r.error = local(QStringLiteral("Reading the DWG drawing took longer than %1 seconds and was stopped.")
                             .arg(limit / 1000.0));
         return false;
     }
-    QByteArray rest = p.readAllStandardOutput();
-    out.add(rest.constData(), static_cast<std::size_t>(rest.size()));
-    err += p.readAllStandardError();
 
-    QString detail = lastLines(err);
-    if (p.exitStatus() == QProcess::CrashExit) {
+    QString detail = lastLines(QByteArray::fromStdString(err));
+    if (p.crashed()) {
         r.error = local(QStringLiteral("The DWG reader stopped unexpectedly%1").arg(detail.isEmpty() ? QStringLiteral(".")
                                                                                                    : QStringLiteral(": ") + detail));
         return false;

@@ -159,6 +159,19 @@ TEST(DwgImport, AReaderThatCrashesOrFailsGivesItsReason)
         EXPECT_TRUE(o.error.contains("RangeError: out of bounds")) << o.error.toStdString();
     }
     {
+        // A program that the system cannot start: the system's reason.
+        QString path = dir.filePath("unstartable");
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("#!/nonexistent/interpreter\n");
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        ScopedEnv node("TESSILUX_NODE", path.toLocal8Bit());
+        Outcome o = open(kDwg);
+        EXPECT_FALSE(o.opened);
+        EXPECT_TRUE(o.error.contains("could not be started: No such file or directory")) << o.error.toStdString();
+    }
+    {
         // A reader that claims success but writes no drawing.
         ScopedEnv node("TESSILUX_NODE", fakeNode(dir, "garbles", "v22.1.0", "echo '{\"blocks\": [' ; exit 0").toLocal8Bit());
         Outcome o = open(kDwg);
