@@ -48,6 +48,8 @@ void Scene::clear()
     arcs_.clear();
     texts_.clear();
     layers_.clear();
+    lineStyles_.assign(1, LineStyle{});
+    lineStyleIndex_.clear();
     chains_.assign(1, Chain{0, 0, {}});
     chainIndex_.clear();
     entities_.clear();
@@ -89,6 +91,7 @@ std::uint32_t Scene::push(PrimitiveType type, const Bounds& b, std::uint32_t dat
     p.chain = s.chain;
     p.type = type;
     p.flags = flags;
+    p.line = s.line;
     auto id = static_cast<std::uint32_t>(prims_.size());
     prims_.push_back(p);
     ++revision_;
@@ -293,6 +296,20 @@ void Scene::setLayer(std::uint32_t index, const SceneLayer& layer)
     layers_[index] = layer;
     layersDirty_ = true;
     ++revision_;
+}
+
+std::uint16_t Scene::addLineStyle(const LineStyle& style)
+{
+    if (style.pattern.empty() && style.weight == 0) return 0;
+    std::string key(reinterpret_cast<const char*>(style.pattern.data()), style.pattern.size() * sizeof(float));
+    key.append(reinterpret_cast<const char*>(&style.weight), sizeof style.weight);
+    auto it = lineStyleIndex_.find(key);
+    if (it != lineStyleIndex_.end()) return it->second;
+    if (lineStyles_.size() > UINT16_MAX) return 0;
+    auto id = static_cast<std::uint16_t>(lineStyles_.size());
+    lineStyles_.push_back(style);
+    lineStyleIndex_.emplace(std::move(key), id);
+    return id;
 }
 
 std::uint32_t Scene::chainWith(std::uint32_t parentChain, std::uint32_t layer)
