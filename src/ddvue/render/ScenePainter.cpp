@@ -131,13 +131,12 @@ private:
     // the foreground color instead, as index 7 is.
     QRgb visible(QRgb c) const { return (c & 0xFFFFFFu) == (options_.background & 0xFFFFFFu) ? options_.foreground : c; }
 
-    QPen pen(QRgb c, double width) const
+    QPen pen(QRgb c, double width, bool dashed = false) const
     {
         QPen p(QColor::fromRgb(c), width);
-        if (width > 0) p.setCapStyle(Qt::RoundCap);
+        if (width > 0) p.setCapStyle(dashed ? Qt::FlatCap : Qt::RoundCap);
         return p;
     }
-    QPen pen(QRgb c) const { return pen(c, options_.lineWidth); }
 
     // The width of a primitive's lines in pixels: its lineweight where the
     // drawing shows lineweights and it is wider than the thinnest line. A
@@ -154,11 +153,11 @@ private:
     // colors alternate still goes to the painter in few calls. Batches are
     // painted before any fill or text, which keeps those in the drawing's
     // order.
-    void setColor(QRgb c, double width)
+    void setColor(QRgb c, double width, bool dashed)
     {
         auto same = [&](int b) {
             const Batch& batch = o_.batches_[static_cast<std::size_t>(b)];
-            return batch.color == c && batch.width == width;
+            return batch.color == c && batch.width == width && batch.dashed == dashed;
         };
         if (current_ >= 0 && same(current_)) return;
         for (int b = 0; b < active_; ++b) {
@@ -171,6 +170,7 @@ private:
         if (static_cast<std::size_t>(active_) == o_.batches_.size()) o_.batches_.emplace_back();
         o_.batches_[static_cast<std::size_t>(active_)].color = c;
         o_.batches_[static_cast<std::size_t>(active_)].width = width;
+        o_.batches_[static_cast<std::size_t>(active_)].dashed = dashed;
         current_ = active_++;
     }
 
@@ -179,7 +179,7 @@ private:
     void paintBatch(Batch& b)
     {
         if (b.lines.empty() && b.dots.empty()) return;
-        p_.setPen(pen(b.color, b.width));
+        p_.setPen(pen(b.color, b.width, b.dashed));
         if (!b.lines.empty()) p_.drawLines(b.lines.data(), static_cast<int>(b.lines.size()));
         if (!b.dots.empty()) p_.drawPoints(b.dots.data(), static_cast<int>(b.dots.size()));
         b.lines.clear();
@@ -380,7 +380,7 @@ void ScenePainter::Pass::fillRings(const Primitive& prim, QRgb c, std::uint32_t 
     if (path.isEmpty()) return;
     QColor fillColor = QColor::fromRgb(c);
     fillColor.setAlpha(alpha);
-    if (prim.flags & Primitive::Outlined) p_.setPen(pen(c));
+    if (prim.flags & Primitive::Outlined) p_.setPen(pen(c, options_.lineWidth));
     else p_.setPen(Qt::NoPen);
     p_.setBrush(fillColor);
     p_.drawPath(path);
@@ -469,16 +469,18 @@ void ScenePainter::Pass::draw(const Primitive& prim)
     if (layerMask_ && (prim.layer >= layerMask_->size() || !(*layerMask_)[prim.layer])) return;
     ++o_.stats_.considered;
     QRgb c = resolve(prim.color);
-    setColor(c, widthOf(prim));
+    const double width = widthOf(prim);
     // Smaller than a pixel: one dot.
     double bw = (double(prim.x1) - prim.x0) * s_, bh = (double(prim.y1) - prim.y0) * s_;
     if (bw < 1 && bh < 1) {
+        setColor(c, width, false);
         ++o_.stats_.dots;
         dot(sx((double(prim.x0) + prim.x1) / 2), sy((double(prim.y0) + prim.y1) / 2));
         return;
     }
     ++o_.stats_.drawn;
     startDashes(prim);
+    setColor(c, width, dash_ != nullptr && width > 0);
     switch (prim.type) {
     case PrimitiveType::Line: line(prim); break;
     case PrimitiveType::Polyline:

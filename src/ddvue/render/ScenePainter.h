@@ -66,6 +66,7 @@ private:
     struct Batch {
         QRgb color = 0;
         double width = 0;
+        bool dashed = false;  // flat ends, so that wide dashes keep their gaps
         std::vector<QLineF> lines;
         std::vector<QPoint> dots;
     };
