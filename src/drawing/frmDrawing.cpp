@@ -55,6 +55,14 @@ frmDrawing::frmDrawing(const Drawing& drawing, const QString& bitmapFolder, QWid
     item(mnuFileSave, "mnuFileSave", QStringLiteral("&Save as BMP file"), QKeySequence(Qt::CTRL | Qt::Key_S));
     item(mnuFileExit, "mnuFileExit", QStringLiteral("&Exit"), QKeySequence(Qt::CTRL | Qt::Key_E));
 
+    // The view's own keys, as a menu too: the whole drawing (Home).
+    mnuView = menuBar->addMenu(QStringLiteral("&View"));
+    mnuView->setObjectName(QStringLiteral("mnuView"));
+    mnuViewExtents = mnuView->addAction(QStringLiteral("Zoom to &Extents"));
+    mnuViewExtents->setObjectName(QStringLiteral("mnuViewExtents"));
+    mnuViewExtents->setShortcut(QKeySequence(Qt::Key_Home));
+    addAction(mnuViewExtents);
+
     DDVue1 = new ddvue::DDVue(this);
     DDVue1->setObjectName(QStringLiteral("DDVue1"));
     DDVue1->setPrintDialog([](QPrinter& printer, QWidget* owner) { return platform::printDialog(printer, owner); });
@@ -67,6 +75,7 @@ frmDrawing::frmDrawing(const Drawing& drawing, const QString& bitmapFolder, QWid
     connect(mnuFileCopy, &QAction::triggered, this, [this] { mnuFileCopy_Click(); });
     connect(mnuFileSave, &QAction::triggered, this, [this] { mnuFileSave_Click(); });
     connect(mnuFileExit, &QAction::triggered, this, [this] { mnuFileExit_Click(); });
+    connect(mnuViewExtents, &QAction::triggered, this, [this] { DDVue1->showWholeDrawing(); });
     connect(DDVue1, &ddvue::DDVue::PointerMoved, this, [this](int x, int y) { DDVue1_PointerMoved(x, y); });
 
     reader_ = new ddvue::DrawingReader(this);

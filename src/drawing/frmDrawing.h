@@ -55,6 +55,8 @@ public:
     QAction* mnuFileCopy;
     QAction* mnuFileSave;
     QAction* mnuFileExit;
+    QMenu* mnuView;
+    QAction* mnuViewExtents;
 
     void mnuFileOpen_Click();
     void mnuFilePrint_Click();
