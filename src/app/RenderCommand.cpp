@@ -29,19 +29,21 @@ constexpr int kMaxSide = 16384;
 
 int render(const QStringList& args, std::ostream& out, std::ostream& err)
 {
-    QString drawing, outPath, sizeText;
+    QString drawing, outPath, sizeText, layout;
     bool overwrite = false;
     cli::Arguments reader(args);
     while (reader.next()) {
         const QString& a = reader.current();
         if (!reader.isOption(a == QLatin1String("-o") || a == QLatin1String("--size") ||
-                             a == QLatin1String("--overwrite"))) {
+                             a == QLatin1String("--layout") || a == QLatin1String("--overwrite"))) {
             if (!drawing.isEmpty()) return usage(err, QStringLiteral("render takes one drawing"));
             drawing = a;
         } else if (a == QLatin1String("-o")) {
             if (!reader.value(outPath)) return usage(err, QStringLiteral("-o needs a file"));
         } else if (a == QLatin1String("--size")) {
             if (!reader.value(sizeText)) return usage(err, QStringLiteral("--size needs WIDTHxHEIGHT"));
+        } else if (a == QLatin1String("--layout")) {
+            if (!reader.value(layout)) return usage(err, QStringLiteral("--layout needs a layout's name"));
         } else if (a == QLatin1String("--overwrite")) {
             overwrite = true;
         } else {
@@ -81,6 +83,20 @@ int render(const QStringList& args, std::ostream& out, std::ostream& err)
 
     // Drawn once, as the drawing stands: the scene need not follow its edits.
     ddvue::render::DrawingScene scene;
+    if (!layout.isEmpty()) {
+        QStringList names;
+        bool found = false;
+        for (const ddvue::render::LayoutEntry& l : ddvue::render::layoutsOf(*engine.document())) {
+            names << QString::fromStdString(l.name);
+            if (!found && names.back().compare(layout, Qt::CaseInsensitive) == 0) {
+                scene.showSpace(l.space);
+                found = true;
+            }
+        }
+        if (!found)
+            return failed(err, QStringLiteral("%1 has no layout named %2; its layouts are %3")
+                                   .arg(drawing, layout, names.join(QStringLiteral(", "))));
+    }
     scene.build(*engine.document(), engine.path(), engine.searchPaths());
     QImage image = ddvue::render::renderScene(scene.scene(), size);
     if (image.isNull()) return failed(err, QStringLiteral("not enough memory for a %1x%2 picture").arg(size.width()).arg(size.height()));

@@ -121,6 +121,18 @@ public:
     std::uint32_t addLayer(SceneLayer layer);
     void setLayer(std::uint32_t index, const SceneLayer& layer);
     const std::vector<SceneLayer>& layers() const { return layers_; }
+    // Clipping: what is added between beginClip and endClip shows only
+    // within the box (a paper layout's viewport onto model space); what lies
+    // wholly outside it is not kept. Clips do not nest.
+    struct Clip {
+        std::uint32_t first = 0, end = 0;  // the primitives first to end - 1
+        Bounds box;
+    };
+    void beginClip(const Bounds& box);
+    void endClip();
+    // In the order of their primitives.
+    const std::vector<Clip>& clips() const { return clips_; }
+
     // Line styles: equal ones share their index. A scene that holds as many
     // as an index can tell draws the others solid.
     std::uint16_t addLineStyle(const LineStyle& style);
@@ -169,6 +181,8 @@ private:
     std::vector<TextData> texts_;
     std::vector<SceneLayer> layers_;
     std::vector<LineStyle> lineStyles_{LineStyle{}};
+    std::vector<Clip> clips_;
+    bool clipping_ = false;
     std::unordered_map<std::string, std::uint16_t> lineStyleIndex_;
     std::vector<Chain> chains_{Chain{0, 0, {}}};
     std::unordered_map<std::uint64_t, std::uint32_t> chainIndex_;

@@ -59,6 +59,7 @@ void SceneBuilder::addLayers(const dxf::Document& doc)
     };
     lineweights_ = headerInt(dxf::def::header::lwDisplay.name, 0) != 0;
     lwDefault_ = headerInt(dxf::def::header::lwDefault.name, 25);
+    paperScaled_ = headerInt(dxf::def::header::psLtScale.name, 1) != 0;
     if (lwDefault_ < 0 || lwDefault_ > 211) lwDefault_ = 25;
     for (std::uint32_t i = 0; i < doc.layers().size(); ++i) scene_.addLayer(layerOf(doc, i));
 }
@@ -127,6 +128,9 @@ Scene::Style SceneBuilder::style(const Context& ctx, const View<def::AnyEntity>&
             const QTransform& m = ctx.m;
             double scale = ltScale_ * v.get(def::AnyEntity::linetypeScale) *
                            std::sqrt(std::abs(m.m11() * m.m22() - m.m12() * m.m21()));
+            // Seen through a viewport, a pattern keeps its length on paper
+            // where the drawing asks so ($PSLTSCALE).
+            if (paperScaled_) scale /= ctx.viewportScale;
             if (!(scale > 0) || !std::isfinite(scale)) scale = ltScale_;
             for (double e : *look_.pattern) {
                 line.pattern.push_back(static_cast<float>(e * scale));
@@ -243,7 +247,8 @@ void SceneBuilder::buildEntity(const dxf::Document& doc, std::uint32_t record, s
     measure_ = &measure;
     expansions_ = 0;
     std::vector<std::pair<const dxf::Document*, std::uint32_t>> stack;
-    Context ctx{&doc, QTransform(), UINT32_MAX, color::kForeground, 0, 0, std::string(), paperSpace, &stack, false, {}};
+    Context ctx{&doc, QTransform(), UINT32_MAX, color::kForeground, 0, 0, std::string(), paperSpace, &stack,
+                false, {}, 1};
     entity(ctx, record);
     used_ = nullptr;
     measure_ = nullptr;
@@ -363,10 +368,45 @@ bool SceneBuilder::plainGeometry(const Context& ctx, const dxf::RecordView& r)
         if (!(w > 0) || !(h > 0)) return true;
         scene_.addPolyline(mapped({c + QPointF(-w, -h), c + QPointF(w, -h), c + QPointF(w, h), c + QPointF(-w, h)}, M),
                            true, s);
+        viewportContents(ctx, *v);
     } else {
         return false;
     }
     return true;
+}
+
+void SceneBuilder::viewportContents(const Context& ctx, const View<def::Viewport>& v)
+{
+    // A viewport that is off, and one that looks at model space from
+    // another side than from above, show nothing here.
+    if (v.get(def::Viewport::status) < 1 || v.get(def::Viewport::id) < 2) return;
+    const dxf::Point3 dir = v.get(def::Viewport::viewDirection);
+    if (std::abs(dir.x) > 1e-9 || std::abs(dir.y) > 1e-9) return;
+    const double viewHeight = v.get(def::Viewport::viewHeight), height = v.get(def::Viewport::height);
+    const double scale = height / viewHeight;
+    if (!(scale > 0) || !std::isfinite(scale) || host_ != ctx.doc || host_->spaces().empty()) return;
+    // Model space onto the paper: scaled, turned by the view's twist, and
+    // the view's centre put on the viewport's.
+    const QPointF c = pointOf(v, def::Viewport::center), view = pointOf(v, def::Viewport::viewCenter);
+    const QTransform m = QTransform::fromScale(scale, scale) *
+                         QTransform().rotateRadians(v.get(def::Viewport::twistAngle) * kDeg) *
+                         QTransform::fromTranslate(c.x() - view.x() * scale, c.y() - view.y() * scale) * ctx.m;
+    const double w = v.get(def::Viewport::width) / 2, h = height / 2;
+    Bounds box;
+    for (QPointF corner : {c + QPointF(-w, -h), c + QPointF(w, h)}) {
+        QPointF p = ctx.m.map(corner);
+        box.add(p.x(), p.y());
+    }
+    Context inner = ctx;
+    inner.m = m;
+    inner.paperSpace = false;
+    inner.viewportScale = scale;
+    scene_.beginClip(box);
+    for (std::uint32_t e : host_->spaces()[0].entities) {
+        if (scene_.full() || expansions_ > kMaxExpansions) break;
+        entity(inner, e);
+    }
+    scene_.endClip();
 }
 
 // ------------------------------------------------------------------- blocks
@@ -382,7 +422,7 @@ void SceneBuilder::blockContents(const Context& ctx, const dxf::Document& doc, s
     if (&doc == host_ && used_) used_->push_back(block);
     stack.emplace_back(&doc, block);
     Context inner{&doc, m, layer, color, chain, ctx.depth + 1, xrefName, ctx.paperSpace, ctx.stack, ctx.dimension,
-                  byBlock};
+                  byBlock, ctx.viewportScale};
     for (std::uint32_t e : doc.blocks()[block].entities) entity(inner, e);
     stack.pop_back();
 }
@@ -445,7 +485,7 @@ void SceneBuilder::blockReference(const Context& ctx, std::uint32_t record, cons
                     if (cycle) break;
                     stack.emplace_back(target, UINT32_MAX);
                     Context inner{target, m, s.layer, s.color, chain, ctx.depth + 1, xrefName, false, ctx.stack,
-                                  false, look};
+                                  false, look, ctx.viewportScale};
                     for (std::uint32_t e : target->spaces()[0].entities) entity(inner, e);
                     stack.pop_back();
                     if (&doc == host_ && used_) used_->push_back(*block);

@@ -50,6 +50,8 @@ private:
     void entity(const Context& ctx, std::uint32_t record);
     // The entities drawn from their own groups alone; false when the record is none of them.
     bool plainGeometry(const Context& ctx, const dxf::RecordView& r);
+    // What a paper layout's viewport shows of model space, clipped to it.
+    void viewportContents(const Context& ctx, const View<dxf::def::Viewport>& v);
     void blockReference(const Context& ctx, std::uint32_t record, const View<dxf::def::Insert>& v);
     void blockContents(const Context& ctx, const dxf::Document& doc, std::uint32_t block, const QTransform& m,
                        std::uint32_t layer, std::uint32_t color, std::uint32_t chain, const std::string& xrefName,
@@ -116,6 +118,7 @@ private:
     double ltScale_ = 1;      // $LTSCALE
     bool lineweights_ = false;  // $LWDISPLAY: lines drawn as wide as their weight
     int lwDefault_ = 25;      // $LWDEFAULT, hundredths of a millimetre
+    bool paperScaled_ = true;  // $PSLTSCALE: patterns seen through a viewport keep their paper length
 };
 
 }  // namespace ddvue::render

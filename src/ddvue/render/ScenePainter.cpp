@@ -316,6 +316,8 @@ private:
     void arc(const Primitive& prim);
     void text(const Primitive& prim, QRgb c);
     void draw(const Primitive& prim);
+    // Clips the painter to the clip of primitive `id`, or stops clipping.
+    void clipTo(std::size_t id);
 
     ScenePainter& o_;
     QPainter& p_;
@@ -329,6 +331,8 @@ private:
     std::size_t dashAt_ = 0;       // the element the pattern stands in
     double dashDone_ = 0;          // pixels of that element already walked
     bool over_ = false;            // painting a selection over the picture
+    std::size_t clipAt_ = 0;                 // the first of the scene's clips not yet passed
+    const Scene::Clip* clip_ = nullptr;      // the clip in force
     const int w_, h_;
     const std::vector<SceneLayer>& layers_;
     const std::vector<char>& visible_;
@@ -460,10 +464,29 @@ void ScenePainter::Pass::text(const Primitive& prim, QRgb c)
     p_.restore();
 }
 
+void ScenePainter::Pass::clipTo(std::size_t id)
+{
+    // Primitives come in the scene's order: the clip they fall in, if any,
+    // is the first not ended before them.
+    const std::vector<Scene::Clip>& clips = scene_.clips();
+    while (clipAt_ < clips.size() && clips[clipAt_].end <= id) ++clipAt_;
+    const Scene::Clip* clip = clipAt_ < clips.size() && clips[clipAt_].first <= id ? &clips[clipAt_] : nullptr;
+    if (clip == clip_) return;
+    flush();
+    clip_ = clip;
+    if (!clip) {
+        p_.setClipping(false);
+        return;
+    }
+    const QPointF a(sx(clip->box.x0), sy(clip->box.y1)), b(sx(clip->box.x1), sy(clip->box.y0));
+    p_.setClipRect(QRectF(a, b).intersected(QRectF(-8, -8, w_ + 16, h_ + 16)));
+}
+
 void ScenePainter::Pass::draw(const Primitive& prim)
 {
     if (prim.dead()) return;
     if (prim.x1 < qx0_ || prim.x0 > qx1_ || prim.y1 < qy0_ || prim.y0 > qy1_) return;
+    if (!scene_.clips().empty()) clipTo(static_cast<std::size_t>(&prim - scene_.primitives().data()));
     if (prim.layer < visible_.size() && !visible_[prim.layer]) return;
     if (prim.chain < hidden_.size() && hidden_[prim.chain]) return;
     if (layerMask_ && (prim.layer >= layerMask_->size() || !(*layerMask_)[prim.layer])) return;

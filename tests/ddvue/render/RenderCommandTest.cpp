@@ -67,6 +67,16 @@ TEST(RenderCommand, WritesThePictureOrSaysWhyNot)
     g.close();
     EXPECT_EQ(run({garbage, QStringLiteral("-o"), png}), 1);
     EXPECT_EQ(run({drawing, QStringLiteral("-o"), dir.filePath(QStringLiteral("no/folder/x.png"))}), 1);
+    // A layout by its name, in any letter case; one the drawing lacks is named with those it has.
+    ASSERT_EQ(run({drawing, QStringLiteral("-o"), png, QStringLiteral("--layout"), QStringLiteral("model"),
+                   QStringLiteral("--size"), QStringLiteral("320x200"), QStringLiteral("--overwrite")}),
+              0);
+    EXPECT_GT(litPixels(QImage(png, "PNG")), 100);
+    EXPECT_EQ(run({drawing, QStringLiteral("-o"), png, QStringLiteral("--layout=Nowhere"), QStringLiteral("--overwrite")},
+                  &err),
+              1);
+    EXPECT_TRUE(err.contains(QStringLiteral("Nowhere")) && err.contains(QStringLiteral("Model"))) << err.toStdString();
+    EXPECT_EQ(run({drawing, QStringLiteral("-o"), png, QStringLiteral("--layout")}), 2);
 }
 
 TEST(RenderCommand, EveryCorpusDrawingShowsSomething)
@@ -85,6 +95,15 @@ TEST(RenderCommand, EveryCorpusDrawingShowsSomething)
         scene.attach(*engine.document(), file, QString());
         QImage img = render::renderScene(scene.scene(), QSize(400, 300));
         EXPECT_GT(litPixels(img), 200) << file.toStdString();
+        // Every paper layout too: what lies on it shows.
+        for (const render::LayoutEntry& layout : render::layoutsOf(*engine.document())) {
+            if (layout.space == 0) continue;
+            scene.showSpace(layout.space);
+            const render::Scene& paper = scene.scene();
+            if (paper.liveCount() == 0) continue;
+            EXPECT_GT(litPixels(render::renderScene(paper, QSize(400, 300))), 20) << file.toStdString() << " "
+                                                                                   << layout.name;
+        }
     }
 }
 

@@ -526,6 +526,68 @@ TEST(SceneBuilder, PaperSpaceOnlyWhenModelSpaceIsEmpty)
     expectBounds(both.s().extents(), 100, 100, 101, 101);
 }
 
+TEST(SceneBuilder, PaperLayoutsShowTheirViewportsOntoModelSpaceClipped)
+{
+    // Model space: a circle, a line across where the viewport looks and one
+    // far below it. Paper space: a line, and a viewport 80 x 60 at (100, 100)
+    // that shows model space around (50, 50) twice as large.
+    Drawing d;
+    d.add(circle(50, 50, 10));
+    const std::string circleHandle = d.lastHandle();
+    d.add(line(30, 50, 90, 50));
+    d.add(line(0, 0, 100, 0));
+    auto onPaper = [](Groups g) {
+        g.insert(g.begin() + 1, {67, "1"});
+        return g;
+    };
+    d.add(onPaper(line(10, 10, 20, 10)));
+    const std::string paperLine = d.lastHandle();
+    d.add({{0, "VIEWPORT"}, {67, "1"}, {8, "0"}, {10, "100"}, {20, "100"}, {30, "0"}, {40, "80"}, {41, "60"},
+           {68, "1"}, {69, "2"}, {12, "50"}, {22, "50"}, {45, "30"}});
+    Built b(d);
+    const dxf::Document& doc = *b.engine.document();
+    const auto layouts = layoutsOf(doc);
+    ASSERT_EQ(layouts.size(), 2u);
+    EXPECT_EQ(layouts[0].name, "Model");
+    EXPECT_EQ(layouts[1].name, "Layout1");
+    EXPECT_EQ(spaceOf(doc, *doc.findHandle(circleHandle)), std::size_t(0));
+    EXPECT_EQ(spaceOf(doc, *doc.findHandle(paperLine)), layouts[1].space);
+    EXPECT_FALSE(b.scene.showsPaperSpace());
+
+    b.scene.showSpace(layouts[1].space);
+    const Scene& s = b.s();
+    EXPECT_TRUE(b.scene.showsPaperSpace());
+    // The paper's line, the viewport's frame, the circle and the line across;
+    // the line below the viewport is not kept.
+    auto prims = live(s);
+    ASSERT_EQ(prims.size(), 4u);
+    ASSERT_EQ(s.clips().size(), 1u);
+    expectBounds(s.clips()[0].box, 60, 70, 140, 130);
+    const Bounds circleBox{prims[2].x0, prims[2].y0, prims[2].x1, prims[2].y1};
+    expectBounds(circleBox, 80, 80, 120, 120);
+    expectBounds(s.extents(), 10, 10, 140, 130);
+
+    // Painted, the line across stops at the viewport's edge.
+    ViewTransform view;
+    view.setViewport(200, 200);
+    view.setCenter({100, 100});
+    view.setScale(1);
+    QImage img(200, 200, QImage::Format_RGB32);
+    {
+        QPainter p(&img);
+        ScenePainter().paint(p, s, view, PaintOptions());
+    }
+    const QRgb white = qRgb(255, 255, 255);
+    EXPECT_TRUE(colorNear(img, view.toScreen({120, 100}), white));
+    EXPECT_TRUE(colorNear(img, view.toScreen({100, 120}), white));  // the circle's top
+    EXPECT_FALSE(colorNear(img, view.toScreen({160, 100}), white));
+    EXPECT_TRUE(colorNear(img, view.toScreen({15, 10}), white));
+
+    // An edit of model space shows through the viewport.
+    ASSERT_TRUE(b.engine.DeleteEntity(QString::fromStdString(circleHandle)));
+    EXPECT_EQ(live(b.s()).size(), 3u);
+}
+
 TEST(SceneBuilder, HostileDrawingsStayBounded)
 {
     Drawing d;
