@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -198,6 +199,13 @@ TEST(HighlightWindow, TheViewZoomsAndPansAsCadUsersExpect)
     for (int i = 0; i < 6; ++i) d.add(text("NOTE " + std::to_string(i), 0, -i * 6.0, 2));
     d.add(line(-100, -100, 300, 100));
     d.add(text("SMALL", 250, 80, 0.3));
+    // On paper: a title and its frame.
+    Groups title = text("PAPER TITLE", 10, 10, 3);
+    title.insert(title.begin() + 1, {67, "1"});
+    d.add(title);
+    Groups frame = line(0, 0, 200, 0);
+    frame.insert(frame.begin() + 1, {67, "1"});
+    d.add(frame);
     QTemporaryDir dir;
     d.save(dir.path(), QStringLiteral("zoom.dxf"));
     windowkit::Seams seams;
@@ -291,4 +299,27 @@ TEST(HighlightWindow, TheViewZoomsAndPansAsCadUsersExpect)
     EXPECT_GT(mark.width(), view.width() * 0.5);
     EXPECT_TRUE(QRectF(view.rect()).contains(mark));
     shot(w, "6-zoomed-to-object");
+
+    // The paper's text: its row shows the paper layout, the text marked.
+    EXPECT_EQ(view.layouts(), QStringList({QStringLiteral("Model"), QStringLiteral("Layout1")}));
+    EXPECT_EQ(view.currentLayout(), QStringLiteral("Model"));
+    w.dtgDrawing->setFocus();
+    ASSERT_TRUE(viewdriver::waitFor([&] { return QApplication::focusWidget() == w.dtgDrawing; }, 5000));
+    for (int i = 0; i < 10 && currentKey(w, "Value") != QStringLiteral("PAPER TITLE"); ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    ASSERT_EQ(currentKey(w, "Value"), QStringLiteral("PAPER TITLE"));
+    EXPECT_EQ(view.currentLayout(), QStringLiteral("Layout1"));
+    ASSERT_TRUE(viewdriver::waitFor([&] { return !view.gliding(); }, 5000));
+    EXPECT_FALSE(view.highlightRect().isEmpty());
+    EXPECT_GT(oranges(view.grab().toImage(), view.highlightRect().toAlignedRect()), 20);
+    shot(w, "7-paper-layout");
+    // A model text's row goes back to model space.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+    EXPECT_EQ(view.currentLayout(), QStringLiteral("Model"));
+    // The tabs under the view choose the layout with a click.
+    QTabBar* tabs = view.findChild<QTabBar*>(QStringLiteral("layoutTabs"));
+    ASSERT_TRUE(tabs && tabs->isVisible());
+    QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(1).center());
+    EXPECT_EQ(view.currentLayout(), QStringLiteral("Layout1"));
+    EXPECT_EQ(tabs->currentIndex(), 1);
 }
