@@ -5,6 +5,7 @@
 #include "ddvue/FileNames.h"
 #include "ddvue/ViewHighlight.h"
 #include "ddvue/dxf/Operations.h"
+#include "ddvue/render/Pictures.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -16,6 +17,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -523,26 +525,39 @@ bool DDVue::SaveAsBitmap(const QString& path)
     return SaveAsBitmap(path, why);
 }
 
-bool DDVue::SaveAsBitmap(const QString& path, QString& why)
+bool DDVue::SaveAsBitmap(const QString& path, QString& why) { return savePicture(path, QStringLiteral("bmp"), why); }
+
+bool DDVue::SaveAsPicture(const QString& path, QString& why)
+{
+    const QString format = render::pictureFormat(path);
+    return savePicture(path, format.isEmpty() ? QStringLiteral("bmp") : format, why);
+}
+
+render::ViewTransform DDVue::pictureView()
+{
+    ready();
+    render::ViewTransform v = view_;
+    if (width() <= 0 || height() <= 0) {
+        v.setViewport(800, 600);
+        v.zoomToExtents(scene_->scene().extents());
+    } else {
+        v.setViewport(width(), height());
+    }
+    return v;
+}
+
+bool DDVue::savePicture(const QString& path, const QString& format, QString& why)
 {
     why.clear();
     if (path.isEmpty()) {
         why = QStringLiteral("no file name was given");
         return false;
     }
-    QImage image = viewImage();
-    if (image.isNull()) {
-        why = QStringLiteral("the view is too large to make a picture of");
-        return false;
-    }
     // Made in memory and written like every other file: a failed write
     // leaves no half picture behind.
     QByteArray bytes;
-    QBuffer buffer(&bytes);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "BMP")) {
-        why = QStringLiteral("the picture could not be encoded as BMP");
+    if (!render::paintPicture(scene_->scene(), pictureView(), render::PaintOptions(), format, bytes, why))
         return false;
-    }
     std::string reason;
     if (writeFileAtomically(encodeFileName(path),
                             std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), reason))
@@ -554,7 +569,14 @@ bool DDVue::SaveAsBitmap(const QString& path, QString& why)
 void DDVue::CopyToClipboard()
 {
     QImage image = viewImage();
-    if (!image.isNull()) QGuiApplication::clipboard()->setImage(image);
+    if (image.isNull()) return;
+    auto* data = new QMimeData;
+    data->setImageData(image);
+    QByteArray svg;
+    QString why;
+    if (render::paintPicture(scene_->scene(), pictureView(), render::PaintOptions(), QStringLiteral("svg"), svg, why))
+        data->setData(QStringLiteral("image/svg+xml"), svg);
+    QGuiApplication::clipboard()->setMimeData(data);
 }
 
 bool DDVue::PrintDrawing() { return PrintDrawing(false); }

@@ -61,6 +61,10 @@ public:
     // written; `why` then tells the reason.
     bool SaveAsBitmap(const QString& path);
     bool SaveAsBitmap(const QString& path, QString& why);
+    // Writes the current view as a picture of the kind its name ends in:
+    // BMP or PNG pixels, SVG or PDF vectors (a name ending otherwise gets a
+    // BMP). Through the safe write routine, as SaveAsBitmap.
+    bool SaveAsPicture(const QString& path, QString& why);
     // The drawing point that the view shows at pixel (x, y) of the widget.
     void ScreenToDrawing(double x, double y, double& drawingX, double& drawingY) const;
     // Prints the drawing fitted to the page: without an argument to the
@@ -71,7 +75,8 @@ public:
     bool PrintDrawing();
     bool PrintDrawing(bool showDialog);
     bool PrintDrawing(bool showDialog, QString& why);
-    // Puts the current view on the clipboard as a picture.
+    // Puts the current view on the clipboard as a picture, and as SVG for
+    // programs that take vectors.
     void CopyToClipboard();
     void SetFocus() { setFocus(); }
     // Places the view; a height below zero is taken as zero.
@@ -212,6 +217,10 @@ private:
     void stopGlide();
     // Paints what is pointed out over the drawing's picture.
     void paintHighlightOver(QPainter& painter);
+    // The view as pictures show it: the widget's, or 800 x 600 at the
+    // extents while the widget has no size.
+    render::ViewTransform pictureView();
+    bool savePicture(const QString& path, const QString& format, QString& why);
     // Shows space `space` of the drawing, at its extents.
     void showSpace(std::size_t space);
     // The layout tabs, brought in line with the drawing and the space shown.

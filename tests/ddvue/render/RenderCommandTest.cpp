@@ -77,6 +77,17 @@ TEST(RenderCommand, WritesThePictureOrSaysWhyNot)
               1);
     EXPECT_TRUE(err.contains(QStringLiteral("Nowhere")) && err.contains(QStringLiteral("Model"))) << err.toStdString();
     EXPECT_EQ(run({drawing, QStringLiteral("-o"), png, QStringLiteral("--layout")}), 2);
+    // Vectors: SVG paths, a PDF page.
+    const QString svg = dir.filePath(QStringLiteral("out.svg")), pdf = dir.filePath(QStringLiteral("out.pdf"));
+    ASSERT_EQ(run({drawing, QStringLiteral("-o"), svg, QStringLiteral("--size"), QStringLiteral("320x200")}), 0);
+    ASSERT_EQ(run({drawing, QStringLiteral("-o"), pdf}), 0);
+    QFile svgFile(svg), pdfFile(pdf);
+    ASSERT_TRUE(svgFile.open(QIODevice::ReadOnly) && pdfFile.open(QIODevice::ReadOnly));
+    const QByteArray svgText = svgFile.readAll();
+    EXPECT_TRUE(svgText.contains("width=\"320\" height=\"200\""));
+    EXPECT_GT(svgText.count("<path"), 10);  // lines of a color go together, a letter is its outline
+    EXPECT_GT(svgText.count('L'), 200);
+    EXPECT_TRUE(pdfFile.readAll().startsWith("%PDF"));
 }
 
 TEST(RenderCommand, EveryCorpusDrawingShowsSomething)
