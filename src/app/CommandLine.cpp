@@ -51,6 +51,7 @@ int info(const QStringList& args, std::ostream& out, std::ostream& err)
     if (drawing.isEmpty()) return usage(err, QStringLiteral("info takes one drawing"));
     ddvue::DDVueEngine engine;
     engine.setReadOnly(true);
+    engine.setCountsOnly(true);  // what is counted is all it reads
     if (!openDrawing(engine, drawing, err)) return ExitFailed;
     QString path = drawing;
     long code = engine.GetDrawingVersion(path);
@@ -81,20 +82,12 @@ int exportCommand(const QStringList& args, std::ostream& out, std::ostream& err)
         ddvue::DDVueEngine engine;
         engine.setReadOnly(true);
         if (!openDrawing(engine, drawing, err)) return ExitFailed;
-        if (cli::isStandardOutput(outPath)) {
-            // Piece by piece: a large drawing's document is never whole in memory.
-            errno = 0;
-            bool written = engine.contentDocument(true, true, true, true, [&out](std::string_view piece) {
-                out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
-                return static_cast<bool>(out);
-            });
-            out.flush();
-            if (written && out) return ExitDone;
-            int why = errno;
-            return failed(err, QStringLiteral("cannot write to standard output: %1")
-                                   .arg(QString::fromLocal8Bit(why ? std::strerror(why) : "the output was closed")));
-        }
-        return writeOut(engine.contentDocument(true, true, true, true), outPath, out, err, o->overwrite);
+        // Piece by piece, to standard output or into the file: a large
+        // drawing's document is never whole in memory.
+        return writeOut(ddvue::ByteSource([&engine](const ddvue::ByteSink& sink) {
+                            return engine.contentDocument(true, true, true, true, sink);
+                        }),
+                        outPath, out, err, o->overwrite);
     }
     auto it = extraCommands().find(QStringLiteral("export:") + format);
     if (it == extraCommands().end()) return usage(err, QStringLiteral("unknown format %1").arg(format));
@@ -403,7 +396,9 @@ int saveDrawing(ddvue::DDVueEngine& engine, const QString& drawing, const SaveRe
             return failed(err, QStringLiteral("%1: %2 Nothing was written.").arg(drawing, engine.damageWarning()) + acceptHint);
         if (!engine.document()) return failed(err, QStringLiteral("no drawing is open"));
         if (saved) *saved = request.outPath;
-        return writeOut(engine.document()->serialize(), request.outPath, out, err);
+        const ddvue::dxf::Document& doc = *engine.document();
+        return writeOut(ddvue::ByteSource([&doc](const ddvue::ByteSink& sink) { return doc.serialize(sink); }),
+                        request.outPath, out, err);
     }
     QString target = request.outPath.isEmpty() ? drawing : request.outPath;
     ddvue::SaveOptions options;
@@ -540,18 +535,28 @@ bool isStandardOutput(const QString& outPath) { return outPath.isEmpty() || outP
 
 int writeOut(const std::string& bytes, const QString& outPath, std::ostream& out, std::ostream& err, bool overwrite)
 {
+    return writeOut(ddvue::ByteSource([&bytes](const ddvue::ByteSink& sink) { return sink(bytes); }), outPath, out,
+                    err, overwrite);
+}
+
+int writeOut(const ddvue::ByteSource& source, const QString& outPath, std::ostream& out, std::ostream& err,
+             bool overwrite)
+{
     if (isStandardOutput(outPath)) {
         errno = 0;
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        bool whole = source([&out](std::string_view piece) {
+            out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+            return static_cast<bool>(out);
+        });
         out.flush();
-        if (out) return ExitDone;
+        if (whole && out) return ExitDone;
         int why = errno;
         return failed(err, QStringLiteral("cannot write to standard output: %1")
                                .arg(QString::fromLocal8Bit(why ? std::strerror(why) : "the output was closed")));
     }
     if (!overwrite && isDrawingFile(outPath))
         return failed(err, QStringLiteral("%1 is a drawing; give --overwrite to replace it, nothing was written").arg(outPath));
-    ddvue::WriteOutcome written = ddvue::writeFile(ddvue::encodeFileName(outPath), bytes);
+    ddvue::WriteOutcome written = ddvue::writeFile(ddvue::encodeFileName(outPath), source);
     if (!written.ok())
         return failed(err, QStringLiteral("cannot write %1: %2").arg(outPath, QString::fromLocal8Bit(written.error)));
     return ExitDone;

@@ -3,6 +3,8 @@
 // and batch work. Every command goes through the drawing component's
 // operations, as the windows do.
 
+#include "ddvue/AtomicFile.h"
+
 #include <QStringList>
 
 #include <string>
@@ -61,6 +63,10 @@ bool isStandardOutput(const QString& outPath);
 // to `out` when there is none or it is "-". An existing drawing is not
 // replaced by what is not one (an export, a picture) unless `overwrite`.
 int writeOut(const std::string& bytes, const QString& outPath, std::ostream& out, std::ostream& err,
+             bool overwrite = false);
+// The same for output made piece by piece, which goes where it is written as
+// it is made and is never held whole.
+int writeOut(const ddvue::ByteSource& source, const QString& outPath, std::ostream& out, std::ostream& err,
              bool overwrite = false);
 // A name or message as bytes for the terminal: a file name that is not UTF-8
 // comes out as the bytes it was given as.

@@ -56,14 +56,22 @@ int parse(const QStringList& args, ExportOptions& o, std::ostream& err)
 }
 
 // Opens the drawing and runs the pipeline up to the recordset; with `flat`,
-// the flat document is kept there.
+// the flat document is kept there. The drawing is let go as soon as its
+// content document is made, before the records are, and the content
+// document once the records are made: each is in memory only while needed.
 int load(const ExportOptions& o, data::Recordset& recordset, extract::CategoryLoad& result, std::ostream& err,
          std::string* flat = nullptr)
 {
-    ddvue::DDVueEngine engine;
-    engine.setReadOnly(true);
-    if (!openDrawing(engine, o.drawing, err)) return ExitFailed;
-    result = extract::loadCategory(engine, o.category, recordset, flat);
+    const extract::CategorySettings* settings = extract::categorySettings(o.category);
+    std::string content;
+    {
+        ddvue::DDVueEngine engine;
+        engine.setReadOnly(true);
+        if (!openDrawing(engine, o.drawing, err)) return ExitFailed;
+        if (settings) content = extract::categoryContentDocument(engine, *settings);
+        else result = extract::loadCategory(engine, o.category, recordset, flat);
+    }
+    if (settings) result = extract::loadCategoryContent(content, *settings, recordset, flat);
     QString why = extract::loadFailure(result);
     if (!why.isEmpty()) return failed(err, QStringLiteral("cannot export the content: %1").arg(why));
     return ExitDone;
@@ -101,7 +109,10 @@ int exportCsv(const QStringList& args, std::ostream& out, std::ostream& err)
             return failed(err, e.message());
         }
     }
-    return writeOut(extract::categoryCsv(recordset, o.category), o.outPath, out, err, o.overwrite);
+    return writeOut(ddvue::ByteSource([&](const ddvue::ByteSink& sink) {
+                        return extract::categoryCsv(recordset, o.category, sink);
+                    }),
+                    o.outPath, out, err, o.overwrite);
 }
 
 }  // namespace

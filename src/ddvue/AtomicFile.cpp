@@ -1,5 +1,6 @@
 #include "ddvue/AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -215,20 +216,86 @@ WriteOutcome failure(WriteProblem problem, std::string why)
     return out;
 }
 
-FileIdentity identityOf(int fd, std::string_view bytes)
+FileIdentity identityOf(int fd, std::uint64_t contentHash)
 {
     FileIdentity id;
     struct stat st {};
     if (::fstat(fd, &st) == 0) id.stamp = stampFrom(st);
-    id.contentHash = hashContent(bytes);
+    id.contentHash = contentHash;
     id.compareContent = id.stamp.modifiedNs + kTimeGrainNs >= nowNs();
     return id;
+}
+
+// What a write puts into a file: bytes already whole, or a source that
+// makes them while they are written.
+struct Output {
+    std::string_view bytes;
+    const ByteSource* source = nullptr;
+};
+
+int writeStream(int fd, std::string_view bytes);
+
+// Puts the output into `fd`: from its start, or (`stream`, a pipe or a
+// device) where it stands. Empty, with `hash` set to the content's hash, or
+// why not.
+std::string putOutput(int fd, const Output& output, bool stream, std::uint64_t& hash)
+{
+    ContentHasher hasher;
+    off_t at = 0;
+    int err = 0;
+    auto put = [&](std::string_view bytes) {
+        if (err != 0 || bytes.empty()) return err == 0;
+        err = stream ? writeStream(fd, bytes) : writeAll(fd, bytes, at);
+        at += static_cast<off_t>(bytes.size());
+        hasher.add(bytes);
+        return err == 0;
+    };
+    if (!output.source) {
+        put(output.bytes);
+        if (err != 0) return reason(err);
+        hash = hasher.result();
+        return {};
+    }
+    // Small pieces are gathered into writes of a large page's size; a piece
+    // as large as that goes on its own, uncopied.
+    constexpr std::size_t kChunk = 2u << 20;
+    std::string buffer;
+    buffer.reserve(kChunk);
+    const ByteSink sink = [&](std::string_view piece) {
+        if (err != 0) return false;
+        if (buffer.size() + piece.size() > kChunk) {
+            if (!put(buffer)) return false;
+            buffer.clear();
+        }
+        if (piece.size() >= kChunk) return put(piece);
+        buffer.append(piece);
+        return true;
+    };
+    const bool whole = (*output.source)(sink);
+    if (err == 0) put(buffer);
+    if (err != 0) return reason(err);
+    if (!whole) return "the output stopped before its end";
+    hash = hasher.result();
+    return {};
+}
+
+// The whole output in one piece, for a write that needs all of it at once.
+bool gather(const Output& output, std::string& whole)
+{
+    if (!output.source) {
+        whole.assign(output.bytes);
+        return true;
+    }
+    return (*output.source)([&whole](std::string_view piece) {
+        whole.append(piece);
+        return true;
+    });
 }
 
 WriteOutcome writeInPlace(const std::string& target, const struct stat& old, std::string_view bytes,
                           const WriteOptions& options);
 
-WriteOutcome writeBeside(const std::string& target, const struct stat* old, std::string_view bytes,
+WriteOutcome writeBeside(const std::string& target, const struct stat* old, const Output& output,
                          const WriteOptions& options)
 {
     std::string temp;
@@ -242,10 +309,16 @@ WriteOutcome writeBeside(const std::string& target, const struct stat* old, std:
         // the old file takes the new bytes itself.
         fd.close();
         ::unlink(temp.c_str());
-        return writeInPlace(target, *old, bytes, options);
+        std::string whole;
+        if (!gather(output, whole)) return failure(WriteProblem::Failed, "the output stopped before its end");
+        return writeInPlace(target, *old, whole, options);
     }
-    int err = writeAll(fd.get(), bytes, 0);
-    if (err == 0 && ::fsync(fd.get()) != 0) err = errno;
+    std::uint64_t hash = 0;
+    if (std::string why = putOutput(fd.get(), output, false, hash); !why.empty()) {
+        ::unlink(temp.c_str());
+        return failure(WriteProblem::Failed, why);
+    }
+    int err = ::fsync(fd.get()) != 0 ? errno : 0;
     WriteOutcome out;
     if (err == 0 && options.lastCheck) {
         if (std::string why = options.lastCheck(); !why.empty()) {
@@ -273,7 +346,7 @@ WriteOutcome writeBeside(const std::string& target, const struct stat* old, std:
         ::unlink(temp.c_str());
         return failure(WriteProblem::Failed, reason(err));
     }
-    out.written = identityOf(fd.get(), bytes);
+    out.written = identityOf(fd.get(), hash);
     // The bytes reached the disk before the rename (fsync); closing cannot
     // take that back.
     fd.close();
@@ -340,7 +413,7 @@ WriteOutcome writeInPlace(const std::string& target, const struct stat& old, std
         return failure(WriteProblem::Failed, reason(err));
     }
     WriteOutcome out;
-    out.written = identityOf(fd.get(), bytes);
+    out.written = identityOf(fd.get(), hashContent(bytes));
     fd.close();
     ::unlink(copy.c_str());
     out.writtenPath = target;
@@ -381,7 +454,7 @@ int writeStream(int fd, std::string_view bytes)
 
 // A named pipe or a character device takes the bytes as they come: there is
 // nothing to keep whole, and no name to rename over.
-WriteOutcome writeDirectly(const std::string& path, const struct stat& st, std::string_view bytes)
+WriteOutcome writeDirectly(const std::string& path, const struct stat& st, const Output& output)
 {
     // Without waiting: a pipe that no program reads would hold the write
     // for ever.
@@ -391,9 +464,10 @@ WriteOutcome writeDirectly(const std::string& path, const struct stat& st, std::
                        errno == ENXIO && S_ISFIFO(st.st_mode) ? "no program reads from the named pipe" : reason(errno));
     int flags = ::fcntl(fd.get(), F_GETFL);
     if (flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
-    int err = writeStream(fd.get(), bytes);
-    if (int closeErr = fd.close(); err == 0) err = closeErr;
-    if (err != 0) return failure(WriteProblem::Failed, reason(err));
+    std::uint64_t hash = 0;
+    std::string why = putOutput(fd.get(), output, true, hash);
+    if (int closeErr = fd.close(); why.empty() && closeErr != 0) why = reason(closeErr);
+    if (!why.empty()) return failure(WriteProblem::Failed, why);
     WriteOutcome out;
     out.writtenPath = path;
     return out;
@@ -468,32 +542,68 @@ std::optional<FileStamp> stampOf(int fd)
     return stampFrom(st);
 }
 
-std::uint64_t hashContent(std::string_view bytes)
+namespace {
+
+// Four lanes of multiply and rotate over 32 bytes at a time, which the
+// processor runs side by side, mixed together at the end: a large drawing is
+// hashed in a few milliseconds, beside its parse. It tells whether a file
+// changed, so every byte and the length count; it is no defence against
+// someone who makes two files alike on purpose.
+constexpr std::uint64_t k1 = 0x9E3779B97F4A7C15ull, k2 = 0xC2B2AE3D27D4EB4Full, k3 = 0x165667B19E3779F9ull;
+
+inline std::uint64_t rotl(std::uint64_t x, int r) { return (x << r) | (x >> (64 - r)); }
+inline std::uint64_t hashRound(std::uint64_t acc, std::uint64_t word) { return rotl(acc + word * k2, 31) * k1; }
+inline std::uint64_t wordAt(const char* p)
 {
-    // Four lanes of multiply and rotate over 32 bytes at a time, which the
-    // processor runs side by side, mixed together at the end: a large
-    // drawing is hashed in a few milliseconds, beside its parse. It tells
-    // whether a file changed, so every byte and the length count; it is no
-    // defence against someone who makes two files alike on purpose.
-    constexpr std::uint64_t k1 = 0x9E3779B97F4A7C15ull, k2 = 0xC2B2AE3D27D4EB4Full, k3 = 0x165667B19E3779F9ull;
-    auto rotl = [](std::uint64_t x, int r) { return (x << r) | (x >> (64 - r)); };
-    auto round = [&](std::uint64_t acc, std::uint64_t word) { return rotl(acc + word * k2, 31) * k1; };
-    auto word = [](const char* p) {
-        std::uint64_t w;
-        std::memcpy(&w, p, 8);
-        return w;
-    };
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+}
+
+// The lanes over every whole 32 bytes of [p, end); where they stopped.
+const char* hashBlocks(std::uint64_t (&lane)[4], const char* p, const char* end)
+{
+    std::uint64_t a = lane[0], b = lane[1], c = lane[2], d = lane[3];
+    for (; end - p >= 32; p += 32) {
+        a = hashRound(a, wordAt(p));
+        b = hashRound(b, wordAt(p + 8));
+        c = hashRound(c, wordAt(p + 16));
+        d = hashRound(d, wordAt(p + 24));
+    }
+    lane[0] = a, lane[1] = b, lane[2] = c, lane[3] = d;
+    return p;
+}
+
+}  // namespace
+
+ContentHasher::ContentHasher() : lanes_{k1 + k2, k2, 0, 0 - k1} {}
+
+void ContentHasher::add(std::string_view bytes)
+{
     const char* p = bytes.data();
     const char* const end = p + bytes.size();
-    std::uint64_t a = k1 + k2, b = k2, c = 0, d = 0 - k1;
-    for (; end - p >= 32; p += 32) {
-        a = round(a, word(p));
-        b = round(b, word(p + 8));
-        c = round(c, word(p + 16));
-        d = round(d, word(p + 24));
+    size_ += bytes.size();
+    if (pendingSize_ > 0) {
+        std::size_t n = std::min<std::size_t>(sizeof pending_ - pendingSize_, bytes.size());
+        std::memcpy(pending_ + pendingSize_, p, n);
+        pendingSize_ += n;
+        p += n;
+        if (pendingSize_ < sizeof pending_) return;
+        hashBlocks(lanes_, pending_, pending_ + sizeof pending_);
+        pendingSize_ = 0;
     }
-    std::uint64_t h = rotl(a, 1) + rotl(b, 7) + rotl(c, 12) + rotl(d, 18) + k3 * bytes.size();
-    for (; end - p >= 8; p += 8) h = round(h, word(p));
+    p = hashBlocks(lanes_, p, end);
+    pendingSize_ = static_cast<std::size_t>(end - p);
+    std::memcpy(pending_, p, pendingSize_);
+}
+
+std::uint64_t ContentHasher::result() const
+{
+    const std::uint64_t (&l)[4] = lanes_;
+    std::uint64_t h = rotl(l[0], 1) + rotl(l[1], 7) + rotl(l[2], 12) + rotl(l[3], 18) + k3 * size_;
+    const char* p = pending_;
+    const char* const end = p + pendingSize_;
+    for (; end - p >= 8; p += 8) h = hashRound(h, wordAt(p));
     for (; p < end; ++p) h = rotl(h ^ (static_cast<unsigned char>(*p) * k3), 11) * k1;
     // The last bits of every lane reach every bit of the result.
     h ^= h >> 33;
@@ -502,6 +612,13 @@ std::uint64_t hashContent(std::string_view bytes)
     h *= 0xC4CEB9FE1A85EC53ull;
     h ^= h >> 33;
     return h;
+}
+
+std::uint64_t hashContent(std::string_view bytes)
+{
+    ContentHasher h;
+    h.add(bytes);
+    return h.result();
 }
 
 FileIdentity identityAfterReading(int fd, const FileStamp& before, std::string_view bytes)
@@ -569,7 +686,9 @@ std::string canonicalPath(const std::string& path)
     return out == "/" ? out + base : out + "/" + base;
 }
 
-WriteOutcome writeFile(const std::string& path, std::string_view bytes, const WriteOptions& options)
+namespace {
+
+WriteOutcome writeOutput(const std::string& path, const Output& bytes, const WriteOptions& options)
 {
     ignoreFileSizeSignal();
     if (path.empty()) return failure(WriteProblem::Failed, "no file name");
@@ -598,8 +717,24 @@ WriteOutcome writeFile(const std::string& path, std::string_view bytes, const Wr
     if (::stat(folder.c_str(), &dir) == 0 && (dir.st_mode & 0222) == 0)
         return failure(WriteProblem::Failed, "the folder " + folder + " is write-protected");
 
-    if (exists && old.st_nlink > 1) return writeInPlace(target, old, bytes, options);
+    if (exists && old.st_nlink > 1) {
+        std::string whole;
+        if (!gather(bytes, whole)) return failure(WriteProblem::Failed, "the output stopped before its end");
+        return writeInPlace(target, old, whole, options);
+    }
     return writeBeside(target, exists ? &old : nullptr, bytes, options);
+}
+
+}  // namespace
+
+WriteOutcome writeFile(const std::string& path, std::string_view bytes, const WriteOptions& options)
+{
+    return writeOutput(path, Output{bytes, nullptr}, options);
+}
+
+WriteOutcome writeFile(const std::string& path, const ByteSource& source, const WriteOptions& options)
+{
+    return writeOutput(path, Output{{}, &source}, options);
 }
 
 bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string& error)

@@ -66,6 +66,21 @@ int openForReading(const std::string& path, std::string& error);
 std::string kindOfFile(unsigned mode);
 std::uint64_t hashContent(std::string_view bytes);
 
+// The same hash over bytes that come in pieces: the pieces of one text hash
+// as that text would whole, wherever it is cut.
+class ContentHasher {
+public:
+    ContentHasher();
+    void add(std::string_view bytes);
+    std::uint64_t result() const;
+
+private:
+    std::uint64_t lanes_[4];
+    std::uint64_t size_ = 0;
+    char pending_[32] = {};  // the bytes after the last whole 32
+    std::size_t pendingSize_ = 0;
+};
+
 // The identity of a file just read through `fd`: `before` is its stamp taken
 // before reading, `bytes` what was read.
 FileIdentity identityAfterReading(int fd, const FileStamp& before, std::string_view bytes);
@@ -111,6 +126,21 @@ struct WriteOutcome {
 };
 
 WriteOutcome writeFile(const std::string& path, std::string_view bytes, const WriteOptions& options = {});
+
+// Takes a file's bytes piece by piece; false when they can go no further
+// (the write failed), after which no more are given.
+using ByteSink = std::function<bool(std::string_view piece)>;
+// Makes a file's bytes into the sink, piece by piece; false when it stopped
+// before the end (the sink said no, or the bytes could not be made).
+using ByteSource = std::function<bool(const ByteSink& sink)>;
+// The same write, for output made as it is written (an export, a drawing
+// saved from its kept bytes): the pieces go into the new file as they come
+// and are never held whole, and the file takes the old one's place only
+// once all of them are on disk. A source that stops short leaves the old
+// file as it was. A file that is written in place (see above) is the one
+// exception: its new bytes are gathered first, since they must not be
+// written over the old ones before they are all known.
+WriteOutcome writeFile(const std::string& path, const ByteSource& source, const WriteOptions& options = {});
 
 // True when `bytes` now stand at `path`; false with `error` set otherwise, in
 // which case the file at `path` is untouched and no temporary file remains.

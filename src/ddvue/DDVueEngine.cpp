@@ -98,11 +98,11 @@ bool DDVueEngine::OpenDrawing(const QString& path, const QString& password)
 {
     Q_UNUSED(password);  // DXF drawings carry no password, and the DWG reader cannot decrypt
     CloseDrawing();
-    return adopt(read(path, progress_, mapFiles_, readOnlyOpens_), path);
+    return adopt(read(path, progress_, mapFiles_, readOnlyOpens_, countsOnly_), path);
 }
 
 ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)>& progress, bool mapFile,
-                              bool readOnly)
+                              bool readOnly, bool countsOnly)
 {
     ReadDrawing r;
     r.readOnly = readOnly;
@@ -127,6 +127,7 @@ ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)
     if (file.size() > static_cast<qint64>(0xFFFFFFF0ll)) return fail(QStringLiteral("The file is larger than 4 GB."));
     QByteArray head = file.peek(8);
     auto doc = std::make_unique<dxf::Document>();
+    doc->setCountsOnly(countsOnly);
     if (dwg::looksLikeDwg(head.toStdString())) {
         file.close();
         dwg::ImportResult imported = dwg::importDwg(name, goOn);
@@ -261,10 +262,13 @@ bool DDVueEngine::contentDocument(bool attributes, bool externalReferences, bool
 bool DDVueEngine::ExportDrawingContent(const QString& outputPath, const ContentSelection& what)
 {
     if (!doc_) return fail(QStringLiteral("No drawing is open."));
-    std::string content = contentDocument(what.attributes, what.externalReferences, what.layers, what.text);
-    std::string why;
-    if (!writeFileAtomically(encodeFileName(outputPath), content, why))
-        return fail(QStringLiteral("Cannot write \"%1\": %2").arg(outputPath, QString::fromStdString(why)));
+    // Written as it is made: the document is never whole in memory.
+    WriteOutcome out = writeFile(encodeFileName(outputPath), ByteSource([&](const ByteSink& sink) {
+                                     return contentDocument(what.attributes, what.externalReferences, what.layers,
+                                                            what.text, sink);
+                                 }));
+    if (!out.ok())
+        return fail(QStringLiteral("Cannot write \"%1\": %2").arg(outputPath, QString::fromStdString(out.error)));
     return true;
 }
 
@@ -555,8 +559,10 @@ bool DDVueEngine::SaveDrawing(QString& path, const SaveOptions& options)
         };
     }
 
-    std::string bytes = doc_->serialize();
-    WriteOutcome out = writeFile(file, bytes, write);
+    // The drawing goes into the new file as it is made from its kept bytes
+    // and its edits, never a second copy of it in memory.
+    const dxf::Document& doc = *doc_;
+    WriteOutcome out = writeFile(file, ByteSource([&doc](const ByteSink& sink) { return doc.serialize(sink); }), write);
     switch (out.problem) {
     case WriteProblem::None: break;
     case WriteProblem::WriteProtected:

@@ -89,8 +89,10 @@ public:
     // dxf::Document::loadFile): for short-lived readers such as the command line.
     // `readOnly` reads a drawing that will not be saved: what a save over it
     // checks (the content's hash, a pass over the whole file) is not taken.
+    // `countsOnly` reads it only to count its content (see
+    // dxf::Document::setCountsOnly).
     static ReadDrawing read(const QString& path, const std::function<bool(int percent)>& progress = {},
-                            bool mapFile = false, bool readOnly = false);
+                            bool mapFile = false, bool readOnly = false, bool countsOnly = false);
     // Opens a drawing that read() brought in (closing the one open before).
     // False, with lastError() set, when it was not read.
     bool adopt(ReadDrawing drawing, const QString& path);
@@ -221,6 +223,9 @@ public:
     // for a process that ends soon after (the command line); a window keeps
     // its drawing long, while other programs may rewrite the file, and copies.
     void setMapFiles(bool map) { mapFiles_ = map; }
+    // Whether OpenDrawing reads drawings only to count their content (the
+    // command line's info): the drawing is then for countContent alone.
+    void setCountsOnly(bool countsOnly) { countsOnly_ = countsOnly; }
     // Whether OpenDrawing reads drawings only to read them (the command
     // line's info, export and render): faster, and SaveDrawing then refuses.
     void setReadOnly(bool readOnly) { readOnlyOpens_ = readOnly; }
@@ -267,6 +272,7 @@ private:
     std::optional<FileStamp> sourceStamp_;  // the file read, as it was when reading began
     std::function<bool(int)> progress_;
     bool mapFiles_ = false;
+    bool countsOnly_ = false;
     bool readOnlyOpens_ = false;
     bool readOnly_ = false;  // the open drawing was read only to be read
     std::string dwgVersion_;  // the DWG's own version string, for a drawing read from one

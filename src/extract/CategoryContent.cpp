@@ -25,11 +25,15 @@ CategoryLoad loadCategory(const ddvue::DDVueEngine& engine, Category category, d
         load.error = settings ? QStringLiteral("No drawing is open.") : QStringLiteral("This category has no content.");
         return load;
     }
+    return loadCategoryContent(categoryContentDocument(engine, *settings), *settings, recordset, flat);
+}
+
+std::string categoryContentDocument(const ddvue::DDVueEngine& engine, const CategorySettings& settings)
+{
     // ExportDrawingContent's flags: 1 block attributes, 3 external
     // references, 4 layers, 8 text.
-    const auto& f = settings->exportFlags;
-    return loadCategoryContent(engine.contentDocument(f[0] != 0, f[2] != 0, f[3] != 0, f[7] != 0), *settings,
-                               recordset, flat);
+    const auto& f = settings.exportFlags;
+    return engine.contentDocument(f[0] != 0, f[2] != 0, f[3] != 0, f[7] != 0);
 }
 
 CategoryLoad loadCategoryContent(const std::string& content, const CategorySettings& settings,
@@ -92,7 +96,28 @@ bool showCategory(data::DataGrid& grid, data::Recordset& recordset, Category cat
 std::string categoryCsv(const data::Recordset& recordset, Category category)
 {
     std::string out;
+    categoryCsv(recordset, category, [&out](std::string_view piece) {
+        out.append(piece);
+        return true;
+    });
+    return out;
+}
+
+bool categoryCsv(const data::Recordset& recordset, Category category,
+                 const std::function<bool(std::string_view piece)>& sink)
+{
+    // Rows gather in a buffer that goes to the sink whenever it holds a
+    // megabyte, so that a large category's CSV is never whole in memory.
+    constexpr std::size_t kPiece = 1u << 20;
+    std::string out;
+    out.reserve(kPiece + 4096);
     CsvWriter csv(out);
+    auto pass = [&out, &sink](std::size_t atLeast) {
+        if (out.size() < atLeast || out.empty()) return true;
+        const bool taken = sink(out);
+        out.clear();
+        return taken;
+    };
     const CategorySettings* settings = categorySettings(category);
     QString key = settings ? settings->keyField : QString();
     if (!hasData(recordset)) {
@@ -109,7 +134,7 @@ std::string categoryCsv(const data::Recordset& recordset, Category category)
             first = false;
         }
         csv.endRow();
-        return out;
+        return pass(0);
     }
     std::vector<int> columns;
     int keyField = key.isEmpty() ? -1 : recordset.fieldIndex(key);
@@ -118,14 +143,14 @@ std::string categoryCsv(const data::Recordset& recordset, Category category)
     // the first column, and not written a second time.
     for (int f : arrangedFields(recordset.fieldCount(), category))
         if (f != keyField) columns.push_back(f);
-    out.reserve(static_cast<std::size_t>(recordset.rowCount()) * columns.size() * 12);
     for (std::size_t i = 0; i < columns.size(); ++i) csv.rawField(recordset.fieldNames()[columns[i]], i == 0);
     csv.endRow();
     for (int row = 0; row < recordset.rowCount(); ++row) {
         for (std::size_t i = 0; i < columns.size(); ++i) csv.field(recordset.cell(row, columns[i]), i == 0);
         csv.endRow();
+        if (!pass(kPiece)) return false;
     }
-    return out;
+    return pass(0);
 }
 
 }  // namespace extract

@@ -11,7 +11,9 @@
 
 #include <QString>
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace ddvue {
 class DDVueEngine;
@@ -37,6 +39,8 @@ struct CategoryLoad {
 // recordset piece by piece as it is made.
 CategoryLoad loadCategory(const ddvue::DDVueEngine& engine, Category category, data::Recordset& recordset,
                           std::string* flat = nullptr);
+// The content document of the parts a category's records come from.
+std::string categoryContentDocument(const ddvue::DDVueEngine& engine, const CategorySettings& settings);
 // The same from a content document already made.
 CategoryLoad loadCategoryContent(const std::string& content, const CategorySettings& settings,
                                  data::Recordset& recordset, std::string* flat = nullptr);
@@ -62,5 +66,9 @@ bool showCategory(data::DataGrid& grid, data::Recordset& recordset, Category cat
 // a formula is guarded (see Csv.h). A recordset without data gives the
 // header of the category's record layout alone.
 std::string categoryCsv(const data::Recordset& recordset, Category category);
+// The same CSV in pieces, in order, for output written as it is made; false
+// when `sink` said no.
+bool categoryCsv(const data::Recordset& recordset, Category category,
+                 const std::function<bool(std::string_view piece)>& sink);
 
 }  // namespace extract

@@ -570,6 +570,19 @@ TEST(Save, TheContentHashTellsEveryOneByteChangeApart)
     const std::string zeros(64, '\0');
     EXPECT_NE(ddvue::hashContent(zeros), ddvue::hashContent(std::string_view(zeros).substr(0, 63)));
     EXPECT_NE(ddvue::hashContent(zeros), ddvue::hashContent(zeros + '\0'));
+
+    // A file written as it is made is hashed in its pieces: cut anywhere,
+    // into two or three, the pieces hash as the whole does.
+    for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
+        for (std::size_t second : {cut, cut + 1, cut + 31, cut + 33}) {
+            second = std::min(second, bytes.size());
+            ddvue::ContentHasher pieces;
+            pieces.add(std::string_view(bytes).substr(0, cut));
+            pieces.add(std::string_view(bytes).substr(cut, second - cut));
+            pieces.add(std::string_view(bytes).substr(second));
+            EXPECT_EQ(pieces.result(), ddvue::hashContent(bytes)) << "cut at " << cut << " and " << second;
+        }
+    }
 }
 
 TEST(Save, ADxfBesideADwgIsReplacedOnlyWhenAskedOrWhenThisProgramWroteIt)
@@ -662,6 +675,35 @@ TEST(Save, AFullDiskOrSizeLimitLeavesEveryOutputWholeAndSaysWhy)
     EXPECT_EQ(bytesOf(bmp), picture);
 
     EXPECT_EQ(namesIn(tmp.path()), QStringList({"content.xml", "lines.dxf", "plan.dxf", "view.bmp"}));
+
+    // Output written as it is made, in pieces of every size: it fails
+    // halfway under the limit, or stops short, and the earlier file stays;
+    // written whole, it is the pieces in order, with their hash.
+    std::string made;
+    const ddvue::ByteSource pieces = [&made](const ddvue::ByteSink& sink) {
+        made.clear();
+        for (std::size_t n = 1; made.size() < (6u << 20); n = n * 3 % 5000011 + 1) {
+            std::string piece(n, static_cast<char>('a' + made.size() % 26));
+            made += piece;
+            if (!sink(piece)) return false;
+        }
+        return true;
+    };
+    const std::string export_ = ddvue::encodeFileName(content);
+    ddvue::WriteOutcome out = underSizeLimit(3u << 20, [&] { return ddvue::writeFile(export_, pieces); });
+    EXPECT_EQ(out.problem, ddvue::WriteProblem::Failed);
+    EXPECT_EQ(out.error, strerror(EFBIG));
+    EXPECT_EQ(bytesOf(content), "earlier content");
+    out = ddvue::writeFile(export_, [](const ddvue::ByteSink& sink) { return sink("half of it") && false; });
+    EXPECT_EQ(out.problem, ddvue::WriteProblem::Failed);
+    EXPECT_FALSE(out.error.empty());
+    EXPECT_EQ(bytesOf(content), "earlier content");
+    EXPECT_EQ(namesIn(tmp.path()), QStringList({"content.xml", "lines.dxf", "plan.dxf", "view.bmp"}));
+    out = ddvue::writeFile(export_, pieces);
+    ASSERT_TRUE(out.ok()) << out.error;
+    EXPECT_EQ(bytesOf(content), made);
+    EXPECT_EQ(out.written.contentHash, ddvue::hashContent(made));
+    EXPECT_EQ(ddvue::compareWithDisk(export_, out.written), ddvue::DiskState::Same);
 }
 
 TEST(FileNames, BytesThatAreNotUtf8SurviveAndSuchANameOpensAndSaves)

@@ -69,6 +69,13 @@ public:
     bool loadFile(int fd, const Progress& progress = {}, const Beside& beside = {});
     const std::string& error() const { return error_; }
     bool stopped() const { return stopped_; }
+    // Reads a drawing only to count what it holds (countContent): of the
+    // block references, their attributes and the texts, which a count knows
+    // by their kind alone, a binary drawing keeps just the first and the
+    // last group (the type, and where the record ends). A large drawing's
+    // group array is then a fraction of its size. Such a document is for
+    // counting only: neither viewed, edited nor saved. Set before loading.
+    void setCountsOnly(bool countsOnly) { countsOnly_ = countsOnly; }
     // What reading had to mend to open the drawing, one sentence each
     // ("2 objects repeat the handle of an earlier one; ..."); empty for a
     // well-formed file. The repairs live in memory only: the file's bytes
@@ -230,6 +237,10 @@ public:
     Edit edit(std::uint32_t record);
     // The drawing's bytes with every edit applied.
     std::string serialize() const;
+    // The same bytes in pieces, in order, for a save that writes them as
+    // they come: the spans of the file that no edit touched go out as they
+    // stand in memory, uncopied. False when `sink` said no.
+    bool serialize(const std::function<bool(std::string_view piece)>& sink) const;
     // Formats a value for this file: encodes text with the file's code page.
     std::string encodeText(std::string_view utf8) const { return codec_->encode(utf8); }
 
@@ -250,6 +261,7 @@ private:
     std::vector<std::string> repairs_;
     Progress progress_;
     bool stopped_ = false;
+    bool countsOnly_ = false;
 
     // -- Tokens: the groups and records read from the file
     // Where the line or bytes after a group's value end in `base`: where
@@ -282,6 +294,9 @@ private:
     // Makes the records as the groups are read.
     struct RecordMaker;
     void reserveGroups(std::size_t fewestBytesPerGroup);
+    // Counting only: the last record's groups between its first and its
+    // last go, when a count does not read them.
+    void trimLastRecord();
     void reserveRecords(std::size_t fewestBytesPerRecord);
     bool buildRecords();
 

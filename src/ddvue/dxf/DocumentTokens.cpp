@@ -40,6 +40,27 @@ void Document::reserveRecords(std::size_t fewestBytesPerRecord)
     preferLargePages(records_.data(), records_.capacity() * sizeof(Record));
 }
 
+void Document::trimLastRecord()
+{
+    if (records_.empty()) return;
+    const Record& r = records_.back();
+    switch (r.kind) {
+    case Kind::Insert:
+    case Kind::Attrib:
+    case Kind::Text:
+    case Kind::MText:
+    case Kind::SeqEnd:
+    case Kind::Polyline:
+    case Kind::Vertex: break;
+    default: return;  // read by the index, or by the count itself
+    }
+    // A record whose handle cannot be read is read again by the index.
+    if (!badHandles_.empty() && badHandles_.back() == records_.size() - 1) return;
+    if (groups_.size() <= std::size_t{r.first} + 2) return;
+    groups_[r.first + 1] = groups_.back();
+    groups_.resize(r.first + 2);
+}
+
 namespace {
 
 // The kind a record's type names (trimmed, in any letter case), before its
@@ -604,7 +625,9 @@ bool Document::tokenizeBinary()
     style_.binaryCodeBytes = (pos + 2 < size && data[pos] == 0 && data[pos + 1] == 'S') ? 1 : 2;
     reserveGroups(3);  // a two-byte code and a one-byte value
     reserveRecords(24);
-    FaultAhead faultAhead(groups_.data(), groups_.capacity() * sizeof(Group));
+    // Counting only, the group array stays small: pages made present ahead
+    // of it would mostly be made in vain.
+    FaultAhead faultAhead(groups_.data(), countsOnly_ ? 0 : groups_.capacity() * sizeof(Group));
     RecordMaker maker{&records_, &badHandles_, data, format_, {}};
 
     auto fail = [&](std::size_t at, const std::string& what) {
@@ -636,6 +659,7 @@ bool Document::tokenizeBinary()
         std::size_t valStart = pos, valLen = 0;
         if (const char* why = binaryValue(data, size, code, pos, valStart, valLen)) return fail(start, why);
         if (pos > size) return fail(start, "the file is truncated.");
+        if (countsOnly_ && code == code::kType) trimLastRecord();
         addGroup(valStart, valLen, code);
         maker.group(static_cast<std::uint32_t>(groups_.size() - 1), code, valStart, valLen);
         faultAhead.filled(groups_.size() * sizeof(Group));

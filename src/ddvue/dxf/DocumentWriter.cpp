@@ -17,6 +17,18 @@ Document::Edit Document::edit(std::uint32_t record) { return Edit(*this, record)
 std::string Document::serialize() const
 {
     if (replaced_.empty()) return std::string(file_);
+    std::string out;
+    out.reserve(file_.size() + 4096);
+    serialize([&out](std::string_view piece) {
+        out.append(piece);
+        return true;
+    });
+    return out;
+}
+
+bool Document::serialize(const std::function<bool(std::string_view piece)>& sink) const
+{
+    if (replaced_.empty()) return sink(file_);
     // The file records that change, or that records made since reading
     // stand before, in order; the file's bytes between them as they are.
     std::vector<std::uint32_t> marks;
@@ -29,24 +41,22 @@ std::string Document::serialize() const
     marks.erase(std::unique(marks.begin(), marks.end()), marks.end());
 
     auto startOf = [&](std::uint32_t i) -> std::uint32_t { return i < fileRecords_ ? recordBegin(i) : tailBegin_; };
-    std::string out;
-    out.reserve(file_.size() + 4096);
+    auto put = [&sink](std::string_view piece) { return piece.empty() || sink(piece); };
     std::uint32_t runStart = 0;
     for (std::uint32_t i : marks) {
         const std::uint32_t begin = startOf(i);
-        out.append(file_.substr(runStart, begin - runStart));
+        if (!put(file_.substr(runStart, begin - runStart))) return false;
         runStart = begin;
         if (auto it = placed_.find(i); it != placed_.end())
             for (std::uint32_t made : it->second)
-                if (const Replacement* rep = replacement(made); rep && !rep->deleted) out += rep->bytes;
+                if (const Replacement* rep = replacement(made); rep && !rep->deleted && !put(rep->bytes)) return false;
         if (i >= fileRecords_) continue;
         if (const Replacement* rep = replacement(i)) {
-            if (!rep->deleted) out += rep->bytes;
+            if (!rep->deleted && !put(rep->bytes)) return false;
             runStart = startOf(i + 1);
         }
     }
-    out.append(file_.substr(runStart));
-    return out;
+    return put(file_.substr(runStart));
 }
 
 Document::Edit::Edit(Document& doc, std::uint32_t record) : doc_(doc), record_(record)
