@@ -616,10 +616,13 @@ const std::vector<std::pair<QString, QString>>& commandUsages()
                         "      definition's default value and place; with --remove-orphaned-attributes also\n"
                         "      removes those the block no longer defines. Values already there are kept.\n")},
         {QStringLiteral("render"),
-         QStringLiteral("  tessilux render DRAWING -o OUT.png|OUT.bmp [--size WIDTHxHEIGHT] [--overwrite]\n"
-                        "      Draws the whole drawing (zoomed to its extents) into a picture; -o - (or a\n"
-                        "      pipe, or a device) gets a PNG. A drawing named by -o is replaced only with\n"
-                        "      --overwrite.\n")},
+         QStringLiteral("  tessilux render DRAWING -o OUT.png|OUT.bmp|OUT.svg|OUT.pdf [--size WIDTHxHEIGHT]\n"
+                        "                  [--layout NAME] [--overwrite]\n"
+                        "      Draws the whole drawing (zoomed to its extents) into a picture: PNG or BMP\n"
+                        "      pixels, SVG or PDF vectors (a page of the picture's size); -o - (or a\n"
+                        "      pipe, or a device) gets a PNG. --layout draws a paper layout (or Model) by\n"
+                        "      its name: its sheet, its viewports' view of model space and what lies on\n"
+                        "      the paper. A drawing named by -o is replaced only with --overwrite.\n")},
         {QStringLiteral("import"),
          QStringLiteral("  tessilux import DRAWING FILE.csv [--category attributes|single-text|multi-text|layers]\n"
                         "                  [-o OUT] [--dry-run] [--skip-malformed] [--overwrite]\n"

@@ -4,11 +4,10 @@
 #include "ddvue/DDVueEngine.h"
 #include "ddvue/FileNames.h"
 #include "ddvue/render/DrawingScene.h"
+#include "ddvue/render/Pictures.h"
 
-#include <QBuffer>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QImageWriter>
 #include <QRegularExpression>
 
 #include <ostream>
@@ -29,19 +28,21 @@ constexpr int kMaxSide = 16384;
 
 int render(const QStringList& args, std::ostream& out, std::ostream& err)
 {
-    QString drawing, outPath, sizeText;
+    QString drawing, outPath, sizeText, layout;
     bool overwrite = false;
     cli::Arguments reader(args);
     while (reader.next()) {
         const QString& a = reader.current();
         if (!reader.isOption(a == QLatin1String("-o") || a == QLatin1String("--size") ||
-                             a == QLatin1String("--overwrite"))) {
+                             a == QLatin1String("--layout") || a == QLatin1String("--overwrite"))) {
             if (!drawing.isEmpty()) return usage(err, QStringLiteral("render takes one drawing"));
             drawing = a;
         } else if (a == QLatin1String("-o")) {
             if (!reader.value(outPath)) return usage(err, QStringLiteral("-o needs a file"));
         } else if (a == QLatin1String("--size")) {
             if (!reader.value(sizeText)) return usage(err, QStringLiteral("--size needs WIDTHxHEIGHT"));
+        } else if (a == QLatin1String("--layout")) {
+            if (!reader.value(layout)) return usage(err, QStringLiteral("--layout needs a layout's name"));
         } else if (a == QLatin1String("--overwrite")) {
             overwrite = true;
         } else {
@@ -51,15 +52,16 @@ int render(const QStringList& args, std::ostream& out, std::ostream& err)
     if (int status = reader.finish(QStringLiteral("render"), out, err); status >= 0) return status;
     if (drawing.isEmpty()) return usage(err, QStringLiteral("render needs a drawing"));
     if (outPath.isEmpty()) return usage(err, QStringLiteral("render needs -o OUT.png or -o OUT.bmp"));
-    QString suffix = QFileInfo(outPath).suffix().toLower();
-    if (suffix != QLatin1String("png") && suffix != QLatin1String("bmp")) {
+    QString suffix = ddvue::render::pictureFormat(outPath);
+    if (suffix.isEmpty()) {
         // Standard output, a pipe or a device has no name to tell the kind
         // of picture by: it gets a PNG.
         struct stat st {};
         const bool stream = outPath == QLatin1String("-") ||
                             (::stat(ddvue::encodeFileName(outPath).c_str(), &st) == 0 &&
                              (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode)));
-        if (!stream) return usage(err, QStringLiteral("the picture must be a .png or .bmp file, not %1").arg(outPath));
+        if (!stream)
+            return usage(err, QStringLiteral("the picture must be a .png, .bmp, .svg or .pdf file, not %1").arg(outPath));
         suffix = QStringLiteral("png");
     }
 
@@ -81,18 +83,30 @@ int render(const QStringList& args, std::ostream& out, std::ostream& err)
 
     // Drawn once, as the drawing stands: the scene need not follow its edits.
     ddvue::render::DrawingScene scene;
+    if (!layout.isEmpty()) {
+        QStringList names;
+        bool found = false;
+        for (const ddvue::render::LayoutEntry& l : ddvue::render::layoutsOf(*engine.document())) {
+            names << QString::fromStdString(l.name);
+            if (!found && names.back().compare(layout, Qt::CaseInsensitive) == 0) {
+                scene.showSpace(l.space);
+                found = true;
+            }
+        }
+        if (!found)
+            return failed(err, QStringLiteral("%1 has no layout named %2; its layouts are %3")
+                                   .arg(drawing, layout, names.join(QStringLiteral(", "))));
+    }
     scene.build(*engine.document(), engine.path(), engine.searchPaths());
-    QImage image = ddvue::render::renderScene(scene.scene(), size);
-    if (image.isNull()) return failed(err, QStringLiteral("not enough memory for a %1x%2 picture").arg(size.width()).arg(size.height()));
-
+    ddvue::render::ViewTransform view;
+    view.setViewport(size.width(), size.height());
+    view.zoomToExtents(scene.scene().extents());
     // The picture is made in memory and written like every other file, so
     // that a full disk leaves no half picture behind.
     QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, suffix.toLatin1());
-    if (!writer.write(image))
-        return failed(err, QStringLiteral("cannot make the picture for %1: %2").arg(outPath, writer.errorString()));
+    QString why;
+    if (!ddvue::render::paintPicture(scene.scene(), view, ddvue::render::PaintOptions(), suffix, bytes, why))
+        return failed(err, QStringLiteral("cannot make the picture for %1: %2").arg(outPath, why));
     return cli::writeOut(bytes.toStdString(), outPath, out, err, overwrite);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The render command: a drawing, zoomed to its extents, as a picture.
-//   tessilux render DRAWING -o OUT.png|OUT.bmp [--size WIDTHxHEIGHT]
+//   tessilux render DRAWING -o OUT.png|OUT.bmp|OUT.svg|OUT.pdf [--size WIDTHxHEIGHT] [--layout NAME]
 
 namespace app {
 

@@ -5,21 +5,27 @@
 #include "ddvue/FileNames.h"
 #include "ddvue/ViewHighlight.h"
 #include "ddvue/dxf/Operations.h"
+#include "ddvue/render/Pictures.h"
 
 #include <QBuffer>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QStandardPaths>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QWheelEvent>
 
@@ -45,6 +51,16 @@ DDVue::DDVue(QWidget* parent)
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     view_.setViewport(width(), height());
+    layoutTabs_ = new QTabBar(this);
+    layoutTabs_->setObjectName(QStringLiteral("layoutTabs"));
+    layoutTabs_->setShape(QTabBar::RoundedSouth);
+    layoutTabs_->setDrawBase(false);
+    layoutTabs_->setExpanding(false);
+    layoutTabs_->setFocusPolicy(Qt::NoFocus);
+    layoutTabs_->hide();
+    connect(layoutTabs_, &QTabBar::currentChanged, this, [this](int index) {
+        if (!settingTabs_ && index >= 0) showLayout(layoutTabs_->tabText(index));
+    });
 }
 
 DDVue::~DDVue() { releaseScene(); }
@@ -66,6 +82,7 @@ void DDVue::adoptScene(std::unique_ptr<render::DrawingScene> scene)
 
 void DDVue::built()
 {
+    updateLayoutTabs();
     if (!userMoved_) zoomToExtents();
     applyHighlight();
     update();
@@ -107,6 +124,7 @@ bool DDVue::adopt(ReadDrawing drawing, const QString& path)
 void DDVue::startScene()
 {
     stopGlide();
+    updateLayoutTabs();
     highlight_->forget();
     userMoved_ = false;
     if (engine_.isOpen()) {
@@ -146,6 +164,7 @@ void DDVue::CloseDrawing()
 {
     releaseScene();
     engine_.CloseDrawing();
+    updateLayoutTabs();
     stopGlide();
     highlight_->forget();
     userMoved_ = false;
@@ -167,7 +186,94 @@ void DDVue::zoomToExtents()
 {
     if (building()) return;  // the view zooms to the drawing once it is built
     view_.setViewport(width(), height());
-    view_.zoomToExtents(scene_->scene().extents());
+    // The drawing fits the part of the view above the layout tabs.
+    const int tabs = tabsHeight();
+    render::ViewTransform fit;
+    fit.setViewport(width(), std::max(1, height() - tabs));
+    fit.zoomToExtents(scene_->scene().extents());
+    view_.setScale(fit.scale());
+    view_.setCenter(fit.center() - QPointF(0, tabs / 2.0 / fit.scale()));
+}
+
+int DDVue::tabsHeight() const { return layoutTabs_->isVisibleTo(this) ? layoutTabs_->height() : 0; }
+
+QStringList DDVue::layouts()
+{
+    ready();
+    QStringList names;
+    if (const dxf::Document* doc = engine_.document(); doc && scene_->document() == doc)
+        for (const render::LayoutEntry& l : render::layoutsOf(*doc)) names << QString::fromStdString(l.name);
+    return names;
+}
+
+QString DDVue::currentLayout()
+{
+    ready();
+    const dxf::Document* doc = engine_.document();
+    if (!doc || scene_->document() != doc) return QString();
+    scene_->scene();  // a space asked for is shown from here on
+    for (const render::LayoutEntry& l : render::layoutsOf(*doc))
+        if (l.space == scene_->space()) return QString::fromStdString(l.name);
+    return QString();
+}
+
+bool DDVue::showLayout(const QString& name)
+{
+    ready();
+    const dxf::Document* doc = engine_.document();
+    if (!doc || scene_->document() != doc) return false;
+    for (const render::LayoutEntry& l : render::layoutsOf(*doc)) {
+        if (QString::fromStdString(l.name).compare(name, Qt::CaseInsensitive) != 0) continue;
+        showSpace(l.space);
+        return true;
+    }
+    return false;
+}
+
+void DDVue::showSpace(std::size_t space)
+{
+    stopGlide();
+    scene_->showSpace(space);
+    userMoved_ = false;
+    updateLayoutTabs();
+    zoomToExtents();
+    update();
+}
+
+void DDVue::updateLayoutTabs()
+{
+    const dxf::Document* doc = building() ? nullptr : engine_.document();
+    std::vector<render::LayoutEntry> layouts;
+    if (doc && scene_->document() == doc) layouts = render::layoutsOf(*doc);
+    settingTabs_ = true;
+    bool same = static_cast<std::size_t>(layoutTabs_->count()) == layouts.size();
+    for (int i = 0; same && i < layoutTabs_->count(); ++i)
+        same = layoutTabs_->tabText(i) == QString::fromStdString(layouts[static_cast<std::size_t>(i)].name);
+    if (!same) {
+        while (layoutTabs_->count() > 0) layoutTabs_->removeTab(0);
+        for (const render::LayoutEntry& l : layouts) layoutTabs_->addTab(QString::fromStdString(l.name));
+    }
+    if (doc && scene_->document() == doc) {
+        scene_->scene();
+        for (std::size_t i = 0; i < layouts.size(); ++i)
+            if (layouts[i].space == scene_->space()) layoutTabs_->setCurrentIndex(static_cast<int>(i));
+    }
+    settingTabs_ = false;
+    const bool show = layouts.size() > 1;
+    if (show) {
+        const int h = layoutTabs_->sizeHint().height();
+        layoutTabs_->setGeometry(0, std::max(0, height() - h), width(), h);
+    }
+    layoutTabs_->setVisible(show);
+}
+
+void DDVue::showWholeDrawing()
+{
+    ready();
+    stopGlide();
+    userMoved_ = false;
+    zoomToExtents();
+    update();
 }
 
 double DDVue::fitScale()
@@ -272,6 +378,10 @@ void DDVue::paintEvent(QPaintEvent*)
 
 void DDVue::resizeEvent(QResizeEvent*)
 {
+    if (layoutTabs_->isVisibleTo(this)) {
+        const int h = layoutTabs_->sizeHint().height();
+        layoutTabs_->setGeometry(0, std::max(0, height() - h), width(), h);
+    }
     if (userMoved_) view_.setViewport(width(), height());
     else zoomToExtents();
 }
@@ -333,7 +443,59 @@ void DDVue::mouseReleaseEvent(QMouseEvent* event)
 void DDVue::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton) emit DrawingWindowRequest();
+    if (event->button() == Qt::MiddleButton) {
+        // The second press of the double-click began a drag: it ends here.
+        dragging_ = false;
+        unsetCursor();
+        showWholeDrawing();
+        event->accept();
+        return;
+    }
     QWidget::mouseDoubleClickEvent(event);
+}
+
+void DDVue::keyPressEvent(QKeyEvent* event)
+{
+    const auto mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (mods != Qt::NoModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    // An arrow key moves the drawing an eighth of the view the other way,
+    // as a scroll bar would: Right shows what lies to the right.
+    const double stepX = std::max(1, width() / 8), stepY = std::max(1, height() / 8);
+    double dx = 0, dy = 0;
+    switch (event->key()) {
+    case Qt::Key_Home: showWholeDrawing(); return;
+    case Qt::Key_Z: zoomToHighlight(); return;
+    case Qt::Key_Left: dx = stepX; break;
+    case Qt::Key_Right: dx = -stepX; break;
+    case Qt::Key_Up: dy = stepY; break;
+    case Qt::Key_Down: dy = -stepY; break;
+    default: QWidget::keyPressEvent(event); return;
+    }
+    ready();
+    stopGlide();
+    view_.setViewport(width(), height());
+    view_.panBy(dx, dy);
+    userMoved_ = true;
+    update();
+    event->accept();
+}
+
+void DDVue::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("viewMenu"));
+    QAction* whole = menu.addAction(QStringLiteral("Zoom to &Extents\tHome"));
+    whole->setObjectName(QStringLiteral("viewZoomExtents"));
+    QAction* object = menu.addAction(QStringLiteral("&Zoom to Current Object\tZ"));
+    object->setObjectName(QStringLiteral("viewZoomObject"));
+    applyHighlight();
+    object->setEnabled(!highlight_->target.empty());
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == whole) showWholeDrawing();
+    else if (chosen == object) zoomToHighlight();
 }
 
 // ------------------------------------------------------ pictures and paper
@@ -363,26 +525,39 @@ bool DDVue::SaveAsBitmap(const QString& path)
     return SaveAsBitmap(path, why);
 }
 
-bool DDVue::SaveAsBitmap(const QString& path, QString& why)
+bool DDVue::SaveAsBitmap(const QString& path, QString& why) { return savePicture(path, QStringLiteral("bmp"), why); }
+
+bool DDVue::SaveAsPicture(const QString& path, QString& why)
+{
+    const QString format = render::pictureFormat(path);
+    return savePicture(path, format.isEmpty() ? QStringLiteral("bmp") : format, why);
+}
+
+render::ViewTransform DDVue::pictureView()
+{
+    ready();
+    render::ViewTransform v = view_;
+    if (width() <= 0 || height() <= 0) {
+        v.setViewport(800, 600);
+        v.zoomToExtents(scene_->scene().extents());
+    } else {
+        v.setViewport(width(), height());
+    }
+    return v;
+}
+
+bool DDVue::savePicture(const QString& path, const QString& format, QString& why)
 {
     why.clear();
     if (path.isEmpty()) {
         why = QStringLiteral("no file name was given");
         return false;
     }
-    QImage image = viewImage();
-    if (image.isNull()) {
-        why = QStringLiteral("the view is too large to make a picture of");
-        return false;
-    }
     // Made in memory and written like every other file: a failed write
     // leaves no half picture behind.
     QByteArray bytes;
-    QBuffer buffer(&bytes);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "BMP")) {
-        why = QStringLiteral("the picture could not be encoded as BMP");
+    if (!render::paintPicture(scene_->scene(), pictureView(), render::PaintOptions(), format, bytes, why))
         return false;
-    }
     std::string reason;
     if (writeFileAtomically(encodeFileName(path),
                             std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), reason))
@@ -394,7 +569,14 @@ bool DDVue::SaveAsBitmap(const QString& path, QString& why)
 void DDVue::CopyToClipboard()
 {
     QImage image = viewImage();
-    if (!image.isNull()) QGuiApplication::clipboard()->setImage(image);
+    if (image.isNull()) return;
+    auto* data = new QMimeData;
+    data->setImageData(image);
+    QByteArray svg;
+    QString why;
+    if (render::paintPicture(scene_->scene(), pictureView(), render::PaintOptions(), QStringLiteral("svg"), svg, why))
+        data->setData(QStringLiteral("image/svg+xml"), svg);
+    QGuiApplication::clipboard()->setMimeData(data);
 }
 
 bool DDVue::PrintDrawing() { return PrintDrawing(false); }

@@ -6,8 +6,10 @@
 // The view: zoomed to the drawing's extents when it opens (and when the
 // widget is resized, until the user zooms or pans); the wheel zooms about the
 // pointer; dragging with the left or middle button pans; a double-click asks
-// for the drawing window. Edits made through the operations show at the next
-// paint.
+// for the drawing window, a double-click of the middle button shows the whole
+// drawing. With the focus, Home shows the whole drawing, the arrow keys pan
+// and Z zooms to what is pointed out; the context menu offers both. Edits
+// made through the operations show at the next paint.
 
 #include "ddvue/DDVueEngine.h"
 #include "ddvue/render/DrawingScene.h"
@@ -27,6 +29,7 @@
 
 class QPainter;
 class QPrinter;
+class QTabBar;
 
 namespace ddvue {
 
@@ -58,6 +61,10 @@ public:
     // written; `why` then tells the reason.
     bool SaveAsBitmap(const QString& path);
     bool SaveAsBitmap(const QString& path, QString& why);
+    // Writes the current view as a picture of the kind its name ends in:
+    // BMP or PNG pixels, SVG or PDF vectors (a name ending otherwise gets a
+    // BMP). Through the safe write routine, as SaveAsBitmap.
+    bool SaveAsPicture(const QString& path, QString& why);
     // The drawing point that the view shows at pixel (x, y) of the widget.
     void ScreenToDrawing(double x, double y, double& drawingX, double& drawingY) const;
     // Prints the drawing fitted to the page: without an argument to the
@@ -68,7 +75,8 @@ public:
     bool PrintDrawing();
     bool PrintDrawing(bool showDialog);
     bool PrintDrawing(bool showDialog, QString& why);
-    // Puts the current view on the clipboard as a picture.
+    // Puts the current view on the clipboard as a picture, and as SVG for
+    // programs that take vectors.
     void CopyToClipboard();
     void SetFocus() { setFocus(); }
     // Places the view; a height below zero is taken as zero.
@@ -99,6 +107,24 @@ public:
     }
     // Shows the whole drawing.
     void zoomToExtents();
+    // The same as the person's request (Home, a double-click of the middle
+    // button): the view follows the window's size again until moved.
+    void showWholeDrawing();
+    // The spaces of the drawing to look at: "Model", then its paper layouts
+    // in the drawing's tab order; tabs under the view offer them when there
+    // is more than one.
+    QStringList layouts();
+    // The one the view shows.
+    QString currentLayout();
+    // Shows a layout by its name (in any letter case), zoomed to its
+    // extents: a paper layout shows its sheet, its viewports' view of model
+    // space and what lies on the paper. False when the drawing has no
+    // layout of that name.
+    bool showLayout(const QString& name);
+    // Zooms to what is pointed out (highlightObject, highlightLayer): the
+    // object fills most of the view, a layer is shown whole. False when
+    // nothing pointed out is drawn.
+    bool zoomToHighlight();
     // What the view paints, once built (waits for a drawing being opened).
     const render::Scene& scene()
     {
@@ -167,6 +193,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void releaseScene();
@@ -189,6 +217,15 @@ private:
     void stopGlide();
     // Paints what is pointed out over the drawing's picture.
     void paintHighlightOver(QPainter& painter);
+    // The view as pictures show it: the widget's, or 800 x 600 at the
+    // extents while the widget has no size.
+    render::ViewTransform pictureView();
+    bool savePicture(const QString& path, const QString& format, QString& why);
+    // Shows space `space` of the drawing, at its extents.
+    void showSpace(std::size_t space);
+    // The layout tabs, brought in line with the drawing and the space shown.
+    void updateLayoutTabs();
+    int tabsHeight() const;
 
     DDVueEngine engine_;
     // What the view shows: never null, empty while a build runs.
@@ -213,6 +250,8 @@ private:
     // stay the same, a repaint (for a new highlight) shows frame_ again.
     std::uint64_t frameGeneration_ = 0, frameRevision_ = 0;
     std::unique_ptr<ViewHighlight> highlight_;
+    QTabBar* layoutTabs_ = nullptr;
+    bool settingTabs_ = false;  // the tabs are being filled, not chosen
 };
 
 }  // namespace ddvue

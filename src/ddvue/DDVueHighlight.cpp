@@ -83,7 +83,19 @@ void DDVue::applyHighlight()
         if (h.kind == ViewHighlight::Kind::Layer) {
             h.target = render::layerTarget(scene, h.key);
         } else if (const dxf::Document* doc = engine_.document(); doc && scene_->document() == doc) {
-            if (auto record = doc->findHandle(h.key.toStdString())) h.target = render::objectTarget(scene, *doc, *record);
+            if (auto record = doc->findHandle(h.key.toStdString())) {
+                // An object of another layout: that layout is shown.
+                const auto space = render::spaceOf(*doc, *record);
+                if (space && *space != scene_->space()) {
+                    for (const render::LayoutEntry& l : render::layoutsOf(*doc))
+                        if (l.space == *space) {
+                            const bool bring = h.bring;
+                            showSpace(*space);
+                            h.bring = bring;
+                        }
+                }
+                h.target = render::objectTarget(scene, *doc, *record);
+            }
         }
         h.found = true;
         h.generation = scene.generation();
@@ -117,6 +129,34 @@ void DDVue::applyHighlight()
         return;
     }
     if (auto to = render::framing(from, h.target.bounds, fit * kFarthest, fit * kNearest)) glideTo(*to);
+}
+
+bool DDVue::zoomToHighlight()
+{
+    ready();
+    applyHighlight();
+    ViewHighlight& h = *highlight_;
+    if (h.target.empty() || width() <= 0 || height() <= 0) return false;
+    render::Bounds b = h.target.bounds;
+    if (h.target.kind == render::HighlightTarget::Kind::Layer) {
+        const render::Scene& scene = scene_->scene();
+        if (h.extentsGeneration != scene.generation() || h.extentsRevision != scene.revision()) {
+            h.layerExtents = render::layerExtents(scene);
+            h.extentsGeneration = scene.generation();
+            h.extentsRevision = scene.revision();
+        }
+        b = render::Bounds();
+        for (std::size_t i = 0; i < h.target.layers.size() && i < h.layerExtents.size(); ++i)
+            if (h.target.layers[i]) b.add(h.layerExtents[i]);
+    }
+    if (b.isEmpty()) return false;
+    const double fit = fitScale();
+    render::ViewTransform to = view_;
+    to.setViewport(width(), height());
+    to.zoomToExtents(b, 0.15);
+    to.setScale(std::clamp(to.scale(), fit * kFarthest, fit * kNearest));
+    glideTo(to);
+    return true;
 }
 
 void DDVue::glideTo(const render::ViewTransform& to)

@@ -52,8 +52,16 @@ frmDrawing::frmDrawing(const Drawing& drawing, const QString& bitmapFolder, QWid
          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
     item(mnuFileOpen, "mnuFileOpen", QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O));
     item(mnuFileCopy, "mnuFileCopy", QStringLiteral("&Copy to Clipboard"), QKeySequence(Qt::CTRL | Qt::Key_C));
-    item(mnuFileSave, "mnuFileSave", QStringLiteral("&Save as BMP file"), QKeySequence(Qt::CTRL | Qt::Key_S));
+    item(mnuFileSave, "mnuFileSave", QStringLiteral("&Save as Picture"), QKeySequence(Qt::CTRL | Qt::Key_S));
     item(mnuFileExit, "mnuFileExit", QStringLiteral("&Exit"), QKeySequence(Qt::CTRL | Qt::Key_E));
+
+    // The view's own keys, as a menu too: the whole drawing (Home).
+    mnuView = menuBar->addMenu(QStringLiteral("&View"));
+    mnuView->setObjectName(QStringLiteral("mnuView"));
+    mnuViewExtents = mnuView->addAction(QStringLiteral("Zoom to &Extents"));
+    mnuViewExtents->setObjectName(QStringLiteral("mnuViewExtents"));
+    mnuViewExtents->setShortcut(QKeySequence(Qt::Key_Home));
+    addAction(mnuViewExtents);
 
     DDVue1 = new ddvue::DDVue(this);
     DDVue1->setObjectName(QStringLiteral("DDVue1"));
@@ -67,6 +75,7 @@ frmDrawing::frmDrawing(const Drawing& drawing, const QString& bitmapFolder, QWid
     connect(mnuFileCopy, &QAction::triggered, this, [this] { mnuFileCopy_Click(); });
     connect(mnuFileSave, &QAction::triggered, this, [this] { mnuFileSave_Click(); });
     connect(mnuFileExit, &QAction::triggered, this, [this] { mnuFileExit_Click(); });
+    connect(mnuViewExtents, &QAction::triggered, this, [this] { DDVue1->showWholeDrawing(); });
     connect(DDVue1, &ddvue::DDVue::PointerMoved, this, [this](int x, int y) { DDVue1_PointerMoved(x, y); });
 
     reader_ = new ddvue::DrawingReader(this);
@@ -191,13 +200,16 @@ void frmDrawing::mnuFileCopy_Click()
 
 void frmDrawing::mnuFileSave_Click()
 {
-    QString filter = QStringLiteral("BMP Files (*.bmp)|*.bmp");
-    QString path = platform::ShowSaveFileDialog(this, filter, QStringLiteral("Save BMP File"), bitmapFolder_,
+    // The kind of picture follows the name's ending: BMP and PNG pixels,
+    // SVG and PDF vectors; any other ending gets a BMP.
+    QString filter = QStringLiteral("BMP Files (*.bmp)|*.bmp|PNG Files (*.png)|*.png|SVG Files (*.svg)|*.svg|"
+                                    "PDF Files (*.pdf)|*.pdf");
+    QString path = platform::ShowSaveFileDialog(this, filter, QStringLiteral("Save Picture"), bitmapFolder_,
                                            bitmapFileName(drawing_.name));
     // A cancelled dialog saves nothing and keeps the folder.
     if (path.isEmpty()) return;
     QString why;
-    if (!DDVue1->SaveAsBitmap(path, why))
+    if (!DDVue1->SaveAsPicture(path, why))
         platform::msgBox(QStringLiteral("The picture could not be saved as %1.\n\n%2").arg(path, why),
                          platform::MsgButtons::Ok, platform::MsgIcon::Exclamation, platform::programTitle(), 0, this);
     if (path.compare(bitmapFolder_, Qt::CaseInsensitive) == 0) return;

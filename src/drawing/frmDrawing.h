@@ -2,8 +2,8 @@
 // The drawing window: the open drawing large, in a view of its own, with a
 // status line that follows the pointer and a File menu that opens the
 // drawing in its associated program, prints it (or shows its print
-// preview), copies the view to the clipboard and saves the view as a BMP
-// picture. It reads the drawing afresh
+// preview), copies the view to the clipboard and saves the view as a
+// picture (BMP, PNG, SVG or PDF). It reads the drawing afresh
 // from its file, beside the main window's view, and closes it again when it
 // closes; the main window's drawing is not touched.
 
@@ -30,12 +30,12 @@ public:
         QString password;
     };
 
-    // `bitmapFolder` is the folder the BMP save dialog starts in; the window
+    // `bitmapFolder` is the folder the picture save dialog starts in; the window
     // remembers the folder of each picture saved (BitmapFolder()).
     frmDrawing(const Drawing& drawing, const QString& bitmapFolder, QWidget* parent = nullptr);
     ~frmDrawing() override;
 
-    // The folder the next BMP save starts in.
+    // The folder the next picture save starts in.
     const QString& BitmapFolder() const { return bitmapFolder_; }
     // The drawing is still being read.
     bool isOpening() const { return reader_->busy(); }
@@ -55,6 +55,8 @@ public:
     QAction* mnuFileCopy;
     QAction* mnuFileSave;
     QAction* mnuFileExit;
+    QMenu* mnuView;
+    QAction* mnuViewExtents;
 
     void mnuFileOpen_Click();
     void mnuFilePrint_Click();

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -190,4 +191,135 @@ TEST(HighlightWindow, TheViewFollowsTheGridsRowWithTheArrowKeys)
     // No rows to point out: nothing pointed out.
     QTest::mouseClick(w.optExtRef, Qt::LeftButton);
     EXPECT_TRUE(view.highlighted().isEmpty());
+}
+
+TEST(HighlightWindow, TheViewZoomsAndPansAsCadUsersExpect)
+{
+    Drawing d;
+    for (int i = 0; i < 6; ++i) d.add(text("NOTE " + std::to_string(i), 0, -i * 6.0, 2));
+    d.add(line(-100, -100, 300, 100));
+    d.add(text("SMALL", 250, 80, 0.3));
+    // On paper: a title and its frame.
+    Groups title = text("PAPER TITLE", 10, 10, 3);
+    title.insert(title.begin() + 1, {67, "1"});
+    d.add(title);
+    Groups frame = line(0, 0, 200, 0);
+    frame.insert(frame.begin() + 1, {67, "1"});
+    d.add(frame);
+    QTemporaryDir dir;
+    d.save(dir.path(), QStringLiteral("zoom.dxf"));
+    windowkit::Seams seams;
+    seams.settings.values[QStringLiteral("Dir")] = dir.path();
+    seams.settings.values[QStringLiteral("Drive")] = QStringLiteral("/");
+    frmMain w;
+    w.screenWidth = [] { return 1280; };
+    w.Combo2->setEditText(QStringLiteral("*.dxf"));
+    w.Combo2_Click();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    ddvue::DDVue& view = *w.DDVue1;
+    QTest::mouseClick(w.optSingleText, Qt::LeftButton);
+    windowkit::open(w, QStringLiteral("zoom.dxf"));
+    ASSERT_TRUE(view.engine().isOpen());
+    view.ready();
+    const double extents = view.view().scale();
+    const QPointF middle = view.view().center();
+    auto atExtents = [&] {
+        return std::abs(view.view().scale() / extents - 1) < 1e-9 &&
+               std::hypot(view.view().center().x() - middle.x(), view.view().center().y() - middle.y()) < 1e-6;
+    };
+
+    // A click gives the view the focus; the wheel zooms about the pointer.
+    const QPoint inside(view.width() / 3, view.height() / 3);
+    QTest::mouseClick(&view, Qt::LeftButton, Qt::NoModifier, inside);
+    ASSERT_TRUE(viewdriver::waitFor([&] { return QApplication::focusWidget() == &view; }, 5000));
+    const QPointF under = view.view().toWorld(QPointF(inside) + QPointF(0.5, 0.5));
+    viewdriver::wheel(&view, QPointF(inside), 3);
+    EXPECT_NEAR(view.view().scale(), extents * std::pow(1.2, 3), extents * 1e-6);
+    const QPointF still = view.view().toWorld(QPointF(inside) + QPointF(0.5, 0.5));
+    EXPECT_NEAR(still.x(), under.x(), 1e-6 * (1 + std::abs(under.x())));
+    EXPECT_NEAR(still.y(), under.y(), 1e-6 * (1 + std::abs(under.y())));
+
+    // The arrow keys pan an eighth of the view: Right shows more of the right.
+    const double scale = view.view().scale();
+    QPointF before = view.view().center();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    EXPECT_NEAR(view.view().center().x() - before.x(), (view.width() / 8) / scale, 1e-9 * (1 + std::abs(before.x())));
+    EXPECT_EQ(view.view().center().y(), before.y());
+    before = view.view().center();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+    EXPECT_NEAR(view.view().center().y() - before.y(), (view.height() / 8) / scale, 1e-9 * (1 + std::abs(before.y())));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_NEAR(view.view().center().x(), still.x() + (view.width() / 2.0 - inside.x() - 0.5) / scale, 1e-6);
+    EXPECT_EQ(view.view().scale(), scale);
+
+    // Home shows the whole drawing again.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home);
+    EXPECT_TRUE(atExtents());
+
+    // The middle button held pans with the pointer.
+    viewdriver::wheel(&view, QPointF(inside), 2);
+    const QPointF grabbed = view.view().toWorld(QPointF(inside) + QPointF(0.5, 0.5));
+    const QPoint to = inside + QPoint(60, 40);
+    QTest::mousePress(&view, Qt::MiddleButton, Qt::NoModifier, inside);
+    QTest::mouseMove(&view, inside + QPoint(30, 20));
+    QTest::mouseMove(&view, to);
+    QTest::mouseRelease(&view, Qt::MiddleButton, Qt::NoModifier, to);
+    const QPointF dropped = view.view().toWorld(QPointF(to) + QPointF(0.5, 0.5));
+    EXPECT_NEAR(dropped.x(), grabbed.x(), 1e-6 * (1 + std::abs(grabbed.x())));
+    EXPECT_NEAR(dropped.y(), grabbed.y(), 1e-6 * (1 + std::abs(grabbed.y())));
+    EXPECT_FALSE(atExtents());
+
+    // A double-click of the middle button: the whole drawing, and no drawing
+    // window (that is the left button's).
+    int windows = 0;
+    QObject::connect(&view, &ddvue::DDVue::DrawingWindowRequest, [&] { ++windows; });
+    QTest::mouseDClick(&view, Qt::MiddleButton, Qt::NoModifier, inside);
+    EXPECT_TRUE(atExtents());
+    EXPECT_EQ(windows, 0);
+
+    // Z zooms to the grid's current row: the small text fills the view.
+    w.dtgDrawing->setFocus();
+    ASSERT_TRUE(viewdriver::waitFor([&] { return QApplication::focusWidget() == w.dtgDrawing; }, 5000));
+    for (int i = 0; i < 10 && currentKey(w, "Value") != QStringLiteral("SMALL"); ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    ASSERT_EQ(currentKey(w, "Value"), QStringLiteral("SMALL"));
+    ASSERT_TRUE(viewdriver::waitFor([&] { return !view.gliding(); }, 5000));
+    QTest::mouseClick(&view, Qt::LeftButton, Qt::NoModifier, inside);
+    ASSERT_TRUE(viewdriver::waitFor([&] { return QApplication::focusWidget() == &view; }, 5000));
+    ASSERT_EQ(view.highlighted(), currentKey(w, "Handle"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home);
+    ASSERT_TRUE(atExtents());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z);
+    ASSERT_TRUE(viewdriver::waitFor([&] { return !view.gliding(); }, 5000));
+    const QRectF mark = view.highlightRect();
+    EXPECT_GT(mark.width(), view.width() * 0.5);
+    EXPECT_TRUE(QRectF(view.rect()).contains(mark));
+    shot(w, "6-zoomed-to-object");
+
+    // The paper's text: its row shows the paper layout, the text marked.
+    EXPECT_EQ(view.layouts(), QStringList({QStringLiteral("Model"), QStringLiteral("Layout1")}));
+    EXPECT_EQ(view.currentLayout(), QStringLiteral("Model"));
+    w.dtgDrawing->setFocus();
+    ASSERT_TRUE(viewdriver::waitFor([&] { return QApplication::focusWidget() == w.dtgDrawing; }, 5000));
+    for (int i = 0; i < 10 && currentKey(w, "Value") != QStringLiteral("PAPER TITLE"); ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    ASSERT_EQ(currentKey(w, "Value"), QStringLiteral("PAPER TITLE"));
+    EXPECT_EQ(view.currentLayout(), QStringLiteral("Layout1"));
+    ASSERT_TRUE(viewdriver::waitFor([&] { return !view.gliding(); }, 5000));
+    EXPECT_FALSE(view.highlightRect().isEmpty());
+    EXPECT_GT(oranges(view.grab().toImage(), view.highlightRect().toAlignedRect()), 20);
+    shot(w, "7-paper-layout");
+    // A model text's row goes back to model space.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+    EXPECT_EQ(view.currentLayout(), QStringLiteral("Model"));
+    // The tabs under the view choose the layout with a click.
+    QTabBar* tabs = view.findChild<QTabBar*>(QStringLiteral("layoutTabs"));
+    ASSERT_TRUE(tabs && tabs->isVisible());
+    QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(1).center());
+    EXPECT_EQ(view.currentLayout(), QStringLiteral("Layout1"));
+    EXPECT_EQ(tabs->currentIndex(), 1);
 }

@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QtEndian>
 #include <QClipboard>
+#include <QMimeData>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -160,7 +161,7 @@ TEST(DrawingWindow, ShowsTheDrawingWithItsMenuAndFollowsThePointer)
         items << a->text();
         keys << a->shortcut().toString();
     }
-    EXPECT_EQ(items, QStringList({"&Print", "Print Pre&view", "&Open", "&Copy to Clipboard", "&Save as BMP file",
+    EXPECT_EQ(items, QStringList({"&Print", "Print Pre&view", "&Open", "&Copy to Clipboard", "&Save as Picture",
                                   "&Exit"}));
     EXPECT_EQ(keys, QStringList({"Ctrl+P", "Ctrl+Shift+P", "Ctrl+O", "Ctrl+C", "Ctrl+S", "Ctrl+E"}));
 
@@ -198,6 +199,8 @@ TEST(DrawingWindow, CopiesAndSavesTheViewAndOpensTheFile)
     QGuiApplication::clipboard()->clear();
     press(w, Qt::Key_C);
     EXPECT_EQ(QGuiApplication::clipboard()->image().size(), w.DDVue1->size());
+    // The vectors too, for programs that take them.
+    EXPECT_TRUE(QGuiApplication::clipboard()->mimeData()->data("image/svg+xml").contains("<path"));
     ASSERT_EQ(seams.boxes.shown.size(), 1u);
     EXPECT_EQ(seams.boxes.shown[0].text, "Drawing copied to ClipBoard.");
     EXPECT_EQ(seams.boxes.shown[0].icon, platform::MsgIcon::Information);
@@ -205,8 +208,9 @@ TEST(DrawingWindow, CopiesAndSavesTheViewAndOpensTheFile)
     // Cancelled: nothing saved, the folder kept.
     press(w, Qt::Key_S);
     ASSERT_EQ(seams.dialogs.requests.size(), 1u);
-    EXPECT_EQ(seams.dialogs.requests[0].title, "Save BMP File");
-    EXPECT_EQ(seams.dialogs.requests[0].filter, "BMP Files (*.bmp)");
+    EXPECT_EQ(seams.dialogs.requests[0].title, "Save Picture");
+    EXPECT_TRUE(seams.dialogs.requests[0].filter.startsWith("BMP Files (*.bmp);;PNG Files (*.png)"))
+        << seams.dialogs.requests[0].filter.toStdString();
     EXPECT_EQ(seams.dialogs.requests[0].directory, firstFolder + "studio-floor-plan-2018.bmp");
     EXPECT_EQ(w.BitmapFolder(), firstFolder);
 
@@ -221,6 +225,19 @@ TEST(DrawingWindow, CopiesAndSavesTheViewAndOpensTheFile)
     seams.dialogs.answers = {QString()};
     press(w, Qt::Key_S);
     EXPECT_EQ(seams.dialogs.requests.back().directory, out.filePath("pictures/studio-floor-plan-2018.bmp"));
+    // The other kinds, by the name's ending: PNG pixels, SVG and PDF vectors.
+    for (const char* name : {"view.png", "view.svg", "view.pdf"}) {
+        seams.dialogs.answers = {out.filePath(QStringLiteral("pictures/") + name)};
+        press(w, Qt::Key_S);
+    }
+    EXPECT_EQ(QImage(out.filePath("pictures/view.png"), "PNG").size(), w.DDVue1->size());
+    QFile svg(out.filePath("pictures/view.svg")), pdf(out.filePath("pictures/view.pdf"));
+    ASSERT_TRUE(svg.open(QIODevice::ReadOnly) && pdf.open(QIODevice::ReadOnly));
+    const QByteArray svgText = svg.readAll();
+    EXPECT_TRUE(svgText.contains("<svg") && svgText.trimmed().endsWith("</svg>"));
+    EXPECT_GT(svgText.count('L'), 500);  // lines and letters as vectors
+    EXPECT_TRUE(pdf.readAll().startsWith("%PDF"));
+
 
     // A picture that cannot be written says why.
     seams.dialogs.answers = {out.filePath("no/such/folder/view.bmp")};

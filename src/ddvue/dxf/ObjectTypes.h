@@ -359,6 +359,7 @@ inline constexpr HeaderVar<IntAttr<H>> psLtScale{"$PSLTSCALE", {70}};
 inline constexpr HeaderVar<IntAttr<H>> insUnits{"$INSUNITS", {70}};
 inline constexpr HeaderVar<IntAttr<H>> measurement{"$MEASUREMENT", {70}};
 inline constexpr HeaderVar<IntAttr<H>> lwDisplay{"$LWDISPLAY", {290}};
+inline constexpr HeaderVar<IntAttr<H>> lwDefault{"$LWDEFAULT", {370, 25}};
 inline constexpr HeaderVar<HandleAttr<H>> handSeed{"$HANDSEED", {5}};
 inline constexpr HeaderVar<IntAttr<H>> extNames{"$EXTNAMES", {290, 1}};  // long names in any case allowed
 }  // namespace def::header

@@ -18,10 +18,25 @@
 #include <QSize>
 
 #include <atomic>
+#include <optional>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
 namespace ddvue::render {
+
+// A space a person can look at: model space or a paper layout.
+struct LayoutEntry {
+    std::string name;       // "Model", or the layout's name
+    std::size_t space = 0;  // its index in the drawing's spaces()
+    Bounds sheet;           // a paper layout's sheet (its limits), in paper units; empty when unknown
+};
+// Model space first, then the paper layouts in the drawing's tab order:
+// those a LAYOUT object names, and a paper space with something on it.
+std::vector<LayoutEntry> layoutsOf(const dxf::Document& doc);
+// The space that lists the object `record` (or the reference or polyline
+// it belongs to); nothing for an object inside a block definition.
+std::optional<std::size_t> spaceOf(const dxf::Document& doc, std::uint32_t record);
 
 class DrawingScene {
 public:
@@ -68,9 +83,15 @@ public:
         refresh();
         return scene_;
     }
-    // True when the drawing's model space has nothing to show and the scene
-    // shows its paper space.
-    bool showsPaperSpace() const { return space_ == 1; }
+    // True when the scene shows a paper layout: the one asked for, or paper
+    // space because the drawing's model space has nothing to show.
+    bool showsPaperSpace() const { return space_ != 0; }
+    // The space shown (an index into the drawing's spaces()).
+    std::size_t space() const { return space_; }
+    // Shows another space (see layoutsOf) from the next scene() on, or
+    // (called before build) from the build on; a space the drawing lacks
+    // shows model space. Forgetting the drawing forgets it.
+    void showSpace(std::size_t space);
 
 private:
     // Building measures text with Qt fonts, which belong to the thread that
@@ -91,6 +112,8 @@ private:
     Xrefs xrefs_;
     SceneBuilder builder_;
     std::size_t space_ = 0;
+    std::optional<std::size_t> asked_;  // the space asked for, else the first with something to show
+    std::vector<std::uint32_t> viewports_;  // the shown layout's viewports onto model space
     std::vector<char> topLevel_;  // the records the shown space lists
     std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> users_;  // block -> top-level records drawing it
     std::vector<std::uint32_t> pendingEntities_;

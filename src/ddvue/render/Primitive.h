@@ -58,6 +58,7 @@ struct Primitive {
     std::uint32_t chain;   // the layers of the block references around it
     PrimitiveType type;
     std::uint8_t flags;
+    std::uint16_t line;    // the scene's line style: its dash pattern and weight (0 solid, thinnest)
 
     enum Flag : std::uint8_t {
         Closed = 1,    // Polyline: back to the first point

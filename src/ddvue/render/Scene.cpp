@@ -48,6 +48,10 @@ void Scene::clear()
     arcs_.clear();
     texts_.clear();
     layers_.clear();
+    lineStyles_.assign(1, LineStyle{});
+    clips_.clear();
+    clipping_ = false;
+    lineStyleIndex_.clear();
     chains_.assign(1, Chain{0, 0, {}});
     chainIndex_.clear();
     entities_.clear();
@@ -74,9 +78,23 @@ void Scene::endEntity()
     current_ = UINT32_MAX;
 }
 
-std::uint32_t Scene::push(PrimitiveType type, const Bounds& b, std::uint32_t data, std::uint32_t count, const Style& s,
-                          std::uint8_t flags)
+std::uint32_t Scene::push(PrimitiveType type, const Bounds& whole, std::uint32_t data, std::uint32_t count,
+                          const Style& s, std::uint8_t flags)
 {
+    Bounds b = whole;
+    if (clipping_) {
+        // Only the part within the clip shows: the bounds shrink to it, and
+        // what lies wholly outside is let go with its data.
+        const Bounds& c = clips_.back().box;
+        b.x0 = std::max(b.x0, c.x0), b.y0 = std::max(b.y0, c.y0);
+        b.x1 = std::min(b.x1, c.x1), b.y1 = std::min(b.y1, c.y1);
+        if (b.isEmpty()) {
+            if (type == PrimitiveType::Arc) arcs_.pop_back();
+            else if (type == PrimitiveType::Text) texts_.pop_back();
+            else points_.resize(data);
+            return UINT32_MAX;
+        }
+    }
     Primitive p;
     p.x0 = down(b.x0);
     p.y0 = down(b.y0);
@@ -89,6 +107,7 @@ std::uint32_t Scene::push(PrimitiveType type, const Bounds& b, std::uint32_t dat
     p.chain = s.chain;
     p.type = type;
     p.flags = flags;
+    p.line = s.line;
     auto id = static_cast<std::uint32_t>(prims_.size());
     prims_.push_back(p);
     ++revision_;
@@ -293,6 +312,38 @@ void Scene::setLayer(std::uint32_t index, const SceneLayer& layer)
     layers_[index] = layer;
     layersDirty_ = true;
     ++revision_;
+}
+
+void Scene::beginClip(const Bounds& box)
+{
+    endClip();
+    Clip c;
+    c.first = c.end = static_cast<std::uint32_t>(prims_.size());
+    c.box = box;
+    clips_.push_back(c);
+    clipping_ = true;
+}
+
+void Scene::endClip()
+{
+    if (!clipping_) return;
+    clipping_ = false;
+    clips_.back().end = static_cast<std::uint32_t>(prims_.size());
+    if (clips_.back().end == clips_.back().first) clips_.pop_back();
+}
+
+std::uint16_t Scene::addLineStyle(const LineStyle& style)
+{
+    if (style.pattern.empty() && style.weight == 0) return 0;
+    std::string key(reinterpret_cast<const char*>(style.pattern.data()), style.pattern.size() * sizeof(float));
+    key.append(reinterpret_cast<const char*>(&style.weight), sizeof style.weight);
+    auto it = lineStyleIndex_.find(key);
+    if (it != lineStyleIndex_.end()) return it->second;
+    if (lineStyles_.size() > UINT16_MAX) return 0;
+    auto id = static_cast<std::uint16_t>(lineStyles_.size());
+    lineStyles_.push_back(style);
+    lineStyleIndex_.emplace(std::move(key), id);
+    return id;
 }
 
 std::uint32_t Scene::chainWith(std::uint32_t parentChain, std::uint32_t layer)

@@ -42,6 +42,16 @@ struct TextData {
     float capHeight;  // in font units
 };
 
+// How a line is drawn beyond its color: the dashes of its linetype, in
+// drawing units (a dash a positive length, a gap a negative one, a dot
+// zero), repeated along the line from its start, and its lineweight. Line
+// style 0 is solid and as thin as the device draws.
+struct LineStyle {
+    std::vector<float> pattern;  // empty: solid
+    float period = 0;            // the elements' lengths added up
+    float weight = 0;            // millimetres; 0 the thinnest line
+};
+
 struct SceneLayer {
     std::string name;
     QRgb rgb = 0xFFFFFFFF;
@@ -67,6 +77,7 @@ public:
         std::uint32_t color = color::kForeground;
         std::uint32_t layer = 0;
         std::uint32_t chain = 0;
+        std::uint16_t line = 0;  // see lineStyles()
     };
     void addLine(QPointF a, QPointF b, const Style& s);
     void addPolyline(const std::vector<QPointF>& points, bool closed, const Style& s);
@@ -110,6 +121,23 @@ public:
     std::uint32_t addLayer(SceneLayer layer);
     void setLayer(std::uint32_t index, const SceneLayer& layer);
     const std::vector<SceneLayer>& layers() const { return layers_; }
+    // Clipping: what is added between beginClip and endClip shows only
+    // within the box (a paper layout's viewport onto model space); what lies
+    // wholly outside it is not kept. Clips do not nest.
+    struct Clip {
+        std::uint32_t first = 0, end = 0;  // the primitives first to end - 1
+        Bounds box;
+    };
+    void beginClip(const Bounds& box);
+    void endClip();
+    // In the order of their primitives.
+    const std::vector<Clip>& clips() const { return clips_; }
+
+    // Line styles: equal ones share their index. A scene that holds as many
+    // as an index can tell draws the others solid.
+    std::uint16_t addLineStyle(const LineStyle& style);
+    const std::vector<LineStyle>& lineStyles() const { return lineStyles_; }
+
     // Chains: the layers of nested block references. Chain 0 is empty.
     std::uint32_t chainWith(std::uint32_t parentChain, std::uint32_t layer);
     const std::vector<std::uint32_t>& chainLayers(std::uint32_t chain) const { return chains_[chain].layers; }
@@ -152,6 +180,10 @@ private:
     std::vector<ArcData> arcs_;
     std::vector<TextData> texts_;
     std::vector<SceneLayer> layers_;
+    std::vector<LineStyle> lineStyles_{LineStyle{}};
+    std::vector<Clip> clips_;
+    bool clipping_ = false;
+    std::unordered_map<std::string, std::uint16_t> lineStyleIndex_;
     std::vector<Chain> chains_{Chain{0, 0, {}}};
     std::unordered_map<std::uint64_t, std::uint32_t> chainIndex_;
     std::unordered_map<std::uint32_t, Range> entities_;

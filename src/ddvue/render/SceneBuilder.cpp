@@ -45,6 +45,22 @@ void SceneBuilder::addLayers(const dxf::Document& doc)
     host_ = &doc;
     foreignLayers_.clear();
     namedLayers_.clear();
+    layerSources_.clear();
+    layerLooks_.clear();
+    layerLooked_.clear();
+    linetypes_.clear();
+    ltScale_ = dxf::headerReal(doc, dxf::def::header::ltScale);
+    if (!(ltScale_ > 0) || !std::isfinite(ltScale_)) ltScale_ = 1;
+    auto headerInt = [&doc](std::string_view name, int fallback) {
+        auto at = doc.headerValue(name);
+        if (!at) return fallback;
+        std::int64_t v = doc.headerView().integer(*at);
+        return v < INT32_MIN || v > INT32_MAX ? fallback : static_cast<int>(v);
+    };
+    lineweights_ = headerInt(dxf::def::header::lwDisplay.name, 0) != 0;
+    lwDefault_ = headerInt(dxf::def::header::lwDefault.name, 25);
+    paperScaled_ = headerInt(dxf::def::header::psLtScale.name, 1) != 0;
+    if (lwDefault_ < 0 || lwDefault_ > 211) lwDefault_ = 25;
     for (std::uint32_t i = 0; i < doc.layers().size(); ++i) scene_.addLayer(layerOf(doc, i));
 }
 
@@ -71,6 +87,7 @@ std::uint32_t SceneBuilder::layerFor(const Context& ctx, const View<def::AnyEnti
             SceneLayer l = layerOf(doc, *index);
             l.name = qualified;
             scene = scene_.addLayer(l);
+            layerSources_.emplace(scene, std::make_pair(&doc, *index));
         }
         cache.emplace(*index, scene);
         return scene;
@@ -102,7 +119,124 @@ Scene::Style SceneBuilder::style(const Context& ctx, const View<def::AnyEntity>&
     s.layer = layerFor(ctx, v);
     s.color = colorFor(ctx, v, s.layer);
     s.chain = ctx.chain;
+    look_ = lineLook(ctx, v, s.layer);
+    if (look_.pattern || look_.weight > 0) {
+        LineStyle line;
+        if (look_.pattern) {
+            // The pattern grows with the drawing's and the entity's own
+            // scale, and with the block references around the entity.
+            const QTransform& m = ctx.m;
+            double scale = ltScale_ * v.get(def::AnyEntity::linetypeScale) *
+                           std::sqrt(std::abs(m.m11() * m.m22() - m.m12() * m.m21()));
+            // Seen through a viewport, a pattern keeps its length on paper
+            // where the drawing asks so ($PSLTSCALE).
+            if (paperScaled_) scale /= ctx.viewportScale;
+            if (!(scale > 0) || !std::isfinite(scale)) scale = ltScale_;
+            for (double e : *look_.pattern) {
+                line.pattern.push_back(static_cast<float>(e * scale));
+                line.period += std::abs(line.pattern.back());
+            }
+            if (!(line.period > 0) || !std::isfinite(line.period)) line.pattern.clear(), line.period = 0;
+        }
+        if (lineweights_ && look_.weight > 0) line.weight = static_cast<float>(look_.weight) / 100;
+        s.line = scene_.addLineStyle(line);
+    }
     return s;
+}
+
+namespace {
+
+bool named(std::string_view name, std::string_view upperWord)
+{
+    return name.size() == upperWord.size() &&
+           std::equal(name.begin(), name.end(), upperWord.begin(),
+                      [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == b; });
+}
+
+}  // namespace
+
+SceneBuilder::LineLook SceneBuilder::lineLook(const Context& ctx, const View<def::AnyEntity>& v, std::uint32_t layer)
+{
+    LineLook look;
+    const std::string type = v.get(def::AnyEntity::linetype);
+    const auto weight = v.get(def::AnyEntity::lineweight);
+    const bool byLayer = named(type, "BYLAYER"), byBlock = !byLayer && named(type, "BYBLOCK");
+    if (byLayer || weight == -1) {
+        LineLook l = layerLook(layer);
+        if (byLayer) look.pattern = l.pattern;
+        if (weight == -1) look.weight = l.weight;
+    }
+    if (byBlock) look.pattern = ctx.byBlock.pattern;
+    else if (!byLayer) look.pattern = linetype(*ctx.doc, type);
+    if (weight == -2) look.weight = ctx.byBlock.weight;
+    else if (weight == -3) look.weight = lwDefault_;
+    else if (weight >= 0 && weight <= 211) look.weight = static_cast<int>(weight);
+    return look;
+}
+
+SceneBuilder::LineLook SceneBuilder::layerLook(std::uint32_t sceneLayer)
+{
+    if (sceneLayer < layerLooked_.size() && layerLooked_[sceneLayer]) return layerLooks_[sceneLayer];
+    LineLook look;
+    const dxf::Document* doc = nullptr;
+    std::uint32_t index = 0;
+    if (host_ && sceneLayer < host_->layers().size()) {
+        doc = host_;
+        index = sceneLayer;
+    } else if (auto it = layerSources_.find(sceneLayer); it != layerSources_.end()) {
+        doc = it->second.first;
+        index = it->second.second;
+    }
+    if (doc) {
+        if (auto l = dxf::viewAs<def::Layer>(*doc, doc->layers()[index].record)) {
+            look.pattern = linetype(*doc, l->get(def::Layer::linetype));
+            auto weight = l->get(def::Layer::lineweight);
+            look.weight = weight == -3 ? lwDefault_ : weight >= 0 && weight <= 211 ? static_cast<int>(weight) : 0;
+        }
+    }
+    if (sceneLayer >= layerLooked_.size()) {
+        layerLooked_.resize(sceneLayer + 1, 0);
+        layerLooks_.resize(sceneLayer + 1);
+    }
+    layerLooked_[sceneLayer] = 1;
+    layerLooks_[sceneLayer] = look;
+    return look;
+}
+
+const std::vector<double>* SceneBuilder::linetype(const dxf::Document& doc, std::string_view name)
+{
+    auto known = linetypes_.find(&doc);
+    if (known == linetypes_.end()) {
+        known = linetypes_.emplace(&doc, std::unordered_map<std::string, std::vector<double>>()).first;
+        auto table = doc.findTable("LTYPE");
+        if (table) {
+            const dxf::TableDef& t = doc.tables()[*table];
+            for (std::uint32_t r = t.begin + 1; r < t.end && r < doc.recordCount(); ++r) {
+                if (doc.isDeleted(r)) continue;
+                auto lt = View<def::LineType>::of(doc, r);
+                if (!lt) continue;
+                // The length of each element: a dash, a gap (negative) or
+                // a dot (0). A complex linetype's texts and shapes stand in
+                // the gaps their elements leave, and are drawn as the gaps.
+                std::vector<double> elements;
+                bool dashes = false, sane = true;
+                lt->forEachOf<dxf::sub::AcDbLinetypeTableRecord>([&](std::uint32_t i, int c) {
+                    if (c != def::LineType::elementLength.code) return;
+                    double e = lt->real(i);
+                    sane = sane && std::isfinite(e) && std::abs(e) < 1e9;
+                    dashes = dashes || e >= 0;
+                    if (elements.size() < 64) elements.push_back(e);
+                });
+                double period = 0;
+                for (double e : elements) period += std::abs(e);
+                if (!sane || !dashes || !(period > 0)) elements.clear();
+                known->second.emplace(upper(lt->get(def::LineType::name)), std::move(elements));
+            }
+        }
+    }
+    auto it = known->second.find(upper(std::string(name)));
+    if (it == known->second.end() || it->second.empty()) return nullptr;
+    return &it->second;
 }
 
 void SceneBuilder::buildEntity(const dxf::Document& doc, std::uint32_t record, std::vector<std::uint32_t>& usedBlocks,
@@ -113,7 +247,8 @@ void SceneBuilder::buildEntity(const dxf::Document& doc, std::uint32_t record, s
     measure_ = &measure;
     expansions_ = 0;
     std::vector<std::pair<const dxf::Document*, std::uint32_t>> stack;
-    Context ctx{&doc, QTransform(), UINT32_MAX, color::kForeground, 0, 0, std::string(), paperSpace, &stack};
+    Context ctx{&doc, QTransform(), UINT32_MAX, color::kForeground, 0, 0, std::string(), paperSpace, &stack,
+                false, {}, 1};
     entity(ctx, record);
     used_ = nullptr;
     measure_ = nullptr;
@@ -233,17 +368,52 @@ bool SceneBuilder::plainGeometry(const Context& ctx, const dxf::RecordView& r)
         if (!(w > 0) || !(h > 0)) return true;
         scene_.addPolyline(mapped({c + QPointF(-w, -h), c + QPointF(w, -h), c + QPointF(w, h), c + QPointF(-w, h)}, M),
                            true, s);
+        viewportContents(ctx, *v);
     } else {
         return false;
     }
     return true;
 }
 
+void SceneBuilder::viewportContents(const Context& ctx, const View<def::Viewport>& v)
+{
+    // A viewport that is off, and one that looks at model space from
+    // another side than from above, show nothing here.
+    if (v.get(def::Viewport::status) < 1 || v.get(def::Viewport::id) < 2) return;
+    const dxf::Point3 dir = v.get(def::Viewport::viewDirection);
+    if (std::abs(dir.x) > 1e-9 || std::abs(dir.y) > 1e-9) return;
+    const double viewHeight = v.get(def::Viewport::viewHeight), height = v.get(def::Viewport::height);
+    const double scale = height / viewHeight;
+    if (!(scale > 0) || !std::isfinite(scale) || host_ != ctx.doc || host_->spaces().empty()) return;
+    // Model space onto the paper: scaled, turned by the view's twist, and
+    // the view's centre put on the viewport's.
+    const QPointF c = pointOf(v, def::Viewport::center), view = pointOf(v, def::Viewport::viewCenter);
+    const QTransform m = QTransform::fromScale(scale, scale) *
+                         QTransform().rotateRadians(v.get(def::Viewport::twistAngle) * kDeg) *
+                         QTransform::fromTranslate(c.x() - view.x() * scale, c.y() - view.y() * scale) * ctx.m;
+    const double w = v.get(def::Viewport::width) / 2, h = height / 2;
+    Bounds box;
+    for (QPointF corner : {c + QPointF(-w, -h), c + QPointF(w, h)}) {
+        QPointF p = ctx.m.map(corner);
+        box.add(p.x(), p.y());
+    }
+    Context inner = ctx;
+    inner.m = m;
+    inner.paperSpace = false;
+    inner.viewportScale = scale;
+    scene_.beginClip(box);
+    for (std::uint32_t e : host_->spaces()[0].entities) {
+        if (scene_.full() || expansions_ > kMaxExpansions) break;
+        entity(inner, e);
+    }
+    scene_.endClip();
+}
+
 // ------------------------------------------------------------------- blocks
 
 void SceneBuilder::blockContents(const Context& ctx, const dxf::Document& doc, std::uint32_t block,
                                  const QTransform& m, std::uint32_t layer, std::uint32_t color, std::uint32_t chain,
-                                 const std::string& xrefName)
+                                 const std::string& xrefName, const LineLook& byBlock)
 {
     if (ctx.depth >= kMaxDepth || ++expansions_ > kMaxExpansions || scene_.full()) return;
     auto& stack = *ctx.stack;
@@ -251,7 +421,8 @@ void SceneBuilder::blockContents(const Context& ctx, const dxf::Document& doc, s
         if (d == &doc && b == block) return;  // a block that holds itself
     if (&doc == host_ && used_) used_->push_back(block);
     stack.emplace_back(&doc, block);
-    Context inner{&doc, m, layer, color, chain, ctx.depth + 1, xrefName, ctx.paperSpace, ctx.stack, ctx.dimension};
+    Context inner{&doc, m, layer, color, chain, ctx.depth + 1, xrefName, ctx.paperSpace, ctx.stack, ctx.dimension,
+                  byBlock, ctx.viewportScale};
     for (std::uint32_t e : doc.blocks()[block].entities) entity(inner, e);
     stack.pop_back();
 }
@@ -260,6 +431,7 @@ void SceneBuilder::blockReference(const Context& ctx, std::uint32_t record, cons
 {
     const dxf::Document& doc = *ctx.doc;
     const Scene::Style s = style_;
+    const LineLook look = look_;
     auto block = doc.findBlock(v.get(def::Insert::block));
     std::uint32_t chain = scene_.chainWith(ctx.chain, s.layer);
     // An array repeats the attributes with every copy: their offsets in the
@@ -312,12 +484,13 @@ void SceneBuilder::blockReference(const Context& ctx, std::uint32_t record, cons
                     for (auto& [d, b] : stack) cycle = cycle || d == target;
                     if (cycle) break;
                     stack.emplace_back(target, UINT32_MAX);
-                    Context inner{target, m, s.layer, s.color, chain, ctx.depth + 1, xrefName, false, ctx.stack};
+                    Context inner{target, m, s.layer, s.color, chain, ctx.depth + 1, xrefName, false, ctx.stack,
+                                  false, look, ctx.viewportScale};
                     for (std::uint32_t e : target->spaces()[0].entities) entity(inner, e);
                     stack.pop_back();
                     if (&doc == host_ && used_) used_->push_back(*block);
                 } else {
-                    blockContents(ctx, doc, *block, m, s.layer, s.color, chain, ctx.xrefName);
+                    blockContents(ctx, doc, *block, m, s.layer, s.color, chain, ctx.xrefName, look);
                 }
             }
         }
@@ -331,6 +504,7 @@ void SceneBuilder::blockReference(const Context& ctx, std::uint32_t record, cons
     attribs.color = s.color;
     attribs.layer = s.layer;
     attribs.chain = chain;
+    attribs.byBlock = look;
     for (std::uint32_t child : dxf::attributesOf(doc, record)) {
         // The attributes of a reference in the drawing's own space can be
         // found alone (the view points them out).
@@ -352,7 +526,7 @@ void SceneBuilder::anonymousBlock(const Context& ctx, const std::string& name, c
     const Scene::Style s = style_;
     Context inner = ctx;
     inner.dimension = measured;
-    blockContents(inner, doc, *block, m, s.layer, s.color, scene_.chainWith(ctx.chain, s.layer), ctx.xrefName);
+    blockContents(inner, doc, *block, m, s.layer, s.color, scene_.chainWith(ctx.chain, s.layer), ctx.xrefName, look_);
 }
 
 }  // namespace ddvue::render

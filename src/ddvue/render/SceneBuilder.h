@@ -37,15 +37,25 @@ public:
                      bool paperSpace, TextMeasure& measure);
 
 private:
+    // A line's linetype and lineweight as its entity resolves them: the
+    // pattern unscaled (nullptr: solid), the weight in hundredths of a
+    // millimetre (0 the thinnest).
+    struct LineLook {
+        const std::vector<double>* pattern = nullptr;
+        int weight = 0;
+    };
     struct Context;
     template <class T>
     using View = dxf::View<T>;
     void entity(const Context& ctx, std::uint32_t record);
     // The entities drawn from their own groups alone; false when the record is none of them.
     bool plainGeometry(const Context& ctx, const dxf::RecordView& r);
+    // What a paper layout's viewport shows of model space, clipped to it.
+    void viewportContents(const Context& ctx, const View<dxf::def::Viewport>& v);
     void blockReference(const Context& ctx, std::uint32_t record, const View<dxf::def::Insert>& v);
     void blockContents(const Context& ctx, const dxf::Document& doc, std::uint32_t block, const QTransform& m,
-                       std::uint32_t layer, std::uint32_t color, std::uint32_t chain, const std::string& xrefName);
+                       std::uint32_t layer, std::uint32_t color, std::uint32_t chain, const std::string& xrefName,
+                       const LineLook& byBlock);
     // A dimension or a table: the anonymous block that draws it, in its frame `m`.
     void anonymousBlock(const Context& ctx, const std::string& block, const QTransform& m, bool measured);
     // TEXT, ATTRIB and ATTDEF.
@@ -80,6 +90,12 @@ private:
     std::uint32_t layerFor(const Context& ctx, const View<dxf::def::AnyEntity>& v);
     std::uint32_t colorFor(const Context& ctx, const View<dxf::def::AnyEntity>& v, std::uint32_t layer) const;
     Scene::Style style(const Context& ctx, const View<dxf::def::AnyEntity>& v);
+    // The entity's linetype and lineweight, BYLAYER and BYBLOCK resolved.
+    LineLook lineLook(const Context& ctx, const View<dxf::def::AnyEntity>& v, std::uint32_t layer);
+    LineLook layerLook(std::uint32_t sceneLayer);
+    // The dash pattern of `doc`'s linetype `name`, unscaled; nullptr for a
+    // solid line (CONTINUOUS, a pattern without dashes, a name the table lacks).
+    const std::vector<double>* linetype(const dxf::Document& doc, std::string_view name);
 
     Scene& scene_;
     TextMeasure* measure_ = nullptr;  // while an entity is built
@@ -88,10 +104,21 @@ private:
     std::vector<std::uint32_t>* used_ = nullptr;
     std::size_t expansions_ = 0;
     Scene::Style style_;  // of the entity being built
+    LineLook look_;       // of the entity being built
     // Scene layers of drawings other than the host (external references),
     // and of layer names no table defines.
     std::unordered_map<const dxf::Document*, std::unordered_map<std::uint32_t, std::uint32_t>> foreignLayers_;
     std::unordered_map<std::string, std::uint32_t> namedLayers_;
+    // The drawing and layer that a scene layer of an external reference stands for.
+    std::unordered_map<std::uint32_t, std::pair<const dxf::Document*, std::uint32_t>> layerSources_;
+    std::vector<LineLook> layerLooks_;
+    std::vector<char> layerLooked_;
+    // Each drawing's linetypes by their upper-case names, read at first use.
+    std::unordered_map<const dxf::Document*, std::unordered_map<std::string, std::vector<double>>> linetypes_;
+    double ltScale_ = 1;      // $LTSCALE
+    bool lineweights_ = false;  // $LWDISPLAY: lines drawn as wide as their weight
+    int lwDefault_ = 25;      // $LWDEFAULT, hundredths of a millimetre
+    bool paperScaled_ = true;  // $PSLTSCALE: patterns seen through a viewport keep their paper length
 };
 
 }  // namespace ddvue::render

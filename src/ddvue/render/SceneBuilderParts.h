@@ -79,6 +79,8 @@ struct SceneBuilder::Context {
     bool paperSpace = false;
     std::vector<std::pair<const dxf::Document*, std::uint32_t>>* stack = nullptr;  // blocks being expanded
     bool dimension = false;  // inside a dimension's block, whose points mark where it was measured
+    LineLook byBlock;        // the reference's linetype and lineweight, for lines drawn by block
+    double viewportScale = 1;  // paper units per model unit, within a paper layout's viewport
 };
 
 }  // namespace ddvue::render

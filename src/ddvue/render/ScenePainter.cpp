@@ -20,6 +20,12 @@ constexpr double kSafe = 16384;
 constexpr double kGreekBelow = 2.5;
 constexpr double kTooLarge = 1e5;
 
+// A linetype whose pattern repeats within fewer pixels than this is drawn
+// solid: its dashes could not be told apart.
+constexpr double kFinestDashes = 3;
+// A lineweight thinner than this (pixels) is drawn as the thinnest line.
+constexpr double kThinnestWeight = 1.5;
+
 // Hatch pattern lines closer together than this (pixels) are shown as a tint.
 constexpr double kPatternSpacing = 3;
 // The opacity of a tint that stands for a pattern.
@@ -125,22 +131,37 @@ private:
     // the foreground color instead, as index 7 is.
     QRgb visible(QRgb c) const { return (c & 0xFFFFFFu) == (options_.background & 0xFFFFFFu) ? options_.foreground : c; }
 
-    QPen pen(QRgb c) const
+    QPen pen(QRgb c, double width, bool dashed = false) const
     {
-        QPen p(QColor::fromRgb(c), options_.lineWidth);
-        if (options_.lineWidth > 0) p.setCapStyle(Qt::RoundCap);
+        QPen p(QColor::fromRgb(c), width);
+        if (width > 0) p.setCapStyle(dashed ? Qt::FlatCap : Qt::RoundCap);
         return p;
+    }
+
+    // The width of a primitive's lines in pixels: its lineweight where the
+    // drawing shows lineweights and it is wider than the thinnest line. A
+    // selection painted over widens the line by its own width.
+    double widthOf(const Primitive& prim) const
+    {
+        if (prim.line == 0 || prim.line >= scene_.lineStyles().size()) return options_.lineWidth;
+        double w = scene_.lineStyles()[prim.line].weight * options_.pixelsPerMm;
+        if (!(w >= kThinnestWeight)) return options_.lineWidth;
+        return over_ ? options_.lineWidth + w : std::max(w, options_.lineWidth);
     }
 
     // Lines and dots wait in one batch per color, so that a drawing whose
     // colors alternate still goes to the painter in few calls. Batches are
     // painted before any fill or text, which keeps those in the drawing's
     // order.
-    void setColor(QRgb c)
+    void setColor(QRgb c, double width, bool dashed)
     {
-        if (current_ >= 0 && o_.batches_[static_cast<std::size_t>(current_)].color == c) return;
+        auto same = [&](int b) {
+            const Batch& batch = o_.batches_[static_cast<std::size_t>(b)];
+            return batch.color == c && batch.width == width && batch.dashed == dashed;
+        };
+        if (current_ >= 0 && same(current_)) return;
         for (int b = 0; b < active_; ++b) {
-            if (o_.batches_[static_cast<std::size_t>(b)].color == c) {
+            if (same(b)) {
                 current_ = b;
                 return;
             }
@@ -148,6 +169,8 @@ private:
         if (active_ == kMaxBatches) flush();
         if (static_cast<std::size_t>(active_) == o_.batches_.size()) o_.batches_.emplace_back();
         o_.batches_[static_cast<std::size_t>(active_)].color = c;
+        o_.batches_[static_cast<std::size_t>(active_)].width = width;
+        o_.batches_[static_cast<std::size_t>(active_)].dashed = dashed;
         current_ = active_++;
     }
 
@@ -156,7 +179,7 @@ private:
     void paintBatch(Batch& b)
     {
         if (b.lines.empty() && b.dots.empty()) return;
-        p_.setPen(pen(b.color));
+        p_.setPen(pen(b.color, b.width, b.dashed));
         if (!b.lines.empty()) p_.drawLines(b.lines.data(), static_cast<int>(b.lines.size()));
         if (!b.dots.empty()) p_.drawPoints(b.dots.data(), static_cast<int>(b.dots.size()));
         b.lines.clear();
@@ -202,10 +225,88 @@ private:
         for (std::size_t i = 1; i < n; ++i) {
             double x = sx(pts[i].x()), y = sy(pts[i].y());
             if (i + 1 < n && std::abs(x - px) < 0.7 && std::abs(y - py) < 0.7) continue;
-            segment(px, py, x, y);
+            stroke(px, py, x, y);
             px = x, py = y;
         }
-        if (closed) segment(px, py, fx, fy);
+        if (closed) stroke(px, py, fx, fy);
+    }
+
+    // Linetypes. The pattern runs on along the segments of one primitive
+    // (a polyline's, an arc's) from where the last one left it.
+    void startDashes(const Primitive& prim)
+    {
+        dash_ = nullptr;
+        if (prim.line == 0 || prim.line >= scene_.lineStyles().size()) return;
+        const LineStyle& style = scene_.lineStyles()[prim.line];
+        if (style.pattern.empty() || !(style.period * s_ >= kFinestDashes)) return;
+        dash_ = style.pattern.data();
+        dashCount_ = style.pattern.size();
+        dashPeriod_ = style.period * s_;
+        dashAt_ = 0;
+        dashDone_ = 0;
+    }
+    double dashLength(std::size_t i) const { return std::abs(double(dash_[i])) * s_; }
+
+    // Moves the pattern on by `d` pixels without drawing.
+    void skipDashes(double d)
+    {
+        if (!(d > 0)) return;
+        d = std::fmod(d, dashPeriod_);
+        while (d > 0) {
+            double left = dashLength(dashAt_) - dashDone_;
+            if (d < left) {
+                dashDone_ += d;
+                return;
+            }
+            d -= left;
+            dashDone_ = 0;
+            dashAt_ = (dashAt_ + 1) % dashCount_;
+        }
+    }
+
+    // A segment drawn in the current linetype's dashes, gaps and dots.
+    void stroke(double x0, double y0, double x1, double y1)
+    {
+        if (!dash_) {
+            segment(x0, y0, x1, y1);
+            return;
+        }
+        const double dx = x1 - x0, dy = y1 - y0, len = std::hypot(dx, dy);
+        if (!(len > 0) || !std::isfinite(len)) return;
+        // Only the part in sight is walked dash by dash; the rest only moves
+        // the pattern on, so a long line seen close up costs what is shown.
+        double cx0 = x0, cy0 = y0, cx1 = x1, cy1 = y1;
+        if (!clipSegment(cx0, cy0, cx1, cy1, -4, -4, w_ + 4, h_ + 4)) {
+            skipDashes(len);
+            return;
+        }
+        const double from = std::hypot(cx0 - x0, cy0 - y0), to = std::hypot(cx1 - x0, cy1 - y0);
+        skipDashes(from);
+        const double ux = dx / len, uy = dy / len;
+        double pos = from;
+        // Each pass ends an element or the segment; the bound only guards
+        // against lengths that rounding keeps from adding up.
+        std::size_t guard = static_cast<std::size_t>((to - from) / dashPeriod_ + 2) * (dashCount_ + 1) * 2;
+        while (pos < to && guard-- > 0) {
+            const double length = dashLength(dashAt_);
+            if (length < 1e-6) {
+                // A dot: drawn where the walk reaches it.
+                dot(x0 + ux * pos, y0 + uy * pos);
+                dashAt_ = (dashAt_ + 1) % dashCount_;
+                dashDone_ = 0;
+                continue;
+            }
+            const double step = std::min(length - dashDone_, to - pos);
+            if (dash_[dashAt_] > 0)
+                segment(x0 + ux * pos, y0 + uy * pos, x0 + ux * (pos + step), y0 + uy * (pos + step));
+            pos += step;
+            dashDone_ += step;
+            if (dashDone_ >= length) {
+                dashDone_ = 0;
+                dashAt_ = (dashAt_ + 1) % dashCount_;
+            }
+        }
+        skipDashes(len - to);
     }
 
     void line(const Primitive& prim);
@@ -215,6 +316,8 @@ private:
     void arc(const Primitive& prim);
     void text(const Primitive& prim, QRgb c);
     void draw(const Primitive& prim);
+    // Clips the painter to the clip of primitive `id`, or stops clipping.
+    void clipTo(std::size_t id);
 
     ScenePainter& o_;
     QPainter& p_;
@@ -222,6 +325,14 @@ private:
     const ViewTransform& view_;
     const PaintOptions& options_;
     const double s_, cx_, cy_, hw_, hh_;
+    const float* dash_ = nullptr;  // the pattern of the primitive being drawn, or none
+    std::size_t dashCount_ = 0;
+    double dashPeriod_ = 0;        // pixels
+    std::size_t dashAt_ = 0;       // the element the pattern stands in
+    double dashDone_ = 0;          // pixels of that element already walked
+    bool over_ = false;            // painting a selection over the picture
+    std::size_t clipAt_ = 0;                 // the first of the scene's clips not yet passed
+    const Scene::Clip* clip_ = nullptr;      // the clip in force
     const int w_, h_;
     const std::vector<SceneLayer>& layers_;
     const std::vector<char>& visible_;
@@ -237,7 +348,7 @@ private:
 void ScenePainter::Pass::line(const Primitive& prim)
 {
     const QPointF* pts = scene_.points().data() + prim.data;
-    segment(sx(pts[0].x()), sy(pts[0].y()), sx(pts[1].x()), sy(pts[1].y()));
+    stroke(sx(pts[0].x()), sy(pts[0].y()), sx(pts[1].x()), sy(pts[1].y()));
 }
 
 void ScenePainter::Pass::fill(const Primitive& prim, QRgb c)
@@ -273,7 +384,7 @@ void ScenePainter::Pass::fillRings(const Primitive& prim, QRgb c, std::uint32_t 
     if (path.isEmpty()) return;
     QColor fillColor = QColor::fromRgb(c);
     fillColor.setAlpha(alpha);
-    if (prim.flags & Primitive::Outlined) p_.setPen(pen(c));
+    if (prim.flags & Primitive::Outlined) p_.setPen(pen(c, options_.lineWidth));
     else p_.setPen(Qt::NoPen);
     p_.setBrush(fillColor);
     p_.drawPath(path);
@@ -326,7 +437,7 @@ void ScenePainter::Pass::arc(const Primitive& prim)
         double t = a.t0 + sweep * i / n;
         double c = std::cos(t), sn = std::sin(t);
         double x = cx + ux * c + vx * sn, y = cy + uy * c + vy * sn;
-        segment(px, py, x, y);
+        stroke(px, py, x, y);
         px = x, py = y;
     }
 }
@@ -353,24 +464,46 @@ void ScenePainter::Pass::text(const Primitive& prim, QRgb c)
     p_.restore();
 }
 
+void ScenePainter::Pass::clipTo(std::size_t id)
+{
+    // Primitives come in the scene's order: the clip they fall in, if any,
+    // is the first not ended before them.
+    const std::vector<Scene::Clip>& clips = scene_.clips();
+    while (clipAt_ < clips.size() && clips[clipAt_].end <= id) ++clipAt_;
+    const Scene::Clip* clip = clipAt_ < clips.size() && clips[clipAt_].first <= id ? &clips[clipAt_] : nullptr;
+    if (clip == clip_) return;
+    flush();
+    clip_ = clip;
+    if (!clip) {
+        p_.setClipping(false);
+        return;
+    }
+    const QPointF a(sx(clip->box.x0), sy(clip->box.y1)), b(sx(clip->box.x1), sy(clip->box.y0));
+    p_.setClipRect(QRectF(a, b).intersected(QRectF(-8, -8, w_ + 16, h_ + 16)));
+}
+
 void ScenePainter::Pass::draw(const Primitive& prim)
 {
     if (prim.dead()) return;
     if (prim.x1 < qx0_ || prim.x0 > qx1_ || prim.y1 < qy0_ || prim.y0 > qy1_) return;
+    if (!scene_.clips().empty()) clipTo(static_cast<std::size_t>(&prim - scene_.primitives().data()));
     if (prim.layer < visible_.size() && !visible_[prim.layer]) return;
     if (prim.chain < hidden_.size() && hidden_[prim.chain]) return;
     if (layerMask_ && (prim.layer >= layerMask_->size() || !(*layerMask_)[prim.layer])) return;
     ++o_.stats_.considered;
     QRgb c = resolve(prim.color);
-    setColor(c);
+    const double width = widthOf(prim);
     // Smaller than a pixel: one dot.
     double bw = (double(prim.x1) - prim.x0) * s_, bh = (double(prim.y1) - prim.y0) * s_;
     if (bw < 1 && bh < 1) {
+        setColor(c, width, false);
         ++o_.stats_.dots;
         dot(sx((double(prim.x0) + prim.x1) / 2), sy((double(prim.y0) + prim.y1) / 2));
         return;
     }
     ++o_.stats_.drawn;
+    startDashes(prim);
+    setColor(c, width, dash_ != nullptr && width > 0);
     switch (prim.type) {
     case PrimitiveType::Line: line(prim); break;
     case PrimitiveType::Polyline:
@@ -441,6 +574,7 @@ void ScenePainter::Pass::runOver(const Selection& selection)
     p_.setRenderHint(QPainter::Antialiasing, true);
     p_.setRenderHint(QPainter::TextAntialiasing, true);
     p_.setBrush(Qt::NoBrush);
+    over_ = true;
     override_ = selection.color ? (0xFF000000u | selection.color) : 0;
     Bounds q = view_.visibleWorld(2 + selection.lineWidth);
     qx0_ = q.x0, qy0_ = q.y0, qx1_ = q.x1, qy1_ = q.y1;

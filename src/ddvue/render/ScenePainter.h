@@ -23,11 +23,12 @@ struct PaintOptions {
     QRgb background = 0xFF000000;  // black, as CAD programs show drawings
     QRgb foreground = 0xFFFFFFFF;  // what color index 7 becomes
     double lineWidth = 0;          // in device pixels; 0 for the thinnest line the device draws
+    double pixelsPerMm = 96 / 25.4;  // what a lineweight's millimetre becomes
     // Paper: white background, index 7 black, lines of about a quarter
     // millimetre at `dpi`.
     static PaintOptions paper(double dpi)
     {
-        return PaintOptions{0xFFFFFFFF, 0xFF000000, dpi > 150 ? dpi * 0.25 / 25.4 : 0};
+        return PaintOptions{0xFFFFFFFF, 0xFF000000, dpi > 150 ? dpi * 0.25 / 25.4 : 0, dpi > 0 ? dpi / 25.4 : 96 / 25.4};
     }
 };
 
@@ -64,6 +65,8 @@ private:
     class Pass;
     struct Batch {
         QRgb color = 0;
+        double width = 0;
+        bool dashed = false;  // flat ends, so that wide dashes keep their gaps
         std::vector<QLineF> lines;
         std::vector<QPoint> dots;
     };

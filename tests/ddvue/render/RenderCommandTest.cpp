@@ -67,6 +67,27 @@ TEST(RenderCommand, WritesThePictureOrSaysWhyNot)
     g.close();
     EXPECT_EQ(run({garbage, QStringLiteral("-o"), png}), 1);
     EXPECT_EQ(run({drawing, QStringLiteral("-o"), dir.filePath(QStringLiteral("no/folder/x.png"))}), 1);
+    // A layout by its name, in any letter case; one the drawing lacks is named with those it has.
+    ASSERT_EQ(run({drawing, QStringLiteral("-o"), png, QStringLiteral("--layout"), QStringLiteral("model"),
+                   QStringLiteral("--size"), QStringLiteral("320x200"), QStringLiteral("--overwrite")}),
+              0);
+    EXPECT_GT(litPixels(QImage(png, "PNG")), 100);
+    EXPECT_EQ(run({drawing, QStringLiteral("-o"), png, QStringLiteral("--layout=Nowhere"), QStringLiteral("--overwrite")},
+                  &err),
+              1);
+    EXPECT_TRUE(err.contains(QStringLiteral("Nowhere")) && err.contains(QStringLiteral("Model"))) << err.toStdString();
+    EXPECT_EQ(run({drawing, QStringLiteral("-o"), png, QStringLiteral("--layout")}), 2);
+    // Vectors: SVG paths, a PDF page.
+    const QString svg = dir.filePath(QStringLiteral("out.svg")), pdf = dir.filePath(QStringLiteral("out.pdf"));
+    ASSERT_EQ(run({drawing, QStringLiteral("-o"), svg, QStringLiteral("--size"), QStringLiteral("320x200")}), 0);
+    ASSERT_EQ(run({drawing, QStringLiteral("-o"), pdf}), 0);
+    QFile svgFile(svg), pdfFile(pdf);
+    ASSERT_TRUE(svgFile.open(QIODevice::ReadOnly) && pdfFile.open(QIODevice::ReadOnly));
+    const QByteArray svgText = svgFile.readAll();
+    EXPECT_TRUE(svgText.contains("width=\"320\" height=\"200\""));
+    EXPECT_GT(svgText.count("<path"), 10);  // lines of a color go together, a letter is its outline
+    EXPECT_GT(svgText.count('L'), 200);
+    EXPECT_TRUE(pdfFile.readAll().startsWith("%PDF"));
 }
 
 TEST(RenderCommand, EveryCorpusDrawingShowsSomething)
@@ -85,6 +106,15 @@ TEST(RenderCommand, EveryCorpusDrawingShowsSomething)
         scene.attach(*engine.document(), file, QString());
         QImage img = render::renderScene(scene.scene(), QSize(400, 300));
         EXPECT_GT(litPixels(img), 200) << file.toStdString();
+        // Every paper layout too: what lies on it shows.
+        for (const render::LayoutEntry& layout : render::layoutsOf(*engine.document())) {
+            if (layout.space == 0) continue;
+            scene.showSpace(layout.space);
+            const render::Scene& paper = scene.scene();
+            if (paper.liveCount() == 0) continue;
+            EXPECT_GT(litPixels(render::renderScene(paper, QSize(400, 300))), 20) << file.toStdString() << " "
+                                                                                   << layout.name;
+        }
     }
 }
 

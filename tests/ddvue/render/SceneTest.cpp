@@ -310,6 +310,56 @@ TEST(SceneBuilder, ColorsResolveThroughReferencesToLayersOrFixedColors)
     EXPECT_EQ(layerName(prims[5]), "BLUE");  // an attribute on layer 0 takes the reference's layer
 }
 
+TEST(SceneBuilder, LinetypesAndLineweightsResolveAndScale)
+{
+    // $LTSCALE 2; DASHED is 1 on, 0.5 off; HIDDEN is the layer's.
+    Drawing d;
+    d.header("$LTSCALE", 40, "2").header("$LWDISPLAY", 290, "1").header("$LWDEFAULT", 370, "30");
+    d.linetype("DASHED", {1, -0.5}).linetype("HIDDEN", {0.25, -0.125}).linetype("DOTS", {0, -0.2});
+    d.linetype("CONTINUOUS", {});
+    d.layer("HID", 7, 0, "hidden", 50).layer("PLAIN", 7, 0, "CONTINUOUS", -3);
+    auto with = [](Groups g, std::initializer_list<std::pair<int, std::string>> extra) {
+        g.insert(g.end(), extra.begin(), extra.end());
+        return g;
+    };
+    // In the block: by block, by layer on layer 0 (the reference's layer), its own.
+    d.block("B", {with(line(0, 0, 1, 0), {{6, "BYBLOCK"}, {370, "-2"}}), line(0, 1, 1, 1),
+                  with(line(0, 2, 1, 2), {{6, "DOTS"}, {370, "0"}})});
+    d.add(with(line(0, 10, 1, 10), {{6, "dashed"}, {48, "3"}}));   // own linetype, own scale: 1 * 2 * 3
+    d.add(line(0, 11, 1, 11, "HID"));                             // by layer, weight by layer
+    d.add(with(line(0, 12, 1, 12, "PLAIN"), {{6, "BYLAYER"}, {370, "-3"}}));  // solid, the default weight
+    d.add(with(line(0, 13, 1, 13), {{6, "NOSUCH"}}));             // a name the table lacks: solid
+    d.add(with(insert("B", 0, 20, 4, 4, 0, "HID"), {{6, "DASHED"}, {370, "100"}}));
+    Built b(d);
+    auto prims = live(b.s());
+    ASSERT_EQ(prims.size(), 7u);
+    std::sort(prims.begin(), prims.end(), [](const Primitive& p, const Primitive& q) { return p.y0 < q.y0; });
+    const auto& styles = b.s().lineStyles();
+    auto pattern = [&](const Primitive& p) { return styles.at(p.line).pattern; };
+    auto weight = [&](const Primitive& p) { return styles.at(p.line).weight; };
+    EXPECT_EQ(pattern(prims[0]), std::vector<float>({6, -3}));
+    EXPECT_EQ(pattern(prims[1]), std::vector<float>({0.5, -0.25}));
+    EXPECT_FLOAT_EQ(weight(prims[1]), 0.5f);
+    EXPECT_TRUE(pattern(prims[2]).empty());
+    EXPECT_FLOAT_EQ(weight(prims[2]), 0.3f);
+    EXPECT_TRUE(pattern(prims[3]).empty());
+    // The reference scales the block's patterns 4 times, after $LTSCALE.
+    EXPECT_EQ(pattern(prims[4]), std::vector<float>({8, -4}));  // by block: the reference's DASHED
+    EXPECT_FLOAT_EQ(weight(prims[4]), 1.0f);                     // and its weight
+    EXPECT_EQ(pattern(prims[5]), std::vector<float>({2, -1}));  // by layer on 0: HID's
+    EXPECT_FLOAT_EQ(weight(prims[5]), 0.5f);
+    EXPECT_EQ(pattern(prims[6]), std::vector<float>({0, -1.6f}));
+    EXPECT_FLOAT_EQ(weight(prims[6]), 0.0f);
+
+    // Without $LWDISPLAY the weights are not shown.
+    Drawing plain;
+    plain.layer("HID", 7, 0, "CONTINUOUS", 50);
+    plain.add(line(0, 0, 1, 0, "HID"));
+    Built p(plain);
+    ASSERT_EQ(live(p.s()).size(), 1u);
+    EXPECT_EQ(live(p.s())[0].line, 0);
+}
+
 TEST(SceneBuilder, LayersOffOrFrozenAndTheirReferences)
 {
     Drawing d;
@@ -476,6 +526,68 @@ TEST(SceneBuilder, PaperSpaceOnlyWhenModelSpaceIsEmpty)
     expectBounds(both.s().extents(), 100, 100, 101, 101);
 }
 
+TEST(SceneBuilder, PaperLayoutsShowTheirViewportsOntoModelSpaceClipped)
+{
+    // Model space: a circle, a line across where the viewport looks and one
+    // far below it. Paper space: a line, and a viewport 80 x 60 at (100, 100)
+    // that shows model space around (50, 50) twice as large.
+    Drawing d;
+    d.add(circle(50, 50, 10));
+    const std::string circleHandle = d.lastHandle();
+    d.add(line(30, 50, 90, 50));
+    d.add(line(0, 0, 100, 0));
+    auto onPaper = [](Groups g) {
+        g.insert(g.begin() + 1, {67, "1"});
+        return g;
+    };
+    d.add(onPaper(line(10, 10, 20, 10)));
+    const std::string paperLine = d.lastHandle();
+    d.add({{0, "VIEWPORT"}, {67, "1"}, {8, "0"}, {10, "100"}, {20, "100"}, {30, "0"}, {40, "80"}, {41, "60"},
+           {68, "1"}, {69, "2"}, {12, "50"}, {22, "50"}, {45, "30"}});
+    Built b(d);
+    const dxf::Document& doc = *b.engine.document();
+    const auto layouts = layoutsOf(doc);
+    ASSERT_EQ(layouts.size(), 2u);
+    EXPECT_EQ(layouts[0].name, "Model");
+    EXPECT_EQ(layouts[1].name, "Layout1");
+    EXPECT_EQ(spaceOf(doc, *doc.findHandle(circleHandle)), std::size_t(0));
+    EXPECT_EQ(spaceOf(doc, *doc.findHandle(paperLine)), layouts[1].space);
+    EXPECT_FALSE(b.scene.showsPaperSpace());
+
+    b.scene.showSpace(layouts[1].space);
+    const Scene& s = b.s();
+    EXPECT_TRUE(b.scene.showsPaperSpace());
+    // The paper's line, the viewport's frame, the circle and the line across;
+    // the line below the viewport is not kept.
+    auto prims = live(s);
+    ASSERT_EQ(prims.size(), 4u);
+    ASSERT_EQ(s.clips().size(), 1u);
+    expectBounds(s.clips()[0].box, 60, 70, 140, 130);
+    const Bounds circleBox{prims[2].x0, prims[2].y0, prims[2].x1, prims[2].y1};
+    expectBounds(circleBox, 80, 80, 120, 120);
+    expectBounds(s.extents(), 10, 10, 140, 130);
+
+    // Painted, the line across stops at the viewport's edge.
+    ViewTransform view;
+    view.setViewport(200, 200);
+    view.setCenter({100, 100});
+    view.setScale(1);
+    QImage img(200, 200, QImage::Format_RGB32);
+    {
+        QPainter p(&img);
+        ScenePainter().paint(p, s, view, PaintOptions());
+    }
+    const QRgb white = qRgb(255, 255, 255);
+    EXPECT_TRUE(colorNear(img, view.toScreen({120, 100}), white));
+    EXPECT_TRUE(colorNear(img, view.toScreen({100, 120}), white));  // the circle's top
+    EXPECT_FALSE(colorNear(img, view.toScreen({160, 100}), white));
+    EXPECT_TRUE(colorNear(img, view.toScreen({15, 10}), white));
+
+    // An edit of model space shows through the viewport.
+    ASSERT_TRUE(b.engine.DeleteEntity(QString::fromStdString(circleHandle)));
+    EXPECT_EQ(live(b.s()).size(), 3u);
+}
+
 TEST(SceneBuilder, HostileDrawingsStayBounded)
 {
     Drawing d;
@@ -527,6 +639,61 @@ TEST(ScenePainter, PaintsOnlyWhatTheViewShowsAndDotsWhatIsSmallerThanAPixel)
     // The line from (500,500) to (505,505) crosses the middle of the view.
     EXPECT_TRUE(colorNear(img, view.toScreen({502.5, 502.5}), qRgb(255, 255, 255)));
     EXPECT_FALSE(colorNear(img, view.toScreen({507.5, 502.5}), qRgb(255, 255, 255)));
+}
+
+TEST(ScenePainter, DashesGapsDotsAndWeights)
+{
+    // A dashed line (8 on, 4 off), a dotted one (a dot every 6) and a wide
+    // one (1 mm where lineweights show), 100 units long, at 2 pixels a unit.
+    Drawing d;
+    d.header("$LWDISPLAY", 290, "1");
+    d.linetype("DASHED", {8, -4}).linetype("DOTS", {0, -6}).linetype("SPARSE", {1, -11});
+    auto with = [](Groups g, int code, const std::string& v) {
+        g.push_back({code, v});
+        return g;
+    };
+    d.add(with(line(0, 0, 100, 0), 6, "DASHED"));
+    d.add(with(line(0, 20, 100, 20), 6, "DOTS"));
+    d.add(with(line(0, 40, 100, 40), 370, "100"));
+    d.add(with(line(0, 60, 100, 60), 6, "SPARSE"));
+    Built b(d);
+    QImage img(240, 120, QImage::Format_RGB32);
+    ViewTransform view;
+    view.setViewport(240, 120);
+    view.setCenter({50, 20});
+    view.setScale(2);
+    ScenePainter painter;
+    auto paint = [&] {
+        QPainter p(&img);
+        painter.paint(p, b.s(), view, PaintOptions());
+    };
+    paint();
+    const QRgb white = qRgb(255, 255, 255);
+    auto litNear = [&](double x, double y) { return colorNear(img, view.toScreen({x, y}), white); };
+    // Dashes where the pattern puts them, from the line's start, gaps between.
+    for (double x : {1.0, 7.0, 13.0, 19.0, 50.0, 97.0}) EXPECT_TRUE(litNear(x, 0)) << x;
+    for (double x : {10.0, 22.0, 46.0, 58.0}) EXPECT_FALSE(litNear(x, 0)) << x;
+    // Dots every 6 units, nothing between.
+    for (double x : {0.0, 6.0, 12.0, 96.0}) EXPECT_TRUE(litNear(x, 20)) << x;
+    for (double x : {3.0, 9.0, 51.0}) EXPECT_FALSE(litNear(x, 20)) << x;
+    // A millimetre is about four pixels wide on the screen: lit two pixels off the line.
+    const QPointF wide = view.toScreen({50, 40});
+    EXPECT_TRUE(colorNear(img, wide + QPointF(0, 2), white) && colorNear(img, wide - QPointF(0, 2), white));
+    EXPECT_FALSE(colorNear(img, view.toScreen({50, 0}) + QPointF(0, 3), white));
+
+    // Seen from far off, where the pattern repeats within a few pixels, a
+    // line is drawn solid rather than as a haze of specks.
+    view.setScale(0.2);
+    paint();
+    const QPointF from = view.toScreen({0, 60}), to = view.toScreen({100, 60});
+    int columns = 0, lit = 0;
+    for (int x = int(from.x()) + 1; x < int(to.x()); ++x, ++columns) {
+        bool any = false;
+        for (int y = int(from.y()) - 1; y <= int(from.y()) + 1; ++y) any = any || img.pixel(x, y) == white;
+        lit += any;
+    }
+    EXPECT_GT(columns, 15);
+    EXPECT_EQ(lit, columns);
 }
 
 TEST(ScenePainter, AColorThatIsTheBackgroundsShowsAsTheForeground)

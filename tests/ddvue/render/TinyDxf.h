@@ -27,11 +27,33 @@ inline std::string num(double v)
 
 class Drawing {
 public:
-    // A layer: color (negative: off), flags (1 frozen).
-    Drawing& layer(const std::string& name, int color = 7, int flags = 0)
+    // A layer: color (negative: off), flags (1 frozen), linetype, lineweight.
+    Drawing& layer(const std::string& name, int color = 7, int flags = 0, const std::string& linetype = "CONTINUOUS",
+                   int lineweight = -3)
     {
         layers_.push_back({{0, "LAYER"}, {5, handle()}, {2, name}, {70, std::to_string(flags)},
-                           {62, std::to_string(color)}, {6, "CONTINUOUS"}});
+                           {62, std::to_string(color)}, {6, linetype}, {370, std::to_string(lineweight)}});
+        return *this;
+    }
+    // A linetype: its elements' lengths (a gap negative, a dot 0).
+    Drawing& linetype(const std::string& name, const std::vector<double>& elements)
+    {
+        Groups g{{0, "LTYPE"}, {5, handle()}, {100, "AcDbSymbolTableRecord"}, {100, "AcDbLinetypeTableRecord"},
+                 {2, name}, {70, "0"}, {3, ""}, {72, "65"}, {73, std::to_string(elements.size())}};
+        double total = 0;
+        for (double e : elements) total += e < 0 ? -e : e;
+        g.push_back({40, num(total)});
+        for (double e : elements) {
+            g.push_back({49, num(e)});
+            g.push_back({74, "0"});
+        }
+        linetypes_.push_back(g);
+        return *this;
+    }
+    // A header variable with its value's group code.
+    Drawing& header(const std::string& name, int code, const std::string& value)
+    {
+        header_.push_back({{9, name}, {code, value}});
         return *this;
     }
     // A block definition with its base point and entities; `flags` 4 and a
@@ -67,9 +89,15 @@ public:
         auto put = [&](const Groups& g) {
             for (auto& [code, value] : g) out += std::to_string(code) + "\n" + value + "\n";
         };
-        put({{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, "AC1015"}, {9, "$HANDSEED"}, {5, "FFFF"},
-             {0, "ENDSEC"}});
-        put({{0, "SECTION"}, {2, "TABLES"}, {0, "TABLE"}, {2, "LAYER"}, {70, std::to_string(layers_.size() + 1)}});
+        put({{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, "AC1015"}, {9, "$HANDSEED"}, {5, "FFFF"}});
+        for (auto& h : header_) put(h);
+        put({{0, "ENDSEC"}, {0, "SECTION"}, {2, "TABLES"}});
+        if (!linetypes_.empty()) {
+            put({{0, "TABLE"}, {2, "LTYPE"}, {70, std::to_string(linetypes_.size())}});
+            for (auto& l : linetypes_) put(l);
+            put({{0, "ENDTAB"}});
+        }
+        put({{0, "TABLE"}, {2, "LAYER"}, {70, std::to_string(layers_.size() + 1)}});
         put({{0, "LAYER"}, {5, "10"}, {2, "0"}, {70, "0"}, {62, "7"}, {6, "CONTINUOUS"}});
         for (auto& l : layers_) put(l);
         put({{0, "ENDTAB"}, {0, "ENDSEC"}, {0, "SECTION"}, {2, "BLOCKS"}});
@@ -104,7 +132,7 @@ private:
 
     int next_ = 0x100;
     std::string last_;
-    std::vector<Groups> layers_, blocks_, entities_;
+    std::vector<Groups> layers_, blocks_, entities_, linetypes_, header_;
     std::map<std::string, std::vector<std::string>> blockHandles_;
 };
 
