@@ -189,8 +189,11 @@ void frmMain::placeGridControls()
     cmdSyncAttributes = place(new QPushButton(QStringLiteral("S&ync..."), this), "cmdSyncAttributes", 5760, 7680, 705, 255);
     cmdSyncAttributes->setToolTip(QStringLiteral("Synchronize the attributes of block references with their blocks"));
     chkMatchCase = place(new QCheckBox(QStringLiteral("Match Case"), this), "chkMatchCase", 6480, 7560, 1215, 255);
+    // Tall enough for the style's check box, just far enough up for that
+    // box to end inside the window's lower edge, and wide enough for its
+    // caption (up to the About button).
     chkWholeWord =
-        place(new QCheckBox(QStringLiteral("Find Whole Word Only"), this), "chkWholeWord", 6480, 7800, 1935, 195);
+        place(new QCheckBox(QStringLiteral("Find Whole Word Only"), this), "chkWholeWord", 6480, 7785, 2100, 225);
     cmdHelp = place(pictureButton(this, style()->standardIcon(QStyle::SP_MessageBoxInformation),
                                   QStringLiteral("About Screen")),
                     "cmdHelp", 8640, 7560, 375, 375);

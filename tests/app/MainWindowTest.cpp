@@ -31,6 +31,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTest>
@@ -306,7 +307,7 @@ TEST(MainWindow, ControlsStandWhereTheDesignPutsThem)
         {"DDVue1", 4680, 1320, 4335, 3615, true},  {"dtgDrawing", 120, 5280, 8895, 1935, true},
         {"Adodc1", 6480, 7200, 2535, 330, true},   {"cmdSave", 120, 7320, 615, 615, false},
         {"lblWelcome", 120, 7320, 6255, 255, true}, {"cmdDeleteAll", 4680, 7680, 1095, 255, false},
-        {"chkWholeWord", 6480, 7800, 1935, 195, false}, {"cmdHelp", 8640, 7560, 375, 375, true},
+        {"chkWholeWord", 6480, 7785, 2100, 225, false}, {"cmdHelp", 8640, 7560, 375, 375, true},
         {"optImage", 2280, 600, 975, 255, false},  {"optExtRef", 240, 600, 1695, 255, false},
     };
     for (const auto& e : expected) {
@@ -336,6 +337,81 @@ TEST(MainWindow, ControlsStandWhereTheDesignPutsThem)
     EXPECT_NEAR(w->List3->geometry().width(), list.width() * 2, 1);
     EXPECT_NEAR(w->List3->geometry().height(), list.height(), 1);
     EXPECT_NEAR(w->List3->font().pointSizeF(), listFont, 0.01) << "the smaller ratio keeps the fonts";
+}
+
+// What a control needs to show its text whole: its text's height, and its
+// width beside a check box's or option's indicator; "" for a control that
+// needs nothing checked here.
+QString clippedText(const QWidget* c)
+{
+    const QFontMetrics fm = c->fontMetrics();
+    QString text;
+    int room = c->width();
+    int indicator = 0;
+    if (auto* label = qobject_cast<const QLabel*>(c)) {
+        text = label->text();
+    } else if (auto* check = qobject_cast<const QAbstractButton*>(c); check && (qobject_cast<const QCheckBox*>(c) ||
+                                                                               qobject_cast<const QRadioButton*>(c))) {
+        text = check->text();
+        const bool box = qobject_cast<const QCheckBox*>(c);
+        indicator = c->style()->pixelMetric(box ? QStyle::PM_IndicatorHeight : QStyle::PM_ExclusiveIndicatorHeight);
+        room -= indicator + c->style()->pixelMetric(box ? QStyle::PM_CheckBoxLabelSpacing : QStyle::PM_RadioButtonLabelSpacing);
+    } else if (auto* button = qobject_cast<const QPushButton*>(c)) {
+        text = button->text().remove('&');
+        room -= 4;  // the button's frame
+    } else if (qobject_cast<const QLineEdit*>(c)) {
+        text = "Xg";
+    } else {
+        return {};
+    }
+    if (text.isEmpty()) return {};
+    if (std::max(fm.height(), indicator) > c->height() || fm.horizontalAdvance(text) > room)
+        return QStringLiteral("%1 \"%2\": %3x%4 for text %5x%6").arg(c->objectName(), text).arg(c->width()).arg(c->height())
+            .arg(fm.horizontalAdvance(text)).arg(fm.height());
+    return {};
+}
+
+// From the design size to a 4K screen, and wider or taller than the design's
+// proportions: every caption, label and check box shows its text whole and
+// inside the window, the grid's rows are as high as its font, and its columns
+// keep their share of its width, so that the coordinates still read whole.
+TEST(MainWindow, EveryTextShowsWholeFromTheDesignSizeToAFourKScreen)
+{
+    Seams seams;
+    Folder folder;
+    auto w = startIn(seams, folder.path());
+    open(*w, "office-floor-plan-2000.dxf");
+    w->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    const QSize design(px(9135), px(8025));
+    const int tagWidth = w->dtgDrawing->columnWidth(6);
+    for (QSize size : {design, QSize(800, 700), QSize(1400, 1000), QSize(1600, 1200), QSize(2400, 900),
+                       QSize(1000, 1400), QSize(3840, 2160), design}) {
+        SCOPED_TRACE(QStringLiteral("%1x%2").arg(size.width()).arg(size.height()).toStdString());
+        w->resize(size);
+        QCoreApplication::processEvents();
+        for (QWidget* c : w->findChildren<QWidget*>()) {
+            if (!c->isVisibleTo(w.get()) || c->property("tessiluxControl").isNull()) continue;
+            EXPECT_EQ(clippedText(c).toStdString(), "");
+            QRect inWindow(c->mapTo(w.get(), QPoint(0, 0)), c->size());
+            EXPECT_TRUE(w->rect().contains(inWindow)) << c->objectName().toStdString();
+        }
+        data::DataGrid* grid = w->dtgDrawing;
+        const QFontMetrics fm = grid->fontMetrics();
+        EXPECT_GE(grid->rowHeight(0), fm.height() + 2) << "rows as high as the grid's font";
+        const double widthRatio = static_cast<double>(size.width()) / design.width();
+        EXPECT_NEAR(grid->columnWidth(6), tagWidth * widthRatio, 1.5) << "columns keep their share";
+        EXPECT_EQ(grid->columnWidthTwips(6), 2100) << "the design width stays the column's own";
+        EXPECT_GE(grid->columnWidth(4), px(500) * widthRatio - 1);
+        for (int column : {4, 5}) {  // X, Y
+            for (int row = 0; row < grid->model()->rowCount(); ++row) {
+                QString text = grid->model()->index(row, column).data().toString();
+                EXPECT_LE(fm.horizontalAdvance(text) + 6, grid->columnWidth(column)) << text.toStdString();
+            }
+        }
+        EXPECT_GE(w->cmdSave->iconSize().height(), 16 * std::min(widthRatio, static_cast<double>(size.height()) /
+                                                                                design.height()) - 1)
+            << "the picture buttons' icons grow with the fonts";
+    }
 }
 
 TEST(MainWindow, StartUpRestoresSettingsAndShutdownStoresThem)
