@@ -97,7 +97,9 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordsetMo
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::AnyKeyPressed);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
-    setTabKeyNavigation(true);
+    // Tab and Shift+Tab go on to the window's next or previous control, as
+    // in a form, rather than through every cell (most of them locked).
+    setTabKeyNavigation(false);
     setWordWrap(false);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setMinimumWidth(14);
@@ -375,6 +377,7 @@ bool DataGrid::eventFilter(QObject* watched, QEvent* event)
             editorKey_ = nullptr;
             return true;
         }
+
     }
     return QTableView::eventFilter(watched, event);
 }
@@ -417,8 +420,12 @@ void DataGrid::commitEdit()
 void DataGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
 {
     editorKey_ = nullptr;
-    QTableView::closeEditor(editor, hint);
+    // Tab in a cell being edited writes what was typed, as Enter does, and
+    // goes on to the window's next control rather than the next cell.
+    const bool tabbed = hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem;
+    QTableView::closeEditor(editor, tabbed ? QAbstractItemDelegate::NoHint : hint);
     endOfEdit();
+    if (tabbed) focusNextPrevChild(hint == QAbstractItemDelegate::EditNextItem);
 }
 
 void DataGrid::endOfEdit()

@@ -28,6 +28,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMap>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -1059,6 +1060,63 @@ TEST(MainWindowGrid, EditsReplacementsAndDeletionsMadeInTheGridAreSaved)
             EXPECT_TRUE(v.toObject().value(QLatin1String("on")).toBool());
         }
     EXPECT_EQ(seams.boxes.unexpected, 0);
+}
+
+// The window without a mouse: every Alt key reaches one control, the
+// categories and the find boxes among them; Tab goes from a cell being typed
+// into on to the next control with the value written; Ctrl+S saves.
+TEST(MainWindowGrid, TheKeyboardReachesEveryControlAndSaves)
+{
+    Seams seams;
+    Folder folder;
+    const QString plan = folder.path("office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
+    activate(*w);
+
+    QMap<QChar, QString> keys;
+    for (QWidget* c : w->findChildren<QWidget*>()) {
+        QString text;
+        if (auto* b = qobject_cast<QAbstractButton*>(c)) text = b->text();
+        if (auto* l = qobject_cast<QLabel*>(c)) text = l->text();
+        const qsizetype amp = text.indexOf('&');
+        if (amp < 0 || amp + 1 >= text.size()) continue;
+        const QChar key = text[amp + 1].toUpper();
+        EXPECT_FALSE(keys.contains(key)) << "Alt+" << QString(key).toStdString() << " for both "
+                                         << keys.value(key).toStdString() << " and " << c->objectName().toStdString();
+        keys[key] = c->objectName();
+    }
+    for (QChar key : {'B', 'I', 'U', 'L', 'W', 'P'}) EXPECT_TRUE(keys.contains(key)) << QString(key).toStdString();
+
+    // An option takes its key as a click does, in a moment.
+    pressKey(Qt::Key_L, Qt::AltModifier);
+    EXPECT_TRUE(viewdriver::waitFor([&] { return w->optLayer->isChecked() && w->ValueColumn() == 1; }, 5000));
+    EXPECT_EQ(captions(w->dtgDrawing), (QStringList{"Name", "*Display", "*Color"}));
+    pressKey(Qt::Key_B, Qt::AltModifier);
+    EXPECT_TRUE(viewdriver::waitFor([&] { return w->optAttribute->isChecked() && w->ValueColumn() == 7; }, 5000));
+    pressKey(Qt::Key_W, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), w->txtFindWhat);
+    pressKey(Qt::Key_P, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), w->txtReplaceWith);
+
+    // Typed into a value cell, then Tab: the value is in the drawing and the
+    // focus has left the grid.
+    const QString handle = w->recordset()->cell(0, w->recordset()->fieldIndex(QStringLiteral("AttributeHandle"))).toString();
+    clickCell(w->dtgDrawing, 0, 7);
+    typeIn("TABBED");
+    pressKey(Qt::Key_Tab);
+    EXPECT_EQ(w->DDVue1->engine().listedValue(handle).value_or(QString()), "TABBED");
+    QWidget* focus = QApplication::focusWidget();
+    EXPECT_TRUE(focus && focus != w->dtgDrawing && !w->dtgDrawing->isAncestorOf(focus))
+        << (focus ? focus->objectName().toStdString() + " " + focus->metaObject()->className() : "none");
+    EXPECT_TRUE(w->cmdSave->isVisible());
+
+    pressKey(Qt::Key_S, Qt::ControlModifier);
+    EXPECT_FALSE(w->DrawingChanged());
+    EXPECT_TRUE(contentsOf(plan).contains("TABBED"));
+    // With nothing unsaved Ctrl+S writes nothing.
+    QFile::remove(plan);
+    pressKey(Qt::Key_S, Qt::ControlModifier);
+    EXPECT_FALSE(QFileInfo::exists(plan));
 }
 
 TEST(MainWindowGrid, FindButtonsSelectWhatTheyFind)
