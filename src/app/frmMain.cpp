@@ -342,6 +342,8 @@ bool frmMain::saveDrawing()
 void frmMain::showStatus(const QString& text)
 {
     lblStatus->setText(text);
+    // A message longer than the line reads whole under the pointer.
+    lblStatus->setToolTip(text);
     if (statusShown) statusShown(text);
 }
 
@@ -453,6 +455,8 @@ void frmMain::openingFinished()
         openProgress_->setHint(QString());  // what follows cannot be stopped
         progress_ = openProgress_.get();
         DDVue1->adopt(std::move(read), currentDrawingPath_);
+        const auto* doc = DDVue1->engine().document();
+        unitDecimals_ = drawing::linearPrecision(doc ? doc->headerText("$LUPREC") : std::nullopt);
         unsaved_->refresh();
         FillGrid();
         progress_ = nullptr;
@@ -501,6 +505,8 @@ void frmMain::clearGrid(bool noData)
     cmdPrint->hide();
     cmdPrintPreview->hide();
     lblStatus->clear();
+    lblStatus->setToolTip(QString());
+    lblPointer->clear();
 }
 
 void frmMain::cmdOpen_Click()
@@ -722,7 +728,7 @@ void frmMain::DDVue1_PointerMoved(int x, int y)
     if (currentDrawingPath_.isEmpty() || isOpening() || DDVue1->isBuilding()) return;
     double dx = 0, dy = 0;
     DDVue1->ScreenToDrawing(x, y, dx, dy);
-    lblStatus->setText(drawing::pointerStatusText(x, y, dx, dy));
+    lblPointer->setText(drawing::pointerCoordinates(dx, dy, unitDecimals_));
 }
 
 void frmMain::DDVue1_DrawingWindowRequest()

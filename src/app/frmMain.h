@@ -123,6 +123,8 @@ public:
     QLineEdit* lblDrawing;
     ddvue::DDVue* DDVue1;
     QLabel* lblStatus;
+    // The status bar's own part for the drawing point under the pointer.
+    QLabel* lblPointer;
     data::DataGrid* dtgDrawing;
     data::RecordNavigator* Adodc1;
     QToolButton* cmdSave;
@@ -256,6 +258,7 @@ private:
     // Whether there are unsaved changes; shows and hides the Save button.
     std::unique_ptr<edit::UnsavedChanges> unsaved_;
     bool dwgSaveTold_ = false;
+    int unitDecimals_ = 4;  // the open drawing's $LUPREC
     bool activatedOnce_ = false;
     std::unique_ptr<data::Recordset> recordset_;
     ProgressReport* progress_ = nullptr;

@@ -155,7 +155,13 @@ void frmMain::placeDrawingControls()
     lblDrawing = place(new QLineEdit(this), "lblDrawing", 4680, 1120, 4335, 285);
     lblDrawing->setReadOnly(true);
     lblDrawing->setFocusPolicy(Qt::NoFocus);
-    lblStatus = place(new QLabel(this), "lblStatus", 4680, 4960, 4335, 255);
+    // The status line: messages on the left, where they stay until the
+    // next action; the pointer's drawing position in a part of its own on
+    // the right, so that moving the pointer never wipes a message out.
+    lblStatus = place(new QLabel(this), "lblStatus", 4680, 4960, 2895, 255);
+    lblPointer = place(new QLabel(this), "lblPointer", 7575, 4960, 1440, 255);
+    lblPointer->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblPointer->setFrameShape(QFrame::StyledPanel);
 }
 
 // The grid, its navigator, and the find, replace and save controls below it.

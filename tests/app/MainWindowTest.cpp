@@ -358,13 +358,14 @@ QString clippedText(const QWidget* c)
         indicator = c->style()->pixelMetric(box ? QStyle::PM_IndicatorHeight : QStyle::PM_ExclusiveIndicatorHeight);
         room -= indicator + c->style()->pixelMetric(box ? QStyle::PM_CheckBoxLabelSpacing : QStyle::PM_RadioButtonLabelSpacing);
     } else if (auto* button = qobject_cast<const QPushButton*>(c)) {
-        text = button->text().remove('&');
+        text = button->text();
         room -= 4;  // the button's frame
     } else if (qobject_cast<const QLineEdit*>(c)) {
         text = "Xg";
     } else {
         return {};
     }
+    text.remove('&');  // the Alt key's mark, shown as an underline
     if (text.isEmpty()) return {};
     if (std::max(fm.height(), indicator) > c->height() || fm.horizontalAdvance(text) > room)
         return QStringLiteral("%1 \"%2\": %3x%4 for text %5x%6").arg(c->objectName(), text).arg(c->width()).arg(c->height())
