@@ -189,6 +189,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A drawing dropped on the window opens, its folder shown in the
+    // browser; a folder dropped on it is shown in the browser.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     class FilterBinding;

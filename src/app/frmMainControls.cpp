@@ -102,6 +102,7 @@ void frmMain::buildControls()
     font.setPointSizeF(8.25);
     setFont(font);
     resize(px(kDesignWidth), px(kDesignHeight));
+    setAcceptDrops(true);
 
     placeBrowserControls();
     placeDrawingControls();

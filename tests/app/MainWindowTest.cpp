@@ -29,6 +29,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMap>
+#include <QMimeData>
+#include <QUrl>
+#include <QDragEnterEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -238,8 +241,10 @@ TEST(MainWindowLogic, SettingsCategoryInformationLineAndProgress)
     EXPECT_EQ(first.bitmapFolder, "/opt/tessilux/");
     EXPECT_EQ(first.data, "1");
     EXPECT_EQ(first.paths, "");
-    writeShutdownSettings(store, "/", "/home/x", "/home/x/bmp", CategoryOption::MultiText);
+    EXPECT_EQ(first.pattern, "*.dwg");
+    writeShutdownSettings(store, "/", "/home/x", "/home/x/bmp", CategoryOption::MultiText, "*.dxf");
     StartupSettings again = readStartupSettings(store, "/opt/tessilux/", "/", "/opt/tessilux/samples");
+    EXPECT_EQ(again.pattern, "*.dxf") << "a folder of DXF drawings lists them again on the next start";
     EXPECT_FALSE(again.firstRun);
     EXPECT_EQ(again.dir, "/home/x");
     EXPECT_EQ(store.values["Data"], "3");
@@ -548,6 +553,12 @@ TEST(MainWindow, TheBrowserListsByPattern)
     w->Combo2_LostFocus();
     EXPECT_EQ(w->Combo2->count(), 1);
 
+    // The completed kind stands selected, so that another is typed over it.
+    pattern->selectAll();
+    QTest::keyClicks(pattern, "*.dxf");
+    EXPECT_EQ(w->Combo2->currentText(), "*.dxf");
+    EXPECT_EQ(listed(w->List3).size(), 5);
+
     // "All" goes back to *.dwg; picking from the list relists whatever it is.
     w->Command3_Click();
     EXPECT_EQ(w->Combo2->currentText(), "*.dwg");
@@ -555,6 +566,52 @@ TEST(MainWindow, TheBrowserListsByPattern)
     w->Combo2->setCurrentIndex(w->Combo2->count() - 1);
     w->Combo2_Click();
     EXPECT_EQ(listed(w->List3).size(), 5);
+}
+
+// Ways to a drawing besides the file list: a drawing dropped on the window
+// opens with its folder shown; letters typed in the folder list go to the
+// first folder so named; the next start lists with the pattern of the last.
+TEST(MainWindow, DropsTypedFolderNamesAndTheLastPatternLeadToDrawings)
+{
+    Seams seams;
+    Folder folder;
+    QTemporaryDir other;
+    for (const char* sub : {"alpha", "beta", "bravo"}) QDir(other.path()).mkdir(sub);
+    {
+        auto w = startIn(seams, other.path());
+        activate(*w);
+        w->Dir1->setFocus();
+        QTest::keyClicks(w->Dir1, "br");
+        ASSERT_TRUE(w->Dir1->currentItem());
+        EXPECT_EQ(w->Dir1->currentItem()->text().trimmed(), "bravo");
+        QTest::keyClick(w->Dir1, Qt::Key_Return);
+        EXPECT_EQ(w->Dir1->path(), QDir(other.path()).filePath("bravo"));
+
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(folder.path("workshop-plan-R12.dxf"))});
+        QPoint over = w->DDVue1->geometry().center();
+        QDragEnterEvent enter(over, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.get(), &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent drop(QPointF(over), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.get(), &drop);
+        settle(*w);
+        EXPECT_EQ(w->CurrentDrawingPath(), folder.path("workshop-plan-R12.dxf"));
+        EXPECT_EQ(w->Dir1->path(), folder.path());
+        EXPECT_EQ(w->List3->currentItem()->text(), "workshop-plan-R12.dxf");
+
+        QMimeData text;
+        text.setText("not a drawing");
+        QDragEnterEvent refused(over, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        refused.setAccepted(false);
+        QApplication::sendEvent(w.get(), &refused);
+        EXPECT_FALSE(refused.isAccepted());
+        w->close();
+    }
+    EXPECT_EQ(seams.settings.values["Pattern"], "*.dxf");
+    frmMain again;
+    EXPECT_EQ(again.Combo2->currentText(), "*.dxf");
+    EXPECT_EQ(listed(again.List3).size(), 5) << "the folder's DXF drawings, as the last run listed them";
 }
 
 // The list shows every drawing of the folder, also one whose name is not
