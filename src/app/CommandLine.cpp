@@ -683,6 +683,14 @@ bool isCommand(const QString& word)
 
 void registerCommand(const QString& name, CommandHandler handler) { extraCommands()[name] = std::move(handler); }
 
+namespace {
+bool endsWithCommand = false;
+}
+
+void setProcessEndsWithCommand(bool ends) { endsWithCommand = ends; }
+
+bool processEndsWithCommand() { return endsWithCommand; }
+
 int runCommand(const QStringList& args, std::ostream& out, std::ostream& err)
 {
     if (args.isEmpty()) return usage(err, QStringLiteral("no command"));

@@ -30,6 +30,14 @@ bool isCommand(const QString& word);
 // reasons for failure to `err`.
 int runCommand(const QStringList& args, std::ostream& out, std::ostream& err);
 
+// Tells the commands whether the process ends when the command run does: the
+// program's own start says so, a test that runs commands in its process does
+// not. A command that read a large drawing then leaves the drawing's memory
+// to the system, which takes it back whole as the process ends, rather than
+// freeing it piece by piece first.
+void setProcessEndsWithCommand(bool ends);
+bool processEndsWithCommand();
+
 // A command beyond the basic ones, added by the part of the program that
 // provides it (for example rendering, which needs the GUI library).
 using CommandHandler = std::function<int(const QStringList& args, std::ostream& out, std::ostream& err)>;

@@ -6,6 +6,9 @@
 #include "ddvue/AtomicFile.h"
 #include "ddvue/DDVueEngine.h"
 
+#include <QScopeGuard>
+
+#include <memory>
 #include <ostream>
 
 namespace app {
@@ -64,7 +67,14 @@ int import(const QStringList& args, std::ostream& out, std::ostream& err)
     ddvue::FileLock lock;
     if (!dryRun && !cli::lockDrawing(lock, drawing, err)) return ExitFailed;
     save.lock = &lock;
-    ddvue::DDVueEngine engine;
+    // The drawing's memory goes back with the process when it ends with the
+    // command: a large drawing is not freed piece by piece first.
+    auto owned = std::make_unique<ddvue::DDVueEngine>();
+    auto leave = qScopeGuard([&owned] {
+        if (processEndsWithCommand()) (void)owned.release();
+    });
+    ddvue::DDVueEngine& engine = *owned;
+    engine.setReadOnly(dryRun);  // a dry run saves nothing: what a save checks is not taken
     if (!cli::openDrawing(engine, drawing, err)) return ExitFailed;
 
     edit::ImportReport report =

@@ -1,8 +1,7 @@
 #include "app/ReplaceCommand.h"
 
 #include "app/CommandLine.h"
-#include "app/FileBrowser.h"
-#include "extract/CategoryContent.h"
+#include "extract/Categories.h"
 
 #include "ddvue/AtomicFile.h"
 #include "ddvue/DDVueEngine.h"
@@ -68,7 +67,7 @@ void walk(const std::string& folder, std::vector<FoundDrawing>& found, std::set<
             if (seen.insert({st.st_dev, st.st_ino}).second) walk(path, found, seen);
         } else {
             const std::size_t dot = name.rfind('.');
-            if (dot == std::string::npos || !isDrawingSuffix(ddvue::decodeFileName(name.substr(dot + 1)))) continue;
+            if (dot == std::string::npos || !ddvue::isDrawingSuffix(ddvue::decodeFileName(name.substr(dot + 1)))) continue;
             if (!seen.insert({st.st_dev, st.st_ino}).second) continue;
             // A pipe or a device named as a drawing is reported, never read.
             if (S_ISREG(st.st_mode)) found.push_back({ddvue::decodeFileName(path), {}});
@@ -89,6 +88,35 @@ QString saveTarget(const ddvue::DDVueEngine& engine, const QString& path)
     if (!engine.isDwg()) return path;
     QFileInfo info(path);
     return info.dir().filePath(info.completeBaseName() + QStringLiteral(".dxf"));
+}
+
+// The grid's Replace All over the category's value column of the drawing
+// open in `engine`, as one change of the drawing; the objects are found
+// through the drawing's index, as the grid finds a row's, without the grid's
+// records. How many values the drawing took.
+long replaceValues(ddvue::DDVueEngine& engine, const ReplaceRequest& request, DrawingReplace& r)
+{
+    long written = 0;
+    const extract::CategorySettings& settings = *extract::categorySettings(request.category);
+    const short column = edit::searchColumn(request.category, request.search.find, true, *settings.valueColumn);
+    const edit::ReplaceAllRule rule(request.search);
+    ddvue::DDVueEngine::Batch batch(engine, "Replace All");
+    for (const edit::ListedObject& object : edit::listedObjects(engine, request.category)) {
+        const QString before = edit::listedCell(engine, object, column);
+        const QString after = rule.apply(before);
+        if (after == before) continue;
+        edit::WriteResult w = edit::writeValue(engine, request.category, column, edit::listedKey(engine, object), after);
+        if (w.written()) {
+            // A value the drawing holds already (a color written in another
+            // form) is no replacement.
+            if (w.shown != before) ++r.replaced;
+            ++written;
+        } else if (w.status != edit::WriteResult::Status::Nothing) {
+            ++r.refused;
+            addReason(r.reasons, w.error);
+        }
+    }
+    return written;
 }
 
 std::string resultText(const FoundDrawing& drawing, const DrawingReplace& r)
@@ -278,44 +306,15 @@ DrawingReplace replaceInDrawing(const QString& path, const ReplaceRequest& reque
         }
         ddvue::DDVueEngine engine;
         engine.setMapFiles(true);
+        // A dry run saves nothing: what a save checks is not taken.
+        engine.setReadOnly(request.dryRun);
         QString opened = path;
         if (!engine.OpenDrawing(opened)) {
             r.result = Result::NotRead;
             r.error = engine.lastError();
             return r;
         }
-        data::Recordset recordset;
-        QString failure = extract::loadFailure(extract::loadCategory(engine, request.category, recordset));
-        if (!failure.isEmpty()) {
-            r.result = Result::NotRead;
-            r.error = failure;
-            return r;
-        }
-        long written = 0;
-        if (extract::hasData(recordset)) {
-            const extract::CategorySettings& settings = *extract::categorySettings(request.category);
-            const short column = edit::searchColumn(request.category, request.search.find, true, *settings.valueColumn);
-            const std::vector<int> fields = extract::arrangedFields(recordset.fieldCount(), request.category);
-            const int field = fields[static_cast<std::size_t>(column)];
-            const int key = recordset.fieldIndex(settings.keyField);
-            const edit::ReplaceAllRule rule(request.search);
-            for (int row = 0; row < recordset.rowCount(); ++row) {
-                const QString before = recordset.cell(row, field).toString();
-                const QString after = rule.apply(before);
-                if (after == before) continue;
-                edit::WriteResult w = edit::writeValue(engine, request.category, column,
-                                                       recordset.cell(row, key).toString(), after);
-                if (w.written()) {
-                    // A value the drawing holds already (a color written in
-                    // another form) is no replacement.
-                    if (w.shown != before) ++r.replaced;
-                    ++written;
-                } else if (w.status != edit::WriteResult::Status::Nothing) {
-                    ++r.refused;
-                    addReason(r.reasons, w.error);
-                }
-            }
-        }
+        const long written = replaceValues(engine, request, r);
         if (written == 0) return r;
         r.savedAs = saveTarget(engine, path);
         if (request.dryRun) {

@@ -6,6 +6,8 @@
 // arguments and the same process.
 
 #include "app/CommandLine.h"
+#include "app/ImportCommand.h"
+#include "app/ReplaceCommand.h"
 #include "ddvue/AtomicFile.h"
 
 #include <QCoreApplication>
@@ -25,8 +27,9 @@ namespace {
 bool runsHere(const QStringList& args)
 {
     if (args.isEmpty()) return false;
-    static const QStringList here = {QStringLiteral("info"), QStringLiteral("edit"), QStringLiteral("--version"),
-                                     QStringLiteral("--help"), QStringLiteral("-h")};
+    static const QStringList here = {QStringLiteral("info"),      QStringLiteral("edit"),   QStringLiteral("import"),
+                                     QStringLiteral("replace"),   QStringLiteral("--version"), QStringLiteral("--help"),
+                                     QStringLiteral("-h")};
     return here.contains(args.front());
 }
 
@@ -49,10 +52,13 @@ int main(int argc, char* argv[])
     if (runsHere(args)) {
         // A file size limit fails a write instead of ending the program.
         ddvue::ignoreFileSizeSignal();
+        app::registerImportCommand();
+        app::registerReplaceCommand();
         // The commands read their own arguments; Qt is given none of them.
         int qtArgc = 1;
         char* qtArgv[] = {argv[0], nullptr};
         QCoreApplication application(qtArgc, qtArgv);
+        app::setProcessEndsWithCommand(true);
         return app::runCommand(args, std::cout, std::cerr);
     }
     const std::string program = wholeProgram(argv[0]);

@@ -127,6 +127,7 @@ int main(int argc, char* argv[])
             return app::runCommand(args, std::cout, std::cerr);
         }
         QCoreApplication application(qtArgc, qtArgv);
+        app::setProcessEndsWithCommand(true);
         return app::runCommand(args, std::cout, std::cerr);
     }
 

@@ -328,6 +328,28 @@ ContentCounts countContent(const Document& doc)
     return n;
 }
 
+void forEachListed(const Document& doc, ListedKind kind, const std::function<void(std::uint32_t record)>& visit)
+{
+    const Kind wanted = kind == ListedKind::Attributes ? Kind::Insert
+                        : kind == ListedKind::Texts    ? Kind::Text
+                                                       : Kind::MText;
+    for (const Space& space : doc.spaces()) {
+        for (std::uint32_t rec : space.entities) {
+            if (doc.record(rec).kind != wanted || doc.isDeleted(rec)) continue;
+            if (kind != ListedKind::Attributes) {
+                visit(rec);
+                continue;
+            }
+            // An insert's attributes, as attributesOf lists them.
+            doc.forEachChild(rec, [&](std::uint32_t child) {
+                if (doc.record(child).kind == Kind::Attrib && !doc.isDeleted(child)) visit(child);
+            });
+        }
+    }
+}
+
+std::string listedValue(const Document& doc, std::uint32_t record) { return listedText(entityText(doc, record)); }
+
 namespace {
 
 void writeAll(Writer& w, const Document& doc, std::string_view fileName, const ContentSelection& what,

@@ -41,6 +41,18 @@ struct ContentCounts {
 };
 ContentCounts countContent(const dxf::Document& doc);
 
+// The objects the content document lists one by one, by handle: the block
+// attributes (of the inserts in model space, the paper layouts and the
+// block definitions), the single-line and the multi-line texts.
+enum class ListedKind { Attributes, Texts, MultilineTexts };
+// Hands `visit` the record of every object of `kind` that the content
+// document lists, in its order, deleted ones left out: what the grid finds
+// by a row's key, without writing the document.
+void forEachListed(const dxf::Document& doc, ListedKind kind, const std::function<void(std::uint32_t record)>& visit);
+// The value the content document lists for an attribute or a text, once its
+// references are read back (UTF-8; see listedText).
+std::string listedValue(const dxf::Document& doc, std::uint32_t record);
+
 // Escapes UTF-8 text for the content document (its bytes are ISO-8859-1).
 void appendEscaped(std::string& out, std::string_view utf8);
 // The characters that text stands for in the content document, once its

@@ -58,15 +58,23 @@ bool unstorable(char16_t c) { return (c < 0x20 && c != '\t' && c != '\n' && c !=
 // (U+2400 to U+241F); where `old` holds that control character, its picture
 // stands for it again. Anywhere else a picture is the character typed and is
 // kept as itself.
-std::optional<QString> storableValue(const QString& typed, const QString& old, QString& why)
+// `oldText` gives `old`, which is read only when a character of `typed`
+// asks for it (most values hold neither pictures nor control characters).
+std::optional<QString> storableValue(const QString& typed, const std::function<QString()>& oldText, QString& why)
 {
+    std::optional<QString> old;
+    auto oldHolds = [&](QChar c) {
+        if (!old) old = oldText();
+        return old->contains(c);
+    };
     QString value = typed;
     for (QChar& c : value) {
         char16_t u = c.unicode();
-        if (u >= 0x2400 && u <= 0x241F && old.contains(QChar(static_cast<char16_t>(u - 0x2400)))) c = QChar(static_cast<char16_t>(u - 0x2400));
+        if (u >= 0x2400 && u <= 0x241F && oldHolds(QChar(static_cast<char16_t>(u - 0x2400))))
+            c = QChar(static_cast<char16_t>(u - 0x2400));
     }
     for (qsizetype i = 0; i < typed.size(); ++i) {
-        if (unstorable(typed[i].unicode()) && !old.contains(typed[i])) {
+        if (unstorable(typed[i].unicode()) && !oldHolds(typed[i])) {
             why = QStringLiteral("The value holds the control character U+%1, which a drawing's text cannot hold.")
                       .arg(QString::number(typed[i].unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0')));
             return std::nullopt;
@@ -139,14 +147,19 @@ ReadDrawing DDVueEngine::read(const QString& path, const std::function<bool(int)
         r.dwgVersion = imported.version;
     } else if (mapFile) {
         // The content's hash, for telling later whether the file changed,
-        // is taken on another core while the drawing is parsed.
+        // is taken on another core while a large drawing is parsed; for a
+        // small one (a folder of drawings read one after another) a thread
+        // costs more than the hash, which is then taken once it is read.
+        constexpr qint64 kHashBeside = 4 << 20;
         std::uint64_t hash = 0;
         dxf::Document::Beside hashing;
-        if (!readOnly) hashing = [&hash](std::string_view bytes) { hash = hashContent(bytes); };
+        if (!readOnly && file.size() >= kHashBeside)
+            hashing = [&hash](std::string_view bytes) { hash = hashContent(bytes); };
         if (!doc->loadFile(fd, progress, hashing)) {
             r.stopped = doc->stopped();
             return fail(QString::fromStdString(doc->error()));
         }
+        if (!readOnly && !hashing) hash = hashContent(doc->original());
         if (before && !readOnly) r.identity = identityAfterReading(fd, *before, hash);
     } else {
         // Straight into the buffer the document keeps: one copy of the
@@ -270,7 +283,7 @@ std::optional<QString> DDVueEngine::listedValue(const QString& handle) const
     if (!rec) return std::nullopt;
     dxf::Kind kind = doc_->record(*rec).kind;
     if (kind != dxf::Kind::Attrib && kind != dxf::Kind::Text && kind != dxf::Kind::MText) return std::nullopt;
-    return QString::fromStdString(listedText(dxf::entityText(*doc_, *rec)));
+    return QString::fromStdString(ddvue::listedValue(*doc_, *rec));
 }
 
 std::optional<DDVueEngine::ListedLayer> DDVueEngine::listedLayer(const QString& name) const
@@ -307,7 +320,8 @@ bool DDVueEngine::SetAttributeValue(const QString& value, const QString& attribu
     auto rec = entityByHandle(attributeHandle);
     if (!rec) return fail(QStringLiteral("No attribute with handle %1.").arg(attributeHandle));
     QString why;
-    std::optional<QString> stored = storableValue(value, QString::fromStdString(dxf::entityText(*doc_, *rec)), why);
+    std::optional<QString> stored =
+        storableValue(value, [&] { return QString::fromStdString(dxf::entityText(*doc_, *rec)); }, why);
     if (!stored) return fail(why);
     if (!perform(std::make_unique<dxf::SetAttributeValue>(*rec, stored->toStdString())))
         return fail(QStringLiteral("%1 is not an attribute.").arg(attributeHandle));
@@ -319,7 +333,8 @@ bool DDVueEngine::SetTextValue(const QString& handle, const QString& value)
     auto rec = entityByHandle(handle);
     if (!rec) return fail(QStringLiteral("No text with handle %1.").arg(handle));
     QString why;
-    std::optional<QString> stored = storableValue(value, QString::fromStdString(dxf::entityText(*doc_, *rec)), why);
+    std::optional<QString> stored =
+        storableValue(value, [&] { return QString::fromStdString(dxf::entityText(*doc_, *rec)); }, why);
     if (!stored) return fail(why);
     if (!perform(std::make_unique<dxf::SetTextValue>(*rec, stored->toStdString())))
         return fail(QStringLiteral("%1 is not a single-line or multi-line text.").arg(handle));

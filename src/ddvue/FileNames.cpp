@@ -54,6 +54,8 @@ QString decodeFileName(std::string_view bytes)
 
 std::string encodeFileName(const QString& name)
 {
+    // Most names and messages hold no stray byte: their UTF-8 at once.
+    if (!hasStrayBytes(name)) return name.toStdString();
     std::string out;
     out.reserve(static_cast<std::size_t>(name.size()));
     qsizetype runStart = 0;

@@ -1,7 +1,6 @@
 #include "edit/CsvImport.h"
 
 #include "edit/ValueEdit.h"
-#include "extract/CategoryContent.h"
 #include "extract/Csv.h"
 
 #include "ddvue/DDVueEngine.h"
@@ -59,13 +58,6 @@ std::optional<std::uint64_t> identityOf(const ddvue::DDVueEngine& engine, Catego
     return ddvue::dxf::Document::parseHandle(key.trimmed().toStdString());
 }
 
-// What the drawing lists for one object or layer.
-struct Listed {
-    Category category;
-    QString key;            // as the drawing names it
-    QStringList values;     // of the value columns, in order
-};
-
 QString quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
 
 }  // namespace
@@ -116,7 +108,7 @@ std::vector<Category> viewOf(const QString& text, const ImportOptions& options, 
     for (Category c : {Category::Attributes, Category::SingleText, Category::Layers}) {
         separator = extract::csvSeparator(text, keyFieldOf(c));
         if (!separator) continue;
-        QStringList header = extract::readCsv(text, *separator).front().fields;
+        const QStringList header = extract::readCsv(extract::firstCsvRecord(text), *separator).front().fields;
         bool hasValue = false;
         for (const ValueColumn& v : valueColumnsOf(c)) hasValue = hasValue || columnOf(header, v.field) >= 0;
         if (!hasValue) continue;
@@ -137,7 +129,10 @@ bool readRows(const ddvue::DDVueEngine& engine, Category view, const std::vector
     const QStringList& header = records.front().fields;
     const QString keyName = keyFieldOf(view);
     const int keyAt = columnOf(header, keyName);
-    QHash<QString, int> seen;  // a row's object, to the line that named it first
+    // A row's object, to the line that named it first: by its identity, or
+    // by the key as written where the drawing has no such object.
+    std::unordered_map<std::uint64_t, int> seen;
+    QHash<QString, int> seenKeys;
     bool malformed = false;
     for (std::size_t i = 1; i < records.size(); ++i) {
         const extract::CsvRecord& record = records[i];
@@ -154,12 +149,12 @@ bool readRows(const ddvue::DDVueEngine& engine, Category view, const std::vector
             r.row.reason = QStringLiteral("its %1 is empty").arg(keyName);
         } else {
             r.identity = identityOf(engine, view, r.row.key);
-            const QString same = r.identity ? QStringLiteral("#%1").arg(*r.identity) : QLatin1Char('$') + r.row.key;
-            auto first = seen.constFind(same);
-            if (first != seen.constEnd()) {
-                r.row.reason = QStringLiteral("it names the same %1 as line %2").arg(keyName).arg(*first);
+            const int first = r.identity ? seen.try_emplace(*r.identity, record.line).first->second
+                                         : *seenKeys.insert(r.row.key, seenKeys.value(r.row.key, record.line));
+            if (first != record.line) {
+                r.row.reason = QStringLiteral("it names the same %1 as line %2").arg(keyName).arg(first);
             } else {
-                seen.insert(same, record.line);
+                r.values.reserve(static_cast<qsizetype>(values.size()));
                 for (const ValueColumn& v : values) r.values << extract::unprotectCsvField(record.fields[v.at]);
             }
         }
@@ -172,38 +167,20 @@ bool readRows(const ddvue::DDVueEngine& engine, Category view, const std::vector
     return !malformed;
 }
 
-// What the drawing lists now, by each object's identity; false with `error`
-// set when the content could not be listed.
-bool listObjects(ddvue::DDVueEngine& engine, const std::vector<Category>& categories,
-                 const std::vector<ValueColumn>& values, std::unordered_map<std::uint64_t, Listed>& listed,
-                 QString& error)
+// What the drawing lists in the view, by each object's identity.
+std::unordered_map<std::uint64_t, ListedObject> listObjects(const ddvue::DDVueEngine& engine,
+                                                            const std::vector<Category>& categories)
 {
-    for (Category c : categories) {
-        data::Recordset recordset;
-        extract::CategoryLoad load = extract::loadCategory(engine, c, recordset);
-        QString why = extract::loadFailure(load);
-        if (!why.isEmpty()) {
-            error = QStringLiteral("the drawing's content could not be listed: %1").arg(why);
-            return false;
-        }
-        if (!extract::hasData(recordset)) continue;
-        const int key = recordset.fieldIndex(keyFieldOf(c));
-        std::vector<int> fields;
-        for (const ValueColumn& v : values) fields.push_back(recordset.fieldIndex(v.field));
-        if (key < 0) continue;
-        for (int row = 0; row < recordset.rowCount(); ++row) {
-            Listed entry{c, recordset.cell(row, key).toString(), {}};
-            for (int f : fields) entry.values << (f >= 0 ? recordset.cell(row, f).toString() : QString());
-            if (auto id = identityOf(engine, c, entry.key)) listed.emplace(*id, std::move(entry));
-        }
-    }
-    return true;
+    std::unordered_map<std::uint64_t, ListedObject> listed;
+    for (Category c : categories)
+        for (const ListedObject& object : listedObjects(engine, c)) listed.emplace(identityOf(engine, object), object);
+    return listed;
 }
 
 // Writes one row's values into the object it names, with the grid's checks,
 // and says how it went.
 void applyRow(ddvue::DDVueEngine& engine, Category view, const std::vector<ValueColumn>& values,
-              std::unordered_map<std::uint64_t, Listed>& listed, Row& r)
+              const std::unordered_map<std::uint64_t, ListedObject>& listed, Row& r)
 {
     ImportRow& row = r.row;
     auto it = r.identity ? listed.find(*r.identity) : listed.end();
@@ -211,7 +188,10 @@ void applyRow(ddvue::DDVueEngine& engine, Category view, const std::vector<Value
         row.outcome = Outcome::NotFound;
         return;
     }
-    Listed& object = it->second;
+    const ListedObject& object = it->second;
+    const QString key = listedKey(engine, object);
+    QStringList shown;
+    for (const ValueColumn& v : values) shown << listedCell(engine, object, v.gridColumn);
     // A layer's entries are checked, both, before either is written.
     QStringList wanted = r.values;
     if (view == Category::Layers) {
@@ -221,11 +201,12 @@ void applyRow(ddvue::DDVueEngine& engine, Category view, const std::vector<Value
     QStringList changes;
     for (std::size_t v = 0; v < values.size() && row.reason.isEmpty(); ++v) {
         const int i = static_cast<int>(v);
-        if (wanted[i] == object.values[i]) continue;
-        WriteResult w = writeValue(engine, object.category, values[v].gridColumn, object.key, wanted[i]);
+        const QString before = shown[i];
+        if (wanted[i] == before) continue;
+        WriteResult w = writeValue(engine, object.category, values[v].gridColumn, key, wanted[i]);
         if (w.written()) {
-            changes << QStringLiteral("%1 %2 -> %3").arg(values[v].field, quoted(object.values[i]), quoted(w.shown));
-            object.values[i] = w.shown;
+            changes << QStringLiteral("%1 %2 -> %3").arg(values[v].field, quoted(before), quoted(w.shown));
+            shown[i] = w.shown;
         } else if (w.status != WriteResult::Status::Nothing) {
             row.reason = w.error;
         }
@@ -248,7 +229,16 @@ ImportReport importCsv(ddvue::DDVueEngine& engine, QByteArrayView bytes, const I
     std::vector<Category> categories = viewOf(text, options, separator, report.error);
     if (categories.empty()) return report;
     const Category view = categories.front();
-    std::vector<extract::CsvRecord> records = extract::readCsv(text, *separator);
+    // Of the rows, only the key and the value columns are read; the others
+    // are counted.
+    const QStringList named = extract::readCsv(extract::firstCsvRecord(text), *separator).front().fields;
+    std::vector<bool> kept(static_cast<std::size_t>(named.size()), false);
+    auto keep = [&kept](int at) {
+        if (at >= 0) kept[static_cast<std::size_t>(at)] = true;
+    };
+    keep(columnOf(named, keyFieldOf(view)));
+    for (const ValueColumn& v : valueColumnsOf(view)) keep(columnOf(named, v.field));
+    std::vector<extract::CsvRecord> records = extract::readCsv(text, *separator, kept);
     const QStringList header = records.front().fields;
     if (!records.front().error.isEmpty()) {
         report.error = QStringLiteral("its header is malformed: %1").arg(records.front().error);
@@ -274,11 +264,19 @@ ImportReport importCsv(ddvue::DDVueEngine& engine, QByteArrayView bytes, const I
             if (r.row.outcome == Outcome::Malformed) report.rows.push_back(std::move(r.row));
         return report;
     }
-    std::unordered_map<std::uint64_t, Listed> listed;
-    if (!listObjects(engine, categories, values, listed, report.error)) return report;
-    for (Row& r : rows) {
-        if (r.row.outcome != Outcome::Malformed) applyRow(engine, view, values, listed, r);
-        report.rows.push_back(std::move(r.row));
+    if (!engine.document()) {
+        report.error = QStringLiteral("the drawing's content could not be listed: No drawing is open.");
+        return report;
+    }
+    const std::unordered_map<std::uint64_t, ListedObject> listed = listObjects(engine, categories);
+    report.rows.reserve(rows.size());
+    {
+        // The whole file is one change of the drawing, undone as one.
+        ddvue::DDVueEngine::Batch batch(engine, "Import");
+        for (Row& r : rows) {
+            if (r.row.outcome != Outcome::Malformed) applyRow(engine, view, values, listed, r);
+            report.rows.push_back(std::move(r.row));
+        }
     }
     report.applied = true;
     return report;

@@ -2,6 +2,7 @@
 
 #include "edit/CellText.h"
 
+#include "ddvue/ContentDocument.h"
 #include "ddvue/DDVueEngine.h"
 
 namespace edit {
@@ -72,6 +73,49 @@ WriteResult writeValue(ddvue::DDVueEngine& drawing, Category category, int colum
     result.status = WriteResult::Status::Written;
     result.shown = holds ? *holds : text;
     return result;
+}
+
+std::vector<ListedObject> listedObjects(const ddvue::DDVueEngine& drawing, Category category)
+{
+    std::vector<ListedObject> listed;
+    const ddvue::dxf::Document* doc = drawing.document();
+    if (!doc) return listed;
+    if (category == Category::Layers) {
+        for (std::uint32_t i = 0; i < doc->layers().size(); ++i)
+            if (!doc->isDeleted(doc->layers()[i].record)) listed.push_back({category, i});
+        return listed;
+    }
+    ddvue::ListedKind kind;
+    switch (category) {
+    case Category::Attributes: kind = ddvue::ListedKind::Attributes; break;
+    case Category::SingleText: kind = ddvue::ListedKind::Texts; break;
+    case Category::MultiText: kind = ddvue::ListedKind::MultilineTexts; break;
+    default: return listed;
+    }
+    ddvue::forEachListed(*doc, kind, [&](std::uint32_t record) { listed.push_back({category, record}); });
+    return listed;
+}
+
+std::uint64_t identityOf(const ddvue::DDVueEngine& drawing, const ListedObject& object)
+{
+    if (object.category == Category::Layers) return object.at;
+    return drawing.document()->record(object.at).handle;
+}
+
+QString listedKey(const ddvue::DDVueEngine& drawing, const ListedObject& object)
+{
+    const ddvue::dxf::Document& doc = *drawing.document();
+    if (object.category == Category::Layers) return QString::fromStdString(doc.layers()[object.at].name);
+    return QString::fromStdString(ddvue::dxf::Document::formatHandle(doc.record(object.at).handle));
+}
+
+QString listedCell(const ddvue::DDVueEngine& drawing, const ListedObject& object, int column)
+{
+    if (object.category != Category::Layers)
+        return QString::fromStdString(ddvue::listedValue(*drawing.document(), object.at));
+    std::optional<ddvue::DDVueEngine::ListedLayer> layer = drawing.listedLayer(listedKey(drawing, object));
+    if (!layer) return QString();
+    return column == 1 ? layer->display : QString::number(layer->color);
 }
 
 std::optional<QString> layerEntry(int column, const QString& value, QString* why)

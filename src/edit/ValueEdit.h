@@ -11,7 +11,9 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace ddvue {
 class DDVueEngine;
@@ -51,6 +53,25 @@ struct SearchText {
 // The window passes its widget's edit() (the view repaints what changes).
 WriteResult writeValue(ddvue::DDVueEngine& drawing, extract::Category category, int column, const QString& key,
                        const QString& value);
+
+// An object or layer that a category's view lists, found through the
+// drawing's own index (as the grid finds a row's object by its key), without
+// the grid's records.
+struct ListedObject {
+    extract::Category category;
+    std::uint32_t at;  // the object's record, or the layer's place in the drawing's layer table
+};
+// Every object or layer that the view of `category` lists, in the grid's
+// order: block attributes, single-line or multi-line texts, or layers.
+std::vector<ListedObject> listedObjects(const ddvue::DDVueEngine& drawing, extract::Category category);
+// What names it in the drawing, however a file spells its key: the handle's
+// number, or the layer's place in the table.
+std::uint64_t identityOf(const ddvue::DDVueEngine& drawing, const ListedObject& object);
+// Its key as the grid shows it: the handle, or the layer's name.
+QString listedKey(const ddvue::DDVueEngine& drawing, const ListedObject& object);
+// What the grid shows in its column `column`: the value of an attribute or
+// text; a layer's Display (1) or Color (2).
+QString listedCell(const ddvue::DDVueEngine& drawing, const ListedObject& object, int column);
 
 // An entry of the layers view's Display (1) or Color (2) column as the
 // drawing takes it: a display proper-cased, which must then read On or

@@ -140,43 +140,60 @@ bool decodeCsv(QByteArrayView bytes, QString& text, QString& error)
     return true;
 }
 
-std::vector<CsvRecord> readCsv(QStringView text, QChar separator)
+std::vector<CsvRecord> readCsv(QStringView text, QChar separator, const std::vector<bool>& kept)
 {
+    // Fields are taken from the text a run at a time: a field without
+    // doubled quotes is one slice of it.
     std::vector<CsvRecord> records;
     qsizetype i = 0;
     const qsizetype n = text.size();
     int line = 1;
+    qsizetype width = 0;  // the fields of the record before: room for as many
     while (i < n) {
         CsvRecord record;
         record.line = line;
+        record.fields.reserve(width);
+        bool hasText = false;
         bool ended = false;
         while (!ended) {
+            // The first record, a header, is taken whole.
+            const auto at = static_cast<std::size_t>(record.fields.size());
+            const bool keep = records.empty() || kept.empty() || (at < kept.size() && kept[at]);
             QString field;
+            auto take = [&](QStringView piece) {
+                hasText = hasText || !piece.isEmpty();
+                if (!keep || piece.isEmpty()) return;
+                if (field.isNull()) field = piece.toString();
+                else field += piece;
+            };
             if (i < n && text[i] == u'"') {
-                // A quoted field: up to the quote that is not doubled.
+                // A quoted field: up to the quote that is not doubled; line
+                // ends inside it are kept as they are.
                 ++i;
+                qsizetype from = i;
                 bool closed = false;
                 while (i < n) {
-                    QChar c = text[i];
+                    const QChar c = text[i];
                     if (c == u'"') {
                         if (i + 1 < n && text[i + 1] == u'"') {
-                            field += c;
+                            take(text.sliced(from, i + 1 - from));  // the first of the two
                             i += 2;
+                            from = i;
                             continue;
                         }
-                        ++i;
-                        closed = true;
                         break;
                     }
                     if (isLineEnd(c)) {
-                        qsizetype next = skipLineEnd(text, i);
-                        field += text.mid(i, next - i);
-                        i = next;
+                        i = skipLineEnd(text, i);
                         ++line;
                         continue;
                     }
-                    field += c;
                     ++i;
+                }
+                take(text.sliced(from, i - from));
+                if (i < n) {
+                    ++i;  // the closing quote
+                    closed = true;
                 }
                 if (!closed && record.error.isEmpty())
                     record.error = QStringLiteral("a quoted field is not closed before the end of the file");
@@ -184,13 +201,14 @@ std::vector<CsvRecord> readCsv(QStringView text, QChar separator)
                     record.error = QStringLiteral("text follows the closing quote of field %1").arg(record.fields.size() + 1);
             }
             // The rest of an unquoted field (or what follows a closing quote).
+            const qsizetype from = i;
             while (i < n && text[i] != separator && !isLineEnd(text[i])) {
                 if (text[i] == u'"' && record.error.isEmpty())
                     record.error = QStringLiteral("a quote stands inside the unquoted field %1").arg(record.fields.size() + 1);
-                field += text[i];
                 ++i;
             }
-            record.fields << field;
+            take(text.sliced(from, i - from));
+            record.fields << std::move(field);
             if (i < n && text[i] == separator) {
                 ++i;
                 continue;
@@ -201,23 +219,26 @@ std::vector<CsvRecord> readCsv(QStringView text, QChar separator)
             }
             ended = true;
         }
-        bool blank = record.error.isEmpty();
-        for (const QString& f : record.fields) blank = blank && f.isEmpty();
-        if (!blank) records.push_back(std::move(record));
+        width = record.fields.size();
+        if (hasText || !record.error.isEmpty()) records.push_back(std::move(record));
     }
     return records;
 }
 
-std::optional<QChar> csvSeparator(QStringView text, const QString& wanted)
+QStringView firstCsvRecord(QStringView text)
 {
-    // The first record alone: up to its first line end outside quotes.
     qsizetype end = 0;
     bool quoted = false;
     for (; end < text.size(); ++end) {
         if (text[end] == u'"') quoted = !quoted;
         else if (!quoted && isLineEnd(text[end])) break;
     }
-    QStringView first = text.left(end);
+    return text.left(end);
+}
+
+std::optional<QChar> csvSeparator(QStringView text, const QString& wanted)
+{
+    const QStringView first = firstCsvRecord(text);
     for (QChar separator : {QChar(u','), QChar(u';'), QChar(u'\t')}) {
         std::vector<CsvRecord> header = readCsv(first, separator);
         if (header.empty()) continue;

@@ -61,8 +61,15 @@ struct CsvRecord {
 // The records of CSV text with `separator` between fields. A record that
 // holds nothing (an empty line, or separators alone) is left out. A record
 // is malformed when a quote stands inside an unquoted field, text follows a
-// closing quote, or a quoted field is not closed by the end.
-std::vector<CsvRecord> readCsv(QStringView text, QChar separator);
+// closing quote, or a quoted field is not closed by the end. The first
+// record is read whole; of the others, only the fields that `kept` marks
+// (by their place) are read, and the rest come back empty; an empty `kept`
+// reads every field.
+std::vector<CsvRecord> readCsv(QStringView text, QChar separator, const std::vector<bool>& kept = {});
+
+// The text of the first record (a header): up to its first line end
+// outside quotes.
+QStringView firstCsvRecord(QStringView text);
 
 // The separator under which the first record of `text` has a field named
 // `wanted` (letter case and surrounding blanks aside): ",", ";" or tab, as

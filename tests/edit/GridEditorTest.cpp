@@ -3,8 +3,11 @@
 // holds), row deletion, Delete All, and find and replace in the value
 // column. The drawing is a real one, open in the drawing component.
 
+#include "Drawings.h"
 #include "GridFixture.h"
 #include "TestPaths.h"
+
+#include "edit/ValueEdit.h"
 
 #include <gtest/gtest.h>
 
@@ -377,4 +380,55 @@ TEST(GridEditor, ThePositionCaption)
     Grid g(office());
     g.rs.setCurrentRow(2);
     EXPECT_EQ(g.editor->positionCaption(), QStringLiteral("3 of %1").arg(g.rs.RecordCount()));
+}
+
+// Import and replace find a row's object through the drawing's index, not
+// through the grid's records: on every drawing the project has, and after an
+// object is deleted, they list the same objects, in the same order, with the
+// same keys and cells as the grid does.
+TEST(GridEditor, TheCommandLinesListingIsTheGrids)
+{
+    QStringList drawings = oracle::samples() + oracle::oddDrawings();
+    for (const QString& d : oracle::corpusDrawings())
+        if (d.endsWith(QLatin1String(".dxf"), Qt::CaseInsensitive)) drawings << d;
+    drawings << QStringLiteral("tests/data/tricky_values.dxf");
+    long rows = 0;
+    for (const QString& relative : drawings) {
+        ddvue::DDVueEngine engine;
+        if (!engine.OpenDrawing(oracle::absolute(relative))) continue;  // the odd ones that do not open
+        for (int pass = 0; pass < 2; ++pass) {
+            for (Category c : {Category::Attributes, Category::SingleText, Category::MultiText, Category::Layers}) {
+                data::Recordset rs;
+                extract::loadCategory(engine, c, rs);
+                const int valueColumn = *extract::categorySettings(c)->valueColumn;
+                const std::vector<int> columns =
+                    c == Category::Layers ? std::vector<int>{1, 2} : std::vector<int>{valueColumn};
+                QStringList grid, listed;
+                if (extract::hasData(rs)) {
+                    const std::vector<int> fields = extract::arrangedFields(rs.fieldCount(), c);
+                    const int key = rs.fieldIndex(extract::categorySettings(c)->keyField);
+                    for (int row = 0; row < rs.rowCount(); ++row) {
+                        QString line = rs.cell(row, key).toString();
+                        for (int column : columns) line += u'|' + rs.cell(row, fields[column]).toString();
+                        grid << line;
+                    }
+                }
+                for (const edit::ListedObject& object : edit::listedObjects(engine, c)) {
+                    QString line = edit::listedKey(engine, object);
+                    for (int column : columns) line += u'|' + edit::listedCell(engine, object, column);
+                    listed << line;
+                }
+                rows += grid.size();
+                EXPECT_EQ(listed, grid) << relative.toStdString() << ", category " << static_cast<int>(c) << ", pass "
+                                        << pass;
+            }
+            // Again with the first attribute and text deleted.
+            for (Category c : {Category::Attributes, Category::SingleText}) {
+                if (auto objects = edit::listedObjects(engine, c); !objects.empty()) {
+                    EXPECT_TRUE(engine.DeleteEntity(edit::listedKey(engine, objects.front())));
+                }
+            }
+        }
+    }
+    EXPECT_GT(rows, 1000) << "drawings of every kind, with rows to compare";
 }

@@ -69,6 +69,17 @@ TEST(Csv, ReadsWhatSpreadsheetsSave)
     EXPECT_EQ(r[3].line, 8);
     for (const CsvRecord& rec : r) EXPECT_TRUE(rec.error.isEmpty()) << rec.error.toStdString();
 
+    // Only the fields asked for, after the header: the others come back
+    // empty, yet count, still keep their record from being blank, and still
+    // tell what is malformed in them.
+    r = readCsv(u"a,b,c\r\n1,\"x\"\"y\",2\r\n,only here,\r\n3,q\"q,4\r\n", u',', {true, false, true});
+    ASSERT_EQ(r.size(), 4u);
+    EXPECT_EQ(r[0].fields, QStringList({"a", "b", "c"}));
+    EXPECT_EQ(r[1].fields, QStringList({"1", "", "2"}));
+    EXPECT_EQ(r[2].fields, QStringList({"", "", ""}));
+    EXPECT_EQ(r[2].line, 3);
+    EXPECT_NE(r[3].error.indexOf("quote"), -1) << r[3].error.toStdString();
+
     // Separators by the user's language.
     EXPECT_EQ(extract::csvSeparator(u"Name;Display;Color\r\n0;On;7", "name"), QChar(u';'));
     EXPECT_EQ(extract::csvSeparator(u"\"a,b\"\tName\n", "Name"), QChar(u'\t'));
