@@ -173,6 +173,24 @@ void FolderList::openItem(QListWidgetItem* item)
     if (item) setPath(item->data(Qt::UserRole).toString());
 }
 
+void FolderList::keyboardSearch(const QString& search)
+{
+    if (search.isEmpty()) return;
+    // Letters typed in quick succession make one name, as in every list.
+    if (!lastTyped_.isValid() || lastTyped_.elapsed() > QApplication::keyboardInputInterval()) typed_.clear();
+    lastTyped_.start();
+    typed_ += search;
+    // The subfolders first (what is typed is most often one of them), then
+    // the folders on the way down from the root.
+    const int firstSubfolder = static_cast<int>(path_.split(QLatin1Char('/'), Qt::SkipEmptyParts).size()) + 1;
+    QListWidgetItem* found = nullptr;
+    for (int i = 0; i < count() && !found; ++i) {
+        QListWidgetItem* candidate = item((firstSubfolder + i) % count());
+        if (candidate->text().trimmed().startsWith(typed_, Qt::CaseInsensitive)) found = candidate;
+    }
+    if (found) setCurrentItem(found);
+}
+
 void FolderList::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {

@@ -4,6 +4,7 @@
 // folder controls, the drive list and the folder list.
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QListWidget>
 #include <QStringList>
 
@@ -57,6 +58,9 @@ public:
     QString path() const { return path_; }
     // Changes the folder; false, changing nothing, when it does not exist.
     bool setPath(const QString& path);
+    // Typing letters goes to the first folder whose name starts with them
+    // (the names stand indented, which the list's own search would not see).
+    void keyboardSearch(const QString& search) override;
 
 signals:
     void pathChanged(const QString& path);
@@ -68,6 +72,8 @@ private:
     void fill();
     void openItem(QListWidgetItem* item);
     QString path_;
+    QString typed_;
+    QElapsedTimer lastTyped_;
 };
 
 }  // namespace app

@@ -1,5 +1,8 @@
 #include "app/FormLayout.h"
 
+#include <QAbstractItemView>
+#include <QStyle>
+
 #include <algorithm>
 #include <cmath>
 
@@ -9,6 +12,27 @@ namespace {
 const char* const kControlProperty = "tessiluxControl";
 const char* const kOrderProperty = "tessiluxControlOrder";
 int nextOrder = 0;
+
+// The size a control draws its icons at: its own, or for a list or grid that
+// leaves it to the style, the style's small icons.
+QSize designIconSize(const QWidget* w)
+{
+    QVariant size = w->property("iconSize");
+    if (!size.isValid()) return {};
+    QSize s = size.toSize();
+    if (s.isValid() && !s.isEmpty()) return s;
+    if (qobject_cast<const QAbstractItemView*>(w)) {
+        int side = w->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, w);
+        return QSize(side, side);
+    }
+    return {};
+}
+QSize scaled(QSize size, float ratio)
+{
+    return QSize(std::max(1, static_cast<int>(std::lround(ratio * size.width()))),
+                 std::max(1, static_cast<int>(std::lround(ratio * size.height()))));
+}
+
 }  // namespace
 
 void FormLayout::markControl(QWidget* control)
@@ -38,6 +62,10 @@ void FormLayout::RecordControlLayout(QWidget* form)
         r.width = static_cast<float>(g.width());
         r.height = static_cast<float>(g.height());
         r.fontSize = static_cast<float>(w->font().pointSizeF());
+        r.iconSize = designIconSize(w);
+        for (QWidget* part : w->findChildren<QWidget*>())
+            if (!part->property(kControlProperty).toBool() && !qobject_cast<QAbstractItemView*>(part))
+                if (QSize s = designIconSize(part); s.isValid()) r.parts.emplace_back(part, s);
         records_.push_back(r);
     }
 }
@@ -57,6 +85,10 @@ void FormLayout::ScaleControlLayout(QWidget* form)
             f.setPointSizeF(std::max(1.0f, fontRatio * r.fontSize));
             w->setFont(f);
         }
+        if (r.iconSize.isValid()) w->setProperty("iconSize", scaled(r.iconSize, fontRatio));
+        for (const auto& [part, size] : r.parts)
+            if (part) part->setProperty("iconSize", scaled(size, fontRatio));
+        w->setProperty(kScaleProperty, QSizeF(xRatio, yRatio));
         // From the recorded design values only, so repeated resizing never
         // gathers rounding error.
         w->setGeometry(static_cast<int>(std::lround(xRatio * r.left)), static_cast<int>(std::lround(yRatio * r.top)),

@@ -48,12 +48,15 @@ StartupSettings readStartupSettings(const platform::SettingsStore& store, const 
     s.bitmapFolder = store.value(QStringLiteral("BMPDir"), appFolder);
     s.data = store.value(QStringLiteral("Data"), QStringLiteral("1"));
     s.paths = store.value(QStringLiteral("Paths"), QString());
+    s.pattern = store.value(QStringLiteral("Pattern"), QString()).trimmed();
+    if (s.pattern.isEmpty()) s.pattern = QStringLiteral("*.dwg");
     return s;
 }
 
 void writeShutdownSettings(platform::SettingsStore& store, const QString& drive, const QString& dir,
-                           const QString& bitmapFolder, CategoryOption category)
+                           const QString& bitmapFolder, CategoryOption category, const QString& pattern)
 {
+    if (!pattern.trimmed().isEmpty()) store.setValue(QStringLiteral("Pattern"), pattern.trimmed());
     store.setValue(QStringLiteral("Drive"), drive);
     store.setValue(QStringLiteral("Dir"), dir);
     store.setValue(QStringLiteral("BMPDir"), bitmapFolder);

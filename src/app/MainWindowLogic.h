@@ -49,14 +49,17 @@ struct StartupSettings {
     QString bitmapFolder;
     QString data;
     QString paths;
+    QString pattern;        // the file pattern of the last run, "*.dwg" at first
     bool firstRun = false;  // no folder was stored yet
 };
 // `appFolder` ends in "/"; `samplesFolder` is where the first run starts.
 StartupSettings readStartupSettings(const platform::SettingsStore& store, const QString& appFolder,
                                     const QString& defaultDrive, const QString& samplesFolder);
 // What shutdown stores ("Paths" is stored only by the options screen).
+// The file pattern is kept too, so that a folder of DXF drawings shows them
+// again on the next start; an empty pattern is not kept.
 void writeShutdownSettings(platform::SettingsStore& store, const QString& drive, const QString& dir,
-                           const QString& bitmapFolder, CategoryOption category);
+                           const QString& bitmapFolder, CategoryOption category, const QString& pattern = QString());
 
 // The version name, two spaces, the last-modified date (short form) and time
 // (long form), two spaces, and the size in bytes with digit grouping and no

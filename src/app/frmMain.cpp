@@ -29,6 +29,9 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -47,6 +50,17 @@
 namespace app {
 
 namespace {
+
+// The local drawing or folder that a drop carries; "" for anything else.
+QString droppedPath(const QMimeData* mime)
+{
+    if (!mime || !mime->hasUrls() || mime->urls().isEmpty()) return {};
+    const QUrl url = mime->urls().first();
+    if (!url.isLocalFile()) return {};
+    const QFileInfo info(url.toLocalFile());
+    if (info.isDir() || (info.isFile() && isDrawingSuffix(info.suffix().toLower()))) return info.absoluteFilePath();
+    return {};
+}
 
 QString samplesFolder(const QString& appFolder)
 {
@@ -101,6 +115,7 @@ void frmMain::Form_Load(const Start& start)
         optionClicked(chosen);
     }
     DDVue1->SetSearchPaths(s.paths);
+    Combo2->setEditText(s.pattern);
     Dir1_Change();
 
     layout_.RecordControlLayout(this);
@@ -131,7 +146,8 @@ void frmMain::Form_Unload()
                             : optSingleText->isChecked()  ? CategoryOption::SingleText
                             : optMultipleText->isChecked() ? CategoryOption::MultiText
                                                            : CategoryOption::Layers;
-    writeShutdownSettings(platform::settings(), Drive1->drive(), Dir1->path(), bitmapFolder_, option);
+    writeShutdownSettings(platform::settings(), Drive1->drive(), Dir1->path(), bitmapFolder_, option,
+                          Combo2->currentText());
 }
 
 void frmMain::closeEvent(QCloseEvent* event)
@@ -242,6 +258,10 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
             if (after != text) {
                 Combo2->setEditText(after);
                 Combo2_Change();
+                // The kind it was completed with stands selected, so that
+                // typing "*", ".", "dxf" gives *.dxf.
+                Combo2->lineEdit()->setSelection(static_cast<int>(text.size()) + 1,
+                                                 static_cast<int>(after.size() - text.size()) - 1);
             }
             return true;
         }
@@ -249,6 +269,24 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
             Combo2_LostFocus();
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppedPath(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void frmMain::dropEvent(QDropEvent* event)
+{
+    const QString path = droppedPath(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    if (QFileInfo(path).isDir()) {
+        Drive1->setDrive(path);
+        Dir1->setPath(path);
+    } else {
+        openChosenDrawing(path);
+    }
 }
 
 void frmMain::RefreshFileList(bool hideButtons, bool setExtent)
@@ -342,6 +380,8 @@ bool frmMain::saveDrawing()
 void frmMain::showStatus(const QString& text)
 {
     lblStatus->setText(text);
+    // A message longer than the line reads whole under the pointer.
+    lblStatus->setToolTip(text);
     if (statusShown) statusShown(text);
 }
 
@@ -453,6 +493,8 @@ void frmMain::openingFinished()
         openProgress_->setHint(QString());  // what follows cannot be stopped
         progress_ = openProgress_.get();
         DDVue1->adopt(std::move(read), currentDrawingPath_);
+        const auto* doc = DDVue1->engine().document();
+        unitDecimals_ = drawing::linearPrecision(doc ? doc->headerText("$LUPREC") : std::nullopt);
         unsaved_->refresh();
         FillGrid();
         progress_ = nullptr;
@@ -501,6 +543,8 @@ void frmMain::clearGrid(bool noData)
     cmdPrint->hide();
     cmdPrintPreview->hide();
     lblStatus->clear();
+    lblStatus->setToolTip(QString());
+    lblPointer->clear();
 }
 
 void frmMain::cmdOpen_Click()
@@ -722,7 +766,7 @@ void frmMain::DDVue1_PointerMoved(int x, int y)
     if (currentDrawingPath_.isEmpty() || isOpening() || DDVue1->isBuilding()) return;
     double dx = 0, dy = 0;
     DDVue1->ScreenToDrawing(x, y, dx, dy);
-    lblStatus->setText(drawing::pointerStatusText(x, y, dx, dy));
+    lblPointer->setText(drawing::pointerCoordinates(dx, dy, unitDecimals_));
 }
 
 void frmMain::DDVue1_DrawingWindowRequest()

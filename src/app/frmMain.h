@@ -124,6 +124,8 @@ public:
     QLineEdit* lblDrawing;
     ddvue::DDVue* DDVue1;
     QLabel* lblStatus;
+    // The status bar's own part for the drawing point under the pointer.
+    QLabel* lblPointer;
     data::DataGrid* dtgDrawing;
     data::RecordNavigator* Adodc1;
     QToolButton* cmdSave;
@@ -188,6 +190,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A drawing dropped on the window opens, its folder shown in the
+    // browser; a folder dropped on it is shown in the browser.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     class FilterBinding;
@@ -261,6 +267,7 @@ private:
     // Whether there are unsaved changes; shows and hides the Save button.
     std::unique_ptr<edit::UnsavedChanges> unsaved_;
     bool dwgSaveTold_ = false;
+    int unitDecimals_ = 4;  // the open drawing's $LUPREC
     bool activatedOnce_ = false;
     std::unique_ptr<data::Recordset> recordset_;
     ProgressReport* progress_ = nullptr;

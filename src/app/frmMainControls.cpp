@@ -102,6 +102,7 @@ void frmMain::buildControls()
     font.setPointSizeF(8.25);
     setFont(font);
     resize(px(kDesignWidth), px(kDesignHeight));
+    setAcceptDrops(true);
 
     placeBrowserControls();
     placeDrawingControls();
@@ -139,12 +140,12 @@ void frmMain::placeBrowserControls()
 void frmMain::placeDrawingControls()
 {
     frmInfo = place(new QGroupBox(QStringLiteral("Drawing Information"), this), "frmInfo", 4680, 120, 4335, 975);
-    optAttribute = place(new QRadioButton(QStringLiteral("Block Attributes"), frmInfo), "optAttribute", 240, 240, 1575, 255);
+    optAttribute = place(new QRadioButton(QStringLiteral("&Block Attributes"), frmInfo), "optAttribute", 240, 240, 1575, 255);
     optMultipleText =
-        place(new QRadioButton(QStringLiteral("Multiple Line Text"), frmInfo), "optMultipleText", 2280, 240, 1695, 255);
+        place(new QRadioButton(QStringLiteral("M&ultiple Line Text"), frmInfo), "optMultipleText", 2280, 240, 1695, 255);
     optSingleText =
-        place(new QRadioButton(QStringLiteral("Single Line Text"), frmInfo), "optSingleText", 240, 600, 1455, 255);
-    optLayer = place(new QRadioButton(QStringLiteral("Layers"), frmInfo), "optLayer", 2280, 600, 975, 255);
+        place(new QRadioButton(QStringLiteral("S&ingle Line Text"), frmInfo), "optSingleText", 240, 600, 1455, 255);
+    optLayer = place(new QRadioButton(QStringLiteral("&Layers"), frmInfo), "optLayer", 2280, 600, 975, 255);
     optExtRef = place(new QRadioButton(QStringLiteral("External References"), frmInfo), "optExtRef", 240, 600, 1695, 255);
     optImage = place(new QRadioButton(QStringLiteral("Images"), frmInfo), "optImage", 2280, 600, 975, 255);
     optExtRef->hide();
@@ -155,7 +156,13 @@ void frmMain::placeDrawingControls()
     lblDrawing = place(new QLineEdit(this), "lblDrawing", 4680, 1120, 4335, 285);
     lblDrawing->setReadOnly(true);
     lblDrawing->setFocusPolicy(Qt::NoFocus);
-    lblStatus = place(new QLabel(this), "lblStatus", 4680, 4960, 4335, 255);
+    // The status line: messages on the left, where they stay until the
+    // next action; the pointer's drawing position in a part of its own on
+    // the right, so that moving the pointer never wipes a message out.
+    lblStatus = place(new QLabel(this), "lblStatus", 4680, 4960, 2895, 255);
+    lblPointer = place(new QLabel(this), "lblPointer", 7575, 4960, 1440, 255);
+    lblPointer->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblPointer->setFrameShape(QFrame::StyledPanel);
 }
 
 // The grid, its navigator, and the find, replace and save controls below it.
@@ -173,10 +180,13 @@ void frmMain::placeGridControls()
     QFont bold = lblWelcome->font();
     bold.setBold(true);
     lblWelcome->setFont(bold);
-    Label4 = place(new QLabel(QStringLiteral("Find What"), this), "Label4", 960, 7320, 855, 255);
+    Label4 = place(new QLabel(QStringLiteral("Find &What"), this), "Label4", 960, 7320, 855, 255);
     txtFindWhat = place(new QLineEdit(this), "txtFindWhat", 1800, 7320, 1575, 285);
-    Label3 = place(new QLabel(QStringLiteral("Replace With"), this), "Label3", 3480, 7320, 1095, 255);
+    Label3 = place(new QLabel(QStringLiteral("Re&place With"), this), "Label3", 3480, 7320, 1095, 255);
     txtReplaceWith = place(new QLineEdit(this), "txtReplaceWith", 4560, 7320, 1575, 285);
+    // Alt and the underlined letter of a label go to its box.
+    Label4->setBuddy(txtFindWhat);
+    Label3->setBuddy(txtReplaceWith);
     Command1 = place(new QPushButton(QStringLiteral("Find &First"), this), "Command1", 960, 7680, 855, 255);
     cmdFind = place(new QPushButton(QStringLiteral("Find &Next"), this), "cmdFind", 1800, 7680, 975, 255);
     cmdReplace = place(new QPushButton(QStringLiteral("&Replace"), this), "cmdReplace", 2760, 7680, 855, 255);
@@ -188,9 +198,12 @@ void frmMain::placeGridControls()
     cmdMergeLayer->setToolTip(QStringLiteral("Merge the current row's layer into another layer"));
     cmdSyncAttributes = place(new QPushButton(QStringLiteral("S&ync..."), this), "cmdSyncAttributes", 5760, 7680, 705, 255);
     cmdSyncAttributes->setToolTip(QStringLiteral("Synchronize the attributes of block references with their blocks"));
-    chkMatchCase = place(new QCheckBox(QStringLiteral("Match Case"), this), "chkMatchCase", 6480, 7560, 1215, 255);
+    chkMatchCase = place(new QCheckBox(QStringLiteral("Match &Case"), this), "chkMatchCase", 6480, 7560, 1215, 255);
+    // Tall enough for the style's check box, just far enough up for that
+    // box to end inside the window's lower edge, and wide enough for its
+    // caption (up to the About button).
     chkWholeWord =
-        place(new QCheckBox(QStringLiteral("Find Whole Word Only"), this), "chkWholeWord", 6480, 7800, 1935, 195);
+        place(new QCheckBox(QStringLiteral("Find Whole Word &Only"), this), "chkWholeWord", 6480, 7785, 2100, 225);
     cmdHelp = place(pictureButton(this, style()->standardIcon(QStyle::SP_MessageBoxInformation),
                                   QStringLiteral("About Screen")),
                     "cmdHelp", 8640, 7560, 375, 375);
@@ -244,6 +257,13 @@ void frmMain::connectControls()
     connect(undoShortcut_, &QShortcut::activated, this, [this] { undoChange(); });
     redoShortcut_ = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y), this);
     connect(redoShortcut_, &QShortcut::activated, this, [this] { redoChange(); });
+    // Ctrl+S saves the drawing's changes, as the Save button does; with
+    // nothing unsaved there is nothing to write.
+    auto* save = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
+    connect(save, &QShortcut::activated, this, [this] {
+        finishCellEdit();
+        if (DrawingChanged()) cmdSave_Click();
+    });
 }
 
 }  // namespace app

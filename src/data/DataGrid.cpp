@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTextLayout>
 
@@ -96,11 +97,96 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordsetMo
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::AnyKeyPressed);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
-    setTabKeyNavigation(true);
+    // Tab and Shift+Tab go on to the window's next or previous control, as
+    // in a form, rather than through every cell (most of them locked).
+    setTabKeyNavigation(false);
     setWordWrap(false);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     verticalHeader()->setMinimumWidth(14);
+    fitRowsToFont();
+    defaultWidthTwips_ = horizontalHeader()->defaultSectionSize() * TwipsPerPixel;
+    // A column the person widens or narrows keeps that share of the grid.
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column, int, int size) {
+        if (scalingColumns_ || column < 0 || column >= static_cast<int>(designWidths_.size())) return;
+        ColumnWidth& width = designWidths_[static_cast<std::size_t>(column)];
+        width.twips = static_cast<int>(std::lround(size * TwipsPerPixel / widthRatio_));
+        width.maxTwips = 0;  // the person's width is the column's own
+    });
+}
+
+void DataGrid::fitRowsToFont()
+{
+    // Rows as high as the font needs, with the same room around the text
+    // at every size of the font.
+    const int height = fontMetrics().height();
+    verticalHeader()->setMinimumSectionSize(std::min(verticalHeader()->minimumSectionSize(), height));
+    verticalHeader()->setDefaultSectionSize(height + std::max(6, height / 3));
+}
+
+int DataGrid::scaledWidth(int twips) const
+{
+    return std::max(1, static_cast<int>(std::lround(twips * widthRatio_ / TwipsPerPixel)));
+}
+
+void DataGrid::applyScale()
+{
+    scalingColumns_ = true;
+    horizontalHeader()->setDefaultSectionSize(scaledWidth(defaultWidthTwips_));
+    for (std::size_t c = 0; c < designWidths_.size(); ++c)
+        setColumnWidth(static_cast<int>(c), pixelWidth(designWidths_[c]));
+    scalingColumns_ = false;
+}
+
+int DataGrid::pixelWidth(const ColumnWidth& width) const
+{
+    int pixels = scaledWidth(width.twips >= 0 ? width.twips : defaultWidthTwips_);
+    if (width.maxTwips > 0 && width.measuredAt > 0) {
+        // The cell's text stands between margins on either side.
+        const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 1;
+        const double needed = width.valueWidth * font().pointSizeF() / width.measuredAt + margins;
+        pixels = std::max(pixels, std::min(static_cast<int>(std::ceil(needed)), scaledWidth(width.maxTwips)));
+    }
+    return pixels;
+}
+
+void DataGrid::fitColumnToValues(int column, int maxTwips)
+{
+    if (column < 0 || column >= columnCount() || model_->hasPlaceholder()) return;
+    if (designWidths_.size() < static_cast<std::size_t>(columnCount()))
+        designWidths_.resize(static_cast<std::size_t>(columnCount()));
+    ColumnWidth& width = designWidths_[static_cast<std::size_t>(column)];
+    const QFontMetricsF fm(font());
+    double widest = 0;
+    for (int row = 0; row < model_->rowCount(); ++row)
+        widest = std::max(widest, fm.horizontalAdvance(model_->index(row, column).data().toString()));
+    width.valueWidth = widest;
+    width.measuredAt = font().pointSizeF();
+    width.maxTwips = maxTwips;
+    scalingColumns_ = true;
+    setColumnWidth(column, pixelWidth(width));
+    scalingColumns_ = false;
+}
+
+bool DataGrid::event(QEvent* event)
+{
+    if (event->type() == QEvent::DynamicPropertyChange &&
+        static_cast<QDynamicPropertyChangeEvent*>(event)->propertyName() == "formScale") {
+        const double ratio = property("formScale").toSizeF().width();
+        if (ratio > 0 && std::isfinite(ratio) && ratio != widthRatio_) {
+            widthRatio_ = ratio;
+            applyScale();
+        }
+    }
+    return QTableView::event(event);
+}
+
+void DataGrid::changeEvent(QEvent* event)
+{
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        fitRowsToFont();
+        applyScale();  // a column fitted to its values follows its font
+    }
 }
 
 DataGrid::~DataGrid() = default;
@@ -113,6 +199,8 @@ void DataGrid::setRecordset(Recordset* recordset)
     for (auto& c : removeConnections_) disconnect(c);
     recordset_ = recordset;
     model_->setRecordset(recordset);
+    designWidths_.assign(static_cast<std::size_t>(columnCount()), ColumnWidth{});
+    applyScale();
     currentColumn_ = columnCount() > 0 ? 0 : -1;
     selStart_ = selLength_ = 0;
     if (recordset) {
@@ -133,6 +221,8 @@ void DataGrid::showNoData(const QString& text)
 {
     endOfEdit();
     model_->setPlaceholder(text);
+    designWidths_.assign(static_cast<std::size_t>(columnCount()), ColumnWidth{});
+    applyScale();
     currentColumn_ = 0;
     following_ = true;
     setCurrentIndex(model_->index(0, 0));
@@ -144,6 +234,7 @@ void DataGrid::removeColumn(int column)
 {
     if (column < 0 || column >= columnCount()) return;
     model_->removeGridColumn(column);
+    if (column < static_cast<int>(designWidths_.size())) designWidths_.erase(designWidths_.begin() + column);
     if (currentColumn_ > column || currentColumn_ >= columnCount()) --currentColumn_;
     if (currentColumn_ < 0 && columnCount() > 0) currentColumn_ = 0;
     int row = currentRow();
@@ -157,10 +248,22 @@ void DataGrid::removeColumn(int column)
 void DataGrid::setColumnWidthTwips(int column, int twips)
 {
     if (column < 0 || column >= columnCount()) return;
-    setColumnWidth(column, static_cast<int>(std::lround(twips / static_cast<double>(TwipsPerPixel))));
+    if (designWidths_.size() < static_cast<std::size_t>(columnCount()))
+        designWidths_.resize(static_cast<std::size_t>(columnCount()));
+    ColumnWidth& width = designWidths_[static_cast<std::size_t>(column)];
+    width.twips = twips;
+    scalingColumns_ = true;
+    setColumnWidth(column, pixelWidth(width));
+    scalingColumns_ = false;
 }
 
-int DataGrid::columnWidthTwips(int column) const { return columnWidth(column) * TwipsPerPixel; }
+int DataGrid::columnWidthTwips(int column) const
+{
+    if (column >= 0 && column < static_cast<int>(designWidths_.size()) &&
+        designWidths_[static_cast<std::size_t>(column)].twips >= 0)
+        return designWidths_[static_cast<std::size_t>(column)].twips;
+    return static_cast<int>(std::lround(columnWidth(column) * TwipsPerPixel / widthRatio_));
+}
 
 void DataGrid::setColumnLocked(int column, bool locked) { model_->setLocked(column, locked); }
 
@@ -274,6 +377,7 @@ bool DataGrid::eventFilter(QObject* watched, QEvent* event)
             editorKey_ = nullptr;
             return true;
         }
+
     }
     return QTableView::eventFilter(watched, event);
 }
@@ -316,8 +420,12 @@ void DataGrid::commitEdit()
 void DataGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
 {
     editorKey_ = nullptr;
-    QTableView::closeEditor(editor, hint);
+    // Tab in a cell being edited writes what was typed, as Enter does, and
+    // goes on to the window's next control rather than the next cell.
+    const bool tabbed = hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem;
+    QTableView::closeEditor(editor, tabbed ? QAbstractItemDelegate::NoHint : hint);
     endOfEdit();
+    if (tabbed) focusNextPrevChild(hint == QAbstractItemDelegate::EditNextItem);
 }
 
 void DataGrid::endOfEdit()

@@ -23,7 +23,10 @@
 //       the bookmark of the row before (invalid when there was none), lastCol
 //       the column before (-1 when none).
 //
-// Widths are given in twips, 15 to a pixel.
+// Widths are given in twips, 15 to a pixel at the form's design size. A form
+// that scales its controls tells the grid its width ratio in the property
+// "formScale" (a QSizeF): the columns then keep their share of the grid's
+// width, and the rows are as high as the grid's font needs at every size.
 
 #include "data/Recordset.h"
 #include "data/RecordsetModel.h"
@@ -57,8 +60,13 @@ public:
     // Columns.
     int columnCount() const { return model_->columnCount(); }
     void removeColumn(int column);
+    // A column's width at the design size; on the screen it is scaled with
+    // the form. A column the person widens keeps its new share.
     void setColumnWidthTwips(int column, int twips);
     int columnWidthTwips(int column) const;
+    // Widens a column, up to `maxTwips`, where its widest value needs more
+    // than its width to show whole (coordinates); at every size of the form.
+    void fitColumnToValues(int column, int maxTwips);
     void setColumnLocked(int column, bool locked);
     bool isColumnLocked(int column) const { return model_->isLocked(column); }
     void setColumnCaption(int column, const QString& caption);
@@ -108,6 +116,8 @@ protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
@@ -124,6 +134,11 @@ private:
     bool raiseKeyDown(QKeyEvent* event);
     void followRecordset(int row);
     void moved(const QVariant& lastRow, int lastColumn);
+    // The pixels of `twips` at the form's current width ratio.
+    int scaledWidth(int twips) const;
+    // Every column at its design width scaled, the rows at the font's height.
+    void applyScale();
+    void fitRowsToFont();
     QVariant currentBookmark() const;
 
     RecordsetModel* model_;
@@ -137,6 +152,21 @@ private:
     int selStart_ = 0, selLength_ = 0;
     int pendingKeyAscii_ = 0;
     int editColumn_ = -1;  // the column of the edit under way; -1 when none
+    // Each column's design width in twips (-1: the grid's own default), and
+    // the form's width ratio they are shown at. A column fitted to its
+    // values also keeps its widest value's width, at the font size it was
+    // measured in.
+    struct ColumnWidth {
+        int twips = -1;
+        int maxTwips = 0;
+        double valueWidth = 0;
+        double measuredAt = 0;
+    };
+    std::vector<ColumnWidth> designWidths_;
+    int pixelWidth(const ColumnWidth& width) const;
+    double widthRatio_ = 1.0;
+    int defaultWidthTwips_ = 0;
+    bool scalingColumns_ = false;
     QPointer<QWidget> editor_;
     const QKeyEvent* editorKey_ = nullptr;  // the key the editor is being given
 };

@@ -6,6 +6,9 @@
 #include <QLocale>
 #include <QString>
 
+#include <optional>
+#include <string>
+
 namespace drawing {
 
 // A drawing coordinate in the shortest general form, with at most 15
@@ -16,5 +19,14 @@ QString generalNumber(double value, const QLocale& locale = QLocale::system());
 
 // The status text for screen point (x, y) over drawing point (dx, dy).
 QString pointerStatusText(int x, int y, double dx, double dy, const QLocale& locale = QLocale::system());
+
+// The drawing point under the pointer in drawing units, each coordinate
+// rounded to `decimals` places (the drawing's $LUPREC), as "1520.7500, 884.5000";
+// with a locale that writes a decimal comma the two are parted by "; ".
+QString pointerCoordinates(double dx, double dy, int decimals, const QLocale& locale = QLocale::system());
+
+// The number of decimal places a drawing asks lengths to be shown with
+// ($LUPREC, stored as text): 0 to 8, and 4 when it says nothing usable.
+int linearPrecision(const std::optional<std::string>& stored);
 
 }  // namespace drawing

@@ -87,6 +87,13 @@ bool showCategory(data::DataGrid& grid, data::Recordset& recordset, Category cat
     for (int column : arrangement.removals) grid.removeColumn(column);
     for (std::size_t c = 0; c < arrangement.widths.size(); ++c)
         grid.setColumnWidthTwips(static_cast<int>(c), arrangement.widths[c]);
+    // Coordinates show whole where the design's width is too narrow for
+    // them, up to twice that width.
+    for (int c = 0; c < grid.columnCount(); ++c) {
+        const QString caption = grid.columnCaption(c);
+        if ((caption == QLatin1String("X") || caption == QLatin1String("Y")) && c < static_cast<int>(arrangement.widths.size()))
+            grid.fitColumnToValues(c, 2 * arrangement.widths[static_cast<std::size_t>(c)]);
+    }
     for (int column : arrangement.locked) grid.setColumnLocked(column, true);
     for (int column : arrangement.starred)
         grid.setColumnCaption(column, QLatin1Char('*') + grid.columnCaption(column));

@@ -244,10 +244,15 @@ TEST(FunctionKeys, WithADrawingTheyOpenPrintAndShowIt)
     // The pointer over the view: screen and drawing positions.
     QPoint at(w->DDVue1->width() / 2, w->DDVue1->height() / 3);
     QTest::mouseMove(w->DDVue1, at);
-    ASSERT_TRUE(viewdriver::waitFor([&] { return !w->lblStatus->text().isEmpty(); }, 5000));
+    // A message on the status line stays where the pointer's position goes
+    // to its own part, in drawing units at the drawing's precision.
+    w->lblStatus->setText("Repaired on reading: a message");
+    ASSERT_TRUE(viewdriver::waitFor([&] { return !w->lblPointer->text().isEmpty(); }, 5000));
     double dx = 0, dy = 0;
     w->DDVue1->ScreenToDrawing(at.x(), at.y(), dx, dy);
-    EXPECT_EQ(w->lblStatus->text(), drawing::pointerStatusText(at.x(), at.y(), dx, dy));
+    const int decimals = drawing::linearPrecision(w->DDVue1->engine().document()->headerText("$LUPREC"));
+    EXPECT_EQ(w->lblPointer->text(), drawing::pointerCoordinates(dx, dy, decimals));
+    EXPECT_EQ(w->lblStatus->text(), "Repaired on reading: a message");
 
     w->close();
     EXPECT_EQ(seams.settings.values["BMPDir"], pictures.path() + "/");

@@ -28,9 +28,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMap>
+#include <QMimeData>
+#include <QUrl>
+#include <QDragEnterEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTest>
@@ -236,8 +241,10 @@ TEST(MainWindowLogic, SettingsCategoryInformationLineAndProgress)
     EXPECT_EQ(first.bitmapFolder, "/opt/tessilux/");
     EXPECT_EQ(first.data, "1");
     EXPECT_EQ(first.paths, "");
-    writeShutdownSettings(store, "/", "/home/x", "/home/x/bmp", CategoryOption::MultiText);
+    EXPECT_EQ(first.pattern, "*.dwg");
+    writeShutdownSettings(store, "/", "/home/x", "/home/x/bmp", CategoryOption::MultiText, "*.dxf");
     StartupSettings again = readStartupSettings(store, "/opt/tessilux/", "/", "/opt/tessilux/samples");
+    EXPECT_EQ(again.pattern, "*.dxf") << "a folder of DXF drawings lists them again on the next start";
     EXPECT_FALSE(again.firstRun);
     EXPECT_EQ(again.dir, "/home/x");
     EXPECT_EQ(store.values["Data"], "3");
@@ -306,7 +313,7 @@ TEST(MainWindow, ControlsStandWhereTheDesignPutsThem)
         {"DDVue1", 4680, 1320, 4335, 3615, true},  {"dtgDrawing", 120, 5280, 8895, 1935, true},
         {"Adodc1", 6480, 7200, 2535, 330, true},   {"cmdSave", 120, 7320, 615, 615, false},
         {"lblWelcome", 120, 7320, 6255, 255, true}, {"cmdDeleteAll", 4680, 7680, 1095, 255, false},
-        {"chkWholeWord", 6480, 7800, 1935, 195, false}, {"cmdHelp", 8640, 7560, 375, 375, true},
+        {"chkWholeWord", 6480, 7785, 2100, 225, false}, {"cmdHelp", 8640, 7560, 375, 375, true},
         {"optImage", 2280, 600, 975, 255, false},  {"optExtRef", 240, 600, 1695, 255, false},
     };
     for (const auto& e : expected) {
@@ -336,6 +343,82 @@ TEST(MainWindow, ControlsStandWhereTheDesignPutsThem)
     EXPECT_NEAR(w->List3->geometry().width(), list.width() * 2, 1);
     EXPECT_NEAR(w->List3->geometry().height(), list.height(), 1);
     EXPECT_NEAR(w->List3->font().pointSizeF(), listFont, 0.01) << "the smaller ratio keeps the fonts";
+}
+
+// What a control needs to show its text whole: its text's height, and its
+// width beside a check box's or option's indicator; "" for a control that
+// needs nothing checked here.
+QString clippedText(const QWidget* c)
+{
+    const QFontMetrics fm = c->fontMetrics();
+    QString text;
+    int room = c->width();
+    int indicator = 0;
+    if (auto* label = qobject_cast<const QLabel*>(c)) {
+        text = label->text();
+    } else if (auto* check = qobject_cast<const QAbstractButton*>(c); check && (qobject_cast<const QCheckBox*>(c) ||
+                                                                               qobject_cast<const QRadioButton*>(c))) {
+        text = check->text();
+        const bool box = qobject_cast<const QCheckBox*>(c);
+        indicator = c->style()->pixelMetric(box ? QStyle::PM_IndicatorHeight : QStyle::PM_ExclusiveIndicatorHeight);
+        room -= indicator + c->style()->pixelMetric(box ? QStyle::PM_CheckBoxLabelSpacing : QStyle::PM_RadioButtonLabelSpacing);
+    } else if (auto* button = qobject_cast<const QPushButton*>(c)) {
+        text = button->text();
+        room -= 4;  // the button's frame
+    } else if (qobject_cast<const QLineEdit*>(c)) {
+        text = "Xg";
+    } else {
+        return {};
+    }
+    text.remove('&');  // the Alt key's mark, shown as an underline
+    if (text.isEmpty()) return {};
+    if (std::max(fm.height(), indicator) > c->height() || fm.horizontalAdvance(text) > room)
+        return QStringLiteral("%1 \"%2\": %3x%4 for text %5x%6").arg(c->objectName(), text).arg(c->width()).arg(c->height())
+            .arg(fm.horizontalAdvance(text)).arg(fm.height());
+    return {};
+}
+
+// From the design size to a 4K screen, and wider or taller than the design's
+// proportions: every caption, label and check box shows its text whole and
+// inside the window, the grid's rows are as high as its font, and its columns
+// keep their share of its width, so that the coordinates still read whole.
+TEST(MainWindow, EveryTextShowsWholeFromTheDesignSizeToAFourKScreen)
+{
+    Seams seams;
+    Folder folder;
+    auto w = startIn(seams, folder.path());
+    open(*w, "office-floor-plan-2000.dxf");
+    w->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    const QSize design(px(9135), px(8025));
+    const int tagWidth = w->dtgDrawing->columnWidth(6);
+    for (QSize size : {design, QSize(800, 700), QSize(1400, 1000), QSize(1600, 1200), QSize(2400, 900),
+                       QSize(1000, 1400), QSize(3840, 2160), design}) {
+        SCOPED_TRACE(QStringLiteral("%1x%2").arg(size.width()).arg(size.height()).toStdString());
+        w->resize(size);
+        QCoreApplication::processEvents();
+        for (QWidget* c : w->findChildren<QWidget*>()) {
+            if (!c->isVisibleTo(w.get()) || c->property("tessiluxControl").isNull()) continue;
+            EXPECT_EQ(clippedText(c).toStdString(), "");
+            QRect inWindow(c->mapTo(w.get(), QPoint(0, 0)), c->size());
+            EXPECT_TRUE(w->rect().contains(inWindow)) << c->objectName().toStdString();
+        }
+        data::DataGrid* grid = w->dtgDrawing;
+        const QFontMetrics fm = grid->fontMetrics();
+        EXPECT_GE(grid->rowHeight(0), fm.height() + 2) << "rows as high as the grid's font";
+        const double widthRatio = static_cast<double>(size.width()) / design.width();
+        EXPECT_NEAR(grid->columnWidth(6), tagWidth * widthRatio, 1.5) << "columns keep their share";
+        EXPECT_EQ(grid->columnWidthTwips(6), 2100) << "the design width stays the column's own";
+        EXPECT_GE(grid->columnWidth(4), px(500) * widthRatio - 1);
+        for (int column : {4, 5}) {  // X, Y
+            for (int row = 0; row < grid->model()->rowCount(); ++row) {
+                QString text = grid->model()->index(row, column).data().toString();
+                EXPECT_LE(fm.horizontalAdvance(text) + 6, grid->columnWidth(column)) << text.toStdString();
+            }
+        }
+        EXPECT_GE(w->cmdSave->iconSize().height(), 16 * std::min(widthRatio, static_cast<double>(size.height()) /
+                                                                                design.height()) - 1)
+            << "the picture buttons' icons grow with the fonts";
+    }
 }
 
 TEST(MainWindow, StartUpRestoresSettingsAndShutdownStoresThem)
@@ -470,6 +553,12 @@ TEST(MainWindow, TheBrowserListsByPattern)
     w->Combo2_LostFocus();
     EXPECT_EQ(w->Combo2->count(), 1);
 
+    // The completed kind stands selected, so that another is typed over it.
+    pattern->selectAll();
+    QTest::keyClicks(pattern, "*.dxf");
+    EXPECT_EQ(w->Combo2->currentText(), "*.dxf");
+    EXPECT_EQ(listed(w->List3).size(), 5);
+
     // "All" goes back to *.dwg; picking from the list relists whatever it is.
     w->Command3_Click();
     EXPECT_EQ(w->Combo2->currentText(), "*.dwg");
@@ -477,6 +566,52 @@ TEST(MainWindow, TheBrowserListsByPattern)
     w->Combo2->setCurrentIndex(w->Combo2->count() - 1);
     w->Combo2_Click();
     EXPECT_EQ(listed(w->List3).size(), 5);
+}
+
+// Ways to a drawing besides the file list: a drawing dropped on the window
+// opens with its folder shown; letters typed in the folder list go to the
+// first folder so named; the next start lists with the pattern of the last.
+TEST(MainWindow, DropsTypedFolderNamesAndTheLastPatternLeadToDrawings)
+{
+    Seams seams;
+    Folder folder;
+    QTemporaryDir other;
+    for (const char* sub : {"alpha", "beta", "bravo"}) QDir(other.path()).mkdir(sub);
+    {
+        auto w = startIn(seams, other.path());
+        activate(*w);
+        w->Dir1->setFocus();
+        QTest::keyClicks(w->Dir1, "br");
+        ASSERT_TRUE(w->Dir1->currentItem());
+        EXPECT_EQ(w->Dir1->currentItem()->text().trimmed(), "bravo");
+        QTest::keyClick(w->Dir1, Qt::Key_Return);
+        EXPECT_EQ(w->Dir1->path(), QDir(other.path()).filePath("bravo"));
+
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(folder.path("workshop-plan-R12.dxf"))});
+        QPoint over = w->DDVue1->geometry().center();
+        QDragEnterEvent enter(over, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.get(), &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent drop(QPointF(over), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.get(), &drop);
+        settle(*w);
+        EXPECT_EQ(w->CurrentDrawingPath(), folder.path("workshop-plan-R12.dxf"));
+        EXPECT_EQ(w->Dir1->path(), folder.path());
+        EXPECT_EQ(w->List3->currentItem()->text(), "workshop-plan-R12.dxf");
+
+        QMimeData text;
+        text.setText("not a drawing");
+        QDragEnterEvent refused(over, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        refused.setAccepted(false);
+        QApplication::sendEvent(w.get(), &refused);
+        EXPECT_FALSE(refused.isAccepted());
+        w->close();
+    }
+    EXPECT_EQ(seams.settings.values["Pattern"], "*.dxf");
+    frmMain again;
+    EXPECT_EQ(again.Combo2->currentText(), "*.dxf");
+    EXPECT_EQ(listed(again.List3).size(), 5) << "the folder's DXF drawings, as the last run listed them";
 }
 
 // The list shows every drawing of the folder, also one whose name is not
@@ -983,6 +1118,63 @@ TEST(MainWindowGrid, EditsReplacementsAndDeletionsMadeInTheGridAreSaved)
             EXPECT_TRUE(v.toObject().value(QLatin1String("on")).toBool());
         }
     EXPECT_EQ(seams.boxes.unexpected, 0);
+}
+
+// The window without a mouse: every Alt key reaches one control, the
+// categories and the find boxes among them; Tab goes from a cell being typed
+// into on to the next control with the value written; Ctrl+S saves.
+TEST(MainWindowGrid, TheKeyboardReachesEveryControlAndSaves)
+{
+    Seams seams;
+    Folder folder;
+    const QString plan = folder.path("office-floor-plan-2000.dxf");
+    auto w = startWith(seams, folder, "office-floor-plan-2000.dxf");
+    activate(*w);
+
+    QMap<QChar, QString> keys;
+    for (QWidget* c : w->findChildren<QWidget*>()) {
+        QString text;
+        if (auto* b = qobject_cast<QAbstractButton*>(c)) text = b->text();
+        if (auto* l = qobject_cast<QLabel*>(c)) text = l->text();
+        const qsizetype amp = text.indexOf('&');
+        if (amp < 0 || amp + 1 >= text.size()) continue;
+        const QChar key = text[amp + 1].toUpper();
+        EXPECT_FALSE(keys.contains(key)) << "Alt+" << QString(key).toStdString() << " for both "
+                                         << keys.value(key).toStdString() << " and " << c->objectName().toStdString();
+        keys[key] = c->objectName();
+    }
+    for (QChar key : {'B', 'I', 'U', 'L', 'W', 'P'}) EXPECT_TRUE(keys.contains(key)) << QString(key).toStdString();
+
+    // An option takes its key as a click does, in a moment.
+    pressKey(Qt::Key_L, Qt::AltModifier);
+    EXPECT_TRUE(viewdriver::waitFor([&] { return w->optLayer->isChecked() && w->ValueColumn() == 1; }, 5000));
+    EXPECT_EQ(captions(w->dtgDrawing), (QStringList{"Name", "*Display", "*Color"}));
+    pressKey(Qt::Key_B, Qt::AltModifier);
+    EXPECT_TRUE(viewdriver::waitFor([&] { return w->optAttribute->isChecked() && w->ValueColumn() == 7; }, 5000));
+    pressKey(Qt::Key_W, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), w->txtFindWhat);
+    pressKey(Qt::Key_P, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), w->txtReplaceWith);
+
+    // Typed into a value cell, then Tab: the value is in the drawing and the
+    // focus has left the grid.
+    const QString handle = w->recordset()->cell(0, w->recordset()->fieldIndex(QStringLiteral("AttributeHandle"))).toString();
+    clickCell(w->dtgDrawing, 0, 7);
+    typeIn("TABBED");
+    pressKey(Qt::Key_Tab);
+    EXPECT_EQ(w->DDVue1->engine().listedValue(handle).value_or(QString()), "TABBED");
+    QWidget* focus = QApplication::focusWidget();
+    EXPECT_TRUE(focus && focus != w->dtgDrawing && !w->dtgDrawing->isAncestorOf(focus))
+        << (focus ? focus->objectName().toStdString() + " " + focus->metaObject()->className() : "none");
+    EXPECT_TRUE(w->cmdSave->isVisible());
+
+    pressKey(Qt::Key_S, Qt::ControlModifier);
+    EXPECT_FALSE(w->DrawingChanged());
+    EXPECT_TRUE(contentsOf(plan).contains("TABBED"));
+    // With nothing unsaved Ctrl+S writes nothing.
+    QFile::remove(plan);
+    pressKey(Qt::Key_S, Qt::ControlModifier);
+    EXPECT_FALSE(QFileInfo::exists(plan));
 }
 
 TEST(MainWindowGrid, FindButtonsSelectWhatTheyFind)

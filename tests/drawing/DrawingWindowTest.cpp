@@ -133,6 +133,16 @@ TEST(PointerStatus, ShortestGeneralNumbersWithTheLocalesSeparator)
     EXPECT_EQ(drawing::generalNumber(HUGE_VAL, c), "0");
     EXPECT_EQ(drawing::pointerStatusText(120, 45, 10.5, 3.25, QLocale(QLocale::German)), "120,45  10,5,3,25");
     EXPECT_EQ(drawing::generalNumber(12345.5, QLocale(QLocale::German)), "12345,5");
+
+    // The main window's coordinates: drawing units at the drawing's precision.
+    EXPECT_EQ(drawing::pointerCoordinates(1520.75, 884.5, 4, c), "1520.7500, 884.5000");
+    EXPECT_EQ(drawing::pointerCoordinates(240.67999999999998, -0.00004, 2, c), "240.68, 0.00");
+    EXPECT_EQ(drawing::pointerCoordinates(123456.6, std::nan(""), 0, c), "123457, 0");  // no grouping
+    EXPECT_EQ(drawing::pointerCoordinates(10.5, 3.26, 1, QLocale(QLocale::German)), "10,5; 3,3");
+    EXPECT_EQ(drawing::linearPrecision(std::string("     2")), 2);
+    EXPECT_EQ(drawing::linearPrecision(std::nullopt), 4);
+    EXPECT_EQ(drawing::linearPrecision(std::string("12")), 4);
+    EXPECT_EQ(drawing::linearPrecision(std::string("x")), 4);
 }
 
 TEST(DrawingWindow, OffersTheDrawingsNameAsABitmap)
