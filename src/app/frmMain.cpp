@@ -731,8 +731,7 @@ void frmMain::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
         cmdHelp_Click();
         break;
     case Qt::Key_F9:
-        // A missing tutorial says nothing either.
-        platform::shellOpen(appFolder_ + QStringLiteral("korvane.pdf"));
+        platform::shellOpenOrSay(appFolder_ + QStringLiteral("korvane.pdf"), this);
         break;
     default:
         break;

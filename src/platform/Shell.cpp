@@ -1,6 +1,9 @@
 #include "platform/Shell.h"
 
+#include "platform/Messages.h"
+
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -40,6 +43,17 @@ long shellOpen(const QString& fileOrAddress)
         url = QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath());
     }
     return shellOpener().openUrl(url) ? ShellOpened : ShellNoAssociation;
+}
+
+bool shellOpenOrSay(const QString& fileOrAddress, QWidget* parent)
+{
+    long result = shellOpen(fileOrAddress);
+    if (result > 32) return true;
+    QString shown = QDir::toNativeSeparators(fileOrAddress.trimmed());
+    QString why = result == ShellFileNotFound ? QStringLiteral("%1 could not be found.").arg(shown)
+                                              : QStringLiteral("No program to open %1 is installed.").arg(shown);
+    msgBox(why, MsgButtons::Ok, MsgIcon::Exclamation, programTitle(), 0, parent);
+    return false;
 }
 
 }  // namespace platform

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QUrl>
 
+class QWidget;
+
 namespace platform {
 
 class ShellOpener {
@@ -33,5 +35,10 @@ enum ShellResult : long {
 // Opens a file (a path) or an address (with a scheme, such as https: or
 // mailto:). A file that does not exist is not handed on.
 long shellOpen(const QString& fileOrAddress);
+
+// Opens as shellOpen does and, when that fails, says why in a message box
+// over `parent`: that the file is not there, or that no program to open it
+// is installed. True when it was handed to its program.
+bool shellOpenOrSay(const QString& fileOrAddress, QWidget* parent);
 
 }  // namespace platform

@@ -141,8 +141,7 @@ bool frmAbout::eventFilter(QObject* watched, QEvent* event)
         if (event->type() == QEvent::MouseButtonRelease &&
             static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
             label->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
-            // A link that cannot be opened says nothing.
-            platform::shellOpen(linkTarget(label));
+            platform::shellOpenOrSay(linkTarget(label), this);
             return true;
         }
     }

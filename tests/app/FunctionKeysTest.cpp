@@ -148,6 +148,15 @@ TEST(FunctionKeys, WithoutADrawingOnlyTheScreensAndTheTutorialAnswer)
     key(*w, Qt::Key_F9);
     ASSERT_EQ(seams.shell.opened.size(), 1u);
     EXPECT_EQ(seams.shell.opened[0], QUrl::fromLocalFile(w->AppFolder() + "korvane.pdf"));
+    EXPECT_TRUE(seams.boxes.shown.empty());
+    // Without a program for PDF files F9 says so instead of doing nothing.
+    seams.shell.result = false;
+    key(*w, Qt::Key_F9);
+    ASSERT_EQ(seams.boxes.shown.size(), 1u);
+    EXPECT_EQ(seams.boxes.shown[0].text,
+              "No program to open " + QDir::toNativeSeparators(w->AppFolder() + "korvane.pdf") + " is installed.");
+    seams.boxes.shown.clear();
+    seams.shell.result = true;
 
     // The pointer over the empty view changes nothing.
     QTest::mouseMove(w->DDVue1, QPoint(30, 30));
