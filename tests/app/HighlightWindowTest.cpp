@@ -56,6 +56,23 @@ void pressInGrid(frmMain& w, Qt::Key key)
     QTest::keyClick(focus, key);
 }
 
+// Shows the window over the folder of DXF drawings that `w`'s settings name,
+// with the single-line texts of `name` listed and its view built.
+void showTextsOf(frmMain& w, const QString& name)
+{
+    w.screenWidth = [] { return 1280; };
+    w.Combo2->setEditText(QStringLiteral("*.dxf"));
+    w.Combo2_Click();  // relists for the pattern
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QTest::mouseClick(w.optSingleText, Qt::LeftButton);
+    windowkit::open(w, name);
+    ASSERT_TRUE(w.DDVue1->engine().isOpen());
+    w.DDVue1->ready();
+}
+
 }  // namespace
 
 TEST(HighlightWindow, TheViewFollowsTheGridsRowWithTheArrowKeys)
@@ -90,18 +107,8 @@ TEST(HighlightWindow, TheViewFollowsTheGridsRowWithTheArrowKeys)
     seams.settings.values[QStringLiteral("Dir")] = dir.path();
     seams.settings.values[QStringLiteral("Drive")] = QStringLiteral("/");
     frmMain w;
-    w.screenWidth = [] { return 1280; };
-    w.Combo2->setEditText(QStringLiteral("*.dxf"));
-    w.Combo2_Click();  // relists for the pattern
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    w.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    ASSERT_NO_FATAL_FAILURE(showTextsOf(w, QStringLiteral("rows.dxf")));
     ddvue::DDVue& view = *w.DDVue1;
-    QTest::mouseClick(w.optSingleText, Qt::LeftButton);
-    windowkit::open(w, QStringLiteral("rows.dxf"));
-    ASSERT_TRUE(view.engine().isOpen());
-    view.ready();
 
     // The first row is pointed out where the drawing opened, at its extents.
     EXPECT_EQ(view.highlighted(), currentKey(w, "Handle"));
@@ -212,18 +219,8 @@ TEST(HighlightWindow, TheViewZoomsAndPansAsCadUsersExpect)
     seams.settings.values[QStringLiteral("Dir")] = dir.path();
     seams.settings.values[QStringLiteral("Drive")] = QStringLiteral("/");
     frmMain w;
-    w.screenWidth = [] { return 1280; };
-    w.Combo2->setEditText(QStringLiteral("*.dxf"));
-    w.Combo2_Click();
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    w.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    ASSERT_NO_FATAL_FAILURE(showTextsOf(w, QStringLiteral("zoom.dxf")));
     ddvue::DDVue& view = *w.DDVue1;
-    QTest::mouseClick(w.optSingleText, Qt::LeftButton);
-    windowkit::open(w, QStringLiteral("zoom.dxf"));
-    ASSERT_TRUE(view.engine().isOpen());
-    view.ready();
     const double extents = view.view().scale();
     const QPointF middle = view.view().center();
     auto atExtents = [&] {
